@@ -1,0 +1,27 @@
+// Geodetic latitude, longitude, height and Earth-centred Cartesian X, Y, Z on the ellipsoid of
+// the parameter block.
+#pragma once
+
+#include "core/geodetic_params.h"
+
+namespace vortan {
+
+struct Cartesian {
+  double x, y, z;  // metres
+};
+
+struct Geodetic {
+  double latitude;   // radians
+  double longitude;  // radians
+  double height;     // metres, ellipsoidal
+};
+
+// X, Y, Z (metres) of latitude, longitude (radians) and ellipsoidal height h (metres).
+Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double lambda, double h);
+
+// Latitude, longitude (radians) and ellipsoidal height (metres) of X, Y, Z by six passes of
+// Bowring's iteration on the reduced latitude. On the polar axis (X = Y = 0) the division by
+// zero is a numeric fault for the caller's guard.
+Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z);
+
+}  // namespace vortan

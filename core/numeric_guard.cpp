@@ -1,0 +1,26 @@
+#include "core/numeric_guard.h"
+
+#include <cfenv>
+
+namespace vortan {
+namespace {
+
+constexpr int kFaults = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
+
+}  // namespace
+
+NumericGuard::NumericGuard() { Reset(); }
+
+void NumericGuard::Reset() { std::feclearexcept(kFaults); }
+
+bool NumericGuard::Clean() const { return std::fetestexcept(kFaults) == 0; }
+
+std::string NumericGuard::Fault() const {
+  const int raised = std::fetestexcept(kFaults);
+  if (raised & FE_OVERFLOW) return "overflow";
+  if (raised & FE_DIVBYZERO) return "division by zero";
+  if (raised & FE_INVALID) return "invalid operation";
+  return "";
+}
+
+}  // namespace vortan

@@ -1,0 +1,59 @@
+// Transverse Mercator projection on the ellipsoid of the parameter block: the forward series
+// (to the 15th power of the longitude difference), point scale factor and convergence, and the
+// inverse through the footpoint and the isometric latitude.
+#pragma once
+
+#include "core/geodetic_params.h"
+
+namespace vortan {
+
+struct GridPoint {
+  double easting;   // metres
+  double northing;  // metres
+};
+
+struct ScaleConvergence {
+  double convergence;  // gamma, radians
+  double scale;        // point scale factor k, k0 included
+};
+
+struct TmInverseResult {
+  double latitude;         // radians
+  double longitude;        // radians, absolute (central meridian added)
+  double packedLatitude;   // DDMMSS.SSSSS
+  double packedLongitude;  // DDMMSS.SSSSS
+};
+
+struct IsometricTerms {
+  double psi;    // isometric latitude
+  double dpsi;   // first derivative
+  double d2psi;  // second derivative
+};
+
+// Meridian arc from the equator to latitude phi (radians), metres.
+double MeridianArc(const GeodeticParams& params, double phi);
+
+// Grid coordinates of latitude phi and longitude difference dLambda = lambda - lambda0 (radians).
+GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda);
+
+// Grid convergence and point scale factor at phi, dLambda (radians).
+ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda);
+
+// Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
+TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
+
+// Latitude (radians) whose meridian arc, by the 1/(1+n) series, is m metres.
+double FootpointLatitude(double m, double a, double f, double tolerance);
+
+// Isometric latitude psi(phi) for the first eccentricity e.
+double IsometricLatitude(double phi, double e);
+
+// psi, psi' and psi'' at phi, for eccentricity e and second eccentricity squared ep2.
+IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2);
+
+// Latitude (radians) whose isometric latitude is psiTarget, by an averaged Newton/Halley
+// iteration.
+double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
+                             double tolerance);
+
+}  // namespace vortan

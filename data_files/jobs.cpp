@@ -1,0 +1,504 @@
+#include "data_files/jobs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "core/angles.h"
+#include "core/cartesian.h"
+#include "core/number_format.h"
+#include "core/numeric_guard.h"
+#include "core/transverse_mercator.h"
+#include "data_files/record_reader.h"
+
+namespace vortan {
+
+const std::vector<JobSpec>& JobSpecs() {
+  static const std::vector<JobSpec> specs = {
+      {JobKind::kSflhToSenh, "sflh-to-senh", "Command5",
+       "GGRS87 phi,lambda,h (SFLh) to GGRS87 TM87 E,N,h (SENh)",
+       {"φ", "λ", "h"},
+       {{"CD14", "Input GGRS87 (φ,λ,h) coordinate file", "GGRS87-SFLh.txt", "Text21",
+         Layout::kSFLh},
+        {"CD15", "Output GGRS87 (E,N,h) coordinate file", "GGRS87-SENh.txt", "Text22",
+         Layout::kSENh}},
+       false},
+      {JobKind::kSenhToHtrs07, "senh-to-htrs07", "Command1",
+       "GGRS87 TM87 E,N,h (SENh) to GGRS87 SFLh, HTRS07 SFL and HTRS07 TM07 SEN",
+       {"E", "N", "h"},
+       {{"CD10", "Input GGRS87 (E,N,h) coordinate file", "GGRS87-SENh.txt", "Text17",
+         Layout::kSENh},
+        {"CD11", "Output GGRS87 (φ,λ,h) coordinate file", "GGRS87-SFLh.txt", "Text18",
+         Layout::kSFLh},
+        {"CD12", "Output HTRS07 (φ,λ) coordinate file", "HTRS07-SFL.txt", "Text19",
+         Layout::kSFL},
+        {"CD13", "Output HTRS07 (E,N) coordinate file", "HTRS07-SEN.txt", "Text20",
+         Layout::kSEN}},
+       true},
+      {JobKind::kSflhToSxyz, "sflh-to-sxyz", "Command4",
+       "HTRS07 phi,lambda,h (SFLh) to HTRS07 X,Y,Z (SXYZ)",
+       {"φ", "λ", "h"},
+       {{"CD3", "Input HTRS07 φ,λ,h coordinates file", "HTRS07-SFLh.txt", "Text8",
+         Layout::kSFLh},
+        {"CD4", "Output HTRS07 X,Y,Z coordinates file", "HTRS07-SXYZ.txt", "Text9",
+         Layout::kSXYZ}},
+       false},
+      {JobKind::kSxyzToGgrs87, "sxyz-to-ggrs87", "Command2",
+       "HTRS07 X,Y,Z (SXYZ) to HTRS07 SFLh, HTRS07 SENk, GGRS87 SFL and GGRS87 SEN",
+       {"X", "Y", "Z"},
+       {{"CD5", "Input HTRS07 X,Y,Z coordinates file", "HTRS07-SXYZ.txt", "Text10",
+         Layout::kSXYZ},
+        {"CD6", "Output HTRS07 φ,λ,h coordinates file", "HTRS07-SFLh.txt", "Text11",
+         Layout::kSFLh},
+        {"CD7", "Output HTRS07 E,N,scale coordinates file", "HTRS07-SENk.txt", "Text12",
+         Layout::kSENk},
+        {"CD8", "Output GGRS87 φ,λ coordinates file", "GGRS87-SFL.txt", "Text13",
+         Layout::kSFL},
+        {"CD9", "Output GGRS87 E,N coordinates file", "GGRS87-SEN.txt", "Text16",
+         Layout::kSEN}},
+       true},
+  };
+  return specs;
+}
+
+const JobSpec& SpecOf(JobKind kind) {
+  for (const JobSpec& spec : JobSpecs()) {
+    if (spec.kind == kind) return spec;
+  }
+  return JobSpecs().front();
+}
+
+const JobSpec* FindJob(std::string_view cliName) {
+  for (const JobSpec& spec : JobSpecs()) {
+    if (spec.cliName == cliName) return &spec;
+  }
+  return nullptr;
+}
+
+namespace {
+
+namespace pat = patterns;
+
+constexpr std::size_t kBatchRecords = 8192;
+
+// Why a point stopped the job.
+enum class StopKind { kNone, kField, kFault, kOutsideGrid, kCancelled };
+
+struct Stop {
+  StopKind kind = StopKind::kNone;
+  std::size_t record = 0;  // index in the batch
+  std::string field;
+  std::uint64_t line = 0;
+  std::string reason;
+};
+
+// The lines of a contiguous run of records of one batch, one buffer per output.
+struct ChunkResult {
+  std::vector<std::string> lines;
+  std::size_t completed = 0;  // records whose lines are all in the buffers
+  Stop stop;
+};
+
+// Per-job computation of one point: writes its lines in the job's order and returns kNone, or
+// why it stopped (the lines written before the stop stay).
+class PointComputer {
+ public:
+  PointComputer(JobKind kind, const TransformContext& context)
+      : kind_(kind),
+        context_(context),
+        tm87_(MakeGrs80Params(context.profile->tm87)),
+        tm07_(MakeGrs80Params(context.profile->tm07)) {}
+
+  StopKind Compute(std::string_view id, const double v[3], std::vector<std::string>& out,
+                   std::string& fault) const {
+    NumericGuard guard;
+    // A line is written only while no numeric fault has been raised for the point.
+    auto clean = [&]() {
+      if (guard.Clean()) return true;
+      fault = guard.Fault();
+      return false;
+    };
+    switch (kind_) {
+      case JobKind::kSflhToSenh: {
+        const LatLon ll = PackedPairToRadians(v[0], v[1]);
+        const GridPoint p = TmForward(tm87_, ll.latitude, ll.longitude - CentralMeridianRad(tm87_));
+        if (!clean()) return StopKind::kFault;
+        LineBuilder(out[0]).Id(id).Number(p.easting, pat::kMetres).Number(p.northing, pat::kMetres)
+            .Number(v[2], pat::kMetres).End();
+        return StopKind::kNone;
+      }
+      case JobKind::kSflhToSxyz: {
+        const LatLon ll = PackedPairToRadians(v[0], v[1]);
+        const Cartesian c = GeodeticToCartesian(tm07_, ll.latitude, ll.longitude, v[2]);
+        if (!clean()) return StopKind::kFault;
+        LineBuilder(out[0]).Id(id).Number(c.x, pat::kMetres).Number(c.y, pat::kMetres)
+            .Number(c.z, pat::kMetres).End();
+        return StopKind::kNone;
+      }
+      case JobKind::kSenhToHtrs07: {
+        // Outputs in dialog order: GGRS87 SFLh, HTRS07 SFL, HTRS07 SEN; written SFLh, SEN, SFL.
+        const TmInverseResult g87 = TmInverse(tm87_, v[0], v[1]);
+        if (!clean()) return StopKind::kFault;
+        LineBuilder(out[0]).Id(id).Number(g87.packedLatitude, pat::kPacked)
+            .Number(g87.packedLongitude, pat::kPacked).Number(v[2], pat::kMetres).End();
+        const BackChainResult r = Ggrs87ToHtrs07(context_, g87.latitude, g87.longitude, v[2]);
+        if (!clean()) return StopKind::kFault;
+        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+        LineBuilder(out[2]).Id(id).Number(r.e07, pat::kMetres).Number(r.n07, pat::kMetres).End();
+        LineBuilder(out[1]).Id(id).Number(r.packedPhi07, pat::kPacked)
+            .Number(r.packedLambda07, pat::kPacked).End();
+        return StopKind::kNone;
+      }
+      case JobKind::kSxyzToGgrs87: {
+        const Geodetic g07 = CartesianToGeodetic(tm07_, v[0], v[1], v[2]);
+        const double packedPhi = RadiansToDms(g07.latitude).packed;
+        const double packedLambda = RadiansToDms(g07.longitude).packed;
+        if (!clean()) return StopKind::kFault;
+        LineBuilder(out[0]).Id(id).Number(packedPhi, pat::kPacked)
+            .Number(packedLambda, pat::kPacked).Number(g07.height, pat::kMetres).End();
+        const double dLambda = g07.longitude - CentralMeridianRad(tm07_);
+        const GridPoint p07 = TmForward(tm07_, g07.latitude, dLambda);
+        const ScaleConvergence k = TmScaleConvergence(tm07_, g07.latitude, dLambda);
+        if (!clean()) return StopKind::kFault;
+        LineBuilder(out[1]).Id(id).Number(p07.easting, pat::kMetres)
+            .Number(p07.northing, pat::kMetres).Number(k.scale, pat::kScale).End();
+        const ForwardChainResult r =
+            Htrs07ToGgrs87(context_, v[0], v[1], v[2], p07.easting, p07.northing);
+        if (!clean()) return StopKind::kFault;
+        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+        LineBuilder(out[2]).Id(id).Number(r.packedPhi87, pat::kPacked)
+            .Number(r.packedLambda87, pat::kPacked).End();
+        LineBuilder(out[3]).Id(id).Number(r.e87, pat::kMetres).Number(r.n87, pat::kMetres).End();
+        return StopKind::kNone;
+      }
+    }
+    return StopKind::kNone;
+  }
+
+ private:
+  JobKind kind_;
+  const TransformContext& context_;
+  GeodeticParams tm87_;
+  GeodeticParams tm07_;
+};
+
+// Computes records [first, last) of a batch into chunk, stopping at the first point that
+// cannot be completed.
+void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const RecordBatch& batch,
+                  std::size_t first, std::size_t last, const std::atomic<bool>* cancel,
+                  ChunkResult& chunk) {
+  chunk.lines.assign(spec.outputCount(), std::string());
+  for (std::string& s : chunk.lines) s.reserve((last - first) * 48);
+  chunk.completed = 0;
+  chunk.stop = Stop{};
+  std::string reason;
+  for (std::size_t r = first; r < last; ++r) {
+    const RawRecord& record = batch.records[r];
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+      chunk.stop = {StopKind::kCancelled, r, "", record.id.line, ""};
+      return;
+    }
+    double values[3];
+    for (int n = 0; n < 3; ++n) {
+      const std::optional<double> value = ParseFieldNumber(batch.Field(record.numbers[n]), reason);
+      if (!value) {
+        chunk.stop = {StopKind::kField, r, spec.fieldNames[n], record.numbers[n].line, reason};
+        return;
+      }
+      values[n] = *value;
+    }
+    std::string fault;
+    const StopKind kind = computer.Compute(batch.Field(record.id), values, chunk.lines, fault);
+    if (kind != StopKind::kNone) {
+      chunk.stop = {kind, r, "", record.id.line,
+                    kind == StopKind::kFault
+                        ? "numeric fault (" + fault +
+                              ") in the computation of this point: its coordinates are far "
+                              "outside the area the conversion serves; correct or remove it"
+                        : ""};
+      return;
+    }
+    ++chunk.completed;
+  }
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return a == b;
+  namespace fs = std::filesystem;
+  std::error_code ec1, ec2;
+  if (fs::exists(a, ec1) && fs::exists(b, ec2)) {
+    std::error_code ec;
+    const bool same = fs::equivalent(a, b, ec);
+    if (!ec) return same;
+  }
+  std::error_code ec;
+  const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+  const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+  return pa == pb;
+}
+
+std::string SystemReason(int error) {
+  switch (error) {
+    case ENOENT: return "no such file or folder";
+    case EACCES: return "permission denied";
+    case EISDIR: return "it is a folder";
+    case ENOSPC: return "no space left on the device";
+    default: return std::strerror(error);
+  }
+}
+
+// One output file: whole lines are appended; a failed write is cut back to the last complete
+// line, so that the file never ends in half a line.
+class OutputFile {
+ public:
+  OutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~OutputFile() { Close(); }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Append(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        if (done > 0 && path_ != "-") {
+          if (::ftruncate(fd_, static_cast<off_t>(committed_)) == 0) {
+            ::lseek(fd_, static_cast<off_t>(committed_), SEEK_SET);
+          }
+        }
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    committed_ += text.size();
+    return true;
+  }
+
+  bool Close() {
+    if (fd_ < 0) return true;
+    const bool ok = path_ == "-" ? true : ::close(fd_) == 0;
+    if (!ok && error_ == 0) error_ = errno;
+    fd_ = -1;
+    return ok;
+  }
+
+  const std::string& path() const { return path_; }
+  int error() const { return error_; }
+
+ private:
+  std::string path_;
+  int fd_;
+  std::uint64_t committed_ = 0;
+  int error_ = 0;
+};
+
+JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
+                std::string reason) {
+  outcome.status = JobStatus::kError;
+  outcome.file = std::move(file);
+  outcome.line = line;
+  outcome.field = std::move(field);
+  outcome.reason = std::move(reason);
+  return outcome;
+}
+
+std::string DisplayPath(const std::string& path, bool input) {
+  if (path == "-") return input ? "standard input" : "standard output";
+  return path;
+}
+
+}  // namespace
+
+JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
+                  const std::vector<std::string>& outputPaths, const JobOptions& options) {
+  const JobSpec& spec = SpecOf(kind);
+  JobOutcome outcome;
+  outcome.outputs = outputPaths;
+  const std::string input = DisplayPath(inputPath, true);
+  if (outputPaths.size() != spec.outputCount()) {
+    return Fail(outcome, "", 0, "",
+                "the job " + std::string(spec.cliName) + " writes " +
+                    std::to_string(spec.outputCount()) + " output files, " +
+                    std::to_string(outputPaths.size()) + " were given");
+  }
+  if (spec.usesTransform && !context.Ready()) {
+    return Fail(outcome, "", 0, "",
+                "the initial step has not run: the transformation parameters" +
+                    std::string(context.profile && context.profile->hasGrids
+                                    ? " and the correction grids are not loaded"
+                                    : " are not set"));
+  }
+  // Neither the input nor another output may be destroyed by an output.
+  for (std::size_t i = 0; i < outputPaths.size(); ++i) {
+    if (SamePath(outputPaths[i], inputPath)) {
+      return Fail(outcome, outputPaths[i], 0, "",
+                  "this output is the input file; choose another name so that the input is "
+                  "not overwritten");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (SamePath(outputPaths[i], outputPaths[j])) {
+        return Fail(outcome, outputPaths[i], 0, "",
+                    "this path is given for two outputs of the job; give each output its own "
+                    "file");
+      }
+    }
+  }
+
+  // The input is opened before any output is created.
+  const int inFd = inputPath == "-" ? STDIN_FILENO : ::open(inputPath.c_str(), O_RDONLY);
+  if (inFd < 0) {
+    return Fail(outcome, input, 0, "",
+                "cannot be opened (" + SystemReason(errno) + "); check the name and the folder");
+  }
+  struct FdCloser {
+    int fd;
+    ~FdCloser() {
+      if (fd != STDIN_FILENO) ::close(fd);
+    }
+  } inCloser{inFd};
+  struct stat st {};
+  std::uint64_t totalBytes = 0;
+  if (::fstat(inFd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      return Fail(outcome, input, 0, "", "is a folder, not a coordinate file; choose a file");
+    }
+    if (S_ISREG(st.st_mode)) totalBytes = static_cast<std::uint64_t>(st.st_size);
+  }
+
+  std::vector<std::unique_ptr<OutputFile>> outputs;
+  for (const std::string& path : outputPaths) {
+    const int fd = path == "-" ? STDOUT_FILENO
+                               : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                                        0666);
+    if (fd < 0) {
+      const int error = errno;
+      const bool noFolder = error == ENOENT;
+      return Fail(outcome, path, 0, "",
+                  "cannot be created (" + SystemReason(error) + ")" +
+                      (noFolder ? "; the folder does not exist, create it or choose another"
+                                : "; choose another place"));
+    }
+    outputs.push_back(std::make_unique<OutputFile>(path, fd));
+  }
+
+  const PointComputer computer(kind, context);
+  RecordReader reader(inFd, spec.fieldNames);
+  RecordBatch batch;
+  const int threads = std::max(1, options.threads);
+  std::vector<ChunkResult> chunks(static_cast<std::size_t>(threads));
+  bool more = true;
+  while (more) {
+    more = reader.ReadBatch(batch, kBatchRecords);
+    const std::size_t count = batch.records.size();
+    // Split the batch into contiguous runs, one per thread; a small batch stays on one.
+    const std::size_t runs =
+        std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(1, count / 256));
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; t < runs; ++t) {
+      const std::size_t first = count * t / runs;
+      const std::size_t last = count * (t + 1) / runs;
+      if (t + 1 < runs) {
+        workers.emplace_back([&, first, last, t] {
+          ComputeChunk(computer, spec, batch, first, last, options.cancel, chunks[t]);
+        });
+      } else {
+        ComputeChunk(computer, spec, batch, first, last, options.cancel, chunks[t]);
+      }
+    }
+    for (std::thread& w : workers) w.join();
+
+    // Write the runs in input order, up to the first stop.
+    for (std::size_t t = 0; t < runs; ++t) {
+      ChunkResult& chunk = chunks[t];
+      for (std::size_t o = 0; o < outputs.size(); ++o) {
+        if (!outputs[o]->Append(chunk.lines[o])) {
+          return Fail(outcome, outputs[o]->path(), 0, "",
+                      "cannot be written (" + SystemReason(outputs[o]->error()) +
+                          "); the file holds complete lines only. Free some space or choose "
+                          "another place, then run the job again");
+        }
+      }
+      outcome.pointsWritten += chunk.completed;
+      const Stop& stop = chunk.stop;
+      if (stop.kind == StopKind::kNone) continue;
+      const RawRecord& record = batch.records[stop.record];
+      outcome.pointId = std::string(batch.Field(record.id));
+      switch (stop.kind) {
+        case StopKind::kOutsideGrid:
+          outcome.status = JobStatus::kOutsideGrid;
+          outcome.file = input;
+          outcome.line = stop.line;
+          return outcome;
+        case StopKind::kCancelled:
+          outcome.status = JobStatus::kCancelled;
+          return outcome;
+        case StopKind::kField:
+        case StopKind::kFault:
+          return Fail(outcome, input, stop.line, stop.field, stop.reason);
+        case StopKind::kNone:
+          break;
+      }
+    }
+    if (options.progress) {
+      options.progress({outcome.pointsWritten, reader.bytesConsumed(), totalBytes});
+    }
+  }
+  if (reader.failed()) {
+    const ReadError& e = reader.error();
+    return Fail(outcome, input, e.line, e.field, e.reason);
+  }
+  for (auto& out : outputs) {
+    if (!out->Close()) {
+      return Fail(outcome, out->path(), 0, "",
+                  "cannot be written (" + SystemReason(out->error()) + ")");
+    }
+  }
+  return outcome;
+}
+
+std::string JobOutcome::Message() const {
+  auto written = [&] {
+    std::string s = std::to_string(pointsWritten) + (pointsWritten == 1 ? " point" : " points") +
+                    " written";
+    if (!outputs.empty()) {
+      s += " to ";
+      for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
+        s += DisplayPath(outputs[i], false);
+      }
+    }
+    return s;
+  };
+  switch (status) {
+    case JobStatus::kDone:
+      return written() + ".";
+    case JobStatus::kCancelled:
+      return "Cancelled before point " + pointId + ": " + written() + ".";
+    case JobStatus::kOutsideGrid:
+      return "Το σημείο είναι εκτός του καννάβου : " + pointId + "\nThe point " + pointId +
+             " (" + file + ", line " + std::to_string(line) +
+             ") lies outside the correction grid; the job stopped there. " + written() + ".";
+    case JobStatus::kError: {
+      std::string where = file;
+      if (line > 0) where += ", line " + std::to_string(line);
+      if (!field.empty()) where += ", field " + field;
+      std::string s = where.empty() ? reason : where + ": " + reason;
+      s += ". " + written() + ".";
+      return s;
+    }
+  }
+  return "";
+}
+
+}  // namespace vortan

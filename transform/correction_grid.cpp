@@ -1,0 +1,200 @@
+#include "transform/correction_grid.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace vortan {
+namespace {
+
+// Walks the fields of a grid file: separated by commas, blanks, tabs or line breaks.
+class FieldScanner {
+ public:
+  explicit FieldScanner(const std::string& text) : text_(text) {}
+
+  // The next field, or an empty view at the end of the text.
+  std::string_view Next() {
+    while (pos_ < text_.size()) {
+      const char ch = text_[pos_];
+      if (ch == '\n') {
+        ++line_;
+      } else if (ch == '\r') {
+        if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '\n') ++line_;
+      } else if (ch != ' ' && ch != '\t' && ch != ',') {
+        break;
+      }
+      ++pos_;
+    }
+    const std::size_t start = pos_;
+    while (pos_ < text_.size()) {
+      const char ch = text_[pos_];
+      if (ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r') break;
+      ++pos_;
+    }
+    return std::string_view(text_).substr(start, pos_ - start);
+  }
+
+  int line() const { return line_; }
+
+ private:
+  const std::string& text_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+};
+
+// A plain decimal number: optional sign, digits with at most one ".", optional exponent.
+bool ParseGridNumber(std::string_view field, double& value) {
+  if (!field.empty() && field.front() == '+') field.remove_prefix(1);
+  if (field.empty()) return false;
+  const char first = field.front() == '-' && field.size() > 1 ? field[1] : field.front();
+  if (!(first >= '0' && first <= '9') && first != '.') return false;  // no inf, nan
+  if (field.find_first_of("xXpP") != std::string_view::npos) return false;
+  const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+  return ec == std::errc() && end == field.data() + field.size() && std::isfinite(value);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = path + ": is a folder, not a grid file. Choose the grid file itself.";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = path + ": cannot be opened (missing or unreadable). Put the grid file there or "
+                   "choose another.";
+    return false;
+  }
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = path + ": read error.";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
+  std::string text;
+  if (!ReadWholeFile(path, text, error)) return std::nullopt;
+  FieldScanner scanner(text);
+  static constexpr const char* kHeaderNames[] = {"row count", "column count", "step",
+                                                 "southern Northing", "western Easting"};
+  double header[5];
+  for (int f = 0; f < 5; ++f) {
+    const std::string_view field = scanner.Next();
+    if (field.empty()) {
+      error = path + ", line " + std::to_string(scanner.line()) + ": the file ends before the " +
+              kHeaderNames[f] + " of the header.";
+      return std::nullopt;
+    }
+    if (!ParseGridNumber(field, header[f])) {
+      error = path + ", line " + std::to_string(scanner.line()) + ", header field " +
+              kHeaderNames[f] + ": \"" + std::string(field.substr(0, 40)) +
+              "\" is not a number.";
+      return std::nullopt;
+    }
+  }
+  CorrectionGrid grid;
+  for (int f = 0; f < 2; ++f) {
+    if (header[f] < 1 || header[f] > kMaxGridCount || header[f] != std::floor(header[f])) {
+      error = path + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
+              " is not a whole number from 1 to " + std::to_string(kMaxGridCount) +
+              ". This is not a correction grid file.";
+      return std::nullopt;
+    }
+  }
+  if (!(header[2] > 0)) {
+    error = path + ", header: the step " + FormatGridField(header[2]) +
+            " is not positive. This is not a correction grid file.";
+    return std::nullopt;
+  }
+  grid.header = {static_cast<int>(header[0]), static_cast<int>(header[1]), header[2], header[3],
+                 header[4]};
+  const int rows = grid.header.rowCount;
+  const int columns = grid.header.columnCount;
+  grid.values.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
+  const std::size_t total = grid.values.size();
+  for (std::size_t k = 0; k < total; ++k) {
+    const std::string_view field = scanner.Next();
+    double value = 0;
+    if (field.empty()) {
+      error = path + ", line " + std::to_string(scanner.line()) + ": the file ends after " +
+              std::to_string(k) + " of the " + std::to_string(total) +
+              " correction values that its header announces.";
+      return std::nullopt;
+    }
+    if (!ParseGridNumber(field, value)) {
+      error = path + ", line " + std::to_string(scanner.line()) + ", value " +
+              std::to_string(k + 1) + ": \"" + std::string(field.substr(0, 40)) +
+              "\" is not a number.";
+      return std::nullopt;
+    }
+    // The k-th value belongs to row i = rows - k / columns (from the north), column k % columns.
+    const std::size_t i = static_cast<std::size_t>(rows) - k / static_cast<std::size_t>(columns);
+    const std::size_t j = k % static_cast<std::size_t>(columns);
+    grid.values[(i - 1) * static_cast<std::size_t>(columns) + j] = static_cast<float>(value);
+  }
+  return grid;
+}
+
+std::string FormatGridField(double value) {
+  char buffer[64];
+  const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
+  return std::string(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
+GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
+  GridLoadResult result;
+  std::optional<CorrectionGrid> dn = ReadCorrectionGrid(dnPath, result.error);
+  if (!dn) return result;
+  std::optional<CorrectionGrid> de = ReadCorrectionGrid(dePath, result.error);
+  if (!de) return result;
+  if (!(dn->header == de->header)) {
+    result.error = "The headers of " + dnPath + " and " + dePath +
+                   " differ (rows, columns, step or south-west corner): the two files do not "
+                   "belong together. Choose the dN and dE files of one grid.";
+    return result;
+  }
+  result.grids = GridPair{std::move(*dn), std::move(*de)};
+  return result;
+}
+
+bool InsideGridBounds(const GridBounds& bounds, double easting, double northing,
+                      double falseNorthing) {
+  const double n = northing - falseNorthing;
+  return bounds.nMin <= n && n <= bounds.nMax && bounds.eMin <= easting && easting <= bounds.eMax;
+}
+
+std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,
+                                                double easting) {
+  const GridHeader& h = grids.dE.header;
+  const double step = h.step;
+  const double fromNorth = h.nNorth() - northing;
+  const double fromWest = easting - h.eWest;
+  const double u = fromNorth / step;
+  const double v = fromWest / step;
+  // A cell needs rows i, i + 1 and columns j, j + 1 inside the grid.
+  if (!(u >= 0 && u <= h.rowCount - 1 && v >= 0 && v <= h.columnCount - 1)) return std::nullopt;
+  if (h.rowCount < 2 || h.columnCount < 2) return std::nullopt;
+  int i = static_cast<int>(std::floor(u)) + 1;
+  int j = static_cast<int>(std::floor(v)) + 1;
+  // On the southern row or the eastern column the last cell serves.
+  if (i > h.rowCount - 1) i = h.rowCount - 1;
+  if (j > h.columnCount - 1) j = h.columnCount - 1;
+  const double t = (i * step - fromNorth) / step;  // 0 at row i + 1, 1 at row i
+  const double s = (fromWest - (j - 1) * step) / step;  // 0 at column j, 1 at column j + 1
+  auto bilinear = [&](const CorrectionGrid& g) {
+    const double a = g.Value(i + 1, j) + (g.Value(i, j) - g.Value(i + 1, j)) * t;
+    const double b = g.Value(i + 1, j + 1) + (g.Value(i, j + 1) - g.Value(i + 1, j + 1)) * t;
+    return static_cast<float>(a + (b - a) * s);
+  };
+  return Correction{bilinear(grids.dN), bilinear(grids.dE)};
+}
+
+}  // namespace vortan

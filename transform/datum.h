@@ -1,0 +1,63 @@
+// The two datum chains between HTRS07 and GGRS87, in their fixed order of steps, and the
+// context that the initial step fills: the region, the seven parameters and the grids.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "transform/correction_grid.h"
+#include "transform/helmert.h"
+#include "transform/region_profile.h"
+
+namespace vortan {
+
+struct TransformContext {
+  const RegionProfile* profile = nullptr;
+  GridBounds bounds = kDataFileBounds;       // the extent test of the program
+  HelmertParams helmert;                     // zero until the initial step
+  std::shared_ptr<const GridPair> grids;     // set by the initial step where the region has them
+  bool initialised = false;
+
+  // Ready for the chains: parameters stored and, where the region has grids, grids loaded.
+  bool Ready() const { return initialised && (!profile->hasGrids || grids != nullptr); }
+};
+
+// A context for the region with the bounds of the program; not yet initialised.
+TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bounds);
+
+// The initial step: stores the region's seven parameters and, where the region has grids,
+// loads them from the two paths. Returns "" or what went wrong (the grids are then unloaded).
+std::string InitialStep(TransformContext& context, const std::string& dnPath,
+                        const std::string& dePath);
+
+enum class ChainStatus { kDone, kOutsideGrid };
+
+struct ForwardChainResult {
+  ChainStatus status = ChainStatus::kDone;
+  double e87 = 0, n87 = 0;              // corrected TM87, metres
+  double phi87 = 0, lambda87 = 0;       // from the corrected TM87 position, radians
+  double packedPhi87 = 0, packedLambda87 = 0;
+  double h87 = 0;                       // GGRS87 ellipsoidal height after Helmert, metres
+  float dE = 0, dN = 0;                 // corrections applied, centimetres
+};
+
+struct BackChainResult {
+  ChainStatus status = ChainStatus::kDone;
+  double e07 = 0, n07 = 0;              // corrected TM07, metres
+  double phi07 = 0, lambda07 = 0;       // from the corrected TM07 position, radians
+  double packedPhi07 = 0, packedLambda07 = 0;
+  double h07 = 0;                       // HTRS07 ellipsoidal height after Helmert, metres
+  float dE = 0, dN = 0;                 // corrections as shown: the negated grid values, cm
+};
+
+// HTRS07 X, Y, Z and its TM07 E, N to corrected TM87 E, N and GGRS87 latitude, longitude. The
+// extent test comes first, at the TM07 position; the correction is added on the TM87 side.
+ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
+                                  double z07, double e07, double n07);
+
+// GGRS87 latitude, longitude (radians) and height to corrected TM07 E, N and HTRS07 latitude,
+// longitude. The correction is interpolated at the uncorrected TM07 position and subtracted.
+BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,
+                               double h);
+
+}  // namespace vortan

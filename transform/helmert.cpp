@@ -1,0 +1,19 @@
+#include "transform/helmert.h"
+
+#include <cmath>
+
+namespace vortan {
+
+Cartesian HelmertTransform(const HelmertParams& params, double x, double y, double z, int sign) {
+  const double pi = 4 * std::atan(1.0);
+  const double rho = pi / 3600 / 180;  // radians per arc-second
+  const double s = sign;
+  const double tx = s * params.tx, ty = s * params.ty, tz = s * params.tz;
+  const double ex = s * params.ex, ey = s * params.ey, ez = s * params.ez;
+  const double ds = s * params.ds;
+  return {((1 + ds) * x + tx) + (ez * y - ey * z) * rho,
+          ((1 + ds) * y + ty) + (-ez * x + ex * z) * rho,
+          ((1 + ds) * z + tz) + (ey * x - ex * y) * rho};
+}
+
+}  // namespace vortan
