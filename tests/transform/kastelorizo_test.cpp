@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/angles.h"
+#include "core/cartesian.h"
+#include "core/number_format.h"
+#include "core/transverse_mercator.h"
+#include "transform/datum.h"
+
+namespace vortan {
+namespace {
+
+const double kPi = 4 * std::atan(1.0);
+
+TransformContext Kastelorizo() {
+  TransformContext context = MakeContext(kKastelorizoProfile, kSinglePointBounds);
+  EXPECT_EQ(InitialStep(context, "/nonexistent/dN", "/nonexistent/dE"), "");  // reads nothing
+  EXPECT_TRUE(context.Ready());
+  return context;
+}
+
+TEST(Kastelorizo, DefaultPointIsOnePointInTm87OnTwentySevenDegrees) {
+  const struct {
+    double latitude, longitude;
+  } ll{PackedToRadians(360851.49460).radians, PackedToRadians(293524.57467).radians};
+  const GeodeticParams tm87 = MakeGrs80Params(kKastelorizoProfile.tm87);
+  const GridPoint p = TmForward(tm87, ll.latitude, ll.longitude - CentralMeridianRad(tm87));
+  EXPECT_NEAR(p.easting, 733033.382, 0.01);
+  EXPECT_NEAR(p.northing, 4003432.07, 0.01);
+  // On the mainland meridian the Easting would be near 1003 km.
+  const GeodeticParams mainland = MakeGrs80Params(kMainlandProfile.tm87);
+  EXPECT_NEAR(TmForward(mainland, ll.latitude, ll.longitude - CentralMeridianRad(mainland)).easting,
+              1003000, 2000);
+  // The mainland defaults agree the same way on 24 degrees.
+  const GridPoint m = TmForward(mainland, PackedToRadians(405444.68271).radians,
+                                PackedToRadians(244714.08889).radians - CentralMeridianRad(mainland));
+  EXPECT_NEAR(m.easting, 566296.541, 0.001);
+  EXPECT_NEAR(m.northing, 4529332.314, 0.001);
+}
+
+TEST(Kastelorizo, TranslationsOnlyThereAndBack) {
+  const HelmertParams& h = kKastelorizoProfile.helmert;
+  const Cartesian c = HelmertTransform(h, 4483880.358, 2546197.179, 3741457.925, +1);
+  EXPECT_EQ(c.x, 4483880.358 + -5.02);
+  EXPECT_EQ(c.y, 2546197.179 + -19.885);
+  EXPECT_EQ(c.z, 3741457.925 + -12.244);
+  const Cartesian b = HelmertTransform(h, c.x, c.y, c.z, -1);
+  EXPECT_NEAR(b.x, 4483880.358, 1e-9);
+  EXPECT_NEAR(b.y, 2546197.179, 1e-9);
+  EXPECT_NEAR(b.z, 3741457.925, 1e-9);
+}
+
+TEST(Kastelorizo, ScaleFactorOnTheTm07CentralMeridian) {
+  const GeodeticParams tm07 = MakeGrs80Params(kKastelorizoProfile.tm07);
+  EXPECT_EQ(FormatNumber(TmScaleConvergence(tm07, 36.1 * kPi / 180, 0).scale, patterns::kScale),
+            "1.000000");
+  const GeodeticParams mainland = MakeGrs80Params(kMainlandProfile.tm07);
+  EXPECT_EQ(FormatNumber(TmScaleConvergence(mainland, 38 * kPi / 180, 0).scale, patterns::kScale),
+            "0.999600");
+}
+
+TEST(Kastelorizo, NoPointIsRejectedAndTheCorrectionsAreZero) {
+  const TransformContext context = Kastelorizo();
+  // Kastelorizo itself, a mainland point and a point far outside Greece.
+  for (const auto& [lat, lon] : {std::pair{36.15, 29.59}, {38.0, 23.7}, {48.0, 2.0}}) {
+    const GeodeticParams grs80 = MakeGrs80Params(kKastelorizoProfile.tm07);
+    const Cartesian c = GeodeticToCartesian(grs80, lat * kPi / 180, lon * kPi / 180, 10);
+    const ForwardChainResult f = Htrs07ToGgrs87(context, c.x, c.y, c.z, 0, 0);
+    ASSERT_EQ(f.status, ChainStatus::kDone);
+    EXPECT_EQ(f.dE, 0);
+    EXPECT_EQ(f.dN, 0);
+    const BackChainResult b = Ggrs87ToHtrs07(context, f.phi87, f.lambda87, f.h87);
+    ASSERT_EQ(b.status, ChainStatus::kDone);
+    EXPECT_EQ(b.dE, 0);
+    // The series serve a few degrees around the central meridians; far away they only run.
+    if (std::fabs(lon - 30) > 7) continue;
+    EXPECT_NEAR(b.phi07, lat * kPi / 180, 1e-9);
+    EXPECT_NEAR(b.lambda07, lon * kPi / 180, 1e-9);
+    EXPECT_NEAR(b.h07, 10, 1e-3);
+  }
+}
+
+}  // namespace
+}  // namespace vortan
