@@ -1,0 +1,113 @@
+// What the data-file window does, without the window: the initial step with its grid dialogs,
+// the dialogs of each job and the path boxes they fill, and the message that a job's outcome
+// becomes. The window hands every click to this class; it reaches its controls through
+// DataFileControls and the system through the platform layer, so that a test can drive it with
+// a plain map of boxes and scripted dialogs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data_files/jobs.h"
+#include "shell/platform.h"
+#include "shell/shell.h"
+#include "transform/datum.h"
+
+namespace vortan {
+
+// The controls of the data-file window as the logic sees them: named boxes and buttons.
+class DataFileControls {
+ public:
+  virtual ~DataFileControls() = default;
+  virtual void SetText(std::string_view control, const std::string& text) = 0;
+  virtual void SetEnabled(std::string_view control, bool enabled) = 0;
+};
+
+// A job with its files chosen and a snapshot of the transformation context: it can run on any
+// thread while the window goes on.
+struct PreparedJob {
+  JobKind kind;
+  TransformContext context;
+  std::string input;
+  std::vector<std::string> outputs;
+
+  JobOutcome Run(const JobOptions& options) const {
+    return RunJob(kind, context, input, outputs, options);
+  }
+};
+
+// Texts of the window's own messages.
+namespace data_file_texts {
+inline constexpr std::string_view kGridDialogFilter = "Text files *.grd(*.grd)|*.grd";
+inline constexpr std::string_view kDnGridDialogTitle = "Input N-correction grid";
+inline constexpr std::string_view kDeGridDialogTitle = "Input E-correction grid";
+inline constexpr std::string_view kJobDialogFilter = "Text files *.txt(*.txt)|*.txt";
+inline constexpr std::string_view kGridLoadTitle = "Φόρτωση καννάβων - Grid files";
+inline constexpr std::string_view kJobErrorTitle = "Σφάλμα αρχείου - File error";
+// The box under the jobs while nothing has run yet.
+inline constexpr std::string_view kStatusIdle = "";
+}  // namespace data_file_texts
+
+// The initial texts of the path boxes, with the region's default file names: "Input file  : "
+// followed by the name, "GGRS87-SENh.txt" becoming "GGRS87-KAST-SENh.txt" on Kastelorizo.
+struct PathBoxText {
+  std::string_view box;
+  std::string text;
+};
+std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile);
+
+// The job that a window button starts ("Command5" -> kSflhToSenh); nothing for other names.
+std::optional<JobKind> JobOfButton(std::string_view button);
+
+// The four job buttons, in the order of the window.
+inline constexpr std::string_view kJobButtons[] = {"Command4", "Command2", "Command5",
+                                                   "Command1"};
+
+class DataFileWindowLogic {
+ public:
+  DataFileWindowLogic(ProgramKind program, const RegionProfile& profile, Platform& platform,
+                      DataFileControls& controls);
+
+  // Form_Load: the notice on the decimal separator; the job buttons wait for the initial step.
+  void FormLoad();
+
+  // Command3, the initial step: stores and shows the transformation parameters and, where the
+  // region has grids, asks for the two grid files (CD1, CD2), loads them and shows their header.
+  // The jobs are enabled when everything is loaded. A cancelled grid dialog leaves the window
+  // as it was; a grid file that cannot be loaded is reported with its name and the reason, and
+  // the jobs stay disabled until a load succeeds. Returns whether the jobs are enabled.
+  bool InitialStep();
+
+  // The dialogs of a job, input first: on success the path boxes show the chosen paths and the
+  // prepared job is returned; a cancelled dialog cancels the job, nothing is written anywhere.
+  // Before a successful initial step no dialog is shown and nothing is returned.
+  std::optional<PreparedJob> ChooseFiles(JobKind kind);
+
+  // Turns a finished job into what the user sees: a message box for a point outside the grid
+  // and for an error, and the one-line summary that the window shows under the jobs (returned).
+  std::string Finish(const JobOutcome& outcome);
+
+  // Command6, the help button.
+  void Help();
+
+  const TransformContext& context() const { return context_; }
+  bool jobsEnabled() const { return jobsEnabled_; }
+  const ProgramInfo& program() const { return program_; }
+  const RegionProfile& profile() const { return profile_; }
+
+ private:
+  void EnableJobs(bool enabled);
+  void ShowParameters();
+  void ShowGridHeader(const GridHeader& header);
+
+  const ProgramInfo& program_;
+  const RegionProfile& profile_;
+  Platform& platform_;
+  DataFileControls& controls_;
+  TransformContext context_;
+  bool jobsEnabled_ = false;
+};
+
+}  // namespace vortan
