@@ -211,6 +211,11 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
     for (int n = 0; n < 3; ++n) {
       const std::optional<double> value = ParseFieldNumber(batch.Field(record.numbers[n]), reason);
       if (!value) {
+        if (record.numbers[n].line > record.id.line) {
+          // The field was taken from a later line: a field may be missing before it.
+          reason += " (the record begins on line " + std::to_string(record.id.line) +
+                    "; is a field missing there?)";
+        }
         chunk.stop = {StopKind::kField, r, spec.fieldNames[n], record.numbers[n].line, reason};
         return;
       }

@@ -168,6 +168,7 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     }
     if (at(p) == kMore) return Scan::kNeedMore;
     if (at(p) == kEof) {
+      line = recordLine;
       return fail(fieldNames_[n], "the file ends inside the record that begins on line " +
                                       std::to_string(recordLine) + ": field " + fieldNames_[n] +
                                       " is missing; complete or remove that record");
@@ -197,13 +198,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     const bool comma = at(p) == ',';
     if (!endField()) return Scan::kNeedMore;
     if (n == 2 && comma) {
-      // A comma after the last field ("P1,1,2,3,") is tolerated when the line ends there.
+      // Commas after the last field ("P1,1,2,3,") are tolerated when the line ends there.
       std::size_t q = p;
-      while (at(q) == ' ' || at(q) == '\t') ++q;
+      while (at(q) == ' ' || at(q) == '\t' || at(q) == ',') ++q;
       if (at(q) == kMore) return Scan::kNeedMore;
       if (at(q) == '\r' || at(q) == '\n') {
         p = q;
         if (!consumeBreak()) return Scan::kNeedMore;
+      } else if (at(q) == kEof) {
+        p = q;
       }
     }
   }

@@ -1,0 +1,101 @@
+// The rules by which the fields of coordinate files are read, through the simplest job.
+#include <gtest/gtest.h>
+
+#include "job_fixture.h"
+
+namespace vortan {
+namespace {
+
+class FieldsAsRead : public JobFolder {
+ protected:
+  // Runs GGRS87 phi, lambda, h -> E, N, h on the text and returns the output.
+  std::string Convert(const std::string& text, JobOutcome* outcome = nullptr) {
+    const TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+    const JobOutcome result =
+        RunJob(JobKind::kSflhToSenh, context, Write("in.txt", text), {Path("out.txt")});
+    if (outcome) *outcome = result;
+    else EXPECT_EQ(result.status, JobStatus::kDone) << result.Message();
+    return Read(Path("out.txt"));
+  }
+};
+
+constexpr const char* kLine = "P12,380000.00000,240000.00000,0.25";
+constexpr const char* kExpected = "P12,500000.000,4205815.020,.250\r\n";
+
+TEST_F(FieldsAsRead, LineEndsCrLfCrAndLf) {
+  EXPECT_EQ(Convert(std::string(kLine) + "\r\n"), kExpected);
+  EXPECT_EQ(Convert(std::string(kLine) + "\n" + kLine + "\n"), std::string(kExpected) + kExpected);
+  EXPECT_EQ(Convert(std::string(kLine) + "\r" + kLine + "\r"), std::string(kExpected) + kExpected);
+  EXPECT_EQ(Convert(kLine), kExpected);  // no line break at the end
+}
+
+TEST_F(FieldsAsRead, RecordsOverSeveralLinesReadTheSame) {
+  EXPECT_EQ(Convert("P12\r\n380000.00000\r\n240000.00000\r\n0.25\r\n"), kExpected);
+  EXPECT_EQ(Convert("P12,\n 380000.00000,\n\n240000.00000 , 0.25"), kExpected);
+}
+
+TEST_F(FieldsAsRead, QuotedIdsLoseTheirQuotesAndKeepTheirCommas) {
+  EXPECT_EQ(Convert("\"P22, kerb\",380000.00000,240000.00000,0.25\r\n"),
+            "P22, kerb,500000.000,4205815.020,.250\r\n");
+  EXPECT_EQ(Convert("  \"A\"  ,380000,240000,1\r\n"), "A,500000.000,4205815.020,1.000\r\n");
+}
+
+TEST_F(FieldsAsRead, BlankLinesAndWhiteSpaceAfterTheLastRecordEndTheFile) {
+  EXPECT_EQ(Convert(std::string(kLine) + "\r\n\r\n  \r\n\t\n"), kExpected);
+  EXPECT_EQ(Convert("\r\n\r\n" + std::string(kLine) + "\r\n\r\n" + kLine),
+            std::string(kExpected) + kExpected);
+  EXPECT_EQ(Convert(""), "");
+  EXPECT_EQ(Convert(" \r\n \r\n"), "");
+}
+
+TEST_F(FieldsAsRead, HeightsAndSignsAsWritten) {
+  EXPECT_EQ(Convert("N,380000,240000,-0.25\r\n"), "N,500000.000,4205815.020,-.250\r\n");
+  EXPECT_EQ(Convert("N,380000,240000,+1e2\r\n"), "N,500000.000,4205815.020,100.000\r\n");
+  // A comma after the last field, as spreadsheets write, is tolerated at the end of a line.
+  EXPECT_EQ(Convert("N,380000,240000,5,\r\nM,380000,240000,6,,\r\n"),
+            "N,500000.000,4205815.020,5.000\r\nM,500000.000,4205815.020,6.000\r\n");
+}
+
+TEST_F(FieldsAsRead, BadRecordsStopWithFileLineAndField) {
+  struct Case {
+    std::string text;
+    std::uint64_t line;
+    const char* field;
+    const char* reason;
+    std::uint64_t written;
+  };
+  const Case cases[] = {
+      {"A,380000,240000,1\r\nB,380000,240000\r\n", 2, "h", "file ends inside the record", 1},
+      {"A,380000,240000,1\r\n\r\nB\r\n", 3, "φ", "file ends inside the record", 1},
+      {"A,380000,240000,\r\nB,380000,240000,1\r\n", 2, "h", "record begins on line 1", 0},
+      {"A,380000,240000,1\r\nB,38O000,240000,1\r\n", 2, "φ", "\"38O000\" is not a number", 1},
+      {"A,380000,240000,\r\nB,380000,240000,1\r\n", 2, "h", "\"B\" is not a number", 0},
+      {"A,380000,,1\r\n", 1, "λ", "the field is empty", 0},
+      {"A,380000,240000,12.5 m\r\n", 1, "h", "\"12.5 m\" is not a number", 0},
+      {"A,380000,240000,nan\r\n", 1, "h", "\"nan\" is not a number", 0},
+      {"A,380000,240000,inf\r\n", 1, "h", "\"inf\" is not a number", 0},
+      {"A,0x1p4,240000,1\r\n", 1, "φ", "\"0x1p4\" is not a number", 0},
+      {"A,380000,240000,1e999\r\n", 1, "h", "too large", 0},
+      {"A,380000,240000,1\r\n\"B,380000,240000,1\r\n", 2, "id", "never closed", 1},
+      {"\"B\"x,380000,240000,1\r\n", 1, "id", "text follows the closing double quote", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    JobOutcome outcome;
+    const std::string out = Convert(c.text, &outcome);
+    EXPECT_EQ(outcome.status, JobStatus::kError);
+    EXPECT_EQ(outcome.file, Path("in.txt"));
+    EXPECT_EQ(outcome.line, c.line);
+    EXPECT_EQ(outcome.field, c.field);
+    EXPECT_NE(outcome.reason.find(c.reason), std::string::npos) << outcome.reason;
+    EXPECT_EQ(outcome.pointsWritten, c.written);
+    // The lines written before stay, complete.
+    EXPECT_EQ(out, c.written == 1 ? "A,500000.000,4205815.020,1.000\r\n" : "");
+    const std::string message = outcome.Message();
+    EXPECT_NE(message.find("in.txt, line " + std::to_string(c.line)), std::string::npos)
+        << message;
+  }
+}
+
+}  // namespace
+}  // namespace vortan
