@@ -1,0 +1,430 @@
+#include "single_point/conversions.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <set>
+#include <span>
+#include <vector>
+
+#include "core/angles.h"
+#include "core/cartesian.h"
+#include "core/geodetic_params.h"
+#include "core/number_format.h"
+#include "core/numeric_guard.h"
+#include "core/transverse_mercator.h"
+#include "shell/shell.h"
+#include "single_point/form.h"
+#include "single_point/messages.h"
+
+namespace vortan {
+namespace {
+
+// A packed angle whose whole degrees do not fit the 16-bit degree field is too large.
+constexpr double kLargestPacked = 32767.0 * 10000;
+
+// Result boxes that no conversion reads. A conversion that stops resets those of its results
+// that it has not written yet to their initial texts, so that the window never shows the
+// results of an earlier point beside new input. Boxes that some conversion reads are left alone.
+constexpr std::string_view kCommand1Results[] = {
+    "Text26", "Text27", "Text30", "Text31", "Text28", "Text41",
+    "Text42", "Text29", "Text43", "Text44", "Text24",
+};
+constexpr std::string_view kCommand2Results[] = {
+    "Text8",  "Text33", "Text34", "Text9",  "Text36", "Text37", "Text13", "Text16", "Text17",
+    "Text22", "Text23", "Text20", "Text35", "Text38", "Text21", "Text39", "Text40", "Text32",
+};
+constexpr std::string_view kCommand5Results[] = {
+    "Text8",  "Text33", "Text34", "Text16", "Text17", "Text22", "Text23", "Text20", "Text9",
+    "Text36", "Text37", "Text35", "Text38", "Text21", "Text39", "Text40", "Text32",
+};
+
+// The whole text, blanks around it aside, is one decimal number: sign, digits with at most one
+// point, an optional exponent. Names such as "inf" or "nan" are not numbers here.
+bool StrictNumber(std::string_view text, double& value) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  bool negative = false;
+  if (text.front() == '+' || text.front() == '-') {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
+                        text.front() == '.')) {
+    return false;
+  }
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (end != text.data() + text.size()) return false;
+  if (ec == std::errc::result_out_of_range) {
+    value = std::strtod(std::string(text).c_str(), nullptr);  // infinity or zero
+  } else if (ec != std::errc()) {
+    return false;
+  }
+  if (negative) value = -value;
+  return true;
+}
+
+// A latitude and longitude that a projection or a datum step may have returned.
+bool OnTheEllipsoid(double phi, double lambda) {
+  const double pi = 4 * std::atan(1.0);
+  return std::isfinite(phi) && std::isfinite(lambda) && std::fabs(phi) <= pi / 2 &&
+         std::fabs(lambda) <= 2 * pi;
+}
+
+// The input boxes whose numbers went into a computation.
+using Inputs = std::vector<std::string>;
+
+// One press of a conversion button: reads and writes boxes, and stops with a message.
+class Click {
+ public:
+  // Thrown by the reading and checking steps; the click ends there.
+  struct Stopped {
+    Outcome outcome;
+    std::string title;
+    MessageIcon icon;
+    MessageButtons buttons;
+  };
+
+  Click(Boxes& boxes, std::span<const std::string_view> results) : boxes_(boxes), results_(results) {}
+
+  // The conversions need the parameters (and grids) of the initial step; the window keeps
+  // their buttons disabled until then.
+  void RequireInitialStep(bool ready) {
+    if (ready) return;
+    throw Stopped{{OutcomeStatus::kError, "Command3", texts::InitialStepFirstText()},
+                  std::string(texts::kInitialStepTitle),
+                  MessageIcon::kInformation,
+                  MessageButtons::kOk};
+  }
+
+  // Comma refusal: nothing is converted when any of the boxes holds a comma.
+  void RefuseComma(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      if (boxes_.Text(name).find(',') != std::string::npos) {
+        throw Stopped{{OutcomeStatus::kRefusedComma, name, texts::CommaText()},
+                      std::string(texts::kCommaTitle),
+                      MessageIcon::kInformation,
+                      MessageButtons::kOkCancel};
+      }
+    }
+  }
+
+  // The leading number of the box text; empty text is 0. Infinity is refused as too large.
+  double Number(const char* name) {
+    const std::string text = boxes_.Text(name);
+    const double value = ParseNumberText(text);
+    if (!std::isfinite(value)) TooLarge(name, text);
+    return value;
+  }
+
+  // A packed DDMMSS.SSSSS angle, read as Number; its degrees must fit their 16-bit field.
+  double Packed(const char* name) {
+    const double value = Number(name);
+    if (std::fabs(value) >= kLargestPacked) TooLarge(name, boxes_.Text(name));
+    return value;
+  }
+
+  // The whole text must be a number; empty text and any other character are refused.
+  double StrictNumberOf(const char* name) {
+    const std::string text = boxes_.Text(name);
+    double value = 0;
+    if (!StrictNumber(text, value)) {
+      throw Stopped{{OutcomeStatus::kError, name, texts::NotANumberText(name, text)},
+                    std::string(texts::kInvalidNumberTitle),
+                    MessageIcon::kWarning,
+                    MessageButtons::kOk};
+    }
+    if (!std::isfinite(value)) TooLarge(name, text);
+    return value;
+  }
+
+  // Stops when the computation since the guard was set raised a numeric fault, naming the
+  // boxes whose numbers went into it.
+  void Check(const NumericGuard& guard, const Inputs& inputs) {
+    if (guard.Clean()) return;
+    Fault(guard.Fault(), inputs);
+  }
+
+  // Stops when a latitude, longitude computed from the inputs lies on no ellipsoid.
+  void CheckAngles(double phi, double lambda, const Inputs& inputs) {
+    if (!OnTheEllipsoid(phi, lambda)) Fault("invalid operation", inputs);
+  }
+
+  void OutsideGrid() {
+    throw Stopped{{OutcomeStatus::kOutsideGrid, "", std::string(texts::kOutsideGridText)},
+                  std::string(texts::kOutsideGridTitle),
+                  MessageIcon::kInformation,
+                  MessageButtons::kOkCancel};
+  }
+
+  void Write(const char* name, double value, NumberPattern pattern) {
+    WriteText(name, FormatNumber(value, pattern));
+  }
+
+  void WriteText(const char* name, const std::string& text) {
+    boxes_.SetText(name, text);
+    written_.insert(name);
+  }
+
+  // Degrees, minutes ("00") and seconds (".00000") of an angle in three boxes.
+  void WriteDms(const char* degrees, const char* minutes, const char* seconds, double radians) {
+    const Dms dms = RadiansToDms(radians);
+    Write(degrees, dms.degrees, patterns::kDegrees);
+    Write(minutes, dms.minutes, patterns::kDegrees);
+    Write(seconds, dms.seconds, patterns::kSeconds);
+  }
+
+  // After a stop: results not written in this click go back to their initial texts.
+  void ResetUnwritten(const std::vector<Control>& controls) {
+    for (std::string_view name : results_) {
+      const Control* control = FindControl(controls, name);
+      if (control == nullptr || written_.count(std::string(name)) != 0) continue;
+      boxes_.SetText(std::string(name), std::string(control->text));
+    }
+  }
+
+ private:
+  [[noreturn]] void TooLarge(const char* name, const std::string& text) {
+    throw Stopped{{OutcomeStatus::kError, name, texts::TooLargeText(name, text)},
+                  std::string(texts::kInvalidNumberTitle),
+                  MessageIcon::kWarning,
+                  MessageButtons::kOk};
+  }
+
+  [[noreturn]] void Fault(const std::string& fault, const Inputs& inputs) {
+    throw Stopped{{OutcomeStatus::kError, inputs.size() == 1 ? inputs.front() : "",
+                   texts::NumericFaultText(inputs, fault)},
+                  std::string(texts::kNumericFaultTitle),
+                  MessageIcon::kWarning,
+                  MessageButtons::kOk};
+  }
+
+  Boxes& boxes_;
+  std::span<const std::string_view> results_;
+  std::set<std::string> written_;
+};
+
+// Runs one click; a stop shows its message, resets the unwritten results and is returned.
+Outcome Run(const RegionProfile& profile, Boxes& boxes, Platform& platform,
+            std::span<const std::string_view> results, const std::function<void(Click&)>& body) {
+  Click click(boxes, results);
+  try {
+    body(click);
+  } catch (const Click::Stopped& stop) {
+    platform.ShowMessage(stop.title, stop.outcome.message, stop.icon, stop.buttons);
+    click.ResetUnwritten(SinglePointControls(profile));
+    return stop.outcome;
+  }
+  return {};
+}
+
+}  // namespace
+
+SinglePointConversions::SinglePointConversions(const RegionProfile& profile, Boxes& boxes,
+                                               Platform& platform)
+    : context_(MakeContext(profile, kSinglePointBounds)), boxes_(boxes), platform_(platform) {}
+
+Outcome SinglePointConversions::Command3_Click() {
+  const RegionProfile& profile = *context_.profile;
+  const bool grids = profile.hasGrids;
+
+  // The grids are read from the current directory; the message names it when they are not.
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::current_path(ec);
+  const std::string error = InitialStep(context_, (folder / kDnGridFileName).string(),
+                                        (folder / kDeGridFileName).string());
+
+  const HelmertParams& p = context_.helmert;
+  const double shown[] = {p.tx, p.ty, p.tz, p.ex, p.ey, p.ez};
+  const char* boxes[] = {"Text45", "Text46", "Text47", "Text48", "Text49", "Text50"};
+  const int count = profile.shownParameterCount;
+  for (int k = 0; k < count && k < 6; ++k) {
+    boxes_.SetText(boxes[k], FormatNumber(shown[k], patterns::kMetres));
+    boxes_.SetEnabled(boxes[k], false);
+  }
+  if (count >= 7) {
+    boxes_.SetText("Text51", FormatNumber(p.ds, patterns::kScaleDifference));
+    boxes_.SetEnabled("Text51", false);
+  }
+
+  if (grids) {
+    // The grid size, or the initial texts again when the grids did not load.
+    const std::vector<Control> controls = SinglePointControls(profile);
+    for (const char* box : {"Text14", "Text15"}) {
+      const Control* control = FindControl(controls, box);
+      if (control != nullptr) boxes_.SetText(box, std::string(control->text));
+      boxes_.SetEnabled(box, context_.grids == nullptr);
+    }
+    if (context_.grids != nullptr) {
+      const GridHeader& header = context_.grids->dE.header;
+      boxes_.SetText("Text14", FormatNumber(header.rowCount, patterns::kCount));
+      boxes_.SetText("Text15", FormatNumber(header.columnCount, patterns::kCount));
+    }
+  }
+
+  const bool ready = context_.Ready();
+  for (const char* button : {"Command1", "Command2", "Command5"}) boxes_.SetEnabled(button, ready);
+  if (error.empty()) return {};
+
+  Outcome outcome{OutcomeStatus::kError, "", texts::GridLoadText(error, folder.string())};
+  platform_.ShowMessage(std::string(texts::kGridFileTitle), outcome.message,
+                        MessageIcon::kWarning, MessageButtons::kOk);
+  return outcome;
+}
+
+Outcome SinglePointConversions::Command1_Click() {
+  const RegionProfile& profile = *context_.profile;
+  return Run(profile, boxes_, platform_, kCommand1Results, [&](Click& click) {
+    const GeodeticParams tm87 = MakeGrs80Params(profile.tm87);
+    click.RequireInitialStep(context_.Ready());
+    click.RefuseComma({"Text1", "Text2", "Text18"});
+    const double e87 = click.Number("Text1");
+    const double n87 = click.Number("Text2");
+    double phi87 = 0, lambda87 = 0, h = 0;
+    Inputs inputs = {"Text1", "Text2", "Text18"};
+    NumericGuard guard;
+    if (e87 != 0 || n87 != 0) {
+      // The E,N,h group: latitude and longitude from E, N.
+      h = click.Number("Text18");
+      guard.Reset();
+      const TmInverseResult ll = TmInverse(tm87, e87, n87);
+      click.Check(guard, {"Text1", "Text2"});
+      click.CheckAngles(ll.latitude, ll.longitude, {"Text1", "Text2"});
+      phi87 = ll.latitude;
+      lambda87 = ll.longitude;
+      click.Write("Text3", ll.packedLatitude, patterns::kPacked);
+      click.Write("Text4", ll.packedLongitude, patterns::kPacked);
+      click.WriteText("Text19", boxes_.Text("Text18"));
+    } else {
+      // The phi,lambda,h group: E, N from latitude and longitude.
+      inputs = {"Text3", "Text4", "Text19"};
+      click.RefuseComma({"Text3", "Text4", "Text19"});
+      const double packedPhi = click.Packed("Text3");
+      const double packedLambda = click.Packed("Text4");
+      h = click.Number("Text19");
+      guard.Reset();
+      phi87 = PackedToRadians(packedPhi).radians;
+      lambda87 = PackedToRadians(packedLambda).radians;
+      const GridPoint en =
+          TmForward(tm87, phi87, lambda87 - tm87.centralMeridianDeg * tm87.pi / 180);
+      click.Check(guard, {"Text3", "Text4"});
+      click.Write("Text1", en.easting, patterns::kMetres);
+      click.Write("Text2", en.northing, patterns::kMetres);
+      click.WriteText("Text18", boxes_.Text("Text19"));
+    }
+
+    guard.Reset();
+    const BackChainResult r = Ggrs87ToHtrs07(context_, phi87, lambda87, h);
+    click.Check(guard, inputs);
+    if (r.status == ChainStatus::kOutsideGrid) click.OutsideGrid();
+    click.CheckAngles(r.phi07, r.lambda07, inputs);
+
+    if (profile.hasGrids) {
+      click.Write("Text26", r.dE, patterns::kCentimetres);
+      click.Write("Text27", r.dN, patterns::kCentimetres);
+    }
+    click.Write("Text30", r.e07, patterns::kMetres);
+    click.Write("Text31", r.n07, patterns::kMetres);
+    click.WriteDms("Text28", "Text41", "Text42", r.phi07);
+    click.WriteDms("Text29", "Text43", "Text44", r.lambda07);
+    if (RegionOf(profile) == Region::kKastelorizo) {
+      click.Write("Text24", r.h07, patterns::kHeight);
+    }
+  });
+}
+
+namespace {
+
+// Steps shared by Command2 and Command5: HTRS07 X, Y, Z with its TM07 E, N to GGRS87, and the
+// GGRS87 boxes.
+void ForwardToGgrs87(Click& click, const TransformContext& context, double x, double y, double z,
+                     double e07, double n07, const Inputs& inputs) {
+  NumericGuard guard;
+  const ForwardChainResult r = Htrs07ToGgrs87(context, x, y, z, e07, n07);
+  click.Check(guard, inputs);
+  if (r.status == ChainStatus::kOutsideGrid) click.OutsideGrid();
+  click.CheckAngles(r.phi87, r.lambda87, inputs);
+
+  if (context.profile->hasGrids) {
+    click.Write("Text16", r.dE, patterns::kCentimetres);
+    click.Write("Text17", r.dN, patterns::kCentimetres);
+  }
+  click.Write("Text22", r.e87, patterns::kMetres);
+  click.Write("Text23", r.n87, patterns::kMetres);
+  click.WriteDms("Text20", "Text35", "Text38", r.phi87);
+  click.WriteDms("Text21", "Text39", "Text40", r.lambda87);
+  if (RegionOf(*context.profile) == Region::kKastelorizo) {
+    click.Write("Text32", r.h87, patterns::kMetres);
+  }
+}
+
+}  // namespace
+
+Outcome SinglePointConversions::Command2_Click() {
+  const RegionProfile& profile = *context_.profile;
+  return Run(profile, boxes_, platform_, kCommand2Results, [&](Click& click) {
+    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
+    click.RequireInitialStep(context_.Ready());
+    click.RefuseComma({"Text5", "Text6", "Text7"});
+    const double x = click.Number("Text5");
+    const double y = click.Number("Text6");
+    const double z = click.Number("Text7");
+
+    NumericGuard guard;
+    const Geodetic g07 = CartesianToGeodetic(tm07, x, y, z);
+    const double dLambda = g07.longitude - tm07.centralMeridianDeg / tm07.degreesPerRadian;
+    const GridPoint en = TmForward(tm07, g07.latitude, dLambda);
+    const ScaleConvergence k = TmScaleConvergence(tm07, g07.latitude, dLambda);
+    click.Check(guard, {"Text5", "Text6", "Text7"});
+    click.CheckAngles(g07.latitude, g07.longitude, {"Text5", "Text6", "Text7"});
+
+    click.WriteDms("Text8", "Text33", "Text34", g07.latitude);
+    click.WriteDms("Text9", "Text36", "Text37", g07.longitude);
+    click.Write("Text10", g07.height, patterns::kMetres);
+    click.Write("Text11", en.easting, patterns::kMetres);
+    click.Write("Text12", en.northing, patterns::kMetres);
+    click.Write("Text13", k.scale, patterns::kScale);
+
+    ForwardToGgrs87(click, context_, x, y, z, en.easting, en.northing,
+                    {"Text5", "Text6", "Text7"});
+  });
+}
+
+Outcome SinglePointConversions::Command5_Click() {
+  const RegionProfile& profile = *context_.profile;
+  return Run(profile, boxes_, platform_, kCommand5Results, [&](Click& click) {
+    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
+    click.RequireInitialStep(context_.Ready());
+    click.RefuseComma({"Text10", "Text11", "Text12"});
+    const double e07 = click.StrictNumberOf("Text11");
+    const double n07 = click.StrictNumberOf("Text12");
+    const double h = click.Number("Text10");
+
+    if (profile.hasGrids &&
+        !InsideGridBounds(context_.bounds, e07, n07, profile.tm07.falseNorthing)) {
+      click.OutsideGrid();
+    }
+
+    NumericGuard guard;
+    const TmInverseResult ll = TmInverse(tm07, e07, n07);
+    click.Check(guard, {"Text11", "Text12"});
+    click.CheckAngles(ll.latitude, ll.longitude, {"Text11", "Text12"});
+    const Cartesian c = GeodeticToCartesian(tm07, ll.latitude, ll.longitude, h);
+    click.Check(guard, {"Text11", "Text12", "Text10"});
+
+    click.WriteDms("Text8", "Text33", "Text34", ll.latitude);
+    click.WriteDms("Text9", "Text36", "Text37", ll.longitude);
+    click.Write("Text5", c.x, patterns::kMetres);
+    click.Write("Text6", c.y, patterns::kMetres);
+    click.Write("Text7", c.z, patterns::kMetres);
+
+    ForwardToGgrs87(click, context_, c.x, c.y, c.z, e07, n07, {"Text11", "Text12", "Text10"});
+  });
+}
+
+}  // namespace vortan

@@ -1,0 +1,58 @@
+// The single-point conversions on box texts: the initial step (Command3) and the three
+// conversion buttons (Command1, Command2, Command5). Each reads its input boxes, runs one datum
+// chain on the program's context, writes every result box with its format pattern, shows any
+// message through the platform layer and returns what happened. Nothing here knows Qt.
+#pragma once
+
+#include <string>
+
+#include "shell/platform.h"
+#include "single_point/boxes.h"
+#include "transform/datum.h"
+#include "transform/region_profile.h"
+
+namespace vortan {
+
+enum class OutcomeStatus {
+  kDone,
+  kRefusedComma,  // a comma in an input box: nothing converted
+  kOutsideGrid,   // the point lies outside the correction grids
+  kError,         // bad input, a numeric fault or a grid file that would not load
+};
+
+struct Outcome {
+  OutcomeStatus status = OutcomeStatus::kDone;
+  std::string box;      // the box at fault, "" when the fault is not one box's
+  std::string message;  // the text shown to the user, "" when done
+};
+
+class SinglePointConversions {
+ public:
+  // The context takes the profile with the single-point extent; it stays uninitialised until
+  // Command3_Click.
+  SinglePointConversions(const RegionProfile& profile, Boxes& boxes, Platform& platform);
+
+  // The initial step: stores the seven parameters and shows them, loads the two grids from
+  // the current directory where the region has grids and shows their size, and enables the
+  // conversion buttons. A grid that will not load is reported naming the file; the conversion
+  // buttons then stay disabled.
+  Outcome Command3_Click();
+
+  // GGRS87 E, N, h (or phi, lambda, h with E, N empty or zero) to HTRS07.
+  Outcome Command1_Click();
+
+  // HTRS07 X, Y, Z to HTRS07 phi, lambda, h, TM07 E, N, scale and GGRS87.
+  Outcome Command2_Click();
+
+  // TM07 E, N, h to HTRS07 phi, lambda, X, Y, Z and GGRS87.
+  Outcome Command5_Click();
+
+  const TransformContext& context() const { return context_; }
+
+ private:
+  TransformContext context_;
+  Boxes& boxes_;
+  Platform& platform_;
+};
+
+}  // namespace vortan

@@ -1,0 +1,128 @@
+#include "single_point/messages.h"
+
+namespace vortan::texts {
+namespace {
+
+constexpr std::string_view kBreak = "\r\n";
+
+struct BoxName {
+  std::string_view box;
+  std::string_view greek;
+  std::string_view english;
+};
+
+// The input boxes of the three conversions, as the window's captions name them.
+constexpr BoxName kBoxNames[] = {
+    {"Text1", "E (ΕΓΣΑ87)", "E (GGRS87)"},
+    {"Text2", "N (ΕΓΣΑ87)", "N (GGRS87)"},
+    {"Text18", "h (ΕΓΣΑ87, με E,N)", "h (GGRS87, with E,N)"},
+    {"Text3", "φ (ΕΓΣΑ87)", "φ (GGRS87)"},
+    {"Text4", "λ (ΕΓΣΑ87)", "λ (GGRS87)"},
+    {"Text19", "h (ΕΓΣΑ87, με φ,λ)", "h (GGRS87, with φ,λ)"},
+    {"Text5", "X (HTRS07)", "X (HTRS07)"},
+    {"Text6", "Y (HTRS07)", "Y (HTRS07)"},
+    {"Text7", "Z (HTRS07)", "Z (HTRS07)"},
+    {"Text10", "h (HTRS07)", "h (HTRS07)"},
+    {"Text11", "E (HTRS07, TM07)", "E (HTRS07, TM07)"},
+    {"Text12", "N (HTRS07, TM07)", "N (HTRS07, TM07)"},
+};
+
+const BoxName* Find(std::string_view box) {
+  for (const BoxName& name : kBoxNames) {
+    if (name.box == box) return &name;
+  }
+  return nullptr;
+}
+
+std::string Join(const std::string& greek, const std::string& english) {
+  std::string text = greek;
+  text += kBreak;
+  text += kBreak;
+  text += english;
+  return text;
+}
+
+// The box's text as a message quotes it, cut short when long.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kLongest = 40;
+  std::string quoted = "\"";
+  quoted += text.substr(0, kLongest);
+  if (text.size() > kLongest) quoted += "...";
+  quoted += "\"";
+  return quoted;
+}
+
+}  // namespace
+
+std::string BoxNameGreek(std::string_view box) {
+  const BoxName* name = Find(box);
+  return std::string(name != nullptr ? name->greek : box);
+}
+
+std::string BoxNameEnglish(std::string_view box) {
+  const BoxName* name = Find(box);
+  return std::string(name != nullptr ? name->english : box);
+}
+
+std::string InitialStepFirstText() {
+  return Join("Πατήστε πρώτα το ΑΡΧΙΚΟ ΒΗΜΑ: εισάγει τις παραμέτρους του μετασχηματισμού "
+              "(και τους καννάβους διορθώσεων).",
+              "Press the initial step (ΑΡΧΙΚΟ ΒΗΜΑ) first: it loads the transformation "
+              "parameters (and the correction grids).");
+}
+
+std::string NotANumberText(std::string_view box, std::string_view text) {
+  const std::string greek = BoxNameGreek(box);
+  const std::string english = BoxNameEnglish(box);
+  if (text.find_first_not_of(" \t") == std::string_view::npos) {
+    return Join("Το πεδίο " + greek +
+                    " είναι κενό. Πληκτρολογήστε έναν αριθμό, με την τελεία [.] ως "
+                    "διαχωριστικό των δεκαδικών, και πατήστε ξανά το κουμπί.",
+                "The box " + english +
+                    " is empty. Type a number, with the dot [.] as decimal symbol, and press the "
+                    "button again.");
+  }
+  return Join("Το πεδίο " + greek + " δεν περιέχει αριθμό: " + Quoted(text) +
+                  ". Πληκτρολογήστε έναν αριθμό, με την τελεία [.] ως διαχωριστικό των "
+                  "δεκαδικών, και πατήστε ξανά το κουμπί.",
+              "The box " + english + " does not hold a number: " + Quoted(text) +
+                  ". Type a number, with the dot [.] as decimal symbol, and press the button "
+                  "again.");
+}
+
+std::string TooLargeText(std::string_view box, std::string_view text) {
+  return Join("Ο αριθμός στο πεδίο " + BoxNameGreek(box) + " είναι υπερβολικά μεγάλος: " +
+                  Quoted(text) + ". Διορθώστε τον και πατήστε ξανά το κουμπί.",
+              "The number in the box " + BoxNameEnglish(box) + " is too large: " + Quoted(text) +
+                  ". Correct it and press the button again.");
+}
+
+std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault) {
+  std::string greek, english;
+  for (const std::string& box : boxes) {
+    if (!greek.empty()) {
+      greek += ", ";
+      english += ", ";
+    }
+    greek += BoxNameGreek(box);
+    english += BoxNameEnglish(box);
+  }
+  return Join("Οι τιμές των πεδίων " + greek + " δεν δίνουν έγκυρο αποτέλεσμα (" +
+                  std::string(fault) +
+                  "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
+              "The values in the boxes " + english + " give no valid result (" +
+                  std::string(fault) + "). Check them and press the button again.");
+}
+
+std::string GridLoadText(std::string_view error, std::string_view folder) {
+  const std::string where(folder);
+  return Join("Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν. Τα αρχεία dN_2km_V1-0.grd και "
+              "dE_2km_V1-0.grd πρέπει να βρίσκονται, πλήρη, στον τρέχοντα φάκελο (" +
+                  where + "). Διορθώστε το και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
+              "The correction grids were not loaded: " + std::string(error) +
+                  "\r\nThe files dN_2km_V1-0.grd and dE_2km_V1-0.grd must be in the current "
+                  "folder, complete (" +
+                  where + "). Correct this and press the initial step again.");
+}
+
+}  // namespace vortan::texts

@@ -1,0 +1,38 @@
+// The messages of the single-point conversions beyond the comma and out-of-grid ones of the
+// shell: input that is not a number or too large, a numeric fault, grids that will not load.
+// Each names the box or the file, says what is wrong and what to do, in Greek and in English.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vortan::texts {
+
+inline constexpr std::string_view kInvalidNumberTitle = "Λάθος Αριθμός - Invalid Number";
+inline constexpr std::string_view kNumericFaultTitle = "Σφάλμα Υπολογισμού - Calculation Error";
+inline constexpr std::string_view kGridFileTitle = "Αρχείο Καννάβου - Grid File";
+
+inline constexpr std::string_view kInitialStepTitle = "ΑΡΧΙΚΟ ΒΗΜΑ - Initial Step";
+
+// A conversion pressed before the initial step.
+std::string InitialStepFirstText();
+
+// How a message names a box: "X (HTRS07)" and the like; the control name for an unknown one.
+std::string BoxNameGreek(std::string_view box);
+std::string BoxNameEnglish(std::string_view box);
+
+// A box that must hold a number holds none (or nothing).
+std::string NotANumberText(std::string_view box, std::string_view text);
+
+// A number too large for the conversion.
+std::string TooLargeText(std::string_view box, std::string_view text);
+
+// The computation with the numbers of these boxes gave no valid result; fault is the kind
+// ("overflow", ...).
+std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault);
+
+// The grids did not load: error says which file and why, folder is the current directory.
+std::string GridLoadText(std::string_view error, std::string_view folder);
+
+}  // namespace vortan::texts
