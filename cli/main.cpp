@@ -124,7 +124,10 @@ int main(int argc, char** argv) {
   if (spec->usesTransform) {
     const std::string error = vortan::InitialStep(context, dnPath, dePath);
     if (!error.empty()) {
-      std::fprintf(stderr, "vortan-transform: %s\n", error.c_str());
+      std::fprintf(stderr,
+                   "vortan-transform: %s\nThe grids are read from %s and %s; give other files "
+                   "with --dn and --de.\n",
+                   error.c_str(), dnPath.c_str(), dePath.c_str());
       return kExitError;
     }
   }

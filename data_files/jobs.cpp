@@ -346,7 +346,8 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
   }
   // Neither the input nor another output may be destroyed by an output.
   for (std::size_t i = 0; i < outputPaths.size(); ++i) {
-    if (SamePath(outputPaths[i], inputPath)) {
+    // "-" as input is standard input and as output standard output: never the same.
+    if (inputPath != "-" && SamePath(outputPaths[i], inputPath)) {
       return Fail(outcome, outputPaths[i], 0, "",
                   "this output is the input file; choose another name so that the input is "
                   "not overwritten");
@@ -396,6 +397,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     }
     outputs.push_back(std::make_unique<OutputFile>(path, fd));
   }
+  outcome.outputsCreated = true;
 
   const PointComputer computer(kind, context);
   RecordReader reader(inFd, spec.fieldNames);
@@ -474,6 +476,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
 
 std::string JobOutcome::Message() const {
   auto written = [&] {
+    if (!outputsCreated) return std::string("Nothing was written");
     std::string s = std::to_string(pointsWritten) + (pointsWritten == 1 ? " point" : " points") +
                     " written";
     if (!outputs.empty()) {

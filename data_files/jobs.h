@@ -58,6 +58,7 @@ struct JobOutcome {
   std::string field;
   std::string reason;
   std::vector<std::string> outputs;  // the output paths of the job
+  bool outputsCreated = false;       // false when the job stopped before creating its outputs
 
   // One paragraph for the user: what happened, where, and what to do.
   std::string Message() const;
