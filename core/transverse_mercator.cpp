@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 #include "core/angles.h"
 #include "core/tm_coefficients.h"
@@ -26,43 +27,77 @@ constexpr double Factorial(int k) {
 }
 
 // Number of coefficients of a row up to its last non-zero one.
-constexpr int RowLength(const SeriesRow& row) {
-  int n = 8;
+constexpr std::size_t RowLength(const SeriesRow& row) {
+  std::size_t n = row.t.size();
   while (n > 0 && row.t[n - 1] == 0) --n;
   return n;
 }
 
-// Value of one series polynomial P_k(t^2, eta^2): the rows [first, last) all have order k and
-// ascending powers of eta^2; Horner's rule in eta^2 over the rows and in t^2 within each row.
-template <std::size_t R>
-double SeriesPolynomial(const std::array<SeriesRow, R>& rows, std::size_t first,
-                        std::size_t last, double t2, double eta2) {
-  double sum = 0;
-  for (std::size_t r = last; r-- > first;) {
-    const SeriesRow& row = rows[r];
-    double poly = 0;
-    for (int q = RowLength(row); q-- > 0;) poly = poly * t2 + row.t[q];
-    sum = sum * eta2 + poly;
-  }
+// The series are evaluated by Horner's rule: in t^2 within a row, in eta^2 over the rows of one
+// order, and in x^2 over the orders, from the highest power down. The tables are constants, so
+// the whole evaluation is laid out at compile time: no loops, no search for the rows of an
+// order, every coefficient an immediate operand.
+
+// Row r of the table: sum over q of t[q] (t^2)^q.
+template <const auto& kRows, std::size_t r, std::size_t... q>
+inline double RowValue(double t2, std::index_sequence<q...>) {
+  constexpr const SeriesRow& row = kRows[r];
+  constexpr std::size_t n = RowLength(row);
+  static_assert(n > 0, "a row of a series table has at least one coefficient");
+  double poly = row.t[n - 1];
+  ((poly = poly * t2 + row.t[n - 2 - q]), ...);
+  return poly;
+}
+
+template <const auto& kRows, std::size_t r>
+inline double RowValue(double t2) {
+  return RowValue<kRows, r>(t2, std::make_index_sequence<RowLength(kRows[r]) - 1>());
+}
+
+// First row of the order that row r belongs to (the rows of one order are consecutive, with
+// ascending powers of eta^2 from eta^0).
+template <const auto& kRows>
+constexpr std::size_t OrderStart(std::size_t r) {
+  while (r > 0 && kRows[r - 1].k == kRows[r].k) --r;
+  return r;
+}
+
+// The polynomial P_k(t^2, eta^2) of the order whose rows are [first, last).
+template <const auto& kRows, std::size_t first, std::size_t last, std::size_t... i>
+inline double OrderValue(double t2, double eta2, std::index_sequence<i...>) {
+  double sum = RowValue<kRows, last - 1>(t2);
+  ((sum = sum * eta2 + RowValue<kRows, last - 2 - i>(t2)), ...);
   return sum;
 }
 
-// Sum over the orders k of the table of x^k / k! * P_k(t^2, eta^2), by Horner's rule in x^2
-// from the highest order down. All orders of a table have the same parity.
-template <std::size_t R>
-double SeriesSum(const std::array<SeriesRow, R>& rows, double x, double t2, double eta2) {
-  const double x2 = x * x;
-  double acc = 0;
-  std::size_t last = R;
-  while (last > 0) {
-    const int k = rows[last - 1].k;
-    std::size_t first = last;
-    while (first > 0 && rows[first - 1].k == k) --first;
-    acc = acc * x2 + SeriesPolynomial(rows, first, last, t2, eta2) / Factorial(k);
-    last = first;
+// Horner's rule in x^2 over the orders below row `last` (exclusive), continuing from acc.
+template <const auto& kRows, std::size_t last>
+inline double OrdersBelow(double acc, double x2, double t2, double eta2) {
+  if constexpr (last == 0) {
+    return acc;
+  } else {
+    constexpr std::size_t first = OrderStart<kRows>(last - 1);
+    constexpr int k = kRows[first].k;
+    const double term = OrderValue<kRows, first, last>(
+                            t2, eta2, std::make_index_sequence<last - first - 1>()) /
+                        Factorial(k);
+    return OrdersBelow<kRows, first>(acc * x2 + term, x2, t2, eta2);
   }
-  // The lowest order is 1 (odd series) or 2 (even series).
-  return rows[0].k == 1 ? acc * x : acc * x2;
+}
+
+// Sum over the orders k of the table of x^k / k! * P_k(t^2, eta^2). All orders of a table have
+// the same parity; the lowest is 1 (odd series) or 2 (even series).
+template <const auto& kRows>
+inline double SeriesSum(double x, double t2, double eta2) {
+  constexpr std::size_t last = kRows.size();
+  constexpr std::size_t first = OrderStart<kRows>(last - 1);
+  constexpr int k = kRows[first].k;
+  const double x2 = x * x;
+  const double top =
+      OrderValue<kRows, first, last>(t2, eta2, std::make_index_sequence<last - first - 1>()) /
+      Factorial(k);
+  const double acc = OrdersBelow<kRows, first>(top, x2, t2, eta2);
+  return kRows[0].k == 1 ? acc * x : acc * x2;
 }
 
 static_assert(tm_tables::kEastingCoefficients.back().k == kMaxOrder);
@@ -100,59 +135,86 @@ double MeridianArc(const GeodeticParams& params, double phi) {
          (a0 * phi - a2 / 2 * s.s2 + a4 / 2 * s.s4 - a6 / 2 * s.s6 + a8 / 2 * s.s8);
 }
 
-GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
+namespace {
+
+// E, N of TmForward, given cos phi and tan phi.
+GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, double c,
+                      double t) {
   const double a = params.semiMajorAxis;
   const double f = params.flattening;
   const double k0 = params.scaleFactor;
   const double m = MeridianArc(params, phi);
   const double e2 = f * (2 - f);
   const double ep2 = e2 / ((1 - f) * (1 - f));
-  const double c = std::cos(phi);
-  const double t = std::tan(phi);
   const double eta2 = c * c * ep2;
   const double v2 = 1 + eta2;
   const double n = a / ((1 - f) * std::sqrt(v2));
   const double t2 = t * t;
   const double l = c * dLambda;
-  const double east = SeriesSum(tm_tables::kEastingCoefficients, l, t2, eta2);
-  const double north = SeriesSum(tm_tables::kNorthingCoefficients, l, t2, eta2);
+  const double east = SeriesSum<tm_tables::kEastingCoefficients>(l, t2, eta2);
+  const double north = SeriesSum<tm_tables::kNorthingCoefficients>(l, t2, eta2);
   return {params.falseEasting + k0 * n * east,
           params.falseNorthing + k0 * m + k0 * n * t * north};
 }
 
-ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
+// The powers of t^2, eta^2 and l = c dLambda that the scale and convergence series use.
+struct ScaleTerms {
+  double t2, t4, t6, eta2, eta4, eta6, eta8, v2, l2, l4, l6;
+};
+
+ScaleTerms ScaleTermsFrom(const GeodeticParams& params, double dLambda, double c, double t) {
   const double f = params.flattening;
   const double ep2 = f * (2 - f) / ((1 - f) * (1 - f));
-  const double s = std::sin(phi);
-  const double c = std::cos(phi);
-  const double t = std::tan(phi);
-  const double t2 = t * t;
-  const double t4 = t2 * t2;
-  const double t6 = t4 * t2;
-  const double eta2 = ep2 * c * c;
-  const double eta4 = eta2 * eta2;
-  const double eta6 = eta4 * eta2;
-  const double eta8 = eta4 * eta4;
-  const double v2 = 1 + eta2;
+  ScaleTerms p;
+  p.t2 = t * t;
+  p.t4 = p.t2 * p.t2;
+  p.t6 = p.t4 * p.t2;
+  p.eta2 = ep2 * c * c;
+  p.eta4 = p.eta2 * p.eta2;
+  p.eta6 = p.eta4 * p.eta2;
+  p.eta8 = p.eta4 * p.eta4;
+  p.v2 = 1 + p.eta2;
   const double l = c * dLambda;
-  const double l2 = l * l;
-  const double l4 = l2 * l2;
-  const double l6 = l4 * l2;
+  p.l2 = l * l;
+  p.l4 = p.l2 * p.l2;
+  p.l6 = p.l4 * p.l2;
+  return p;
+}
+
+// Point scale factor k, k0 included.
+double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
+  return params.scaleFactor *
+         (1 + p.l2 / 2 * p.v2 +
+          p.l4 / 24 *
+              (5 - 4 * p.t2 + 14 * p.eta2 - 28 * p.t2 * p.eta2 + 13 * p.eta4 -
+               48 * p.t2 * p.eta4 + 4 * p.eta6 - 24 * p.t2 * p.eta6) +
+          p.l6 / 720 * (61 - 148 * p.t2 + 16 * p.t4));
+}
+
+}  // namespace
+
+GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
+  return ForwardFrom(params, phi, dLambda, std::cos(phi), std::tan(phi));
+}
+
+ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
+  const double s = std::sin(phi);
+  const ScaleTerms p = ScaleTermsFrom(params, dLambda, std::cos(phi), std::tan(phi));
   const double tanGamma =
       s * dLambda *
-      (1 + l2 / 3 * (1 + t2 + 3 * eta2 + 2 * eta4) +
-       l4 / 15 *
-           (2 + 4 * t2 + 2 * t4 + 15 * eta2 + 35 * eta4 - 40 * t2 * eta4 + 33 * eta6 -
-            60 * t2 * eta6 + 11 * eta8 - 24 * t2 * eta8) +
-       17 * l6 / 315 * (1 + 3 * t2 + 3 * t4 + t6));
-  const double k =
-      params.scaleFactor *
-      (1 + l2 / 2 * v2 +
-       l4 / 24 *
-           (5 - 4 * t2 + 14 * eta2 - 28 * t2 * eta2 + 13 * eta4 - 48 * t2 * eta4 + 4 * eta6 -
-            24 * t2 * eta6) +
-       l6 / 720 * (61 - 148 * t2 + 16 * t4));
-  return {std::atan(tanGamma), k};
+      (1 + p.l2 / 3 * (1 + p.t2 + 3 * p.eta2 + 2 * p.eta4) +
+       p.l4 / 15 *
+           (2 + 4 * p.t2 + 2 * p.t4 + 15 * p.eta2 + 35 * p.eta4 - 40 * p.t2 * p.eta4 +
+            33 * p.eta6 - 60 * p.t2 * p.eta6 + 11 * p.eta8 - 24 * p.t2 * p.eta8) +
+       17 * p.l6 / 315 * (1 + 3 * p.t2 + 3 * p.t4 + p.t6));
+  return {std::atan(tanGamma), ScaleFrom(params, p)};
+}
+
+GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda) {
+  const double c = std::cos(phi);
+  const double t = std::tan(phi);
+  const GridPoint g = ForwardFrom(params, phi, dLambda, c, t);
+  return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
 }
 
 double FootpointLatitude(double m, double a, double f, double tolerance) {
@@ -233,9 +295,9 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
   const double t2 = t1 * t1;
   const double psi1 = IsometricLatitude(phi1, e);
   const double psi =
-      psi1 + (t1 / c1) * SeriesSum(tm_tables::kIsometricLatitudeCoefficients, d, t2, eta2);
+      psi1 + (t1 / c1) * SeriesSum<tm_tables::kIsometricLatitudeCoefficients>(d, t2, eta2);
   const double phi = LatitudeFromIsometric(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance);
-  const double dLambda = (1 / c1) * SeriesSum(tm_tables::kLongitudeCoefficients, d, t2, eta2);
+  const double dLambda = (1 / c1) * SeriesSum<tm_tables::kLongitudeCoefficients>(d, t2, eta2);
   const double lambda = lambda0 + dLambda;
   return {phi, lambda, RadiansToDms(phi).packed, RadiansToDms(lambda).packed};
 }

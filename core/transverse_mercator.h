@@ -17,6 +17,13 @@ struct ScaleConvergence {
   double scale;        // point scale factor k, k0 included
 };
 
+// Grid coordinates and point scale factor of one point.
+struct GridPointScale {
+  double easting;   // metres
+  double northing;  // metres
+  double scale;     // point scale factor k, k0 included
+};
+
 struct TmInverseResult {
   double latitude;         // radians
   double longitude;        // radians, absolute (central meridian added)
@@ -38,6 +45,11 @@ GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda);
 
 // Grid convergence and point scale factor at phi, dLambda (radians).
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda);
+
+// TmForward and the scale factor of TmScaleConvergence at the same phi, dLambda (radians) in one
+// call: the same numbers as the two routines give, with cos phi and tan phi formed once and no
+// convergence.
+GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda);
 
 // Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
