@@ -1,0 +1,26 @@
+#include "data_files/ui/data_file_program.h"
+
+#include <QApplication>
+#include <QString>
+
+#include "data_files/ui/data_file_window.h"
+#include "shell/qt/qt_platform.h"
+
+namespace vortan {
+
+int RunDataFileProgram(int argc, char** argv, ProgramKind program, const RegionProfile& profile) {
+  QApplication app(argc, argv);
+  const ProgramInfo& info = InfoOf(program);
+  QApplication::setApplicationName(QString::fromUtf8(info.executable.data(),
+                                                     static_cast<qsizetype>(info.executable.size())));
+  QApplication::setApplicationVersion(QString::fromUtf8(
+      info.fileVersion.data(), static_cast<qsizetype>(info.fileVersion.size())));
+  // The notice of Form_Load comes before the window shows; later boxes belong to the window.
+  QtPlatform platform;
+  DataFileWindow window(program, profile, platform);
+  platform.SetParent(&window);
+  window.show();
+  return app.exec();
+}
+
+}  // namespace vortan

@@ -1,0 +1,410 @@
+#include "data_files/ui/data_file_window.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+namespace vortan {
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Texts of the window that differ between the regions.
+struct RegionTexts {
+  const char* label20;
+  const char* label14;
+  const char* command4;
+  const char* command2;
+  const char* command5;
+};
+
+constexpr RegionTexts kMainlandTexts{
+    "Έκδοση βασιζόμενη σε ένα  3Δ 7-παραμετρικό  μοντέλο Helmert και σε διορθωτικούς "
+    "καννάβους ΔΕ, ΔΝ.",
+    "Σημ. Αυτή η έκδοση ΔΕΝ εφαρμόζεται για την περιοχή του Καστελόριζου.",
+    "Εάν απαιτείται :       Μετατροπή     (φ,λ,h) σε ( X,Y,Z)",
+    "Μετατροπή  (X,Y,Z) σε (φ,λ,h) και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)",
+    "Εάν απαιτείται :       Μετατροπή      (φ,λ,h) σε ( E,N,h)    ",
+};
+
+constexpr RegionTexts kKastelorizoTexts{
+    "Έκδοση βασιζόμενη σε ένα 3Δ 3-παραμετρικό  μοντέλο Helmert.",
+    "Σημ. Αυτή η έκδοση εφαρμόζεται  MONO για την περιοχή του Καστελόριζου.",
+    "Εάν απαιτείται :        Μετατροπή   (φ,λ,h)  σε  (X,Y,Z)",
+    "Μετατροπή (X,Y,Z) σε (φ,λ,h)  και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)",
+    "Εάν απαιτείται :          Μετατροπή     (φ,λ,h) σε ( E,N,h)",
+};
+
+// The line under the jobs when a dialog was cancelled.
+constexpr const char* kJobNotStarted =
+    "Η εργασία ακυρώθηκε / The job was cancelled: no file was opened or written.";
+
+// The two pictures of the window: the ellipsoid with its graticule, and the correction grid.
+QPixmap Emblem(bool grid) {
+  const int size = 56;
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF r(4, 4, size - 8, size - 8);
+  if (!grid) {
+    p.setBrush(QColor(0xDD, 0xEE, 0xFF));
+    p.setPen(QPen(QColor(0x20, 0x50, 0x90), 2));
+    p.drawEllipse(r);
+    p.setPen(QPen(QColor(0x20, 0x50, 0x90), 1));
+    for (int k = 1; k < 3; ++k) {
+      const double w = r.width() * k / 3.0;
+      p.drawEllipse(QRectF(r.center().x() - w / 2, r.top(), w, r.height()));
+      const double y = r.top() + r.height() * k / 3.0;
+      p.drawLine(QPointF(r.left() + 3, y), QPointF(r.right() - 3, y));
+    }
+  } else {
+    p.setBrush(QColor(0xFF, 0xF0, 0xDC));
+    p.setPen(QPen(QColor(0x90, 0x50, 0x20), 2));
+    p.drawRect(r);
+    p.setPen(QPen(QColor(0x90, 0x50, 0x20), 1));
+    for (int k = 1; k < 4; ++k) {
+      const double x = r.left() + r.width() * k / 4.0;
+      const double y = r.top() + r.height() * k / 4.0;
+      p.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
+      p.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
+    }
+    p.setPen(QPen(QColor(0xC0, 0x20, 0x20), 2));
+    p.drawLine(QPointF(r.left() + 10, r.bottom() - 10), QPointF(r.right() - 12, r.top() + 12));
+    QPainterPath head;
+    head.moveTo(r.right() - 8, r.top() + 8);
+    head.lineTo(r.right() - 18, r.top() + 11);
+    head.lineTo(r.right() - 11, r.top() + 18);
+    head.closeSubpath();
+    p.fillPath(head, QColor(0xC0, 0x20, 0x20));
+  }
+  return pixmap;
+}
+
+}  // namespace
+
+// The logic's view of the window: boxes and buttons found by their control names. A control
+// that the region's window lacks is skipped.
+class DataFileWindow::WidgetControls : public DataFileControls {
+ public:
+  explicit WidgetControls(QWidget* window) : window_(window) {}
+  void SetText(std::string_view control, const std::string& text) override {
+    if (auto* box = window_->findChild<QLineEdit*>(Q(control))) box->setText(Q(text));
+  }
+  void SetEnabled(std::string_view control, bool enabled) override {
+    if (auto* widget = window_->findChild<QWidget*>(Q(control))) widget->setEnabled(enabled);
+  }
+
+ private:
+  QWidget* window_;
+};
+
+DataFileWindow::DataFileWindow(ProgramKind program, const RegionProfile& profile,
+                               Platform& platform, QWidget* parent)
+    : QWidget(parent),
+      controls_(std::make_unique<WidgetControls>(this)),
+      logic_(program, profile, platform, *controls_) {
+  BuildForm();
+  Form_Load();
+}
+
+DataFileWindow::~DataFileWindow() {
+  if (worker_) {
+    cancel_ = true;
+    worker_->wait();
+  }
+}
+
+// The whole form in one place: the notes and help at the top, the initial step with the
+// parameter and grid boxes, the two groups of jobs side by side, the line under the jobs.
+void DataFileWindow::BuildForm() {
+  const RegionProfile& profile = logic_.profile();
+  const bool grids = profile.hasGrids;
+  const RegionTexts& texts = grids ? kMainlandTexts : kKastelorizoTexts;
+
+  setObjectName("Form1");
+  setWindowTitle(Q(logic_.program().caption));
+
+  auto label = [this](const char* name, const QString& text) {
+    auto* l = new QLabel(text, this);
+    l->setObjectName(name);
+    return l;
+  };
+  // Boxes that the initial step disables stay legible: their text is dark grey, not faint.
+  QPalette legible = palette();
+  legible.setColor(QPalette::Disabled, QPalette::Text, QColor(0x45, 0x45, 0x45));
+  auto box = [this, &legible](const char* name, const QString& text, const QString& tip,
+                              int width) {
+    auto* b = new QLineEdit(text, this);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    b->setPalette(legible);
+    if (width > 0) b->setFixedWidth(width);
+    return b;
+  };
+  auto button = [this](const char* name, const QString& caption, const QString& tip) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    return b;
+  };
+  const int number = fontMetrics().horizontalAdvance(QStringLiteral("-.000000294")) + 16;
+
+  // Notes, pictures and help.
+  auto* image1 = label("Image1", QString());
+  image1->setPixmap(Emblem(false));
+  auto* image2 = label("Image2", QString());
+  image2->setPixmap(Emblem(true));
+  auto* notes = new QVBoxLayout;
+  auto* label20 = label("Label20", Q(texts.label20));
+  label20->setWordWrap(true);
+  auto* label14 = label("Label14", Q(texts.label14));
+  label14->setWordWrap(true);
+  QFont bold = label14->font();
+  bold.setBold(true);
+  label14->setFont(bold);
+  notes->addWidget(label20);
+  notes->addWidget(label14);
+  auto* command6 = button("Command6", Q("ΒΟΗΘΕΙΑ"), Q(logic_.program().helpFileName));
+  command6->setMinimumHeight(36);
+  auto* top = new QHBoxLayout;
+  top->addWidget(image1);
+  top->addLayout(notes, 1);
+  top->addWidget(image2);
+  top->addSpacing(8);
+  top->addWidget(command6);
+
+  // The initial step and what it shows.
+  auto* command3 =
+      button("Command3", Q(profile.initialStepCaption), Q("STEP-1 : Needs to be executed FIRST !!!"));
+  command3->setMinimumHeight(36);
+  QFont strong = command3->font();
+  strong.setBold(true);
+  command3->setFont(strong);
+  auto* parameters = new QGridLayout;
+  struct Parameter {
+    const char* label;
+    const char* caption;
+    const char* box;
+    const char* tip;
+  };
+  const Parameter kParameters[] = {
+      {"Label22", "tx", "Text45", "tx [m]"},           {"Label23", "ty", "Text46", "ty [m]"},
+      {"Label24", "tz", "Text47", "tz [m]"},           {"Label25", "εx", "Text48", "εx ['']"},
+      {"Label26", "εy", "Text49", "εy ['']"},          {"Label27", "εz", "Text50", "εz ['']"},
+      {"Label28", "ds", "Text51", "ds (x 1000000 = ppm)"},
+  };
+  for (int k = 0; k < profile.shownParameterCount; ++k) {
+    const Parameter& p = kParameters[k];
+    auto* l = label(p.label, Q(p.caption));
+    l->setAlignment(Qt::AlignCenter);
+    parameters->addWidget(l, 0, k);
+    parameters->addWidget(box(p.box, QString(), Q(p.tip), number), 1, k);
+  }
+  auto* step = new QVBoxLayout;
+  step->addWidget(command3);
+  auto* parameterRow = new QHBoxLayout;
+  parameterRow->addLayout(parameters);
+  parameterRow->addStretch(1);
+  step->addLayout(parameterRow);
+
+  if (grids) {
+    auto* header = new QGridLayout;
+    header->setHorizontalSpacing(6);
+    const int count = fontMetrics().horizontalAdvance(QStringLiteral("στήλες")) + 16;
+    const int coordinate = fontMetrics().horizontalAdvance(QStringLiteral("2660000.")) + 20;
+    header->addWidget(label("Label9", Q("γραμμές / στήλες")), 0, 0, 1, 2);
+    header->addWidget(box("Text14", Q("γραμμές"), Q("πλήθος γραμμών καννάβου"), count), 1, 0);
+    header->addWidget(box("Text15", Q("στήλες"), Q("πλήθος στηλών καννάβου"), count), 1, 1);
+    header->addWidget(label("Label10", Q("βήμα [m]")), 0, 2);
+    header->addWidget(box("Text1", QString(), Q("βήμα καννάβου [m]"), coordinate), 1, 2);
+    header->addWidget(label("Label11", Q("N νότιο / βόρειο [m]")), 0, 3, 1, 2);
+    header->addWidget(box("Text2", QString(), Q("TM07 N της νότιας γραμμής (southern row)"),
+                          coordinate),
+                      1, 3);
+    header->addWidget(box("Text4", QString(), Q("TM07 N της βόρειας γραμμής (northern row)"),
+                          coordinate),
+                      1, 4);
+    header->addWidget(label("Label12", Q("E δυτικό / ανατολικό [m]")), 0, 5, 1, 2);
+    header->addWidget(box("Text3", QString(), Q("TM07 E της δυτικής στήλης (western column)"),
+                          coordinate),
+                      1, 5);
+    header->addWidget(box("Text5", QString(),
+                          Q("TM07 E της ανατολικής στήλης (eastern column)"), coordinate),
+                      1, 6);
+    header->setColumnStretch(7, 1);
+    step->addLayout(header);
+    auto* files = new QGridLayout;
+    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")), 0, 0, 2, 1, Qt::AlignTop);
+    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 0, 1);
+    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1, 1);
+    files->setColumnStretch(1, 1);
+    step->addLayout(files);
+  }
+
+  // The jobs: each button above the boxes that show its files.
+  std::map<std::string, QString> pathTexts;
+  for (const PathBoxText& t : InitialPathBoxTexts(profile)) {
+    pathTexts[std::string(t.box)] = Q(t.text);
+  }
+  auto jobGroup = [&](const char* frame, const char* caption, const char* heading,
+                      const char* headingText,
+                      std::initializer_list<std::pair<QPushButton*, std::vector<const char*>>>
+                          jobs) {
+    auto* group = new QGroupBox(Q(caption), this);
+    group->setObjectName(frame);
+    auto* layout = new QVBoxLayout(group);
+    auto* h = label(heading, Q(headingText));
+    h->setWordWrap(true);
+    layout->addWidget(h);
+    for (const auto& [jobButton, boxes] : jobs) {
+      jobButton->setMinimumHeight(32);
+      jobButton->setMinimumWidth(jobButton->fontMetrics().horizontalAdvance(jobButton->text()) +
+                                 48);
+      layout->addSpacing(6);
+      layout->addWidget(jobButton);
+      for (const char* name : boxes) {
+        QLineEdit* b = box(name, pathTexts[name], QString(), 0);
+        b->setReadOnly(true);
+        layout->addWidget(b);
+      }
+    }
+    layout->addStretch(1);
+    return group;
+  };
+  auto* command4 = button("Command4", Q(texts.command4), Q("STEP 2 (if needed)"));
+  auto* command2 = button("Command2", Q(texts.command2), Q("STEP 3"));
+  auto* command5 = button("Command5", Q(texts.command5), Q("STEP 4 (if needed)"));
+  auto* command1 = button("Command1",
+                          Q("Μετατροπή (E,N,h) σε (φ,λ,h)  και Μετ/σμός σε HTRS07 (φ,λ) και (E,N)"),
+                          Q("STEP 5"));
+  QGroupBox* frame1 =
+      jobGroup("Frame1", "HTRS07 (φ,λ,h) or (X,Y,Z) > HTRS07 (E,N,scale) > ΕΓΣΑ87 (φ,λ) and (E,N)",
+               "Label17", "Μετασχηματισμός από HTRS07 (VORTAN ETRF2005/2007.5)  σε  ΕΓΣΑ87 ",
+               {{command4, {"Text8", "Text9"}},
+                {command2, {"Text10", "Text11", "Text12", "Text13", "Text16"}}});
+  QGroupBox* frame2 =
+      jobGroup("Frame2", "ΕΓΣΑ87 (E,N,h) <> ΕΓΣΑ87 (φ,λ,h)   > HTRS07 (φ,λ) and (E,N)", "Label18",
+               "Μετασχηματισμός από   ΕΓΣΑ87  σε  HTRS07",
+               {{command5, {"Text21", "Text22"}},
+                {command1, {"Text17", "Text18", "Text19", "Text20"}}});
+  auto* jobs = new QHBoxLayout;
+  jobs->addWidget(frame1, 1);
+  jobs->addWidget(frame2, 1);
+
+  // The line under the jobs and the number of threads a job computes on.
+  status_ = label("StatusLine", Q(data_file_texts::kStatusIdle));
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setMinimumHeight(fontMetrics().lineSpacing() * 2 + 4);
+  threads_ = new QSpinBox(this);
+  threads_->setObjectName("Threads");
+  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
+  threads_->setValue(std::max(1, QThread::idealThreadCount()));
+  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
+  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
+  threadsLabel->setBuddy(threads_);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(status_, 1);
+  bottom->addSpacing(12);
+  bottom->addWidget(threadsLabel, 0, Qt::AlignTop);
+  bottom->addWidget(threads_, 0, Qt::AlignTop);
+
+  auto* form = new QVBoxLayout(this);
+  form->addLayout(top);
+  form->addLayout(step);
+  form->addLayout(jobs, 1);
+  form->addLayout(bottom);
+
+  connect(command3, &QPushButton::clicked, this, &DataFileWindow::Command3_Click);
+  connect(command4, &QPushButton::clicked, this, &DataFileWindow::Command4_Click);
+  connect(command2, &QPushButton::clicked, this, &DataFileWindow::Command2_Click);
+  connect(command5, &QPushButton::clicked, this, &DataFileWindow::Command5_Click);
+  connect(command1, &QPushButton::clicked, this, &DataFileWindow::Command1_Click);
+  connect(command6, &QPushButton::clicked, this, &DataFileWindow::Command6_Click);
+}
+
+void DataFileWindow::Form_Load() { logic_.FormLoad(); }
+
+void DataFileWindow::Command3_Click() { logic_.InitialStep(); }
+void DataFileWindow::Command4_Click() { StartJob(JobKind::kSflhToSxyz); }
+void DataFileWindow::Command2_Click() { StartJob(JobKind::kSxyzToGgrs87); }
+void DataFileWindow::Command5_Click() { StartJob(JobKind::kSflhToSenh); }
+void DataFileWindow::Command1_Click() { StartJob(JobKind::kSenhToHtrs07); }
+void DataFileWindow::Command6_Click() { logic_.Help(); }
+
+void DataFileWindow::StartJob(JobKind kind) {
+  if (worker_) return;  // one job at a time
+  std::optional<PreparedJob> job = logic_.ChooseFiles(kind);
+  if (!job) {
+    SetStatus(kJobNotStarted);
+    return;
+  }
+
+  cancel_ = false;
+  progress_ = new QProgressDialog(this);
+  progress_->setObjectName("JobProgress");
+  progress_->setWindowTitle(Q(SpecOf(kind).button) + QStringLiteral(" : ") +
+                            Q(SpecOf(kind).description));
+  progress_->setLabelText(QStringLiteral("0 points"));
+  progress_->setRange(0, 1000);
+  progress_->setWindowModality(Qt::WindowModal);
+  progress_->setMinimumDuration(300);
+  progress_->setAutoReset(false);
+  progress_->setAutoClose(false);
+  connect(progress_, &QProgressDialog::canceled, this, [this] {
+    cancel_ = true;
+    if (progress_) progress_->setLabelText(QStringLiteral("Cancelling after the current point..."));
+  });
+
+  JobOptions options;
+  options.threads = threads_->value();
+  options.cancel = &cancel_;
+  options.progress = [this](const JobProgress& p) {
+    QMetaObject::invokeMethod(this, [this, p] { ShowProgress(p); }, Qt::QueuedConnection);
+  };
+  auto outcome = std::make_shared<JobOutcome>();
+  worker_ = QThread::create(
+      [job = std::move(*job), options, outcome] { *outcome = job.Run(options); });
+  connect(worker_, &QThread::finished, this, [this, outcome] { JobEnded(*outcome); });
+  worker_->start();
+}
+
+void DataFileWindow::ShowProgress(const JobProgress& p) {
+  if (!progress_ || cancel_) return;
+  QString text = QString::number(p.pointsDone) + QStringLiteral(" points done");
+  if (p.bytesTotal > 0) {
+    const double share = static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal);
+    progress_->setValue(static_cast<int>(share * 1000));
+    text += QStringLiteral(", ") + QString::number(share * 100, 'f', 1) +
+            QStringLiteral(" % of the input read");
+  }
+  progress_->setLabelText(text);
+}
+
+void DataFileWindow::JobEnded(const JobOutcome& outcome) {
+  worker_->wait();
+  worker_->deleteLater();
+  worker_ = nullptr;
+  delete progress_;  // not called from the dialog's own signals: safe to delete now
+  const std::string status = logic_.Finish(outcome);
+  SetStatus(status);
+  emit jobFinished(Q(status));
+}
+
+void DataFileWindow::SetStatus(const std::string& text) { status_->setText(Q(text)); }
+
+}  // namespace vortan

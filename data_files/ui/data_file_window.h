@@ -1,0 +1,64 @@
+// The data-file window, Form1: the initial step, the four jobs with their path boxes, help.
+// Each handler hands its click to DataFileWindowLogic; a job runs on a worker thread behind a
+// progress dialog with a Cancel button, and the window stays responsive.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+
+#include "data_files/data_file_window_logic.h"
+
+class QLabel;
+class QProgressDialog;
+class QSpinBox;
+class QThread;
+
+namespace vortan {
+
+class DataFileWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The window of one program and region. Form_Load runs here: the start-up notice is shown
+  // before the window is.
+  DataFileWindow(ProgramKind program, const RegionProfile& profile, Platform& platform,
+                 QWidget* parent = nullptr);
+  // Stops a running job after its current point and waits for it.
+  ~DataFileWindow() override;
+
+  bool jobRunning() const { return worker_ != nullptr; }
+
+ signals:
+  // A job has ended and the line under the jobs says how.
+  void jobFinished(const QString& status);
+
+ private:
+  void BuildForm();
+  void Form_Load();
+
+  void Command3_Click();
+  void Command4_Click();
+  void Command2_Click();
+  void Command5_Click();
+  void Command1_Click();
+  void Command6_Click();
+
+  void StartJob(JobKind kind);
+  void ShowProgress(const JobProgress& progress);
+  void JobEnded(const JobOutcome& outcome);
+  void SetStatus(const std::string& text);
+
+  class WidgetControls;
+  std::unique_ptr<WidgetControls> controls_;
+  DataFileWindowLogic logic_;
+
+  QLabel* status_ = nullptr;
+  QSpinBox* threads_ = nullptr;
+  QPointer<QProgressDialog> progress_;
+  QThread* worker_ = nullptr;
+  std::atomic<bool> cancel_{false};
+};
+
+}  // namespace vortan

@@ -1,0 +1,381 @@
+// The data-file window driven through its controls, offscreen, with scripted dialogs.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "data_files/ui/data_file_window.h"
+#include "scripted_platform.h"
+
+using vortan::DataFileWindow;
+using vortan::ProgramKind;
+using vortan::testing::ScriptedPlatform;
+
+namespace {
+
+const QString kData = QStringLiteral(VORTAN_TEST_DATA_DIR);
+const QString kReference = kData + "/reference";
+const std::string kDnGrid = (kReference + "/grids/dN_2km_V1-0.grd").toStdString();
+const std::string kDeGrid = (kReference + "/grids/dE_2km_V1-0.grd").toStdString();
+
+std::string ReadFile(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const QString& path, const std::string& text) {
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out << text;
+}
+
+// One program's window with its scripted platform.
+struct Program {
+  explicit Program(bool kastelorizo = false)
+      : window(kastelorizo ? ProgramKind::kDataFilesKastelorizo : ProgramKind::kDataFilesMainland,
+               kastelorizo ? vortan::kKastelorizoProfile : vortan::kMainlandProfile, platform) {}
+  ScriptedPlatform platform;
+  DataFileWindow window;
+
+  QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
+  QString Text(const char* name) {
+    auto* box = window.findChild<QLineEdit*>(name);
+    return box ? box->text() : QStringLiteral("<missing %1>").arg(name);
+  }
+  bool Enabled(const char* name) { return window.findChild<QWidget*>(name)->isEnabled(); }
+  void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  QString Status() { return window.findChild<QLabel*>("StatusLine")->text(); }
+
+  std::set<QString> EnabledButtons() {
+    std::set<QString> names;
+    for (QPushButton* b : window.findChildren<QPushButton*>()) {
+      if (b->isEnabled() && b->objectName().startsWith("Command")) names.insert(b->objectName());
+    }
+    return names;
+  }
+
+  // Clicks a job button and waits until the job has ended.
+  bool RunJob(const char* button) {
+    QSignalSpy finished(&window, &DataFileWindow::jobFinished);
+    Click(button);
+    if (!window.jobRunning()) return true;  // a dialog was cancelled: nothing started
+    return finished.wait(60000) && !window.jobRunning();
+  }
+};
+
+}  // namespace
+
+class DataFileWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startShowsTheNoticeOnceWithOnlyTheInitialStepAndHelpEnabled() {
+    for (bool kast : {false, true}) {
+      Program p(kast);
+      QCOMPARE(p.platform.messages.size(), std::size_t{1});
+      QCOMPARE(p.platform.messages[0].title, std::string(vortan::texts::kNoticeTitle));
+      QCOMPARE(p.EnabledButtons(), (std::set<QString>{"Command3", "Command6"}));
+      QVERIFY(p.platform.dialogs.empty());
+    }
+  }
+
+  void mainlandControlsCarryTheirCaptionsAndHoverTexts() {
+    Program p;
+    QCOMPARE(p.window.objectName(), QString("Form1"));
+    QCOMPARE(p.window.windowTitle(),
+             QString("Μετασχηματισμός HTRS07 <> ΕΓΣΑ87  / Εισαγωγή Συντεταγμένων μέσω αρχείων /  "
+                     "Ver.1.0"));
+    struct Expect {
+      const char* name;
+      const char* caption;
+      const char* tip;
+    };
+    const Expect buttons[] = {
+        {"Command3", "ΑΡΧΙΚΟ ΒΗΜΑ : Εισαγωγή καννάβων και παραμέτρων >",
+         "STEP-1 : Needs to be executed FIRST !!!"},
+        {"Command4", "Εάν απαιτείται :       Μετατροπή     (φ,λ,h) σε ( X,Y,Z)",
+         "STEP 2 (if needed)"},
+        {"Command2", "Μετατροπή  (X,Y,Z) σε (φ,λ,h) και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)",
+         "STEP 3"},
+        {"Command5", "Εάν απαιτείται :       Μετατροπή      (φ,λ,h) σε ( E,N,h)    ",
+         "STEP 4 (if needed)"},
+        {"Command1", "Μετατροπή (E,N,h) σε (φ,λ,h)  και Μετ/σμός σε HTRS07 (φ,λ) και (E,N)",
+         "STEP 5"},
+        {"Command6", "ΒΟΗΘΕΙΑ", "VORTAN_TRANSFORM_Data-Files_V1-0_HELP.pdf"},
+    };
+    for (const Expect& e : buttons) {
+      QCOMPARE(p.Button(e.name)->text(), QString(e.caption));
+      QCOMPARE(p.Button(e.name)->toolTip(), QString(e.tip));
+    }
+    QCOMPARE(p.window.findChild<QGroupBox*>("Frame1")->title(),
+             QString("HTRS07 (φ,λ,h) or (X,Y,Z) > HTRS07 (E,N,scale) > ΕΓΣΑ87 (φ,λ) and (E,N)"));
+    QCOMPARE(p.window.findChild<QGroupBox*>("Frame2")->title(),
+             QString("ΕΓΣΑ87 (E,N,h) <> ΕΓΣΑ87 (φ,λ,h)   > HTRS07 (φ,λ) and (E,N)"));
+    const Expect labels[] = {
+        {"Label17", "Μετασχηματισμός από HTRS07 (VORTAN ETRF2005/2007.5)  σε  ΕΓΣΑ87 ", ""},
+        {"Label18", "Μετασχηματισμός από   ΕΓΣΑ87  σε  HTRS07", ""},
+        {"Label20",
+         "Έκδοση βασιζόμενη σε ένα  3Δ 7-παραμετρικό  μοντέλο Helmert και σε διορθωτικούς "
+         "καννάβους ΔΕ, ΔΝ.",
+         ""},
+        {"Label14", "Σημ. Αυτή η έκδοση ΔΕΝ εφαρμόζεται για την περιοχή του Καστελόριζου.", ""},
+        {"Label22", "tx", ""}, {"Label25", "εx", ""}, {"Label28", "ds", ""},
+    };
+    for (const Expect& e : labels) {
+      QCOMPARE(p.window.findChild<QLabel*>(e.name)->text(), QString(e.caption));
+    }
+    const Expect paths[] = {
+        {"Text8", "Input file  : HTRS07-SFLh.txt", ""},
+        {"Text9", "Output file: HTRS07-SXYZ.txt", ""},
+        {"Text10", "Input file  : HTRS07-SXYZ.txt", ""},
+        {"Text11", "Output file : HTRS07-SFLh.txt", ""},
+        {"Text12", "Output file : HTRS07-SENK.txt", ""},
+        {"Text13", "Output file : GGRS87-SFL.txt", ""},
+        {"Text16", "Output file : GGRS87-SEN.txt", ""},
+        {"Text21", "Input file  : GGRS87-SFLh.txt", ""},
+        {"Text22", "Output file : GGRS87-SENh.txt", ""},
+        {"Text17", "Input file  : GGRS87-SENh.txt", ""},
+        {"Text18", "Output file : GGRS87-SFLh.txt", ""},
+        {"Text19", "Output file : HTRS07-SFL.txt", ""},
+        {"Text20", "Output file : HTRS07-SEN.txt", ""},
+    };
+    for (const Expect& e : paths) QCOMPARE(p.Text(e.name), QString(e.caption));
+    // Every box of the initial step is there, and the pictures.
+    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7",
+                             "Text14", "Text15", "Text45", "Text46", "Text47", "Text48",
+                             "Text49", "Text50", "Text51"}) {
+      QVERIFY2(p.window.findChild<QLineEdit*>(name), name);
+      QVERIFY2(p.Enabled(name), name);
+    }
+    for (const char* name : {"Label9", "Label10", "Label11", "Label12", "Label15", "Image1",
+                             "Image2"}) {
+      QVERIFY2(p.window.findChild<QLabel*>(name), name);
+    }
+    QCOMPARE(p.window.findChild<QSpinBox*>("Threads")->value(),
+             std::max(1, QThread::idealThreadCount()));
+  }
+
+  void kastelorizoWindowLacksTheGridBoxesAndUsesItsTexts() {
+    Program p(true);
+    QCOMPARE(p.window.windowTitle(),
+             QString("Μετασχηματισμός HTRS07 <> ΕΓΣΑ87  /   Εισαγωγή Συντεταγμένων μέσω αρχείων /  "
+                     "Ver.1.0  /  ΚΑΣΤΕΛΟΡΙΖΟ"));
+    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7",
+                             "Text14", "Text15", "Text48", "Text49", "Text50", "Text51", "Label9",
+                             "Label10", "Label11", "Label12", "Label15", "Label25", "Label26",
+                             "Label27", "Label28"}) {
+      QVERIFY2(!p.window.findChild<QWidget*>(name), name);
+    }
+    for (const char* name : {"Text45", "Text46", "Text47", "Label22", "Label23", "Label24"}) {
+      QVERIFY2(p.window.findChild<QWidget*>(name), name);
+    }
+    QCOMPARE(p.Button("Command3")->text(), QString("ΑΡΧΙΚΟ ΒΗΜΑ : Εισαγωγή παραμέτρων >"));
+    QCOMPARE(p.Button("Command2")->text(),
+             QString("Μετατροπή (X,Y,Z) σε (φ,λ,h)  και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)"));
+    QCOMPARE(p.Button("Command4")->text(),
+             QString("Εάν απαιτείται :        Μετατροπή   (φ,λ,h)  σε  (X,Y,Z)"));
+    QCOMPARE(p.Button("Command5")->text(),
+             QString("Εάν απαιτείται :          Μετατροπή     (φ,λ,h) σε ( E,N,h)"));
+    QCOMPARE(p.window.findChild<QLabel*>("Label20")->text(),
+             QString("Έκδοση βασιζόμενη σε ένα 3Δ 3-παραμετρικό  μοντέλο Helmert."));
+    QCOMPARE(p.window.findChild<QLabel*>("Label14")->text(),
+             QString("Σημ. Αυτή η έκδοση εφαρμόζεται  MONO για την περιοχή του Καστελόριζου."));
+    QCOMPARE(p.Text("Text17"), QString("Input file  : GGRS87-KAST-SENh.txt"));
+    QCOMPARE(p.Text("Text12"), QString("Output file : HTRS07-KAST-SENK.txt"));
+    QCOMPARE(p.Text("Text9"), QString("Output file: HTRS07-KAST-SXYZ.txt"));
+    QCOMPARE(p.Button("Command6")->toolTip(),
+             QString("VORTAN_KASTELORIZO_TRANSFORM_Data-Files_V1-0_HELP.pdf"));
+  }
+
+  void initialStepLoadsTheGridsThroughItsTwoDialogs() {
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    QCOMPARE(p.platform.dialogs.size(), std::size_t{2});
+    QCOMPARE(p.platform.dialogs[0].title, std::string("Input N-correction grid"));
+    QCOMPARE(p.platform.dialogs[0].presetName, std::string("dN_2km_V1-0.grd"));
+    QCOMPARE(p.platform.dialogs[1].title, std::string("Input E-correction grid"));
+    QCOMPARE(p.platform.dialogs[1].presetName, std::string("dE_2km_V1-0.grd"));
+    const std::pair<const char*, const char*> expected[] = {
+        {"Text45", "203.437"},  {"Text46", "-73.461"},     {"Text47", "-243.594"},
+        {"Text48", "-.170"},    {"Text49", "-.060"},       {"Text50", "-.151"},
+        {"Text51", "-.000000294"}, {"Text14", "408"},      {"Text15", "422"},
+        {"Text1", "2000."},     {"Text2", "1846000."},     {"Text3", "42000."},
+        {"Text4", "2660000."},  {"Text5", "884000."},
+    };
+    for (const auto& [name, text] : expected) {
+      QCOMPARE(p.Text(name), QString(text));
+      QVERIFY2(!p.Enabled(name), name);
+    }
+    QCOMPARE(p.Text("Text6").toStdString(), kDnGrid);
+    QCOMPARE(p.Text("Text7").toStdString(), kDeGrid);
+    QCOMPARE(p.EnabledButtons(), (std::set<QString>{"Command1", "Command2", "Command3",
+                                                    "Command4", "Command5", "Command6"}));
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
+  }
+
+  void aGridThatCannotBeLoadedIsReportedAndTheJobsStayDisabled() {
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("dE_2km_V1-0.grd");
+    WriteFile(bad, "408\r\n422\r\n2000\r\n1846000\r\n");  // ends inside the header
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(bad.toStdString());
+    p.Click("Command3");
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+    const std::string& text = p.platform.messages[1].text;
+    QVERIFY2(text.find(bad.toStdString()) != std::string::npos, text.c_str());
+    QCOMPARE(p.EnabledButtons(), (std::set<QString>{"Command3", "Command6"}));
+    QCOMPARE(p.Text("Text14"), QString("γραμμές"));
+  }
+
+  void kastelorizoInitialStepShowsThreeTranslationsWithoutReadingAFile() {
+    Program p(true);
+    p.Click("Command3");
+    QVERIFY(p.platform.dialogs.empty());
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
+    QCOMPARE(p.Text("Text45"), QString("-5.020"));
+    QCOMPARE(p.Text("Text46"), QString("-19.885"));
+    QCOMPARE(p.Text("Text47"), QString("-12.244"));
+    QVERIFY(!p.Enabled("Text45") && !p.Enabled("Text46") && !p.Enabled("Text47"));
+    QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
+  }
+
+  void aJobRunsThroughItsDialogsAndWritesItsFiles() {
+    QTemporaryDir dir;
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    const QString ref = kReference + "/mainland/";
+    p.platform.Answer((ref + "HTRS07-SXYZ.txt").toStdString());
+    const char* outputs[] = {"HTRS07-SFLh.txt", "HTRS07-SENk.txt", "GGRS87-SFL.txt",
+                             "GGRS87-SEN.txt"};
+    for (const char* name : outputs) p.platform.Answer(dir.filePath(name).toStdString());
+    QVERIFY(p.RunJob("Command2"));
+
+    QCOMPARE(p.Text("Text10"), ref + "HTRS07-SXYZ.txt");
+    QCOMPARE(p.Text("Text11"), dir.filePath("HTRS07-SFLh.txt"));
+    QCOMPARE(p.Text("Text12"), dir.filePath("HTRS07-SENk.txt"));
+    QCOMPARE(p.Text("Text13"), dir.filePath("GGRS87-SFL.txt"));
+    QCOMPARE(p.Text("Text16"), dir.filePath("GGRS87-SEN.txt"));
+    for (const char* name : outputs) {
+      const std::string expected = ReadFile(ref + "expected-sxyz-to-ggrs87." + name);
+      QVERIFY(!expected.empty());
+      QVERIFY2(ReadFile(dir.filePath(name)) == expected, name);
+    }
+    QVERIFY2(p.Status().startsWith("300 points written to " + dir.filePath("HTRS07-SFLh.txt")),
+             qPrintable(p.Status()));
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
+    QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
+  }
+
+  void aKastelorizoJobWritesItsFiles() {
+    QTemporaryDir dir;
+    Program p(true);
+    p.Click("Command3");
+    const QString ref = kReference + "/kastelorizo/";
+    p.platform.Answer((ref + "GGRS87-KAST-SENh.txt").toStdString());
+    const char* outputs[] = {"GGRS87-KAST-SFLh.txt", "HTRS07-KAST-SFL.txt",
+                             "HTRS07-KAST-SEN.txt"};
+    for (const char* name : outputs) p.platform.Answer(dir.filePath(name).toStdString());
+    QVERIFY(p.RunJob("Command1"));
+    QCOMPARE(p.platform.dialogs[0].presetName, std::string("GGRS87-KAST-SENh.txt"));
+    for (const char* name : outputs) {
+      QVERIFY2(ReadFile(dir.filePath(name)) == ReadFile(ref + "expected-senh-to-htrs07." + name),
+               name);
+    }
+    QCOMPARE(p.Text("Text20"), dir.filePath("HTRS07-KAST-SEN.txt"));
+  }
+
+  void cancelInAJobDialogOpensAndWritesNothing() {
+    QTemporaryDir dir;
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer((kReference + "/mainland/GGRS87-SENh.txt").toStdString());
+    p.platform.Answer(dir.filePath("a.txt").toStdString());
+    p.platform.Answer(std::nullopt);
+    QVERIFY(p.RunJob("Command1"));
+    QCOMPARE(p.platform.dialogs.size(), std::size_t{2 + 3});
+    QVERIFY(!p.window.jobRunning());
+    QVERIFY(QDir(dir.path()).isEmpty());
+    QCOMPARE(p.Text("Text17"), QString("Input file  : GGRS87-SENh.txt"));
+    QCOMPARE(p.Text("Text18"), QString("Output file : GGRS87-SFLh.txt"));
+    QVERIFY2(p.Status().contains("cancelled"), qPrintable(p.Status()));
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
+  }
+
+  void aPointOutsideTheGridIsNamedAndTheWindowGoesOn() {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("in.txt"),
+              "P1,466591.820,4258474.289,593.998\r\n\"FAR, WEST\",20000.000,4258474.289,1.0\r\n");
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer(dir.filePath("in.txt").toStdString());
+    for (const char* name : {"sflh.txt", "sfl.txt", "sen.txt"}) {
+      p.platform.Answer(dir.filePath(name).toStdString());
+    }
+    QVERIFY(p.RunJob("Command1"));
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+    const auto& m = p.platform.messages[1];
+    QCOMPARE(m.title, std::string("Λανθασμένη Επιλογή Σημείου"));
+    QCOMPARE(m.text, std::string("Το σημείο είναι εκτός του καννάβου : FAR, WEST"));
+    QCOMPARE(m.icon, vortan::MessageIcon::kInformation);
+    QCOMPARE(m.buttons, vortan::MessageButtons::kOkCancel);
+    QVERIFY(p.Status().contains("FAR, WEST"));
+    // The window is still there and runs the next job.
+    QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
+    p.platform.Answer((kReference + "/mainland/GGRS87-SFLh.txt").toStdString());
+    p.platform.Answer(dir.filePath("senh.txt").toStdString());
+    QVERIFY(p.RunJob("Command5"));
+    QCOMPARE(ReadFile(dir.filePath("senh.txt")),
+             ReadFile(kReference + "/mainland/expected-sflh-to-senh.GGRS87-SENh.txt"));
+  }
+
+  void anErrorInTheInputIsShownWithFileLineAndField() {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("in.txt"), "A,4382064.771,2023782.319,4155326.131\r\nB,1e999,0,0\r\n");
+    Program p(true);
+    p.Click("Command3");
+    p.platform.Answer(dir.filePath("in.txt").toStdString());
+    for (const char* name : {"a", "b", "c", "d"}) {
+      p.platform.Answer(dir.filePath(name).toStdString());
+    }
+    QVERIFY(p.RunJob("Command2"));
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+    const std::string& text = p.platform.messages[1].text;
+    const std::string where = dir.filePath("in.txt").toStdString() + ", line 2, field X";
+    QVERIFY2(text.find(where) != std::string::npos, text.c_str());
+    QVERIFY(p.Status().contains("1 point written"));
+  }
+
+  void helpOpensTheManualBesideTheProgramOrNamesIt() {
+    QTemporaryDir dir;
+    Program p;
+    p.platform.programFolder = dir.path().toStdString();
+    p.Click("Command6");
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+    QCOMPARE(p.platform.messages[1].title, std::string("Αρχείο Βοήθειας - Help File"));
+    QVERIFY(p.platform.messages[1].text.find("VORTAN_TRANSFORM_Data-Files_V1-0_HELP.pdf") !=
+            std::string::npos);
+    WriteFile(dir.filePath("VORTAN_TRANSFORM_Data-Files_V1-0_HELP.pdf"), "%PDF-1.4\n");
+    p.Click("Command6");
+    QCOMPARE(p.platform.opened.size(), std::size_t{1});
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+  }
+};
+
+QTEST_MAIN(DataFileWindowTest)
+#include "window_test.moc"
