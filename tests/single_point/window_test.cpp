@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "shell/qt/qt_platform.h"
 #include "shell/shell.h"
 #include "single_point/ui/single_point_window.h"
 #include "tests/single_point/scripted_platform.h"
@@ -325,6 +326,17 @@ class SinglePointWindowTest : public QObject {
     QCOMPARE(p.platform.opened.size(), 1u);
     QCOMPARE(QString::fromStdString(p.platform.opened[0]),
              QString::fromStdString((programFolder.path() / name.toStdString()).string()));
+  }
+
+  // The platform's file filters in Qt's form: the description kept, the patterns in brackets.
+  void qtFilterKeepsTheDescriptionAndListsThePatterns() {
+    QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.txt(*.txt)|*.txt")),
+             QStringLiteral("Text files *.txt(*.txt) (*.txt)"));
+    QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.grd(*.grd)|*.grd")),
+             QStringLiteral("Text files *.grd(*.grd) (*.grd)"));
+    QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Grids|*.grd;*.GRD|All files|*.*")),
+             QStringLiteral("Grids (*.grd *.GRD);;All files (*.*)"));
+    QCOMPARE(QString::fromStdString(vortan::QtFilterOf("*.txt")), QStringLiteral("*.txt"));
   }
 
   // Every control sits in the window, visible, beside the others and not over them, and every
