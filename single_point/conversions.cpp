@@ -53,8 +53,8 @@ bool StrictNumber(std::string_view text, double& value) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) ||
-                        text.front() == '.')) {
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.')) {
     return false;
   }
   const auto [end, ec] =
@@ -90,7 +90,8 @@ class Click {
     MessageButtons buttons;
   };
 
-  Click(Boxes& boxes, std::span<const std::string_view> results) : boxes_(boxes), results_(results) {}
+  Click(Boxes& boxes, std::span<const std::string_view> results)
+      : boxes_(boxes), results_(results) {}
 
   // The conversions need the parameters (and grids) of the initial step; the window keeps
   // their buttons disabled until then.
@@ -272,8 +273,8 @@ Outcome SinglePointConversions::Command3_Click() {
   if (error.empty()) return {};
 
   Outcome outcome{OutcomeStatus::kError, "", texts::GridLoadText(error, folder.string())};
-  platform_.ShowMessage(std::string(texts::kGridFileTitle), outcome.message,
-                        MessageIcon::kWarning, MessageButtons::kOk);
+  platform_.ShowMessage(std::string(texts::kGridFileTitle), outcome.message, MessageIcon::kWarning,
+                        MessageButtons::kOk);
   return outcome;
 }
 
@@ -390,8 +391,7 @@ Outcome SinglePointConversions::Command2_Click() {
     click.Write("Text12", en.northing, patterns::kMetres);
     click.Write("Text13", k.scale, patterns::kScale);
 
-    ForwardToGgrs87(click, context_, x, y, z, en.easting, en.northing,
-                    {"Text5", "Text6", "Text7"});
+    ForwardToGgrs87(click, context_, x, y, z, en.easting, en.northing, {"Text5", "Text6", "Text7"});
   });
 }
 

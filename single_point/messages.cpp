@@ -65,10 +65,11 @@ std::string BoxNameEnglish(std::string_view box) {
 }
 
 std::string InitialStepFirstText() {
-  return Join("Πατήστε πρώτα το ΑΡΧΙΚΟ ΒΗΜΑ: εισάγει τις παραμέτρους του μετασχηματισμού "
-              "(και τους καννάβους διορθώσεων).",
-              "Press the initial step (ΑΡΧΙΚΟ ΒΗΜΑ) first: it loads the transformation "
-              "parameters (and the correction grids).");
+  return Join(
+      "Πατήστε πρώτα το ΑΡΧΙΚΟ ΒΗΜΑ: εισάγει τις παραμέτρους του μετασχηματισμού "
+      "(και τους καννάβους διορθώσεων).",
+      "Press the initial step (ΑΡΧΙΚΟ ΒΗΜΑ) first: it loads the transformation "
+      "parameters (and the correction grids).");
 }
 
 std::string NotANumberText(std::string_view box, std::string_view text) {
@@ -108,21 +109,21 @@ std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_
     english += BoxNameEnglish(box);
   }
   return Join("Οι τιμές των πεδίων " + greek + " δεν δίνουν έγκυρο αποτέλεσμα (" +
-                  std::string(fault) +
-                  "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
+                  std::string(fault) + "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
               "The values in the boxes " + english + " give no valid result (" +
                   std::string(fault) + "). Check them and press the button again.");
 }
 
 std::string GridLoadText(std::string_view error, std::string_view folder) {
   const std::string where(folder);
-  return Join("Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν. Τα αρχεία dN_2km_V1-0.grd και "
-              "dE_2km_V1-0.grd πρέπει να βρίσκονται, πλήρη, στον τρέχοντα φάκελο (" +
-                  where + "). Διορθώστε το και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
-              "The correction grids were not loaded: " + std::string(error) +
-                  "\r\nThe files dN_2km_V1-0.grd and dE_2km_V1-0.grd must be in the current "
-                  "folder, complete (" +
-                  where + "). Correct this and press the initial step again.");
+  return Join(
+      "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν. Τα αρχεία dN_2km_V1-0.grd και "
+      "dE_2km_V1-0.grd πρέπει να βρίσκονται, πλήρη, στον τρέχοντα φάκελο (" +
+          where + "). Διορθώστε το και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
+      "The correction grids were not loaded: " + std::string(error) +
+          "\r\nThe files dN_2km_V1-0.grd and dE_2km_V1-0.grd must be in the current "
+          "folder, complete (" +
+          where + "). Correct this and press the initial step again.");
 }
 
 }  // namespace vortan::texts

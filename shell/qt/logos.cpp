@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 
 namespace vortan {

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
-
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -37,7 +36,8 @@ class LoggingPlatform : public vortan::Platform {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: single_point_screenshot mainland|kastelorizo OUTPUT.png [GRIDS]\n");
+    std::fprintf(stderr,
+                 "usage: single_point_screenshot mainland|kastelorizo OUTPUT.png [GRIDS]\n");
     return 2;
   }
   const bool kastelorizo = std::strcmp(argv[1], "kastelorizo") == 0;

@@ -70,7 +70,6 @@ class SinglePointWindow : public QWidget {
 };
 
 // Runs one single-point program: the application, the Qt platform, the window.
-int RunSinglePointProgram(int argc, char** argv, const RegionProfile& profile,
-                          ProgramKind program);
+int RunSinglePointProgram(int argc, char** argv, const RegionProfile& profile, ProgramKind program);
 
 }  // namespace vortan

@@ -1,6 +1,8 @@
 // The single-point conversions on box texts, without a window: the initial step, the three
 // conversion buttons against reference values and reference files of an independent
 // implementation, and every refusal and stop with its message.
+#include "single_point/conversions.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +14,6 @@
 #include "core/cartesian.h"
 #include "core/geodetic_params.h"
 #include "shell/shell.h"
-#include "single_point/conversions.h"
 #include "single_point/form.h"
 #include "tests/single_point/scripted_platform.h"
 #include "tests/single_point/work_folder.h"
@@ -106,8 +107,8 @@ TEST(InitialStep, MainlandShowsTheSevenParametersAndTheGridSizeAndEnablesTheConv
   EXPECT_TRUE(p.platform.messages.empty());
 
   const char* boxes[] = {"Text45", "Text46", "Text47", "Text48", "Text49", "Text50", "Text51"};
-  const char* shown[] = {"203.437", "-73.461", "-243.594", "-.170", "-.060", "-.151",
-                         "-.000000294"};
+  const char* shown[] = {"203.437", "-73.461", "-243.594",   "-.170",
+                         "-.060",   "-.151",   "-.000000294"};
   for (int k = 0; k < 7; ++k) {
     EXPECT_EQ(p[boxes[k]], shown[k]) << boxes[k];
     EXPECT_FALSE(p.boxes.Enabled(boxes[k])) << boxes[k];
@@ -161,7 +162,7 @@ TEST(InitialStep, ATruncatedGridIsNamedWithItsLineAndALaterGoodLoadEnablesTheCon
   EXPECT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kError);
   ASSERT_EQ(p.platform.messages.size(), 1u);
   EXPECT_NE(p.platform.messages[0].text.find("dN_2km_V1-0.grd, line 8: the file ends after 4 of "
-                                            "the 6 correction values"),
+                                             "the 6 correction values"),
             std::string::npos)
       << p.platform.messages[0].text;
   EXPECT_FALSE(p.boxes.Enabled("Command2"));
@@ -468,8 +469,8 @@ TEST_F(Mainland, Command5TestsTheExtentFirstWithTheSinglePointBounds) {
     bool inside;
   };
   const Case cases[] = {
-      {"42000", "1846000", true},      {"883000", "2659000", true},
-      {"41999.999", "2000000", false}, {"883000.001", "2000000", false},
+      {"42000", "1846000", true},       {"883000", "2659000", true},
+      {"41999.999", "2000000", false},  {"883000.001", "2000000", false},
       {"500000", "1845999.999", false}, {"500000", "2659000.001", false},
   };
   for (const Case& c : cases) {
@@ -521,10 +522,13 @@ TEST_F(Mainland, Command5NeedsWholeNumbersInEastingAndNorthing) {
     EXPECT_EQ(outcome.box, c.box);
     ASSERT_EQ(p.platform.messages.size(), 1u);
     const std::string& text = p.platform.messages[0].text;
-    const std::string name = std::string(c.box) == "Text11" ? "E (HTRS07, TM07)" : "N (HTRS07, TM07)";
+    const std::string name =
+        std::string(c.box) == "Text11" ? "E (HTRS07, TM07)" : "N (HTRS07, TM07)";
     EXPECT_NE(text.find("The box " + name), std::string::npos) << text;
-    if (c.quoted != nullptr) EXPECT_NE(text.find(c.quoted), std::string::npos) << text;
-    else EXPECT_NE(text.find("is empty"), std::string::npos) << text;
+    if (c.quoted != nullptr)
+      EXPECT_NE(text.find(c.quoted), std::string::npos) << text;
+    else
+      EXPECT_NE(text.find("is empty"), std::string::npos) << text;
   }
   // Blanks around the number and an exponent are fine.
   p.boxes.SetText("Text11", " 566446.108 ");
@@ -564,8 +568,7 @@ TEST_F(Mainland, EnormousNumbersAndNumericFaultsNameTheirBoxes) {
   p.boxes.SetText("Text3", "1e12");
   outcome = p.conversions.Command1_Click();
   EXPECT_EQ(outcome.box, "Text3");
-  EXPECT_NE(outcome.message.find("φ (GGRS87) is too large"), std::string::npos)
-      << outcome.message;
+  EXPECT_NE(outcome.message.find("φ (GGRS87) is too large"), std::string::npos) << outcome.message;
 
   // Every message went through the platform, and the program still converts.
   EXPECT_EQ(p.platform.messages.size(), 4u);

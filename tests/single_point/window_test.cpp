@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
-
 #include <filesystem>
 #include <memory>
 
@@ -32,10 +31,10 @@ constexpr bool kSyntheticGrids = VORTAN_SYNTHETIC_GRIDS != 0;
 // One program: its platform and its window, built as the program builds it.
 struct Program {
   explicit Program(bool kastelorizo)
-      : window(kastelorizo ? vortan::kKastelorizoProfile : vortan::kMainlandProfile,
-               kastelorizo ? ProgramKind::kSinglePointKastelorizo
-                           : ProgramKind::kSinglePointMainland,
-               platform) {}
+      : window(
+            kastelorizo ? vortan::kKastelorizoProfile : vortan::kMainlandProfile,
+            kastelorizo ? ProgramKind::kSinglePointKastelorizo : ProgramKind::kSinglePointMainland,
+            platform) {}
 
   QLineEdit* Box(const char* name) const {
     return qobject_cast<QLineEdit*>(window.Widget(QString::fromLatin1(name)));
@@ -83,8 +82,9 @@ class SinglePointWindowTest : public QObject {
     QVERIFY(notice.text.starts_with("Για την ορθή λειτουργία του προγράμματος, ο ΗΥ σας"));
     QVERIFY(notice.text.find(" εφόσον το απαιτούν άλλες εφαρμογές.\r\n\r\nThis software "
                              "requires the dot [.] as decimal symbol") != std::string::npos);
-    QVERIFY(notice.text.ends_with("the original settings,  for other applications, after "
-                                  "running this software."));
+    QVERIFY(
+        notice.text.ends_with("the original settings,  for other applications, after "
+                              "running this software."));
     QCOMPARE(notice.icon, MessageIcon::kInformation);
     QCOMPARE(notice.buttons, MessageButtons::kOk);
 
@@ -152,9 +152,9 @@ class SinglePointWindowTest : public QObject {
       QCOMPARE(p.Text("Text18"), U("0."));
       QCOMPARE(p.Text("Text1"), U("733033.382"));
       QCOMPARE(p.Text("Text5"), U("4483880.358"));
-      for (const char* absent : {"Text14", "Text15", "Text16", "Text17", "Text26", "Text27",
-                                 "Text48", "Text49", "Text50", "Text51", "Label5", "Label19",
-                                 "Label25", "Label26", "Label27", "Label28"}) {
+      for (const char* absent :
+           {"Text14", "Text15", "Text16", "Text17", "Text26", "Text27", "Text48", "Text49",
+            "Text50", "Text51", "Label5", "Label19", "Label25", "Label26", "Label27", "Label28"}) {
         QVERIFY2(p.window.Widget(absent) == nullptr, absent);
         QVERIFY2(p.window.findChild<QWidget*>(absent) == nullptr, absent);
       }
@@ -181,10 +181,10 @@ class SinglePointWindowTest : public QObject {
       QCOMPARE(p.Text("Text46"), U("-19.885"));
       QCOMPARE(p.Text("Text47"), U("-12.244"));
     } else {
-      const char* boxes[] = {"Text45", "Text46", "Text47", "Text48", "Text49", "Text50",
-                             "Text51", "Text14", "Text15"};
-      const char* shown[] = {"203.437", "-73.461", "-243.594", "-.170", "-.060",
-                             "-.151",   "-.000000294", "408", "422"};
+      const char* boxes[] = {"Text45", "Text46", "Text47", "Text48", "Text49",
+                             "Text50", "Text51", "Text14", "Text15"};
+      const char* shown[] = {"203.437", "-73.461",     "-243.594", "-.170", "-.060",
+                             "-.151",   "-.000000294", "408",      "422"};
       for (int k = 0; k < 9; ++k) {
         QCOMPARE(p.Text(boxes[k]), U(shown[k]));
         QVERIFY2(!p.Box(boxes[k])->isEnabled(), boxes[k]);
@@ -323,8 +323,8 @@ class SinglePointWindowTest : public QObject {
     p.Click("Command1");
     QCoreApplication::processEvents();
 
-    const auto controls = vortan::SinglePointControls(
-        kastelorizo ? vortan::kKastelorizoProfile : vortan::kMainlandProfile);
+    const auto controls = vortan::SinglePointControls(kastelorizo ? vortan::kKastelorizoProfile
+                                                                  : vortan::kMainlandProfile);
     QList<QPair<QString, QRect>> leaves;
     for (const vortan::Control& control : controls) {
       const QString name = QString::fromUtf8(control.name.data(), control.name.size());
@@ -341,8 +341,7 @@ class SinglePointWindowTest : public QObject {
 
       if (auto* box = qobject_cast<QLineEdit*>(widget)) {
         const int needed = box->fontMetrics().horizontalAdvance(box->text());
-        QVERIFY2(needed < box->width() - 8,
-                 qPrintable(name + " cuts off \"" + box->text() + "\""));
+        QVERIFY2(needed < box->width() - 8, qPrintable(name + " cuts off \"" + box->text() + "\""));
       } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
         QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(name));
       } else if (auto* label = qobject_cast<QLabel*>(widget); label && !label->wordWrap()) {
