@@ -3,6 +3,7 @@
 //   data_file_window_screenshot OUTPUT_FOLDER GRID_FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTest>
@@ -38,7 +39,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QDir out(QString::fromLocal8Bit(argv[1]));
-  const QString grids = QString::fromLocal8Bit(argv[2]);
+  // The grid boxes show the paths: copy the grids to a short, neutral folder first.
+  const QString grids = QDir::temp().filePath("example-grids");
+  QDir().mkpath(grids);
+  for (const char* name : {"dN_2km_V1-0.grd", "dE_2km_V1-0.grd"}) {
+    const QString to = QDir(grids).filePath(name);
+    QFile::remove(to);
+    if (!QFile::copy(QDir(QString::fromLocal8Bit(argv[2])).filePath(name), to)) return 1;
+  }
   const bool ok =
       Shoot(vortan::ProgramKind::kDataFilesMainland, vortan::kMainlandProfile, grids,
             out.filePath("data-files-mainland.png")) &&
