@@ -125,6 +125,7 @@ DataFileWindow::~DataFileWindow() {
   if (worker_) {
     cancel_ = true;
     worker_->wait();
+    delete worker_;
   }
 }
 

@@ -1,7 +1,11 @@
 // The data-file window driven through its controls, offscreen, with scripted dialogs.
+#include <sys/stat.h>
+
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -342,6 +346,40 @@ class DataFileWindowTest : public QObject {
     QVERIFY(p.RunJob("Command5"));
     QCOMPARE(ReadFile(dir.filePath("senh.txt")),
              ReadFile(kReference + "/mainland/expected-sflh-to-senh.GGRS87-SENh.txt"));
+  }
+
+  // The input is a pipe that the test fills only after pressing Cancel in the progress
+  // dialog, so that the job sees the cancel before its first point, whatever the timing.
+  void cancelInTheProgressDialogStopsTheJobAndClosesItsFiles() {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("in.txt");
+    QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer(pipe.toStdString());
+    p.platform.Answer(dir.filePath("out.txt").toStdString());
+    QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+    p.Click("Command5");
+    QVERIFY(p.window.jobRunning());
+    auto* progress = p.window.findChild<QProgressDialog*>("JobProgress");
+    QVERIFY(progress);
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    cancel->click();
+    {
+      std::ofstream in(pipe.toStdString(), std::ios::binary);
+      for (int i = 0; i < 100; ++i) in << "P" << i << ",380000.00000,240000.00000,1.5\r\n";
+    }
+    QVERIFY(finished.wait(60000));
+    QVERIFY(!p.window.jobRunning());
+    QVERIFY2(p.Status().startsWith("Cancelled before point P0: 0 points written to"),
+             qPrintable(p.Status()));
+    QVERIFY(QFileInfo::exists(dir.filePath("out.txt")));
+    QCOMPARE(ReadFile(dir.filePath("out.txt")), std::string());
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
+    QVERIFY(!p.window.findChild<QProgressDialog*>("JobProgress"));
   }
 
   void anErrorInTheInputIsShownWithFileLineAndField() {
