@@ -1,14 +1,25 @@
 #include "core/angles.h"
 
-#include <charconv>
+#include <cfenv>
 #include <cmath>
-#include <limits>
+#include <cstdint>
 #include <string>
+
+#include "core/decimal_text.h"
 
 namespace vortan {
 namespace {
 
 constexpr double Pi() { return 3.141592653589793238462643383279502884; }
+
+// Whole degrees or minutes as a 16-bit integer. Outside its range (or for nan) the conversion
+// has no value: it raises the invalid-operation flag, as the processor's own conversion does,
+// so that the numeric-fault guard of the caller turns the point into an error.
+std::int16_t ToInt16(double whole) {
+  if (whole >= INT16_MIN && whole <= INT16_MAX) return static_cast<std::int16_t>(whole);
+  std::feraiseexcept(FE_INVALID);
+  return whole > 0 ? INT16_MAX : INT16_MIN;
+}
 
 }  // namespace
 
@@ -20,10 +31,10 @@ Dms RadiansToDms(double radians) {
   const double degrees = IntFloor(d);
   const double minutes = IntFloor((d - degrees) * 60);
   const double seconds = ((d - degrees) * 60 - minutes) * 60;
-  const std::int32_t whole = static_cast<std::int32_t>(degrees) * 10000 +
-                             static_cast<std::int32_t>(minutes) * 100;
-  return {static_cast<std::int16_t>(degrees), static_cast<std::int16_t>(minutes), seconds,
-          whole + seconds};
+  const std::int16_t d16 = ToInt16(degrees);
+  const std::int16_t m16 = ToInt16(minutes);
+  const std::int32_t whole = std::int32_t{d16} * 10000 + std::int32_t{m16} * 100;
+  return {d16, m16, seconds, whole + seconds};
 }
 
 PackedAngle PackedToRadians(double packed) {
@@ -31,9 +42,7 @@ PackedAngle PackedToRadians(double packed) {
   const double minutes = IntFloor((packed - degrees * 10000) / 100);
   const double seconds = (packed - degrees * 10000) - minutes * 100;
   const double radians = ((degrees + minutes / 60) + seconds / 3600) * Pi() / 180;
-  return {{static_cast<std::int16_t>(degrees), static_cast<std::int16_t>(minutes), seconds,
-           packed},
-          radians};
+  return {{ToInt16(degrees), ToInt16(minutes), seconds, packed}, radians};
 }
 
 double ParseNumberText(std::string_view text) {
@@ -62,21 +71,7 @@ double ParseNumberText(std::string_view text) {
   }
   if (!digits) return 0;
   if (exponent && !exponentDigits) number.resize(exponentStart);
-  std::string_view view = number;
-  bool negative = false;
-  if (view.front() == '+' || view.front() == '-') {
-    negative = view.front() == '-';
-    view.remove_prefix(1);
-  }
-  double value = 0;
-  const auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
-  (void)end;
-  if (ec == std::errc::result_out_of_range) {
-    // Either too large (infinity) or too small (zero); tell them apart by the exponent.
-    const double magnitude = std::strtod(std::string(view).c_str(), nullptr);
-    value = std::isinf(magnitude) ? std::numeric_limits<double>::infinity() : 0.0;
-  }
-  return negative ? -value : value;
+  return ReadDecimal(number);
 }
 
 }  // namespace vortan

@@ -1,9 +1,9 @@
 #include "data_files/records.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "core/angles.h"
+#include "core/decimal_text.h"
 
 namespace vortan {
 
@@ -54,20 +54,10 @@ std::optional<double> ParseFieldNumber(std::string_view text, std::string& reaso
              "\" is not a number (write it with digits and \".\" as decimal point)";
     return std::nullopt;
   }
-  double value = 0;
-  const auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), value);
-  (void)end;
-  if (ec == std::errc::result_out_of_range) {
-    // Either beyond the range of a double or below its smallest value: tell them apart.
-    const std::size_t e = body.find_first_of("eE");
-    const bool tiny = e != std::string_view::npos && body[e + 1] == '-';
-    if (!tiny) {
-      reason = "\"" + std::string(text.substr(0, 40)) + "\" is too large a number";
-      return std::nullopt;
-    }
-    value = 0;
-  } else if (ec != std::errc()) {
-    reason = "\"" + std::string(text.substr(0, 40)) + "\" is not a number";
+  const double value = ReadDecimal(body);
+  if (std::isinf(value)) {
+    reason = "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "..." : "") +
+             "\" is too large a number for a coordinate; correct the field";
     return std::nullopt;
   }
   return negative ? -value : value;

@@ -1,0 +1,84 @@
+#include "core/decimal_text.h"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+namespace vortan {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool IsPlainDecimal(std::string_view text) {
+  std::size_t i = 0, digits = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t exponentDigits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++exponentDigits;
+    if (exponentDigits == 0) return false;
+  }
+  return i == text.size();
+}
+
+double ReadDecimal(std::string_view number) {
+  bool negative = false;
+  if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+    negative = number.front() == '-';
+    number.remove_prefix(1);
+  }
+  double value = 0;
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+  (void)end;
+  if (ec == std::errc::result_out_of_range) {
+    // Order of magnitude: the power of ten of the first significant digit plus the exponent.
+    // Beyond the range it is at least 308, below it at most -324.
+    std::int64_t order = 0;
+    bool seenPoint = false, significant = false;
+    std::size_t i = 0;
+    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+      const char c = number[i];
+      if (c == '.') {
+        seenPoint = true;
+      } else if (!significant) {
+        if (c == '0') {
+          if (seenPoint) --order;
+          continue;
+        }
+        significant = true;
+        if (seenPoint) --order;  // the first significant digit after the point
+      } else if (!seenPoint) {
+        ++order;
+      }
+    }
+    std::int64_t exponent = 0;
+    if (i < number.size()) {
+      ++i;
+      bool exponentNegative = false;
+      if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
+        exponentNegative = number[i] == '-';
+        ++i;
+      }
+      for (; i < number.size(); ++i) {
+        if (exponent < 1000000000) exponent = exponent * 10 + (number[i] - '0');
+      }
+      if (exponentNegative) exponent = -exponent;
+    }
+    const bool overflow = order + exponent > 0;
+    value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace vortan
