@@ -1,12 +1,15 @@
 #include "transform/correction_grid.h"
 
-#include <charconv>
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include "core/decimal_text.h"
 
 namespace vortan {
 namespace {
@@ -46,15 +49,12 @@ class FieldScanner {
   int line_ = 1;
 };
 
-// A plain decimal number: optional sign, digits with at most one ".", optional exponent.
+// A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
+// inf, nan or hexadecimal, and within the range of a double.
 bool ParseGridNumber(std::string_view field, double& value) {
-  if (!field.empty() && field.front() == '+') field.remove_prefix(1);
-  if (field.empty()) return false;
-  const char first = field.front() == '-' && field.size() > 1 ? field[1] : field.front();
-  if (!(first >= '0' && first <= '9') && first != '.') return false;  // no inf, nan
-  if (field.find_first_of("xXpP") != std::string_view::npos) return false;
-  const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-  return ec == std::errc() && end == field.data() + field.size() && std::isfinite(value);
+  if (!IsPlainDecimal(field)) return false;
+  value = ReadDecimal(field);
+  return std::isfinite(value);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
@@ -118,8 +118,11 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
                  header[4]};
   const int rows = grid.header.rowCount;
   const int columns = grid.header.columnCount;
-  grid.values.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
-  const std::size_t total = grid.values.size();
+  const std::size_t total = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+  // The values grow as they are read, so that a short file with a large header does not make
+  // the program claim the memory of the whole grid first. The file runs from the southern row
+  // to the northern one; the rows are turned round once all are read.
+  grid.values.reserve(std::min(total, text.size() / 2 + 1));  // a value and its separator
   for (std::size_t k = 0; k < total; ++k) {
     const std::string_view field = scanner.Next();
     double value = 0;
@@ -135,10 +138,19 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
               "\" is not a number.";
       return std::nullopt;
     }
-    // The k-th value belongs to row i = rows - k / columns (from the north), column k % columns.
-    const std::size_t i = static_cast<std::size_t>(rows) - k / static_cast<std::size_t>(columns);
-    const std::size_t j = k % static_cast<std::size_t>(columns);
-    grid.values[(i - 1) * static_cast<std::size_t>(columns) + j] = static_cast<float>(value);
+    if (std::fabs(value) > FLT_MAX) {
+      error = path + ", line " + std::to_string(scanner.line()) + ", value " +
+              std::to_string(k + 1) + ": \"" + std::string(field.substr(0, 40)) +
+              "\" is too large for a correction in centimetres.";
+      return std::nullopt;
+    }
+    grid.values.push_back(static_cast<float>(value));
+  }
+  // value(i, j) of row i from the north: the k-th value read belongs to row rows - k / columns.
+  for (int south = rows - 1, north = 0; north < south; --south, ++north) {
+    std::swap_ranges(grid.values.begin() + static_cast<std::ptrdiff_t>(north) * columns,
+                     grid.values.begin() + static_cast<std::ptrdiff_t>(north + 1) * columns,
+                     grid.values.begin() + static_cast<std::ptrdiff_t>(south) * columns);
   }
   return grid;
 }
