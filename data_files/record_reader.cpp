@@ -124,13 +124,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     for (;;) {
       const int c = at(p);
       if (c == kMore) return Scan::kNeedMore;
-      if (c == kEof) {
+      // A quoted id ends on its own line: an id with a line break in it would break every
+      // output line it is written into, and a forgotten closing quote would swallow the
+      // records below it.
+      if (c == kEof || c == '\r' || c == '\n') {
         line = idLine;
-        return fail("id", "the id begins with a double quote that is never closed; close the "
-                          "quote or remove it");
+        return fail("id", "the id begins with a double quote that is never closed on its line; "
+                          "close the quote or remove it");
       }
       if (c == '"') break;
-      if (c == '\n' || (c == '\r' && at(p + 1) != '\n')) ++line;
       ++p;
     }
     record.id = keep(from, p - from, idLine);

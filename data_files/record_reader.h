@@ -2,7 +2,8 @@
 // A record is an id (text) and three numeric fields. Fields are read as follows:
 // - before a field, blanks are skipped; before a numeric field line breaks as well;
 // - the id runs to the next comma or line break; an id that begins with a double quote runs to
-//   the closing quote instead, and the quotes are not part of it;
+//   the closing quote instead, which must stand on the same line, and the quotes are not part
+//   of it;
 // - a numeric field runs to the first blank, comma or line break;
 // - the comma or line break that ends a field is consumed with it; line breaks are CR LF, CR or
 //   LF, so a record may fill one line or spread over several;

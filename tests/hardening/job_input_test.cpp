@@ -1,0 +1,389 @@
+// What a user gets for every kind of bad coordinate file, bad field, odd point and bad output:
+// an error that names the file, the line and the field and says what to do, or, where the input
+// is merely unusual, the right result. Nothing is lost: the input is never opened for writing,
+// and the outputs hold complete lines only.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data_files/jobs.h"
+#include "temp_folder.h"
+#include "transform/datum.h"
+
+namespace vortan {
+namespace {
+
+const std::string kGrids = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
+
+const TransformContext& Mainland() {
+  static const TransformContext context = [] {
+    TransformContext c = MakeContext(kMainlandProfile, kDataFileBounds);
+    const std::string error =
+        InitialStep(c, kGrids + "dN_2km_V1-0.grd", kGrids + "dE_2km_V1-0.grd");
+    if (!error.empty()) ADD_FAILURE() << error;
+    return c;
+  }();
+  return context;
+}
+
+const TransformContext& Kastelorizo() {
+  static const TransformContext context = [] {
+    TransformContext c = MakeContext(kKastelorizoProfile, kDataFileBounds);
+    InitialStep(c, "", "");
+    return c;
+  }();
+  return context;
+}
+
+std::size_t Lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Every output holds complete CR LF lines only.
+void ExpectCompleteLines(const std::string& text) {
+  if (text.empty()) return;
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << "half a line at the end";
+  EXPECT_EQ(Lines(text), static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')))
+      << "a bare CR or LF";
+}
+
+class BadInput : public hardening::TempFolder {
+ protected:
+  // Runs the GGRS87 phi,lambda,h to E,N,h job on text and returns its output.
+  std::string Convert(const std::string& text, JobOutcome* outcome = nullptr) {
+    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), Write("in.txt", text),
+                                {Path("out.txt")});
+    if (outcome) *outcome = o;
+    const std::string out = Read(Path("out.txt"));
+    ExpectCompleteLines(out);
+    EXPECT_FALSE(o.Message().empty());
+    return out;
+  }
+  // The outcome of a job that must stop with an error, checked for file, line and field.
+  JobOutcome ExpectError(JobKind kind, const TransformContext& context, const std::string& text,
+                         std::uint64_t line, const std::string& field,
+                         const std::string& reasonPart) {
+    const JobSpec& spec = SpecOf(kind);
+    std::vector<std::string> outputs;
+    for (std::size_t i = 0; i < spec.outputCount(); ++i) {
+      outputs.push_back(Path("out" + std::to_string(i)));
+    }
+    const std::string input = Write("in.txt", text);
+    const JobOutcome o = RunJob(kind, context, input, outputs);
+    EXPECT_EQ(o.status, JobStatus::kError) << o.Message();
+    EXPECT_EQ(o.file, input);
+    EXPECT_EQ(o.line, line);
+    EXPECT_EQ(o.field, field);
+    EXPECT_NE(o.reason.find(reasonPart), std::string::npos) << o.reason;
+    const std::string message = o.Message();
+    EXPECT_NE(message.find(input + ", line " + std::to_string(line)), std::string::npos)
+        << message;
+    EXPECT_NE(message.find(std::to_string(o.pointsWritten) + (o.pointsWritten == 1 ? " point" : " points") +
+                           " written"),
+              std::string::npos)
+        << message;
+    for (const std::string& out : outputs) ExpectCompleteLines(Read(out));
+    return o;
+  }
+};
+
+constexpr const char* kPoint = "A,380000,240000,1\r\n";
+constexpr const char* kPointOut = "A,500000.000,4205815.020,1.000\r\n";
+
+TEST_F(BadInput, MissingInputNamesTheFileAndCreatesNoOutput) {
+  const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), Path("missing.txt"),
+                              {Path("out.txt")});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_EQ(o.file, Path("missing.txt"));
+  EXPECT_NE(o.reason.find("cannot be opened (no such file or folder)"), std::string::npos);
+  EXPECT_FALSE(Exists(Path("out.txt")));
+}
+
+TEST_F(BadInput, AFolderIsNeitherAnInputNorAnOutput) {
+  std::filesystem::create_directory(Path("folder"));
+  JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), Path("folder"), {Path("out.txt")});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_NE(o.reason.find("is a folder, not a coordinate file"), std::string::npos);
+  EXPECT_FALSE(Exists(Path("out.txt")));
+  o = RunJob(JobKind::kSflhToSenh, Mainland(), Write("in.txt", kPoint), {Path("folder")});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_EQ(o.file, Path("folder"));
+  EXPECT_NE(o.reason.find("it is a folder"), std::string::npos) << o.reason;
+}
+
+// Permissions do not stop root, under which the tests may run: the job then runs in a child
+// process that gives up root first.
+TEST_F(BadInput, AnUnreadableInputIsRefused) {
+  const std::string input = Write("in.txt", kPoint);
+  std::filesystem::permissions(input, std::filesystem::perms::none);
+  std::filesystem::permissions(folder_, std::filesystem::perms::all);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {Path("out.txt")});
+    const std::string message = o.Message();
+    if (::write(pipeFds[1], message.data(), message.size()) < 0) ::_exit(3);
+    ::_exit(o.status == JobStatus::kError ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) message.append(buffer, n);
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot give up root here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << message;
+  EXPECT_NE(message.find(input + ": cannot be opened (permission denied)"), std::string::npos)
+      << message;
+  EXPECT_FALSE(Exists(Path("out.txt")));
+}
+
+TEST_F(BadInput, EmptyBlankAndWhiteSpaceOnlyFilesGiveEmptyOutputs) {
+  for (const char* text : {"", "\r\n", "   \t ", "\r\n\r\n  \r\n\t\r\n", "\n\n", "\r\r"}) {
+    JobOutcome o;
+    EXPECT_EQ(Convert(text, &o), "") << "[" << text << "]";
+    EXPECT_EQ(o.status, JobStatus::kDone);
+    EXPECT_EQ(o.pointsWritten, 0u);
+  }
+}
+
+TEST_F(BadInput, BlankLinesAndWhiteSpaceAroundRecordsAreSkipped) {
+  // Blanks before a field are skipped; an unquoted id keeps the blanks before its comma.
+  EXPECT_EQ(Convert("\r\n  \r\nA,380000,240000,1\r\n\r\n\t\r\n A , 380000 ,240000,\t1 \r\n\r\n"),
+            std::string(kPointOut) + "A ,500000.000,4205815.020,1.000\r\n");
+}
+
+TEST_F(BadInput, CrOnlyLfOnlyAndMixedLineEndsReadTheSame) {
+  const std::string expected = std::string(kPointOut) + kPointOut + kPointOut;
+  EXPECT_EQ(Convert("A,380000,240000,1\rA,380000,240000,1\rA,380000,240000,1\r"), expected);
+  EXPECT_EQ(Convert("A,380000,240000,1\nA,380000,240000,1\nA,380000,240000,1\n"), expected);
+  EXPECT_EQ(Convert("A,380000,240000,1\rA,380000,240000,1\nA,380000,240000,1"), expected);
+  // The output is always CR LF.
+  EXPECT_EQ(Convert("A\r380000\n240000\r\n1\r"), kPointOut);
+}
+
+TEST_F(BadInput, AQuotedIdKeepsItsCommasAndLosesItsQuotes) {
+  EXPECT_EQ(Convert("\"A, kerb, 2\",380000,240000,1\r\n"),
+            "A, kerb, 2,500000.000,4205815.020,1.000\r\n");
+  EXPECT_EQ(Convert("\"\",380000,240000,1\r\n"), ",500000.000,4205815.020,1.000\r\n");
+}
+
+// A forgotten closing quote stops at its own line, instead of swallowing the records below it
+// into one id with line breaks in it (which would break every line it is written into).
+TEST_F(BadInput, AnUnterminatedQuoteStopsAtItsLine) {
+  ExpectError(JobKind::kSflhToSenh, Mainland(),
+              "A,380000,240000,1\r\n\"B,380000,240000,1\r\nC,380000,240000,1\r\n\"D\",1,2,3\r\n",
+              2, "id", "never closed on its line");
+  ExpectError(JobKind::kSxyzToGgrs87, Mainland(), "\"P1\r\n2\",4473350.762,2350872.180,3878941.453\r\n",
+              1, "id", "never closed");
+  ExpectError(JobKind::kSflhToSenh, Mainland(), "A,380000,240000,1\r\n\"B", 2, "id",
+              "never closed");
+}
+
+TEST_F(BadInput, ARecordCutShortNamesTheLineWhereItBegins) {
+  ExpectError(JobKind::kSflhToSenh, Mainland(), "A,380000,240000,1\r\nB,380000\r\n", 2, "λ",
+              "the file ends inside the record that begins on line 2: field λ is missing");
+  ExpectError(JobKind::kSenhToHtrs07, Mainland(), "P1\r\n466591.820\r\n4258474.289\r\n", 1, "h",
+              "field h is missing");
+  // One empty line too many after the last record is not a record.
+  JobOutcome o;
+  EXPECT_EQ(Convert("A,380000,240000,1\r\n\r\n", &o), kPointOut);
+  EXPECT_EQ(o.status, JobStatus::kDone);
+}
+
+TEST_F(BadInput, FieldsThatAreNotNumbersNameFileLineAndField) {
+  struct Case {
+    const char* text;
+    const char* field;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"B,38O000,240000,1", "φ", "\"38O000\" is not a number"},
+      {"B,380000,24°00',1", "λ", "\"24°00'\" is not a number"},
+      {"B,380000,,1", "λ", "the field is empty"},
+      {"B,380000,240000,12.5 m", "h", "\"12.5 m\" is not a number"},
+      {"B,380000,240000,nan", "h", "\"nan\" is not a number"},
+      {"B,NaN,240000,1", "φ", "\"NaN\" is not a number"},
+      {"B,380000,inf,1", "λ", "\"inf\" is not a number"},
+      {"B,380000,-Infinity,1", "λ", "\"-Infinity\" is not a number"},
+      {"B,0x5CC60,240000,1", "φ", "\"0x5CC60\" is not a number"},
+      {"B,380000,240000,0x1p4", "h", "\"0x1p4\" is not a number"},
+      {"B,380000,240000,&H10", "h", "\"&H10\" is not a number"},
+      {"B,380000,240000,1e", "h", "\"1e\" is not a number"},
+      {"B,380000,240000,1.2.3", "h", "\"1.2.3\" is not a number"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const JobOutcome o = ExpectError(JobKind::kSflhToSenh, Mainland(),
+                                     std::string(kPoint) + c.text + "\r\n" + kPoint, 2, c.field,
+                                     c.reason);
+    EXPECT_EQ(o.pointsWritten, 1u);
+    EXPECT_EQ(Read(Path("out0")), kPointOut);
+  }
+  // A fifth field starts the next record: its id "5" has no numbers after it.
+  ExpectError(JobKind::kSflhToSenh, Mainland(), std::string(kPoint) + "B,380000,240000,1,5\r\n",
+              2, "φ", "the record that begins on line 2: field φ is missing");
+  // A missing last field takes the next line's id as its value; the message points back.
+  ExpectError(JobKind::kSflhToSenh, Mainland(),
+              std::string(kPoint) + "B,380000,240000,\r\n" + kPoint, 3, "h",
+              "\"A\" is not a number (write it with digits and \".\" as decimal point) (the "
+              "record begins on line 2; is a field missing there?)");
+}
+
+TEST_F(BadInput, HugeValuesAreRefusedOrStopAsNumericFaults) {
+  // Beyond a double: refused as a field.
+  ExpectError(JobKind::kSflhToSenh, Mainland(), "B,380000,240000,1e309\r\n", 1, "h",
+              "\"1e309\" is too large a number");
+  ExpectError(JobKind::kSxyzToGgrs87, Mainland(),
+              "B,-1" + std::string(310, '0') + ",1,1\r\n", 1, "X", "is too large a number");
+  // Within a double but far beyond the Earth: a numeric fault at that point.
+  ExpectError(JobKind::kSxyzToGgrs87, Mainland(), "B,1e308,1e308,1e308\r\n", 1, "",
+              "numeric fault (overflow)");
+  ExpectError(JobKind::kSenhToHtrs07, Kastelorizo(), "B,1e300,4200000,0\r\n", 1, "",
+              "numeric fault");
+  // Degrees that do not fit the 16-bit integers of the packed form.
+  ExpectError(JobKind::kSflhToSenh, Mainland(), "B,1e9,240000,0\r\n", 1, "",
+              "numeric fault (invalid operation)");
+  ExpectError(JobKind::kSflhToSxyz, Mainland(), "B,380000,-4e8,0\r\n", 1, "", "numeric fault");
+  // A height is only copied by this job: a large one is written as it is.
+  JobOutcome o;
+  const std::string out = Convert("B,380000,240000,1e20\r\n", &o);
+  EXPECT_EQ(o.status, JobStatus::kDone);
+  EXPECT_EQ(out, "B,500000.000,4205815.020,100000000000000000000.000\r\n");
+  // A height of 1e308 m does not overflow X, Y, Z: they are written in full, 309 digits each.
+  const JobOutcome xyz = RunJob(JobKind::kSflhToSxyz, Mainland(),
+                                Write("h.txt", "B,380000,240000,1e308\r\n"), {Path("xyz.txt")});
+  EXPECT_EQ(xyz.status, JobStatus::kDone) << xyz.Message();
+  const std::string line = Read(Path("xyz.txt"));
+  ExpectCompleteLines(line);
+  EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3);
+  EXPECT_EQ(line.find_first_not_of("B0123456789.,\r\n"), std::string::npos) << line;
+  EXPECT_GT(line.size(), 3u * 300u);
+}
+
+TEST_F(BadInput, PointsFarOutsideGreeceStopAtTheExtentTestOrConvertPlainly) {
+  // Mainland jobs with grids stop with the out-of-grid outcome, naming the point.
+  const std::string senh = Write("senh.txt", "FAR,500000,6000000,10\r\n");
+  const JobOutcome o = RunJob(JobKind::kSenhToHtrs07, Mainland(), senh,
+                              {Path("a"), Path("b"), Path("c")});
+  EXPECT_EQ(o.status, JobStatus::kOutsideGrid);
+  EXPECT_EQ(o.pointId, "FAR");
+  EXPECT_EQ(o.line, 1u);
+  // Conversions without grids are arithmetic: the south pole, a point on the equator 156
+  // degrees from the central meridian, and Tokyo give numbers, far off as they are.
+  JobOutcome plain;
+  const std::string out =
+      Convert("S,-900000,240000,0\r\nW,0,1800000,0\r\nT,354048,1394125,0\r\n", &plain);
+  EXPECT_EQ(plain.status, JobStatus::kDone) << plain.Message();
+  EXPECT_EQ(out,
+            "S,500000.000,-9997964.943,.000\r\nW,6151299259.395,.000,.000\r\n"
+            "T,13578137.745,-346164.229,.000\r\n");
+}
+
+// On the polar axis (X = 0, Y = 0) the latitude iteration divides by p = 0: the point stops as
+// a numeric fault with its line, after the points before it.
+TEST_F(BadInput, PointsOnThePolarAxisStopAsNumericFaults) {
+  for (const char* point : {"POLE,0,0,6356752.314", "CENTRE,0,0,0", "SOUTH,0,0,-6356752.314"}) {
+    SCOPED_TRACE(point);
+    const JobOutcome o = ExpectError(
+        JobKind::kSxyzToGgrs87, Mainland(),
+        std::string("P1,4473350.762,2350872.180,3878941.453\r\n") + point + "\r\n", 2, "",
+        "numeric fault");
+    EXPECT_EQ(o.pointsWritten, 1u);
+    EXPECT_EQ(o.pointId, std::string(point).substr(0, std::string(point).find(',')));
+    ExpectError(JobKind::kSxyzToGgrs87, Kastelorizo(), std::string(point) + "\r\n", 1, "",
+                "numeric fault");
+  }
+}
+
+TEST_F(BadInput, AnOutputThatIsTheInputIsRefusedAndTheInputKept) {
+  const std::string input = Write("in.txt", kPoint);
+  std::filesystem::create_hard_link(input, Path("hard.txt"));
+  std::filesystem::create_symlink(input, Path("soft.txt"));
+  for (const std::string& output :
+       {input, (folder_ / "." / "in.txt").string(), Path("hard.txt"), Path("soft.txt")}) {
+    SCOPED_TRACE(output);
+    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {output});
+    EXPECT_EQ(o.status, JobStatus::kError);
+    EXPECT_NE(o.reason.find("this output is the input file"), std::string::npos) << o.reason;
+    EXPECT_EQ(Read(input), kPoint);
+  }
+}
+
+TEST_F(BadInput, AnOutputInAFolderThatDoesNotExistIsNamed) {
+  const std::string output = Path("no/such/folder/out.txt");
+  const JobOutcome o = RunJob(JobKind::kSenhToHtrs07, Mainland(),
+                              Write("in.txt", "P1,466591.820,4258474.289,593.998\r\n"),
+                              {Path("a"), output, Path("c")});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_EQ(o.file, output);
+  EXPECT_NE(o.reason.find("the folder does not exist, create it or choose another"),
+            std::string::npos);
+  EXPECT_FALSE(Exists(Path("c")));
+}
+
+TEST_F(BadInput, AFullDiskIsNamedAndNoHalfLineStays) {
+  const JobOutcome o =
+      RunJob(JobKind::kSflhToSenh, Mainland(), Write("in.txt", kPoint), {"/dev/full"});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_EQ(o.file, "/dev/full");
+  EXPECT_NE(o.reason.find("no space left on the device"), std::string::npos);
+  EXPECT_NE(o.Message().find("0 points written"), std::string::npos) << o.Message();
+}
+
+// A disk that fills in the middle of a write: the file size limit of a child process stands for
+// it. The output is cut back to its last complete line and the count says how many points it
+// holds.
+TEST_F(BadInput, ADiskThatFillsMidwayKeepsCompleteLinesAndTheirCount) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "P" + std::to_string(i) + ",380000,240000,1\r\n";
+  const std::string input = Write("in.txt", text);
+  const std::string output = Path("out.txt");
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{400000, 400000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {output});
+    const std::string report = std::to_string(o.pointsWritten) + "\n" + o.Message();
+    if (::write(pipeFds[1], report.data(), report.size()) < 0) ::_exit(3);
+    ::_exit(o.status == JobStatus::kError ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  std::string report;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0) << report;
+  const std::size_t points = std::stoul(report.substr(0, report.find('\n')));
+  EXPECT_NE(report.find("cannot be written"), std::string::npos) << report;
+  EXPECT_NE(report.find(std::to_string(points) + " points written"), std::string::npos) << report;
+  const std::string out = Read(output);
+  EXPECT_GT(points, 0u);
+  EXPECT_LT(out.size(), 400000u);
+  ExpectCompleteLines(out);
+  EXPECT_EQ(Lines(out), points);
+}
+
+}  // namespace
+}  // namespace vortan
