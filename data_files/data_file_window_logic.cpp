@@ -48,6 +48,14 @@ std::string Join(std::string_view greek, std::string_view english) {
   return text;
 }
 
+// How many points the output files keep after a job stopped, in Greek.
+std::string WrittenGreek(std::uint64_t points) {
+  if (points == 0) return "Δεν γράφτηκε κανένα σημείο.";
+  if (points == 1) return "Το 1 σημείο που υπολογίστηκε ως εκεί παραμένει στα αρχεία εξόδου.";
+  return "Τα " + std::to_string(points) +
+         " σημεία που υπολογίστηκαν ως εκεί παραμένουν στα αρχεία εξόδου.";
+}
+
 std::string OneLine(std::string text) {
   for (char& ch : text) {
     if (ch == '\n' || ch == '\r') ch = ' ';
@@ -195,8 +203,8 @@ std::string DataFileWindowLogic::Finish(const JobOutcome& outcome) {
       if (!outcome.field.empty()) where += ", πεδίο " + outcome.field;
       platform_.ShowMessage(
           std::string(dt::kJobErrorTitle),
-          Join("Η εργασία σταμάτησε λόγω σφάλματος" + where +
-                   ". Οι γραμμές που γράφτηκαν μέχρι εκεί παραμένουν στα αρχεία εξόδου.",
+          Join("Η εργασία σταμάτησε λόγω σφάλματος" + where + ". " +
+                   WrittenGreek(outcome.pointsWritten),
                outcome.Message()),
           MessageIcon::kWarning, MessageButtons::kOk);
       break;

@@ -444,6 +444,7 @@ TEST(DataFileJobs, AnErrorIsShownWithFileLineAndField) {
       << text;
   EXPECT_NE(text.find((dir / "in.txt").string() + ", line 2, field φ"), std::string::npos)
       << text;
+  EXPECT_NE(text.find("Το 1 σημείο που υπολογίστηκε"), std::string::npos) << text;
   EXPECT_EQ(ReadFile(dir / "out.txt"), "P1,500000.000,4205815.020,1.500\r\n");
 }
 
@@ -458,6 +459,7 @@ TEST(DataFileJobs, AMissingInputIsReportedAndNoOutputIsCreated) {
   w.logic.Finish(job->Run({}));
   ASSERT_EQ(w.platform.messages.size(), 1u);
   EXPECT_NE(w.platform.messages[0].text.find((dir / "missing.txt").string()), std::string::npos);
+  EXPECT_NE(w.platform.messages[0].text.find("Δεν γράφτηκε κανένα σημείο."), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "out.txt"));
 }
 
