@@ -1,0 +1,183 @@
+// Bad texts in every input box of the single-point conversions, through the GUI-free library
+// the window calls: a comma, an empty box, letters and an enormous number. Each press either
+// converts, or stops with a message that names the box; nothing else is shown, and the program
+// converts the next good point as before.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/platform.h"
+#include "single_point/boxes.h"
+#include "single_point/conversions.h"
+#include "single_point/form.h"
+#include "transform/region_profile.h"
+
+namespace vortan {
+namespace {
+
+const std::filesystem::path kGrids =
+    std::filesystem::path(VORTAN_TEST_DATA) / "reference" / "grids";
+
+// Records the message boxes; the single-point programs show no file dialog.
+class Messages : public Platform {
+ public:
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon,
+                   MessageButtons) override {
+    shown.push_back(title + ": " + text);
+  }
+  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
+                                            const std::string&) override {
+    return std::nullopt;
+  }
+  void OpenDocument(const std::string&) override {}
+  std::string ProgramFolder() override { return "/nonexistent"; }
+  std::vector<std::string> shown;
+};
+
+// A program whose boxes hold the window's initial texts (a point that converts), run in a
+// folder that holds the grids.
+class WindowBoxes : public testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vortan-boxes-XXXXXX").string();
+    folder_ = ::mkdtemp(pattern.data());
+    for (const char* name : {"dN_2km_V1-0.grd", "dE_2km_V1-0.grd"}) {
+      std::filesystem::copy_file(kGrids / name, folder_ / name);
+    }
+    std::filesystem::current_path(folder_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(folder_);
+  }
+
+
+ public:
+  struct Program {
+    explicit Program(const RegionProfile& profile) : conversions(profile, boxes, platform) {
+      for (const Control& c : SinglePointControls(profile)) {
+        boxes.texts[std::string(c.name)] = std::string(c.text);
+      }
+    }
+    BoxMap boxes;
+    Messages platform;
+    SinglePointConversions conversions;
+  };
+
+
+ private:
+  std::filesystem::path previous_, folder_;
+};
+
+struct Button {
+  const char* name;
+  Outcome (SinglePointConversions::*click)();
+  std::vector<const char*> inputs;
+};
+
+const Button kButtons[] = {
+    // GGRS87 E, N, h; with E and N empty the phi, lambda, h boxes are read instead.
+    {"Command1", &SinglePointConversions::Command1_Click, {"Text1", "Text2", "Text18"}},
+    {"Command2", &SinglePointConversions::Command2_Click, {"Text5", "Text6", "Text7"}},
+    {"Command5", &SinglePointConversions::Command5_Click, {"Text10", "Text11", "Text12"}},
+};
+
+// What the user gets for a bad text in one box.
+struct Expected {
+  OutcomeStatus status;
+  const char* messagePart;  // "" for a conversion that goes through
+  bool namesTheBox = true;  // the outcome names the box (a numeric fault names all inputs)
+};
+
+constexpr const char* kCommaText = "η τελεία [.]";
+constexpr const char* kTooLargeText = "είναι υπερβολικά μεγάλος";
+constexpr const char* kOutsideText = "εκτός του καννάβου";
+
+bool Enormous(const std::string& text) { return text == "1e400" || text.size() > 100; }
+
+void CheckEveryBox(const RegionProfile& profile,
+                   const std::function<Expected(const char*, const char*, const std::string&)>&
+                       expected) {
+  const std::string enormous = "9" + std::string(400, '9');
+  for (const Button& button : kButtons) {
+    for (const char* box : button.inputs) {
+      for (const std::string& text : {std::string(","), std::string("6,501"), std::string(""),
+                                      std::string("abc"), std::string("1e400"), enormous}) {
+        SCOPED_TRACE(std::string(button.name) + ", " + box + " = \"" + text.substr(0, 12) + "\"");
+        WindowBoxes::Program p(profile);
+        ASSERT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kDone);
+        // Command2 on the initial point fills the TM07 E, N boxes that Command5 reads.
+        ASSERT_EQ(p.conversions.Command2_Click().status, OutcomeStatus::kDone);
+        const std::string good = p.boxes.Text(box);
+        p.boxes.SetText(box, text);
+        const std::size_t before = p.platform.shown.size();
+        const Outcome outcome = (p.conversions.*button.click)();
+        const Expected e = expected(button.name, box, text);
+        EXPECT_EQ(outcome.status, e.status) << outcome.message;
+        if (outcome.status == OutcomeStatus::kDone) {
+          EXPECT_EQ(p.platform.shown.size(), before);
+        } else {
+          // One message, naming the box where one box is at fault.
+          ASSERT_EQ(p.platform.shown.size(), before + 1);
+          EXPECT_NE(p.platform.shown.back().find(e.messagePart), std::string::npos)
+              << p.platform.shown.back();
+          if (e.namesTheBox) {
+            EXPECT_EQ(outcome.box, box);
+          }
+        }
+        // The program stays usable: the good text converts again.
+        p.boxes.SetText(box, good);
+        EXPECT_EQ((p.conversions.*button.click)().status, OutcomeStatus::kDone);
+      }
+    }
+  }
+}
+
+// Command5 reads TM07 E and N whole: an empty box or letters are not a number there.
+Expected WholeNumberBox(const std::string& text) {
+  if (text.empty()) return {OutcomeStatus::kError, "είναι κενό"};
+  return {OutcomeStatus::kError, "δεν περιέχει αριθμό: \"abc\""};
+}
+
+TEST_F(WindowBoxes, CommaEmptyLettersAndEnormousInEveryInputBoxOfTheMainland) {
+  CheckEveryBox(kMainlandProfile, [](const char*, const char* box,
+                                     const std::string& text) -> Expected {
+    const std::string b = box;
+    if (text.find(',') != std::string::npos) return {OutcomeStatus::kRefusedComma, kCommaText};
+    if (Enormous(text)) return {OutcomeStatus::kError, kTooLargeText};
+    if (b == "Text11" || b == "Text12") return WholeNumberBox(text);
+    // Elsewhere an empty box or letters read as 0, the leading number of the text. A height
+    // of 0 converts; an E, N, X, Y or Z of 0 puts the point outside the correction grid.
+    if (b == "Text18" || b == "Text10") return {OutcomeStatus::kDone, ""};
+    return {OutcomeStatus::kOutsideGrid, kOutsideText, false};
+  });
+}
+
+TEST_F(WindowBoxes, CommaEmptyLettersAndEnormousInEveryInputBoxOfKastelorizo) {
+  CheckEveryBox(kKastelorizoProfile, [](const char*, const char* box,
+                                        const std::string& text) -> Expected {
+    const std::string b = box;
+    if (text.find(',') != std::string::npos) return {OutcomeStatus::kRefusedComma, kCommaText};
+    if (Enormous(text)) return {OutcomeStatus::kError, kTooLargeText};
+    if (b == "Text11" || b == "Text12") return WholeNumberBox(text);
+    // Without grids a point with a 0 converts, far off as it is; but X = 0 puts the point a
+    // quarter of the globe away, where the computation stops with a numeric fault (division by
+    // zero) that names the three boxes.
+    if (b == "Text5") {
+      return {OutcomeStatus::kError, "X (HTRS07), Y (HTRS07), Z (HTRS07)", false};
+    }
+    return {OutcomeStatus::kDone, ""};
+  });
+}
+
+}  // namespace
+}  // namespace vortan
