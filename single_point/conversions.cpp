@@ -1,7 +1,5 @@
 #include "single_point/conversions.h"
 
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -12,6 +10,7 @@
 
 #include "core/angles.h"
 #include "core/cartesian.h"
+#include "core/decimal_text.h"
 #include "core/geodetic_params.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
@@ -43,29 +42,14 @@ constexpr std::string_view kCommand5Results[] = {
 };
 
 // The whole text, blanks around it aside, is one decimal number: sign, digits with at most one
-// point, an optional exponent. Names such as "inf" or "nan" are not numbers here.
+// point, an optional exponent. Names such as "inf" or "nan" are not numbers here. Read with "."
+// whatever the locale (the window's locale may use the comma).
 bool StrictNumber(std::string_view text, double& value) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return false;
   text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-  bool negative = false;
-  if (text.front() == '+' || text.front() == '-') {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() ||
-      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.')) {
-    return false;
-  }
-  const auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (end != text.data() + text.size()) return false;
-  if (ec == std::errc::result_out_of_range) {
-    value = std::strtod(std::string(text).c_str(), nullptr);  // infinity or zero
-  } else if (ec != std::errc()) {
-    return false;
-  }
-  if (negative) value = -value;
+  if (!IsPlainDecimal(text)) return false;
+  value = ReadDecimal(text);
   return true;
 }
 
