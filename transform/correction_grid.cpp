@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,9 +156,12 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
 }
 
 std::string FormatGridField(double value) {
+  // to_chars, not printf: the windows run under the user's locale, whose decimal point may be
+  // a comma.
   char buffer[64];
-  const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
-  return std::string(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::general, 10);
+  return std::string(buffer, result.ptr);
 }
 
 GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
