@@ -2,9 +2,63 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace vortan {
+
+namespace {
+
+constexpr std::uint64_t kPowersOfTen[] = {1,          10,          100,         1000,
+                                          10000,      100000,      1000000,     10000000,
+                                          100000000,  1000000000};
+constexpr int kMaxFastDecimals = 9;
+// Below 2^34 a value times 10^9 still fits into 64 bits.
+constexpr double kFastLimit = 17179869184.0;
+
+__extension__ typedef unsigned __int128 Uint128;
+
+// round(x * 10^decimals) for 0 <= x < kFastLimit, exactly on the binary value of x, ties to
+// even: the rounding that std::to_chars applies in fixed format.
+std::uint64_t ScaledRound(double x, int decimals) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52);
+  // x = mantissa * 2^-shift with a whole mantissa below 2^53; below 2^34 the shift is at least
+  // 19 (subnormals: 1074).
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int shift = 1074;
+  if (biased != 0) {
+    mantissa |= std::uint64_t{1} << 52;
+    shift = 1075 - biased;
+  }
+  const Uint128 product = static_cast<Uint128>(mantissa) * kPowersOfTen[decimals];  // < 2^83
+  if (shift > 83) return 0;  // less than half of the last decimal shown
+  const std::uint64_t quotient = static_cast<std::uint64_t>(product >> shift);
+  const Uint128 remainder = product & ((static_cast<Uint128>(1) << shift) - 1);
+  const Uint128 half = static_cast<Uint128>(1) << (shift - 1);
+  if (remainder > half || (remainder == half && (quotient & 1) != 0)) return quotient + 1;
+  return quotient;
+}
+
+// Writes the integer part (empty for 0) and the decimals of `digits`, the shown digits of the
+// value (integer part followed by `decimals` decimals), with the pattern's padding and point.
+std::size_t Lay(bool negative, const char* integer, std::size_t integerLength,
+                const char* fraction, NumberPattern pattern, char* out) {
+  std::size_t n = 0;
+  if (negative) out[n++] = '-';
+  for (std::size_t pad = integerLength; pad < static_cast<std::size_t>(pattern.integerDigits);
+       ++pad) {
+    out[n++] = '0';
+  }
+  std::memcpy(out + n, integer, integerLength);
+  n += integerLength;
+  if (pattern.point) out[n++] = '.';
+  std::memcpy(out + n, fraction, static_cast<std::size_t>(pattern.decimals));
+  return n + static_cast<std::size_t>(pattern.decimals);
+}
+
+}  // namespace
 
 std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
   if (!std::isfinite(value)) {
@@ -13,32 +67,33 @@ std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
     std::memcpy(out, text, n);
     return n;
   }
-  char digits[kMaxFormattedLength];
   const bool negative = value < 0;
-  const auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
+  const double magnitude = std::fabs(value);
+  const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
+  if (magnitude < kFastLimit && pattern.decimals <= kMaxFastDecimals) {
+    // The common case: the rounded value as a whole number of the last decimal, written by
+    // the integer to_chars, and the point set into it.
+    char digits[kMaxFastDecimals + 21];  // leading zeros and up to 20 digits
+    std::memset(digits, '0', decimals);
+    const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);
+    char* end = std::to_chars(digits + decimals, digits + sizeof digits, scaled).ptr;
+    std::size_t length = static_cast<std::size_t>(end - (digits + decimals));
+    // Zeros in front make up the decimals of a value below 1.
+    const char* first = length > decimals ? digits + decimals : end - decimals;
+    length = static_cast<std::size_t>(end - first);
+    const std::size_t integerLength = length - decimals;
+    if (scaled == 0) return Lay(negative, first, 0, first, pattern, out);
+    return Lay(negative, first, integerLength, first + integerLength, pattern, out);
+  }
+  char digits[kMaxFormattedLength];
+  const auto result = std::to_chars(digits, digits + sizeof digits, magnitude,
                                     std::chars_format::fixed, pattern.decimals);
   // digits holds "I" or "I.DDD" with at least one integer digit.
   const std::size_t length = static_cast<std::size_t>(result.ptr - digits);
-  const std::size_t integerLength =
-      pattern.decimals > 0 ? length - 1 - static_cast<std::size_t>(pattern.decimals) : length;
-  std::size_t n = 0;
-  if (negative) out[n++] = '-';
+  const std::size_t integerLength = pattern.decimals > 0 ? length - 1 - decimals : length;
   const bool zeroInteger = integerLength == 1 && digits[0] == '0';
-  const std::size_t shownInteger = zeroInteger ? 0 : integerLength;
-  for (std::size_t pad = shownInteger; pad < static_cast<std::size_t>(pattern.integerDigits);
-       ++pad) {
-    out[n++] = '0';
-  }
-  if (!zeroInteger) {
-    std::memcpy(out + n, digits, integerLength);
-    n += integerLength;
-  }
-  if (pattern.point) out[n++] = '.';
-  if (pattern.decimals > 0) {
-    std::memcpy(out + n, digits + integerLength + 1, static_cast<std::size_t>(pattern.decimals));
-    n += static_cast<std::size_t>(pattern.decimals);
-  }
-  return n;
+  return Lay(negative, digits, zeroInteger ? 0 : integerLength, digits + integerLength + 1,
+             pattern, out);
 }
 
 std::string FormatNumber(double value, NumberPattern pattern) {

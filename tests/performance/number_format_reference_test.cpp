@@ -1,0 +1,130 @@
+// FormatNumber writes the rounded value from whole numbers; the text must be exactly the one
+// that std::to_chars gives in fixed format (rounding to nearest on the binary value, ties to
+// even), laid out by the pattern.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/number_format.h"
+
+namespace vortan {
+namespace {
+
+using namespace patterns;
+
+// The plain way: std::to_chars of the double in fixed format, then the pattern's layout.
+std::string PlainFormat(double value, NumberPattern pattern) {
+  char digits[kMaxFormattedLength];
+  const auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
+                                    std::chars_format::fixed, pattern.decimals);
+  const std::string text(digits, result.ptr);
+  const std::size_t point = text.find('.');
+  std::string integer = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (integer == "0") integer.clear();
+  std::string out = value < 0 ? "-" : "";
+  for (std::size_t pad = integer.size(); pad < static_cast<std::size_t>(pattern.integerDigits);
+       ++pad) {
+    out += '0';
+  }
+  out += integer;
+  if (pattern.point) out += '.';
+  return out + fraction;
+}
+
+constexpr NumberPattern kAllPatterns[] = {kMetres,    kPacked,    kSeconds,   kScale,
+                                          kCentimetres, kDegrees, kCount,     kGridStep,
+                                          kGridCoordinate, kHeight, kScaleDifference};
+
+TEST(NumberFormatReference, RandomValuesOfEveryMagnitudeAsToChars) {
+  std::mt19937_64 random(42);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::uniform_int_distribution<int> power(-12, 12);
+  for (int i = 0; i < 400000; ++i) {
+    const double value = (unit(random) - 0.5) * std::pow(10.0, power(random));
+    for (const NumberPattern& p : kAllPatterns) {
+      ASSERT_EQ(FormatNumber(value, p), PlainFormat(value, p)) << std::hexfloat << value;
+    }
+  }
+}
+
+TEST(NumberFormatReference, RandomBitPatternsAsToChars) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 400000; ++i) {
+    double value;
+    const std::uint64_t bits = random();
+    std::memcpy(&value, &bits, sizeof value);
+    if (!std::isfinite(value) || std::fabs(value) > 1e40) continue;
+    for (const NumberPattern& p : {kMetres, kPacked, kScale, kScaleDifference, kCount}) {
+      ASSERT_EQ(FormatNumber(value, p), PlainFormat(value, p)) << std::hexfloat << value;
+    }
+  }
+}
+
+TEST(NumberFormatReference, CoordinatesAndTheirNeighboursAsToChars) {
+  // Values like those of the files, and the doubles right beside them.
+  std::mt19937_64 random(2007);
+  std::uniform_real_distribution<double> metres(-5e6, 5e6);
+  std::uniform_real_distribution<double> packed(0, 460000);
+  for (int i = 0; i < 300000; ++i) {
+    for (double v : {metres(random), packed(random)}) {
+      for (double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)}) {
+        for (const NumberPattern& p : {kMetres, kPacked, kScale, kHeight}) {
+          ASSERT_EQ(FormatNumber(w, p), PlainFormat(w, p)) << std::hexfloat << w;
+        }
+      }
+    }
+  }
+}
+
+TEST(NumberFormatReference, ExactHalvesRoundToEvenAsToChars) {
+  // Values exactly halfway between two shown decimals, and one unit in the last place on
+  // either side.
+  for (int decimals = 0; decimals <= 9; ++decimals) {
+    const NumberPattern p{0, decimals, decimals > 0};
+    for (int k = 0; k < 4000; ++k) {
+      for (int e = 1; e <= 12; ++e) {
+        const double half = (2.0 * k + 1) / std::ldexp(1.0, e);  // exact binary fractions
+        for (double w : {half, -half, std::nextafter(half, 0.0), std::nextafter(half, 1e9)}) {
+          ASSERT_EQ(FormatNumber(w, p), PlainFormat(w, p)) << std::hexfloat << w;
+        }
+      }
+    }
+  }
+}
+
+TEST(NumberFormatReference, EdgesOfTheWholeNumberRangeAsToChars) {
+  const double edges[] = {0.0,
+                          -0.0,
+                          std::numeric_limits<double>::denorm_min(),
+                          std::numeric_limits<double>::min(),
+                          1e-300,
+                          0.0005,
+                          0.00049999999999999999,
+                          0.5e-9,
+                          999.9995,
+                          9.9999999995,
+                          17179869183.999998,
+                          17179869184.0,
+                          17179869184.000004,
+                          1e15,
+                          4503599627370495.5,
+                          9007199254740993.0,
+                          1.7976931348623157e308};
+  for (double e : edges) {
+    for (double w : {e, -e, std::nextafter(e, 0.0), std::nextafter(e, 1e300)}) {
+      for (const NumberPattern& p : kAllPatterns) {
+        ASSERT_EQ(FormatNumber(w, p), PlainFormat(w, p)) << std::hexfloat << w;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vortan
