@@ -1,0 +1,221 @@
+// vortan-bench-tool: the helpers of the end-to-end benchmark.
+//
+//   vortan-bench-tool points COUNT SEED DIR
+//       writes COUNT random points over the mainland, inside the extent of the correction
+//       grids, as DIR/HTRS07-SXYZ.txt and DIR/GGRS87-SENh.txt (the inputs of sxyz-to-ggrs87
+//       and senh-to-htrs07) and as DIR/cct-xyz.txt and DIR/cct-enh.txt (the same points as
+//       whitespace-separated columns for PROJ's cct).
+//   vortan-bench-tool compute JOB INPUT DN DE [REPEAT]
+//       reads INPUT into memory (not timed), then runs the chain of the job over every point,
+//       without parsing or formatting, REPEAT times (default 5); prints the best time.
+//   vortan-bench-tool load-grids DN DE [REPEAT]
+//       loads the two correction grids REPEAT times (default 20); prints the best time.
+//
+// Times are printed as "seconds=S points_per_second=P" for the scripts to read.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/angles.h"
+#include "core/cartesian.h"
+#include "core/geodetic_params.h"
+#include "core/number_format.h"
+#include "core/numeric_guard.h"
+#include "core/transverse_mercator.h"
+#include "data_files/record_reader.h"
+#include "data_files/records.h"
+#include "transform/correction_grid.h"
+#include "transform/datum.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: vortan-bench-tool points COUNT SEED DIR\n"
+               "       vortan-bench-tool compute sxyz-to-ggrs87|senh-to-htrs07 INPUT DN DE "
+               "[REPEAT]\n"
+               "       vortan-bench-tool load-grids DN DE [REPEAT]\n");
+  return 2;
+}
+
+// Random points: TM07 (or TM87) positions drawn uniformly over the grid extent with a margin,
+// heights from -60 m to 2900 m.
+int WritePoints(long count, unsigned long seed, const std::string& dir) {
+  using vortan::patterns::kMetres;
+  const vortan::GeodeticParams tm07 = vortan::MakeGrs80Params(vortan::kMainlandProfile.tm07);
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> east(60000, 860000);
+  std::uniform_real_distribution<double> north(3870000, 4630000);  // without false northing
+  std::uniform_real_distribution<double> height(-60, 2900);
+  std::ofstream sxyz(dir + "/HTRS07-SXYZ.txt", std::ios::binary);
+  std::ofstream senh(dir + "/GGRS87-SENh.txt", std::ios::binary);
+  std::ofstream cctXyz(dir + "/cct-xyz.txt", std::ios::binary);
+  std::ofstream cctEnh(dir + "/cct-enh.txt", std::ios::binary);
+  std::string a, b, c, d;
+  auto number = [](std::string& out, double v) {
+    char buffer[vortan::kMaxFormattedLength];
+    out.append(buffer, vortan::FormatNumber(v, kMetres, buffer));
+  };
+  for (long i = 1; i <= count; ++i) {
+    const std::string id = "P" + std::to_string(i);
+    // An HTRS07 point from a TM07 position.
+    const double e07 = east(random), n07 = north(random) + tm07.falseNorthing, h07 = height(random);
+    const vortan::TmInverseResult g = vortan::TmInverse(tm07, e07, n07);
+    const vortan::Cartesian x = vortan::GeodeticToCartesian(tm07, g.latitude, g.longitude, h07);
+    // A GGRS87 point given in TM87 (false northing 0).
+    const double e87 = east(random), n87 = north(random), h87 = height(random);
+    a += id;
+    for (double v : {x.x, x.y, x.z}) a += ',', number(a, v);
+    a += "\r\n";
+    b += id;
+    for (double v : {e87, n87, h87}) b += ',', number(b, v);
+    b += "\r\n";
+    for (double v : {x.x, x.y, x.z}) number(c, v), c += ' ';
+    c += '\n';
+    for (double v : {e87, n87, h87}) number(d, v), d += ' ';
+    d += '\n';
+    if (a.size() > (1 << 20) || i == count) {
+      sxyz << a;
+      senh << b;
+      cctXyz << c;
+      cctEnh << d;
+      a.clear(), b.clear(), c.clear(), d.clear();
+    }
+  }
+  return sxyz && senh && cctXyz && cctEnh ? 0 : 1;
+}
+
+struct Point {
+  double v[3];
+};
+
+// The numbers of every record of a coordinate file.
+bool ReadPoints(const std::string& path, std::vector<Point>& points) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  static const std::string names[3] = {"1", "2", "3"};
+  vortan::RecordReader reader(fd, names);
+  vortan::RecordBatch batch;
+  std::string reason;
+  bool more = true;
+  while (more) {
+    more = reader.ReadBatch(batch, 8192);
+    for (const vortan::RawRecord& r : batch.records) {
+      Point p;
+      for (int n = 0; n < 3; ++n) {
+        p.v[n] = vortan::ParseFieldNumber(batch.Field(r.numbers[n]), reason).value_or(0);
+      }
+      points.push_back(p);
+    }
+  }
+  ::close(fd);
+  return !reader.failed();
+}
+
+// What the batch job computes for one point, without its parsing and formatting. The sums
+// keep the compiler from dropping the work.
+double SxyzToGgrs87(const vortan::TransformContext& context, const vortan::GeodeticParams& tm07,
+                    const Point& p) {
+  vortan::NumericGuard guard;
+  const vortan::Geodetic g07 = vortan::CartesianToGeodetic(tm07, p.v[0], p.v[1], p.v[2]);
+  double sum = vortan::RadiansToDms(g07.latitude).packed + vortan::RadiansToDms(g07.longitude).packed;
+  const double dLambda = g07.longitude - vortan::CentralMeridianRad(tm07);
+  const vortan::GridPoint p07 = vortan::TmForward(tm07, g07.latitude, dLambda);
+  const vortan::ScaleConvergence k = vortan::TmScaleConvergence(tm07, g07.latitude, dLambda);
+  const vortan::ForwardChainResult r =
+      vortan::Htrs07ToGgrs87(context, p.v[0], p.v[1], p.v[2], p07.easting, p07.northing);
+  sum += k.scale + r.e87 + r.n87 + r.packedPhi87 + r.packedLambda87;
+  return guard.Clean() ? sum : 0;
+}
+
+double SenhToHtrs07(const vortan::TransformContext& context, const vortan::GeodeticParams& tm87,
+                    const Point& p) {
+  vortan::NumericGuard guard;
+  const vortan::TmInverseResult g87 = vortan::TmInverse(tm87, p.v[0], p.v[1]);
+  const vortan::BackChainResult r = vortan::Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.v[2]);
+  const double sum = g87.packedLatitude + g87.packedLongitude + r.e07 + r.n07 + r.packedPhi07 +
+                     r.packedLambda07;
+  return guard.Clean() ? sum : 0;
+}
+
+int Compute(const std::string& job, const std::string& input, const std::string& dn,
+            const std::string& de, int repeat) {
+  vortan::TransformContext context =
+      vortan::MakeContext(vortan::kMainlandProfile, vortan::kDataFileBounds);
+  const std::string error = vortan::InitialStep(context, dn, de);
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::vector<Point> points;
+  if (!ReadPoints(input, points)) {
+    std::fprintf(stderr, "cannot read %s\n", input.c_str());
+    return 1;
+  }
+  const bool forward = job == "sxyz-to-ggrs87";
+  if (!forward && job != "senh-to-htrs07") return Usage();
+  const vortan::GeodeticParams tm07 = vortan::MakeGrs80Params(context.profile->tm07);
+  const vortan::GeodeticParams tm87 = vortan::MakeGrs80Params(context.profile->tm87);
+  double best = std::numeric_limits<double>::infinity();
+  double check = 0;
+  for (int r = 0; r < repeat; ++r) {
+    const Clock::time_point start = Clock::now();
+    double sum = 0;
+    for (const Point& p : points) {
+      sum += forward ? SxyzToGgrs87(context, tm07, p) : SenhToHtrs07(context, tm87, p);
+    }
+    best = std::min(best, Seconds(Clock::now() - start));
+    check = sum;
+  }
+  std::printf("points=%zu seconds=%.6f points_per_second=%.0f check=%.6e\n", points.size(), best,
+              static_cast<double>(points.size()) / best, check);
+  return 0;
+}
+
+int LoadGrids(const std::string& dn, const std::string& de, int repeat) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int r = 0; r < repeat; ++r) {
+    const Clock::time_point start = Clock::now();
+    const vortan::GridLoadResult loaded = vortan::LoadCorrectionGrids(dn, de);
+    const double s = Seconds(Clock::now() - start);
+    if (!loaded.grids) {
+      std::fprintf(stderr, "%s\n", loaded.error.c_str());
+      return 1;
+    }
+    best = std::min(best, s);
+  }
+  std::printf("seconds=%.6f\n", best);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  if (args[0] == "points" && args.size() == 4) {
+    return WritePoints(std::atol(args[1].c_str()), std::strtoul(args[2].c_str(), nullptr, 10),
+                       args[3]);
+  }
+  if (args[0] == "compute" && (args.size() == 5 || args.size() == 6)) {
+    return Compute(args[1], args[2], args[3], args[4], args.size() == 6 ? std::atoi(args[5].c_str()) : 5);
+  }
+  if (args[0] == "load-grids" && (args.size() == 3 || args.size() == 4)) {
+    return LoadGrids(args[1], args[2], args.size() == 4 ? std::atoi(args[3].c_str()) : 20);
+  }
+  return Usage();
+}

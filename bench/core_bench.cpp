@@ -1,0 +1,236 @@
+// Google Benchmark of the computation core and of one whole point of each datum chain.
+// Each benchmark walks through a fixed set of random points over the mainland, so that the
+// iteration counts and branches are those of real data rather than of one repeated point.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/angles.h"
+#include "core/cartesian.h"
+#include "core/geodetic_params.h"
+#include "core/number_format.h"
+#include "core/numeric_guard.h"
+#include "core/transverse_mercator.h"
+#include "data_files/records.h"
+#include "transform/correction_grid.h"
+#include "transform/datum.h"
+
+namespace {
+
+using namespace vortan;
+
+constexpr std::size_t kPoints = 4096;  // a power of two
+
+struct Sample {
+  double phi, dLambda;  // HTRS07, radians
+  double x, y, z;       // HTRS07 Cartesian
+  double e07, n07;      // TM07
+  double e87, n87, h;   // a GGRS87 TM87 point
+  double phi87, lambda87;
+};
+
+const GeodeticParams& Tm07() {
+  static const GeodeticParams params = MakeGrs80Params(kMainlandProfile.tm07);
+  return params;
+}
+
+const GeodeticParams& Tm87() {
+  static const GeodeticParams params = MakeGrs80Params(kMainlandProfile.tm87);
+  return params;
+}
+
+const std::vector<Sample>& Samples() {
+  static const std::vector<Sample> samples = [] {
+    std::mt19937_64 random(20070501);
+    std::uniform_real_distribution<double> east(60000, 860000);
+    std::uniform_real_distribution<double> north(3870000, 4630000);
+    std::uniform_real_distribution<double> height(-60, 2900);
+    std::vector<Sample> s(kPoints);
+    for (Sample& p : s) {
+      p.e07 = east(random);
+      p.n07 = north(random) + Tm07().falseNorthing;
+      p.h = height(random);
+      const TmInverseResult g = TmInverse(Tm07(), p.e07, p.n07);
+      p.phi = g.latitude;
+      p.dLambda = g.longitude - CentralMeridianRad(Tm07());
+      const Cartesian c = GeodeticToCartesian(Tm07(), g.latitude, g.longitude, p.h);
+      p.x = c.x, p.y = c.y, p.z = c.z;
+      p.e87 = east(random);
+      p.n87 = north(random);
+      const TmInverseResult g87 = TmInverse(Tm87(), p.e87, p.n87);
+      p.phi87 = g87.latitude;
+      p.lambda87 = g87.longitude;
+    }
+    return s;
+  }();
+  return samples;
+}
+
+const TransformContext& Context() {
+  static const TransformContext context = [] {
+    TransformContext c = MakeContext(kMainlandProfile, kDataFileBounds);
+    const std::string error = InitialStep(c, VORTAN_GRID_DIR "/dN_2km_V1-0.grd",
+                                          VORTAN_GRID_DIR "/dE_2km_V1-0.grd");
+    if (!error.empty()) std::abort();
+    return c;
+  }();
+  return context;
+}
+
+void BM_TmForward(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(TmForward(Tm07(), p.phi, p.dLambda));
+  }
+}
+BENCHMARK(BM_TmForward);
+
+void BM_TmScaleConvergence(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(TmScaleConvergence(Tm07(), p.phi, p.dLambda));
+  }
+}
+BENCHMARK(BM_TmScaleConvergence);
+
+void BM_TmInverse(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(TmInverse(Tm07(), p.e07, p.n07));
+  }
+}
+BENCHMARK(BM_TmInverse);
+
+void BM_CartesianToGeodetic(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(CartesianToGeodetic(Tm07(), p.x, p.y, p.z));
+  }
+}
+BENCHMARK(BM_CartesianToGeodetic);
+
+void BM_GeodeticToCartesian(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(GeodeticToCartesian(Tm87(), p.phi87, p.lambda87, p.h));
+  }
+}
+BENCHMARK(BM_GeodeticToCartesian);
+
+void BM_InterpolateCorrection(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  const GridPair& grids = *Context().grids;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(InterpolateCorrection(grids, p.n07, p.e07));
+  }
+}
+BENCHMARK(BM_InterpolateCorrection);
+
+void BM_RadiansToDms(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(RadiansToDms(p.phi));
+  }
+}
+BENCHMARK(BM_RadiansToDms);
+
+void BM_NumericGuard(benchmark::State& state) {
+  for (auto _ : state) {
+    NumericGuard guard;
+    benchmark::DoNotOptimize(guard.Clean());
+  }
+}
+BENCHMARK(BM_NumericGuard);
+
+// One point of the HTRS07 X, Y, Z job: HTRS07 latitude, longitude, height and TM07 E, N with
+// the scale factor, then Htrs07ToGgrs87, as the batch job computes it.
+void BM_ForwardChainPoint(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  const TransformContext& context = Context();
+  const GeodeticParams& tm07 = Tm07();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    NumericGuard guard;
+    const Geodetic g = CartesianToGeodetic(tm07, p.x, p.y, p.z);
+    benchmark::DoNotOptimize(RadiansToDms(g.latitude));
+    benchmark::DoNotOptimize(RadiansToDms(g.longitude));
+    const double dLambda = g.longitude - CentralMeridianRad(tm07);
+    const GridPoint p07 = TmForward(tm07, g.latitude, dLambda);
+    benchmark::DoNotOptimize(TmScaleConvergence(tm07, g.latitude, dLambda));
+    benchmark::DoNotOptimize(Htrs07ToGgrs87(context, p.x, p.y, p.z, p07.easting, p07.northing));
+    benchmark::DoNotOptimize(guard.Clean());
+  }
+}
+BENCHMARK(BM_ForwardChainPoint);
+
+// One point of the GGRS87 E, N, h job: TM87 inverse, then Ggrs87ToHtrs07.
+void BM_BackChainPoint(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  const TransformContext& context = Context();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    NumericGuard guard;
+    const TmInverseResult g87 = TmInverse(Tm87(), p.e87, p.n87);
+    benchmark::DoNotOptimize(Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.h));
+    benchmark::DoNotOptimize(guard.Clean());
+  }
+}
+BENCHMARK(BM_BackChainPoint);
+
+void BM_FormatMetres(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  char buffer[kMaxFormattedLength];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    benchmark::DoNotOptimize(FormatNumber(p.n87, patterns::kMetres, buffer));
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_FormatMetres);
+
+void BM_FormatPacked(benchmark::State& state) {
+  std::vector<double> packed;
+  for (const Sample& p : Samples()) packed.push_back(RadiansToDms(p.phi).packed);
+  char buffer[kMaxFormattedLength];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(FormatNumber(packed[i++ & (kPoints - 1)], patterns::kPacked, buffer));
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_FormatPacked);
+
+void BM_ParseFieldNumber(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::vector<std::string> texts;
+  for (const Sample& p : s) texts.push_back(FormatNumber(p.x, patterns::kMetres));
+  std::string reason;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ParseFieldNumber(texts[i++ & (kPoints - 1)], reason));
+  }
+}
+BENCHMARK(BM_ParseFieldNumber);
+
+}  // namespace
