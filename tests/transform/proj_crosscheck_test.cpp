@@ -2,6 +2,7 @@
 // implementation: Helmert in the coordinate-frame convention, then geographic, then
 // Transverse Mercator, both directions, over a net of points covering Greece.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -28,7 +29,9 @@ const std::string kTm07 =
 
 // Runs cct with the pipeline on the lines of input; one output row of numbers per line.
 std::vector<std::vector<double>> Cct(const std::string& pipeline, const std::string& input) {
-  const std::string path = testing::TempDir() + "vortan-cct-input.txt";
+  // One file per test process: ctest runs the tests of this file side by side.
+  const std::string path = testing::TempDir() + "vortan-cct-" + std::to_string(::getpid()) + "-" +
+                           testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   std::ofstream(path) << input;
   const std::string command = std::string(CCT_EXECUTABLE) + " -d 6 " + pipeline + " " + path;
   std::FILE* pipe = ::popen(command.c_str(), "r");
