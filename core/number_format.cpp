@@ -71,19 +71,54 @@ std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
   const double magnitude = std::fabs(value);
   const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
   if (magnitude < kFastLimit && pattern.decimals <= kMaxFastDecimals) {
-    // The common case: the rounded value as a whole number of the last decimal, written by
-    // the integer to_chars, and the point set into it.
-    char digits[kMaxFastDecimals + 21];  // leading zeros and up to 20 digits
-    std::memset(digits, '0', decimals);
-    const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);
-    char* end = std::to_chars(digits + decimals, digits + sizeof digits, scaled).ptr;
-    std::size_t length = static_cast<std::size_t>(end - (digits + decimals));
-    // Zeros in front make up the decimals of a value below 1.
-    const char* first = length > decimals ? digits + decimals : end - decimals;
-    length = static_cast<std::size_t>(end - first);
-    const std::size_t integerLength = length - decimals;
-    if (scaled == 0) return Lay(negative, first, 0, first, pattern, out);
-    return Lay(negative, first, integerLength, first + integerLength, pattern, out);
+    // The common case, from whole numbers: the integer part, and the decimals as a whole
+    // number of the last decimal shown.
+    const std::uint64_t scale = kPowersOfTen[decimals];
+    std::uint64_t whole = static_cast<std::uint64_t>(magnitude);  // the integer part, exactly
+    // The fraction is exact; its product with the power of ten is within 2^-53 * 10^9 (about
+    // 1e-7) of the exact product, so unless that lies next to a half, both round to the same
+    // whole number. Next to a half, the exact product decides.
+    const double scaledFraction =
+        (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
+    std::uint64_t fraction = static_cast<std::uint64_t>(scaledFraction);
+    const double rest = scaledFraction - static_cast<double>(fraction);
+    if (std::fabs(rest - 0.5) < 1e-6) {
+      const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);
+      whole = scaled / scale;
+      fraction = scaled % scale;
+    } else {
+      fraction += static_cast<std::uint64_t>(rest > 0.5);  // no branch: up or down is random
+      if (fraction == scale) {
+        fraction = 0;
+        ++whole;
+      }
+    }
+    // The integer part (none for 0) and the decimals are written by the integer to_chars
+    // straight into out: the decimals, zeros in front included, as the digits of
+    // scale + fraction, whose leading 1 the point then replaces.
+    const std::size_t integerDigits = static_cast<std::size_t>(pattern.integerDigits);
+    std::size_t n = 0;
+    out[0] = '-';
+    n += negative;
+    std::size_t integerLength = 0;
+    if (whole != 0) {
+      const char* end = std::to_chars(out + n, out + n + 24, whole).ptr;
+      integerLength = static_cast<std::size_t>(end - (out + n));
+    }
+    if (integerLength < integerDigits) {
+      const std::size_t pad = integerDigits - integerLength;
+      std::memmove(out + n + pad, out + n, integerLength);
+      std::memset(out + n, '0', pad);
+      integerLength = integerDigits;
+    }
+    n += integerLength;
+    if (decimals > 0) {
+      std::to_chars(out + n, out + n + 24, scale + fraction);
+      out[n] = '.';
+      return n + 1 + decimals;
+    }
+    if (pattern.point) out[n++] = '.';
+    return n;
   }
   char digits[kMaxFormattedLength];
   const auto result = std::to_chars(digits, digits + sizeof digits, magnitude,
