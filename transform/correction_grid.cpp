@@ -186,9 +186,7 @@ bool InsideGridBounds(const GridBounds& bounds, double easting, double northing,
   return bounds.nMin <= n && n <= bounds.nMax && bounds.eMin <= easting && easting <= bounds.eMax;
 }
 
-std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,
-                                                double easting) {
-  const GridHeader& h = grids.dE.header;
+std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, double easting) {
   const double step = h.step;
   const double fromNorth = h.nNorth() - northing;
   const double fromWest = easting - h.eWest;
@@ -197,19 +195,46 @@ std::optional<Correction> InterpolateCorrection(const GridPair& grids, double no
   // A cell needs rows i, i + 1 and columns j, j + 1 inside the grid.
   if (!(u >= 0 && u <= h.rowCount - 1 && v >= 0 && v <= h.columnCount - 1)) return std::nullopt;
   if (h.rowCount < 2 || h.columnCount < 2) return std::nullopt;
-  int i = static_cast<int>(std::floor(u)) + 1;
-  int j = static_cast<int>(std::floor(v)) + 1;
+  // u and v are not negative here: the conversion to int is their floor.
+  int i = static_cast<int>(u) + 1;
+  int j = static_cast<int>(v) + 1;
   // On the southern row or the eastern column the last cell serves.
   if (i > h.rowCount - 1) i = h.rowCount - 1;
   if (j > h.columnCount - 1) j = h.columnCount - 1;
   const double t = (i * step - fromNorth) / step;  // 0 at row i + 1, 1 at row i
   const double s = (fromWest - (j - 1) * step) / step;  // 0 at column j, 1 at column j + 1
+  return GridCell{i, j, t, s};
+}
+
+void PrefetchCorrection(const GridPair& grids, const GridCell& cell) {
+  for (const CorrectionGrid* g : {&grids.dN, &grids.dE}) {
+    const std::size_t columns = static_cast<std::size_t>(g->header.columnCount);
+    // value(i, j) and value(i, j + 1), then the same of row i + 1.
+    const float* corner = g->values.data() + static_cast<std::size_t>(cell.i - 1) * columns +
+                          static_cast<std::size_t>(cell.j - 1);
+    __builtin_prefetch(corner);
+    __builtin_prefetch(corner + 1);
+    __builtin_prefetch(corner + columns);
+    __builtin_prefetch(corner + columns + 1);
+  }
+}
+
+Correction CorrectionInCell(const GridPair& grids, const GridCell& cell) {
+  const int i = cell.i, j = cell.j;
+  const double t = cell.t, s = cell.s;
   auto bilinear = [&](const CorrectionGrid& g) {
     const double a = g.Value(i + 1, j) + (g.Value(i, j) - g.Value(i + 1, j)) * t;
     const double b = g.Value(i + 1, j + 1) + (g.Value(i, j + 1) - g.Value(i + 1, j + 1)) * t;
     return static_cast<float>(a + (b - a) * s);
   };
   return Correction{bilinear(grids.dN), bilinear(grids.dE)};
+}
+
+std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,
+                                                double easting) {
+  const std::optional<GridCell> cell = LocateCorrection(grids.dE.header, northing, easting);
+  if (!cell) return std::nullopt;
+  return CorrectionInCell(grids, *cell);
 }
 
 }  // namespace vortan

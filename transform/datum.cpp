@@ -44,18 +44,33 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
                                   double z07, double e07, double n07) {
   ForwardChainResult r;
-  const std::optional<Correction> correction = CorrectionAt(context, e07, n07);
-  if (!correction) {
-    r.status = ChainStatus::kOutsideGrid;
-    return r;
+  // The extent test and the grid cell come first, at the TM07 position; the corrections are
+  // read from the cell only when they are added, so that the grid values travel into the cache
+  // while the point goes through Helmert and the projection (nothing in between depends on
+  // them).
+  std::optional<GridCell> cell;
+  if (context.profile->hasGrids) {
+    if (!InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing) ||
+        !context.grids) {
+      r.status = ChainStatus::kOutsideGrid;
+      return r;
+    }
+    cell = LocateCorrection(context.grids->dE.header, n07, e07);
+    if (!cell) {
+      r.status = ChainStatus::kOutsideGrid;
+      return r;
+    }
+    PrefetchCorrection(*context.grids, *cell);
   }
-  r.dN = correction->dN;
-  r.dE = correction->dE;
   const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
   r.h87 = g87.height;
   const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
+  const Correction correction =
+      cell ? CorrectionInCell(*context.grids, *cell) : Correction{0, 0};
+  r.dN = correction.dN;
+  r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
   r.n87 = p.northing + r.dN / 100.0;
   const TmInverseResult back = TmInverse(tm87, r.e87, r.n87);
