@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -88,7 +92,8 @@ namespace {
 
 namespace pat = patterns;
 
-constexpr std::size_t kBatchRecords = 8192;
+constexpr std::size_t kBatchRecords = 8192;  // records read at a time on one thread
+constexpr std::size_t kChunkRecords = 2048;  // records a worker computes at a time
 
 // Why a point stopped the job.
 enum class StopKind { kNone, kField, kFault, kOutsideGrid, kCancelled };
@@ -101,9 +106,54 @@ struct Stop {
   std::string reason;
 };
 
+// Lines for one output file. Its memory stays from one chunk to the next.
+class LineBuffer {
+ public:
+  // Room for n more characters behind the current end.
+  char* Room(std::size_t n) {
+    if (data_.size() - size_ < n) data_.resize(std::max(2 * data_.size(), size_ + n));
+    return data_.data() + size_;
+  }
+  void Grow(std::size_t n) { size_ += n; }
+  void Clear() { size_ = 0; }
+  const char* data() const { return data_.data(); }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::vector<char> data_;
+  std::size_t size_ = 0;
+};
+
+// One output line printed straight into a LineBuffer: fields joined by "," with no spaces,
+// ended by CR LF (the layout of LineBuilder).
+class LineOut {
+ public:
+  explicit LineOut(LineBuffer& out) : out_(out) {}
+  LineOut& Id(std::string_view id) {
+    if (!id.empty()) std::memcpy(out_.Room(id.size()), id.data(), id.size());
+    out_.Grow(id.size());
+    return *this;
+  }
+  LineOut& Number(double value, NumberPattern pattern) {
+    char* at = out_.Room(kMaxFormattedLength + 1);
+    at[0] = ',';
+    out_.Grow(1 + FormatNumber(value, pattern, at + 1));
+    return *this;
+  }
+  void End() {
+    char* at = out_.Room(2);
+    at[0] = '\r';
+    at[1] = '\n';
+    out_.Grow(2);
+  }
+
+ private:
+  LineBuffer& out_;
+};
+
 // The lines of a contiguous run of records of one batch, one buffer per output.
 struct ChunkResult {
-  std::vector<std::string> lines;
+  std::vector<LineBuffer> lines;
   std::size_t completed = 0;  // records whose lines are all in the buffers
   Stop stop;
 };
@@ -116,10 +166,50 @@ class PointComputer {
       : kind_(kind),
         context_(context),
         tm87_(MakeGrs80Params(context.profile->tm87)),
-        tm07_(MakeGrs80Params(context.profile->tm07)) {}
+        tm07_(MakeGrs80Params(context.profile->tm07)),
+        centralMeridian07_(CentralMeridianRad(tm07_)) {}
 
-  StopKind Compute(std::string_view id, const double v[3], std::vector<std::string>& out,
+  // The chains compute the whole point first and test the fault flags once; a point that
+  // raised one (far outside the served area) is computed again step by step, so that it writes
+  // exactly the lines that come before the step that failed.
+  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                    std::string& fault) const {
+    switch (kind_) {
+      case JobKind::kSenhToHtrs07: {
+        NumericGuard guard;
+        const TmInverseResult g87 = TmInverse(tm87_, v[0], v[1]);
+        const BackChainResult r = Ggrs87ToHtrs07(context_, g87.latitude, g87.longitude, v[2]);
+        if (!guard.Clean()) break;
+        WriteGgrs87Sflh(id, g87, v[2], out);
+        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+        WriteHtrs07Lines(id, r, out);
+        return StopKind::kNone;
+      }
+      case JobKind::kSxyzToGgrs87: {
+        NumericGuard guard;
+        const Geodetic g07 = CartesianToGeodetic(tm07_, v[0], v[1], v[2]);
+        const double packedPhi = RadiansToDms(g07.latitude).packed;
+        const double packedLambda = RadiansToDms(g07.longitude).packed;
+        const GridPointScale p07 =
+            TmForwardScale(tm07_, g07.latitude, g07.longitude - centralMeridian07_);
+        const ForwardChainResult r =
+            Htrs07ToGgrs87(context_, v[0], v[1], v[2], p07.easting, p07.northing);
+        if (!guard.Clean()) break;
+        WriteHtrs07Lines(id, packedPhi, packedLambda, g07.height, p07, out);
+        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+        WriteGgrs87Lines(id, r, out);
+        return StopKind::kNone;
+      }
+      default:
+        break;
+    }
+    return ComputeInSteps(id, v, out, fault);
+  }
+
+ private:
+  // Computes the point step by step, testing the fault flags after each step.
+  StopKind ComputeInSteps(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
+                          std::string& fault) const {
     NumericGuard guard;
     // A line is written only while no numeric fault has been raised for the point.
     auto clean = [&]() {
@@ -132,7 +222,7 @@ class PointComputer {
         const LatLon ll = PackedPairToRadians(v[0], v[1]);
         const GridPoint p = TmForward(tm87_, ll.latitude, ll.longitude - CentralMeridianRad(tm87_));
         if (!clean()) return StopKind::kFault;
-        LineBuilder(out[0]).Id(id).Number(p.easting, pat::kMetres).Number(p.northing, pat::kMetres)
+        LineOut(out[0]).Id(id).Number(p.easting, pat::kMetres).Number(p.northing, pat::kMetres)
             .Number(v[2], pat::kMetres).End();
         return StopKind::kNone;
       }
@@ -140,22 +230,18 @@ class PointComputer {
         const LatLon ll = PackedPairToRadians(v[0], v[1]);
         const Cartesian c = GeodeticToCartesian(tm07_, ll.latitude, ll.longitude, v[2]);
         if (!clean()) return StopKind::kFault;
-        LineBuilder(out[0]).Id(id).Number(c.x, pat::kMetres).Number(c.y, pat::kMetres)
+        LineOut(out[0]).Id(id).Number(c.x, pat::kMetres).Number(c.y, pat::kMetres)
             .Number(c.z, pat::kMetres).End();
         return StopKind::kNone;
       }
       case JobKind::kSenhToHtrs07: {
-        // Outputs in dialog order: GGRS87 SFLh, HTRS07 SFL, HTRS07 SEN; written SFLh, SEN, SFL.
         const TmInverseResult g87 = TmInverse(tm87_, v[0], v[1]);
         if (!clean()) return StopKind::kFault;
-        LineBuilder(out[0]).Id(id).Number(g87.packedLatitude, pat::kPacked)
-            .Number(g87.packedLongitude, pat::kPacked).Number(v[2], pat::kMetres).End();
+        WriteGgrs87Sflh(id, g87, v[2], out);
         const BackChainResult r = Ggrs87ToHtrs07(context_, g87.latitude, g87.longitude, v[2]);
         if (!clean()) return StopKind::kFault;
         if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        LineBuilder(out[2]).Id(id).Number(r.e07, pat::kMetres).Number(r.n07, pat::kMetres).End();
-        LineBuilder(out[1]).Id(id).Number(r.packedPhi07, pat::kPacked)
-            .Number(r.packedLambda07, pat::kPacked).End();
+        WriteHtrs07Lines(id, r, out);
         return StopKind::kNone;
       }
       case JobKind::kSxyzToGgrs87: {
@@ -163,41 +249,89 @@ class PointComputer {
         const double packedPhi = RadiansToDms(g07.latitude).packed;
         const double packedLambda = RadiansToDms(g07.longitude).packed;
         if (!clean()) return StopKind::kFault;
-        LineBuilder(out[0]).Id(id).Number(packedPhi, pat::kPacked)
+        LineOut(out[0]).Id(id).Number(packedPhi, pat::kPacked)
             .Number(packedLambda, pat::kPacked).Number(g07.height, pat::kMetres).End();
         const double dLambda = g07.longitude - CentralMeridianRad(tm07_);
-        const GridPoint p07 = TmForward(tm07_, g07.latitude, dLambda);
-        const ScaleConvergence k = TmScaleConvergence(tm07_, g07.latitude, dLambda);
+        const GridPointScale p07 = TmForwardScale(tm07_, g07.latitude, dLambda);
         if (!clean()) return StopKind::kFault;
-        LineBuilder(out[1]).Id(id).Number(p07.easting, pat::kMetres)
-            .Number(p07.northing, pat::kMetres).Number(k.scale, pat::kScale).End();
+        LineOut(out[1]).Id(id).Number(p07.easting, pat::kMetres)
+            .Number(p07.northing, pat::kMetres).Number(p07.scale, pat::kScale).End();
         const ForwardChainResult r =
             Htrs07ToGgrs87(context_, v[0], v[1], v[2], p07.easting, p07.northing);
         if (!clean()) return StopKind::kFault;
         if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        LineBuilder(out[2]).Id(id).Number(r.packedPhi87, pat::kPacked)
-            .Number(r.packedLambda87, pat::kPacked).End();
-        LineBuilder(out[3]).Id(id).Number(r.e87, pat::kMetres).Number(r.n87, pat::kMetres).End();
+        WriteGgrs87Lines(id, r, out);
         return StopKind::kNone;
       }
     }
     return StopKind::kNone;
   }
 
- private:
+  // senh-to-htrs07. Outputs in dialog order: GGRS87 SFLh, HTRS07 SFL, HTRS07 SEN; written
+  // SFLh, SEN, SFL.
+  static void WriteGgrs87Sflh(std::string_view id, const TmInverseResult& g87, double h,
+                              std::vector<LineBuffer>& out) {
+    LineOut(out[0]).Id(id).Number(g87.packedLatitude, pat::kPacked)
+        .Number(g87.packedLongitude, pat::kPacked).Number(h, pat::kMetres).End();
+  }
+  static void WriteHtrs07Lines(std::string_view id, const BackChainResult& r,
+                               std::vector<LineBuffer>& out) {
+    LineOut(out[2]).Id(id).Number(r.e07, pat::kMetres).Number(r.n07, pat::kMetres).End();
+    LineOut(out[1]).Id(id).Number(r.packedPhi07, pat::kPacked)
+        .Number(r.packedLambda07, pat::kPacked).End();
+  }
+
+  // sxyz-to-ggrs87: HTRS07 SFLh and SENk, then GGRS87 SFL and SEN.
+  static void WriteHtrs07Lines(std::string_view id, double packedPhi, double packedLambda,
+                               double h, const GridPointScale& p07,
+                               std::vector<LineBuffer>& out) {
+    LineOut(out[0]).Id(id).Number(packedPhi, pat::kPacked)
+        .Number(packedLambda, pat::kPacked).Number(h, pat::kMetres).End();
+    LineOut(out[1]).Id(id).Number(p07.easting, pat::kMetres)
+        .Number(p07.northing, pat::kMetres).Number(p07.scale, pat::kScale).End();
+  }
+  static void WriteGgrs87Lines(std::string_view id, const ForwardChainResult& r,
+                               std::vector<LineBuffer>& out) {
+    LineOut(out[2]).Id(id).Number(r.packedPhi87, pat::kPacked)
+        .Number(r.packedLambda87, pat::kPacked).End();
+    LineOut(out[3]).Id(id).Number(r.e87, pat::kMetres).Number(r.n87, pat::kMetres).End();
+  }
+
   JobKind kind_;
   const TransformContext& context_;
   GeodeticParams tm87_;
   GeodeticParams tm07_;
+  double centralMeridian07_;  // radians
 };
+
+// A numeric field. The plain numbers of coordinate files go straight to std::from_chars, which
+// reads exactly the grammar of ParseFieldNumber once the sign is taken off and the text begins
+// with a digit or "."; anything else, and anything out of range, is left to ParseFieldNumber
+// (which also words the reason).
+std::optional<double> ReadField(std::string_view text, std::string& reason) {
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  const bool negative = first != last && *first == '-';
+  if (first != last && (*first == '-' || *first == '+')) ++first;
+  if (first != last && ((*first >= '0' && *first <= '9') || *first == '.')) {
+    double value;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec == std::errc() && end == last) return negative ? -value : value;
+  }
+  return ParseFieldNumber(text, reason);
+}
 
 // Computes records [first, last) of a batch into chunk, stopping at the first point that
 // cannot be completed.
 void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const RecordBatch& batch,
                   std::size_t first, std::size_t last, const std::atomic<bool>* cancel,
                   ChunkResult& chunk) {
-  chunk.lines.assign(spec.outputCount(), std::string());
-  for (std::string& s : chunk.lines) s.reserve((last - first) * 48);
+  // The buffers keep their memory from one chunk to the next.
+  chunk.lines.resize(spec.outputCount());
+  for (LineBuffer& lines : chunk.lines) {
+    lines.Clear();
+    lines.Room((last - first) * 48);
+  }
   chunk.completed = 0;
   chunk.stop = Stop{};
   std::string reason;
@@ -209,7 +343,7 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
     }
     double values[3];
     for (int n = 0; n < 3; ++n) {
-      const std::optional<double> value = ParseFieldNumber(batch.Field(record.numbers[n]), reason);
+      const std::optional<double> value = ReadField(batch.Field(record.numbers[n]), reason);
       if (!value) {
         if (record.numbers[n].line > record.id.line) {
           // The field was taken from a later line: a field may be missing before it.
@@ -235,6 +369,85 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
     ++chunk.completed;
   }
 }
+
+// A chunk of records read in input order, and what its points gave.
+struct Slot {
+  RecordBatch batch;
+  ChunkResult result;
+};
+
+// A ring of slots and a pool of worker threads that compute the submitted slots. The reading
+// thread submits chunks in input order and collects them in the same order; the workers live
+// as long as the job.
+class ChunkPipeline {
+ public:
+  ChunkPipeline(int threads, std::function<void(Slot&)> compute)
+      : compute_(std::move(compute)),
+        slots_(2 * static_cast<std::size_t>(threads) + 2),
+        done_(slots_.size(), false) {
+    for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+  }
+  ~ChunkPipeline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closing_ = true;
+    }
+    workAvailable_.notify_all();
+    for (std::thread& w : workers_) w.join();
+  }
+  ChunkPipeline(const ChunkPipeline&) = delete;
+  ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+  std::size_t slotCount() const { return slots_.size(); }
+  // The slot of chunk `sequence`; free to fill once the chunk slotCount() before it is written.
+  Slot& At(std::uint64_t sequence) { return slots_[sequence % slots_.size()]; }
+
+  void Submit(std::uint64_t sequence) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_[sequence % slots_.size()] = false;
+      queue_.push_back(sequence);
+    }
+    workAvailable_.notify_one();
+  }
+
+  bool Done(std::uint64_t sequence) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return done_[sequence % slots_.size()];
+  }
+
+  Slot& WaitDone(std::uint64_t sequence) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    chunkDone_.wait(lock, [&] { return static_cast<bool>(done_[sequence % slots_.size()]); });
+    return At(sequence);
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      workAvailable_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+      if (closing_) return;
+      const std::uint64_t sequence = queue_.front();
+      queue_.pop_front();
+      lock.unlock();
+      compute_(At(sequence));
+      lock.lock();
+      done_[sequence % slots_.size()] = true;
+      chunkDone_.notify_one();
+    }
+  }
+
+  std::function<void(Slot&)> compute_;
+  std::vector<Slot> slots_;
+  std::vector<bool> done_;
+  std::deque<std::uint64_t> queue_;
+  bool closing_ = false;
+  std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::condition_variable chunkDone_;
+  std::vector<std::thread> workers_;
+};
 
 bool SamePath(const std::string& a, const std::string& b) {
   if (a == "-" || b == "-") return a == b;
@@ -270,10 +483,10 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool Append(const std::string& text) {
+  bool Append(const LineBuffer& lines) {
     std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+    while (done < lines.size()) {
+      const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         error_ = n < 0 ? errno : ENOSPC;
@@ -286,7 +499,7 @@ class OutputFile {
       }
       done += static_cast<std::size_t>(n);
     }
-    committed_ += text.size();
+    committed_ += lines.size();
     return true;
   }
 
@@ -401,64 +614,83 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
 
   const PointComputer computer(kind, context);
   RecordReader reader(inFd, spec.fieldNames);
-  RecordBatch batch;
-  const int threads = std::max(1, options.threads);
-  std::vector<ChunkResult> chunks(static_cast<std::size_t>(threads));
-  bool more = true;
-  while (more) {
-    more = reader.ReadBatch(batch, kBatchRecords);
-    const std::size_t count = batch.records.size();
-    // Split the batch into contiguous runs, one per thread; a small batch stays on one.
-    const std::size_t runs =
-        std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(1, count / 256));
-    std::vector<std::thread> workers;
-    for (std::size_t t = 0; t < runs; ++t) {
-      const std::size_t first = count * t / runs;
-      const std::size_t last = count * (t + 1) / runs;
-      if (t + 1 < runs) {
-        workers.emplace_back([&, first, last, t] {
-          ComputeChunk(computer, spec, batch, first, last, options.cancel, chunks[t]);
-        });
-      } else {
-        ComputeChunk(computer, spec, batch, first, last, options.cancel, chunks[t]);
+  // Writes the lines of a chunk; returns the final outcome when the chunk ends the job.
+  auto writeChunk = [&](const RecordBatch& batch, const ChunkResult& chunk)
+      -> std::optional<JobOutcome> {
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+      if (!outputs[o]->Append(chunk.lines[o])) {
+        return Fail(outcome, outputs[o]->path(), 0, "",
+                    "cannot be written (" + SystemReason(outputs[o]->error()) +
+                        "); the file holds complete lines only. Free some space or choose "
+                        "another place, then run the job again");
       }
     }
-    for (std::thread& w : workers) w.join();
-
-    // Write the runs in input order, up to the first stop.
-    for (std::size_t t = 0; t < runs; ++t) {
-      ChunkResult& chunk = chunks[t];
-      for (std::size_t o = 0; o < outputs.size(); ++o) {
-        if (!outputs[o]->Append(chunk.lines[o])) {
-          return Fail(outcome, outputs[o]->path(), 0, "",
-                      "cannot be written (" + SystemReason(outputs[o]->error()) +
-                          "); the file holds complete lines only. Free some space or choose "
-                          "another place, then run the job again");
-        }
-      }
-      outcome.pointsWritten += chunk.completed;
-      const Stop& stop = chunk.stop;
-      if (stop.kind == StopKind::kNone) continue;
-      const RawRecord& record = batch.records[stop.record];
-      outcome.pointId = std::string(batch.Field(record.id));
-      switch (stop.kind) {
-        case StopKind::kOutsideGrid:
-          outcome.status = JobStatus::kOutsideGrid;
-          outcome.file = input;
-          outcome.line = stop.line;
-          return outcome;
-        case StopKind::kCancelled:
-          outcome.status = JobStatus::kCancelled;
-          return outcome;
-        case StopKind::kField:
-        case StopKind::kFault:
-          return Fail(outcome, input, stop.line, stop.field, stop.reason);
-        case StopKind::kNone:
-          break;
-      }
+    outcome.pointsWritten += chunk.completed;
+    const Stop& stop = chunk.stop;
+    if (stop.kind == StopKind::kNone) return std::nullopt;
+    const RawRecord& record = batch.records[stop.record];
+    outcome.pointId = std::string(batch.Field(record.id));
+    switch (stop.kind) {
+      case StopKind::kOutsideGrid:
+        outcome.status = JobStatus::kOutsideGrid;
+        outcome.file = input;
+        outcome.line = stop.line;
+        return outcome;
+      case StopKind::kCancelled:
+        outcome.status = JobStatus::kCancelled;
+        return outcome;
+      case StopKind::kField:
+      case StopKind::kFault:
+        return Fail(outcome, input, stop.line, stop.field, stop.reason);
+      case StopKind::kNone:
+        break;
     }
+    return std::nullopt;
+  };
+  auto reportProgress = [&] {
     if (options.progress) {
       options.progress({outcome.pointsWritten, reader.bytesConsumed(), totalBytes});
+    }
+  };
+
+  if (options.threads <= 1) {
+    // One thread: read a batch, compute it, write it.
+    RecordBatch batch;
+    ChunkResult chunk;
+    bool more = true;
+    while (more) {
+      more = reader.ReadBatch(batch, kBatchRecords);
+      ComputeChunk(computer, spec, batch, 0, batch.records.size(), options.cancel, chunk);
+      if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
+      reportProgress();
+    }
+  } else {
+    // Several threads: this thread reads chunks ahead and writes the finished ones in input
+    // order, while a pool of workers computes them.
+    ChunkPipeline pipeline(options.threads, [&](Slot& slot) {
+      ComputeChunk(computer, spec, slot.batch, 0, slot.batch.records.size(), options.cancel,
+                   slot.result);
+    });
+    std::uint64_t read = 0, written = 0, sinceProgress = 0;
+    bool more = true;
+    while (more || written < read) {
+      // Read while a slot is free; the oldest chunk is written as soon as it is done.
+      if (more && read - written < pipeline.slotCount() &&
+          (written == read || !pipeline.Done(written))) {
+        Slot& slot = pipeline.At(read);
+        more = reader.ReadBatch(slot.batch, kChunkRecords);
+        if (slot.batch.records.empty()) continue;
+        pipeline.Submit(read++);
+        continue;
+      }
+      Slot& slot = pipeline.WaitDone(written);
+      if (std::optional<JobOutcome> end = writeChunk(slot.batch, slot.result)) return *end;
+      ++written;
+      sinceProgress += slot.batch.records.size();
+      if (sinceProgress >= kBatchRecords || (!more && written == read)) {
+        sinceProgress = 0;
+        reportProgress();
+      }
     }
   }
   if (reader.failed()) {

@@ -181,8 +181,8 @@ TEST_F(ThreadsLikeOne, SmallAndEmptyFilesAsOneThread) {
 
 // Positions of a stop: the first record, inside the first batch, at the edges and inside of
 // later batches and of a thread's share of one, and the last record.
-const std::size_t kStopPositions[] = {0, 1, 1023, 1024, 4097, 8191, 8192, 13001,
-                                      kManyRecords - 1};
+const std::size_t kStopPositions[] = {0,    1,    2047, 2048,  2049,
+                                      6143, 8191, 8192, 13001, kManyRecords - 1};
 
 TEST_F(ThreadsLikeOne, OutsideTheGridStopsAtTheSamePoint) {
   for (std::size_t at : kStopPositions) {
