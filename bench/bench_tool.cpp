@@ -132,13 +132,13 @@ double SxyzToGgrs87(const vortan::TransformContext& context, const vortan::Geode
                     const Point& p) {
   vortan::NumericGuard guard;
   const vortan::Geodetic g07 = vortan::CartesianToGeodetic(tm07, p.v[0], p.v[1], p.v[2]);
-  double sum = vortan::RadiansToDms(g07.latitude).packed + vortan::RadiansToDms(g07.longitude).packed;
+  double sum =
+      vortan::RadiansToDms(g07.latitude).packed + vortan::RadiansToDms(g07.longitude).packed;
   const double dLambda = g07.longitude - vortan::CentralMeridianRad(tm07);
-  const vortan::GridPoint p07 = vortan::TmForward(tm07, g07.latitude, dLambda);
-  const vortan::ScaleConvergence k = vortan::TmScaleConvergence(tm07, g07.latitude, dLambda);
+  const vortan::GridPointScale p07 = vortan::TmForwardScale(tm07, g07.latitude, dLambda);
   const vortan::ForwardChainResult r =
       vortan::Htrs07ToGgrs87(context, p.v[0], p.v[1], p.v[2], p07.easting, p07.northing);
-  sum += k.scale + r.e87 + r.n87 + r.packedPhi87 + r.packedLambda87;
+  sum += p07.scale + r.e87 + r.n87 + r.packedPhi87 + r.packedLambda87;
   return guard.Clean() ? sum : 0;
 }
 
@@ -146,7 +146,8 @@ double SenhToHtrs07(const vortan::TransformContext& context, const vortan::Geode
                     const Point& p) {
   vortan::NumericGuard guard;
   const vortan::TmInverseResult g87 = vortan::TmInverse(tm87, p.v[0], p.v[1]);
-  const vortan::BackChainResult r = vortan::Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.v[2]);
+  const vortan::BackChainResult r =
+      vortan::Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.v[2]);
   const double sum = g87.packedLatitude + g87.packedLongitude + r.e07 + r.n07 + r.packedPhi07 +
                      r.packedLambda07;
   return guard.Clean() ? sum : 0;
@@ -212,7 +213,8 @@ int main(int argc, char** argv) {
                        args[3]);
   }
   if (args[0] == "compute" && (args.size() == 5 || args.size() == 6)) {
-    return Compute(args[1], args[2], args[3], args[4], args.size() == 6 ? std::atoi(args[5].c_str()) : 5);
+    return Compute(args[1], args[2], args[3], args[4],
+                   args.size() == 6 ? std::atoi(args[5].c_str()) : 5);
   }
   if (args[0] == "load-grids" && (args.size() == 3 || args.size() == 4)) {
     return LoadGrids(args[1], args[2], args.size() == 4 ? std::atoi(args[3].c_str()) : 20);

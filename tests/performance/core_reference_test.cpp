@@ -119,7 +119,8 @@ double PlainLatitudeFromIsometric(double psiTarget, double e, double ep2) {
     const double psi = PlainIsometric(phi, e);
     const double v2 = 1 + ep2 * std::pow(std::cos(phi), 2);
     const double dpsi = 1 / (v2 * std::cos(phi));
-    const double d2psi = std::sin(phi) / std::pow(std::cos(phi), 2) * (3 * v2 - 2) / std::pow(v2, 2);
+    const double d2psi =
+        std::sin(phi) / std::pow(std::cos(phi), 2) * (3 * v2 - 2) / std::pow(v2, 2);
     const double h = (psi - psiTarget) / dpsi;
     const double g = 1 - d2psi * h / dpsi;
     const double next = ((phi - h / g) + (phi - h)) / 2;
