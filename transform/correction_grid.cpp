@@ -6,7 +6,6 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "core/decimal_text.h"
@@ -52,6 +51,20 @@ class FieldScanner {
 // A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
 // inf, nan or hexadecimal, and within the range of a double.
 bool ParseGridNumber(std::string_view field, double& value) {
+  // Once the sign is off and the text begins with a digit or ".", std::from_chars reads
+  // exactly this grammar: a field it reads whole and in range is a plain decimal. Anything
+  // else is judged by the full rules.
+  const char* first = field.data();
+  const char* const last = first + field.size();
+  const bool negative = first != last && *first == '-';
+  if (first != last && (*first == '-' || *first == '+')) ++first;
+  if (first != last && ((*first >= '0' && *first <= '9') || *first == '.')) {
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec == std::errc() && end == last) {
+      if (negative) value = -value;
+      return true;
+    }
+  }
   if (!IsPlainDecimal(field)) return false;
   value = ReadDecimal(field);
   return std::isfinite(value);
@@ -69,7 +82,24 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
                    "choose another.";
     return false;
   }
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // One read of the whole file where its size is known, then whatever follows in large
+  // pieces (a file whose size cannot be told, or one that grew meanwhile).
+  text.clear();
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.clear();
+  in.seekg(0, std::ios::beg);
+  in.clear();
+  if (size > 0) {
+    text.resize(static_cast<std::size_t>(size));
+    in.read(text.data(), size);
+    text.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  std::vector<char> piece(1 << 16);
+  while (!in.bad() && (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
+                       in.gcount() > 0)) {
+    text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) {
     error = path + ": read error.";
     return false;
