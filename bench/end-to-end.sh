@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# End-to-end throughput of the two datum jobs of vortan-transform against PROJ's cct on the same
+# random points over the mainland, measured side by side in one run:
+#   - sxyz-to-ggrs87 (four output files, grid correction) on 1 and on 2 threads, against the cct
+#     pipeline Helmert -> geographic -> TM87;
+#   - senh-to-htrs07 on 1 thread, against the reverse cct pipeline;
+#   - the chains alone over the same points in memory (no parsing, no printing), the loading of
+#     the two grids, and the peak resident memory of the jobs.
+# Every measurement is repeated and the best kept: the machine may be shared and noisy, so the
+# figures that count are the ratios of runs made side by side.
+#
+# Usage: bench/end-to-end.sh [--build DIR] [--points N] [--repeat R] [--keep DIR]
+#   --build DIR   build folder with bin/vortan-transform and bin/vortan-bench-tool
+#                 (default: build-bench, then build, beside this script's project)
+#   --points N    number of random points (default 1000000)
+#   --repeat R    runs of each measurement, the best is kept (default 5)
+#   --keep DIR    write the points and outputs into DIR and keep them (default: a temporary
+#                 folder, removed at the end)
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build=""
+points=1000000
+repeat=5
+keep=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build="$2"; shift 2 ;;
+    --points) points="$2"; shift 2 ;;
+    --repeat) repeat="$2"; shift 2 ;;
+    --keep) keep="$2"; shift 2 ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    *) echo "end-to-end.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+if [ -z "$build" ]; then
+  for b in "$here/build-bench" "$here/build"; do
+    if [ -x "$b/bin/vortan-transform" ] && [ -x "$b/bin/vortan-bench-tool" ]; then build="$b"; break; fi
+  done
+fi
+tool="$build/bin/vortan-transform"
+helper="$build/bin/vortan-bench-tool"
+for f in "$tool" "$helper" /usr/bin/time; do
+  [ -x "$f" ] || { echo "end-to-end.sh: $f is missing (build the project, scripts/install-deps)" >&2; exit 1; }
+done
+command -v cct >/dev/null || { echo "end-to-end.sh: cct is missing (package proj-bin)" >&2; exit 1; }
+
+# The synthetic grids the build writes beside the programs, or those of the tests.
+grids="$build/bin"
+[ -f "$grids/dN_2km_V1-0.grd" ] || grids="$here/tests/data/reference/grids"
+dn="$grids/dN_2km_V1-0.grd"
+de="$grids/dE_2km_V1-0.grd"
+
+if [ -n "$keep" ]; then
+  work="$keep"
+  mkdir -p "$work"
+else
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' EXIT
+fi
+
+helmert="+proj=helmert +convention=coordinate_frame +x=203.437 +y=-73.461 +z=-243.594"
+helmert="$helmert +rx=-0.170 +ry=-0.060 +rz=-0.151 +s=-0.294 +ellps=GRS80"
+tm87="+proj=tmerc +lat_0=0 +lon_0=24 +k=0.9996 +x_0=500000 +y_0=0 +ellps=GRS80"
+tm07="+proj=tmerc +lat_0=0 +lon_0=24 +k=0.9996 +x_0=500000 +y_0=-2000000 +ellps=GRS80"
+forward="+proj=pipeline +step $helmert +step +inv +proj=cart +ellps=GRS80 +step $tm87"
+reverse="+proj=pipeline +step +inv $tm87 +step +proj=cart +ellps=GRS80 +step +inv $helmert"
+reverse="$reverse +step +inv +proj=cart +ellps=GRS80 +step $tm07"
+
+echo "vortan end-to-end benchmark: $points points, best of $repeat runs"
+echo "build $build, grids $grids"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'),"\
+     "load average at start $(cut -d' ' -f1-3 /proc/loadavg)"
+"$helper" points "$points" 2007 "$work"
+
+# Runs a command under /usr/bin/time; keeps the best wall time and the largest peak memory.
+declare -A best peak
+measure() {
+  local name="$1"; shift
+  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+    echo "end-to-end.sh: $name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
+  local wall kb
+  read -r wall kb < "$work/time.txt"
+  if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($wall < ${best[$name]})}"; then best[$name]=$wall; fi
+  if [ -z "${peak[$name]:-}" ] || [ "$kb" -gt "${peak[$name]}" ]; then peak[$name]=$kb; fi
+}
+# Runs a helper that prints "seconds=S"; keeps the best.
+measure_helper() {
+  local name="$1"; shift
+  local s
+  s="$("$@" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')"
+  if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($s < ${best[$name]})}"; then best[$name]=$s; fi
+}
+
+sxyz="$work/HTRS07-SXYZ.txt"
+senh="$work/GGRS87-SENh.txt"
+for ((r = 1; r <= repeat; ++r)); do
+  measure sxyz1 "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+    "$work/HTRS07-SFLh.txt" "$work/HTRS07-SENk.txt" "$work/GGRS87-SFL.txt" "$work/GGRS87-SEN.txt"
+  measure cctForward cct -d 3 $forward "$work/cct-xyz.txt"
+  measure sxyz2 "$tool" --threads 2 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+    "$work/2-HTRS07-SFLh.txt" "$work/2-HTRS07-SENk.txt" "$work/2-GGRS87-SFL.txt" \
+    "$work/2-GGRS87-SEN.txt"
+  measure senh1 "$tool" --threads 1 --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
+    "$work/GGRS87-SFLh.txt" "$work/HTRS07-SFL.txt" "$work/HTRS07-SEN.txt"
+  measure cctReverse cct -d 3 $reverse "$work/cct-enh.txt"
+  measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
+  measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
+  measure_helper gridLoad "$helper" load-grids "$dn" "$de" 20
+  echo "run $r of $repeat done" >&2
+done
+
+# The two-thread files are those of one thread.
+for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do
+  cmp -s "$work/$f.txt" "$work/2-$f.txt" || { echo "end-to-end.sh: $f.txt differs on 2 threads" >&2; exit 1; }
+done
+lines="$(wc -l < "$work/GGRS87-SEN.txt")"
+[ "$lines" -eq "$points" ] || { echo "end-to-end.sh: $lines points written, not $points" >&2; exit 1; }
+
+awk -v n="$points" \
+    -v sxyz1="${best[sxyz1]}" -v sxyz2="${best[sxyz2]}" -v cctF="${best[cctForward]}" \
+    -v senh1="${best[senh1]}" -v cctR="${best[cctReverse]}" \
+    -v sxyzC="${best[sxyzCompute]}" -v senhC="${best[senhCompute]}" -v grid="${best[gridLoad]}" \
+    -v rss1="${peak[sxyz1]}" -v rss2="${peak[sxyz2]}" -v rssB="${peak[senh1]}" '
+function pps(s) { return s > 0 ? n / s : 0 }
+function verdict(ok) { return ok ? "met" : "NOT met" }
+BEGIN {
+  printf "\n%-58s %12s %14s\n", "measurement (best run)", "seconds", "points/s"
+  printf "%-58s %12.3f %14.0f\n", "vortan-transform sxyz-to-ggrs87, 1 thread (4 files)", sxyz1, pps(sxyz1)
+  printf "%-58s %12.3f %14.0f\n", "vortan-transform sxyz-to-ggrs87, 2 threads", sxyz2, pps(sxyz2)
+  printf "%-58s %12.3f %14.0f\n", "cct Helmert + geographic + TM87 (1 file)", cctF, pps(cctF)
+  printf "%-58s %12.3f %14.0f\n", "sxyz-to-ggrs87 chain alone, 1 thread (in memory)", sxyzC, pps(sxyzC)
+  printf "%-58s %12.3f %14.0f\n", "vortan-transform senh-to-htrs07, 1 thread (3 files)", senh1, pps(senh1)
+  printf "%-58s %12.3f %14.0f\n", "cct reverse pipeline to TM07 (1 file)", cctR, pps(cctR)
+  printf "%-58s %12.3f %14.0f\n", "senh-to-htrs07 chain alone, 1 thread (in memory)", senhC, pps(senhC)
+  r1 = cctF / sxyz1; r2 = sxyz1 / sxyz2; share = (sxyz1 - sxyzC) / sxyz1
+  rb = cctR / senh1; shareB = (senh1 - senhC) / senh1
+  printf "\n%-58s %12s %10s\n", "target", "measured", ""
+  printf "%-58s %11.2fx %10s\n", "sxyz-to-ggrs87 1 thread vs cct: at least 1.5x", r1, verdict(r1 >= 1.5)
+  printf "%-58s %11.2fx %10s\n", "sxyz-to-ggrs87 2 threads vs 1 thread: at least 1.8x", r2, verdict(r2 >= 1.8)
+  printf "%-58s %11.1f%% %10s\n", "reading, parsing, printing, writing: at most 25% of job", 100 * share, verdict(share <= 0.25)
+  printf "%-58s %9.1f ms %10s\n", "loading both grids (408 x 422 values each): at most 30 ms", 1000 * grid, verdict(grid <= 0.030)
+  printf "%-58s %8.1f MiB %10s\n", "peak resident, 1 thread: at most 32 MiB", rss1 / 1024, verdict(rss1 <= 32 * 1024)
+  printf "%-58s %8.1f MiB %10s\n", "peak resident, 2 threads: at most 32 MiB", rss2 / 1024, verdict(rss2 <= 32 * 1024)
+  printf "\n%-58s %11.2fx\n", "senh-to-htrs07 1 thread vs cct (no target)", rb
+  printf "%-58s %11.1f%%\n", "senh-to-htrs07: share outside the chain (no target)", 100 * shareB
+  printf "%-58s %8.1f MiB\n", "senh-to-htrs07 peak resident, 1 thread", rssB / 1024
+}'
