@@ -377,15 +377,16 @@ struct Slot {
 };
 
 // A ring of slots and a pool of worker threads that compute the submitted slots. The reading
-// thread submits chunks in input order and collects them in the same order; the workers live
-// as long as the job.
+// thread submits chunks in input order, collects them in the same order and, while the oldest
+// is not done, computes queued chunks itself: on `threads` threads in all (the caller and
+// threads - 1 workers, which live as long as the job).
 class ChunkPipeline {
  public:
   ChunkPipeline(int threads, std::function<void(Slot&)> compute)
       : compute_(std::move(compute)),
         slots_(2 * static_cast<std::size_t>(threads) + 2),
         done_(slots_.size(), false) {
-    for (int t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+    for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { Work(); });
   }
   ~ChunkPipeline() {
     {
@@ -420,6 +421,19 @@ class ChunkPipeline {
     std::unique_lock<std::mutex> lock(mutex_);
     chunkDone_.wait(lock, [&] { return static_cast<bool>(done_[sequence % slots_.size()]); });
     return At(sequence);
+  }
+
+  // Computes the oldest queued chunk on the calling thread; false when none is queued.
+  bool ComputeOne() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    const std::uint64_t sequence = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    compute_(At(sequence));
+    lock.lock();
+    done_[sequence % slots_.size()] = true;
+    return true;
   }
 
  private:
@@ -665,8 +679,8 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
       reportProgress();
     }
   } else {
-    // Several threads: this thread reads chunks ahead and writes the finished ones in input
-    // order, while a pool of workers computes them.
+    // Several threads: this thread keeps the ring full of chunks read ahead, writes the
+    // finished ones in input order, and in between computes chunks like the workers.
     ChunkPipeline pipeline(options.threads, [&](Slot& slot) {
       ComputeChunk(computer, spec, slot.batch, 0, slot.batch.records.size(), options.cancel,
                    slot.result);
@@ -674,15 +688,13 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     std::uint64_t read = 0, written = 0, sinceProgress = 0;
     bool more = true;
     while (more || written < read) {
-      // Read while a slot is free; the oldest chunk is written as soon as it is done.
-      if (more && read - written < pipeline.slotCount() &&
-          (written == read || !pipeline.Done(written))) {
+      if (more && read - written < pipeline.slotCount()) {
         Slot& slot = pipeline.At(read);
         more = reader.ReadBatch(slot.batch, kChunkRecords);
-        if (slot.batch.records.empty()) continue;
-        pipeline.Submit(read++);
+        if (!slot.batch.records.empty()) pipeline.Submit(read++);
         continue;
       }
+      if (!pipeline.Done(written) && pipeline.ComputeOne()) continue;
       Slot& slot = pipeline.WaitDone(written);
       if (std::optional<JobOutcome> end = writeChunk(slot.batch, slot.result)) return *end;
       ++written;
