@@ -128,17 +128,13 @@ bool ReadPoints(const std::string& path, std::vector<Point>& points) {
 
 // What the batch job computes for one point, without its parsing and formatting. The sums
 // keep the compiler from dropping the work.
-double SxyzToGgrs87(const vortan::TransformContext& context, const vortan::GeodeticParams& tm07,
-                    const Point& p) {
+double SxyzToGgrs87(const vortan::TransformContext& context, const Point& p) {
   vortan::NumericGuard guard;
-  const vortan::Geodetic g07 = vortan::CartesianToGeodetic(tm07, p.v[0], p.v[1], p.v[2]);
-  double sum =
-      vortan::RadiansToDms(g07.latitude).packed + vortan::RadiansToDms(g07.longitude).packed;
-  const double dLambda = g07.longitude - vortan::CentralMeridianRad(tm07);
-  const vortan::GridPointScale p07 = vortan::TmForwardScale(tm07, g07.latitude, dLambda);
-  const vortan::ForwardChainResult r =
-      vortan::Htrs07ToGgrs87(context, p.v[0], p.v[1], p.v[2], p07.easting, p07.northing);
-  sum += p07.scale + r.e87 + r.n87 + r.packedPhi87 + r.packedLambda87;
+  const vortan::Htrs07PointResult r = vortan::Htrs07PointToGgrs87(context, p.v[0], p.v[1], p.v[2]);
+  const double sum = vortan::RadiansToDms(r.htrs07.latitude).packed +
+                     vortan::RadiansToDms(r.htrs07.longitude).packed + r.htrs07.height +
+                     r.tm07.easting + r.tm07.northing + r.tm07.scale + r.ggrs87.e87 +
+                     r.ggrs87.n87 + r.ggrs87.packedPhi87 + r.ggrs87.packedLambda87;
   return guard.Clean() ? sum : 0;
 }
 
@@ -169,7 +165,6 @@ int Compute(const std::string& job, const std::string& input, const std::string&
   }
   const bool forward = job == "sxyz-to-ggrs87";
   if (!forward && job != "senh-to-htrs07") return Usage();
-  const vortan::GeodeticParams tm07 = vortan::MakeGrs80Params(context.profile->tm07);
   const vortan::GeodeticParams tm87 = vortan::MakeGrs80Params(context.profile->tm87);
   double best = std::numeric_limits<double>::infinity();
   double check = 0;
@@ -177,7 +172,7 @@ int Compute(const std::string& job, const std::string& input, const std::string&
     const Clock::time_point start = Clock::now();
     double sum = 0;
     for (const Point& p : points) {
-      sum += forward ? SxyzToGgrs87(context, tm07, p) : SenhToHtrs07(context, tm87, p);
+      sum += forward ? SxyzToGgrs87(context, p) : SenhToHtrs07(context, tm87, p);
     }
     best = std::min(best, Seconds(Clock::now() - start));
     check = sum;

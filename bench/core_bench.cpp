@@ -131,6 +131,18 @@ void BM_CartesianToGeodetic(benchmark::State& state) {
 }
 BENCHMARK(BM_CartesianToGeodetic);
 
+void BM_CartesianToGeodeticPair(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    const Sample& q = s[i & (kPoints - 1)];
+    benchmark::DoNotOptimize(
+        CartesianToGeodeticPair(Tm07(), Cartesian{p.x, p.y, p.z}, Cartesian{q.x, q.y, q.z}));
+  }
+}
+BENCHMARK(BM_CartesianToGeodeticPair);
+
 void BM_GeodeticToCartesian(benchmark::State& state) {
   const std::vector<Sample>& s = Samples();
   std::size_t i = 0;
@@ -170,9 +182,27 @@ void BM_NumericGuard(benchmark::State& state) {
 }
 BENCHMARK(BM_NumericGuard);
 
-// One point of the HTRS07 X, Y, Z job: HTRS07 latitude, longitude, height and TM07 E, N with
-// the scale factor (TmForwardScale), then Htrs07ToGgrs87, as the batch job computes it.
+// One point of the HTRS07 X, Y, Z job as the batch job computes it: HTRS07 latitude,
+// longitude, height, TM07 E, N and scale factor, then the chain to GGRS87 (Htrs07PointToGgrs87),
+// and the packed angles of the HTRS07 line.
 void BM_ForwardChainPoint(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  const TransformContext& context = Context();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = s[i++ & (kPoints - 1)];
+    NumericGuard guard;
+    const Htrs07PointResult r = Htrs07PointToGgrs87(context, p.x, p.y, p.z);
+    benchmark::DoNotOptimize(RadiansToDms(r.htrs07.latitude));
+    benchmark::DoNotOptimize(RadiansToDms(r.htrs07.longitude));
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(guard.Clean());
+  }
+}
+BENCHMARK(BM_ForwardChainPoint);
+
+// The same point by the separate calls: CartesianToGeodetic, TmForwardScale, Htrs07ToGgrs87.
+void BM_ForwardChainPointStepByStep(benchmark::State& state) {
   const std::vector<Sample>& s = Samples();
   const TransformContext& context = Context();
   const GeodeticParams& tm07 = Tm07();
@@ -189,7 +219,7 @@ void BM_ForwardChainPoint(benchmark::State& state) {
     benchmark::DoNotOptimize(guard.Clean());
   }
 }
-BENCHMARK(BM_ForwardChainPoint);
+BENCHMARK(BM_ForwardChainPointStepByStep);
 
 // One point of the GGRS87 E, N, h job: TM87 inverse, then Ggrs87ToHtrs07.
 void BM_BackChainPoint(benchmark::State& state) {

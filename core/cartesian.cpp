@@ -1,6 +1,7 @@
 #include "core/cartesian.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace vortan {
 namespace {
@@ -20,26 +21,55 @@ Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double l
           ((1 - e2) * n + h) * sinPhi};
 }
 
-Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z) {
+namespace {
+
+// CartesianToGeodetic of n points side by side: the passes of the iterations are interleaved,
+// so that the processor overlaps the chains of square roots and divisions of the points.
+// Each point goes through exactly the operations of a conversion of its own.
+template <std::size_t n>
+std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
+                                   const std::array<Cartesian, n>& c) {
   const double a = params.semiMajorAxis;
   const double q = 1 - 1 / params.inverseFlattening;  // b / a
   const double aE2 = a * (1 - q * q);                 // a e^2
-  const double p = std::sqrt(y * y + x * x);
-  double t = z / (q * p);
-  for (int pass = 0; pass < kBowringPasses; ++pass) {
-    const double s = std::sqrt(1 + t * t);
-    const double ts = t / s;
-    t = (q * z + aE2 * (ts * ts * ts)) / (p - aE2 / (s * s * s));
+  double p[n], t[n];
+  for (std::size_t k = 0; k < n; ++k) {
+    p[k] = std::sqrt(c[k].y * c[k].y + c[k].x * c[k].x);
+    t[k] = c[k].z / (q * p[k]);
   }
-  const double s = std::sqrt(1 + t * t);
-  const double dz = z - t * (q * a) / s;
-  const double dp = p - a / s;
-  double h = std::sqrt(dz * dz + dp * dp);
-  if (dp <= 0) h = -h;
-  // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
-  // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
-  const double lambda = x > 0 ? std::atan(y / x) : std::atan2(y, x);
-  return {std::atan(t / q), lambda, h};
+  for (int pass = 0; pass < kBowringPasses; ++pass) {
+    for (std::size_t k = 0; k < n; ++k) {
+      const double s = std::sqrt(1 + t[k] * t[k]);
+      const double ts = t[k] / s;
+      t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
+    }
+  }
+  std::array<Geodetic, n> g;
+  for (std::size_t k = 0; k < n; ++k) {
+    const double x = c[k].x, y = c[k].y, z = c[k].z;
+    const double s = std::sqrt(1 + t[k] * t[k]);
+    const double dz = z - t[k] * (q * a) / s;
+    const double dp = p[k] - a / s;
+    double h = std::sqrt(dz * dz + dp * dp);
+    if (dp <= 0) h = -h;
+    // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
+    // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
+    const double lambda = x > 0 ? std::atan(y / x) : std::atan2(y, x);
+    g[k] = {std::atan(t[k] / q), lambda, h};
+  }
+  return g;
+}
+
+}  // namespace
+
+Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z) {
+  return ToGeodetic<1>(params, {Cartesian{x, y, z}})[0];
+}
+
+std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
+                                                const Cartesian& first,
+                                                const Cartesian& second) {
+  return ToGeodetic<2>(params, {first, second});
 }
 
 }  // namespace vortan

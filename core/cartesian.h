@@ -2,6 +2,8 @@
 // the parameter block.
 #pragma once
 
+#include <array>
+
 #include "core/geodetic_params.h"
 
 namespace vortan {
@@ -23,5 +25,10 @@ Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double l
 // Bowring's iteration on the reduced latitude. On the polar axis (X = Y = 0) the division by
 // zero is a numeric fault for the caller's guard.
 Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z);
+
+// CartesianToGeodetic of two points at once: the same numbers as two calls, with the two
+// iterations interleaved so that they run side by side.
+std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
+                                                const Cartesian& first, const Cartesian& second);
 
 }  // namespace vortan

@@ -166,8 +166,7 @@ class PointComputer {
       : kind_(kind),
         context_(context),
         tm87_(MakeGrs80Params(context.profile->tm87)),
-        tm07_(MakeGrs80Params(context.profile->tm07)),
-        centralMeridian07_(CentralMeridianRad(tm07_)) {}
+        tm07_(MakeGrs80Params(context.profile->tm07)) {}
 
   // The chains compute the whole point first and test the fault flags once; a point that
   // raised one (far outside the served area) is computed again step by step, so that it writes
@@ -187,17 +186,13 @@ class PointComputer {
       }
       case JobKind::kSxyzToGgrs87: {
         NumericGuard guard;
-        const Geodetic g07 = CartesianToGeodetic(tm07_, v[0], v[1], v[2]);
-        const double packedPhi = RadiansToDms(g07.latitude).packed;
-        const double packedLambda = RadiansToDms(g07.longitude).packed;
-        const GridPointScale p07 =
-            TmForwardScale(tm07_, g07.latitude, g07.longitude - centralMeridian07_);
-        const ForwardChainResult r =
-            Htrs07ToGgrs87(context_, v[0], v[1], v[2], p07.easting, p07.northing);
+        const Htrs07PointResult r = Htrs07PointToGgrs87(context_, v[0], v[1], v[2]);
+        const double packedPhi = RadiansToDms(r.htrs07.latitude).packed;
+        const double packedLambda = RadiansToDms(r.htrs07.longitude).packed;
         if (!guard.Clean()) break;
-        WriteHtrs07Lines(id, packedPhi, packedLambda, g07.height, p07, out);
-        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        WriteGgrs87Lines(id, r, out);
+        WriteHtrs07Lines(id, packedPhi, packedLambda, r.htrs07.height, r.tm07, out);
+        if (r.ggrs87.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+        WriteGgrs87Lines(id, r.ggrs87, out);
         return StopKind::kNone;
       }
       default:
@@ -301,7 +296,6 @@ class PointComputer {
   const TransformContext& context_;
   GeodeticParams tm87_;
   GeodeticParams tm07_;
-  double centralMeridian07_;  // radians
 };
 
 // A numeric field. The plain numbers of coordinate files go straight to std::from_chars, which

@@ -1,8 +1,9 @@
 #include "transform/datum.h"
 
-#include "core/cartesian.h"
+#include <array>
 #include <cmath>
 
+#include "core/cartesian.h"
 #include "core/transverse_mercator.h"
 
 namespace vortan {
@@ -41,34 +42,42 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
 
 }  // namespace
 
-ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
-                                  double z07, double e07, double n07) {
-  ForwardChainResult r;
-  // The extent test and the grid cell come first, at the TM07 position; the corrections are
-  // read from the cell only when they are added, so that the grid values travel into the cache
-  // while the point goes through Helmert and the projection (nothing in between depends on
-  // them).
-  std::optional<GridCell> cell;
-  if (context.profile->hasGrids) {
-    if (!InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing) ||
-        !context.grids) {
-      r.status = ChainStatus::kOutsideGrid;
-      return r;
-    }
-    cell = LocateCorrection(context.grids->dE.header, n07, e07);
-    if (!cell) {
-      r.status = ChainStatus::kOutsideGrid;
-      return r;
-    }
-    PrefetchCorrection(*context.grids, *cell);
+namespace {
+
+// The extent test at a TM07 position and the grid cell there, whose values are asked into the
+// cache at once: they are read only when the correction is added, after Helmert and the TM87
+// projection, which do not depend on them.
+struct CellLookup {
+  bool inside = false;
+  std::optional<GridCell> cell;  // none where the region has no grids
+};
+
+CellLookup FindCell(const TransformContext& context, double e07, double n07) {
+  CellLookup lookup;
+  if (!context.profile->hasGrids) {
+    lookup.inside = true;
+    return lookup;
   }
-  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
+  if (!InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing) ||
+      !context.grids) {
+    return lookup;
+  }
+  lookup.cell = LocateCorrection(context.grids->dE.header, n07, e07);
+  if (!lookup.cell) return lookup;
+  PrefetchCorrection(*context.grids, *lookup.cell);
+  lookup.inside = true;
+  return lookup;
+}
+
+// The forward chain from the GGRS87 latitude, longitude and height of the point on: TM87, the
+// correction added, and the GGRS87 latitude and longitude of the corrected position.
+void FinishForward(const TransformContext& context, const CellLookup& lookup,
+                   const Geodetic& g87, ForwardChainResult& r) {
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
   r.h87 = g87.height;
   const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
   const Correction correction =
-      cell ? CorrectionInCell(*context.grids, *cell) : Correction{0, 0};
+      lookup.cell ? CorrectionInCell(*context.grids, *lookup.cell) : Correction{0, 0};
   r.dN = correction.dN;
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
@@ -78,6 +87,41 @@ ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, d
   r.lambda87 = back.longitude;
   r.packedPhi87 = back.packedLatitude;
   r.packedLambda87 = back.packedLongitude;
+}
+
+}  // namespace
+
+ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
+                                  double z07, double e07, double n07) {
+  ForwardChainResult r;
+  // The extent test and the grid cell come first, at the TM07 position.
+  const CellLookup lookup = FindCell(context, e07, n07);
+  if (!lookup.inside) {
+    r.status = ChainStatus::kOutsideGrid;
+    return r;
+  }
+  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
+  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
+  const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
+  FinishForward(context, lookup, g87, r);
+  return r;
+}
+
+Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
+                                      double z07) {
+  Htrs07PointResult r;
+  // Both ellipsoids are GRS80: one block serves the two conversions.
+  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
+  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
+  const std::array<Geodetic, 2> g = CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87);
+  r.htrs07 = g[0];
+  r.tm07 = TmForwardScale(tm07, g[0].latitude, g[0].longitude - CentralMeridianRad(tm07));
+  const CellLookup lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
+  if (!lookup.inside) {
+    r.ggrs87.status = ChainStatus::kOutsideGrid;
+    return r;
+  }
+  FinishForward(context, lookup, g[1], r.ggrs87);
   return r;
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "core/cartesian.h"
+#include "core/transverse_mercator.h"
 #include "transform/correction_grid.h"
 #include "transform/helmert.h"
 #include "transform/region_profile.h"
@@ -54,6 +56,19 @@ struct BackChainResult {
 // extent test comes first, at the TM07 position; the correction is added on the TM87 side.
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
                                   double z07, double e07, double n07);
+
+// One point of the HTRS07 X, Y, Z batch job: HTRS07 latitude, longitude and height, TM07 E, N
+// with the point scale factor, and Htrs07ToGgrs87 of the point: the same numbers as those calls
+// one after the other. The two Cartesian-to-geodetic conversions (HTRS07, and GGRS87 after
+// Helmert) run side by side, so Helmert and the GGRS87 conversion are computed before the
+// extent test, also for a point that then lies outside the grid.
+struct Htrs07PointResult {
+  Geodetic htrs07;            // latitude, longitude (radians), height (metres)
+  GridPointScale tm07;        // uncorrected TM07 E, N (metres) and point scale factor
+  ForwardChainResult ggrs87;  // as Htrs07ToGgrs87 gives it
+};
+Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
+                                      double z07);
 
 // GGRS87 latitude, longitude (radians) and height to corrected TM07 E, N and HTRS07 latitude,
 // longitude. The correction is interpolated at the uncorrected TM07 position and subtracted.

@@ -15,6 +15,7 @@
 #include "core/tm_coefficients.h"
 #include "core/transverse_mercator.h"
 #include "transform/correction_grid.h"
+#include "transform/datum.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -280,6 +281,24 @@ TEST_P(CoreReference, CartesianConversionsAsThePlainFormulas) {
   }
 }
 
+TEST_P(CoreReference, CartesianPairIsTwoConversionsBitForBit) {
+  const GeodeticParams p = Params();
+  const std::vector<Net> net = DenseNet();
+  for (std::size_t i = 0; i + 1 < net.size(); i += 7) {
+    const Cartesian a = GeodeticToCartesian(p, net[i].phi, 24 * kDegree + net[i].dLambda, 100);
+    const Cartesian b =
+        GeodeticToCartesian(p, net[i + 1].phi, 24 * kDegree + net[i + 1].dLambda, -40);
+    const std::array<Geodetic, 2> both = CartesianToGeodeticPair(p, a, b);
+    for (int k = 0; k < 2; ++k) {
+      const Cartesian& c = k == 0 ? a : b;
+      const Geodetic one = CartesianToGeodetic(p, c.x, c.y, c.z);
+      ASSERT_EQ(both[k].latitude, one.latitude);
+      ASSERT_EQ(both[k].longitude, one.longitude);
+      ASSERT_EQ(both[k].height, one.height);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Tm87AndTm07, CoreReference, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "Tm07" : "Tm87");
@@ -314,6 +333,53 @@ TEST(CoreReferenceGrid, InterpolationAsThePlainBilinearFormula) {
       };
       ASSERT_NEAR(c->dN, plain(grids.dN), 1e-4);
       ASSERT_NEAR(c->dE, plain(grids.dE), 1e-4);
+    }
+  }
+}
+
+// The whole forward point of the HTRS07 X, Y, Z job, with its two conversions side by side,
+// gives the numbers of the separate calls, inside and outside the grid, in both regions.
+TEST(CoreReferenceChain, ForwardPointIsTheStepsBitForBit) {
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    TransformContext context = MakeContext(*profile, kDataFileBounds);
+    ASSERT_EQ(InitialStep(context, VORTAN_TEST_DATA "/reference/grids/dN_2km_V1-0.grd",
+                          VORTAN_TEST_DATA "/reference/grids/dE_2km_V1-0.grd"),
+              "");
+    const GeodeticParams tm07 = MakeGrs80Params(profile->tm07);
+    int outside = 0;
+    for (int i = 0; i <= 80; ++i) {
+      for (int j = -45; j <= 45; ++j) {
+        // 33.5 to 42.5 degrees, 19.5 to 28.5 degrees: also beyond the grid.
+        const double phi = (33.5 + i * 0.1125) * kDegree;
+        const double lambda = (24 + j * 0.1) * kDegree;
+        const Cartesian c = GeodeticToCartesian(tm07, phi, lambda, 10 * (i - j));
+        const Htrs07PointResult r = Htrs07PointToGgrs87(context, c.x, c.y, c.z);
+        const Geodetic g = CartesianToGeodetic(tm07, c.x, c.y, c.z);
+        const GridPointScale p07 =
+            TmForwardScale(tm07, g.latitude, g.longitude - CentralMeridianRad(tm07));
+        const ForwardChainResult f =
+            Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing);
+        ASSERT_EQ(r.htrs07.latitude, g.latitude);
+        ASSERT_EQ(r.htrs07.longitude, g.longitude);
+        ASSERT_EQ(r.htrs07.height, g.height);
+        ASSERT_EQ(r.tm07.easting, p07.easting);
+        ASSERT_EQ(r.tm07.northing, p07.northing);
+        ASSERT_EQ(r.tm07.scale, p07.scale);
+        ASSERT_EQ(r.ggrs87.status, f.status);
+        outside += f.status == ChainStatus::kOutsideGrid;
+        ASSERT_EQ(r.ggrs87.e87, f.e87);
+        ASSERT_EQ(r.ggrs87.n87, f.n87);
+        ASSERT_EQ(r.ggrs87.phi87, f.phi87);
+        ASSERT_EQ(r.ggrs87.lambda87, f.lambda87);
+        ASSERT_EQ(r.ggrs87.packedPhi87, f.packedPhi87);
+        ASSERT_EQ(r.ggrs87.packedLambda87, f.packedLambda87);
+        ASSERT_EQ(r.ggrs87.h87, f.h87);
+        ASSERT_EQ(r.ggrs87.dE, f.dE);
+        ASSERT_EQ(r.ggrs87.dN, f.dN);
+      }
+    }
+    if (profile->hasGrids) {
+      EXPECT_GT(outside, 0);
     }
   }
 }
