@@ -4,8 +4,10 @@
 #include <cfloat>
 #include <cmath>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <istream>
 #include <system_error>
 
 #include "core/decimal_text.h"
@@ -13,38 +15,69 @@
 namespace vortan {
 namespace {
 
-// Walks the fields of a grid file: separated by commas, blanks, tabs or line breaks.
+// Walks the fields of a grid file: separated by commas, blanks, tabs or line breaks. The file
+// streams through a small buffer (a field is kept whole across a refill), so that loading a
+// grid touches little more memory than the grid itself.
 class FieldScanner {
  public:
-  explicit FieldScanner(const std::string& text) : text_(text) {}
+  explicit FieldScanner(std::istream& in) : in_(in), buffer_(kPiece) {}
 
-  // The next field, or an empty view at the end of the text.
+  // The next field, or an empty view at the end of the file (or at a read error: failed()).
   std::string_view Next() {
-    while (pos_ < text_.size()) {
-      const char ch = text_[pos_];
+    for (;;) {
+      if (pos_ == end_ && !Refill(pos_)) return {};
+      const char ch = buffer_[pos_];
       if (ch == '\n') {
         ++line_;
       } else if (ch == '\r') {
-        if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != '\n') ++line_;
+        // A CR LF counts once, at its LF; the LF may still be in the file.
+        if (pos_ + 1 == end_) Refill(pos_);
+        if (pos_ + 1 >= end_ || buffer_[pos_ + 1] != '\n') ++line_;
       } else if (ch != ' ' && ch != '\t' && ch != ',') {
         break;
       }
       ++pos_;
     }
-    const std::size_t start = pos_;
-    while (pos_ < text_.size()) {
-      const char ch = text_[pos_];
+    std::size_t start = pos_;
+    for (;;) {
+      if (pos_ == end_) {
+        const std::size_t kept = pos_ - start;
+        if (!Refill(start)) break;
+        start = 0;
+        pos_ = kept;
+      }
+      const char ch = buffer_[pos_];
       if (ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r') break;
       ++pos_;
     }
-    return std::string_view(text_).substr(start, pos_ - start);
+    return std::string_view(buffer_.data() + start, pos_ - start);
   }
 
   int line() const { return line_; }
+  bool failed() const { return in_.bad(); }
 
  private:
-  const std::string& text_;
+  static constexpr std::size_t kPiece = 1 << 16;
+
+  // Keeps buffer_[keep, end_) at the front (a field read so far, or the CR whose LF is looked
+  // for) and reads the next piece behind it; false when nothing more could be read.
+  bool Refill(std::size_t keep) {
+    if (in_.bad() || in_.eof()) return false;
+    const std::size_t kept = end_ - keep;
+    std::memmove(buffer_.data(), buffer_.data() + keep, kept);
+    pos_ -= keep;
+    end_ = kept;
+    if (buffer_.size() - end_ < kPiece) buffer_.resize(buffer_.size() + kPiece);  // a long field
+    in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+    const std::size_t got = static_cast<std::size_t>(in_.gcount());
+    end_ += got;
+    return got > 0;
+  }
+
+  std::istream& in_;
+  std::vector<char> buffer_;
   std::size_t pos_ = 0;
+  std::size_t end_ = 0;
   int line_ = 1;
 };
 
@@ -70,60 +103,53 @@ bool ParseGridNumber(std::string_view field, double& value) {
   return std::isfinite(value);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+// Opens a grid file for reading; its size where it can be told, else 0.
+bool OpenGridFile(const std::string& path, std::ifstream& in, std::size_t& size,
+                  std::string& error) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     error = path + ": is a folder, not a grid file. Choose the grid file itself.";
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
+  in.open(path, std::ios::binary);
   if (!in) {
     error = path + ": cannot be opened (missing or unreadable). Put the grid file there or "
                    "choose another.";
     return false;
   }
-  // One read of the whole file where its size is known, then whatever follows in large
-  // pieces (a file whose size cannot be told, or one that grew meanwhile).
-  text.clear();
   in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
+  const std::streamoff end = in.tellg();
   in.clear();
   in.seekg(0, std::ios::beg);
   in.clear();
-  if (size > 0) {
-    text.resize(static_cast<std::size_t>(size));
-    in.read(text.data(), size);
-    text.resize(static_cast<std::size_t>(in.gcount()));
-  }
-  std::vector<char> piece(1 << 16);
-  while (!in.bad() && (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
-                       in.gcount() > 0)) {
-    text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) {
-    error = path + ": read error.";
-    return false;
-  }
+  size = end > 0 ? static_cast<std::size_t>(end) : 0;
   return true;
 }
 
 }  // namespace
 
 std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
-  std::string text;
-  if (!ReadWholeFile(path, text, error)) return std::nullopt;
-  FieldScanner scanner(text);
+  std::ifstream in;
+  std::size_t fileSize = 0;
+  if (!OpenGridFile(path, in, fileSize, error)) return std::nullopt;
+  FieldScanner scanner(in);
+  auto readError = [&] {
+    error = path + ": read error.";
+    return std::nullopt;
+  };
   static constexpr const char* kHeaderNames[] = {"row count", "column count", "step",
                                                  "southern Northing", "western Easting"};
   double header[5];
   for (int f = 0; f < 5; ++f) {
     const std::string_view field = scanner.Next();
     if (field.empty()) {
+      if (scanner.failed()) return readError();
       error = path + ", line " + std::to_string(scanner.line()) + ": the file ends before the " +
               kHeaderNames[f] + " of the header.";
       return std::nullopt;
     }
     if (!ParseGridNumber(field, header[f])) {
+      if (scanner.failed()) return readError();
       error = path + ", line " + std::to_string(scanner.line()) + ", header field " +
               kHeaderNames[f] + ": \"" + std::string(field.substr(0, 40)) +
               "\" is not a number.";
@@ -152,17 +178,19 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   // The values grow as they are read, so that a short file with a large header does not make
   // the program claim the memory of the whole grid first. The file runs from the southern row
   // to the northern one; the rows are turned round once all are read.
-  grid.values.reserve(std::min(total, text.size() / 2 + 1));  // a value and its separator
+  grid.values.reserve(std::min(total, fileSize / 2 + 1));  // a value and its separator
   for (std::size_t k = 0; k < total; ++k) {
     const std::string_view field = scanner.Next();
     double value = 0;
     if (field.empty()) {
+      if (scanner.failed()) return readError();
       error = path + ", line " + std::to_string(scanner.line()) + ": the file ends after " +
               std::to_string(k) + " of the " + std::to_string(total) +
               " correction values that its header announces.";
       return std::nullopt;
     }
     if (!ParseGridNumber(field, value)) {
+      if (scanner.failed()) return readError();
       error = path + ", line " + std::to_string(scanner.line()) + ", value " +
               std::to_string(k + 1) + ": \"" + std::string(field.substr(0, 40)) +
               "\" is not a number.";
@@ -176,6 +204,7 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
     }
     grid.values.push_back(static_cast<float>(value));
   }
+  if (scanner.failed()) return readError();
   // value(i, j) of row i from the north: the k-th value read belongs to row rows - k / columns.
   for (int south = rows - 1, north = 0; north < south; --south, ++north) {
     std::swap_ranges(grid.values.begin() + static_cast<std::ptrdiff_t>(north) * columns,
