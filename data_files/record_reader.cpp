@@ -8,14 +8,15 @@
 namespace vortan {
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;              // bytes per read
+constexpr std::size_t kChunk = 256u << 10;           // bytes per read, once the buffer has grown
+constexpr std::size_t kFirstBuffer = 64u << 10;      // a small file touches no more memory
 constexpr std::size_t kMaxRecordBytes = 64u << 20;    // a record longer than this is refused
 
 
 }  // namespace
 
 RecordReader::RecordReader(int fd, const std::string* fieldNames)
-    : fd_(fd), fieldNames_(fieldNames), buffer_(2 * kChunk) {}
+    : fd_(fd), fieldNames_(fieldNames), buffer_(kFirstBuffer) {}
 
 bool RecordReader::ReadSystemError() {
   error_ = {line_, "", std::string("read error: ") + std::strerror(errno)};
@@ -31,6 +32,8 @@ bool RecordReader::Refill() {
     end_ -= begin_;
     begin_ = 0;
   }
+  // The buffer doubles until a whole chunk fits behind the bytes kept (two chunks for a file
+  // of short records; more for a record longer than that).
   if (buffer_.size() - end_ < kChunk) {
     if (buffer_.size() >= kMaxRecordBytes) return false;
     buffer_.resize(buffer_.size() * 2);
