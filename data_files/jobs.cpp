@@ -92,7 +92,7 @@ namespace {
 
 namespace pat = patterns;
 
-constexpr std::size_t kBatchRecords = 8192;  // records read at a time on one thread
+constexpr std::size_t kBatchRecords = 4096;  // records read at a time on one thread
 constexpr std::size_t kChunkRecords = 2048;  // records a worker computes at a time
 
 // Why a point stopped the job.
