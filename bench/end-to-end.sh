@@ -5,7 +5,8 @@
 #     pipeline Helmert -> geographic -> TM87;
 #   - senh-to-htrs07 on 1 thread, against the reverse cct pipeline;
 #   - the chains alone over the same points in memory (no parsing, no printing), the loading of
-#     the two grids, and the peak resident memory of the jobs.
+#     the two grids (the first load in a fresh process, as at a program's initial step), and
+#     the peak resident memory of the jobs.
 # Every measurement is repeated and the best kept: the machine may be shared and noisy, so the
 # figures that count are the ratios of runs made side by side.
 #
@@ -73,11 +74,15 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
      "load average at start $(cut -d' ' -f1-3 /proc/loadavg)"
 "$helper" points "$points" 2007 "$work"
 
-# Runs a command under /usr/bin/time; keeps the best wall time and the largest peak memory.
+# Runs a command under /usr/bin/time with its standard output into a file; keeps the best wall
+# time and the largest peak memory. The files a run writes are removed before it (untimed), so
+# that no run pays for the file system dropping the files of the run before.
 declare -A best peak
 measure() {
-  local name="$1"; shift
-  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+  local name="$1" stdout="$2"; shift 2
+  rm -f "$stdout" "$work"/out-*.txt
+  sync
+  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >"$stdout" 2>"$work/stderr.txt" || {
     echo "end-to-end.sh: $name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   local wall kb
   read -r wall kb < "$work/time.txt"
@@ -88,33 +93,37 @@ measure() {
 measure_helper() {
   local name="$1"; shift
   local s
-  s="$("$@" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')"
+  s="$("$@" | grep -o '\(^\| \)seconds=[0-9.]*' | head -1 | cut -d= -f2)"
   if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($s < ${best[$name]})}"; then best[$name]=$s; fi
 }
 
 sxyz="$work/HTRS07-SXYZ.txt"
 senh="$work/GGRS87-SENh.txt"
 for ((r = 1; r <= repeat; ++r)); do
-  measure sxyz1 "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
-    "$work/HTRS07-SFLh.txt" "$work/HTRS07-SENk.txt" "$work/GGRS87-SFL.txt" "$work/GGRS87-SEN.txt"
-  measure cctForward cct -d 3 $forward "$work/cct-xyz.txt"
-  measure sxyz2 "$tool" --threads 2 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
-    "$work/2-HTRS07-SFLh.txt" "$work/2-HTRS07-SENk.txt" "$work/2-GGRS87-SFL.txt" \
-    "$work/2-GGRS87-SEN.txt"
-  measure senh1 "$tool" --threads 1 --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
-    "$work/GGRS87-SFLh.txt" "$work/HTRS07-SFL.txt" "$work/HTRS07-SEN.txt"
-  measure cctReverse cct -d 3 $reverse "$work/cct-enh.txt"
+  measure sxyz1 /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+    "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
+    "$work/out-GGRS87-SEN.txt"
+  for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do mv "$work/out-$f.txt" "$work/1-$f.txt"; done
+  measure cctForward "$work/out-cct.txt" cct -d 3 $forward "$work/cct-xyz.txt"
+  measure sxyz2 /dev/null "$tool" --threads 2 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+    "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
+    "$work/out-GGRS87-SEN.txt"
+  for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do mv "$work/out-$f.txt" "$work/2-$f.txt"; done
+  measure senh1 /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
+    "$work/out-GGRS87-SFLh.txt" "$work/out-HTRS07-SFL.txt" "$work/out-HTRS07-SEN.txt"
+  measure cctReverse "$work/out-cct.txt" cct -d 3 $reverse "$work/cct-enh.txt"
   measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
   measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
-  measure_helper gridLoad "$helper" load-grids "$dn" "$de" 20
+  for ((g = 0; g < 3; ++g)); do measure_helper gridLoad "$helper" load-grids "$dn" "$de"; done
   echo "run $r of $repeat done" >&2
 done
 
 # The two-thread files are those of one thread.
 for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do
-  cmp -s "$work/$f.txt" "$work/2-$f.txt" || { echo "end-to-end.sh: $f.txt differs on 2 threads" >&2; exit 1; }
+  cmp -s "$work/1-$f.txt" "$work/2-$f.txt" || {
+    echo "end-to-end.sh: $f.txt differs on 2 threads" >&2; exit 1; }
 done
-lines="$(wc -l < "$work/GGRS87-SEN.txt")"
+lines="$(wc -l < "$work/1-GGRS87-SEN.txt")"
 [ "$lines" -eq "$points" ] || { echo "end-to-end.sh: $lines points written, not $points" >&2; exit 1; }
 
 awk -v n="$points" \
