@@ -9,6 +9,7 @@
 #include <fstream>
 #include <istream>
 #include <system_error>
+#include <thread>
 
 #include "core/decimal_text.h"
 
@@ -225,10 +226,29 @@ std::string FormatGridField(double value) {
 
 GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
   GridLoadResult result;
+  // Where there is more than one core, dE is read on a thread of its own while dN is read
+  // here. The outcome is that of reading them one after the other: dN's error first.
+  std::optional<CorrectionGrid> de;
+  std::string deError;
+  std::thread deReader;
+  if (std::thread::hardware_concurrency() > 1) {
+    try {
+      deReader = std::thread([&] { de = ReadCorrectionGrid(dePath, deError); });
+    } catch (const std::system_error&) {
+      // No thread to be had: read dE afterwards.
+    }
+  }
   std::optional<CorrectionGrid> dn = ReadCorrectionGrid(dnPath, result.error);
+  if (deReader.joinable()) {
+    deReader.join();
+  } else if (dn) {
+    de = ReadCorrectionGrid(dePath, deError);
+  }
   if (!dn) return result;
-  std::optional<CorrectionGrid> de = ReadCorrectionGrid(dePath, result.error);
-  if (!de) return result;
+  if (!de) {
+    result.error = deError;
+    return result;
+  }
   if (!(dn->header == de->header)) {
     result.error = "The headers of " + dnPath + " and " + dePath +
                    " differ (rows, columns, step or south-west corner): the two files do not "
