@@ -10,13 +10,16 @@
 # Every measurement is repeated and the best kept: the machine may be shared and noisy, so the
 # figures that count are the ratios of runs made side by side.
 #
-# Usage: bench/end-to-end.sh [--build DIR] [--points N] [--repeat R] [--keep DIR]
+# Usage: bench/end-to-end.sh [--build DIR] [--points N] [--repeat R] [--keep DIR] [--idle P]
 #   --build DIR   build folder with bin/vortan-transform and bin/vortan-bench-tool
 #                 (default: build-bench, then build, beside this script's project)
 #   --points N    number of random points (default 1000000)
 #   --repeat R    runs of each measurement, the best is kept (default 5)
 #   --keep DIR    write the points and outputs into DIR and keep them (default: a temporary
 #                 folder, removed at the end)
+#   --idle P      before each timed run, wait (up to a minute) until the processors have been
+#                 at least P% idle for half a second: on a shared machine, runs then start
+#                 while nobody else computes (default 0: no waiting)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -24,12 +27,14 @@ build=""
 points=1000000
 repeat=5
 keep=""
+idle=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build="$2"; shift 2 ;;
     --points) points="$2"; shift 2 ;;
     --repeat) repeat="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
+    --idle) idle="$2"; shift 2 ;;
     -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     *) echo "end-to-end.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -68,11 +73,28 @@ forward="+proj=pipeline +step $helmert +step +inv +proj=cart +ellps=GRS80 +step 
 reverse="+proj=pipeline +step +inv $tm87 +step +proj=cart +ellps=GRS80 +step +inv $helmert"
 reverse="$reverse +step +inv +proj=cart +ellps=GRS80 +step $tm07"
 
-echo "vortan end-to-end benchmark: $points points, best of $repeat runs"
+echo "vortan end-to-end benchmark: $points points, best of $repeat runs$( [ "$idle" -gt 0 ] &&
+  echo ", each started at $idle% idle processors or after a minute")"
 echo "build $build, grids $grids"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'),"\
      "load average at start $(cut -d' ' -f1-3 /proc/loadavg)"
 "$helper" points "$points" 2007 "$work"
+
+# Percentage of processor time idle over half a second.
+idle_percent() {
+  local a b
+  a=($(head -1 /proc/stat))
+  sleep 0.5
+  b=($(head -1 /proc/stat))
+  local total=0 i
+  for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
+  echo $(( total > 0 ? 100 * (b[4] + b[5] - a[4] - a[5]) / total : 100 ))
+}
+wait_idle() {
+  [ "$idle" -gt 0 ] || return 0
+  local tries=0
+  while [ "$(idle_percent)" -lt "$idle" ] && [ $tries -lt 120 ]; do tries=$((tries + 1)); done
+}
 
 # Runs a command under /usr/bin/time with its standard output into a file; keeps the best wall
 # time and the largest peak memory. The files a run writes are removed before it (untimed), so
@@ -82,6 +104,7 @@ measure() {
   local name="$1" stdout="$2"; shift 2
   rm -f "$stdout" "$work"/out-*.txt
   sync
+  wait_idle
   /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >"$stdout" 2>"$work/stderr.txt" || {
     echo "end-to-end.sh: $name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   local wall kb
@@ -93,6 +116,7 @@ measure() {
 measure_helper() {
   local name="$1"; shift
   local s
+  wait_idle
   s="$("$@" | grep -o '\(^\| \)seconds=[0-9.]*' | head -1 | cut -d= -f2)"
   if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($s < ${best[$name]})}"; then best[$name]=$s; fi
 }
