@@ -302,17 +302,23 @@ class PointComputer {
 // reads exactly the grammar of ParseFieldNumber once the sign is taken off and the text begins
 // with a digit or "."; anything else, and anything out of range, is left to ParseFieldNumber
 // (which also words the reason).
-std::optional<double> ReadField(std::string_view text, std::string& reason) {
+// The value comes back through a reference: an optional<double> returned here went through
+// memory in a way that stalled the processor on every field.
+bool ReadField(std::string_view text, double& value, std::string& reason) {
   const char* first = text.data();
   const char* const last = first + text.size();
   const bool negative = first != last && *first == '-';
   if (first != last && (*first == '-' || *first == '+')) ++first;
   if (first != last && ((*first >= '0' && *first <= '9') || *first == '.')) {
-    double value;
     const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec == std::errc() && end == last) return negative ? -value : value;
+    if (ec == std::errc() && end == last) {
+      if (negative) value = -value;
+      return true;
+    }
   }
-  return ParseFieldNumber(text, reason);
+  const std::optional<double> parsed = ParseFieldNumber(text, reason);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
 
 // Computes records [first, last) of a batch into chunk, stopping at the first point that
@@ -337,8 +343,7 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
     }
     double values[3];
     for (int n = 0; n < 3; ++n) {
-      const std::optional<double> value = ReadField(batch.Field(record.numbers[n]), reason);
-      if (!value) {
+      if (!ReadField(batch.Field(record.numbers[n]), values[n], reason)) {
         if (record.numbers[n].line > record.id.line) {
           // The field was taken from a later line: a field may be missing before it.
           reason += " (the record begins on line " + std::to_string(record.id.line) +
@@ -347,7 +352,6 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
         chunk.stop = {StopKind::kField, r, spec.fieldNames[n], record.numbers[n].line, reason};
         return;
       }
-      values[n] = *value;
     }
     std::string fault;
     const StopKind kind = computer.Compute(batch.Field(record.id), values, chunk.lines, fault);
