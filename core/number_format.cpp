@@ -73,21 +73,23 @@ std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
   if (magnitude < kFastLimit && pattern.decimals <= kMaxFastDecimals) {
     // The common case, from whole numbers: the integer part, and the decimals as a whole
     // number of the last decimal shown.
-    const std::uint64_t scale = kPowersOfTen[decimals];
-    std::uint64_t whole = static_cast<std::uint64_t>(magnitude);  // the integer part, exactly
+    // Signed 64-bit whole numbers: each conversion is one instruction (the values are below
+    // 2^34 and 10^9).
+    const std::int64_t scale = static_cast<std::int64_t>(kPowersOfTen[decimals]);
+    std::int64_t whole = static_cast<std::int64_t>(magnitude);  // the integer part, exactly
     // The fraction is exact; its product with the power of ten is within 2^-53 * 10^9 (about
     // 1e-7) of the exact product, so unless that lies next to a half, both round to the same
     // whole number. Next to a half, the exact product decides.
     const double scaledFraction =
         (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
-    std::uint64_t fraction = static_cast<std::uint64_t>(scaledFraction);
+    std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
     const double rest = scaledFraction - static_cast<double>(fraction);
     if (std::fabs(rest - 0.5) < 1e-6) {
-      const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);
-      whole = scaled / scale;
-      fraction = scaled % scale;
+      const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);  // up to 2^64
+      whole = static_cast<std::int64_t>(scaled / kPowersOfTen[decimals]);
+      fraction = static_cast<std::int64_t>(scaled % kPowersOfTen[decimals]);
     } else {
-      fraction += static_cast<std::uint64_t>(rest > 0.5);  // no branch: up or down is random
+      fraction += rest > 0.5 ? 1 : 0;  // no branch: up or down is random
       if (fraction == scale) {
         fraction = 0;
         ++whole;
