@@ -31,14 +31,14 @@ void PrintUsage(std::FILE* to) {
                "VORTAN data-file program does; the output files are byte for byte the same.\n"
                "\n"
                "Jobs (outputs in this order):\n");
-  for (const vortan::JobSpec& spec : vortan::JobSpecs()) {
+  for (const vortan::JobDefinition& job : vortan::JobDefinitions()) {
     std::string files;
-    for (std::size_t i = 1; i < spec.dialogs.size(); ++i) {
-      files += " " + std::string(spec.dialogs[i].presetName);
+    for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
+      files += " " + std::string(job.dialogs[i].presetName);
     }
-    std::fprintf(to, "  %-15s %s\n  %-15s   INPUT %s, OUTPUT:%s\n", std::string(spec.cliName).c_str(),
-                 std::string(spec.description).c_str(), "",
-                 std::string(spec.dialogs[0].presetName).c_str(), files.c_str());
+    std::fprintf(to, "  %-15s %s\n  %-15s   INPUT %s, OUTPUT:%s\n", std::string(job.cliName).c_str(),
+                 std::string(job.description).c_str(), "",
+                 std::string(job.dialogs[0].presetName).c_str(), files.c_str());
   }
   std::fprintf(to,
                "\n"
@@ -113,15 +113,15 @@ int main(int argc, char** argv) {
     }
   }
   if (positional.empty()) return Usage("no job given");
-  const vortan::JobSpec* spec = vortan::FindJob(positional[0]);
-  if (!spec) return Usage("unknown job '" + positional[0] + "'");
-  if (positional.size() != 2 + spec->outputCount()) {
+  const vortan::JobDefinition* job = vortan::FindJob(positional[0]);
+  if (!job) return Usage("unknown job '" + positional[0] + "'");
+  if (positional.size() != 2 + job->outputCount()) {
     return Usage(positional[0] + " takes an input file and " +
-                 std::to_string(spec->outputCount()) + " output file(s)");
+                 std::to_string(job->outputCount()) + " output file(s)");
   }
 
   vortan::TransformContext context = vortan::MakeContext(*profile, vortan::kDataFileBounds);
-  if (spec->usesTransform) {
+  if (job->usesTransform) {
     const std::string error = vortan::InitialStep(context, dnPath, dePath);
     if (!error.empty()) {
       std::fprintf(stderr,
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> outputs(positional.begin() + 2, positional.end());
   const vortan::JobOutcome outcome =
-      vortan::RunJob(spec->kind, context, positional[1], outputs, options);
+      vortan::RunJob(job->kind, context, positional[1], outputs, options);
   if (showProgress) std::fprintf(stderr, "\r\033[K");
   switch (outcome.status) {
     case vortan::JobStatus::kDone:

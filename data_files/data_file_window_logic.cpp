@@ -74,8 +74,8 @@ std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile) {
 }
 
 std::optional<JobKind> JobOfButton(std::string_view button) {
-  for (const JobSpec& spec : JobSpecs()) {
-    if (spec.button == button) return spec.kind;
+  for (const JobDefinition& job : JobDefinitions()) {
+    if (job.button == button) return job.kind;
   }
   return std::nullopt;
 }
@@ -165,11 +165,11 @@ bool DataFileWindowLogic::InitialStep() {
 
 std::optional<PreparedJob> DataFileWindowLogic::ChooseFiles(JobKind kind) {
   if (!jobsEnabled_) return std::nullopt;  // the jobs wait for the initial step
-  const JobSpec& spec = SpecOf(kind);
+  const JobDefinition& definition = DefinitionOf(kind);
   const std::string filter(dt::kJobDialogFilter);
   std::vector<std::string> paths;
-  for (std::size_t d = 0; d < spec.dialogs.size(); ++d) {
-    const JobDialog& dialog = spec.dialogs[d];
+  for (std::size_t d = 0; d < definition.dialogs.size(); ++d) {
+    const JobDialog& dialog = definition.dialogs[d];
     const std::string title(dialog.title);
     const std::string preset = RegionFileName(profile_, dialog.presetName);
     const std::optional<std::string> path = d == 0
@@ -179,7 +179,7 @@ std::optional<PreparedJob> DataFileWindowLogic::ChooseFiles(JobKind kind) {
     paths.push_back(*path);
   }
   for (std::size_t d = 0; d < paths.size(); ++d) {
-    controls_.SetText(spec.dialogs[d].pathBox, paths[d]);
+    controls_.SetText(definition.dialogs[d].pathBox, paths[d]);
   }
   PreparedJob job{kind, context_, paths.front(), {}};
   job.outputs.assign(paths.begin() + 1, paths.end());

@@ -26,8 +26,8 @@
 
 namespace vortan {
 
-const std::vector<JobSpec>& JobSpecs() {
-  static const std::vector<JobSpec> specs = {
+const std::vector<JobDefinition>& JobDefinitions() {
+  static const std::vector<JobDefinition> definitions = {
       {JobKind::kSflhToSenh, "sflh-to-senh", "Command5",
        "GGRS87 phi,lambda,h (SFLh) to GGRS87 TM87 E,N,h (SENh)",
        {"φ", "λ", "h"},
@@ -71,19 +71,19 @@ const std::vector<JobSpec>& JobSpecs() {
          Layout::kSEN}},
        true},
   };
-  return specs;
+  return definitions;
 }
 
-const JobSpec& SpecOf(JobKind kind) {
-  for (const JobSpec& spec : JobSpecs()) {
-    if (spec.kind == kind) return spec;
+const JobDefinition& DefinitionOf(JobKind kind) {
+  for (const JobDefinition& job : JobDefinitions()) {
+    if (job.kind == kind) return job;
   }
-  return JobSpecs().front();
+  return JobDefinitions().front();
 }
 
-const JobSpec* FindJob(std::string_view cliName) {
-  for (const JobSpec& spec : JobSpecs()) {
-    if (spec.cliName == cliName) return &spec;
+const JobDefinition* FindJob(std::string_view cliName) {
+  for (const JobDefinition& job : JobDefinitions()) {
+    if (job.cliName == cliName) return &job;
   }
   return nullptr;
 }
@@ -323,11 +323,11 @@ bool ReadField(std::string_view text, double& value, std::string& reason) {
 
 // Computes records [first, last) of a batch into chunk, stopping at the first point that
 // cannot be completed.
-void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const RecordBatch& batch,
+void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const RecordBatch& batch,
                   std::size_t first, std::size_t last, const std::atomic<bool>* cancel,
                   ChunkResult& chunk) {
   // The buffers keep their memory from one chunk to the next.
-  chunk.lines.resize(spec.outputCount());
+  chunk.lines.resize(job.outputCount());
   for (LineBuffer& lines : chunk.lines) {
     lines.Clear();
     lines.Room((last - first) * 48);
@@ -349,7 +349,7 @@ void ComputeChunk(const PointComputer& computer, const JobSpec& spec, const Reco
           reason += " (the record begins on line " + std::to_string(record.id.line) +
                     "; is a field missing there?)";
         }
-        chunk.stop = {StopKind::kField, r, spec.fieldNames[n], record.numbers[n].line, reason};
+        chunk.stop = {StopKind::kField, r, job.fieldNames[n], record.numbers[n].line, reason};
         return;
       }
     }
@@ -552,17 +552,17 @@ std::string DisplayPath(const std::string& path, bool input) {
 
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options) {
-  const JobSpec& spec = SpecOf(kind);
+  const JobDefinition& job = DefinitionOf(kind);
   JobOutcome outcome;
   outcome.outputs = outputPaths;
   const std::string input = DisplayPath(inputPath, true);
-  if (outputPaths.size() != spec.outputCount()) {
+  if (outputPaths.size() != job.outputCount()) {
     return Fail(outcome, "", 0, "",
-                "the job " + std::string(spec.cliName) + " writes " +
-                    std::to_string(spec.outputCount()) + " output files, " +
+                "the job " + std::string(job.cliName) + " writes " +
+                    std::to_string(job.outputCount()) + " output files, " +
                     std::to_string(outputPaths.size()) + " were given");
   }
-  if (spec.usesTransform && !context.Ready()) {
+  if (job.usesTransform && !context.Ready()) {
     return Fail(outcome, "", 0, "",
                 "the initial step has not run: the transformation parameters" +
                     std::string(context.profile && context.profile->hasGrids
@@ -625,7 +625,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
   outcome.outputsCreated = true;
 
   const PointComputer computer(kind, context);
-  RecordReader reader(inFd, spec.fieldNames);
+  RecordReader reader(inFd, job.fieldNames);
   // Writes the lines of a chunk; returns the final outcome when the chunk ends the job.
   auto writeChunk = [&](const RecordBatch& batch, const ChunkResult& chunk)
       -> std::optional<JobOutcome> {
@@ -672,7 +672,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     bool more = true;
     while (more) {
       more = reader.ReadBatch(batch, kBatchRecords);
-      ComputeChunk(computer, spec, batch, 0, batch.records.size(), options.cancel, chunk);
+      ComputeChunk(computer, job, batch, 0, batch.records.size(), options.cancel, chunk);
       if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
       reportProgress();
     }
@@ -680,7 +680,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     // Several threads: this thread keeps the ring full of chunks read ahead, writes the
     // finished ones in input order, and in between computes chunks like the workers.
     ChunkPipeline pipeline(options.threads, [&](Slot& slot) {
-      ComputeChunk(computer, spec, slot.batch, 0, slot.batch.records.size(), options.cancel,
+      ComputeChunk(computer, job, slot.batch, 0, slot.batch.records.size(), options.cancel,
                    slot.result);
     });
     std::uint64_t read = 0, written = 0, sinceProgress = 0;

@@ -32,7 +32,7 @@ struct JobDialog {
   Layout layout;
 };
 
-struct JobSpec {
+struct JobDefinition {
   JobKind kind;
   std::string_view cliName;  // "sflh-to-senh"
   std::string_view button;   // "Command5"
@@ -43,9 +43,9 @@ struct JobSpec {
   std::size_t outputCount() const { return dialogs.size() - 1; }
 };
 
-const std::vector<JobSpec>& JobSpecs();
-const JobSpec& SpecOf(JobKind kind);
-const JobSpec* FindJob(std::string_view cliName);
+const std::vector<JobDefinition>& JobDefinitions();
+const JobDefinition& DefinitionOf(JobKind kind);
+const JobDefinition* FindJob(std::string_view cliName);
 
 enum class JobStatus { kDone, kOutsideGrid, kCancelled, kError };
 

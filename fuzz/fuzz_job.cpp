@@ -114,8 +114,8 @@ struct Run {
 
 Run RunOn(vortan::JobKind kind, const vortan::TransformContext& context, const MemoryFile& input,
           int threads) {
-  const vortan::JobSpec& spec = vortan::SpecOf(kind);
-  std::vector<MemoryFile> outputs(spec.outputCount());
+  const vortan::JobDefinition& job = vortan::DefinitionOf(kind);
+  std::vector<MemoryFile> outputs(job.outputCount());
   std::vector<std::string> paths;
   for (const MemoryFile& f : outputs) paths.push_back(f.path());
   vortan::JobOptions options;
@@ -125,7 +125,7 @@ Run RunOn(vortan::JobKind kind, const vortan::TransformContext& context, const M
   return run;
 }
 
-void CheckOutcome(const vortan::JobSpec& spec, const Run& run) {
+void CheckOutcome(const vortan::JobDefinition& job, const Run& run) {
   const vortan::JobOutcome& o = run.outcome;
   if (o.Message().empty()) Broken("empty message");
   switch (o.status) {
@@ -136,14 +136,14 @@ void CheckOutcome(const vortan::JobSpec& spec, const Run& run) {
       if (o.line > 0 && o.file.empty()) Broken("an error names a line but no file");
       break;
     case vortan::JobStatus::kOutsideGrid:
-      if (!spec.usesTransform) Broken("outside the grid in a job without grids");
+      if (!job.usesTransform) Broken("outside the grid in a job without grids");
       if (o.line == 0) Broken("outside the grid without a line");
       break;
     case vortan::JobStatus::kCancelled:
       Broken("cancelled without a cancel request");
   }
   for (std::size_t i = 0; i < run.files.size(); ++i) {
-    CheckOutput(run.files[i], spec.dialogs[i + 1].layout, o, i);
+    CheckOutput(run.files[i], job.dialogs[i + 1].layout, o, i);
   }
 }
 
@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       vortan::JobKind::kSflhToSxyz, vortan::JobKind::kSxyzToGgrs87};
   const vortan::JobKind kind = kKinds[selector & 3];
   const vortan::TransformContext& context = (selector & 4) ? *kastelorizo : *mainland;
-  const vortan::JobSpec& spec = vortan::SpecOf(kind);
+  const vortan::JobDefinition& job = vortan::DefinitionOf(kind);
 
   // With bit 8 the text up to a byte 1 is repeated to some 1500 records and the rest follows
   // once, so that a bad record can stand deep in the file; the job on three threads must give
@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const MemoryFile input(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
                          "input");
   const Run one = RunOn(kind, context, input, 1);
-  CheckOutcome(spec, one);
+  CheckOutcome(job, one);
   if (many) {
     const Run three = RunOn(kind, context, input, 3);
     const vortan::JobOutcome& a = one.outcome;

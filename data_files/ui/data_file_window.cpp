@@ -358,8 +358,8 @@ void DataFileWindow::StartJob(JobKind kind) {
   cancel_ = false;
   progress_ = new QProgressDialog(this);
   progress_->setObjectName("JobProgress");
-  progress_->setWindowTitle(Q(SpecOf(kind).button) + QStringLiteral(" : ") +
-                            Q(SpecOf(kind).description));
+  progress_->setWindowTitle(Q(DefinitionOf(kind).button) + QStringLiteral(" : ") +
+                            Q(DefinitionOf(kind).description));
   progress_->setLabelText(QStringLiteral("0 points"));
   progress_->setRange(0, 1000);
   progress_->setWindowModality(Qt::WindowModal);

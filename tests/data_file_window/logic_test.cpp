@@ -343,7 +343,7 @@ TEST(DataFileJobDialogs, CancelInAnyDialogCancelsTheJobAndTouchesNothing) {
 // Runs a job of the reference set through the window's dialogs and compares every output.
 void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::string& region,
                      JobKind job) {
-  const JobSpec& spec = SpecOf(job);
+  const JobDefinition& definition = DefinitionOf(job);
   const fs::path dir = TempFolder();
   const fs::path refDir = kReference / region;
   Window w(kind, profile);
@@ -352,10 +352,10 @@ void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::
   } else {
     ASSERT_TRUE(w.logic.InitialStep());
   }
-  w.platform.Answer((refDir / RegionFileName(profile, spec.dialogs[0].presetName)).string());
+  w.platform.Answer((refDir / RegionFileName(profile, definition.dialogs[0].presetName)).string());
   std::vector<fs::path> outputs;
-  for (std::size_t d = 1; d < spec.dialogs.size(); ++d) {
-    outputs.push_back(dir / RegionFileName(profile, spec.dialogs[d].presetName));
+  for (std::size_t d = 1; d < definition.dialogs.size(); ++d) {
+    outputs.push_back(dir / RegionFileName(profile, definition.dialogs[d].presetName));
     w.platform.Answer(outputs.back().string());
   }
   const auto prepared = w.logic.ChooseFiles(job);
@@ -371,23 +371,23 @@ void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::
   EXPECT_EQ(status.find('\n'), std::string::npos);
   for (const fs::path& out : outputs) {
     const fs::path expected =
-        refDir / ("expected-" + std::string(spec.cliName) + "." + out.filename().string());
+        refDir / ("expected-" + std::string(definition.cliName) + "." + out.filename().string());
     EXPECT_EQ(ReadFile(out), ReadFile(expected)) << out;
   }
 }
 
 TEST(DataFileJobs, MainlandJobsWriteTheReferenceFiles) {
-  for (const JobSpec& spec : JobSpecs()) {
-    SCOPED_TRACE(spec.cliName);
-    RunReferenceJob(ProgramKind::kDataFilesMainland, kMainlandProfile, "mainland", spec.kind);
+  for (const JobDefinition& job : JobDefinitions()) {
+    SCOPED_TRACE(job.cliName);
+    RunReferenceJob(ProgramKind::kDataFilesMainland, kMainlandProfile, "mainland", job.kind);
   }
 }
 
 TEST(DataFileJobs, KastelorizoJobsWriteTheReferenceFiles) {
-  for (const JobSpec& spec : JobSpecs()) {
-    SCOPED_TRACE(spec.cliName);
+  for (const JobDefinition& job : JobDefinitions()) {
+    SCOPED_TRACE(job.cliName);
     RunReferenceJob(ProgramKind::kDataFilesKastelorizo, kKastelorizoProfile, "kastelorizo",
-                    spec.kind);
+                    job.kind);
   }
 }
 

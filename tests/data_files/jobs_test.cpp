@@ -29,20 +29,20 @@ class ReferenceFiles : public JobFolder, public testing::WithParamInterface<Refe
 // Every job of both regions writes exactly the files of the independent implementation.
 TEST_P(ReferenceFiles, ByteForByte) {
   const RegionProfile& profile = *GetParam().profile;
-  const JobSpec& spec = SpecOf(GetParam().kind);
+  const JobDefinition& job = DefinitionOf(GetParam().kind);
   const std::string folder = kReference + std::string(profile.name) + "/";
-  const std::string input = folder + RegionFileName(profile, spec.dialogs[0].presetName);
+  const std::string input = folder + RegionFileName(profile, job.dialogs[0].presetName);
   std::vector<std::string> outputs;
-  for (std::size_t i = 1; i < spec.dialogs.size(); ++i) {
-    outputs.push_back(Path(RegionFileName(profile, spec.dialogs[i].presetName)));
+  for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
+    outputs.push_back(Path(RegionFileName(profile, job.dialogs[i].presetName)));
   }
-  const JobOutcome outcome = RunJob(spec.kind, Initialised(profile), input, outputs);
+  const JobOutcome outcome = RunJob(job.kind, Initialised(profile), input, outputs);
   ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
   EXPECT_EQ(outcome.pointsWritten, profile.hasGrids ? 300u : 200u);
-  for (std::size_t i = 1; i < spec.dialogs.size(); ++i) {
-    const std::string name = RegionFileName(profile, spec.dialogs[i].presetName);
+  for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
+    const std::string name = RegionFileName(profile, job.dialogs[i].presetName);
     const std::string expected =
-        Read(folder + "expected-" + std::string(spec.cliName) + "." + name);
+        Read(folder + "expected-" + std::string(job.cliName) + "." + name);
     ASSERT_FALSE(expected.empty()) << name;
     EXPECT_TRUE(Read(outputs[i - 1]) == expected) << name << " differs from the reference";
   }

@@ -70,9 +70,9 @@ class BadInput : public hardening::TempFolder {
   JobOutcome ExpectError(JobKind kind, const TransformContext& context, const std::string& text,
                          std::uint64_t line, const std::string& field,
                          const std::string& reasonPart) {
-    const JobSpec& spec = SpecOf(kind);
+    const JobDefinition& job = DefinitionOf(kind);
     std::vector<std::string> outputs;
-    for (std::size_t i = 0; i < spec.outputCount(); ++i) {
+    for (std::size_t i = 0; i < job.outputCount(); ++i) {
       outputs.push_back(Path("out" + std::to_string(i)));
     }
     const std::string input = Write("in.txt", text);

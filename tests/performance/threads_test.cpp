@@ -90,7 +90,7 @@ class ThreadsLikeOne : public testing::Test {
     const std::filesystem::path runFolder = folder_ / ("threads" + std::to_string(threads));
     std::filesystem::create_directories(runFolder);
     std::vector<std::string> outputs;
-    for (std::size_t i = 0; i < SpecOf(kind).outputCount(); ++i) {
+    for (std::size_t i = 0; i < DefinitionOf(kind).outputCount(); ++i) {
       outputs.push_back((runFolder / ("out" + std::to_string(i))).string());
     }
     JobOptions options;
