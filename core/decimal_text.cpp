@@ -81,4 +81,16 @@ double ReadDecimal(std::string_view number) {
   return negative ? -value : value;
 }
 
+bool ReadPlainDecimalFast(std::string_view text, double& value) {
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  const bool negative = first != last && *first == '-';
+  if (first != last && (*first == '-' || *first == '+')) ++first;
+  if (first == last || !((*first >= '0' && *first <= '9') || *first == '.')) return false;
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || end != last) return false;
+  if (negative) value = -value;
+  return true;
+}
+
 }  // namespace vortan

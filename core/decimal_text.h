@@ -16,4 +16,10 @@ bool IsPlainDecimal(std::string_view text);
 // library, whose strtod follows the locale's decimal point).
 double ReadDecimal(std::string_view number);
 
+// The fast path for the plain numbers of coordinate and grid files: once the sign is off and
+// the text begins with a digit or ".", std::from_chars reads exactly the plain-decimal grammar.
+// True, with the value, when it reads the whole text within range; false leaves the text to
+// the full rules (IsPlainDecimal, ReadDecimal) of the caller.
+bool ReadPlainDecimalFast(std::string_view text, double& value);
+
 }  // namespace vortan

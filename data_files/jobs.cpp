@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "core/angles.h"
+#include "core/decimal_text.h"
 #include "core/cartesian.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
@@ -305,17 +306,7 @@ class PointComputer {
 // The value comes back through a reference: an optional<double> returned here went through
 // memory in a way that stalled the processor on every field.
 bool ReadField(std::string_view text, double& value, std::string& reason) {
-  const char* first = text.data();
-  const char* const last = first + text.size();
-  const bool negative = first != last && *first == '-';
-  if (first != last && (*first == '-' || *first == '+')) ++first;
-  if (first != last && ((*first >= '0' && *first <= '9') || *first == '.')) {
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec == std::errc() && end == last) {
-      if (negative) value = -value;
-      return true;
-    }
-  }
+  if (ReadPlainDecimalFast(text, value)) return true;
   const std::optional<double> parsed = ParseFieldNumber(text, reason);
   if (parsed) value = *parsed;
   return parsed.has_value();

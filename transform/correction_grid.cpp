@@ -85,20 +85,7 @@ class FieldScanner {
 // A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
 // inf, nan or hexadecimal, and within the range of a double.
 bool ParseGridNumber(std::string_view field, double& value) {
-  // Once the sign is off and the text begins with a digit or ".", std::from_chars reads
-  // exactly this grammar: a field it reads whole and in range is a plain decimal. Anything
-  // else is judged by the full rules.
-  const char* first = field.data();
-  const char* const last = first + field.size();
-  const bool negative = first != last && *first == '-';
-  if (first != last && (*first == '-' || *first == '+')) ++first;
-  if (first != last && ((*first >= '0' && *first <= '9') || *first == '.')) {
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec == std::errc() && end == last) {
-      if (negative) value = -value;
-      return true;
-    }
-  }
+  if (ReadPlainDecimalFast(field, value)) return true;
   if (!IsPlainDecimal(field)) return false;
   value = ReadDecimal(field);
   return std::isfinite(value);
