@@ -123,6 +123,7 @@ measure_helper() {
 
 sxyz="$work/HTRS07-SXYZ.txt"
 senh="$work/GGRS87-SENh.txt"
+head -n 1000 "$sxyz" > "$work/small-SXYZ.txt"
 for ((r = 1; r <= repeat; ++r)); do
   measure sxyz1 /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
     "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
@@ -139,6 +140,10 @@ for ((r = 1; r <= repeat; ++r)); do
   measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
   measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
   for ((g = 0; g < 3; ++g)); do measure_helper gridLoad "$helper" load-grids "$dn" "$de"; done
+  # The same job on 1000 points: the memory does not grow with the number of points.
+  measure sxyzSmall /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 \
+    "$work/small-SXYZ.txt" "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" \
+    "$work/out-GGRS87-SFL.txt" "$work/out-GGRS87-SEN.txt"
   echo "run $r of $repeat done" >&2
 done
 
@@ -154,7 +159,8 @@ awk -v n="$points" \
     -v sxyz1="${best[sxyz1]}" -v sxyz2="${best[sxyz2]}" -v cctF="${best[cctForward]}" \
     -v senh1="${best[senh1]}" -v cctR="${best[cctReverse]}" \
     -v sxyzC="${best[sxyzCompute]}" -v senhC="${best[senhCompute]}" -v grid="${best[gridLoad]}" \
-    -v rss1="${peak[sxyz1]}" -v rss2="${peak[sxyz2]}" -v rssB="${peak[senh1]}" '
+    -v rss1="${peak[sxyz1]}" -v rss2="${peak[sxyz2]}" -v rssB="${peak[senh1]}" \
+    -v rssS="${peak[sxyzSmall]}" '
 function pps(s) { return s > 0 ? n / s : 0 }
 function verdict(ok) { return ok ? "met" : "NOT met" }
 BEGIN {
@@ -175,6 +181,7 @@ BEGIN {
   printf "%-58s %9.1f ms %10s\n", "loading both grids (408 x 422 values each): at most 30 ms", 1000 * grid, verdict(grid <= 0.030)
   printf "%-58s %8.1f MiB %10s\n", "peak resident, 1 thread: at most 32 MiB", rss1 / 1024, verdict(rss1 <= 32 * 1024)
   printf "%-58s %8.1f MiB %10s\n", "peak resident, 2 threads: at most 32 MiB", rss2 / 1024, verdict(rss2 <= 32 * 1024)
+  printf "%-58s %8.1f MiB\n", "peak resident, 1 thread, 1000 points (flat in the points)", rssS / 1024
   printf "\n%-58s %11.2fx\n", "senh-to-htrs07 1 thread vs cct (no target)", rb
   printf "%-58s %11.1f%%\n", "senh-to-htrs07: share outside the chain (no target)", 100 * shareB
   printf "%-58s %8.1f MiB\n", "senh-to-htrs07 peak resident, 1 thread", rssB / 1024
