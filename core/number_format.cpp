@@ -41,8 +41,8 @@ std::uint64_t ScaledRound(double x, int decimals) {
   return quotient;
 }
 
-// Writes the integer part (empty for 0) and the decimals of `digits`, the shown digits of the
-// value (integer part followed by `decimals` decimals), with the pattern's padding and point.
+// Writes a number from the texts of its integer part (empty for 0) and of its decimals, with
+// the sign, the pattern's zeros in front and its point.
 std::size_t Lay(bool negative, const char* integer, std::size_t integerLength,
                 const char* fraction, NumberPattern pattern, char* out) {
   std::size_t n = 0;
