@@ -96,13 +96,15 @@ wait_idle() {
   while [ "$(idle_percent)" -lt "$idle" ] && [ $tries -lt 120 ]; do tries=$((tries + 1)); done
 }
 
-# Runs a command under /usr/bin/time with its standard output into a file; keeps the best wall
-# time and the largest peak memory. The files a run writes are removed before it (untimed), so
-# that no run pays for the file system dropping the files of the run before.
+# Runs a command under /usr/bin/time with its standard output into a file of the work folder
+# (or "-" for none); keeps the best wall time and the largest peak memory. The files a run
+# writes (out-*.txt in the work folder) are removed before it (untimed), so that no run pays
+# for the file system dropping the files of the run before.
 declare -A best peak
 measure() {
   local name="$1" stdout="$2"; shift 2
-  rm -f "$stdout" "$work"/out-*.txt
+  rm -f "$work"/out-*.txt
+  [ "$stdout" = "-" ] && stdout=/dev/null
   sync
   wait_idle
   /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >"$stdout" 2>"$work/stderr.txt" || {
@@ -125,23 +127,23 @@ sxyz="$work/HTRS07-SXYZ.txt"
 senh="$work/GGRS87-SENh.txt"
 head -n 1000 "$sxyz" > "$work/small-SXYZ.txt"
 for ((r = 1; r <= repeat; ++r)); do
-  measure sxyz1 /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+  measure sxyz1 - "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
     "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
     "$work/out-GGRS87-SEN.txt"
   for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do mv "$work/out-$f.txt" "$work/1-$f.txt"; done
   measure cctForward "$work/out-cct.txt" cct -d 3 $forward "$work/cct-xyz.txt"
-  measure sxyz2 /dev/null "$tool" --threads 2 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+  measure sxyz2 - "$tool" --threads 2 --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
     "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
     "$work/out-GGRS87-SEN.txt"
   for f in HTRS07-SFLh HTRS07-SENk GGRS87-SFL GGRS87-SEN; do mv "$work/out-$f.txt" "$work/2-$f.txt"; done
-  measure senh1 /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
+  measure senh1 - "$tool" --threads 1 --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
     "$work/out-GGRS87-SFLh.txt" "$work/out-HTRS07-SFL.txt" "$work/out-HTRS07-SEN.txt"
   measure cctReverse "$work/out-cct.txt" cct -d 3 $reverse "$work/cct-enh.txt"
   measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
   measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
   for ((g = 0; g < 3; ++g)); do measure_helper gridLoad "$helper" load-grids "$dn" "$de"; done
   # The same job on 1000 points: the memory does not grow with the number of points.
-  measure sxyzSmall /dev/null "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 \
+  measure sxyzSmall - "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 \
     "$work/small-SXYZ.txt" "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" \
     "$work/out-GGRS87-SFL.txt" "$work/out-GGRS87-SEN.txt"
   echo "run $r of $repeat done" >&2
