@@ -15,8 +15,9 @@
 #                 (default: build-bench, then build, beside this script's project)
 #   --points N    number of random points (default 1000000)
 #   --repeat R    runs of each measurement, the best is kept (default 5)
-#   --keep DIR    write the points and outputs into DIR and keep them (default: a temporary
-#                 folder, removed at the end)
+#   --keep DIR    write the points and outputs into DIR and keep them; DIR must be new or
+#                 empty, so that nothing of the user's is overwritten or removed (default: a
+#                 temporary folder, removed at the end)
 #   --idle P      before each timed run, wait (up to a minute) until the processors have been
 #                 at least P% idle for half a second: on a shared machine, runs then start
 #                 while nobody else computes (default 0: no waiting)
@@ -35,7 +36,7 @@ while [ $# -gt 0 ]; do
     --repeat) repeat="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
     --idle) idle="$2"; shift 2 ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     *) echo "end-to-end.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -58,6 +59,12 @@ dn="$grids/dN_2km_V1-0.grd"
 de="$grids/dE_2km_V1-0.grd"
 
 if [ -n "$keep" ]; then
+  # The run overwrites and removes files of fixed names in its folder: never in one that
+  # already holds something.
+  if [ -e "$keep" ] && { [ ! -d "$keep" ] || [ -n "$(ls -A "$keep")" ]; }; then
+    echo "end-to-end.sh: --keep $keep: not a new or empty folder; name a folder that does not exist yet" >&2
+    exit 2
+  fi
   work="$keep"
   mkdir -p "$work"
 else
