@@ -100,11 +100,13 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
 
   const std::uint64_t recordLine = line;
   RawRecord record{};
+  // The record's bytes are copied into the batch in one piece once it is complete; its fields
+  // are ranges of that copy.
+  const std::size_t recordStart = p;
+  const std::size_t textBase = batch.text.size();
   auto keep = [&](std::size_t from, std::size_t length, std::uint64_t fieldLine) {
-    FieldText f{static_cast<std::uint32_t>(batch.text.size()), static_cast<std::uint32_t>(length),
-                fieldLine};
-    batch.text.append(data + from, length);
-    return f;
+    return FieldText{static_cast<std::uint32_t>(textBase + (from - recordStart)),
+                     static_cast<std::uint32_t>(length), fieldLine};
   };
   auto fail = [&](std::string field, std::string reason) {
     error_ = {line, std::move(field), std::move(reason)};
@@ -215,7 +217,8 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       }
     }
   }
-  if (batch.text.size() > UINT32_MAX / 2) return fail("", "record too long");
+  if (textBase + (p - recordStart) > UINT32_MAX / 2) return fail("", "record too long");
+  batch.text.append(data + recordStart, p - recordStart);
   batch.records.push_back(record);
   commit();
   return Scan::kRecord;
@@ -226,7 +229,6 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords) {
   batch.records.clear();
   if (failed()) return false;
   while (batch.records.size() < maxRecords) {
-    const std::size_t textBefore = batch.text.size();
     switch (ScanRecord(batch)) {
       case Scan::kRecord:
         break;
@@ -234,8 +236,7 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords) {
         return false;
       case Scan::kError:
         return false;
-      case Scan::kNeedMore:
-        batch.text.resize(textBefore);
+      case Scan::kNeedMore:  // nothing of the record is in the batch yet
         if (!Refill()) {
           if (failed()) return false;
           if (!eof_) {

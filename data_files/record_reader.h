@@ -32,7 +32,7 @@ struct RawRecord {
 };
 
 struct RecordBatch {
-  std::string text;               // holds every field of the batch
+  std::string text;               // the bytes of the batch's records, which hold every field
   std::vector<RawRecord> records;
   std::string_view Field(const FieldText& f) const {
     return std::string_view(text).substr(f.offset, f.length);
