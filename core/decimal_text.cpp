@@ -81,12 +81,49 @@ double ReadDecimal(std::string_view number) {
   return negative ? -value : value;
 }
 
+namespace {
+
+constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The numbers of coordinate files, "566446.108" or ".000000294": digits with at most one
+// point, no exponent, at most 15 digits. Their digits as a whole number and the power of ten
+// are then both exact doubles, so one division rounds the quotient correctly: the double of
+// std::from_chars. False for anything else.
+bool ReadShortDecimal(const char* first, const char* last, double& value) {
+  if (last - first > 16) return false;
+  std::uint64_t digits = 0;
+  int count = 0, decimals = -1;
+  for (const char* p = first; p != last; ++p) {
+    const unsigned d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - '0';
+    if (d < 10) {
+      digits = digits * 10 + d;
+      ++count;
+      decimals += decimals >= 0;
+    } else if (*p == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0 || count > 15) return false;
+  value = static_cast<double>(digits);
+  if (decimals > 0) value /= kExactPowersOfTen[decimals];
+  return true;
+}
+
+}  // namespace
+
 bool ReadPlainDecimalFast(std::string_view text, double& value) {
   const char* first = text.data();
   const char* const last = first + text.size();
   const bool negative = first != last && *first == '-';
   if (first != last && (*first == '-' || *first == '+')) ++first;
   if (first == last || !((*first >= '0' && *first <= '9') || *first == '.')) return false;
+  if (ReadShortDecimal(first, last, value)) {
+    if (negative) value = -value;
+    return true;
+  }
   const auto [end, ec] = std::from_chars(first, last, value);
   if (ec != std::errc() || end != last) return false;
   if (negative) value = -value;

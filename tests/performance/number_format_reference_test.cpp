@@ -1,6 +1,7 @@
 // FormatNumber writes the rounded value from whole numbers; the text must be exactly the one
 // that std::to_chars gives in fixed format (rounding to nearest on the binary value, ties to
-// even), laid out by the pattern.
+// even), laid out by the pattern. Reading back, the fast path for short plain decimals must give
+// the double of std::from_chars.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/decimal_text.h"
 #include "core/number_format.h"
 
 namespace vortan {
@@ -123,6 +125,49 @@ TEST(NumberFormatReference, EdgesOfTheWholeNumberRangeAsToChars) {
         ASSERT_EQ(FormatNumber(w, p), PlainFormat(w, p)) << std::hexfloat << w;
       }
     }
+  }
+}
+
+// Reading: ReadPlainDecimalFast against std::from_chars, bit for bit, on decimals of every form
+// the files hold (whole, "123.", ".5", leading zeros, up to 17 digits, past the 15 of the exact
+// path), on the printed values of every pattern, and on texts it must refuse.
+TEST(NumberFormatReference, PlainDecimalsReadAsFromChars) {
+  std::mt19937_64 random(11);
+  std::uniform_int_distribution<int> length(1, 17), digit(0, 9), sign(0, 3);
+  const auto check = [](const std::string& text) {
+    double fast = 0;
+    ASSERT_TRUE(ReadPlainDecimalFast(text, fast)) << text;
+    const std::size_t start = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    double plain = 0;
+    std::from_chars(text.data() + start, text.data() + text.size(), plain);
+    if (text[0] == '-') plain = -plain;
+    ASSERT_EQ(std::memcmp(&fast, &plain, sizeof fast), 0) << text;
+  };
+  for (int i = 0; i < 400000; ++i) {
+    const int s = sign(random);
+    std::string text = s == 0 ? "-" : (s == 1 ? "+" : "");
+    const int n = length(random);
+    const int point = i % 4 == 0 ? -1 : std::uniform_int_distribution<int>(0, n)(random);
+    for (int k = 0; k < n; ++k) {
+      if (k == point) text += '.';
+      text += static_cast<char>('0' + digit(random));
+    }
+    if (point == n) text += '.';
+    check(text);
+  }
+  std::uniform_real_distribution<double> unit(-1, 1);
+  std::uniform_int_distribution<int> power(-10, 10);
+  for (int i = 0; i < 100000; ++i) {
+    const double value = unit(random) * std::pow(10.0, power(random));
+    for (const NumberPattern& p : kAllPatterns) check(FormatNumber(value, p));
+  }
+  for (const char* text : {"0", "-0", ".0", "0.", "999999999999999", "9007199254740993",
+                           "0.000000000000001", "4529332.314", "-.000000294", "1.5e5"}) {
+    check(text);
+  }
+  double value = 0;
+  for (const char* text : {"", "-", ".", "-.", "1.2.3", "12a", "+-1", " 1", "0x10", "nan"}) {
+    EXPECT_FALSE(ReadPlainDecimalFast(text, value)) << text;
   }
 }
 
