@@ -1,5 +1,6 @@
 #include "core/number_format.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -17,6 +18,41 @@ constexpr int kMaxFastDecimals = 9;
 constexpr double kFastLimit = 17179869184.0;
 
 __extension__ typedef unsigned __int128 Uint128;
+
+// The eight decimal digits of n < 10^8, zeros in front, as the bytes of one 64-bit word in
+// memory order (the first digit in the lowest byte), computed on all digits at once: the two
+// halves of four digits in 32-bit lanes, then pairs in 16-bit lanes, then digits in bytes.
+// Each division is a multiplication and a shift that is exact over the lane's range (x / 100
+// for x < 10^4 as x * 10486 >> 20, x / 10 for x < 100 as x * 103 >> 10).
+std::uint64_t EightDigits(std::uint64_t n) {
+  std::uint64_t lanes = n / 10000 | (n % 10000) << 32;
+  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
+  lanes = hundreds | (lanes - hundreds * 100) << 16;
+  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
+  lanes = tens | (lanes - tens * 10) << 8;
+  return lanes + 0x3030303030303030ull;
+}
+
+// Writes the last count (1 to 8) of the eight digits of n < 10^8 at out; the word written may
+// reach 8 bytes past out.
+void StoreDigits(char* out, std::uint64_t n, std::size_t count) {
+  const std::uint64_t word = EightDigits(n) >> (8 * (8 - count));
+  std::memcpy(out, &word, sizeof word);
+}
+
+// The number of decimal digits of 1 <= v < 10^8.
+std::size_t DigitCount(std::uint64_t v) {
+  std::size_t count = 1;
+  if (v >= 10000) {
+    v /= 10000;
+    count += 4;
+  }
+  if (v >= 100) {
+    v /= 100;
+    count += 2;
+  }
+  return count + (v >= 10 ? 1 : 0);
+}
 
 // round(x * 10^decimals) for 0 <= x < kFastLimit, exactly on the binary value of x, ties to
 // even: the rounding that std::to_chars applies in fixed format.
@@ -95,13 +131,26 @@ std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
         ++whole;
       }
     }
-    // The integer part (none for 0) and the decimals are written by the integer to_chars
-    // straight into out: the decimals, zeros in front included, as the digits of
-    // scale + fraction, whose leading 1 the point then replaces.
     const std::size_t integerDigits = static_cast<std::size_t>(pattern.integerDigits);
     std::size_t n = 0;
     out[0] = '-';
     n += negative;
+    if (std::endian::native == std::endian::little && whole < 100000000 && decimals <= 8 &&
+        integerDigits <= 8) {
+      // Coordinates, angles, scale factors: the integer part (none for 0, or the pattern's
+      // zeros) and the decimals, zeros in front included, as words of eight digits. The
+      // caller's room (kMaxFormattedLength) takes the bytes a word writes past the number.
+      std::size_t integerLength = whole != 0 ? DigitCount(static_cast<std::uint64_t>(whole)) : 0;
+      if (integerLength < integerDigits) integerLength = integerDigits;
+      if (integerLength > 0) StoreDigits(out + n, static_cast<std::uint64_t>(whole), integerLength);
+      n += integerLength;
+      if (pattern.point) out[n++] = '.';
+      if (decimals > 0) StoreDigits(out + n, static_cast<std::uint64_t>(fraction), decimals);
+      return n + decimals;
+    }
+    // Otherwise the integer part and the decimals are written by the integer to_chars
+    // straight into out: the decimals, zeros in front included, as the digits of
+    // scale + fraction, whose leading 1 the point then replaces.
     std::size_t integerLength = 0;
     if (whole != 0) {
       const char* end = std::to_chars(out + n, out + n + 24, whole).ptr;

@@ -48,8 +48,8 @@ inline constexpr NumberPattern kScaleDifference = NumberPattern::Of(".000000000"
 // Longest text FormatNumber writes: a sign, 309 integer digits, a point and the decimals.
 inline constexpr std::size_t kMaxFormattedLength = 352;
 
-// Writes value with the pattern into out (room for kMaxFormattedLength characters) and
-// returns the length. Rounds to the decimals shown (to nearest, on the exact binary value); a
+// Writes value with the pattern into out (room for kMaxFormattedLength characters; bytes of
+// that room past the returned length may be overwritten) and returns the length. Rounds to the decimals shown (to nearest, on the exact binary value); a
 // negative value that rounds to zero keeps its sign ("-.000"). Non-finite values are written
 // as "nan", "inf" or "-inf" (callers never pass them).
 std::size_t FormatNumber(double value, NumberPattern pattern, char* out);
