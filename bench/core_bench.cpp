@@ -81,53 +81,46 @@ const TransformContext& Context() {
   return context;
 }
 
-void BM_TmForward(benchmark::State& state) {
+// Runs body on the samples in turn, one per iteration.
+template <class Body>
+void OverSamples(benchmark::State& state, Body body) {
   const std::vector<Sample>& s = Samples();
   std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  for (auto _ : state) body(s[i++ & (kPoints - 1)]);
+}
+
+void BM_TmForward(benchmark::State& state) {
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(TmForward(Tm07(), p.phi, p.dLambda));
-  }
+  });
 }
 BENCHMARK(BM_TmForward);
 
 void BM_TmScaleConvergence(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(TmScaleConvergence(Tm07(), p.phi, p.dLambda));
-  }
+  });
 }
 BENCHMARK(BM_TmScaleConvergence);
 
 void BM_TmForwardScale(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(TmForwardScale(Tm07(), p.phi, p.dLambda));
-  }
+  });
 }
 BENCHMARK(BM_TmForwardScale);
 
 void BM_TmInverse(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(TmInverse(Tm07(), p.e07, p.n07));
-  }
+  });
 }
 BENCHMARK(BM_TmInverse);
 
 void BM_CartesianToGeodetic(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(CartesianToGeodetic(Tm07(), p.x, p.y, p.z));
-  }
+  });
 }
 BENCHMARK(BM_CartesianToGeodetic);
 
@@ -144,33 +137,24 @@ void BM_CartesianToGeodeticPair(benchmark::State& state) {
 BENCHMARK(BM_CartesianToGeodeticPair);
 
 void BM_GeodeticToCartesian(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(GeodeticToCartesian(Tm87(), p.phi87, p.lambda87, p.h));
-  }
+  });
 }
 BENCHMARK(BM_GeodeticToCartesian);
 
 void BM_InterpolateCorrection(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
   const GridPair& grids = *Context().grids;
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(InterpolateCorrection(grids, p.n07, p.e07));
-  }
+  });
 }
 BENCHMARK(BM_InterpolateCorrection);
 
 void BM_RadiansToDms(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(RadiansToDms(p.phi));
-  }
+  });
 }
 BENCHMARK(BM_RadiansToDms);
 
@@ -186,29 +170,23 @@ BENCHMARK(BM_NumericGuard);
 // longitude, height, TM07 E, N and scale factor, then the chain to GGRS87 (Htrs07PointToGgrs87),
 // and the packed angles of the HTRS07 line.
 void BM_ForwardChainPoint(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
   const TransformContext& context = Context();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     NumericGuard guard;
     const Htrs07PointResult r = Htrs07PointToGgrs87(context, p.x, p.y, p.z);
     benchmark::DoNotOptimize(RadiansToDms(r.htrs07.latitude));
     benchmark::DoNotOptimize(RadiansToDms(r.htrs07.longitude));
     benchmark::DoNotOptimize(r);
     benchmark::DoNotOptimize(guard.Clean());
-  }
+  });
 }
 BENCHMARK(BM_ForwardChainPoint);
 
 // The same point by the separate calls: CartesianToGeodetic, TmForwardScale, Htrs07ToGgrs87.
 void BM_ForwardChainPointStepByStep(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
   const TransformContext& context = Context();
   const GeodeticParams& tm07 = Tm07();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     NumericGuard guard;
     const Geodetic g = CartesianToGeodetic(tm07, p.x, p.y, p.z);
     benchmark::DoNotOptimize(RadiansToDms(g.latitude));
@@ -217,34 +195,28 @@ void BM_ForwardChainPointStepByStep(benchmark::State& state) {
     const GridPointScale p07 = TmForwardScale(tm07, g.latitude, dLambda);
     benchmark::DoNotOptimize(Htrs07ToGgrs87(context, p.x, p.y, p.z, p07.easting, p07.northing));
     benchmark::DoNotOptimize(guard.Clean());
-  }
+  });
 }
 BENCHMARK(BM_ForwardChainPointStepByStep);
 
 // One point of the GGRS87 E, N, h job: TM87 inverse, then Ggrs87ToHtrs07.
 void BM_BackChainPoint(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
   const TransformContext& context = Context();
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     NumericGuard guard;
     const TmInverseResult g87 = TmInverse(Tm87(), p.e87, p.n87);
     benchmark::DoNotOptimize(Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.h));
     benchmark::DoNotOptimize(guard.Clean());
-  }
+  });
 }
 BENCHMARK(BM_BackChainPoint);
 
 void BM_FormatMetres(benchmark::State& state) {
-  const std::vector<Sample>& s = Samples();
   char buffer[kMaxFormattedLength];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    const Sample& p = s[i++ & (kPoints - 1)];
+  OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(FormatNumber(p.n87, patterns::kMetres, buffer));
     benchmark::ClobberMemory();
-  }
+  });
 }
 BENCHMARK(BM_FormatMetres);
 
