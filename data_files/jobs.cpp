@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -18,8 +17,8 @@
 #include <thread>
 
 #include "core/angles.h"
-#include "core/decimal_text.h"
 #include "core/cartesian.h"
+#include "core/decimal_text.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
@@ -299,9 +298,8 @@ class PointComputer {
   GeodeticParams tm07_;
 };
 
-// A numeric field. The plain numbers of coordinate files go straight to std::from_chars, which
-// reads exactly the grammar of ParseFieldNumber once the sign is taken off and the text begins
-// with a digit or "."; anything else, and anything out of range, is left to ParseFieldNumber
+// A numeric field. The plain numbers of coordinate files take the fast path of
+// ReadPlainDecimalFast; anything else, and anything out of range, is left to ParseFieldNumber
 // (which also words the reason).
 // The value comes back through a reference: an optional<double> returned here went through
 // memory in a way that stalled the processor on every field.
@@ -312,21 +310,20 @@ bool ReadField(std::string_view text, double& value, std::string& reason) {
   return parsed.has_value();
 }
 
-// Computes records [first, last) of a batch into chunk, stopping at the first point that
-// cannot be completed.
+// Computes the records of a batch into chunk, stopping at the first point that cannot be
+// completed.
 void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const RecordBatch& batch,
-                  std::size_t first, std::size_t last, const std::atomic<bool>* cancel,
-                  ChunkResult& chunk) {
+                  const std::atomic<bool>* cancel, ChunkResult& chunk) {
   // The buffers keep their memory from one chunk to the next.
   chunk.lines.resize(job.outputCount());
   for (LineBuffer& lines : chunk.lines) {
     lines.Clear();
-    lines.Room((last - first) * 48);
+    lines.Room(batch.records.size() * 48);
   }
   chunk.completed = 0;
   chunk.stop = Stop{};
   std::string reason;
-  for (std::size_t r = first; r < last; ++r) {
+  for (std::size_t r = 0; r < batch.records.size(); ++r) {
     const RawRecord& record = batch.records[r];
     if (cancel && cancel->load(std::memory_order_relaxed)) {
       chunk.stop = {StopKind::kCancelled, r, "", record.id.line, ""};
@@ -416,12 +413,7 @@ class ChunkPipeline {
   bool ComputeOne() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (queue_.empty()) return false;
-    const std::uint64_t sequence = queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    compute_(At(sequence));
-    lock.lock();
-    done_[sequence % slots_.size()] = true;
+    ComputeFront(lock);
     return true;
   }
 
@@ -431,14 +423,20 @@ class ChunkPipeline {
     for (;;) {
       workAvailable_.wait(lock, [&] { return closing_ || !queue_.empty(); });
       if (closing_) return;
-      const std::uint64_t sequence = queue_.front();
-      queue_.pop_front();
-      lock.unlock();
-      compute_(At(sequence));
-      lock.lock();
-      done_[sequence % slots_.size()] = true;
+      ComputeFront(lock);
       chunkDone_.notify_one();
     }
+  }
+
+  // Takes the oldest queued chunk (the queue is not empty), computes it without the lock and
+  // marks it done; returns with the lock held.
+  void ComputeFront(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t sequence = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    compute_(At(sequence));
+    lock.lock();
+    done_[sequence % slots_.size()] = true;
   }
 
   std::function<void(Slot&)> compute_;
@@ -663,7 +661,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     bool more = true;
     while (more) {
       more = reader.ReadBatch(batch, kBatchRecords);
-      ComputeChunk(computer, job, batch, 0, batch.records.size(), options.cancel, chunk);
+      ComputeChunk(computer, job, batch, options.cancel, chunk);
       if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
       reportProgress();
     }
@@ -671,8 +669,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     // Several threads: this thread keeps the ring full of chunks read ahead, writes the
     // finished ones in input order, and in between computes chunks like the workers.
     ChunkPipeline pipeline(options.threads, [&](Slot& slot) {
-      ComputeChunk(computer, job, slot.batch, 0, slot.batch.records.size(), options.cancel,
-                   slot.result);
+      ComputeChunk(computer, job, slot.batch, options.cancel, slot.result);
     });
     std::uint64_t read = 0, written = 0, sinceProgress = 0;
     bool more = true;
