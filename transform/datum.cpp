@@ -29,24 +29,9 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
 
 namespace {
 
-// The grid correction at a TM07 position: zero where the region has no grids; nothing when the
-// position fails the extent test or lies outside the grid that was read.
-std::optional<Correction> CorrectionAt(const TransformContext& context, double e07, double n07) {
-  if (!context.profile->hasGrids) return Correction{0, 0};
-  if (!InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
-    return std::nullopt;
-  }
-  if (!context.grids) return std::nullopt;
-  return InterpolateCorrection(*context.grids, n07, e07);
-}
-
-}  // namespace
-
-namespace {
-
 // The extent test at a TM07 position and the grid cell there, whose values are asked into the
-// cache at once: they are read only when the correction is added, after Helmert and the TM87
-// projection, which do not depend on them.
+// cache at once: in the forward chain they are read only when the correction is added, after
+// Helmert and the TM87 projection, which do not depend on them.
 struct CellLookup {
   bool inside = false;
   std::optional<GridCell> cell;  // none where the region has no grids
@@ -69,6 +54,19 @@ CellLookup FindCell(const TransformContext& context, double e07, double n07) {
   return lookup;
 }
 
+// The correction of a position found inside: zero where the region has no grids.
+Correction CorrectionOf(const TransformContext& context, const CellLookup& lookup) {
+  return lookup.cell ? CorrectionInCell(*context.grids, *lookup.cell) : Correction{0, 0};
+}
+
+// The grid correction at a TM07 position; nothing when the position fails the extent test or
+// lies outside the grid that was read.
+std::optional<Correction> CorrectionAt(const TransformContext& context, double e07, double n07) {
+  const CellLookup lookup = FindCell(context, e07, n07);
+  if (!lookup.inside) return std::nullopt;
+  return CorrectionOf(context, lookup);
+}
+
 // The forward chain from the GGRS87 latitude, longitude and height of the point on: TM87, the
 // correction added, and the GGRS87 latitude and longitude of the corrected position.
 void FinishForward(const TransformContext& context, const CellLookup& lookup,
@@ -76,8 +74,7 @@ void FinishForward(const TransformContext& context, const CellLookup& lookup,
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   r.h87 = g87.height;
   const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
-  const Correction correction =
-      lookup.cell ? CorrectionInCell(*context.grids, *lookup.cell) : Correction{0, 0};
+  const Correction correction = CorrectionOf(context, lookup);
   r.dN = correction.dN;
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
