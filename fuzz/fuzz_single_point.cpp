@@ -18,37 +18,20 @@
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
+#include "tests/single_point/scripted_platform.h"
 #include "transform/region_profile.h"
 
 using vortan::fuzz::Broken;
 
 namespace {
 
-class Messages : public vortan::Platform {
- public:
-  void ShowMessage(const std::string&, const std::string& text, vortan::MessageIcon,
-                   vortan::MessageButtons) override {
-    shown.push_back(text);
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  void OpenDocument(const std::string&) override {}
-  std::string ProgramFolder() override { return "/nonexistent"; }
-  std::vector<std::string> shown;
-};
-
 struct Program {
   explicit Program(const vortan::RegionProfile& profile)
       : profile(profile), conversions(profile, boxes, platform) {
     Reset();
     if (conversions.Command3_Click().status != vortan::OutcomeStatus::kDone) {
-      Broken("the initial step fails: " + (platform.shown.empty() ? "" : platform.shown.back()));
+      Broken("the initial step fails: " +
+             (platform.messages.empty() ? "" : platform.messages.back().text));
     }
     initial = boxes.texts;
   }
@@ -59,7 +42,7 @@ struct Program {
   }
   const vortan::RegionProfile& profile;
   vortan::BoxMap boxes;
-  Messages platform;
+  vortan::testing::RecordingPlatform platform;
   vortan::SinglePointConversions conversions;
   std::map<std::string, std::string> initial;  // after the initial step
 };
@@ -113,13 +96,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const std::map<std::string, std::string> before = p.boxes.texts;
-  const std::size_t shown = p.platform.shown.size();
+  const std::size_t shown = p.platform.messages.size();
   const vortan::Outcome outcome = (p.conversions.*button.click)();
 
   if (outcome.status == vortan::OutcomeStatus::kDone) {
-    if (p.platform.shown.size() != shown) Broken("a message after a conversion that went through");
+    if (p.platform.messages.size() != shown) {
+      Broken("a message after a conversion that went through");
+    }
   } else {
-    if (p.platform.shown.size() != shown + 1) Broken("not exactly one message for a stop");
+    if (p.platform.messages.size() != shown + 1) Broken("not exactly one message for a stop");
     if (outcome.message.empty()) Broken("a stop without a message");
   }
   if (outcome.status == vortan::OutcomeStatus::kRefusedComma) {

@@ -14,6 +14,7 @@
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
+#include "tests/single_point/scripted_platform.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -22,29 +23,12 @@ namespace {
 const std::filesystem::path kGrids =
     std::filesystem::path(VORTAN_TEST_DATA) / "reference" / "grids";
 
-// Records the message boxes; the single-point programs show no file dialog.
-class Messages : public Platform {
- public:
-  void ShowMessage(const std::string& title, const std::string& text, MessageIcon,
-                   MessageButtons) override {
-    shown.push_back(title + ": " + text);
-  }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
-    return std::nullopt;
-  }
-  void OpenDocument(const std::string&) override {}
-  std::string ProgramFolder() override { return "/nonexistent"; }
-  std::vector<std::string> shown;
-};
+// A message box as this test looks for its words: title and text.
+std::string Shown(const testing::RecordingPlatform::Message& m) { return m.title + ": " + m.text; }
 
 // A program whose boxes hold the window's initial texts (a point that converts), run in a
 // folder that holds the grids.
-class WindowBoxes : public testing::Test {
+class WindowBoxes : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
@@ -69,7 +53,7 @@ class WindowBoxes : public testing::Test {
       }
     }
     BoxMap boxes;
-    Messages platform;
+    testing::RecordingPlatform platform;
     SinglePointConversions conversions;
   };
 
@@ -119,17 +103,17 @@ void CheckEveryBox(const RegionProfile& profile,
         ASSERT_EQ(p.conversions.Command2_Click().status, OutcomeStatus::kDone);
         const std::string good = p.boxes.Text(box);
         p.boxes.SetText(box, text);
-        const std::size_t before = p.platform.shown.size();
+        const std::size_t before = p.platform.messages.size();
         const Outcome outcome = (p.conversions.*button.click)();
         const Expected e = expected(button.name, box, text);
         EXPECT_EQ(outcome.status, e.status) << outcome.message;
         if (outcome.status == OutcomeStatus::kDone) {
-          EXPECT_EQ(p.platform.shown.size(), before);
+          EXPECT_EQ(p.platform.messages.size(), before);
         } else {
           // One message, naming the box where one box is at fault.
-          ASSERT_EQ(p.platform.shown.size(), before + 1);
-          EXPECT_NE(p.platform.shown.back().find(e.messagePart), std::string::npos)
-              << p.platform.shown.back();
+          ASSERT_EQ(p.platform.messages.size(), before + 1);
+          EXPECT_NE(Shown(p.platform.messages.back()).find(e.messagePart), std::string::npos)
+              << Shown(p.platform.messages.back());
           if (e.namesTheBox) {
             EXPECT_EQ(outcome.box, box);
           }
