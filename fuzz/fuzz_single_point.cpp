@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz/memory_file.h"
-#include "shell/platform.h"
+#include "app/platform.h"
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"

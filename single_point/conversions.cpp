@@ -15,7 +15,7 @@
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
-#include "shell/shell.h"
+#include "app/programs.h"
 #include "single_point/form.h"
 #include "single_point/messages.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "shell/platform.h"
+#include "app/platform.h"
 #include "single_point/boxes.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "data_files/data_file_window_logic.h"
+#include "data_files/ui/data_file_window_logic.h"
 
 class QLabel;
 class QProgressDialog;

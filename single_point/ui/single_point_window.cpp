@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/qt/logos.h"
-#include "shell/qt/qt_platform.h"
+#include "widgets/logos.h"
 
 namespace vortan {
 namespace {
@@ -345,16 +344,5 @@ void SinglePointWindow::Command4_Click() { OpenHelp(platform_, info_.helpFileNam
 
 void SinglePointWindow::Command5_Click() { conversions_.Command5_Click(); }
 
-int RunSinglePointProgram(int argc, char** argv, const RegionProfile& profile,
-                          ProgramKind program) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(Q(InfoOf(program).executable));
-  // The notice of Form_Load comes before the window is shown; later messages sit on it.
-  QtPlatform platform;
-  SinglePointWindow window(profile, program, platform);
-  platform.SetParent(&window);
-  window.show();
-  return QApplication::exec();
-}
 
 }  // namespace vortan

@@ -1,14 +1,14 @@
 // The single-point window, Form1: the boxes, buttons and groups of one region's converter,
 // with each button connected to its handler. The handlers hand the work to the GUI-free
-// conversions and the shell.
+// conversions and the program texts.
 #pragma once
 
 #include <QHash>
 #include <QString>
 #include <QWidget>
 
-#include "shell/platform.h"
-#include "shell/shell.h"
+#include "app/platform.h"
+#include "app/programs.h"
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
@@ -68,8 +68,5 @@ class SinglePointWindow : public QWidget {
   WidgetBoxes boxes_;
   SinglePointConversions conversions_;
 };
-
-// Runs one single-point program: the application, the Qt platform, the window.
-int RunSinglePointProgram(int argc, char** argv, const RegionProfile& profile, ProgramKind program);
 
 }  // namespace vortan

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "data_files/data_file_window_logic.h"
+#include "data_files/ui/data_file_window_logic.h"
 #include "scripted_platform.h"
 
 namespace vortan {

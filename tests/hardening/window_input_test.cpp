@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform.h"
+#include "app/platform.h"
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"

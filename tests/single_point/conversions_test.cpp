@@ -13,7 +13,7 @@
 
 #include "core/cartesian.h"
 #include "core/geodetic_params.h"
-#include "shell/shell.h"
+#include "app/programs.h"
 #include "single_point/form.h"
 #include "tests/single_point/scripted_platform.h"
 #include "tests/single_point/work_folder.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform.h"
+#include "app/platform.h"
 
 namespace vortan::testing {
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "shell/qt/qt_platform.h"
-#include "shell/shell.h"
+#include "programs/qt_platform.h"
+#include "app/programs.h"
 #include "single_point/ui/single_point_window.h"
 #include "tests/single_point/scripted_platform.h"
 #include "tests/single_point/work_folder.h"

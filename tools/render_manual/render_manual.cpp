@@ -26,7 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/shell.h"
+#include "app/programs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "data_files/data_file_window_logic.h"
+#include "data_files/ui/data_file_window_logic.h"
 
 #include "core/number_format.h"
 

@@ -1,4 +1,4 @@
-#include "shell/qt/qt_platform.h"
+#include "programs/qt_platform.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

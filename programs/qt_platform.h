@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/platform.h"
+#include "app/platform.h"
 
 class QWidget;
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "data_files/jobs.h"
-#include "shell/platform.h"
-#include "shell/shell.h"
+#include "app/platform.h"
+#include "app/programs.h"
 #include "transform/datum.h"
 
 namespace vortan {

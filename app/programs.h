@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/platform.h"
+#include "app/platform.h"
 
 namespace vortan {
 

@@ -1,4 +1,4 @@
-#include "shell/qt/logos.h"
+#include "widgets/logos.h"
 
 #include <QGuiApplication>
 #include <QPainter>

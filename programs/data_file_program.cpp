@@ -1,10 +1,10 @@
-#include "data_files/ui/data_file_program.h"
+#include "programs/run_program.h"
 
 #include <QApplication>
 #include <QString>
 
 #include "data_files/ui/data_file_window.h"
-#include "shell/qt/qt_platform.h"
+#include "programs/qt_platform.h"
 
 namespace vortan {
 

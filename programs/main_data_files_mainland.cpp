@@ -1,5 +1,5 @@
 // VORTAN_TRANSFORM_Data-Files_V1-0: the data-file converter of the Greek mainland.
-#include "data_files/ui/data_file_program.h"
+#include "programs/run_program.h"
 
 int main(int argc, char** argv) {
   return vortan::RunDataFileProgram(argc, argv, vortan::ProgramKind::kDataFilesMainland,

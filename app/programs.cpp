@@ -1,4 +1,4 @@
-#include "shell/shell.h"
+#include "app/programs.h"
 
 #include <sys/stat.h>
 

@@ -1,0 +1,7 @@
+// VORTAN_TRANSFORM_Single-Point_V1-0: one point typed into the window, mainland profile.
+#include "programs/run_program.h"
+
+int main(int argc, char** argv) {
+  return vortan::RunSinglePointProgram(argc, argv, vortan::ProgramKind::kSinglePointMainland,
+                                       vortan::kMainlandProfile);
+}

@@ -1,0 +1,24 @@
+#include <QApplication>
+#include <QString>
+
+#include "programs/qt_platform.h"
+#include "programs/run_program.h"
+#include "single_point/ui/single_point_window.h"
+
+namespace vortan {
+
+int RunSinglePointProgram(int argc, char** argv, ProgramKind program,
+                          const RegionProfile& profile) {
+  QApplication app(argc, argv);
+  const ProgramInfo& info = InfoOf(program);
+  QApplication::setApplicationName(QString::fromUtf8(
+      info.executable.data(), static_cast<qsizetype>(info.executable.size())));
+  // The notice of Form_Load comes before the window is shown; later messages sit on it.
+  QtPlatform platform;
+  SinglePointWindow window(profile, program, platform);
+  platform.SetParent(&window);
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace vortan
