@@ -14,6 +14,7 @@
 //
 // Times are printed as "seconds=S points_per_second=P" for the scripts to read.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -108,7 +109,7 @@ struct Point {
 bool ReadPoints(const std::string& path, std::vector<Point>& points) {
   const int fd = ::open(path.c_str(), O_RDONLY);
   if (fd < 0) return false;
-  static const std::string names[3] = {"1", "2", "3"};
+  static const std::array<std::string_view, 3> names = {"1", "2", "3"};
   vortan::RecordReader reader(fd, names);
   vortan::RecordBatch batch;
   std::string reason;

@@ -33,12 +33,10 @@ void PrintUsage(std::FILE* to) {
                "Jobs (outputs in this order):\n");
   for (const vortan::JobDefinition& job : vortan::JobDefinitions()) {
     std::string files;
-    for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
-      files += " " + std::string(job.dialogs[i].presetName);
-    }
+    for (const vortan::JobFile& file : job.outputs) files += " " + std::string(file.defaultName);
     std::fprintf(to, "  %-15s %s\n  %-15s   INPUT %s, OUTPUT:%s\n", std::string(job.cliName).c_str(),
                  std::string(job.description).c_str(), "",
-                 std::string(job.dialogs[0].presetName).c_str(), files.c_str());
+                 std::string(job.input.defaultName).c_str(), files.c_str());
   }
   std::fprintf(to,
                "\n"

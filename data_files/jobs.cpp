@@ -26,68 +26,6 @@
 
 namespace vortan {
 
-const std::vector<JobDefinition>& JobDefinitions() {
-  static const std::vector<JobDefinition> definitions = {
-      {JobKind::kSflhToSenh, "sflh-to-senh", "Command5",
-       "GGRS87 phi,lambda,h (SFLh) to GGRS87 TM87 E,N,h (SENh)",
-       {"φ", "λ", "h"},
-       {{"CD14", "Input GGRS87 (φ,λ,h) coordinate file", "GGRS87-SFLh.txt", "Text21",
-         Layout::kSFLh},
-        {"CD15", "Output GGRS87 (E,N,h) coordinate file", "GGRS87-SENh.txt", "Text22",
-         Layout::kSENh}},
-       false},
-      {JobKind::kSenhToHtrs07, "senh-to-htrs07", "Command1",
-       "GGRS87 TM87 E,N,h (SENh) to GGRS87 SFLh, HTRS07 SFL and HTRS07 TM07 SEN",
-       {"E", "N", "h"},
-       {{"CD10", "Input GGRS87 (E,N,h) coordinate file", "GGRS87-SENh.txt", "Text17",
-         Layout::kSENh},
-        {"CD11", "Output GGRS87 (φ,λ,h) coordinate file", "GGRS87-SFLh.txt", "Text18",
-         Layout::kSFLh},
-        {"CD12", "Output HTRS07 (φ,λ) coordinate file", "HTRS07-SFL.txt", "Text19",
-         Layout::kSFL},
-        {"CD13", "Output HTRS07 (E,N) coordinate file", "HTRS07-SEN.txt", "Text20",
-         Layout::kSEN}},
-       true},
-      {JobKind::kSflhToSxyz, "sflh-to-sxyz", "Command4",
-       "HTRS07 phi,lambda,h (SFLh) to HTRS07 X,Y,Z (SXYZ)",
-       {"φ", "λ", "h"},
-       {{"CD3", "Input HTRS07 φ,λ,h coordinates file", "HTRS07-SFLh.txt", "Text8",
-         Layout::kSFLh},
-        {"CD4", "Output HTRS07 X,Y,Z coordinates file", "HTRS07-SXYZ.txt", "Text9",
-         Layout::kSXYZ}},
-       false},
-      {JobKind::kSxyzToGgrs87, "sxyz-to-ggrs87", "Command2",
-       "HTRS07 X,Y,Z (SXYZ) to HTRS07 SFLh, HTRS07 SENk, GGRS87 SFL and GGRS87 SEN",
-       {"X", "Y", "Z"},
-       {{"CD5", "Input HTRS07 X,Y,Z coordinates file", "HTRS07-SXYZ.txt", "Text10",
-         Layout::kSXYZ},
-        {"CD6", "Output HTRS07 φ,λ,h coordinates file", "HTRS07-SFLh.txt", "Text11",
-         Layout::kSFLh},
-        {"CD7", "Output HTRS07 E,N,scale coordinates file", "HTRS07-SENk.txt", "Text12",
-         Layout::kSENk},
-        {"CD8", "Output GGRS87 φ,λ coordinates file", "GGRS87-SFL.txt", "Text13",
-         Layout::kSFL},
-        {"CD9", "Output GGRS87 E,N coordinates file", "GGRS87-SEN.txt", "Text16",
-         Layout::kSEN}},
-       true},
-  };
-  return definitions;
-}
-
-const JobDefinition& DefinitionOf(JobKind kind) {
-  for (const JobDefinition& job : JobDefinitions()) {
-    if (job.kind == kind) return job;
-  }
-  return JobDefinitions().front();
-}
-
-const JobDefinition* FindJob(std::string_view cliName) {
-  for (const JobDefinition& job : JobDefinitions()) {
-    if (job.cliName == cliName) return &job;
-  }
-  return nullptr;
-}
-
 namespace {
 
 namespace pat = patterns;
@@ -337,7 +275,8 @@ void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const
           reason += " (the record begins on line " + std::to_string(record.id.line) +
                     "; is a field missing there?)";
         }
-        chunk.stop = {StopKind::kField, r, job.fieldNames[n], record.numbers[n].line, reason};
+        chunk.stop = {StopKind::kField, r, std::string(job.fieldNames[n]), record.numbers[n].line,
+                      reason};
         return;
       }
     }

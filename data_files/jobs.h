@@ -1,7 +1,7 @@
-// The four batch jobs of the data-file converter on one job frame: check the paths, open the
-// input before any output, stream the records in batches, compute each point under the
-// numeric-fault guard (on several threads if asked), write one line per point into every
-// output in input order, and return what happened.
+// The job frame of the batch jobs: check the paths, open the input before any output, stream
+// the records in batches, compute each point under the numeric-fault guard (on several threads
+// if asked), write one line per point into every output in input order, and return what
+// happened.
 #pragma once
 
 #include <atomic>
@@ -11,41 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "data_files/records.h"
+#include "data_files/job_table.h"
 #include "transform/datum.h"
 
 namespace vortan {
-
-enum class JobKind {
-  kSflhToSenh,    // Command5: GGRS87 phi, lambda, h -> GGRS87 TM87 E, N, h
-  kSenhToHtrs07,  // Command1: GGRS87 E, N, h -> GGRS87 SFLh, HTRS07 SFL, HTRS07 SEN
-  kSflhToSxyz,    // Command4: HTRS07 phi, lambda, h -> HTRS07 X, Y, Z
-  kSxyzToGgrs87,  // Command2: HTRS07 X, Y, Z -> HTRS07 SFLh, SENk, GGRS87 SFL, SEN
-};
-
-// One file dialog of a job: the input first (an open dialog), then the outputs (save dialogs).
-struct JobDialog {
-  std::string_view dialog;      // "CD14"
-  std::string_view title;
-  std::string_view presetName;  // mainland default file name
-  std::string_view pathBox;     // the box that shows the chosen path, "Text21"
-  Layout layout;
-};
-
-struct JobDefinition {
-  JobKind kind;
-  std::string_view cliName;  // "sflh-to-senh"
-  std::string_view button;   // "Command5"
-  std::string_view description;
-  std::string fieldNames[3];          // the numeric fields of the input record
-  std::vector<JobDialog> dialogs;     // input, then outputs in dialog order
-  bool usesTransform;                 // needs the initial step's parameters (and grids)
-  std::size_t outputCount() const { return dialogs.size() - 1; }
-};
-
-const std::vector<JobDefinition>& JobDefinitions();
-const JobDefinition& DefinitionOf(JobKind kind);
-const JobDefinition* FindJob(std::string_view cliName);
 
 enum class JobStatus { kDone, kOutsideGrid, kCancelled, kError };
 

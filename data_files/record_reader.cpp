@@ -15,7 +15,7 @@ constexpr std::size_t kMaxRecordBytes = 64u << 20;    // a record longer than th
 
 }  // namespace
 
-RecordReader::RecordReader(int fd, const std::string* fieldNames)
+RecordReader::RecordReader(int fd, const std::array<std::string_view, 3>& fieldNames)
     : fd_(fd), fieldNames_(fieldNames), buffer_(kFirstBuffer) {}
 
 bool RecordReader::ReadSystemError() {
@@ -176,9 +176,10 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     if (at(p) == kMore) return Scan::kNeedMore;
     if (at(p) == kEof) {
       line = recordLine;
-      return fail(fieldNames_[n], "the file ends inside the record that begins on line " +
-                                      std::to_string(recordLine) + ": field " + fieldNames_[n] +
-                                      " is missing; complete or remove that record");
+      return fail(std::string(fieldNames_[n]),
+                  "the file ends inside the record that begins on line " +
+                      std::to_string(recordLine) + ": field " + std::string(fieldNames_[n]) +
+                      " is missing; complete or remove that record");
     }
     const std::size_t from = p;
     const std::uint64_t fieldLine = line;

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,7 @@ struct ReadError {
 class RecordReader {
  public:
   // Reads from an open file descriptor (not owned). fieldNames names the three numeric fields.
-  RecordReader(int fd, const std::string* fieldNames);
+  RecordReader(int fd, const std::array<std::string_view, 3>& fieldNames);
 
   // Fills batch with up to maxRecords records. Returns false when the records end: at the end
   // of the input (error() empty) or at a record that cannot be read (error() says why; the
@@ -67,7 +68,7 @@ class RecordReader {
   bool ReadSystemError();
 
   int fd_;
-  const std::string* fieldNames_;
+  std::array<std::string_view, 3> fieldNames_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // first unconsumed byte
   std::size_t end_ = 0;    // end of valid data

@@ -143,7 +143,7 @@ void CheckOutcome(const vortan::JobDefinition& job, const Run& run) {
       Broken("cancelled without a cancel request");
   }
   for (std::size_t i = 0; i < run.files.size(); ++i) {
-    CheckOutput(run.files[i], job.dialogs[i + 1].layout, o, i);
+    CheckOutput(run.files[i], job.outputs[i].layout, o, i);
   }
 }
 

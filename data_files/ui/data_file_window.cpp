@@ -358,7 +358,7 @@ void DataFileWindow::StartJob(JobKind kind) {
   cancel_ = false;
   progress_ = new QProgressDialog(this);
   progress_->setObjectName("JobProgress");
-  progress_->setWindowTitle(Q(DefinitionOf(kind).button) + QStringLiteral(" : ") +
+  progress_->setWindowTitle(Q(WindowOf(kind).button) + QStringLiteral(" : ") +
                             Q(DefinitionOf(kind).description));
   progress_->setLabelText(QStringLiteral("0 points"));
   progress_->setRange(0, 1000);

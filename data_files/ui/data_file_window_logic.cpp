@@ -1,5 +1,7 @@
 #include "data_files/ui/data_file_window_logic.h"
 
+#include <stdexcept>
+
 #include "core/number_format.h"
 
 namespace vortan {
@@ -16,6 +18,29 @@ constexpr std::string_view kParameterBoxes[] = {"Text45", "Text46", "Text47", "T
 // The boxes of the grid header and grid files, mainland only.
 constexpr std::string_view kGridBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5",
                                            "Text14", "Text15"};
+
+const std::vector<JobWindow>& JobWindows() {
+  static const std::vector<JobWindow> windows = {
+      {JobKind::kSflhToSenh, "Command5",
+       {{"CD14", "Input GGRS87 (φ,λ,h) coordinate file", "Text21"},
+        {"CD15", "Output GGRS87 (E,N,h) coordinate file", "Text22"}}},
+      {JobKind::kSenhToHtrs07, "Command1",
+       {{"CD10", "Input GGRS87 (E,N,h) coordinate file", "Text17"},
+        {"CD11", "Output GGRS87 (φ,λ,h) coordinate file", "Text18"},
+        {"CD12", "Output HTRS07 (φ,λ) coordinate file", "Text19"},
+        {"CD13", "Output HTRS07 (E,N) coordinate file", "Text20"}}},
+      {JobKind::kSflhToSxyz, "Command4",
+       {{"CD3", "Input HTRS07 φ,λ,h coordinates file", "Text8"},
+        {"CD4", "Output HTRS07 X,Y,Z coordinates file", "Text9"}}},
+      {JobKind::kSxyzToGgrs87, "Command2",
+       {{"CD5", "Input HTRS07 X,Y,Z coordinates file", "Text10"},
+        {"CD6", "Output HTRS07 φ,λ,h coordinates file", "Text11"},
+        {"CD7", "Output HTRS07 E,N,scale coordinates file", "Text12"},
+        {"CD8", "Output GGRS87 φ,λ coordinates file", "Text13"},
+        {"CD9", "Output GGRS87 E,N coordinates file", "Text16"}}},
+  };
+  return windows;
+}
 
 struct PathBoxDefault {
   std::string_view box;
@@ -73,9 +98,16 @@ std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile) {
   return texts;
 }
 
+const JobWindow& WindowOf(JobKind kind) {
+  for (const JobWindow& window : JobWindows()) {
+    if (window.kind == kind) return window;
+  }
+  throw std::logic_error("WindowOf: a job kind without dialogs");
+}
+
 std::optional<JobKind> JobOfButton(std::string_view button) {
-  for (const JobDefinition& job : JobDefinitions()) {
-    if (job.button == button) return job.kind;
+  for (const JobWindow& window : JobWindows()) {
+    if (window.button == button) return window.kind;
   }
   return std::nullopt;
 }
@@ -166,12 +198,15 @@ bool DataFileWindowLogic::InitialStep() {
 std::optional<PreparedJob> DataFileWindowLogic::ChooseFiles(JobKind kind) {
   if (!jobsEnabled_) return std::nullopt;  // the jobs wait for the initial step
   const JobDefinition& definition = DefinitionOf(kind);
+  const JobWindow& window = WindowOf(kind);
   const std::string filter(dt::kJobDialogFilter);
   std::vector<std::string> paths;
-  for (std::size_t d = 0; d < definition.dialogs.size(); ++d) {
-    const JobDialog& dialog = definition.dialogs[d];
+  for (std::size_t d = 0; d < window.dialogs.size(); ++d) {
+    const JobDialog& dialog = window.dialogs[d];
     const std::string title(dialog.title);
-    const std::string preset = RegionFileName(profile_, dialog.presetName);
+    const std::string_view defaultName =
+        d == 0 ? definition.input.defaultName : definition.outputs[d - 1].defaultName;
+    const std::string preset = RegionFileName(profile_, defaultName);
     const std::optional<std::string> path = d == 0
                                                 ? platform_.OpenFileDialog(title, filter, preset)
                                                 : platform_.SaveFileDialog(title, filter, preset);
@@ -179,7 +214,7 @@ std::optional<PreparedJob> DataFileWindowLogic::ChooseFiles(JobKind kind) {
     paths.push_back(*path);
   }
   for (std::size_t d = 0; d < paths.size(); ++d) {
-    controls_.SetText(definition.dialogs[d].pathBox, paths[d]);
+    controls_.SetText(window.dialogs[d].pathBox, paths[d]);
   }
   PreparedJob job{kind, context_, paths.front(), {}};
   job.outputs.assign(paths.begin() + 1, paths.end());

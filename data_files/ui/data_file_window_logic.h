@@ -58,6 +58,23 @@ struct PathBoxText {
 };
 std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile);
 
+// One file dialog of a job: the input first (an open dialog), then the outputs (save dialogs)
+// in the order the job takes them.
+struct JobDialog {
+  std::string_view dialog;   // "CD14"
+  std::string_view title;
+  std::string_view pathBox;  // the box that shows the chosen path, "Text21"
+};
+
+// What the window shows of a job: its button and its dialogs.
+struct JobWindow {
+  JobKind kind;
+  std::string_view button;  // "Command5"
+  std::vector<JobDialog> dialogs;
+};
+
+const JobWindow& WindowOf(JobKind kind);
+
 // The job that a window button starts ("Command5" -> kSflhToSenh); nothing for other names.
 std::optional<JobKind> JobOfButton(std::string_view button);
 

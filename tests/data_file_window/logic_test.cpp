@@ -352,10 +352,10 @@ void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::
   } else {
     ASSERT_TRUE(w.logic.InitialStep());
   }
-  w.platform.Answer((refDir / RegionFileName(profile, definition.dialogs[0].presetName)).string());
+  w.platform.Answer((refDir / RegionFileName(profile, definition.input.defaultName)).string());
   std::vector<fs::path> outputs;
-  for (std::size_t d = 1; d < definition.dialogs.size(); ++d) {
-    outputs.push_back(dir / RegionFileName(profile, definition.dialogs[d].presetName));
+  for (const JobFile& file : definition.outputs) {
+    outputs.push_back(dir / RegionFileName(profile, file.defaultName));
     w.platform.Answer(outputs.back().string());
   }
   const auto prepared = w.logic.ChooseFiles(job);

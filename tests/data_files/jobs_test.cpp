@@ -31,16 +31,16 @@ TEST_P(ReferenceFiles, ByteForByte) {
   const RegionProfile& profile = *GetParam().profile;
   const JobDefinition& job = DefinitionOf(GetParam().kind);
   const std::string folder = kReference + std::string(profile.name) + "/";
-  const std::string input = folder + RegionFileName(profile, job.dialogs[0].presetName);
+  const std::string input = folder + RegionFileName(profile, job.input.defaultName);
   std::vector<std::string> outputs;
-  for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
-    outputs.push_back(Path(RegionFileName(profile, job.dialogs[i].presetName)));
+  for (const JobFile& file : job.outputs) {
+    outputs.push_back(Path(RegionFileName(profile, file.defaultName)));
   }
   const JobOutcome outcome = RunJob(job.kind, Initialised(profile), input, outputs);
   ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
   EXPECT_EQ(outcome.pointsWritten, profile.hasGrids ? 300u : 200u);
-  for (std::size_t i = 1; i < job.dialogs.size(); ++i) {
-    const std::string name = RegionFileName(profile, job.dialogs[i].presetName);
+  for (std::size_t i = 1; i <= job.outputCount(); ++i) {
+    const std::string name = RegionFileName(profile, job.outputs[i - 1].defaultName);
     const std::string expected =
         Read(folder + "expected-" + std::string(job.cliName) + "." + name);
     ASSERT_FALSE(expected.empty()) << name;
