@@ -53,13 +53,19 @@ class LineBuffer {
     return data_.data() + size_;
   }
   void Grow(std::size_t n) { size_ += n; }
-  void Clear() { size_ = 0; }
+  void EndLine() { ++lines_; }
+  void Clear() {
+    size_ = 0;
+    lines_ = 0;
+  }
+  std::uint64_t lines() const { return lines_; }
   const char* data() const { return data_.data(); }
   std::size_t size() const { return size_; }
 
  private:
   std::vector<char> data_;
   std::size_t size_ = 0;
+  std::uint64_t lines_ = 0;
 };
 
 // One output line printed straight into a LineBuffer: fields joined by "," with no spaces,
@@ -83,6 +89,7 @@ class LineOut {
     at[0] = '\r';
     at[1] = '\n';
     out_.Grow(2);
+    out_.EndLine();
   }
 
  private:
@@ -551,6 +558,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     outputs.push_back(std::make_unique<OutputFile>(path, fd));
   }
   outcome.outputsCreated = true;
+  outcome.linesWritten.assign(outputs.size(), 0);
 
   const PointComputer computer(kind, context);
   RecordReader reader(inFd, job.fieldNames);
@@ -566,6 +574,7 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
       }
     }
     outcome.pointsWritten += chunk.completed;
+    for (std::size_t o = 0; o < outputs.size(); ++o) outcome.linesWritten[o] += chunk.lines[o].lines();
     const Stop& stop = chunk.stop;
     if (stop.kind == StopKind::kNone) return std::nullopt;
     const RawRecord& record = batch.records[stop.record];

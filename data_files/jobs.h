@@ -27,6 +27,9 @@ struct JobOutcome {
   std::string field;
   std::string reason;
   std::vector<std::string> outputs;  // the output paths of the job
+  // The complete lines in each output, in the order of outputs: pointsWritten each, one more
+  // in the outputs that already hold the point of an outside-grid stop.
+  std::vector<std::uint64_t> linesWritten;
   bool outputsCreated = false;       // false when the job stopped before creating its outputs
 
   // One paragraph for the user: what happened, where, and what to do.
