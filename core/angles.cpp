@@ -6,11 +6,10 @@
 #include <string>
 
 #include "core/decimal_text.h"
+#include "core/geodetic_params.h"
 
 namespace vortan {
 namespace {
-
-constexpr double Pi() { return 3.141592653589793238462643383279502884; }
 
 // Whole degrees or minutes as a 16-bit integer. Outside its range (or for nan) the conversion
 // has no value: it raises the invalid-operation flag, as the processor's own conversion does,
@@ -26,8 +25,7 @@ std::int16_t ToInt16(double whole) {
 double IntFloor(double x) { return std::floor(x); }
 
 Dms RadiansToDms(double radians) {
-  // pi = 4 atan(1) in double precision is the same double as the literal above.
-  const double d = radians * 180 / Pi();
+  const double d = radians * 180 / kPi;
   const double degrees = IntFloor(d);
   const double minutes = IntFloor((d - degrees) * 60);
   const double seconds = ((d - degrees) * 60 - minutes) * 60;
@@ -41,7 +39,7 @@ PackedAngle PackedToRadians(double packed) {
   const double degrees = IntFloor(packed / 10000);
   const double minutes = IntFloor((packed - degrees * 10000) / 100);
   const double seconds = (packed - degrees * 10000) - minutes * 100;
-  const double radians = ((degrees + minutes / 60) + seconds / 3600) * Pi() / 180;
+  const double radians = ((degrees + minutes / 60) + seconds / 3600) * kPi / 180;
   return {{ToInt16(degrees), ToInt16(minutes), seconds, packed}, radians};
 }
 

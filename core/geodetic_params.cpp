@@ -5,7 +5,7 @@
 namespace vortan {
 
 void SetGrs80(GeodeticParams& params) {
-  params.pi = 4.0 * std::atan(1.0);
+  params.pi = kPi;
   params.semiMajorAxis = kGrs80SemiMajorAxis;
   params.inverseFlattening = kGrs80InverseFlattening;
   params.flattening = 1.0 / kGrs80InverseFlattening;
@@ -28,6 +28,10 @@ GeodeticParams MakeGrs80Params(const Projection& projection) {
 
 double CentralMeridianRad(const GeodeticParams& params) {
   return params.centralMeridianDeg / params.degreesPerRadian;
+}
+
+double CentralMeridianRadByPi(const GeodeticParams& params) {
+  return params.centralMeridianDeg * kPi / 180;
 }
 
 }  // namespace vortan

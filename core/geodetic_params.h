@@ -24,6 +24,10 @@ struct GeodeticParams {
   double degreesPerRadian = 0;  // 180 / pi
 };
 
+// pi as the programs form it, 4 atan(1) in double precision; this literal is the same double
+// (a test checks it), so that every routine uses one value without calling atan.
+inline constexpr double kPi = 3.141592653589793;
+
 inline constexpr double kGrs80SemiMajorAxis = 6378137.0;
 inline constexpr double kGrs80InverseFlattening = 298.257222101;
 
@@ -36,7 +40,13 @@ void SetProjection(GeodeticParams& params, const Projection& projection);
 // A block set to GRS80 and the given projection.
 GeodeticParams MakeGrs80Params(const Projection& projection);
 
-// The central meridian of the block in radians, as the callers form it (lambda0 / rho).
-double CentralMeridianRad(const GeodeticParams& params);
+// The central meridian of the block in radians. The chains prescribe two spellings: lambda0 / rho
+// with rho = 180 / pi (the TM forward steps of the forward chain and of the batch jobs) and
+// lambda0 * pi / 180 (TmInverse, the TM forward step of the way back, and the single-point
+// GGRS87 phi, lambda, h entry). Both are kept where they stand: for the central meridians of
+// both regions they give the same double (a test checks it), but the reference files were
+// written with these spellings and any other region's meridian may round differently.
+double CentralMeridianRad(const GeodeticParams& params);       // lambda0 / rho
+double CentralMeridianRadByPi(const GeodeticParams& params);   // lambda0 * pi / 180
 
 }  // namespace vortan

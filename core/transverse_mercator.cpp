@@ -240,17 +240,15 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
 
 double IsometricLatitude(double phi, double e) {
   const double es = e * std::sin(phi);
-  const double pi = 4 * std::atan(1.0);
-  return std::log(std::pow((1 - es) / (1 + es), e / 2) * std::tan(phi / 2 + pi / 4));
+  return std::log(std::pow((1 - es) / (1 + es), e / 2) * std::tan(phi / 2 + kPi / 4));
 }
 
 IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
-  const double pi = 4 * std::atan(1.0);
   const double s = std::sin(phi);
   const double c = std::cos(phi);
   const double es = e * s;
   const double psi =
-      std::log(std::fabs(std::tan(phi / 2 + pi / 4) * std::pow((1 - es) / (1 + es), e / 2)));
+      std::log(std::fabs(std::tan(phi / 2 + kPi / 4) * std::pow((1 - es) / (1 + es), e / 2)));
   const double v2 = 1 + ep2 * c * c;
   const double dpsi = 1 / (v2 * c);
   const double d2psi = s / (c * c) * (3 * v2 - 2) / (v2 * v2);
@@ -259,8 +257,7 @@ IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
 
 double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
                              double tolerance) {
-  const double pi = 4 * std::atan(1.0);
-  double phi = 2 * std::atan(std::exp(psiTarget)) - pi / 2;
+  double phi = 2 * std::atan(std::exp(psiTarget)) - kPi / 2;
   for (int counter = 0;; ++counter) {
     const IsometricTerms terms = IsometricLatitudeTerms(phi, e, ep2);
     const double h = (terms.psi - psiTarget) / terms.dpsi;
@@ -278,8 +275,7 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
   const double x = easting - params.falseEasting;
   const double y = northing - params.falseNorthing;
   const double f = 1 / params.inverseFlattening;
-  const double pi = 4 * std::atan(1.0);
-  const double lambda0 = params.centralMeridianDeg * pi / 180;
+  const double lambda0 = CentralMeridianRadByPi(params);
   const double k0 = params.scaleFactor;
   const double m = y / k0;
   const double e2 = f * (2 - f);

@@ -130,9 +130,7 @@ BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, do
   const Cartesian c07 = HelmertTransform(context.helmert, c87.x, c87.y, c87.z, -1);
   const Geodetic g07 = CartesianToGeodetic(tm07, c07.x, c07.y, c07.z);
   r.h07 = g07.height;
-  const double pi = 4 * std::atan(1.0);
-  const GridPoint p =
-      TmForward(tm07, g07.latitude, g07.longitude - tm07.centralMeridianDeg * pi / 180);
+  const GridPoint p = TmForward(tm07, g07.latitude, g07.longitude - CentralMeridianRadByPi(tm07));
   const std::optional<Correction> correction = CorrectionAt(context, p.easting, p.northing);
   if (!correction) {
     r.status = ChainStatus::kOutsideGrid;

@@ -1,12 +1,11 @@
 #include "transform/helmert.h"
 
-#include <cmath>
+#include "core/geodetic_params.h"
 
 namespace vortan {
 
 Cartesian HelmertTransform(const HelmertParams& params, double x, double y, double z, int sign) {
-  const double pi = 4 * std::atan(1.0);
-  const double rho = pi / 3600 / 180;  // radians per arc-second
+  const double rho = kPi / 3600 / 180;  // radians per arc-second
   const double s = sign;
   const double tx = s * params.tx, ty = s * params.ty, tz = s * params.tz;
   const double ex = s * params.ex, ey = s * params.ey, ez = s * params.ez;

@@ -11,7 +11,6 @@ namespace {
 
 constexpr Projection kTm87{24, 0.9996, 500000, 0};
 constexpr Projection kTm07{24, 0.9996, 500000, -2000000};
-const double kPi = 4 * std::atan(1.0);
 double Rad(double degrees) { return degrees * kPi / 180; }
 double Deg(double radians) { return radians * 180 / kPi; }
 
@@ -154,6 +153,22 @@ TEST(TmInverse, RoundTripOverGreeceOnBothProjections) {
       }
     }
     EXPECT_LT(worst, 1e-13) << "false northing " << projection.falseNorthing;
+  }
+}
+
+}  // namespace
+}  // namespace vortan
+
+namespace vortan {
+namespace {
+
+// One value of pi everywhere, and the two prescribed spellings of lambda0 in radians giving
+// the same double for the central meridians of both regions.
+TEST(GeodeticParams, PiAndTheTwoSpellingsOfTheCentralMeridian) {
+  EXPECT_EQ(kPi, 4 * std::atan(1.0));
+  for (double lambda0 : {24.0, 27.0, 30.0}) {
+    GeodeticParams p = MakeGrs80Params({lambda0, 0.9996, 500000, 0});
+    EXPECT_EQ(CentralMeridianRad(p), CentralMeridianRadByPi(p)) << lambda0;
   }
 }
 
