@@ -19,7 +19,7 @@ void NumericGuard::Reset() {
 
 bool NumericGuard::Clean() const { return std::fetestexcept(kFaults) == 0; }
 
-std::string NumericGuard::Fault() const {
+const char* NumericGuard::FaultName() const {
   const int raised = std::fetestexcept(kFaults);
   if (raised & FE_OVERFLOW) return "overflow";
   if (raised & FE_DIVBYZERO) return "division by zero";

@@ -16,7 +16,8 @@ class NumericGuard {
   bool Clean() const;
 
   // "overflow", "division by zero" or "invalid operation" (the first raised), or "".
-  std::string Fault() const;
+  std::string Fault() const { return FaultName(); }
+  const char* FaultName() const;
 
   void Reset();
 };

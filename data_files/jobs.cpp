@@ -1,40 +1,32 @@
 #include "data_files/jobs.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <filesystem>
 #include <memory>
-#include <mutex>
+#include <new>
 #include <optional>
-#include <thread>
 
-#include "core/angles.h"
-#include "core/cartesian.h"
 #include "core/decimal_text.h"
-#include "core/number_format.h"
-#include "core/numeric_guard.h"
-#include "core/transverse_mercator.h"
+#include "data_files/output_files.h"
 #include "data_files/record_reader.h"
+#include "data_files/record_tasks.h"
+#include "engine/worker_pool.h"
+#include "io/display_text.h"
+#include "io/files.h"
 
 namespace vortan {
-
 namespace {
 
-namespace pat = patterns;
-
-constexpr std::size_t kBatchRecords = 4096;  // records read at a time on one thread
-constexpr std::size_t kChunkRecords = 2048;  // records a worker computes at a time
-
-// Why a point stopped the job.
-enum class StopKind { kNone, kField, kFault, kOutsideGrid, kCancelled };
+// A batch is cut by records and by bytes, and the batches read ahead are bounded in bytes, so
+// that memory stays bounded whatever the shape of the input and the number of threads: at
+// most about kInFlightBytes of input in flight, the lines printed from it, and the reader's
+// buffer with one record of at most RecordReader::kMaxRecordBytes.
+constexpr std::size_t kBatchRecords = 4096;         // records read at a time on one thread
+constexpr std::size_t kChunkRecords = 2048;         // records a worker computes at a time
+constexpr std::size_t kBatchBytes = 256u << 10;     // input bytes of a batch (or one record)
+constexpr std::size_t kInFlightBytes = 4u << 20;    // input bytes read ahead on several threads
+constexpr std::size_t kMaxSlots = 32;               // batches read ahead on several threads
+constexpr std::size_t kLineBufferKeep = 1u << 20;   // memory an output buffer keeps
 
 struct Stop {
   StopKind kind = StopKind::kNone;
@@ -44,203 +36,11 @@ struct Stop {
   std::string reason;
 };
 
-// Lines for one output file. Its memory stays from one chunk to the next.
-class LineBuffer {
- public:
-  // Room for n more characters behind the current end.
-  char* Room(std::size_t n) {
-    if (data_.size() - size_ < n) data_.resize(std::max(2 * data_.size(), size_ + n));
-    return data_.data() + size_;
-  }
-  void Grow(std::size_t n) { size_ += n; }
-  void EndLine() { ++lines_; }
-  void Clear() {
-    size_ = 0;
-    lines_ = 0;
-  }
-  std::uint64_t lines() const { return lines_; }
-  const char* data() const { return data_.data(); }
-  std::size_t size() const { return size_; }
-
- private:
-  std::vector<char> data_;
-  std::size_t size_ = 0;
-  std::uint64_t lines_ = 0;
-};
-
-// One output line printed straight into a LineBuffer: fields joined by "," with no spaces,
-// ended by CR LF (the layout of LineBuilder).
-class LineOut {
- public:
-  explicit LineOut(LineBuffer& out) : out_(out) {}
-  LineOut& Id(std::string_view id) {
-    if (!id.empty()) std::memcpy(out_.Room(id.size()), id.data(), id.size());
-    out_.Grow(id.size());
-    return *this;
-  }
-  LineOut& Number(double value, NumberPattern pattern) {
-    char* at = out_.Room(kMaxFormattedLength + 1);
-    at[0] = ',';
-    out_.Grow(1 + FormatNumber(value, pattern, at + 1));
-    return *this;
-  }
-  void End() {
-    char* at = out_.Room(2);
-    at[0] = '\r';
-    at[1] = '\n';
-    out_.Grow(2);
-    out_.EndLine();
-  }
-
- private:
-  LineBuffer& out_;
-};
-
-// The lines of a contiguous run of records of one batch, one buffer per output.
+// The lines of a batch, one buffer per output.
 struct ChunkResult {
   std::vector<LineBuffer> lines;
   std::size_t completed = 0;  // records whose lines are all in the buffers
   Stop stop;
-};
-
-// Per-job computation of one point: writes its lines in the job's order and returns kNone, or
-// why it stopped (the lines written before the stop stay).
-class PointComputer {
- public:
-  PointComputer(JobKind kind, const TransformContext& context)
-      : kind_(kind),
-        context_(context),
-        tm87_(MakeGrs80Params(context.profile->tm87)),
-        tm07_(MakeGrs80Params(context.profile->tm07)) {}
-
-  // The chains compute the whole point first and test the fault flags once; a point that
-  // raised one (far outside the served area) is computed again step by step, so that it writes
-  // exactly the lines that come before the step that failed.
-  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   std::string& fault) const {
-    switch (kind_) {
-      case JobKind::kSenhToHtrs07: {
-        NumericGuard guard;
-        const TmInverseResult g87 = TmInverse(tm87_, v[0], v[1]);
-        const BackChainResult r = Ggrs87ToHtrs07(context_, g87.latitude, g87.longitude, v[2]);
-        if (!guard.Clean()) break;
-        WriteGgrs87Sflh(id, g87, v[2], out);
-        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        WriteHtrs07Lines(id, r, out);
-        return StopKind::kNone;
-      }
-      case JobKind::kSxyzToGgrs87: {
-        NumericGuard guard;
-        const Htrs07PointResult r = Htrs07PointToGgrs87(context_, v[0], v[1], v[2]);
-        const double packedPhi = RadiansToDms(r.htrs07.latitude).packed;
-        const double packedLambda = RadiansToDms(r.htrs07.longitude).packed;
-        if (!guard.Clean()) break;
-        WriteHtrs07Lines(id, packedPhi, packedLambda, r.htrs07.height, r.tm07, out);
-        if (r.ggrs87.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        WriteGgrs87Lines(id, r.ggrs87, out);
-        return StopKind::kNone;
-      }
-      default:
-        break;
-    }
-    return ComputeInSteps(id, v, out, fault);
-  }
-
- private:
-  // Computes the point step by step, testing the fault flags after each step.
-  StopKind ComputeInSteps(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                          std::string& fault) const {
-    NumericGuard guard;
-    // A line is written only while no numeric fault has been raised for the point.
-    auto clean = [&]() {
-      if (guard.Clean()) return true;
-      fault = guard.Fault();
-      return false;
-    };
-    switch (kind_) {
-      case JobKind::kSflhToSenh: {
-        const LatLon ll = PackedPairToRadians(v[0], v[1]);
-        const GridPoint p = TmForward(tm87_, ll.latitude, ll.longitude - CentralMeridianRad(tm87_));
-        if (!clean()) return StopKind::kFault;
-        LineOut(out[0]).Id(id).Number(p.easting, pat::kMetres).Number(p.northing, pat::kMetres)
-            .Number(v[2], pat::kMetres).End();
-        return StopKind::kNone;
-      }
-      case JobKind::kSflhToSxyz: {
-        const LatLon ll = PackedPairToRadians(v[0], v[1]);
-        const Cartesian c = GeodeticToCartesian(tm07_, ll.latitude, ll.longitude, v[2]);
-        if (!clean()) return StopKind::kFault;
-        LineOut(out[0]).Id(id).Number(c.x, pat::kMetres).Number(c.y, pat::kMetres)
-            .Number(c.z, pat::kMetres).End();
-        return StopKind::kNone;
-      }
-      case JobKind::kSenhToHtrs07: {
-        const TmInverseResult g87 = TmInverse(tm87_, v[0], v[1]);
-        if (!clean()) return StopKind::kFault;
-        WriteGgrs87Sflh(id, g87, v[2], out);
-        const BackChainResult r = Ggrs87ToHtrs07(context_, g87.latitude, g87.longitude, v[2]);
-        if (!clean()) return StopKind::kFault;
-        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        WriteHtrs07Lines(id, r, out);
-        return StopKind::kNone;
-      }
-      case JobKind::kSxyzToGgrs87: {
-        const Geodetic g07 = CartesianToGeodetic(tm07_, v[0], v[1], v[2]);
-        const double packedPhi = RadiansToDms(g07.latitude).packed;
-        const double packedLambda = RadiansToDms(g07.longitude).packed;
-        if (!clean()) return StopKind::kFault;
-        LineOut(out[0]).Id(id).Number(packedPhi, pat::kPacked)
-            .Number(packedLambda, pat::kPacked).Number(g07.height, pat::kMetres).End();
-        const double dLambda = g07.longitude - CentralMeridianRad(tm07_);
-        const GridPointScale p07 = TmForwardScale(tm07_, g07.latitude, dLambda);
-        if (!clean()) return StopKind::kFault;
-        LineOut(out[1]).Id(id).Number(p07.easting, pat::kMetres)
-            .Number(p07.northing, pat::kMetres).Number(p07.scale, pat::kScale).End();
-        const ForwardChainResult r =
-            Htrs07ToGgrs87(context_, v[0], v[1], v[2], p07.easting, p07.northing);
-        if (!clean()) return StopKind::kFault;
-        if (r.status == ChainStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-        WriteGgrs87Lines(id, r, out);
-        return StopKind::kNone;
-      }
-    }
-    return StopKind::kNone;
-  }
-
-  // senh-to-htrs07. Outputs in dialog order: GGRS87 SFLh, HTRS07 SFL, HTRS07 SEN; written
-  // SFLh, SEN, SFL.
-  static void WriteGgrs87Sflh(std::string_view id, const TmInverseResult& g87, double h,
-                              std::vector<LineBuffer>& out) {
-    LineOut(out[0]).Id(id).Number(g87.packedLatitude, pat::kPacked)
-        .Number(g87.packedLongitude, pat::kPacked).Number(h, pat::kMetres).End();
-  }
-  static void WriteHtrs07Lines(std::string_view id, const BackChainResult& r,
-                               std::vector<LineBuffer>& out) {
-    LineOut(out[2]).Id(id).Number(r.e07, pat::kMetres).Number(r.n07, pat::kMetres).End();
-    LineOut(out[1]).Id(id).Number(r.packedPhi07, pat::kPacked)
-        .Number(r.packedLambda07, pat::kPacked).End();
-  }
-
-  // sxyz-to-ggrs87: HTRS07 SFLh and SENk, then GGRS87 SFL and SEN.
-  static void WriteHtrs07Lines(std::string_view id, double packedPhi, double packedLambda,
-                               double h, const GridPointScale& p07,
-                               std::vector<LineBuffer>& out) {
-    LineOut(out[0]).Id(id).Number(packedPhi, pat::kPacked)
-        .Number(packedLambda, pat::kPacked).Number(h, pat::kMetres).End();
-    LineOut(out[1]).Id(id).Number(p07.easting, pat::kMetres)
-        .Number(p07.northing, pat::kMetres).Number(p07.scale, pat::kScale).End();
-  }
-  static void WriteGgrs87Lines(std::string_view id, const ForwardChainResult& r,
-                               std::vector<LineBuffer>& out) {
-    LineOut(out[2]).Id(id).Number(r.packedPhi87, pat::kPacked)
-        .Number(r.packedLambda87, pat::kPacked).End();
-    LineOut(out[3]).Id(id).Number(r.e87, pat::kMetres).Number(r.n87, pat::kMetres).End();
-  }
-
-  JobKind kind_;
-  const TransformContext& context_;
-  GeodeticParams tm87_;
-  GeodeticParams tm07_;
 };
 
 // A numeric field. The plain numbers of coordinate files take the fast path of
@@ -257,16 +57,17 @@ bool ReadField(std::string_view text, double& value, std::string& reason) {
 
 // Computes the records of a batch into chunk, stopping at the first point that cannot be
 // completed.
-void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const RecordBatch& batch,
+void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
                   const std::atomic<bool>* cancel, ChunkResult& chunk) {
-  // The buffers keep their memory from one chunk to the next.
-  chunk.lines.resize(job.outputCount());
+  // The buffers keep their memory from one batch to the next.
+  chunk.lines.resize(task.OutputCount());
   for (LineBuffer& lines : chunk.lines) {
     lines.Clear();
     lines.Room(batch.records.size() * 48);
   }
   chunk.completed = 0;
   chunk.stop = Stop{};
+  const std::array<std::string_view, 3> names = task.FieldNames();
   std::string reason;
   for (std::size_t r = 0; r < batch.records.size(); ++r) {
     const RawRecord& record = batch.records[r];
@@ -282,17 +83,17 @@ void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const
           reason += " (the record begins on line " + std::to_string(record.id.line) +
                     "; is a field missing there?)";
         }
-        chunk.stop = {StopKind::kField, r, std::string(job.fieldNames[n]), record.numbers[n].line,
+        chunk.stop = {StopKind::kField, r, std::string(names[n]), record.numbers[n].line,
                       reason};
         return;
       }
     }
-    std::string fault;
-    const StopKind kind = computer.Compute(batch.Field(record.id), values, chunk.lines, fault);
+    const char* fault = "";
+    const StopKind kind = task.Compute(batch.Field(record.id), values, chunk.lines, fault);
     if (kind != StopKind::kNone) {
       chunk.stop = {kind, r, "", record.id.line,
                     kind == StopKind::kFault
-                        ? "numeric fault (" + fault +
+                        ? "numeric fault (" + std::string(fault) +
                               ") in the computation of this point: its coordinates are far "
                               "outside the area the conversion serves; correct or remove it"
                         : ""};
@@ -302,170 +103,11 @@ void ComputeChunk(const PointComputer& computer, const JobDefinition& job, const
   }
 }
 
-// A chunk of records read in input order, and what its points gave.
+// A batch read in input order, what its points gave, and the task that computes it.
 struct Slot {
   RecordBatch batch;
   ChunkResult result;
-};
-
-// A ring of slots and a pool of worker threads that compute the submitted slots. The reading
-// thread submits chunks in input order, collects them in the same order and, while the oldest
-// is not done, computes queued chunks itself: on `threads` threads in all (the caller and
-// threads - 1 workers, which live as long as the job).
-class ChunkPipeline {
- public:
-  ChunkPipeline(int threads, std::function<void(Slot&)> compute)
-      : compute_(std::move(compute)),
-        slots_(2 * static_cast<std::size_t>(threads) + 2),
-        done_(slots_.size(), false) {
-    for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { Work(); });
-  }
-  ~ChunkPipeline() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      closing_ = true;
-    }
-    workAvailable_.notify_all();
-    for (std::thread& w : workers_) w.join();
-  }
-  ChunkPipeline(const ChunkPipeline&) = delete;
-  ChunkPipeline& operator=(const ChunkPipeline&) = delete;
-
-  std::size_t slotCount() const { return slots_.size(); }
-  // The slot of chunk `sequence`; free to fill once the chunk slotCount() before it is written.
-  Slot& At(std::uint64_t sequence) { return slots_[sequence % slots_.size()]; }
-
-  void Submit(std::uint64_t sequence) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_[sequence % slots_.size()] = false;
-      queue_.push_back(sequence);
-    }
-    workAvailable_.notify_one();
-  }
-
-  bool Done(std::uint64_t sequence) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return done_[sequence % slots_.size()];
-  }
-
-  Slot& WaitDone(std::uint64_t sequence) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    chunkDone_.wait(lock, [&] { return static_cast<bool>(done_[sequence % slots_.size()]); });
-    return At(sequence);
-  }
-
-  // Computes the oldest queued chunk on the calling thread; false when none is queued.
-  bool ComputeOne() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (queue_.empty()) return false;
-    ComputeFront(lock);
-    return true;
-  }
-
- private:
-  void Work() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      workAvailable_.wait(lock, [&] { return closing_ || !queue_.empty(); });
-      if (closing_) return;
-      ComputeFront(lock);
-      chunkDone_.notify_one();
-    }
-  }
-
-  // Takes the oldest queued chunk (the queue is not empty), computes it without the lock and
-  // marks it done; returns with the lock held.
-  void ComputeFront(std::unique_lock<std::mutex>& lock) {
-    const std::uint64_t sequence = queue_.front();
-    queue_.pop_front();
-    lock.unlock();
-    compute_(At(sequence));
-    lock.lock();
-    done_[sequence % slots_.size()] = true;
-  }
-
-  std::function<void(Slot&)> compute_;
-  std::vector<Slot> slots_;
-  std::vector<bool> done_;
-  std::deque<std::uint64_t> queue_;
-  bool closing_ = false;
-  std::mutex mutex_;
-  std::condition_variable workAvailable_;
-  std::condition_variable chunkDone_;
-  std::vector<std::thread> workers_;
-};
-
-bool SamePath(const std::string& a, const std::string& b) {
-  if (a == "-" || b == "-") return a == b;
-  namespace fs = std::filesystem;
-  std::error_code ec1, ec2;
-  if (fs::exists(a, ec1) && fs::exists(b, ec2)) {
-    std::error_code ec;
-    const bool same = fs::equivalent(a, b, ec);
-    if (!ec) return same;
-  }
-  std::error_code ec;
-  const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
-  const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
-  return pa == pb;
-}
-
-std::string SystemReason(int error) {
-  switch (error) {
-    case ENOENT: return "no such file or folder";
-    case EACCES: return "permission denied";
-    case EISDIR: return "it is a folder";
-    case ENOSPC: return "no space left on the device";
-    default: return std::strerror(error);
-  }
-}
-
-// One output file: whole lines are appended; a failed write is cut back to the last complete
-// line, so that the file never ends in half a line.
-class OutputFile {
- public:
-  OutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~OutputFile() { Close(); }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
-  bool Append(const LineBuffer& lines) {
-    std::size_t done = 0;
-    while (done < lines.size()) {
-      const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        if (done > 0 && path_ != "-") {
-          if (::ftruncate(fd_, static_cast<off_t>(committed_)) == 0) {
-            ::lseek(fd_, static_cast<off_t>(committed_), SEEK_SET);
-          }
-        }
-        return false;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    committed_ += lines.size();
-    return true;
-  }
-
-  bool Close() {
-    if (fd_ < 0) return true;
-    const bool ok = path_ == "-" ? true : ::close(fd_) == 0;
-    if (!ok && error_ == 0) error_ = errno;
-    fd_ = -1;
-    return ok;
-  }
-
-  const std::string& path() const { return path_; }
-  int error() const { return error_; }
-
- private:
-  std::string path_;
-  int fd_;
-  std::uint64_t committed_ = 0;
-  int error_ = 0;
+  TaskTicket ticket;
 };
 
 JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
@@ -478,103 +120,89 @@ JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::s
   return outcome;
 }
 
-std::string DisplayPath(const std::string& path, bool input) {
-  if (path == "-") return input ? "standard input" : "standard output";
-  return path;
+// The files the job reads, which no output may be.
+std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
+                                const std::string& input) {
+  std::vector<ReadFile> reads;
+  if (const std::optional<FileIdentity> id = IdentityOfDescriptor(inputFd)) {
+    reads.push_back({*id, "the input file " + input});
+  }
+  if (context.grids) {
+    for (const std::string* grid : {&context.dnPath, &context.dePath}) {
+      if (const std::optional<FileIdentity> id = IdentityOfPath(*grid)) {
+        reads.push_back({*id, "the correction grid " + DisplayText(*grid)});
+      }
+    }
+  }
+  return reads;
 }
 
-}  // namespace
-
-JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
-                  const std::vector<std::string>& outputPaths, const JobOptions& options) {
-  const JobDefinition& job = DefinitionOf(kind);
+// The frame of every record job: paths checked, input opened before any output, outputs
+// checked before any is emptied, the records streamed in batches through the task (on several
+// threads if asked), the lines written in input order, and what happened.
+JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
+                      const std::string& name, const std::string& inputPath,
+                      const std::vector<std::string>& outputPaths, const JobOptions& options) {
   JobOutcome outcome;
   outcome.outputs = outputPaths;
-  const std::string input = DisplayPath(inputPath, true);
-  if (outputPaths.size() != job.outputCount()) {
+  outcome.threadsAsked = std::max(1, options.threads);
+  const std::string input = FileDisplayName(inputPath, true);
+  if (outputPaths.size() != task.OutputCount()) {
     return Fail(outcome, "", 0, "",
-                "the job " + std::string(job.cliName) + " writes " +
-                    std::to_string(job.outputCount()) + " output files, " +
+                name + " writes " + std::to_string(task.OutputCount()) + " output file" +
+                    (task.OutputCount() == 1 ? "" : "s") + ", " +
                     std::to_string(outputPaths.size()) + " were given");
   }
-  if (job.usesTransform && !context.Ready()) {
+  if (task.UsesTransform() && !context.Ready()) {
     return Fail(outcome, "", 0, "",
                 "the initial step has not run: the transformation parameters" +
                     std::string(context.profile && context.profile->hasGrids
                                     ? " and the correction grids are not loaded"
                                     : " are not set"));
   }
-  // Neither the input nor another output may be destroyed by an output.
-  for (std::size_t i = 0; i < outputPaths.size(); ++i) {
-    // "-" as input is standard input and as output standard output: never the same.
-    if (inputPath != "-" && SamePath(outputPaths[i], inputPath)) {
-      return Fail(outcome, outputPaths[i], 0, "",
-                  "this output is the input file; choose another name so that the input is "
-                  "not overwritten");
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (SamePath(outputPaths[i], outputPaths[j])) {
-        return Fail(outcome, outputPaths[i], 0, "",
-                    "this path is given for two outputs of the job; give each output its own "
-                    "file");
-      }
-    }
+  if (inputPath.empty()) {
+    return Fail(outcome, input, 0, "", "an empty file name was given for the input; name a file");
   }
 
   // The input is opened before any output is created.
-  const int inFd = inputPath == "-" ? STDIN_FILENO : ::open(inputPath.c_str(), O_RDONLY);
+  const int inFd = inputPath == "-" ? kStandardInput : OpenForReading(inputPath);
   if (inFd < 0) {
     return Fail(outcome, input, 0, "",
                 "cannot be opened (" + SystemReason(errno) + "); check the name and the folder");
   }
-  struct FdCloser {
+  struct InputCloser {
     int fd;
-    ~FdCloser() {
-      if (fd != STDIN_FILENO) ::close(fd);
+    ~InputCloser() {
+      if (fd != kStandardInput) CloseFile(fd);
     }
   } inCloser{inFd};
-  struct stat st {};
-  std::uint64_t totalBytes = 0;
-  if (::fstat(inFd, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      return Fail(outcome, input, 0, "", "is a folder, not a coordinate file; choose a file");
-    }
-    if (S_ISREG(st.st_mode)) totalBytes = static_cast<std::uint64_t>(st.st_size);
+  if (IsFolder(inFd)) {
+    return Fail(outcome, input, 0, "", "is a folder, not a coordinate file; choose a file");
   }
+  const std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
 
-  std::vector<std::unique_ptr<OutputFile>> outputs;
-  for (const std::string& path : outputPaths) {
-    const int fd = path == "-" ? STDOUT_FILENO
-                               : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                                        0666);
-    if (fd < 0) {
-      const int error = errno;
-      const bool noFolder = error == ENOENT;
-      return Fail(outcome, path, 0, "",
-                  "cannot be created (" + SystemReason(error) + ")" +
-                      (noFolder ? "; the folder does not exist, create it or choose another"
-                                : "; choose another place"));
-    }
-    outputs.push_back(std::make_unique<OutputFile>(path, fd));
+  OutputSet outputs;
+  if (const std::optional<OutputError> error =
+          outputs.Open(outputPaths, FilesRead(context, inFd, input))) {
+    return Fail(outcome, FileDisplayName(outputPaths[error->output], false), 0, "",
+                error->reason);
   }
   outcome.outputsCreated = true;
   outcome.linesWritten.assign(outputs.size(), 0);
 
-  const PointComputer computer(kind, context);
-  RecordReader reader(inFd, job.fieldNames);
-  // Writes the lines of a chunk; returns the final outcome when the chunk ends the job.
+  RecordReader reader(inFd, task.FieldNames());
+  // Writes the lines of a batch; returns the final outcome when the batch ends the job.
   auto writeChunk = [&](const RecordBatch& batch, const ChunkResult& chunk)
       -> std::optional<JobOutcome> {
-    for (std::size_t o = 0; o < outputs.size(); ++o) {
-      if (!outputs[o]->Append(chunk.lines[o])) {
-        return Fail(outcome, outputs[o]->path(), 0, "",
-                    "cannot be written (" + SystemReason(outputs[o]->error()) +
-                        "); the file holds complete lines only. Free some space or choose "
-                        "another place, then run the job again");
-      }
+    if (!outputs.Append(chunk.lines)) {
+      outcome.linesWritten = outputs.lines();
+      return Fail(outcome, FileDisplayName(outputPaths[outputs.failedOutput()], false), 0, "",
+                  "cannot be written (" + SystemReason(outputs.error()) +
+                      "); the outputs hold complete lines only. Free some space or choose "
+                      "another place, then run the job again");
     }
+    outcome.linesWritten = outputs.lines();
     outcome.pointsWritten += chunk.completed;
-    for (std::size_t o = 0; o < outputs.size(); ++o) outcome.linesWritten[o] += chunk.lines[o].lines();
     const Stop& stop = chunk.stop;
     if (stop.kind == StopKind::kNone) return std::nullopt;
     const RawRecord& record = batch.records[stop.record];
@@ -602,78 +230,152 @@ JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::stri
     }
   };
 
-  if (options.threads <= 1) {
-    // One thread: read a batch, compute it, write it.
-    RecordBatch batch;
-    ChunkResult chunk;
-    bool more = true;
-    while (more) {
-      more = reader.ReadBatch(batch, kBatchRecords);
-      ComputeChunk(computer, job, batch, options.cancel, chunk);
-      if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
-      reportProgress();
-    }
-  } else {
-    // Several threads: this thread keeps the ring full of chunks read ahead, writes the
-    // finished ones in input order, and in between computes chunks like the workers.
-    ChunkPipeline pipeline(options.threads, [&](Slot& slot) {
-      ComputeChunk(computer, job, slot.batch, options.cancel, slot.result);
-    });
-    std::uint64_t read = 0, written = 0, sinceProgress = 0;
-    bool more = true;
-    while (more || written < read) {
-      if (more && read - written < pipeline.slotCount()) {
-        Slot& slot = pipeline.At(read);
-        more = reader.ReadBatch(slot.batch, kChunkRecords);
-        if (!slot.batch.records.empty()) pipeline.Submit(read++);
-        continue;
-      }
-      if (!pipeline.Done(written) && pipeline.ComputeOne()) continue;
-      Slot& slot = pipeline.WaitDone(written);
-      if (std::optional<JobOutcome> end = writeChunk(slot.batch, slot.result)) return *end;
-      ++written;
-      sinceProgress += slot.batch.records.size();
-      if (sinceProgress >= kBatchRecords || (!more && written == read)) {
-        sinceProgress = 0;
+  try {
+    std::unique_ptr<WorkerPool> pool;
+    if (outcome.threadsAsked > 1) pool = std::make_unique<WorkerPool>(outcome.threadsAsked);
+    outcome.threadsUsed = pool ? pool->threads() : 1;
+    if (outcome.threadsUsed <= 1) {
+      // One thread: read a batch, compute it, write it.
+      RecordBatch batch;
+      ChunkResult chunk;
+      bool more = true;
+      while (more) {
+        more = reader.ReadBatch(batch, kBatchRecords, kBatchBytes);
+        ComputeChunk(task, batch, options.cancel, chunk);
+        if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
+        for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
         reportProgress();
       }
+    } else {
+      // Several threads: this thread keeps a ring of batches read ahead, writes the finished
+      // ones in input order, and in between computes batches like the workers.
+      std::vector<Slot> slots(
+          std::min(kMaxSlots, 2 * static_cast<std::size_t>(outcome.threadsUsed) + 2));
+      auto at = [&](std::uint64_t sequence) -> Slot& { return slots[sequence % slots.size()]; };
+      // The slots whose tasks are queued have run before the ring goes.
+      struct Drain {
+        WorkerPool& pool;
+        std::vector<Slot>& slots;
+        ~Drain() {
+          for (Slot& slot : slots) {
+            try {
+              pool.Wait(slot.ticket);
+            } catch (...) {
+            }
+          }
+        }
+      } drain{*pool, slots};
+      std::uint64_t read = 0, written = 0, sinceProgress = 0;
+      std::size_t inFlight = 0;  // input bytes of the batches read and not yet written
+      bool more = true;
+      while (more || written < read) {
+        if (more && read - written < slots.size() && inFlight < kInFlightBytes) {
+          Slot& slot = at(read);
+          more = reader.ReadBatch(slot.batch, kChunkRecords, kBatchBytes);
+          if (!slot.batch.records.empty()) {
+            inFlight += slot.batch.text.size();
+            pool->Submit(
+                [&task, &slot, cancel = options.cancel] {
+                  ComputeChunk(task, slot.batch, cancel, slot.result);
+                },
+                slot.ticket);
+            ++read;
+          }
+          continue;
+        }
+        Slot& slot = at(written);
+        if (!pool->Done(slot.ticket) && pool->RunOne()) continue;
+        pool->Wait(slot.ticket);
+        if (std::optional<JobOutcome> end = writeChunk(slot.batch, slot.result)) return *end;
+        inFlight -= slot.batch.text.size();
+        for (LineBuffer& lines : slot.result.lines) lines.Shrink(kLineBufferKeep);
+        if (slot.batch.text.capacity() > 2 * kBatchBytes) {
+          slot.batch.text.clear();
+          slot.batch.text.shrink_to_fit();
+        }
+        ++written;
+        sinceProgress += slot.batch.records.size();
+        if (sinceProgress >= kBatchRecords || (!more && written == read)) {
+          sinceProgress = 0;
+          reportProgress();
+        }
+      }
     }
+  } catch (const std::bad_alloc&) {
+    outcome.linesWritten = outputs.lines();
+    return Fail(outcome, input, 0, "",
+                "not enough memory to go on (the system refused more); the outputs hold "
+                "complete lines. Close other programs, or run the job with fewer threads");
   }
   if (reader.failed()) {
     const ReadError& e = reader.error();
     return Fail(outcome, input, e.line, e.field, e.reason);
   }
-  for (auto& out : outputs) {
-    if (!out->Close()) {
-      return Fail(outcome, out->path(), 0, "",
-                  "cannot be written (" + SystemReason(out->error()) + ")");
-    }
+  if (!outputs.Close()) {
+    return Fail(outcome, FileDisplayName(outputPaths[outputs.failedOutput()], false), 0, "",
+                "cannot be written (" + SystemReason(outputs.error()) + ")");
   }
   return outcome;
 }
 
+}  // namespace
+
+std::string FileDisplayName(const std::string& path, bool input) {
+  if (path == "-") return input ? "standard input" : "standard output";
+  if (path.empty()) return "an empty file name";
+  return DisplayText(path);
+}
+
+JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
+                  const std::vector<std::string>& outputPaths, const JobOptions& options) {
+  const std::unique_ptr<RecordTask> task = MakeJobTask(kind, context);
+  return RunRecords(*task, context, "the job " + std::string(DefinitionOf(kind).cliName),
+                    inputPath, outputPaths, options);
+}
+
+JobOutcome RunConversion(const Conversion& conversion, const std::string& inputPath,
+                         const std::string& outputPath, const JobOptions& options) {
+  const std::unique_ptr<RecordTask> task = MakeConversionTask(conversion);
+  return RunRecords(*task, conversion.context(), "convert", inputPath, {outputPath}, options);
+}
+
 std::string JobOutcome::Message() const {
+  // How many points went where: the same in every output, or per file where they differ.
   auto written = [&] {
     if (!outputsCreated) return std::string("Nothing was written");
-    std::string s = std::to_string(pointsWritten) + (pointsWritten == 1 ? " point" : " points") +
-                    " written";
-    if (!outputs.empty()) {
-      s += " to ";
-      for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
-        s += DisplayPath(outputs[i], false);
+    const bool even = std::all_of(linesWritten.begin(), linesWritten.end(),
+                                  [&](std::uint64_t n) { return n == pointsWritten; });
+    auto points = [](std::uint64_t n) {
+      return std::to_string(n) + (n == 1 ? " point" : " points");
+    };
+    if (even || linesWritten.size() != outputs.size()) {
+      std::string s = points(pointsWritten) + " written";
+      if (!outputs.empty()) {
+        s += " to ";
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+          if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
+          s += FileDisplayName(outputs[i], false);
+        }
       }
+      return s;
     }
-    return s;
+    std::string s;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+      if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
+      s += std::to_string(linesWritten[i]) + (linesWritten[i] == 1 ? " line" : " lines") +
+           " in " + FileDisplayName(outputs[i], false);
+    }
+    return s + " (complete lines)";
   };
+  const std::string id = DisplayText(pointId);
   switch (status) {
     case JobStatus::kDone:
       return written() + ".";
     case JobStatus::kCancelled:
-      return "Cancelled before point " + pointId + ": " + written() + ".";
+      return "Cancelled before point " + id + ": " + written() + ".";
     case JobStatus::kOutsideGrid:
-      return "Το σημείο είναι εκτός του καννάβου : " + pointId + "\nThe point " + pointId +
-             " (" + file + ", line " + std::to_string(line) +
+      return "Το σημείο είναι εκτός του καννάβου : " + id + "\nThe point " + id + " (" + file +
+             ", line " + std::to_string(line) +
              ") lies outside the correction grid; the job stopped there. " + written() + ".";
     case JobStatus::kError: {
       std::string where = file;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data_files/job_table.h"
+#include "engine/conversion.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -31,6 +32,8 @@ struct JobOutcome {
   // in the outputs that already hold the point of an outside-grid stop.
   std::vector<std::uint64_t> linesWritten;
   bool outputsCreated = false;       // false when the job stopped before creating its outputs
+  int threadsAsked = 1;              // threads the job was given
+  int threadsUsed = 1;               // threads it ran on: fewer when the system gave no more
 
   // One paragraph for the user: what happened, where, and what to do.
   std::string Message() const;
@@ -49,9 +52,19 @@ struct JobOptions {
 };
 
 // Runs a job from an input path to its output paths ("-" is standard input or output).
-// An output that is the input or another output of the job is refused before anything is
-// opened. The context must be initialised for the jobs that use the transformation.
+// Every output is checked before any is emptied: none may be the input, a grid file of the
+// context or another output of the job. The context must be initialised for the jobs that use
+// the transformation.
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options = {});
+
+// Converts a record file of one form into a record file of another (SXYZ for X, Y, Z, SFLh for
+// latitude, longitude and height, SENh for E, N, h), on the same frame as the jobs.
+JobOutcome RunConversion(const Conversion& conversion, const std::string& inputPath,
+                         const std::string& outputPath, const JobOptions& options = {});
+
+// How a message names a file: "standard input" or "standard output" for "-", "an empty file
+// name" for "", else the path with control characters escaped.
+std::string FileDisplayName(const std::string& path, bool input);
 
 }  // namespace vortan

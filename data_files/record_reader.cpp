@@ -1,17 +1,25 @@
 #include "data_files/record_reader.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+
+#include "io/display_text.h"
+#include "io/files.h"
 
 namespace vortan {
 namespace {
 
-constexpr std::size_t kChunk = 256u << 10;           // bytes per read, once the buffer has grown
-constexpr std::size_t kFirstBuffer = 64u << 10;      // a small file touches no more memory
-constexpr std::size_t kMaxRecordBytes = 64u << 20;    // a record longer than this is refused
+constexpr std::size_t kChunk = 256u << 10;       // bytes per read, once the buffer has grown
+constexpr std::size_t kFirstBuffer = 64u << 10;  // a small file touches no more memory
 
+constexpr int kEof = -1;
+constexpr int kMore = -2;
+
+bool Blank(int c) { return c == ' ' || c == '\t'; }
+bool Break(int c) { return c == '\r' || c == '\n'; }
+// White space between records: blanks, line breaks, and the form feed and Ctrl-Z that some
+// editors leave at the end of a file.
+bool Between(int c) { return Blank(c) || Break(c) || c == '\f' || c == 0x1A; }
 
 }  // namespace
 
@@ -19,11 +27,11 @@ RecordReader::RecordReader(int fd, const std::array<std::string_view, 3>& fieldN
     : fd_(fd), fieldNames_(fieldNames), buffer_(kFirstBuffer) {}
 
 bool RecordReader::ReadSystemError() {
-  error_ = {line_, "", std::string("read error: ") + std::strerror(errno)};
+  error_ = {line_, "", "read error (" + SystemReason(errno) + ")"};
   return false;
 }
 
-// Moves the unconsumed bytes to the front and reads one more chunk. False at the end of input
+// Moves the unconsumed bytes to the front and reads one more piece. False at the end of input
 // or on a read error.
 bool RecordReader::Refill() {
   if (eof_) return false;
@@ -32,30 +40,22 @@ bool RecordReader::Refill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  // The buffer doubles until a whole chunk fits behind the bytes kept (two chunks for a file
-  // of short records; more for a record longer than that).
-  if (buffer_.size() - end_ < kChunk) {
-    if (buffer_.size() >= kMaxRecordBytes) return false;
-    buffer_.resize(buffer_.size() * 2);
+  // The buffer doubles until a whole piece fits behind the bytes kept (two pieces for a file of
+  // short records; more for a long record).
+  if (buffer_.size() - end_ < kChunk) buffer_.resize(buffer_.size() * 2);
+  const long long n = ReadSome(fd_, buffer_.data() + end_, buffer_.size() - end_);
+  if (n < 0) return ReadSystemError();
+  if (n == 0) {
+    eof_ = true;
+    return false;
   }
-  for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ReadSystemError();
-    if (n == 0) {
-      eof_ = true;
-      return false;
-    }
-    end_ += static_cast<std::size_t>(n);
-    return true;
-  }
+  end_ += static_cast<std::size_t>(n);
+  return true;
 }
 
 // Scans one record from buffer_[begin_, end_). On kNeedMore only the white space before the
 // record has been consumed.
 RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
-  constexpr int kEof = -1;
-  constexpr int kMore = -2;
   const char* data = buffer_.data();
   std::size_t p = begin_;
   std::uint64_t line = line_;
@@ -79,17 +79,36 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     begin_ = p;
     line_ = line;
   };
+  auto fail = [&](std::string field, std::string reason) {
+    error_ = {line, std::move(field), std::move(reason)};
+    return Scan::kError;
+  };
+
+  if (!started_) {
+    // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped; UTF-16 (a
+    // byte-order mark, or a NUL byte beside the first character) is refused.
+    if (end_ - begin_ < 3 && !eof_) return Scan::kNeedMore;
+    const int b0 = at(p), b1 = at(p + 1), b2 = at(p + 2);
+    if (b0 == 0xEF && b1 == 0xBB && b2 == 0xBF) {
+      p += 3;
+    } else if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 ||
+               (b0 >= 0 && b1 == 0)) {
+      return fail("", "the file is in UTF-16 (Unicode) encoding; save it as plain text "
+                      "(UTF-8 or ANSI) with one record a line, then run the job again");
+    }
+    started_ = true;
+  }
 
   // White space and blank lines before the record (or after the last one).
   for (;;) {
     const int c = at(p);
-    if (c == ' ' || c == '\t') {
-      ++p;
-    } else if (c == '\r' || c == '\n') {
+    if (Break(c)) {
       if (!consumeBreak()) {
         commit();
         return Scan::kNeedMore;
       }
+    } else if (c >= 0 && Between(c)) {
+      ++p;
     } else {
       break;
     }
@@ -108,56 +127,87 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     return FieldText{static_cast<std::uint32_t>(textBase + (from - recordStart)),
                      static_cast<std::uint32_t>(length), fieldLine};
   };
-  auto fail = [&](std::string field, std::string reason) {
-    error_ = {line, std::move(field), std::move(reason)};
-    return Scan::kError;
-  };
   // Consumes the comma or line break that ends a field; false when more input is needed.
   auto endField = [&]() -> bool {
     const int c = at(p);
     if (c == ',') ++p;
-    else if (c == '\r' || c == '\n') return consumeBreak();
+    else if (Break(c)) return consumeBreak();
     return c != kMore;
   };
 
-  // The id.
-  while (at(p) == ' ' || at(p) == '\t') ++p;
+  // The id. A quoted id runs to its closing quote, across line breaks, with "" for a quote
+  // inside; its value, which is not a plain range of the record's bytes, follows the record's
+  // copy in the batch.
+  while (Blank(at(p))) ++p;
   if (at(p) == kMore) return Scan::kNeedMore;
+  std::string quotedValue;
+  bool quoted = false;
   if (at(p) == '"') {
-    const std::size_t from = ++p;
-    const std::uint64_t idLine = line;
+    quoted = true;
+    ++p;
     for (;;) {
       const int c = at(p);
       if (c == kMore) return Scan::kNeedMore;
-      // A quoted id ends on its own line: an id with a line break in it would break every
-      // output line it is written into, and a forgotten closing quote would swallow the
-      // records below it.
-      if (c == kEof || c == '\r' || c == '\n') {
-        line = idLine;
-        return fail("id", "the id begins with a double quote that is never closed on its line; "
-                          "close the quote or remove it");
+      if (c == kEof) {
+        line = recordLine;
+        return fail("id", "the id begins with a double quote that is never closed; close the "
+                          "quote or remove it");
       }
-      if (c == '"') break;
-      ++p;
+      if (c == '"') {
+        const int next = at(p + 1);
+        if (next == kMore) return Scan::kNeedMore;
+        if (next != '"') break;
+        quotedValue += '"';
+        p += 2;
+      } else if (Break(c)) {
+        const std::size_t from = p;
+        if (!consumeBreak()) return Scan::kNeedMore;
+        quotedValue.append(data + from, p - from);
+      } else {
+        quotedValue += static_cast<char>(c);
+        ++p;
+      }
     }
-    record.id = keep(from, p - from, idLine);
     ++p;  // the closing quote
-    while (at(p) == ' ' || at(p) == '\t') ++p;
+    while (Blank(at(p))) ++p;
     const int c = at(p);
     if (c == kMore) return Scan::kNeedMore;
-    if (c != ',' && c != '\r' && c != '\n' && c != kEof) {
+    if (c != ',' && !Break(c) && c != kEof) {
+      if (line > recordLine) {
+        const std::string closing = std::to_string(line);
+        line = recordLine;
+        return fail("id", "the double quote that opens the id on this line closes only on line " +
+                              closing + ", and text follows it there: is the closing quote "
+                              "missing? Close the quote on this line");
+      }
       return fail("id", "text follows the closing double quote of the id; put a comma after "
                         "the quoted id");
     }
   } else {
     const std::size_t from = p;
+    std::size_t separator = 0;  // a semicolon or tab inside the id, 1 + its place
     for (;;) {
       const int c = at(p);
       if (c == kMore) return Scan::kNeedMore;
-      if (c == kEof || c == ',' || c == '\r' || c == '\n') break;
+      if (c == kEof || c == ',' || Break(c)) break;
+      if ((c == ';' || c == '\t') && separator == 0) separator = p - from + 1;
       ++p;
     }
     record.id = keep(from, p - from, line);
+    if (separator > 0) {
+      const std::string_view id(data + from, p - from);
+      const std::size_t rest = id.find_first_not_of(" \t;", separator);
+      if (rest != std::string_view::npos) {
+        const bool semicolon = id[separator - 1] == ';';
+        return fail("id", std::string("the fields of this line seem to be separated by ") +
+                              (semicolon ? "semicolons (;)" : "tabs") +
+                              ": these files separate fields with commas (,) and write "
+                              "decimals with a point (.). Save the file with commas between "
+                              "the fields (an id that holds a " +
+                              (semicolon ? "semicolon" : "tab") +
+                              " must be put in double quotes)");
+      }
+    }
   }
   if (!endField()) return Scan::kNeedMore;
 
@@ -165,9 +215,9 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
   for (int n = 0; n < 3; ++n) {
     for (;;) {
       const int c = at(p);
-      if (c == ' ' || c == '\t') {
+      if (Blank(c)) {
         ++p;
-      } else if (c == '\r' || c == '\n') {
+      } else if (Break(c)) {
         if (!consumeBreak()) return Scan::kNeedMore;
       } else {
         break;
@@ -176,60 +226,118 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     if (at(p) == kMore) return Scan::kNeedMore;
     if (at(p) == kEof) {
       line = recordLine;
-      return fail(std::string(fieldNames_[n]),
-                  "the file ends inside the record that begins on line " +
-                      std::to_string(recordLine) + ": field " + std::string(fieldNames_[n]) +
-                      " is missing; complete or remove that record");
+      const std::string name(fieldNames_[n]);
+      return fail(name, "the file ends inside the record that begins on line " +
+                            std::to_string(recordLine) + ": field " + name +
+                            " is missing; complete or remove that record");
     }
     const std::size_t from = p;
     const std::uint64_t fieldLine = line;
     for (;;) {
       const int c = at(p);
       if (c == kMore) return Scan::kNeedMore;
-      if (c == kEof || c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n') break;
+      if (c == kEof || Blank(c) || c == ',' || Break(c)) break;
       ++p;
     }
     std::size_t to = p;
-    while (at(p) == ' ' || at(p) == '\t') ++p;
+    while (Blank(at(p))) ++p;
     int c = at(p);
     if (c == kMore) return Scan::kNeedMore;
-    if (c != ',' && c != '\r' && c != '\n' && c != kEof) {
+    if (c != ',' && !Break(c) && c != kEof) {
       // Text after the number on the same field: the whole field is what the user sees.
-      while ((c = at(p)) != ',' && c != '\r' && c != '\n' && c != kEof) {
+      while ((c = at(p)) != ',' && !Break(c) && c != kEof) {
         if (c == kMore) return Scan::kNeedMore;
         ++p;
       }
       to = p;
-      while (to > from && (data[to - 1] == ' ' || data[to - 1] == '\t')) --to;
+      while (to > from && Blank(static_cast<unsigned char>(data[to - 1]))) --to;
     }
     record.numbers[n] = keep(from, to - from, fieldLine);
-    const bool comma = at(p) == ',';
-    if (!endField()) return Scan::kNeedMore;
-    if (n == 2 && comma) {
-      // Commas after the last field ("P1,1,2,3,") are tolerated when the line ends there.
-      std::size_t q = p;
-      while (at(q) == ' ' || at(q) == '\t' || at(q) == ',') ++q;
-      if (at(q) == kMore) return Scan::kNeedMore;
-      if (at(q) == '\r' || at(q) == '\n') {
-        p = q;
-        if (!consumeBreak()) return Scan::kNeedMore;
-      } else if (at(q) == kEof) {
-        p = q;
-      }
+    if (n < 2) {
+      if (!endField()) return Scan::kNeedMore;
+      continue;
     }
+    // After the last field the line must end: commas after it ("P1,1,2,3,", as spreadsheets
+    // write) are tolerated, but a next record may not begin in the middle of the line, where
+    // it would be cut out of fields that belong to something else.
+    if (c == ',') {
+      std::size_t q = p + 1;
+      while (Blank(at(q)) || at(q) == ',') ++q;
+      if (at(q) == kMore) return Scan::kNeedMore;
+      if (!Break(at(q)) && at(q) != kEof) {
+        // Count the fields that follow on the line, for the message.
+        std::size_t extra = 0;
+        bool inField = false;
+        for (std::size_t r = q;; ++r) {
+          const int d = at(r);
+          if (d == kMore) return Scan::kNeedMore;
+          if (d == kEof || Break(d)) break;
+          if (d == ',') inField = false;
+          else if (!Blank(d) && !inField) {
+            inField = true;
+            ++extra;
+          }
+        }
+        return fail(MidLineField(record, recordLine), MidLineReason(record, recordLine, extra));
+      }
+      p = q;
+    }
+    if (Break(at(p)) && !consumeBreak()) return Scan::kNeedMore;
   }
-  if (textBase + (p - recordStart) > UINT32_MAX / 2) return fail("", "record too long");
-  batch.text.append(data + recordStart, p - recordStart);
+  const std::size_t length = p - recordStart;
+  if (textBase + length + quotedValue.size() > UINT32_MAX / 2) return fail("", "record too long");
+  batch.text.append(data + recordStart, length);
+  if (quoted) {
+    record.id = FieldText{static_cast<std::uint32_t>(batch.text.size()),
+                          static_cast<std::uint32_t>(quotedValue.size()), recordLine};
+    batch.text += quotedValue;
+  }
   batch.records.push_back(record);
   commit();
   return Scan::kRecord;
 }
 
-bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords) {
+// The field named by a refusal of a record in the middle of a line: the first field that the
+// record took from a later line than its id, where a field seems to be missing.
+std::string RecordReader::MidLineField(const RawRecord& record, std::uint64_t recordLine) const {
+  for (int n = 0; n < 3; ++n) {
+    if (record.numbers[n].line > recordLine) return std::string(fieldNames_[n]);
+  }
+  return "";
+}
+
+std::string RecordReader::MidLineReason(const RawRecord& record, std::uint64_t recordLine,
+                                        std::size_t extraFields) const {
+  const std::string lineText = std::to_string(record.numbers[2].line);
+  for (int n = 0; n < 3; ++n) {
+    if (record.numbers[n].line <= recordLine) continue;
+    return "the record that begins on line " + std::to_string(recordLine) +
+           " takes its field " + std::string(fieldNames_[n]) + " from line " +
+           std::to_string(record.numbers[n].line) +
+           ", where more fields follow, so the next record would begin in the middle of that "
+           "line: is a field missing on line " + std::to_string(recordLine) +
+           "? Each record needs an id and three numbers; complete line " +
+           std::to_string(recordLine);
+  }
+  const std::size_t fields = 4 + extraFields;
+  std::string looks;
+  if (fields >= 6) {
+    looks = "decimal commas (a number such as 375854,84000 written with a comma instead of a "
+            "point, as a Greek spreadsheet exports it)";
+  } else {
+    looks = "an extra column after the height (a code or a note), or a decimal comma";
+  }
+  return "line " + lineText + " holds " + std::to_string(fields) +
+         " fields, more than the four of one record (an id and three numbers): it looks like " +
+         looks + ". Write decimals with a point (.), keep four fields to a line, and run the "
+         "job again";
+}
+
+bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::size_t maxBytes) {
   batch.text.clear();
   batch.records.clear();
   if (failed()) return false;
-  while (batch.records.size() < maxRecords) {
+  while (batch.records.size() < maxRecords && batch.text.size() < maxBytes) {
     switch (ScanRecord(batch)) {
       case Scan::kRecord:
         break;
@@ -237,15 +345,23 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords) {
         return false;
       case Scan::kError:
         return false;
-      case Scan::kNeedMore:  // nothing of the record is in the batch yet
-        if (!Refill()) {
-          if (failed()) return false;
-          if (!eof_) {
-            error_ = {line_, "", "a record longer than 64 MiB: this is not a coordinate file"};
-            return false;
-          }
+      case Scan::kNeedMore: {  // nothing of the record is in the batch yet
+        // A long record is scanned again only once its bytes have doubled, so that a record
+        // arriving in small pieces (through a pipe) costs linear time.
+        const std::size_t partial = end_ - begin_;
+        if (partial > kMaxRecordBytes) {
+          error_ = {line_, "", "a record longer than 1 MiB: no coordinate file has one (is this "
+                               "a coordinate file?)"};
+          return false;
         }
+        do {
+          if (!Refill()) {
+            if (failed()) return false;
+            break;  // the end of the input: the record is scanned to its end
+          }
+        } while (end_ - begin_ < 2 * partial && end_ - begin_ <= kMaxRecordBytes);
         break;
+      }
     }
   }
   return true;

@@ -1,20 +1,26 @@
 // Streams the records of a coordinate file, one batch at a time, from large buffered reads.
 // A record is an id (text) and three numeric fields. Fields are read as follows:
+// - a UTF-8 byte-order mark at the start of the file is skipped; a UTF-16 file is refused;
 // - before a field, blanks are skipped; before a numeric field line breaks as well;
 // - the id runs to the next comma or line break; an id that begins with a double quote runs to
-//   the closing quote instead, which must stand on the same line, and the quotes are not part
-//   of it;
+//   the closing quote instead (across line breaks, "" standing for a quote in it), and the
+//   quotes are not part of it; an unquoted id in which a semicolon or a tab separates more
+//   text is refused (a file with the wrong separator);
 // - a numeric field runs to the first blank, comma or line break;
 // - the comma or line break that ends a field is consumed with it; line breaks are CR LF, CR or
 //   LF, so a record may fill one line or spread over several;
-// - blank lines and white space after the last record end the file normally.
+// - after the last field the line ends (commas after it are tolerated): a record that would
+//   begin in the middle of a line is refused, naming what it looks like (decimal commas, an
+//   extra column, a missing field);
+// - blank lines, white space, form feeds and Ctrl-Z after the last record end the file
+//   normally.
 // The fields are handed on as texts; turning them into numbers is the job's (so that it can
 // happen on several threads).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,10 +57,14 @@ class RecordReader {
   // Reads from an open file descriptor (not owned). fieldNames names the three numeric fields.
   RecordReader(int fd, const std::array<std::string_view, 3>& fieldNames);
 
-  // Fills batch with up to maxRecords records. Returns false when the records end: at the end
-  // of the input (error() empty) or at a record that cannot be read (error() says why; the
-  // records before it are in the batch).
-  bool ReadBatch(RecordBatch& batch, std::size_t maxRecords);
+  // The longest record read; a longer one is refused, so that memory stays bounded.
+  static constexpr std::size_t kMaxRecordBytes = 1u << 20;
+
+  // Fills batch with up to maxRecords records, and stops after the record that takes its text
+  // to maxBytes. Returns false when the records end: at the end of the input (error() empty)
+  // or at a record that cannot be read (error() says why; the records before it are in the
+  // batch).
+  bool ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::size_t maxBytes = SIZE_MAX);
 
   const ReadError& error() const { return error_; }
   bool failed() const { return !error_.reason.empty(); }
@@ -66,6 +76,9 @@ class RecordReader {
   Scan ScanRecord(RecordBatch& batch);
   bool Refill();
   bool ReadSystemError();
+  std::string MidLineField(const RawRecord& record, std::uint64_t recordLine) const;
+  std::string MidLineReason(const RawRecord& record, std::uint64_t recordLine,
+                            std::size_t extraFields) const;
 
   int fd_;
   std::array<std::string_view, 3> fieldNames_;
@@ -73,6 +86,7 @@ class RecordReader {
   std::size_t begin_ = 0;  // first unconsumed byte
   std::size_t end_ = 0;    // end of valid data
   bool eof_ = false;
+  bool started_ = false;  // the first bytes have been looked at
   std::uint64_t line_ = 1;
   std::uint64_t consumed_ = 0;
   ReadError error_;

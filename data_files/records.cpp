@@ -1,9 +1,11 @@
 #include "data_files/records.h"
 
 #include <cmath>
+#include <stdexcept>
 
 #include "core/angles.h"
 #include "core/decimal_text.h"
+#include "io/display_text.h"
 
 namespace vortan {
 
@@ -16,7 +18,34 @@ std::string_view LayoutName(Layout layout) {
     case Layout::kSEN: return "SEN";
     case Layout::kSENk: return "SENk";
   }
-  return "";
+  throw std::logic_error("LayoutName: not a layout");
+}
+
+Layout LayoutOf(Form form) {
+  switch (form) {
+    case Form::kHtrs07Xyz: return Layout::kSXYZ;
+    case Form::kHtrs07Geographic:
+    case Form::kGgrs87Geographic: return Layout::kSFLh;
+    case Form::kHtrs07Tm07:
+    case Form::kGgrs87Tm87: return Layout::kSENh;
+  }
+  throw std::logic_error("LayoutOf: not a form");
+}
+
+const NumberPattern* PatternsOf(Layout layout) {
+  namespace pat = patterns;
+  static const NumberPattern kAngles[] = {pat::kPacked, pat::kPacked, pat::kMetres};
+  static const NumberPattern kMetres[] = {pat::kMetres, pat::kMetres, pat::kMetres};
+  static const NumberPattern kScale[] = {pat::kMetres, pat::kMetres, pat::kScale};
+  switch (layout) {
+    case Layout::kSFLh:
+    case Layout::kSFL: return kAngles;
+    case Layout::kSENh:
+    case Layout::kSXYZ:
+    case Layout::kSEN: return kMetres;
+    case Layout::kSENk: return kScale;
+  }
+  throw std::logic_error("PatternsOf: not a layout");
 }
 
 LatLon PackedPairToRadians(double packedLatitude, double packedLongitude) {
@@ -28,12 +57,17 @@ std::optional<double> ParseFieldNumber(std::string_view text, std::string& reaso
     reason = "the field is empty";
     return std::nullopt;
   }
-  // The field as a message quotes it: its first 40 characters.
+  // The field as a message quotes it: its first 40 characters, control characters escaped.
   const auto quoted = [&] {
-    return "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "..." : "") + "\"";
+    return "\"" + DisplayText(text.substr(0, 40)) + (text.size() > 40 ? "..." : "") + "\"";
   };
   if (!IsPlainDecimal(text)) {
     reason = quoted() + " is not a number (write it with digits and \".\" as decimal point)";
+    if (text.find(';') != std::string_view::npos) {
+      reason += "; the fields seem to be separated by semicolons, where these files use commas";
+    } else if (text.find('\t') != std::string_view::npos) {
+      reason += "; the fields seem to be separated by tabs, where these files use commas";
+    }
     return std::nullopt;
   }
   const double value = ReadDecimal(text);

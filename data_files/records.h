@@ -1,5 +1,4 @@
-// Coordinate record layouts of the data files, the reading of their fields and the writing of
-// their lines.
+// Coordinate record layouts of the data files and the reading of their numeric fields.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +7,7 @@
 #include <string_view>
 
 #include "core/number_format.h"
+#include "engine/forms.h"
 
 namespace vortan {
 
@@ -16,6 +16,14 @@ namespace vortan {
 enum class Layout { kSFLh, kSENh, kSXYZ, kSFL, kSEN, kSENk };
 
 std::string_view LayoutName(Layout layout);
+
+// The layout in which a coordinate form is read and written: SXYZ for X, Y, Z, SFLh for
+// latitude, longitude (packed) and height, SENh for E, N, h.
+Layout LayoutOf(Form form);
+
+// The format patterns of the three numbers of a layout (the first three for SFLh, SENh, SXYZ,
+// SENk; the first two for SFL and SEN).
+const NumberPattern* PatternsOf(Layout layout);
 
 struct LatLon {
   double latitude;   // radians
@@ -29,25 +37,5 @@ LatLon PackedPairToRadians(double packedLatitude, double packedLongitude);
 // optional exponent. Returns nothing and sets reason for anything else (an empty field, text,
 // "nan", "inf", hexadecimal, or a number too large for a double).
 std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason);
-
-// Builds one output line: fields joined by "," with no spaces, ended by CR LF.
-class LineBuilder {
- public:
-  explicit LineBuilder(std::string& out) : out_(out) {}
-  LineBuilder& Id(std::string_view id) {
-    out_.append(id);
-    return *this;
-  }
-  LineBuilder& Number(double value, NumberPattern pattern) {
-    char buffer[kMaxFormattedLength + 1];
-    buffer[0] = ',';
-    out_.append(buffer, 1 + FormatNumber(value, pattern, buffer + 1));
-    return *this;
-  }
-  void End() { out_.append("\r\n", 2); }
-
- private:
-  std::string& out_;
-};
 
 }  // namespace vortan

@@ -10,6 +10,7 @@ FileIdentity IdentityOf(const struct stat& st) {
   id.device = static_cast<std::uint64_t>(st.st_dev);
   id.file = static_cast<std::uint64_t>(st.st_ino);
   id.regular = S_ISREG(st.st_mode);
+  id.characterDevice = S_ISCHR(st.st_mode);
   struct stat null {};
   id.nullDevice = S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 &&
                   null.st_rdev == st.st_rdev;

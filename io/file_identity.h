@@ -13,6 +13,7 @@ struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t file = 0;
   bool regular = false;    // a regular file (not a device, a pipe or a folder)
+  bool characterDevice = false;  // a terminal, the null device and the like
   bool nullDevice = false;  // the null device, which any number of outputs may share
   bool operator==(const FileIdentity& other) const {
     return device == other.device && file == other.file;

@@ -15,6 +15,7 @@
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
+#include "engine/chains.h"
 #include "app/programs.h"
 #include "single_point/form.h"
 #include "single_point/messages.h"
@@ -173,18 +174,19 @@ class Click {
     }
   }
 
- private:
-  [[noreturn]] void TooLarge(const char* name, const std::string& text) {
-    throw Stopped{{OutcomeStatus::kError, name, texts::TooLargeText(name, text)},
-                  std::string(texts::kInvalidNumberTitle),
-                  MessageIcon::kWarning,
-                  MessageButtons::kOk};
-  }
-
+  // Stops with a numeric fault of the computation with the numbers of these boxes.
   [[noreturn]] void Fault(const std::string& fault, const Inputs& inputs) {
     throw Stopped{{OutcomeStatus::kError, inputs.size() == 1 ? inputs.front() : "",
                    texts::NumericFaultText(inputs, fault)},
                   std::string(texts::kNumericFaultTitle),
+                  MessageIcon::kWarning,
+                  MessageButtons::kOk};
+  }
+
+ private:
+  [[noreturn]] void TooLarge(const char* name, const std::string& text) {
+    throw Stopped{{OutcomeStatus::kError, name, texts::TooLargeText(name, text)},
+                  std::string(texts::kInvalidNumberTitle),
                   MessageIcon::kWarning,
                   MessageButtons::kOk};
   }
@@ -265,25 +267,20 @@ Outcome SinglePointConversions::Command3_Click() {
 Outcome SinglePointConversions::Command1_Click() {
   const RegionProfile& profile = *context_.profile;
   return Run(profile, boxes_, platform_, kCommand1Results, [&](Click& click) {
-    const GeodeticParams tm87 = MakeGrs80Params(profile.tm87);
     click.RequireInitialStep(context_.Ready());
     click.RefuseComma({"Text1", "Text2", "Text18"});
     const double e87 = click.Number("Text1");
     const double n87 = click.Number("Text2");
-    double phi87 = 0, lambda87 = 0, h = 0;
+    PointResult r;
     Inputs inputs = {"Text1", "Text2", "Text18"};
-    NumericGuard guard;
     if (e87 != 0 || n87 != 0) {
       // The E,N,h group: latitude and longitude from E, N.
-      h = click.Number("Text18");
-      guard.Reset();
-      const TmInverseResult ll = TmInverse(tm87, e87, n87);
-      click.Check(guard, {"Text1", "Text2"});
-      click.CheckAngles(ll.latitude, ll.longitude, {"Text1", "Text2"});
-      phi87 = ll.latitude;
-      lambda87 = ll.longitude;
-      click.Write("Text3", ll.packedLatitude, patterns::kPacked);
-      click.Write("Text4", ll.packedLongitude, patterns::kPacked);
+      const double h = click.Number("Text18");
+      r = Ggrs87Tm87ToHtrs07(context_, e87, n87, h);
+      if (r.failed == Stage::kGgrs87Geographic) click.Fault(r.fault, {"Text1", "Text2"});
+      click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, {"Text1", "Text2"});
+      click.Write("Text3", r.ggrs87.packedLatitude, patterns::kPacked);
+      click.Write("Text4", r.ggrs87.packedLongitude, patterns::kPacked);
       click.WriteText("Text19", boxes_.Text("Text18"));
     } else {
       // The phi,lambda,h group: E, N from latitude and longitude.
@@ -291,60 +288,55 @@ Outcome SinglePointConversions::Command1_Click() {
       click.RefuseComma({"Text3", "Text4", "Text19"});
       const double packedPhi = click.Packed("Text3");
       const double packedLambda = click.Packed("Text4");
-      h = click.Number("Text19");
-      guard.Reset();
-      phi87 = PackedToRadians(packedPhi).radians;
-      lambda87 = PackedToRadians(packedLambda).radians;
-      const GridPoint en =
-          TmForward(tm87, phi87, lambda87 - tm87.centralMeridianDeg * tm87.pi / 180);
+      const double h = click.Number("Text19");
+      NumericGuard guard;
+      const double phi87 = PackedToRadians(packedPhi).radians;
+      const double lambda87 = PackedToRadians(packedLambda).radians;
       click.Check(guard, {"Text3", "Text4"});
-      click.Write("Text1", en.easting, patterns::kMetres);
-      click.Write("Text2", en.northing, patterns::kMetres);
+      r = Ggrs87GeographicToHtrs07(context_, phi87, lambda87, h);
+      if (r.failed == Stage::kTm87) click.Fault(r.fault, {"Text3", "Text4"});
+      click.Write("Text1", r.ggrs87.easting, patterns::kMetres);
+      click.Write("Text2", r.ggrs87.northing, patterns::kMetres);
       click.WriteText("Text18", boxes_.Text("Text19"));
     }
 
-    guard.Reset();
-    const BackChainResult r = Ggrs87ToHtrs07(context_, phi87, lambda87, h);
-    click.Check(guard, inputs);
-    if (r.status == ChainStatus::kOutsideGrid) click.OutsideGrid();
-    click.CheckAngles(r.phi07, r.lambda07, inputs);
+    if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
+    if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid();
+    click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, inputs);
 
     if (profile.hasGrids) {
       click.Write("Text26", r.dE, patterns::kCentimetres);
       click.Write("Text27", r.dN, patterns::kCentimetres);
     }
-    click.Write("Text30", r.e07, patterns::kMetres);
-    click.Write("Text31", r.n07, patterns::kMetres);
-    click.WriteDms("Text28", "Text41", "Text42", r.phi07);
-    click.WriteDms("Text29", "Text43", "Text44", r.lambda07);
+    click.Write("Text30", r.htrs07.easting, patterns::kMetres);
+    click.Write("Text31", r.htrs07.northing, patterns::kMetres);
+    click.WriteDms("Text28", "Text41", "Text42", r.htrs07.latitude);
+    click.WriteDms("Text29", "Text43", "Text44", r.htrs07.longitude);
     if (RegionOf(profile) == Region::kKastelorizo) {
-      click.Write("Text24", r.h07, patterns::kHeight);
+      click.Write("Text24", r.htrs07.height, patterns::kHeight);
     }
   });
 }
 
 namespace {
 
-// Steps shared by Command2 and Command5: HTRS07 X, Y, Z with its TM07 E, N to GGRS87, and the
-// GGRS87 boxes.
-void ForwardToGgrs87(Click& click, const TransformContext& context, double x, double y, double z,
-                     double e07, double n07, const Inputs& inputs) {
-  NumericGuard guard;
-  const ForwardChainResult r = Htrs07ToGgrs87(context, x, y, z, e07, n07);
-  click.Check(guard, inputs);
-  if (r.status == ChainStatus::kOutsideGrid) click.OutsideGrid();
-  click.CheckAngles(r.phi87, r.lambda87, inputs);
+// The GGRS87 boxes of Command2 and Command5, once the datum step has run.
+void ShowGgrs87(Click& click, const TransformContext& context, const PointResult& r,
+                const Inputs& inputs) {
+  if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
+  if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid();
+  click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, inputs);
 
   if (context.profile->hasGrids) {
     click.Write("Text16", r.dE, patterns::kCentimetres);
     click.Write("Text17", r.dN, patterns::kCentimetres);
   }
-  click.Write("Text22", r.e87, patterns::kMetres);
-  click.Write("Text23", r.n87, patterns::kMetres);
-  click.WriteDms("Text20", "Text35", "Text38", r.phi87);
-  click.WriteDms("Text21", "Text39", "Text40", r.lambda87);
+  click.Write("Text22", r.ggrs87.easting, patterns::kMetres);
+  click.Write("Text23", r.ggrs87.northing, patterns::kMetres);
+  click.WriteDms("Text20", "Text35", "Text38", r.ggrs87.latitude);
+  click.WriteDms("Text21", "Text39", "Text40", r.ggrs87.longitude);
   if (RegionOf(*context.profile) == Region::kKastelorizo) {
-    click.Write("Text32", r.h87, patterns::kMetres);
+    click.Write("Text32", r.ggrs87.height, patterns::kMetres);
   }
 }
 
@@ -353,61 +345,55 @@ void ForwardToGgrs87(Click& click, const TransformContext& context, double x, do
 Outcome SinglePointConversions::Command2_Click() {
   const RegionProfile& profile = *context_.profile;
   return Run(profile, boxes_, platform_, kCommand2Results, [&](Click& click) {
-    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
     click.RequireInitialStep(context_.Ready());
     click.RefuseComma({"Text5", "Text6", "Text7"});
     const double x = click.Number("Text5");
     const double y = click.Number("Text6");
     const double z = click.Number("Text7");
+    const Inputs inputs = {"Text5", "Text6", "Text7"};
 
-    NumericGuard guard;
-    const Geodetic g07 = CartesianToGeodetic(tm07, x, y, z);
-    const double dLambda = g07.longitude - tm07.centralMeridianDeg / tm07.degreesPerRadian;
-    const GridPoint en = TmForward(tm07, g07.latitude, dLambda);
-    const ScaleConvergence k = TmScaleConvergence(tm07, g07.latitude, dLambda);
-    click.Check(guard, {"Text5", "Text6", "Text7"});
-    click.CheckAngles(g07.latitude, g07.longitude, {"Text5", "Text6", "Text7"});
+    const PointResult r = Htrs07XyzToGgrs87(context_, x, y, z);
+    if (r.failed == Stage::kHtrs07Geographic || r.failed == Stage::kTm07) {
+      click.Fault(r.fault, inputs);
+    }
+    const Htrs07Values& h = r.htrs07;
+    click.CheckAngles(h.latitude, h.longitude, inputs);
 
-    click.WriteDms("Text8", "Text33", "Text34", g07.latitude);
-    click.WriteDms("Text9", "Text36", "Text37", g07.longitude);
-    click.Write("Text10", g07.height, patterns::kMetres);
-    click.Write("Text11", en.easting, patterns::kMetres);
-    click.Write("Text12", en.northing, patterns::kMetres);
-    click.Write("Text13", k.scale, patterns::kScale);
+    // The extent test comes with the datum step, after the HTRS07 boxes are filled.
+    click.WriteDms("Text8", "Text33", "Text34", h.latitude);
+    click.WriteDms("Text9", "Text36", "Text37", h.longitude);
+    click.Write("Text10", h.height, patterns::kMetres);
+    click.Write("Text11", h.easting, patterns::kMetres);
+    click.Write("Text12", h.northing, patterns::kMetres);
+    click.Write("Text13", h.scale, patterns::kScale);
 
-    ForwardToGgrs87(click, context_, x, y, z, en.easting, en.northing, {"Text5", "Text6", "Text7"});
+    ShowGgrs87(click, context_, r, inputs);
   });
 }
 
 Outcome SinglePointConversions::Command5_Click() {
   const RegionProfile& profile = *context_.profile;
   return Run(profile, boxes_, platform_, kCommand5Results, [&](Click& click) {
-    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
     click.RequireInitialStep(context_.Ready());
     click.RefuseComma({"Text10", "Text11", "Text12"});
     const double e07 = click.StrictNumberOf("Text11");
     const double n07 = click.StrictNumberOf("Text12");
     const double h = click.Number("Text10");
 
-    if (profile.hasGrids &&
-        !InsideGridBounds(context_.bounds, e07, n07, profile.tm07.falseNorthing)) {
-      click.OutsideGrid();
-    }
+    // The extent test comes first, at the given TM07 position.
+    const PointResult r = Htrs07Tm07ToGgrs87(context_, e07, n07, h);
+    if (r.status == PointStatus::kOutsideGrid && r.completed == 0) click.OutsideGrid();
+    if (r.failed == Stage::kHtrs07Geographic) click.Fault(r.fault, {"Text11", "Text12"});
+    click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, {"Text11", "Text12"});
+    if (r.failed == Stage::kHtrs07Xyz) click.Fault(r.fault, {"Text11", "Text12", "Text10"});
 
-    NumericGuard guard;
-    const TmInverseResult ll = TmInverse(tm07, e07, n07);
-    click.Check(guard, {"Text11", "Text12"});
-    click.CheckAngles(ll.latitude, ll.longitude, {"Text11", "Text12"});
-    const Cartesian c = GeodeticToCartesian(tm07, ll.latitude, ll.longitude, h);
-    click.Check(guard, {"Text11", "Text12", "Text10"});
+    click.WriteDms("Text8", "Text33", "Text34", r.htrs07.latitude);
+    click.WriteDms("Text9", "Text36", "Text37", r.htrs07.longitude);
+    click.Write("Text5", r.htrs07.x, patterns::kMetres);
+    click.Write("Text6", r.htrs07.y, patterns::kMetres);
+    click.Write("Text7", r.htrs07.z, patterns::kMetres);
 
-    click.WriteDms("Text8", "Text33", "Text34", ll.latitude);
-    click.WriteDms("Text9", "Text36", "Text37", ll.longitude);
-    click.Write("Text5", c.x, patterns::kMetres);
-    click.Write("Text6", c.y, patterns::kMetres);
-    click.Write("Text7", c.z, patterns::kMetres);
-
-    ForwardToGgrs87(click, context_, c.x, c.y, c.z, e07, n07, {"Text11", "Text12", "Text10"});
+    ShowGgrs87(click, context_, r, {"Text11", "Text12", "Text10"});
   });
 }
 

@@ -24,6 +24,8 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
   GridLoadResult loaded = LoadCorrectionGrids(dnPath, dePath);
   if (!loaded.grids) return loaded.error;
   context.grids = std::make_shared<const GridPair>(std::move(*loaded.grids));
+  context.dnPath = dnPath;
+  context.dePath = dePath;
   return "";
 }
 
@@ -75,6 +77,8 @@ void FinishForward(const TransformContext& context, const CellLookup& lookup,
   r.h87 = g87.height;
   const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
   const Correction correction = CorrectionOf(context, lookup);
+  r.e87Uncorrected = p.easting;
+  r.n87Uncorrected = p.northing;
   r.dN = correction.dN;
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
@@ -136,6 +140,8 @@ BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, do
     r.status = ChainStatus::kOutsideGrid;
     return r;
   }
+  r.e07Uncorrected = p.easting;
+  r.n07Uncorrected = p.northing;
   r.e07 = p.easting - correction->dE / 100.0;
   r.n07 = p.northing - correction->dN / 100.0;
   r.dE = -correction->dE;

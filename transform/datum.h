@@ -18,6 +18,7 @@ struct TransformContext {
   GridBounds bounds = kDataFileBounds;       // the extent test of the program
   HelmertParams helmert;                     // zero until the initial step
   std::shared_ptr<const GridPair> grids;     // set by the initial step where the region has them
+  std::string dnPath, dePath;                // the grid files loaded (no output may be one)
   bool initialised = false;
 
   // Ready for the chains: parameters stored and, where the region has grids, grids loaded.
@@ -37,6 +38,7 @@ enum class ChainStatus { kDone, kOutsideGrid };
 struct ForwardChainResult {
   ChainStatus status = ChainStatus::kDone;
   double e87 = 0, n87 = 0;              // corrected TM87, metres
+  double e87Uncorrected = 0, n87Uncorrected = 0;  // TM87 before the correction
   double phi87 = 0, lambda87 = 0;       // from the corrected TM87 position, radians
   double packedPhi87 = 0, packedLambda87 = 0;
   double h87 = 0;                       // GGRS87 ellipsoidal height after Helmert, metres
@@ -46,6 +48,7 @@ struct ForwardChainResult {
 struct BackChainResult {
   ChainStatus status = ChainStatus::kDone;
   double e07 = 0, n07 = 0;              // corrected TM07, metres
+  double e07Uncorrected = 0, n07Uncorrected = 0;  // TM07 before the correction
   double phi07 = 0, lambda07 = 0;       // from the corrected TM07 position, radians
   double packedPhi07 = 0, packedLambda07 = 0;
   double h07 = 0;                       // HTRS07 ellipsoidal height after Helmert, metres

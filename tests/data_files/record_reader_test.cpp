@@ -34,10 +34,28 @@ TEST_F(FieldsAsRead, RecordsOverSeveralLinesReadTheSame) {
   EXPECT_EQ(Convert("P12,\n 380000.00000,\n\n240000.00000 , 0.25"), kExpected);
 }
 
-TEST_F(FieldsAsRead, QuotedIdsLoseTheirQuotesAndKeepTheirCommas) {
+// An id is written as it was read; one that holds a comma, a quote or a line break is written
+// quoted, an inner quote doubled, so that the output reads back as the same records.
+TEST_F(FieldsAsRead, IdsReadBackAsTheyWereWritten) {
   EXPECT_EQ(Convert("\"P22, kerb\",380000.00000,240000.00000,0.25\r\n"),
-            "P22, kerb,500000.000,4205815.020,.250\r\n");
+            "\"P22, kerb\",500000.000,4205815.020,.250\r\n");
   EXPECT_EQ(Convert("  \"A\"  ,380000,240000,1\r\n"), "A,500000.000,4205815.020,1.000\r\n");
+  EXPECT_EQ(Convert("\"say \"\"hi\"\"\",380000,240000,1\r\n"),
+            "\"say \"\"hi\"\"\",500000.000,4205815.020,1.000\r\n");
+  EXPECT_EQ(Convert("P\"1,380000,240000,1\r\n"), "\"P\"\"1\",500000.000,4205815.020,1.000\r\n");
+  EXPECT_EQ(Convert("\"two\r\nlines\",380000,240000,1\r\n"),
+            "\"two\r\nlines\",500000.000,4205815.020,1.000\r\n");
+  // The output of one job is an input of the next: the ids come back unchanged.
+  const std::string sflh = "\"a, \"\"b\"\"\",380000.00000,240000.00000,1.000\r\nc,380000.00000,"
+                           "240000.00000,2.000\r\n";
+  const TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+  const Conversion back(context, Form::kGgrs87Tm87, Form::kGgrs87Geographic);
+  const JobOutcome outcome =
+      RunConversion(back, Write("senh.txt", Convert(sflh)), Path("sflh.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
+  const std::string again = Read(Path("sflh.txt"));
+  EXPECT_EQ(again.substr(0, 12), "\"a, \"\"b\"\"\",3");
+  EXPECT_NE(again.find("\r\nc,3"), std::string::npos) << again;
 }
 
 TEST_F(FieldsAsRead, BlankLinesAndWhiteSpaceAfterTheLastRecordEndTheFile) {
@@ -67,9 +85,14 @@ TEST_F(FieldsAsRead, BadRecordsStopWithFileLineAndField) {
   const Case cases[] = {
       {"A,380000,240000,1\r\nB,380000,240000\r\n", 2, "h", "file ends inside the record", 1},
       {"A,380000,240000,1\r\n\r\nB\r\n", 3, "φ", "file ends inside the record", 1},
-      {"A,380000,240000,\r\nB,380000,240000,1\r\n", 2, "h", "record begins on line 1", 0},
+      {"A,380000,240000,\r\nB,380000,240000,1\r\n", 2, "h", "record that begins on line 1", 0},
       {"A,380000,240000,1\r\nB,38O000,240000,1\r\n", 2, "φ", "\"38O000\" is not a number", 1},
-      {"A,380000,240000,\r\nB,380000,240000,1\r\n", 2, "h", "\"B\" is not a number", 0},
+      {"101,375854,84000,234437,32000,320,412\r\n", 1, "", "decimal commas", 0},
+      {"A,380000,240000,1\r\nB,380000,240000,1,7\r\n", 2, "", "an extra column", 1},
+      {"A,380000,240000,1\r\nB;380000;240000;1\r\n", 2, "id", "semicolons", 1},
+      {"A,380000,240000,1\r\nB\t380000\t240000\t1\r\n", 2, "id", "tabs", 1},
+      {std::string("\xFF\xFE" "A\0,\0", 6), 1, "", "UTF-16", 0},
+      {std::string("A\0,\0", 4), 1, "", "UTF-16", 0},
       {"A,380000,,1\r\n", 1, "λ", "the field is empty", 0},
       {"A,380000,240000,12.5 m\r\n", 1, "h", "\"12.5 m\" is not a number", 0},
       {"A,380000,240000,nan\r\n", 1, "h", "\"nan\" is not a number", 0},
@@ -77,6 +100,7 @@ TEST_F(FieldsAsRead, BadRecordsStopWithFileLineAndField) {
       {"A,0x1p4,240000,1\r\n", 1, "φ", "\"0x1p4\" is not a number", 0},
       {"A,380000,240000,1e999\r\n", 1, "h", "too large", 0},
       {"A,380000,240000,1\r\n\"B,380000,240000,1\r\n", 2, "id", "never closed", 1},
+      {"A,380000,240000,1\r\n\"B,1,2,3\r\n\"C\",1,2,3\r\n", 2, "id", "closes only on line 3", 1},
       {"\"B\"x,380000,240000,1\r\n", 1, "id", "text follows the closing double quote", 0},
   };
   for (const Case& c : cases) {

@@ -175,20 +175,18 @@ TEST_F(BadInput, CrOnlyLfOnlyAndMixedLineEndsReadTheSame) {
   EXPECT_EQ(Convert("A\r380000\n240000\r\n1\r"), kPointOut);
 }
 
-TEST_F(BadInput, AQuotedIdKeepsItsCommasAndLosesItsQuotes) {
+TEST_F(BadInput, AQuotedIdKeepsItsCommasAndIsWrittenQuoted) {
   EXPECT_EQ(Convert("\"A, kerb, 2\",380000,240000,1\r\n"),
-            "A, kerb, 2,500000.000,4205815.020,1.000\r\n");
+            "\"A, kerb, 2\",500000.000,4205815.020,1.000\r\n");
   EXPECT_EQ(Convert("\"\",380000,240000,1\r\n"), ",500000.000,4205815.020,1.000\r\n");
 }
 
-// A forgotten closing quote stops at its own line, instead of swallowing the records below it
-// into one id with line breaks in it (which would break every line it is written into).
-TEST_F(BadInput, AnUnterminatedQuoteStopsAtItsLine) {
+// A forgotten closing quote does not swallow the records below it: the quote that would close
+// it is followed by text, and the error names the line of the opening quote.
+TEST_F(BadInput, AnUnterminatedQuoteIsNamedAtItsLine) {
   ExpectError(JobKind::kSflhToSenh, Mainland(),
               "A,380000,240000,1\r\n\"B,380000,240000,1\r\nC,380000,240000,1\r\n\"D\",1,2,3\r\n",
-              2, "id", "never closed on its line");
-  ExpectError(JobKind::kSxyzToGgrs87, Mainland(), "\"P1\r\n2\",4473350.762,2350872.180,3878941.453\r\n",
-              1, "id", "never closed");
+              2, "id", "closes only on line 4");
   ExpectError(JobKind::kSflhToSenh, Mainland(), "A,380000,240000,1\r\n\"B", 2, "id",
               "never closed");
 }
@@ -233,14 +231,14 @@ TEST_F(BadInput, FieldsThatAreNotNumbersNameFileLineAndField) {
     EXPECT_EQ(o.pointsWritten, 1u);
     EXPECT_EQ(Read(Path("out0")), kPointOut);
   }
-  // A fifth field starts the next record: its id "5" has no numbers after it.
+  // A fifth field on a line is no record of its own.
   ExpectError(JobKind::kSflhToSenh, Mainland(), std::string(kPoint) + "B,380000,240000,1,5\r\n",
-              2, "φ", "the record that begins on line 2: field φ is missing");
-  // A missing last field takes the next line's id as its value; the message points back.
+              2, "", "holds 5 fields, more than the four of one record");
+  // A missing last field would take the next line's id as its value: the message points back.
   ExpectError(JobKind::kSflhToSenh, Mainland(),
               std::string(kPoint) + "B,380000,240000,\r\n" + kPoint, 3, "h",
-              "\"A\" is not a number (write it with digits and \".\" as decimal point) (the "
-              "record begins on line 2; is a field missing there?)");
+              "the record that begins on line 2 takes its field h from line 3, where more fields "
+              "follow");
 }
 
 TEST_F(BadInput, HugeValuesAreRefusedOrStopAsNumericFaults) {

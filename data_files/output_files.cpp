@@ -1,0 +1,138 @@
+#include "data_files/output_files.h"
+
+#include <cerrno>
+
+#include "io/display_text.h"
+#include "io/files.h"
+
+namespace vortan {
+namespace {
+
+std::string OutputName(const std::string& path) {
+  return path == "-" ? std::string("standard output") : DisplayText(path);
+}
+
+// Two names of one file that must not be both read and written, or written twice. The null
+// device takes any number of outputs; a terminal may be both standard input and output.
+bool Clash(const FileIdentity& a, const FileIdentity& b, bool bothWritten) {
+  if (!(a == b) || a.nullDevice) return false;
+  return bothWritten || !a.characterDevice;
+}
+
+}  // namespace
+
+OutputSet::~OutputSet() {
+  for (File& f : files_) {
+    if (f.owned && f.fd >= 0) CloseFile(f.fd);
+  }
+}
+
+std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths,
+                                           const std::vector<ReadFile>& reads) {
+  std::vector<OpenedOutput> opened(paths.size());
+  std::vector<FileIdentity> identities(paths.size());
+  // Undoes what was done so far: closes what was opened, removes what was made.
+  auto fail = [&](std::size_t output, std::string reason) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (opened[i].fd >= 0 && paths[i] != "-") CloseFile(opened[i].fd);
+      RemoveCreated(opened[i]);
+    }
+    return OutputError{output, std::move(reason)};
+  };
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    if (path.empty()) return fail(i, "no file name was given for this output; name a file");
+    if (path == "-") {
+      opened[i].fd = kStandardOutput;
+    } else {
+      opened[i] = OpenForWriting(path);
+      if (opened[i].fd < 0) {
+        const int error = opened[i].error;
+        return fail(i, "cannot be created (" + SystemReason(error) + ")" +
+                           (error == ENOENT
+                                ? "; the folder does not exist, create it or choose another"
+                                : "; choose another place"));
+      }
+    }
+    const std::optional<FileIdentity> id = IdentityOfDescriptor(opened[i].fd);
+    if (!id) {
+      return fail(i, path == "-" ? "standard output is closed; give an output file instead of -"
+                                 : "cannot be examined");
+    }
+    identities[i] = *id;
+    for (const ReadFile& read : reads) {
+      if (Clash(*id, read.identity, false)) {
+        return fail(i, "this output is " + read.name +
+                           ", which the job reads; choose another output name so that it is "
+                           "not overwritten");
+      }
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (Clash(*id, identities[j], true)) {
+        return fail(i, "this output and " + OutputName(paths[j]) +
+                           " are one file, given for two outputs of the job; give each output "
+                           "its own file");
+      }
+    }
+  }
+  // Every output is good: only now are they emptied.
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    File f;
+    f.path = paths[i];
+    f.fd = opened[i].fd;
+    f.owned = paths[i] != "-";
+    if (f.owned && identities[i].regular && !Empty(f.fd)) {
+      const int error = errno;
+      files_.clear();  // fail() closes them
+      return fail(i, "cannot be emptied (" + SystemReason(error) + ")");
+    }
+    f.start = WritePosition(f.fd);
+    files_.push_back(std::move(f));
+  }
+  lines_.assign(files_.size(), 0);
+  return std::nullopt;
+}
+
+bool OutputSet::Append(const std::vector<LineBuffer>& lines) {
+  for (std::size_t o = 0; o < files_.size(); ++o) {
+    File& f = files_[o];
+    std::size_t written = 0;
+    if (WriteAll(f.fd, lines[o].data(), lines[o].size(), written)) continue;
+    error_ = errno;
+    failed_ = o;
+    // Take the batch back from every output that can be cut back; the others keep it, whole
+    // where it was written whole.
+    for (std::size_t k = 0; k < files_.size(); ++k) {
+      File& g = files_[k];
+      const bool wroteSome = k < o || (k == o && written > 0);
+      if (!wroteSome) continue;
+      if (g.start && CutBack(g.fd, *g.start + g.committed)) continue;
+      if (k < o) {
+        g.committed += lines[k].size();
+        lines_[k] += lines[k].lines();
+      }
+    }
+    return false;
+  }
+  for (std::size_t o = 0; o < files_.size(); ++o) {
+    files_[o].committed += lines[o].size();
+    lines_[o] += lines[o].lines();
+  }
+  return true;
+}
+
+bool OutputSet::Close() {
+  bool ok = true;
+  for (std::size_t o = 0; o < files_.size(); ++o) {
+    File& f = files_[o];
+    if (f.owned && f.fd >= 0 && !CloseFile(f.fd) && ok) {
+      ok = false;
+      error_ = errno;
+      failed_ = o;
+    }
+    f.fd = -1;
+  }
+  return ok;
+}
+
+}  // namespace vortan

@@ -1,0 +1,156 @@
+#include "data_files/record_tasks.h"
+
+#include "core/angles.h"
+#include "core/numeric_guard.h"
+#include "data_files/records.h"
+
+namespace vortan {
+namespace {
+
+namespace pat = patterns;
+
+// Records of one form into records of another: the input read in the layout of its form
+// (packed angles turned into radians), the point converted by the engine, the output written
+// in the layout of its form. The jobs without a datum step are such conversions.
+class ConversionTask : public RecordTask {
+ public:
+  explicit ConversionTask(const Conversion& conversion) : conversion_(conversion) {}
+
+  std::array<std::string_view, 3> FieldNames() const override {
+    return CoordinateNames(conversion_.from());
+  }
+  std::size_t OutputCount() const override { return 1; }
+  bool UsesTransform() const override { return conversion_.acrossDatum(); }
+
+  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
+                   const char*& fault) const override {
+    double in[3] = {v[0], v[1], v[2]};
+    if (IsGeographic(conversion_.from())) {
+      NumericGuard guard;
+      const LatLon ll = PackedPairToRadians(v[0], v[1]);
+      if (!guard.Clean()) {
+        fault = guard.FaultName();
+        return StopKind::kFault;
+      }
+      in[0] = ll.latitude;
+      in[1] = ll.longitude;
+    }
+    double result[3];
+    const PointOutcome o = conversion_.Point(in, result);
+    if (o.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+    if (!o.ok()) {
+      fault = o.fault;
+      return StopKind::kFault;
+    }
+    if (IsGeographic(conversion_.to())) {
+      NumericGuard guard;
+      result[0] = RadiansToDms(result[0]).packed;
+      result[1] = RadiansToDms(result[1]).packed;
+      if (!guard.Clean()) {
+        fault = guard.FaultName();
+        return StopKind::kFault;
+      }
+    }
+    const NumberPattern* p = PatternsOf(LayoutOf(conversion_.to()));
+    LineOut(out[0]).Id(id).Number(result[0], p[0]).Number(result[1], p[1])
+        .Number(result[2], p[2]).End();
+    return StopKind::kNone;
+  }
+
+ private:
+  Conversion conversion_;
+};
+
+// A job of the jobs' table that is a plain conversion: it owns its conversion.
+class OwnedConversionTask : public ConversionTask {
+ public:
+  OwnedConversionTask(const TransformContext& context, Form from, Form to)
+      : ConversionTask(Conversion(context, from, to)) {}
+};
+
+StopKind Stopped(const PointResult& r, const char*& fault) {
+  if (r.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+  fault = r.fault;
+  return StopKind::kFault;
+}
+
+// senh-to-htrs07: GGRS87 SFLh, then HTRS07 SEN and SFL (outputs in the order SFLh, SFL, SEN).
+class SenhToHtrs07Task : public RecordTask {
+ public:
+  explicit SenhToHtrs07Task(const TransformContext& context) : context_(context) {}
+  std::array<std::string_view, 3> FieldNames() const override { return {"E", "N", "h"}; }
+  std::size_t OutputCount() const override { return 3; }
+  bool UsesTransform() const override { return true; }
+
+  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
+                   const char*& fault) const override {
+    const PointResult r = Ggrs87Tm87ToHtrs07(context_, v[0], v[1], v[2]);
+    if (r.Completed(Stage::kGgrs87Geographic)) {
+      LineOut(out[0]).Id(id).Number(r.ggrs87.packedLatitude, pat::kPacked)
+          .Number(r.ggrs87.packedLongitude, pat::kPacked).Number(v[2], pat::kMetres).End();
+    }
+    if (!r.ok()) return Stopped(r, fault);
+    LineOut(out[2]).Id(id).Number(r.htrs07.easting, pat::kMetres)
+        .Number(r.htrs07.northing, pat::kMetres).End();
+    LineOut(out[1]).Id(id).Number(r.htrs07.packedLatitude, pat::kPacked)
+        .Number(r.htrs07.packedLongitude, pat::kPacked).End();
+    return StopKind::kNone;
+  }
+
+ private:
+  const TransformContext& context_;
+};
+
+// sxyz-to-ggrs87: HTRS07 SFLh and SENk, then GGRS87 SFL and SEN.
+class SxyzToGgrs87Task : public RecordTask {
+ public:
+  explicit SxyzToGgrs87Task(const TransformContext& context) : context_(context) {}
+  std::array<std::string_view, 3> FieldNames() const override { return {"X", "Y", "Z"}; }
+  std::size_t OutputCount() const override { return 4; }
+  bool UsesTransform() const override { return true; }
+
+  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
+                   const char*& fault) const override {
+    const PointResult r = Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]);
+    const Htrs07Values& h = r.htrs07;
+    if (r.Completed(Stage::kHtrs07Geographic)) {
+      LineOut(out[0]).Id(id).Number(h.packedLatitude, pat::kPacked)
+          .Number(h.packedLongitude, pat::kPacked).Number(h.height, pat::kMetres).End();
+    }
+    if (r.Completed(Stage::kTm07)) {
+      LineOut(out[1]).Id(id).Number(h.easting, pat::kMetres).Number(h.northing, pat::kMetres)
+          .Number(h.scale, pat::kScale).End();
+    }
+    if (!r.ok()) return Stopped(r, fault);
+    const Ggrs87Values& g = r.ggrs87;
+    LineOut(out[2]).Id(id).Number(g.packedLatitude, pat::kPacked)
+        .Number(g.packedLongitude, pat::kPacked).End();
+    LineOut(out[3]).Id(id).Number(g.easting, pat::kMetres).Number(g.northing, pat::kMetres).End();
+    return StopKind::kNone;
+  }
+
+ private:
+  const TransformContext& context_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context) {
+  switch (kind) {
+    case JobKind::kSflhToSenh:
+      return std::make_unique<OwnedConversionTask>(context, Form::kGgrs87Geographic,
+                                                   Form::kGgrs87Tm87);
+    case JobKind::kSflhToSxyz:
+      return std::make_unique<OwnedConversionTask>(context, Form::kHtrs07Geographic,
+                                                   Form::kHtrs07Xyz);
+    case JobKind::kSenhToHtrs07: return std::make_unique<SenhToHtrs07Task>(context);
+    case JobKind::kSxyzToGgrs87: return std::make_unique<SxyzToGgrs87Task>(context);
+  }
+  throw std::logic_error("MakeJobTask: a job kind without a task");
+}
+
+std::unique_ptr<RecordTask> MakeConversionTask(const Conversion& conversion) {
+  return std::make_unique<ConversionTask>(conversion);
+}
+
+}  // namespace vortan

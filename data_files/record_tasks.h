@@ -1,0 +1,41 @@
+// What a record job does with one point: the engine's chain for it, and the lines it writes
+// from the stages the point completed. The four jobs and the conversion between two forms each
+// are one task on the same frame (jobs.cpp).
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data_files/job_table.h"
+#include "data_files/record_writer.h"
+#include "engine/conversion.h"
+
+namespace vortan {
+
+// Why a point stopped the job.
+enum class StopKind { kNone, kField, kFault, kOutsideGrid, kCancelled };
+
+class RecordTask {
+ public:
+  virtual ~RecordTask() = default;
+  // The names of the three numeric fields of an input record, as messages name them.
+  virtual std::array<std::string_view, 3> FieldNames() const = 0;
+  virtual std::size_t OutputCount() const = 0;
+  virtual bool UsesTransform() const = 0;
+  // Computes one point from its id and three numbers and writes its lines; returns kNone, or
+  // why it stopped (the lines of the stages completed before the stop are written, and fault
+  // names a numeric fault).
+  virtual StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
+                           const char*& fault) const = 0;
+};
+
+// The task of one of the four jobs.
+std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context);
+
+// The task that converts records of one form into records of another.
+std::unique_ptr<RecordTask> MakeConversionTask(const Conversion& conversion);
+
+}  // namespace vortan

@@ -1,0 +1,258 @@
+#include "engine/conversion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+
+#include "core/cartesian.h"
+#include "core/numeric_guard.h"
+#include "core/transverse_mercator.h"
+
+namespace vortan {
+namespace {
+
+// The stage that produces a form within its own system.
+Stage StageOf(Form form) {
+  switch (form) {
+    case Form::kHtrs07Xyz: return Stage::kHtrs07Xyz;
+    case Form::kHtrs07Geographic: return Stage::kHtrs07Geographic;
+    case Form::kHtrs07Tm07: return Stage::kTm07;
+    case Form::kGgrs87Geographic: return Stage::kGgrs87Geographic;
+    case Form::kGgrs87Tm87: return Stage::kTm87;
+  }
+  throw std::logic_error("StageOf: not a form");
+}
+
+void Set(double out[3], double a, double b, double c) {
+  out[0] = a;
+  out[1] = b;
+  out[2] = c;
+}
+
+// A conversion within one system: the core's conversions only.
+PointOutcome Within(const TransformContext& context, Form from, Form to, const double in[3],
+                    double out[3]) {
+  const GeodeticParams params =
+      MakeGrs80Params(InHtrs07(from) ? context.profile->tm07 : context.profile->tm87);
+  const double a = in[0], b = in[1], h = in[2];
+  double result[3];
+  NumericGuard guard;
+  // Latitude, longitude and height of the input, from any of the three forms.
+  Geodetic g{a, b, h};
+  if (from == Form::kHtrs07Xyz) {
+    g = CartesianToGeodetic(params, a, b, h);
+  } else if (IsProjected(from)) {
+    const TmInverseResult ll = TmInverse(params, a, b);
+    g = {ll.latitude, ll.longitude, h};
+  }
+  switch (to) {
+    case Form::kHtrs07Xyz: {
+      const Cartesian c = GeodeticToCartesian(params, g.latitude, g.longitude, g.height);
+      Set(result, c.x, c.y, c.z);
+      break;
+    }
+    case Form::kHtrs07Geographic:
+    case Form::kGgrs87Geographic:
+      Set(result, g.latitude, g.longitude, g.height);
+      break;
+    case Form::kHtrs07Tm07:
+    case Form::kGgrs87Tm87: {
+      const GridPoint p =
+          TmForward(params, g.latitude, g.longitude - CentralMeridianRad(params));
+      Set(result, p.easting, p.northing, g.height);
+      break;
+    }
+  }
+  if (!guard.Clean()) return {PointStatus::kFault, StageOf(to), guard.FaultName()};
+  std::copy(result, result + 3, out);
+  return {};
+}
+
+}  // namespace
+
+std::string_view FormName(Form form) {
+  switch (form) {
+    case Form::kHtrs07Xyz: return "htrs07-xyz";
+    case Form::kHtrs07Geographic: return "htrs07-geographic";
+    case Form::kHtrs07Tm07: return "htrs07-tm07";
+    case Form::kGgrs87Geographic: return "ggrs87-geographic";
+    case Form::kGgrs87Tm87: return "ggrs87-tm87";
+  }
+  throw std::logic_error("FormName: not a form");
+}
+
+std::optional<Form> FormOfName(std::string_view name) {
+  for (Form form : kAllForms) {
+    if (FormName(form) == name) return form;
+  }
+  return std::nullopt;
+}
+
+std::array<std::string_view, 3> CoordinateNames(Form form) {
+  if (form == Form::kHtrs07Xyz) return {"X", "Y", "Z"};
+  if (IsGeographic(form)) return {"φ", "λ", "h"};
+  return {"E", "N", "h"};
+}
+
+Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights)
+    : context_(context), from_(from), to_(to), keepHeights_(keepHeights) {}
+
+PointResult Conversion::Chain(const double in[3]) const {
+  const BackOptions back{to_ == Form::kHtrs07Xyz, keepHeights_, false};
+  switch (from_) {
+    case Form::kHtrs07Xyz: return Htrs07XyzToGgrs87(context_, in[0], in[1], in[2]);
+    case Form::kHtrs07Geographic: return Htrs07GeographicToGgrs87(context_, in[0], in[1], in[2]);
+    case Form::kHtrs07Tm07: return Htrs07Tm07ToGgrs87(context_, in[0], in[1], in[2]);
+    case Form::kGgrs87Geographic:
+      return Ggrs87GeographicToHtrs07(context_, in[0], in[1], in[2], back);
+    case Form::kGgrs87Tm87: return Ggrs87Tm87ToHtrs07(context_, in[0], in[1], in[2], back);
+  }
+  throw std::logic_error("Conversion::Chain: not a form");
+}
+
+PointOutcome Conversion::Point(const double in[3], double out[3]) const {
+  if (std::isnan(in[0]) || std::isnan(in[1]) || std::isnan(in[2])) {
+    return {PointStatus::kNoValue, Stage::kNone, ""};
+  }
+  if (from_ == to_) {
+    std::copy(in, in + 3, out);
+    return {};
+  }
+  if (!acrossDatum()) return Within(context_, from_, to_, in, out);
+  const PointResult r = Chain(in);
+  if (!r.ok()) return {r.status, r.failed, r.fault};
+  if (InHtrs07(to_)) {
+    const Htrs07Values& v = r.htrs07;  // the height as keepHeights asks, set by the chain
+    switch (to_) {
+      case Form::kHtrs07Xyz: Set(out, v.x, v.y, v.z); break;
+      case Form::kHtrs07Geographic: Set(out, v.latitude, v.longitude, v.height); break;
+      default: Set(out, v.easting, v.northing, v.height); break;
+    }
+    return {};
+  }
+  const Ggrs87Values& v = r.ggrs87;
+  // The input height: the given one, or from X, Y, Z the HTRS07 ellipsoidal height.
+  const double inputHeight = from_ == Form::kHtrs07Xyz ? r.htrs07.height : in[2];
+  const double h = keepHeights_ ? inputHeight : v.height;
+  if (to_ == Form::kGgrs87Geographic) {
+    Set(out, v.latitude, v.longitude, h);
+  } else {
+    Set(out, v.easting, v.northing, h);
+  }
+  return {};
+}
+
+namespace {
+
+constexpr std::size_t kBatchChunk = 4096;  // points a task converts
+
+// One chunk of a batch and what it found.
+struct BatchChunk {
+  std::size_t begin = 0, end = 0;
+  std::size_t failures = 0;
+  std::optional<std::size_t> firstFailure;
+  PointOutcome firstOutcome;
+  TaskTicket ticket;
+};
+
+}  // namespace
+
+BatchOutcome ConvertBatch(const Conversion& conversion, std::span<const double> a,
+                          std::span<const double> b, std::span<const double> c,
+                          std::span<double> outA, std::span<double> outB, std::span<double> outC,
+                          std::span<PointStatus> status, const BatchOptions& options) {
+  const std::size_t n = a.size();
+  if (b.size() != n || c.size() != n || outA.size() != n || outB.size() != n ||
+      outC.size() != n || (!status.empty() && status.size() != n)) {
+    throw std::invalid_argument("ConvertBatch: arrays of different lengths");
+  }
+  std::unique_ptr<WorkerPool> ownPool;
+  WorkerPool* pool = options.pool;
+  if (pool == nullptr) {
+    ownPool = std::make_unique<WorkerPool>(std::max(1, options.threads));
+    pool = ownPool.get();
+  }
+  // With stopAtFirst, chunks that begin after a failure found so far are not computed.
+  std::atomic<std::size_t> stopAt{std::numeric_limits<std::size_t>::max()};
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  auto compute = [&](BatchChunk& chunk) {
+    if (options.stopAtFirst && chunk.begin > stopAt.load(std::memory_order_relaxed)) return;
+    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
+      const double in[3] = {a[i], b[i], c[i]};
+      double out[3];
+      const PointOutcome o = conversion.Point(in, out);
+      if (!status.empty()) status[i] = o.status;
+      if (o.ok()) {
+        outA[i] = out[0];
+        outB[i] = out[1];
+        outC[i] = out[2];
+        continue;
+      }
+      outA[i] = outB[i] = outC[i] = nan;
+      if (o.status == PointStatus::kNoValue) continue;
+      ++chunk.failures;
+      if (!chunk.firstFailure) {
+        chunk.firstFailure = i;
+        chunk.firstOutcome = o;
+        if (options.stopAtFirst) {
+          std::size_t seen = stopAt.load(std::memory_order_relaxed);
+          while (i < seen && !stopAt.compare_exchange_weak(seen, i)) {
+          }
+          return;
+        }
+      }
+    }
+  };
+
+  BatchOutcome outcome;
+  outcome.threadsUsed = pool->threads();
+  // Chunks in flight: a few per thread, so that the output order and memory stay bounded.
+  const std::size_t window = 4 * static_cast<std::size_t>(pool->threads());
+  std::deque<BatchChunk> chunks;
+  std::size_t next = 0;
+  // The queued chunks refer to this frame: whatever happens, they have run before it ends.
+  struct Drain {
+    WorkerPool& pool;
+    std::deque<BatchChunk>& chunks;
+    ~Drain() {
+      for (BatchChunk& chunk : chunks) {
+        try {
+          pool.Wait(chunk.ticket);
+        } catch (...) {
+        }
+      }
+    }
+  } drain{*pool, chunks};
+  while (next < n || !chunks.empty()) {
+    while (next < n && chunks.size() < window &&
+           !(options.cancel && options.cancel->load(std::memory_order_relaxed)) &&
+           !(options.stopAtFirst && outcome.firstFailure)) {
+      BatchChunk& chunk = chunks.emplace_back();
+      chunk.begin = next;
+      chunk.end = std::min(n, next + kBatchChunk);
+      next = chunk.end;
+      pool->Submit([&compute, &chunk] { compute(chunk); }, chunk.ticket);
+    }
+    if (chunks.empty()) break;
+    BatchChunk& oldest = chunks.front();
+    pool->Wait(oldest.ticket);
+    if (!outcome.firstFailure || !options.stopAtFirst) {
+      outcome.failures += oldest.failures;
+      if (oldest.firstFailure && !outcome.firstFailure) {
+        outcome.firstFailure = oldest.firstFailure;
+        outcome.firstOutcome = oldest.firstOutcome;
+      }
+      outcome.completed = outcome.firstFailure && options.stopAtFirst ? *outcome.firstFailure
+                                                                      : oldest.end;
+      if (options.progress) options.progress(outcome.completed);
+    }
+    chunks.pop_front();
+  }
+  if (next < n && !(options.stopAtFirst && outcome.firstFailure)) outcome.cancelled = true;
+  return outcome;
+}
+
+}  // namespace vortan

@@ -1,0 +1,88 @@
+// The conversion between any two of the five coordinate forms, for one point and for arrays of
+// points on the worker pool.
+//
+// Across the datum it runs the chains of chains.h; within one system only the core's
+// conversions (no datum step, no grid, no extent test). Heights: across the datum the third
+// coordinate is the target system's ellipsoidal height as the Helmert step gives it, or, with
+// keepHeights, the input height unchanged (for orthometric heights, which the two systems
+// share); from X, Y, Z the input height is the point's HTRS07 ellipsoidal height. Within one
+// system h is unchanged between latitude, longitude and E, N, and computed from X, Y, Z.
+//
+// Units: metres; latitude and longitude in radians, latitude first.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+
+#include "engine/chains.h"
+#include "engine/forms.h"
+#include "engine/worker_pool.h"
+#include "transform/datum.h"
+
+namespace vortan {
+
+// How one point came out.
+struct PointOutcome {
+  PointStatus status = PointStatus::kDone;
+  Stage failed = Stage::kNone;
+  const char* fault = "";
+  bool ok() const { return status == PointStatus::kDone; }
+};
+
+class Conversion {
+ public:
+  // The context must stay alive and, for a conversion across the datum, be initialised.
+  Conversion(const TransformContext& context, Form from, Form to, bool keepHeights = false);
+
+  Form from() const { return from_; }
+  Form to() const { return to_; }
+  bool keepHeights() const { return keepHeights_; }
+  // Across the datum: needs the initial step's parameters (and, on the mainland, the grids).
+  bool acrossDatum() const { return InHtrs07(from_) != InHtrs07(to_); }
+  const TransformContext& context() const { return context_; }
+
+  // One point, in and out in the forms' units. A point that fails leaves out untouched.
+  PointOutcome Point(const double in[3], double out[3]) const;
+
+  // The whole chain of one point across the datum with every value it shows (chains.h); for a
+  // conversion within one system, nothing but the status is filled.
+  PointResult Chain(const double in[3]) const;
+
+ private:
+  const TransformContext& context_;
+  Form from_, to_;
+  bool keepHeights_;
+};
+
+struct BatchOptions {
+  int threads = 1;               // used when no pool is given
+  WorkerPool* pool = nullptr;    // an existing pool to run on
+  bool stopAtFirst = false;      // stop at the first point that fails, in input order
+  // Called on the calling thread as the points are done (a count, in input order).
+  std::function<void(std::size_t pointsDone)> progress;
+  const std::atomic<bool>* cancel = nullptr;  // stops before the next chunk of points
+};
+
+struct BatchOutcome {
+  std::size_t completed = 0;   // points converted, or the index of the stop with stopAtFirst
+  std::size_t failures = 0;    // points that failed (with stopAtFirst: 0 or 1)
+  std::optional<std::size_t> firstFailure;  // index of the first point that failed
+  PointOutcome firstOutcome;                // and how
+  bool cancelled = false;
+  int threadsUsed = 1;
+};
+
+// Converts n points given as three arrays (in the forms' units) into three arrays. A failed
+// point gets NaN in all three outputs and its status (when status is not empty). Input arrays
+// may be the output arrays. With stopAtFirst the points after the first failure are left as
+// they are.
+BatchOutcome ConvertBatch(const Conversion& conversion, std::span<const double> a,
+                          std::span<const double> b, std::span<const double> c,
+                          std::span<double> outA, std::span<double> outB, std::span<double> outC,
+                          std::span<PointStatus> status, const BatchOptions& options = {});
+
+}  // namespace vortan

@@ -1,0 +1,141 @@
+#include "io/files.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vortan {
+namespace {
+
+// Moves a descriptor that took 0, 1 or 2 (a standard stream was closed) above them, and leaves
+// the standard one closed again.
+int AboveStandardStreams(int fd) {
+  if (fd < 0 || fd > 2) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return moved;
+}
+
+}  // namespace
+
+std::string SystemReason(int error) {
+  switch (error) {
+    case ENOENT: return "no such file or folder";
+    case EACCES: return "permission denied";
+    case EISDIR: return "it is a folder";
+    case ENOSPC: return "no space left on the device";
+    case EFBIG: return "the file has reached the largest size allowed";
+    case EROFS: return "the device is read-only";
+    case EDQUOT: return "the disk quota is used up";
+    case EMFILE:
+    case ENFILE: return "too many files are open";
+    case ENAMETOOLONG: return "the name is too long";
+    case EPIPE: return "the program reading it has ended";
+    default: return std::strerror(error);
+  }
+}
+
+int OpenForReading(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return AboveStandardStreams(fd);
+}
+
+OpenedOutput OpenForWriting(const std::string& path) {
+  OpenedOutput out;
+  if (path.empty()) {
+    out.error = ENOENT;
+    return out;
+  }
+  out.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (out.fd < 0 && errno == ENOENT) {
+    out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out.fd >= 0) {
+      out.created = true;
+      out.createdPath = path;
+    } else if (errno == EEXIST) {
+      // A link to a file that does not exist: the file is made where the link points.
+      out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+      if (out.fd >= 0) {
+        out.created = true;
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) != nullptr) out.createdPath = resolved;
+      }
+    }
+  }
+  if (out.fd < 0) {
+    out.error = errno;
+    return out;
+  }
+  out.fd = AboveStandardStreams(out.fd);
+  if (out.fd < 0) out.error = errno;
+  return out;
+}
+
+void RemoveCreated(const OpenedOutput& output) {
+  if (output.created && !output.createdPath.empty()) ::unlink(output.createdPath.c_str());
+}
+
+long long ReadSome(int fd, char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, std::size_t& written) {
+  written = 0;
+  while (written < size) {
+    const ssize_t n = ::write(fd, data + written, size - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> WritePosition(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_APPEND) != 0) return static_cast<std::uint64_t>(st.st_size);
+  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(at);
+}
+
+bool CutBack(int fd, std::uint64_t size) {
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) return false;
+  return ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
+bool Empty(int fd) { return CutBack(fd, 0); }
+
+std::optional<std::uint64_t> RegularFileSize(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool IsFolder(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CloseFile(int fd) { return ::close(fd) == 0; }
+
+}  // namespace vortan

@@ -1,0 +1,63 @@
+// Files as the jobs use them, by descriptor and always in binary mode: opened for reading,
+// opened for writing without truncating (so that every output can be checked before any is
+// emptied), written whole, cut back, closed. Paths are UTF-8. Standard input and output are
+// descriptors 0 and 1; a file this module opens never takes descriptors 0 to 2, so that a
+// closed standard stream cannot become a file of the job.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vortan {
+
+inline constexpr int kStandardInput = 0;
+inline constexpr int kStandardOutput = 1;
+
+// The reason of a system error code, in words a user understands.
+std::string SystemReason(int error);
+
+// Opens a file for reading; -1 and errno when it cannot be opened.
+int OpenForReading(const std::string& path);
+
+struct OpenedOutput {
+  int fd = -1;
+  int error = 0;         // errno when fd is -1
+  bool created = false;  // the file did not exist: this call made it (remove it to undo)
+  std::string createdPath;  // the file made, links followed
+};
+
+// Opens a file for writing, creating it when it does not exist, without emptying it.
+OpenedOutput OpenForWriting(const std::string& path);
+
+// Removes a file that OpenForWriting made.
+void RemoveCreated(const OpenedOutput& output);
+
+// Reads up to size bytes (retrying when interrupted); the count, 0 at the end, -1 and errno.
+long long ReadSome(int fd, char* data, std::size_t size);
+
+// Writes all size bytes (retrying when interrupted and after short writes); false and errno
+// (ENOSPC for a device that takes nothing more) when not all could be written. written says how
+// many were.
+bool WriteAll(int fd, const char* data, std::size_t size, std::size_t& written);
+
+// Where the next write goes in a regular file: its end when it was opened for appending. Nothing
+// for a file that cannot be positioned (a pipe, a terminal).
+std::optional<std::uint64_t> WritePosition(int fd);
+
+// Cuts a regular file back to size bytes and places the next write there.
+bool CutBack(int fd, std::uint64_t size);
+
+// Empties a regular file.
+bool Empty(int fd);
+
+// The size of a regular file; nothing for anything else.
+std::optional<std::uint64_t> RegularFileSize(int fd);
+
+// Whether the descriptor is a folder.
+bool IsFolder(int fd);
+
+bool CloseFile(int fd);
+
+}  // namespace vortan
