@@ -1,16 +1,22 @@
-// vortan-transform: the batch jobs of the data-file converter from the command line.
+// vortan-transform: the batch jobs of the data-file converter, and the conversion between any
+// two coordinate forms, from the command line.
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "data_files/jobs.h"
+#include "engine/conversion.h"
+#include "io/display_text.h"
 #include "transform/datum.h"
 
 namespace {
@@ -19,16 +25,43 @@ constexpr int kExitDone = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitOutsideGrid = 3;
+constexpr int kExitInterrupted = 130;  // as a shell reports a program ended by Ctrl+C
 
 constexpr const char* kVersion = "1.0.0";
 
+// Set by Ctrl+C: the job stops after the point it computes, leaving complete lines.
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+  interrupted.store(true);
+  ::signal(SIGINT, SIG_DFL);  // a second Ctrl+C ends the program at once
+}
+
+struct FormExample {
+  vortan::Form form;
+  const char* what;
+  const char* line;  // one record of the form's layout
+};
+
+constexpr FormExample kFormExamples[] = {
+    {vortan::Form::kHtrs07Xyz, "HTRS07 X,Y,Z (SXYZ)", "P1,4382064.771,2023782.319,4155326.131"},
+    {vortan::Form::kHtrs07Geographic, "HTRS07 phi,lambda (DDMMSS.SSSSS),h (SFLh)",
+     "P1,405453.90607,244720.59229,51.610"},
+    {vortan::Form::kHtrs07Tm07, "HTRS07 TM07 E,N,h (SENh)", "P1,566446.108,2529618.096,51.610"},
+    {vortan::Form::kGgrs87Geographic, "GGRS87 phi,lambda (DDMMSS.SSSSS),h (SFLh)",
+     "P1,405444.68271,244714.08889,6.501"},
+    {vortan::Form::kGgrs87Tm87, "GGRS87 TM87 E,N,h (SENh)", "P1,566296.541,4529332.314,6.501"},
+};
+
 void PrintUsage(std::FILE* to) {
   std::fprintf(to,
-               "Usage: vortan-transform [--region mainland|kastelorizo] [--dn FILE --de FILE]\n"
-               "                        [--threads N] JOB INPUT OUTPUT...\n"
+               "Usage: vortan-transform [OPTIONS] JOB INPUT OUTPUT...\n"
+               "       vortan-transform [OPTIONS] convert --from FORM --to FORM [--keep-heights]\n"
+               "                        INPUT OUTPUT\n"
                "\n"
-               "Converts a coordinate file between HTRS07 and GGRS87 (EGSA87) exactly as the\n"
-               "VORTAN data-file program does; the output files are byte for byte the same.\n"
+               "Converts coordinate files between HTRS07 and GGRS87 (EGSA87) with the official\n"
+               "seven-parameter model and, on the mainland, the dE, dN correction grids. A job\n"
+               "writes the files of the VORTAN data-file program, byte for byte the same.\n"
                "\n"
                "Jobs (outputs in this order):\n");
   for (const vortan::JobDefinition& job : vortan::JobDefinitions()) {
@@ -40,22 +73,37 @@ void PrintUsage(std::FILE* to) {
   }
   std::fprintf(to,
                "\n"
+               "convert: between any two of the five coordinate forms (a record file of the\n"
+               "form's layout in and out). Across the datum the height written is the target\n"
+               "system's ellipsoidal height from the Helmert step; --keep-heights copies the\n"
+               "input height unchanged (orthometric heights). Forms, with a record of each:\n");
+  for (const FormExample& f : kFormExamples) {
+    std::fprintf(to, "  %-18s %s\n  %-18s   %s\n", std::string(vortan::FormName(f.form)).c_str(),
+                 f.what, "", f.line);
+  }
+  std::fprintf(to,
+               "\n"
                "Options:\n"
-               "  --region R   mainland (default) or kastelorizo\n"
-               "  --dn FILE    dN correction grid (default ./dN_2km_V1-0.grd; mainland only,\n"
-               "  --de FILE    dE correction grid  default ./dE_2km_V1-0.grd; read only by\n"
-               "               senh-to-htrs07 and sxyz-to-ggrs87)\n"
-               "  --threads N  points computed on N threads (default: every core); the files\n"
-               "               are the same as with one thread\n"
+               "  --region R     mainland (default) or kastelorizo\n"
+               "  --dn FILE      dN correction grid (default ./dN_2km_V1-0.grd; mainland only,\n"
+               "  --de FILE      dE correction grid  default ./dE_2km_V1-0.grd; read only where\n"
+               "                 a conversion crosses the datum)\n"
+               "  --threads N    points computed on N threads (default: every core); the files\n"
+               "                 are the same as with one thread\n"
+               "  --quiet        no progress on the terminal\n"
                "  --help, --version\n"
+               "  --             ends the options (for a file name that begins with -)\n"
                "A file name of - is standard input or standard output.\n"
                "\n"
-               "Example:\n"
+               "Examples:\n"
                "  vortan-transform sxyz-to-ggrs87 HTRS07-SXYZ.txt HTRS07-SFLh.txt \\\n"
                "      HTRS07-SENk.txt GGRS87-SFL.txt GGRS87-SEN.txt\n"
+               "  vortan-transform convert --from htrs07-tm07 --to ggrs87-tm87 \\\n"
+               "      HTRS07-SENh.txt GGRS87-SENh.txt\n"
                "\n"
                "Exit status: 0 done; 1 error (the message names file, line and field);\n"
-               "2 wrong usage; 3 stopped at a point outside the correction grid.\n");
+               "2 wrong usage; 3 stopped at a point outside the correction grid;\n"
+               "130 stopped by Ctrl+C (the files hold complete lines).\n");
 }
 
 int Usage(const std::string& message) {
@@ -63,23 +111,49 @@ int Usage(const std::string& message) {
   return kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Command {
   const vortan::RegionProfile* profile = &vortan::kMainlandProfile;
   std::string dnPath = vortan::kDnGridFileName;
   std::string dePath = vortan::kDeGridFileName;
-  int threads = static_cast<int>(std::thread::hardware_concurrency());
-  if (threads < 1) threads = 1;
+  int threads = 1;
+  bool quiet = false;
+  bool keepHeights = false;
+  std::optional<vortan::Form> from, to;
   std::vector<std::string> positional;
+};
+
+// Parses the arguments; returns an exit status when the program ends here (help, version,
+// wrong usage).
+std::optional<int> Parse(int argc, char** argv, Command& command) {
+  command.threads = static_cast<int>(std::thread::hardware_concurrency());
+  if (command.threads < 1) command.threads = 1;
+  bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (!options || arg == "-" || arg.empty() || arg[0] != '-') {
+      command.positional.emplace_back(arg);
+      continue;
+    }
     auto value = [&](std::string& out) {
       if (i + 1 >= argc) return false;
       out = argv[++i];
       return true;
     };
-    if (arg == "--help" || arg == "-h") {
+    auto form = [&](std::optional<vortan::Form>& out) -> std::optional<int> {
+      std::string name;
+      if (!value(name)) return Usage(std::string(arg) + " needs a form");
+      out = vortan::FormOfName(name);
+      if (!out) {
+        return Usage("unknown form '" + vortan::DisplayText(name) +
+                     "' (htrs07-xyz, htrs07-geographic, htrs07-tm07, ggrs87-geographic, "
+                     "ggrs87-tm87)");
+      }
+      return std::nullopt;
+    };
+    if (arg == "--") {
+      options = false;
+    } else if (arg == "--help" || arg == "-h") {
       PrintUsage(stdout);
       return kExitDone;
     } else if (arg == "--version") {
@@ -88,74 +162,80 @@ int main(int argc, char** argv) {
     } else if (arg == "--region") {
       std::string region;
       if (!value(region)) return Usage("--region needs mainland or kastelorizo");
-      if (region == "mainland") profile = &vortan::kMainlandProfile;
-      else if (region == "kastelorizo") profile = &vortan::kKastelorizoProfile;
-      else return Usage("unknown region '" + region + "' (mainland or kastelorizo)");
+      if (region == "mainland") command.profile = &vortan::kMainlandProfile;
+      else if (region == "kastelorizo") command.profile = &vortan::kKastelorizoProfile;
+      else return Usage("unknown region '" + vortan::DisplayText(region) +
+                        "' (mainland or kastelorizo)");
     } else if (arg == "--dn") {
-      if (!value(dnPath)) return Usage("--dn needs a file");
+      if (!value(command.dnPath)) return Usage("--dn needs a file");
     } else if (arg == "--de") {
-      if (!value(dePath)) return Usage("--de needs a file");
+      if (!value(command.dePath)) return Usage("--de needs a file");
     } else if (arg == "--threads") {
       std::string n;
       if (!value(n)) return Usage("--threads needs a number");
       char* end = nullptr;
       const long parsed = std::strtol(n.c_str(), &end, 10);
       if (end == n.c_str() || *end != '\0' || parsed < 1 || parsed > 256) {
-        return Usage("--threads needs a whole number from 1 to 256, not '" + n + "'");
+        return Usage("--threads needs a whole number from 1 to 256, not '" +
+                     vortan::DisplayText(n) + "'");
       }
-      threads = static_cast<int>(parsed);
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      return Usage("unknown option '" + std::string(arg) + "'");
+      command.threads = static_cast<int>(parsed);
+    } else if (arg == "--from") {
+      if (std::optional<int> end = form(command.from)) return end;
+    } else if (arg == "--to") {
+      if (std::optional<int> end = form(command.to)) return end;
+    } else if (arg == "--keep-heights") {
+      command.keepHeights = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      command.quiet = true;
     } else {
-      positional.emplace_back(arg);
+      return Usage("unknown option '" + vortan::DisplayText(arg) + "'");
     }
   }
-  if (positional.empty()) return Usage("no job given");
-  const vortan::JobDefinition* job = vortan::FindJob(positional[0]);
-  if (!job) return Usage("unknown job '" + positional[0] + "'");
-  if (positional.size() != 2 + job->outputCount()) {
-    return Usage(positional[0] + " takes an input file and " +
-                 std::to_string(job->outputCount()) + " output file(s)");
-  }
+  return std::nullopt;
+}
 
-  vortan::TransformContext context = vortan::MakeContext(*profile, vortan::kDataFileBounds);
-  if (job->usesTransform) {
-    const std::string error = vortan::InitialStep(context, dnPath, dePath);
-    if (!error.empty()) {
-      std::fprintf(stderr,
-                   "vortan-transform: %s\nThe grids are read from %s and %s; give other files "
-                   "with --dn and --de.\n",
-                   error.c_str(), dnPath.c_str(), dePath.c_str());
-      return kExitError;
+// Progress on a terminal, at most twice a second: points, share of the input, points a second.
+class Progress {
+ public:
+  explicit Progress(bool show) : show_(show), start_(std::chrono::steady_clock::now()) {}
+  bool shown() const { return show_; }
+  void operator()(const vortan::JobProgress& p) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(500)) return;
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(p.pointsDone) / seconds : 0;
+    if (p.bytesTotal > 0) {
+      std::fprintf(stderr, "\r%llu points, %.0f%% of the input read, %.0f points/s",
+                   static_cast<unsigned long long>(p.pointsDone),
+                   100.0 * static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal),
+                   rate);
+    } else {
+      std::fprintf(stderr, "\r%llu points, %.0f points/s",
+                   static_cast<unsigned long long>(p.pointsDone), rate);
     }
   }
-
-  // Progress on a terminal, at most twice a second.
-  vortan::JobOptions options;
-  options.threads = threads;
-  const bool showProgress = ::isatty(STDERR_FILENO) != 0;
-  auto lastShown = std::chrono::steady_clock::now();
-  if (showProgress) {
-    options.progress = [&](const vortan::JobProgress& p) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - lastShown < std::chrono::milliseconds(500)) return;
-      lastShown = now;
-      if (p.bytesTotal > 0) {
-        std::fprintf(stderr, "\r%llu points, %.0f%% of the input read",
-                     static_cast<unsigned long long>(p.pointsDone),
-                     100.0 * static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal));
-      } else {
-        std::fprintf(stderr, "\r%llu points", static_cast<unsigned long long>(p.pointsDone));
-      }
-    };
+  void Clear() {
+    if (show_) std::fprintf(stderr, "\r\033[K");
   }
-  const std::vector<std::string> outputs(positional.begin() + 2, positional.end());
-  const vortan::JobOutcome outcome =
-      vortan::RunJob(job->kind, context, positional[1], outputs, options);
-  if (showProgress) std::fprintf(stderr, "\r\033[K");
+
+ private:
+  bool show_;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progressShown) {
+  if (outcome.threadsUsed < outcome.threadsAsked) {
+    std::fprintf(stderr,
+                 "vortan-transform: only %d of the %d threads asked for could be started; the "
+                 "job ran on %d (the files are the same).\n",
+                 outcome.threadsUsed, outcome.threadsAsked, outcome.threadsUsed);
+  }
   switch (outcome.status) {
     case vortan::JobStatus::kDone:
-      if (showProgress || outputs[0] != "-") {
+      if (progressShown || !toStandardOutput) {
         std::fprintf(stderr, "%s\n", outcome.Message().c_str());
       }
       return kExitDone;
@@ -163,9 +243,83 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vortan-transform: %s\n", outcome.Message().c_str());
       return kExitOutsideGrid;
     case vortan::JobStatus::kCancelled:
+      std::fprintf(stderr, "vortan-transform: stopped by Ctrl+C. %s\n", outcome.Message().c_str());
+      return kExitInterrupted;
     case vortan::JobStatus::kError:
       std::fprintf(stderr, "vortan-transform: %s\n", outcome.Message().c_str());
       return kExitError;
   }
   return kExitError;
+}
+
+int Run(int argc, char** argv) {
+  Command command;
+  if (std::optional<int> end = Parse(argc, argv, command)) return *end;
+  if (command.positional.empty()) return Usage("no job given");
+  const std::string& name = command.positional[0];
+  const bool convert = name == "convert";
+  const vortan::JobDefinition* job = convert ? nullptr : vortan::FindJob(name);
+  if (!convert && !job) return Usage("unknown job '" + vortan::DisplayText(name) + "'");
+  if (!convert && (command.from || command.to || command.keepHeights)) {
+    return Usage("--from, --to and --keep-heights go with convert, not with a job");
+  }
+  if (convert && (!command.from || !command.to)) {
+    return Usage("convert needs --from FORM and --to FORM");
+  }
+  const std::size_t outputs = convert ? 1 : job->outputCount();
+  if (command.positional.size() != 2 + outputs) {
+    return Usage(name + " takes an input file and " + std::to_string(outputs) + " output file" +
+                 (outputs == 1 ? "" : "s"));
+  }
+
+  vortan::TransformContext context = vortan::MakeContext(*command.profile, vortan::kDataFileBounds);
+  const bool acrossDatum =
+      convert ? vortan::InHtrs07(*command.from) != vortan::InHtrs07(*command.to)
+              : job->usesTransform;
+  if (acrossDatum) {
+    const std::string error = vortan::InitialStep(context, command.dnPath, command.dePath);
+    if (!error.empty()) {
+      std::fprintf(stderr,
+                   "vortan-transform: %s\nThe grids are read from %s and %s; give other files "
+                   "with --dn and --de.\n",
+                   error.c_str(), vortan::DisplayText(command.dnPath).c_str(),
+                   vortan::DisplayText(command.dePath).c_str());
+      return kExitError;
+    }
+  }
+
+  vortan::JobOptions options;
+  options.threads = command.threads;
+  options.cancel = &interrupted;
+  Progress progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
+  if (progress.shown()) options.progress = [&](const vortan::JobProgress& p) { progress(p); };
+  const std::string& input = command.positional[1];
+  const std::vector<std::string> outputPaths(command.positional.begin() + 2,
+                                             command.positional.end());
+  vortan::JobOutcome outcome;
+  if (convert) {
+    const vortan::Conversion conversion(context, *command.from, *command.to, command.keepHeights);
+    outcome = vortan::RunConversion(conversion, input, outputPaths[0], options);
+  } else {
+    outcome = vortan::RunJob(job->kind, context, input, outputPaths, options);
+  }
+  progress.Clear();
+  return Finish(outcome, outputPaths[0] == "-", progress.shown());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A file-size limit makes a write fail like a full disk (cut back to complete lines), instead
+  // of ending the program in the middle of a line.
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::signal(SIGINT, OnInterrupt);
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr,
+                 "vortan-transform: not enough memory (the system refused more). Close other "
+                 "programs or run with fewer --threads.\n");
+    return kExitError;
+  }
 }
