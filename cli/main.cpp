@@ -2,6 +2,9 @@
 // two coordinate forms, from the command line.
 #include <signal.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -314,6 +317,11 @@ int main(int argc, char** argv) {
   // of ending the program in the middle of a line.
   ::signal(SIGXFSZ, SIG_IGN);
   ::signal(SIGINT, OnInterrupt);
+#if defined(__GLIBC__)
+  // One memory arena per thread would reserve 64 MiB of address space each: under a memory
+  // limit the threads would leave no room for the records. The workers allocate rarely.
+  ::mallopt(M_ARENA_MAX, 2);
+#endif
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -25,8 +25,8 @@ constexpr std::size_t kBatchRecords = 4096;         // records read at a time on
 constexpr std::size_t kChunkRecords = 2048;         // records a worker computes at a time
 constexpr std::size_t kBatchBytes = 256u << 10;     // input bytes of a batch (or one record)
 constexpr std::size_t kInFlightBytes = 4u << 20;    // input bytes read ahead on several threads
-constexpr std::size_t kMaxSlots = 32;               // batches read ahead on several threads
-constexpr std::size_t kLineBufferKeep = 1u << 20;   // memory an output buffer keeps
+constexpr std::size_t kMaxSlots = 16;               // batches read ahead on several threads
+constexpr std::size_t kLineBufferKeep = 256u << 10;  // memory an output buffer keeps
 
 struct Stop {
   StopKind kind = StopKind::kNone;
@@ -125,7 +125,7 @@ std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
                                 const std::string& input) {
   std::vector<ReadFile> reads;
   if (const std::optional<FileIdentity> id = IdentityOfDescriptor(inputFd)) {
-    reads.push_back({*id, "the input file " + input});
+    reads.push_back({*id, "the input (" + input + ")"});
   }
   if (context.grids) {
     for (const std::string* grid : {&context.dnPath, &context.dePath}) {
@@ -146,6 +146,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   JobOutcome outcome;
   outcome.outputs = outputPaths;
   outcome.threadsAsked = std::max(1, options.threads);
+  outcome.threadsUsed = outcome.threadsAsked;
   const std::string input = FileDisplayName(inputPath, true);
   if (outputPaths.size() != task.OutputCount()) {
     return Fail(outcome, "", 0, "",

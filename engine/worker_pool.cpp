@@ -2,25 +2,71 @@
 
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
+
 namespace vortan {
+namespace {
+
+constexpr std::size_t kWorkerStack = 512u << 10;
+
+}  // namespace
 
 WorkerPool::WorkerPool(int threads) {
-  for (int t = 1; t < threads; ++t) {
-    try {
-      workers_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      break;  // the system gives no more threads: work with those started
-    }
+  const int wanted = threads - 1;
+  const int started = Start(wanted);
+  if (started < wanted) {
+    // The system is at a limit: keep half, so that memory is left for the work.
+    Stop();
+    Start(started / 2);
   }
 }
 
-WorkerPool::~WorkerPool() {
+WorkerPool::~WorkerPool() { Stop(); }
+
+void* WorkerPool::Entry(void* pool) {
+  static_cast<WorkerPool*>(pool)->Work();
+  return nullptr;
+}
+
+int WorkerPool::Start(int count) {
+  closing_ = false;
+#if defined(_WIN32)
+  for (int t = 0; t < count; ++t) {
+    try {
+      workers_.emplace_back([this] { Entry(this); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+#else
+  static_assert(sizeof(pthread_t) <= sizeof(unsigned long));
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return 0;
+  pthread_attr_setstacksize(&attributes, kWorkerStack);
+  for (int t = 0; t < count; ++t) {
+    pthread_t thread;
+    if (pthread_create(&thread, &attributes, &WorkerPool::Entry, this) != 0) break;
+    workers_.push_back(static_cast<unsigned long>(thread));
+  }
+  pthread_attr_destroy(&attributes);
+#endif
+  return static_cast<int>(workers_.size());
+}
+
+void WorkerPool::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     closing_ = true;
   }
   workAvailable_.notify_all();
+#if defined(_WIN32)
   for (std::thread& w : workers_) w.join();
+#else
+  for (unsigned long w : workers_) pthread_join(static_cast<pthread_t>(w), nullptr);
+#endif
+  workers_.clear();
 }
 
 void WorkerPool::Submit(std::function<void()> task, TaskTicket& ticket) {

@@ -1,7 +1,8 @@
 // A pool of worker threads that run submitted tasks, and on which the submitting thread helps
 // while it waits: on `threads` threads in all (the caller and threads - 1 workers, which live as
 // long as the pool). Where the system refuses a thread (a process or memory limit), the pool
-// makes do with the threads it got, down to the caller alone.
+// makes do with half the threads it got, down to the caller alone, so that the memory left
+// serves the points. The workers run on small stacks: they compute points, nothing deep.
 #pragma once
 
 #include <condition_variable>
@@ -48,6 +49,10 @@ class WorkerPool {
     TaskTicket* ticket;
   };
   void Work();
+  // Starts up to count workers; how many started.
+  int Start(int count);
+  void Stop();
+  static void* Entry(void* pool);
   // Takes the front task (the queue is not empty) and runs it without the lock; returns with
   // the lock held.
   void RunFront(std::unique_lock<std::mutex>& lock);
@@ -57,7 +62,11 @@ class WorkerPool {
   std::condition_variable taskDone_;
   std::deque<Task> queue_;
   bool closing_ = false;
+#if defined(_WIN32)
   std::vector<std::thread> workers_;
+#else
+  std::vector<unsigned long> workers_;  // pthread_t
+#endif
 };
 
 }  // namespace vortan
