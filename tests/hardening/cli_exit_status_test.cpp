@@ -18,8 +18,10 @@ class CliExitStatus : public hardening::TempFolder {
  protected:
   // Runs vortan-transform with arguments (already quoted) in the test folder; returns the exit
   // status and keeps standard error in err_.
-  int Run(const std::string& arguments, const std::string& stdinFile = "/dev/null") {
-    const std::string command = "cd '" + folder_.string() + "' && '" + VORTAN_CLI + "' " +
+  int Run(const std::string& arguments, const std::string& stdinFile = "/dev/null",
+          const std::string& before = "") {
+    const std::string command = "cd '" + folder_.string() + "' && " + before + "'" + VORTAN_CLI +
+                                "' " +
                                 arguments + " <'" + stdinFile + "' 2>'" + Path("stderr") + "'" +
                                 (arguments.find('>') == std::string::npos ? " >/dev/null" : "");
     const int status = std::system(command.c_str());
@@ -86,6 +88,61 @@ TEST_F(CliExitStatus, OutsideTheGridIsThreeAndNamesThePoint) {
   EXPECT_NE(err_.find("FAR"), std::string::npos) << err_;
   EXPECT_NE(err_.find("senh.txt, line 2"), std::string::npos) << err_;
   EXPECT_EQ(Run(Grids() + "--region kastelorizo senh-to-htrs07 senh.txt a b c"), 0) << err_;
+}
+
+// Standard input and output are files like the others: none may be the input, and a file
+// opened where standard output was closed is no output of "-".
+TEST_F(CliExitStatus, StandardStreamsAreCheckedLikeFiles) {
+  const std::string in = "A,380000,240000,1\r\n";
+  Write("in.txt", in);
+  EXPECT_EQ(Run("sflh-to-senh - in.txt", Path("in.txt")), 1);
+  EXPECT_NE(err_.find("is the input (standard input)"), std::string::npos) << err_;
+  EXPECT_EQ(Run("sflh-to-senh in.txt - >>in.txt"), 1);
+  EXPECT_NE(err_.find("standard output: this output is the input"), std::string::npos) << err_;
+  EXPECT_EQ(Read(Path("in.txt")), in);
+  EXPECT_EQ(Run("sflh-to-senh in.txt - >&-"), 1);
+  EXPECT_NE(err_.find("standard output is closed"), std::string::npos) << err_;
+  EXPECT_EQ(Run("sflh-to-senh in.txt out.txt >&-"), 0) << err_;
+  EXPECT_EQ(Read(Path("out.txt")), "A,500000.000,4205815.020,1.000\r\n");
+}
+
+TEST_F(CliExitStatus, DoubleDashEndsTheOptions) {
+  Write("-in.txt", "A,380000,240000,1\r\n");
+  EXPECT_EQ(Run("sflh-to-senh -- -in.txt -out.txt"), 0) << err_;
+  EXPECT_EQ(Read(Path("-out.txt")), "A,500000.000,4205815.020,1.000\r\n");
+  EXPECT_EQ(Run("sflh-to-senh -in.txt -out.txt"), 2);
+}
+
+// A file-size limit stops the job like a full disk: exit 1 and complete lines, no signal death.
+TEST_F(CliExitStatus, AFileSizeLimitIsAnErrorWithCompleteLines) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "P" + std::to_string(i) + ",380000,240000,1\r\n";
+  Write("in.txt", text);
+  EXPECT_EQ(Run("sflh-to-senh in.txt out.txt", "/dev/null", "ulimit -f 200 && "), 1) << err_;
+  EXPECT_NE(err_.find("cannot be written"), std::string::npos) << err_;
+  EXPECT_EQ(Run("sflh-to-senh in.txt - >out2.txt", "/dev/null", "ulimit -f 200 && "), 1) << err_;
+  for (const char* name : {"out.txt", "out2.txt"}) {
+    const std::string out = Read(Path(name));
+    ASSERT_GT(out.size(), 1000u);
+    EXPECT_EQ(out.substr(out.size() - 2), "\r\n") << name;
+  }
+}
+
+TEST_F(CliExitStatus, ConvertNeedsTwoFormsAndTakesOneOutput) {
+  Write("in.txt", "P1,566446.108,2529618.096,51.610\r\n");
+  for (const char* arguments :
+       {"convert in.txt out.txt", "convert --from htrs07-tm07 in.txt out.txt",
+        "convert --from htrs07-tm07 --to egsa in.txt out.txt",
+        "convert --from htrs07-tm07 --to ggrs87-tm87 in.txt a b",
+        "--from htrs07-tm07 sflh-to-senh in.txt out.txt"}) {
+    SCOPED_TRACE(arguments);
+    EXPECT_EQ(Run(arguments), 2);
+  }
+  EXPECT_EQ(Run(Grids() + "convert --from htrs07-tm07 --to ggrs87-tm87 in.txt out.txt"), 0)
+      << err_;
+  EXPECT_EQ(Read(Path("out.txt")).substr(0, 3), "P1,");
+  Write("far.txt", "FAR,500000,6000000,10\r\n");
+  EXPECT_EQ(Run(Grids() + "convert --from htrs07-tm07 --to ggrs87-tm87 far.txt out.txt"), 3);
 }
 
 }  // namespace

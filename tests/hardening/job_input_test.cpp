@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -316,7 +317,7 @@ TEST_F(BadInput, AnOutputThatIsTheInputIsRefusedAndTheInputKept) {
     SCOPED_TRACE(output);
     const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {output});
     EXPECT_EQ(o.status, JobStatus::kError);
-    EXPECT_NE(o.reason.find("this output is the input file"), std::string::npos) << o.reason;
+    EXPECT_NE(o.reason.find("this output is the input ("), std::string::npos) << o.reason;
     EXPECT_EQ(Read(input), kPoint);
   }
 }
@@ -342,27 +343,21 @@ TEST_F(BadInput, AFullDiskIsNamedAndNoHalfLineStays) {
   EXPECT_NE(o.Message().find("0 points written"), std::string::npos) << o.Message();
 }
 
-// A disk that fills in the middle of a write: the file size limit of a child process stands for
-// it. The output is cut back to its last complete line and the count says how many points it
-// holds.
-TEST_F(BadInput, ADiskThatFillsMidwayKeepsCompleteLinesAndTheirCount) {
-  std::string text;
-  for (int i = 0; i < 20000; ++i) text += "P" + std::to_string(i) + ",380000,240000,1\r\n";
-  const std::string input = Write("in.txt", text);
-  const std::string output = Path("out.txt");
+// Runs a job in a child process under a resource limit and returns what the child reports:
+// the points written, then the message. A crash of the child fails the test.
+std::string InChild(int resource, rlim_t limit, const std::function<JobOutcome()>& job) {
   int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  if (::pipe(pipeFds) != 0) return "no pipe";
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
     ::close(pipeFds[0]);
     ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{400000, 400000};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {output});
+    const rlimit r{limit, limit};
+    if (::setrlimit(resource, &r) != 0) ::_exit(2);
+    const JobOutcome o = job();
     const std::string report = std::to_string(o.pointsWritten) + "\n" + o.Message();
     if (::write(pipeFds[1], report.data(), report.size()) < 0) ::_exit(3);
-    ::_exit(o.status == JobStatus::kError ? 0 : 1);
+    ::_exit(0);
   }
   ::close(pipeFds[1]);
   std::string report;
@@ -371,8 +366,26 @@ TEST_F(BadInput, ADiskThatFillsMidwayKeepsCompleteLinesAndTheirCount) {
   ::close(pipeFds[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0) << report;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child ended by signal "
+                                                             << WTERMSIG(status);
+  return report;
+}
+
+std::string ManyPoints(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "P" + std::to_string(i) + ",380000,240000,1\r\n";
+  return text;
+}
+
+// A disk that fills in the middle of a write: the file size limit of a child process stands for
+// it. The output is cut back to its last complete line and the count says how many points it
+// holds.
+TEST_F(BadInput, ADiskThatFillsMidwayKeepsCompleteLinesAndTheirCount) {
+  const std::string input = Write("in.txt", ManyPoints(20000));
+  const std::string output = Path("out.txt");
+  const std::string report = InChild(RLIMIT_FSIZE, 400000, [&] {
+    return RunJob(JobKind::kSflhToSenh, Mainland(), input, {output});
+  });
   const std::size_t points = std::stoul(report.substr(0, report.find('\n')));
   EXPECT_NE(report.find("cannot be written"), std::string::npos) << report;
   EXPECT_NE(report.find(std::to_string(points) + " points written"), std::string::npos) << report;
@@ -381,6 +394,111 @@ TEST_F(BadInput, ADiskThatFillsMidwayKeepsCompleteLinesAndTheirCount) {
   EXPECT_LT(out.size(), 400000u);
   ExpectCompleteLines(out);
   EXPECT_EQ(Lines(out), points);
+}
+
+// After a failed write every output holds the same number of lines, the number the message
+// states, on one thread and on several.
+TEST_F(BadInput, AFailedWriteLeavesTheSameLinesInEveryOutput) {
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += "P" + std::to_string(i) + ",466591.820,4258474.289,1\r\n";
+  const std::string input = Write("in.txt", text);
+  for (int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    const std::vector<std::string> outputs = {Path("a"), Path("b"), Path("c")};
+    const std::string report = InChild(RLIMIT_FSIZE, 300000, [&] {
+      JobOptions options;
+      options.threads = threads;
+      return RunJob(JobKind::kSenhToHtrs07, Mainland(), input, outputs, options);
+    });
+    const std::size_t points = std::stoul(report.substr(0, report.find('\n')));
+    EXPECT_NE(report.find(std::to_string(points) + " points written to"), std::string::npos)
+        << report;
+    for (const std::string& out : outputs) {
+      const std::string lines = Read(out);
+      ExpectCompleteLines(lines);
+      EXPECT_EQ(Lines(lines), points) << out;
+    }
+  }
+}
+
+// No output may be a file the job reads (the input, a grid) or another output, however it is
+// named; a refused job touches no file, and the files it would have made are not left behind.
+TEST_F(BadInput, NoOutputIsAFileTheJobReadsOrAnotherOutput) {
+  const std::string input = Write("in.txt", "P1,466591.820,4258474.289,593.998\r\n");
+  const std::string dn = kGrids + "dN_2km_V1-0.grd";
+  const std::string grid = Read(dn);
+  std::filesystem::create_symlink(Path("nowhere"), Path("link1"));
+  std::filesystem::create_symlink(Path("nowhere"), Path("link2"));
+  struct Case {
+    std::vector<std::string> outputs;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{Path("a"), Path("b"), dn}, "is the correction grid"},
+      {{Path("a"), input, Path("c")}, "is the input ("},
+      {{Path("a"), Path("b"), Path("./a")}, "are one file"},
+      {{Path("a"), Path("link1"), Path("link2")}, "are one file"},
+      {{Path("a"), "", Path("c")}, "no file name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.outputs[2]);
+    const JobOutcome o = RunJob(JobKind::kSenhToHtrs07, Mainland(), input, c.outputs);
+    EXPECT_EQ(o.status, JobStatus::kError);
+    EXPECT_NE(o.reason.find(c.reason), std::string::npos) << o.reason;
+    EXPECT_NE(o.Message().find("Nothing was written"), std::string::npos) << o.Message();
+    EXPECT_FALSE(Exists(Path("a")));
+    EXPECT_FALSE(Exists(Path("nowhere")));
+  }
+  EXPECT_EQ(Read(dn), grid);
+  // The null device takes any number of outputs.
+  EXPECT_EQ(RunJob(JobKind::kSenhToHtrs07, Mainland(), input, {"/dev/null", "/dev/null", "/dev/null"})
+                .status,
+            JobStatus::kDone);
+}
+
+// Every output is opened and checked before any is emptied: when the last cannot be created,
+// the first keeps what it held.
+TEST_F(BadInput, EveryOutputIsCheckedBeforeAnyIsEmptied) {
+  const std::string input = Write("in.txt", "P1,466591.820,4258474.289,593.998\r\n");
+  Write("a", "what the user keeps\r\n");
+  const JobOutcome o =
+      RunJob(JobKind::kSenhToHtrs07, Mainland(), input, {Path("a"), Path("b"), Path("no/c")});
+  EXPECT_EQ(o.status, JobStatus::kError);
+  EXPECT_EQ(Read(Path("a")), "what the user keeps\r\n");
+  EXPECT_FALSE(Exists(Path("b")));
+  EXPECT_NE(o.Message().find("Nothing was written"), std::string::npos);
+}
+
+// Under a memory limit, asked for more threads than the system gives, a job runs on the threads
+// it gets or ends with a clear error; it never aborts.
+TEST_F(BadInput, ResourceLimitsGiveAnErrorOrFewerThreadsNeverAnAbort) {
+  const std::string input = Write("in.txt", ManyPoints(50000));
+  for (rlim_t limit : {rlim_t{60} << 20, rlim_t{200} << 20}) {
+    const std::string report = InChild(RLIMIT_AS, limit, [&] {
+      JobOptions options;
+      options.threads = 64;
+      return RunJob(JobKind::kSflhToSenh, Kastelorizo(), input, {Path("out.txt")}, options);
+    });
+    EXPECT_TRUE(report.find("50000 points written") != std::string::npos ||
+                report.find("not enough memory") != std::string::npos)
+        << report;
+    ExpectCompleteLines(Read(Path("out.txt")));
+  }
+}
+
+// Messages show control characters, line breaks and NUL bytes of fields and file names
+// escaped: no input cuts a message short or forges a line of it.
+TEST_F(BadInput, MessagesShowControlCharactersEscaped) {
+  const JobOutcome field = ExpectError(JobKind::kSflhToSenh, Mainland(),
+                                       std::string("B,38\x1b[2J\0,240000,1\r\n", 22), 1, "φ",
+                                       "\"38\\x1B[2J\\x00\" is not a number");
+  EXPECT_EQ(field.Message().find('\x1b'), std::string::npos);
+  const JobOutcome name =
+      RunJob(JobKind::kSflhToSenh, Mainland(), Path("bad\nname\x1b.txt"), {Path("out.txt")});
+  EXPECT_NE(name.Message().find("bad\\nname\\x1B.txt: cannot be opened"), std::string::npos)
+      << name.Message();
+  EXPECT_EQ(RunJob(JobKind::kSflhToSenh, Mainland(), "", {Path("out.txt")}).file,
+            "an empty file name");
 }
 
 }  // namespace
