@@ -4,7 +4,8 @@
 // - the outcome says what happened, and an error names its reason (and its file when it names a
 //   line);
 // - every output holds complete CR LF lines only, one per point written (plus the line of the
-//   stopping point that a job writes before its extent test);
+//   stopping point that a job writes before its extent test); an id is quoted only where it
+//   holds a comma, a quote or a line break;
 // - every number written has "." as decimal point, the decimals of its pattern, and is finite;
 // - on a long file, three threads give the outcome and the files of one.
 #include <cstdint>
@@ -57,17 +58,34 @@ void CheckOutput(const std::string& text, vortan::Layout layout, const vortan::J
   std::uint64_t lines = 0;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
+    // A quoted id may hold commas, doubled quotes and line breaks: the line ends after it.
+    std::size_t after = start;
+    if (text[start] == '"') {
+      for (after = start + 1;; ++after) {
+        if (after >= text.size()) Broken(name + ": a quoted id is not closed");
+        if (text[after] != '"') continue;
+        if (after + 1 < text.size() && text[after + 1] == '"') {
+          ++after;
+          continue;
+        }
+        break;
+      }
+      const std::string_view id = std::string_view(text).substr(start + 1, after - start - 1);
+      if (id.find_first_of(",\"\r\n") == std::string_view::npos) {
+        Broken(name + ", line " + std::to_string(lines + 1) + ": an id quoted without need");
+      }
+    }
+    const std::size_t end = text.find("\r\n", after);
     if (end == std::string::npos) Broken(name + " ends in half a line");
     const std::string_view line = std::string_view(text).substr(start, end - start);
-    if (line.find_first_of("\r\n") != std::string_view::npos) {
+    if (line.substr(after - start).find_first_of("\r\n") != std::string_view::npos) {
       Broken(name + ", line " + std::to_string(lines + 1) + " holds a bare CR or LF");
     }
     const std::vector<int> decimals = Decimals(layout);
     std::size_t to = line.size();
     for (std::size_t f = decimals.size(); f-- > 0;) {
       const std::size_t comma = line.rfind(',', to == 0 ? 0 : to - 1);
-      if (comma == std::string_view::npos || to == 0) {
+      if (comma == std::string_view::npos || to == 0 || comma < after - start) {
         Broken(name + ", line " + std::to_string(lines + 1) + " has too few fields");
       }
       const std::string_view field = line.substr(comma + 1, to - comma - 1);

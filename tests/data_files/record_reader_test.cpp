@@ -27,6 +27,8 @@ TEST_F(FieldsAsRead, LineEndsCrLfCrAndLf) {
   EXPECT_EQ(Convert(std::string(kLine) + "\n" + kLine + "\n"), std::string(kExpected) + kExpected);
   EXPECT_EQ(Convert(std::string(kLine) + "\r" + kLine + "\r"), std::string(kExpected) + kExpected);
   EXPECT_EQ(Convert(kLine), kExpected);  // no line break at the end
+  // A UTF-8 byte-order mark, as Notepad and Excel write it, is no part of the first id.
+  EXPECT_EQ(Convert("\xEF\xBB\xBF" + std::string(kLine)), kExpected);
 }
 
 TEST_F(FieldsAsRead, RecordsOverSeveralLinesReadTheSame) {
@@ -64,6 +66,8 @@ TEST_F(FieldsAsRead, BlankLinesAndWhiteSpaceAfterTheLastRecordEndTheFile) {
             std::string(kExpected) + kExpected);
   EXPECT_EQ(Convert(""), "");
   EXPECT_EQ(Convert(" \r\n \r\n"), "");
+  // A form feed or a Ctrl-Z at the end, as some editors leave them.
+  EXPECT_EQ(Convert(std::string(kLine) + "\r\n\f\x1A"), kExpected);
 }
 
 TEST_F(FieldsAsRead, HeightsAndSignsAsWritten) {
