@@ -16,6 +16,8 @@
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
 #include "data_files/records.h"
+#include "engine/chains.h"
+#include "engine/conversion.h"
 #include "transform/correction_grid.h"
 #include "transform/datum.h"
 
@@ -210,6 +212,47 @@ void BM_BackChainPoint(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_BackChainPoint);
+
+// The engine's chain of one point, as the jobs call it.
+void BM_EngineForwardPoint(benchmark::State& state) {
+  const TransformContext& context = Context();
+  OverSamples(state, [&](const Sample& p) {
+    benchmark::DoNotOptimize(Htrs07XyzToGgrs87(context, p.x, p.y, p.z));
+  });
+}
+BENCHMARK(BM_EngineForwardPoint);
+
+void BM_EngineBackPoint(benchmark::State& state) {
+  const TransformContext& context = Context();
+  OverSamples(state, [&](const Sample& p) {
+    benchmark::DoNotOptimize(Ggrs87Tm87ToHtrs07(context, p.e87, p.n87, p.h));
+  });
+}
+BENCHMARK(BM_EngineBackPoint);
+
+// The batch call on arrays, as the Python and GIS front ends use it: 1,000,000 HTRS07 X, Y, Z
+// to GGRS87 TM87 E, N, h on the given number of threads (one pool for all runs). Points per
+// second are the items per second.
+void BM_EngineBatchXyzToTm87(benchmark::State& state) {
+  const TransformContext& context = Context();
+  const std::size_t n = 1000000;
+  std::vector<double> x(n), y(n), z(n), e(n), north(n), h(n);
+  const std::vector<Sample>& s = Samples();
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = s[i & (kPoints - 1)].x;
+    y[i] = s[i & (kPoints - 1)].y;
+    z[i] = s[i & (kPoints - 1)].z;
+  }
+  const Conversion conversion(context, Form::kHtrs07Xyz, Form::kGgrs87Tm87);
+  WorkerPool pool(static_cast<int>(state.range(0)));
+  BatchOptions options;
+  options.pool = &pool;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ConvertBatch(conversion, x, y, z, e, north, h, {}, options));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+BENCHMARK(BM_EngineBatchXyzToTm87)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FormatMetres(benchmark::State& state) {
   char buffer[kMaxFormattedLength];
