@@ -68,7 +68,7 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   chunk.completed = 0;
   chunk.stop = Stop{};
   const std::array<std::string_view, 3> names = task.FieldNames();
-  std::string reason;
+  std::string reason, quoted;
   for (std::size_t r = 0; r < batch.records.size(); ++r) {
     const RawRecord& record = batch.records[r];
     if (cancel && cancel->load(std::memory_order_relaxed)) {
@@ -89,7 +89,8 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       }
     }
     const char* fault = "";
-    const StopKind kind = task.Compute(batch.Field(record.id), values, chunk.lines, fault);
+    const std::string_view id = WrittenId(batch.Field(record.id), record.idNeedsQuotes, quoted);
+    const StopKind kind = task.Compute(id, values, chunk.lines, fault);
     if (kind != StopKind::kNone) {
       chunk.stop = {kind, r, "", record.id.line,
                     kind == StopKind::kFault

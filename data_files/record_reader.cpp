@@ -158,12 +158,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
         if (next == kMore) return Scan::kNeedMore;
         if (next != '"') break;
         quotedValue += '"';
+        record.idNeedsQuotes = true;
         p += 2;
       } else if (Break(c)) {
         const std::size_t from = p;
         if (!consumeBreak()) return Scan::kNeedMore;
         quotedValue.append(data + from, p - from);
+        record.idNeedsQuotes = true;
       } else {
+        if (c == ',') record.idNeedsQuotes = true;
         quotedValue += static_cast<char>(c);
         ++p;
       }
@@ -191,6 +194,7 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       if (c == kMore) return Scan::kNeedMore;
       if (c == kEof || c == ',' || Break(c)) break;
       if ((c == ';' || c == '\t') && separator == 0) separator = p - from + 1;
+      if (c == '"') record.idNeedsQuotes = true;
       ++p;
     }
     record.id = keep(from, p - from, line);

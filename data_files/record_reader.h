@@ -36,6 +36,7 @@ struct FieldText {
 struct RawRecord {
   FieldText id;
   FieldText numbers[3];
+  bool idNeedsQuotes = false;  // the id holds a comma, a quote or a line break
 };
 
 struct RecordBatch {

@@ -25,9 +25,9 @@ class RecordTask {
   virtual std::array<std::string_view, 3> FieldNames() const = 0;
   virtual std::size_t OutputCount() const = 0;
   virtual bool UsesTransform() const = 0;
-  // Computes one point from its id and three numbers and writes its lines; returns kNone, or
-  // why it stopped (the lines of the stages completed before the stop are written, and fault
-  // names a numeric fault).
+  // Computes one point from its id (as it is written) and three numbers and writes its lines;
+  // returns kNone, or why it stopped (the lines of the stages completed before the stop are
+  // written, and fault names a numeric fault).
   virtual StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                            const char*& fault) const = 0;
 };

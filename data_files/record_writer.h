@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,18 @@ namespace vortan {
 // Whether an id must be quoted to read back as one field.
 inline bool IdNeedsQuotes(std::string_view id) {
   return id.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+// The id as it is written: itself, or quoted with its inner quotes doubled (into scratch).
+inline std::string_view WrittenId(std::string_view id, bool needsQuotes, std::string& scratch) {
+  if (!needsQuotes) return id;
+  scratch.assign(1, '"');
+  for (char ch : id) {
+    if (ch == '"') scratch += '"';
+    scratch += ch;
+  }
+  scratch += '"';
+  return scratch;
 }
 
 // The lines for one output file. Its memory stays from one batch to the next.
@@ -55,8 +68,9 @@ class LineBuffer {
 class LineOut {
  public:
   explicit LineOut(LineBuffer& out) : out_(out) {}
-  LineOut& Id(std::string_view id) {
-    if (IdNeedsQuotes(id)) return QuotedId(id);
+  // The id as it is written (WrittenId).
+  LineOut& Id(std::string_view written) {
+    const std::string_view id = written;
     if (!id.empty()) std::memcpy(out_.Room(id.size()), id.data(), id.size());
     out_.Grow(id.size());
     return *this;
@@ -76,19 +90,6 @@ class LineOut {
   }
 
  private:
-  LineOut& QuotedId(std::string_view id) {
-    char* at = out_.Room(2 * id.size() + 2);
-    std::size_t n = 0;
-    at[n++] = '"';
-    for (char ch : id) {
-      if (ch == '"') at[n++] = '"';
-      at[n++] = ch;
-    }
-    at[n++] = '"';
-    out_.Grow(n);
-    return *this;
-  }
-
   LineBuffer& out_;
 };
 
