@@ -226,7 +226,7 @@ class DataFileWindowTest : public QObject {
     QCOMPARE(p.platform.messages.size(), std::size_t{1});
   }
 
-  void aGridThatCannotBeLoadedIsReportedAndTheJobsStayDisabled() {
+  void aGridThatCannotBeLoadedIsReportedAndTheGridJobsStayDisabled() {
     QTemporaryDir dir;
     const QString bad = dir.filePath("dE_2km_V1-0.grd");
     WriteFile(bad, "408\r\n422\r\n2000\r\n1846000\r\n");  // ends inside the header
@@ -237,7 +237,8 @@ class DataFileWindowTest : public QObject {
     QCOMPARE(p.platform.messages.size(), std::size_t{2});
     const std::string& text = p.platform.messages[1].text;
     QVERIFY2(text.find(bad.toStdString()) != std::string::npos, text.c_str());
-    QCOMPARE(p.EnabledButtons(), (std::set<QString>{"Command3", "Command6"}));
+    QCOMPARE(p.EnabledButtons(),
+             (std::set<QString>{"Command3", "Command4", "Command5", "Command6"}));
     QCOMPARE(p.Text("Text14"), QString("γραμμές"));
   }
 
@@ -276,7 +277,8 @@ class DataFileWindowTest : public QObject {
       QVERIFY(!expected.empty());
       QVERIFY2(ReadFile(dir.filePath(name)) == expected, name);
     }
-    QVERIFY2(p.Status().startsWith("300 points written to " + dir.filePath("HTRS07-SFLh.txt")),
+    QVERIFY2(p.Status().startsWith("Ολοκληρώθηκε: 300 σημεία γράφτηκαν στα HTRS07-SFLh.txt, ") &&
+                 p.Status().contains("\nDone: 300 points written to HTRS07-SFLh.txt, "),
              qPrintable(p.Status()));
     QCOMPARE(p.platform.messages.size(), std::size_t{1});
     QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
@@ -374,7 +376,7 @@ class DataFileWindowTest : public QObject {
     }
     QVERIFY(finished.wait(60000));
     QVERIFY(!p.window.jobRunning());
-    QVERIFY2(p.Status().startsWith("Cancelled before point P0: 0 points written to"),
+    QVERIFY2(p.Status().endsWith("\nCancelled before point P0. 0 lines in out.txt."),
              qPrintable(p.Status()));
     QVERIFY(QFileInfo::exists(dir.filePath("out.txt")));
     QCOMPARE(ReadFile(dir.filePath("out.txt")), std::string());
@@ -396,7 +398,7 @@ class DataFileWindowTest : public QObject {
     const std::string& text = p.platform.messages[1].text;
     const std::string where = dir.filePath("in.txt").toStdString() + ", line 2, field X";
     QVERIFY2(text.find(where) != std::string::npos, text.c_str());
-    QVERIFY(p.Status().contains("1 point written"));
+    QVERIFY2(p.Status().endsWith("1 line in each of a, b, c and d."), qPrintable(p.Status()));
   }
 
   void helpOpensTheManualBesideTheProgramOrNamesIt() {
