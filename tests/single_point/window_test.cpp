@@ -15,6 +15,7 @@
 #include "tests/single_point/scripted_platform.h"
 #include "tests/single_point/work_folder.h"
 #include "transform/region_profile.h"
+#include "widgets/window_frame.h"
 
 using vortan::MessageButtons;
 using vortan::MessageIcon;
@@ -297,12 +298,13 @@ class SinglePointWindowTest : public QObject {
              QString::fromStdString((programFolder.path() / name.toStdString()).string()));
   }
 
-  // The platform's file filters in Qt's form: the description kept, the patterns in brackets.
+  // The platform's file filters in Qt's form: the description kept, the patterns in brackets,
+  // shown once.
   void qtFilterKeepsTheDescriptionAndListsThePatterns() {
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.txt(*.txt)|*.txt")),
-             QStringLiteral("Text files *.txt(*.txt) (*.txt)"));
+             QStringLiteral("Text files (*.txt)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.grd(*.grd)|*.grd")),
-             QStringLiteral("Text files *.grd(*.grd) (*.grd)"));
+             QStringLiteral("Text files (*.grd)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Grids|*.grd;*.GRD|All files|*.*")),
              QStringLiteral("Grids (*.grd *.GRD);;All files (*.*)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("*.txt")), QStringLiteral("*.txt"));
@@ -321,6 +323,8 @@ class SinglePointWindowTest : public QObject {
     p.Click("Command3");
     p.Click("Command2");
     p.Click("Command1");
+    // At its natural size the window shows its form whole, without scrolling.
+    p.window.resize(vortan::NaturalWindowSize(p.window.scrollArea()));
     QCoreApplication::processEvents();
 
     const auto controls = vortan::SinglePointControls(kastelorizo ? vortan::kKastelorizoProfile
