@@ -20,7 +20,7 @@
 namespace vortan {
 namespace {
 
-constexpr int kLogoSize = 56;
+constexpr int kLogoSize = 64;  // as in the single-point window
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -352,6 +352,78 @@ TEST(DataFileJobDialogs, CancelInAnyDialogCancelsTheJobAndTouchesNothing) {
   EXPECT_TRUE(fs::is_empty(dir));
 }
 
+TEST(DataFileJobDialogs, StartInTheFolderOfTheFileChosenLast) {
+  const fs::path dir = TempFolder();
+  fs::create_directories(dir / "in");
+  fs::create_directories(dir / "out");
+  Window w;
+  ASSERT_TRUE(w.LoadReferenceGrids());
+  // The grid dialogs remember their own folder: the dE dialog starts where dN was chosen.
+  EXPECT_EQ(w.platform.dialogs[0].folder, "");
+  EXPECT_EQ(w.platform.dialogs[1].folder, (kReference / "grids").string());
+  w.platform.dialogs.clear();
+  w.platform.Answer((dir / "in" / "a.txt").string());
+  w.platform.Answer((dir / "out" / "b.txt").string());
+  ASSERT_TRUE(w.logic.ChooseFiles(JobKind::kSflhToSenh));
+  // A cancelled job still moves the folder on: it is where the user was.
+  w.platform.Answer((dir / "in" / "c.txt").string());
+  w.platform.Answer(std::nullopt);
+  ASSERT_FALSE(w.logic.ChooseFiles(JobKind::kSflhToSxyz));
+  const std::string expected[] = {"", (dir / "in").string(), (dir / "out").string(),
+                                  (dir / "in").string()};
+  ASSERT_EQ(w.platform.dialogs.size(), 4u);
+  for (std::size_t d = 0; d < 4; ++d) {
+    EXPECT_EQ(w.platform.dialogs[d].folder, expected[d]) << d;
+    // The preset names stay the job's default names.
+    EXPECT_EQ(w.platform.dialogs[d].presetName.find('/'), std::string::npos);
+  }
+}
+
+TEST(DataFileJobDialogs, AnOutputThatIsTheInputAnOutputOrAGridIsRefusedInItsDialog) {
+  const fs::path dir = TempFolder();
+  WriteFile(dir / "in.txt", "P1,566296.541,4529332.314,6.501\r\n");
+  fs::create_symlink(dir / "in.txt", dir / "link-to-in.txt");
+  struct Case {
+    const char* what;
+    std::string refusedPath;  // the answer of the second output dialog
+    const char* named;        // what the refusal says the file is
+  };
+  const Case cases[] = {
+      {"the input", (dir / "in.txt").string(), "is the input of this job"},
+      {"a link to the input", (dir / "link-to-in.txt").string(), "is the input of this job"},
+      {"the input by another spelling", (dir / "." / "in.txt").string(),
+       "is the input of this job"},
+      {"the first output, not yet written", (dir / "sflh.txt").string(),
+       "is already an output of this job (Output GGRS87 (φ,λ,h) coordinate file)"},
+      {"a grid file", kDnGrid, "is a grid file of the initial step"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Window w;
+    ASSERT_TRUE(w.LoadReferenceGrids());
+    w.platform.dialogs.clear();
+    w.platform.Answer((dir / "in.txt").string());
+    w.platform.Answer((dir / "sflh.txt").string());
+    w.platform.Answer(c.refusedPath);  // refused: the same dialog takes the next answer
+    w.platform.Answer((dir / "sfl.txt").string());
+    w.platform.Answer((dir / "sen.txt").string());
+    const auto job = w.logic.ChooseFiles(JobKind::kSenhToHtrs07);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->outputs, (std::vector<std::string>{(dir / "sflh.txt").string(),
+                                                       (dir / "sfl.txt").string(),
+                                                       (dir / "sen.txt").string()}));
+    // The refusal came in the third dialog, before the fourth opened.
+    ASSERT_EQ(w.platform.messages.size(), 1u);
+    EXPECT_EQ(w.platform.messages[0].title, data_file_texts::kOutputRefusedTitle);
+    EXPECT_NE(w.platform.messages[0].text.find(c.refusedPath + " " + c.named),
+              std::string::npos)
+        << w.platform.messages[0].text;
+    EXPECT_EQ(w.platform.dialogs.size(), 4u);
+    EXPECT_FALSE(fs::exists(dir / "sflh.txt"));
+  }
+  EXPECT_EQ(ReadFile(dir / "in.txt"), "P1,566296.541,4529332.314,6.501\r\n");
+}
+
 // Runs a job of the reference set through the window's dialogs and compares every output.
 void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::string& region,
                      JobKind job) {
