@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QString>
 #include <QTranslator>
@@ -88,11 +89,15 @@ class CheckingFileDialog : public QFileDialog {
   // screen.
   void FitColumns() {
     const QFontMetrics metrics(font());
-    QSize size(metrics.averageCharWidth() * 110, metrics.lineSpacing() * 30);
+    QSize size(metrics.averageCharWidth() * 140, metrics.lineSpacing() * 34);
     if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QWidget::screen()) {
       size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     }
     resize(size.expandedTo(minimumSizeHint()));
+    // The list of places narrow, the files wide.
+    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
+      splitter->setSizes({width() / 5, width() - width() / 5});
+    }
     if (auto* view = findChild<QTreeView*>(QStringLiteral("treeView"))) {
       QHeaderView* header = view->header();
       header->setStretchLastSection(false);
