@@ -183,6 +183,9 @@ void DataFileWindow::BuildForm() {
     parameters->addWidget(l, 0, k);
     parameters->addWidget(box(p.box, QString(), Q(p.tip), number), 1, k);
   }
+  // Seven columns in both regions, so that the boxes line up with the grid header below and
+  // the three boxes of Kastelorizo are as wide as the mainland's seven.
+  for (int k = 0; k < 7; ++k) parameters->setColumnStretch(k, 1);
   auto* step = new QVBoxLayout;
   step->addWidget(command3);
   step->addLayout(parameters);
@@ -211,6 +214,7 @@ void DataFileWindow::BuildForm() {
     header->addWidget(box("Text5", QString(),
                           Q("TM07 E της ανατολικής στήλης (eastern column)"), coordinate),
                       1, 6);
+    for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
     step->addLayout(header);
     auto* files = new QGridLayout;
     files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")), 0, 0, 2, 1, Qt::AlignTop);
