@@ -63,9 +63,19 @@ class CheckingFileDialog : public QFileDialog {
     setNameFilters(Q(DialogFilterOf(request.filter)).split(QStringLiteral(";;")));
     setDirectory(request.folder.empty() ? QDir::currentPath() : Q(request.folder));
     selectFile(Q(request.presetName));
-    FitColumns();
   }
 
+ protected:
+  // Qt's dialog sets its own size when it is shown: the size is set after that.
+  void showEvent(QShowEvent* event) override {
+    QFileDialog::showEvent(event);
+    if (!sized_) {
+      sized_ = true;
+      FitColumns();
+    }
+  }
+
+ public:
   void accept() override {
     const QStringList files = selectedFiles();
     if (save_ && !files.isEmpty() && !QFileInfo(files.front()).isDir()) {
@@ -94,6 +104,10 @@ class CheckingFileDialog : public QFileDialog {
       size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     }
     resize(size.expandedTo(minimumSizeHint()));
+    // Centred on the window, now that the size is known.
+    if (parentWidget() != nullptr) {
+      move(parentWidget()->window()->geometry().center() - rect().center());
+    }
     // The list of places narrow, the files wide.
     if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
       splitter->setSizes({width() / 5, width() - width() / 5});
@@ -122,6 +136,7 @@ class CheckingFileDialog : public QFileDialog {
 
   const FileDialogRequest& request_;
   bool save_;
+  bool sized_ = false;
 };
 
 // Qt's texts of its standard dialogs and buttons, in Greek with the English after them.
