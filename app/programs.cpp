@@ -81,6 +81,17 @@ std::string CommaText() {
               "The dot [.] must be used as decimal symbol");
 }
 
+std::string HelpCannotOpenText(std::string_view path) {
+  const std::string file(path);
+  return Join("Το αρχείο βοηθείας " + file +
+                  " υπάρχει, αλλά το σύστημα δεν μπόρεσε να το ανοίξει: δεν βρέθηκε πρόγραμμα "
+                  "προβολής αρχείων PDF. Εγκαταστήστε ένα πρόγραμμα προβολής PDF ή ανοίξτε το "
+                  "αρχείο με αυτό που έχετε.",
+              "The help file " + file +
+                  " is there, but the system could not open it: no PDF viewer was found. "
+                  "Install a PDF viewer, or open the file with the one you have.");
+}
+
 }  // namespace texts
 
 void ShowStartupNotice(Platform& platform) {
@@ -92,7 +103,11 @@ void OpenHelp(Platform& platform, std::string_view helpFileName) {
   const std::filesystem::path path =
       std::filesystem::path(platform.ProgramFolder()) / std::string(helpFileName);
   if (IsPlainFile(path)) {
-    platform.OpenDocument(path.string());
+    const std::string file = path.string();
+    platform.OpenDocument(file, [&platform, file] {
+      platform.ShowMessage(std::string(texts::kHelpMissingTitle), texts::HelpCannotOpenText(file),
+                           MessageIcon::kInformation, MessageButtons::kOk);
+    });
     return;
   }
   platform.ShowMessage(std::string(texts::kHelpMissingTitle),

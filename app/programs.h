@@ -32,7 +32,8 @@ void ShowStartupNotice(Platform& platform);
 
 // The help button: opens the program's PDF manual from the program's own folder in the
 // system's viewer, or says that it is missing, naming the file. A folder, hidden file or
-// anything but a regular file of that name counts as missing.
+// anything but a regular file of that name counts as missing. When the system cannot open the
+// file that is there (no PDF viewer), a message names the file's full path.
 void OpenHelp(Platform& platform, std::string_view helpFileName);
 
 // Texts of the system's messages.
@@ -42,6 +43,8 @@ inline constexpr std::string_view kNoticeTitle =
 std::string NoticeText();
 inline constexpr std::string_view kHelpMissingTitle = "Αρχείο Βοήθειας - Help File";
 std::string HelpMissingText(std::string_view helpFileName);
+// The help file is there but the system found no viewer for it; path is the full path.
+std::string HelpCannotOpenText(std::string_view path);
 inline constexpr std::string_view kCommaTitle = "Λάθος Σύμβολο Διαχωρισμού Ψηφίων";
 std::string CommaText();
 inline constexpr std::string_view kOutsideGridTitle = "Λανθασμένη Επιλογή Σημείου";

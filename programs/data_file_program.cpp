@@ -5,6 +5,7 @@
 
 #include "data_files/ui/data_file_window.h"
 #include "programs/qt_platform.h"
+#include "widgets/window_frame.h"
 
 namespace vortan {
 
@@ -16,6 +17,8 @@ int RunDataFileProgram(int argc, char** argv, ProgramKind program, const RegionP
   QApplication::setApplicationVersion(QString::fromUtf8(
       info.fileVersion.data(), static_cast<qsizetype>(info.fileVersion.size())));
   // The notice of Form_Load comes before the window shows; later boxes belong to the window.
+  InstallGreekTexts(app);
+  QApplication::setWindowIcon(ProgramIcon());
   QtPlatform platform;
   DataFileWindow window(program, profile, platform);
   platform.SetParent(&window);

@@ -2,6 +2,7 @@
 #include <QString>
 
 #include "programs/qt_platform.h"
+#include "widgets/window_frame.h"
 #include "programs/run_program.h"
 #include "single_point/ui/single_point_window.h"
 
@@ -14,6 +15,8 @@ int RunSinglePointProgram(int argc, char** argv, ProgramKind program,
   QApplication::setApplicationName(QString::fromUtf8(
       info.executable.data(), static_cast<qsizetype>(info.executable.size())));
   // The notice of Form_Load comes before the window is shown; later messages sit on it.
+  InstallGreekTexts(app);
+  QApplication::setWindowIcon(ProgramIcon());
   QtPlatform platform;
   SinglePointWindow window(profile, program, platform);
   platform.SetParent(&window);

@@ -15,6 +15,7 @@
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
+#include "app/grid_places.h"
 #include "engine/chains.h"
 #include "app/programs.h"
 #include "single_point/form.h"
@@ -141,8 +142,11 @@ class Click {
     if (!OnTheEllipsoid(phi, lambda)) Fault("invalid operation", inputs);
   }
 
-  void OutsideGrid() {
-    throw Stopped{{OutcomeStatus::kOutsideGrid, "", std::string(texts::kOutsideGridText)},
+  // box: the input box to correct; hints: lines that follow the message, "" for none.
+  void OutsideGrid(const char* box, const std::string& hints = "") {
+    std::string text(texts::kOutsideGridText);
+    if (!hints.empty()) text += "\r\n\r\n" + hints;
+    throw Stopped{{OutcomeStatus::kOutsideGrid, box, text},
                   std::string(texts::kOutsideGridTitle),
                   MessageIcon::kInformation,
                   MessageButtons::kOkCancel};
@@ -220,11 +224,21 @@ Outcome SinglePointConversions::Command3_Click() {
   const RegionProfile& profile = *context_.profile;
   const bool grids = profile.hasGrids;
 
-  // The grids are read from the current directory; the message names it when they are not.
+  // The grids come from the first place that holds both files: the current directory, the
+  // program's folder, the installation's grid folder.
   std::error_code ec;
-  const std::filesystem::path folder = std::filesystem::current_path(ec);
-  const std::string error = InitialStep(context_, (folder / kDnGridFileName).string(),
-                                        (folder / kDeGridFileName).string());
+  const std::vector<GridPlace> places =
+      LookForGrids(std::filesystem::current_path(ec).string(), platform_.ProgramFolder(),
+                   kDnGridFileName, kDeGridFileName);
+  const GridPlace* place = FirstWithBoth(places);
+  const std::filesystem::path folder = place != nullptr ? place->folder : "";
+  std::string error = InitialStep(context_, (folder / kDnGridFileName).string(),
+                                  (folder / kDeGridFileName).string());
+  if (grids && place == nullptr) {
+    error = texts::GridsNotFoundText(places);
+  } else if (!error.empty()) {
+    error = texts::GridLoadText(error, folder.string());
+  }
 
   const HelmertParams& p = context_.helmert;
   const double shown[] = {p.tx, p.ty, p.tz, p.ex, p.ey, p.ez};
@@ -252,13 +266,15 @@ Outcome SinglePointConversions::Command3_Click() {
       boxes_.SetText("Text14", FormatNumber(header.rowCount, patterns::kCount));
       boxes_.SetText("Text15", FormatNumber(header.columnCount, patterns::kCount));
     }
+    boxes_.SetText(std::string(kGridFolderLabel),
+                   context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "");
   }
 
   const bool ready = context_.Ready();
   for (const char* button : {"Command1", "Command2", "Command5"}) boxes_.SetEnabled(button, ready);
   if (error.empty()) return {};
 
-  Outcome outcome{OutcomeStatus::kError, "", texts::GridLoadText(error, folder.string())};
+  Outcome outcome{OutcomeStatus::kError, "", error};
   platform_.ShowMessage(std::string(texts::kGridFileTitle), outcome.message, MessageIcon::kWarning,
                         MessageButtons::kOk);
   return outcome;
@@ -301,7 +317,17 @@ Outcome SinglePointConversions::Command1_Click() {
     }
 
     if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
-    if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid();
+    if (r.status == PointStatus::kOutsideGrid) {
+      // A packed angle below 100 is most likely decimal degrees: say how it is written.
+      std::string hints;
+      if (inputs.front() == "Text3") {
+        for (const char* box : {"Text3", "Text4"}) {
+          const std::string hint = texts::DecimalDegreesHint(box, click.Number(box));
+          if (!hint.empty()) hints += (hints.empty() ? "" : "\r\n\r\n") + hint;
+        }
+      }
+      click.OutsideGrid(inputs.front().c_str(), hints);
+    }
     click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, inputs);
 
     if (profile.hasGrids) {
@@ -324,7 +350,7 @@ namespace {
 void ShowGgrs87(Click& click, const TransformContext& context, const PointResult& r,
                 const Inputs& inputs) {
   if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
-  if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid();
+  if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid(inputs.front().c_str());
   click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, inputs);
 
   if (context.profile->hasGrids) {
@@ -382,7 +408,11 @@ Outcome SinglePointConversions::Command5_Click() {
 
     // The extent test comes first, at the given TM07 position.
     const PointResult r = Htrs07Tm07ToGgrs87(context_, e07, n07, h);
-    if (r.status == PointStatus::kOutsideGrid && r.completed == 0) click.OutsideGrid();
+    if (r.status == PointStatus::kOutsideGrid && r.completed == 0) {
+      // The box to correct: E when it lies outside the extent, N otherwise.
+      const bool eastingOutside = e07 < context_.bounds.eMin || e07 > context_.bounds.eMax;
+      click.OutsideGrid(eastingOutside ? "Text11" : "Text12");
+    }
     if (r.failed == Stage::kHtrs07Geographic) click.Fault(r.fault, {"Text11", "Text12"});
     click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, {"Text11", "Text12"});
     if (r.failed == Stage::kHtrs07Xyz) click.Fault(r.fault, {"Text11", "Text12", "Text10"});

@@ -26,6 +26,9 @@ struct Control {
   std::uint32_t background;
 };
 
+// The mainland window's note under the grid size that says which folder the grids came from.
+inline constexpr std::string_view kGridFolderLabel = "GridFolder";
+
 enum class Region { kMainland, kKastelorizo };
 
 // Kastelorizo is the region without correction grids.

@@ -1,5 +1,9 @@
 #include "single_point/messages.h"
 
+#include <cmath>
+
+#include "core/number_format.h"
+
 namespace vortan::texts {
 namespace {
 
@@ -117,13 +121,67 @@ std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_
 std::string GridLoadText(std::string_view error, std::string_view folder) {
   const std::string where(folder);
   return Join(
-      "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν. Τα αρχεία dN_2km_V1-0.grd και "
-      "dE_2km_V1-0.grd πρέπει να βρίσκονται, πλήρη, στον τρέχοντα φάκελο (" +
-          where + "). Διορθώστε το και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
-      "The correction grids were not loaded: " + std::string(error) +
-          "\r\nThe files dN_2km_V1-0.grd and dE_2km_V1-0.grd must be in the current "
-          "folder, complete (" +
-          where + "). Correct this and press the initial step again.");
+      "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν από τον φάκελο " + where +
+          ". Διορθώστε ή αντικαταστήστε εκεί τα αρχεία dN_2km_V1-0.grd και dE_2km_V1-0.grd και "
+          "πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
+      "The correction grids were not loaded from " + where + ": " + std::string(error) +
+          "\r\nCorrect or replace the files dN_2km_V1-0.grd and dE_2km_V1-0.grd there and press "
+          "the initial step again.");
+}
+
+std::string GridsNotFoundText(const std::vector<GridPlace>& places) {
+  std::string greek =
+      "Τα αρχεία καννάβων dN_2km_V1-0.grd και dE_2km_V1-0.grd δεν βρέθηκαν μαζί σε κανέναν από "
+      "τους φακέλους όπου αναζητήθηκαν, με αυτή τη σειρά:";
+  std::string english =
+      "The grid files dN_2km_V1-0.grd and dE_2km_V1-0.grd were not found together in any of the "
+      "folders looked in, in this order:";
+  bool installed = false;
+  for (const GridPlace& place : places) {
+    greek += std::string(kBreak) + "- " + place.folder + " (" + std::string(place.greek);
+    english += std::string(kBreak) + "- " + place.folder + " (" + std::string(place.english);
+    if (place.dn != place.de) {
+      const std::string only = place.dn ? "dN_2km_V1-0.grd" : "dE_2km_V1-0.grd";
+      greek += ", όπου υπάρχει μόνο το " + only;
+      english += ", which holds only " + only;
+    }
+    greek += ")";
+    english += ")";
+    installed = installed || place.english == "the installation's grid folder";
+  }
+  greek += std::string(kBreak) +
+           "Αντιγράψτε τα δύο αρχεία μαζί σε έναν από αυτούς τους φακέλους (στον τρέχοντα "
+           "φάκελο για εσάς" +
+           (installed ? ", στον φάκελο καννάβων της εγκατάστασης για όλους τους χρήστες" : "") +
+           ") και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.";
+  english += std::string(kBreak) +
+             "Copy both files into one of these folders (the current folder for yourself" +
+             (installed ? ", the installation's grid folder for every user" : "") +
+             ") and press the initial step again.";
+  return Join(greek, english);
+}
+
+std::string DecimalDegreesHint(std::string_view box, double value) {
+  const double degrees = std::fabs(value);
+  if (!(degrees > 0 && degrees < 100)) return "";
+  // Whole seconds to five decimals first, so that 59.999999 seconds become a whole minute.
+  const double total = std::round(degrees * 3600 * 1e5) / 1e5;
+  const double d = std::floor(total / 3600);
+  const double m = std::floor((total - d * 3600) / 60);
+  const double s = total - d * 3600 - m * 60;
+  const double packed = std::copysign(d * 10000 + m * 100 + s, value);
+  const std::string typed = FormatNumber(value, patterns::kPacked);
+  const std::string written = FormatNumber(packed, patterns::kPacked);
+  return Join("Το πεδίο " + BoxNameGreek(box) +
+                  " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
+                  " είναι δεκαδικές μοίρες, γράψτε " + written + ".",
+              "The box " + BoxNameEnglish(box) +
+                  " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
+                  " is in decimal degrees, type " + written + ".");
+}
+
+std::string GridFolderText(std::string_view folder) {
+  return "Κάνναβοι από / Grids from: " + std::string(folder);
 }
 
 }  // namespace vortan::texts

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/grid_places.h"
+
 namespace vortan::texts {
 
 inline constexpr std::string_view kInvalidNumberTitle = "Λάθος Αριθμός - Invalid Number";
@@ -32,7 +34,18 @@ std::string TooLargeText(std::string_view box, std::string_view text);
 // ("overflow", ...).
 std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault);
 
-// The grids did not load: error says which file and why, folder is the current directory.
+// The grid files were found in folder but did not load: error says which file and why.
 std::string GridLoadText(std::string_view error, std::string_view folder);
+
+// No place holds both grid files: every place looked in, what each holds, where to put them.
+std::string GridsNotFoundText(const std::vector<GridPlace>& places);
+
+// The line added to the out-of-grid message when a packed latitude or longitude box holds a
+// value below 100, most likely decimal degrees: how that value is written in DDMMSS.SSSSS.
+// "" when the value is 0 or not below 100.
+std::string DecimalDegreesHint(std::string_view box, double value);
+
+// The program-independent name of the folder the grids were loaded from, for the window.
+std::string GridFolderText(std::string_view folder);
 
 }  // namespace vortan::texts

@@ -5,18 +5,22 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPainterPath>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
 
+#include "widgets/logos.h"
+#include "widgets/window_frame.h"
+
 namespace vortan {
 namespace {
+
+constexpr int kLogoSize = 64;  // as in the single-point window
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -48,52 +52,6 @@ constexpr RegionTexts kKastelorizoTexts{
     "Εάν απαιτείται :          Μετατροπή     (φ,λ,h) σε ( E,N,h)",
 };
 
-// The line under the jobs when a dialog was cancelled.
-constexpr const char* kJobNotStarted =
-    "Η εργασία ακυρώθηκε / The job was cancelled: no file was opened or written.";
-
-// The two pictures of the window: the ellipsoid with its graticule, and the correction grid.
-QPixmap Emblem(bool grid) {
-  const int size = 56;
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QRectF r(4, 4, size - 8, size - 8);
-  if (!grid) {
-    p.setBrush(QColor(0xDD, 0xEE, 0xFF));
-    p.setPen(QPen(QColor(0x20, 0x50, 0x90), 2));
-    p.drawEllipse(r);
-    p.setPen(QPen(QColor(0x20, 0x50, 0x90), 1));
-    for (int k = 1; k < 3; ++k) {
-      const double w = r.width() * k / 3.0;
-      p.drawEllipse(QRectF(r.center().x() - w / 2, r.top(), w, r.height()));
-      const double y = r.top() + r.height() * k / 3.0;
-      p.drawLine(QPointF(r.left() + 3, y), QPointF(r.right() - 3, y));
-    }
-  } else {
-    p.setBrush(QColor(0xFF, 0xF0, 0xDC));
-    p.setPen(QPen(QColor(0x90, 0x50, 0x20), 2));
-    p.drawRect(r);
-    p.setPen(QPen(QColor(0x90, 0x50, 0x20), 1));
-    for (int k = 1; k < 4; ++k) {
-      const double x = r.left() + r.width() * k / 4.0;
-      const double y = r.top() + r.height() * k / 4.0;
-      p.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
-      p.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
-    }
-    p.setPen(QPen(QColor(0xC0, 0x20, 0x20), 2));
-    p.drawLine(QPointF(r.left() + 10, r.bottom() - 10), QPointF(r.right() - 12, r.top() + 12));
-    QPainterPath head;
-    head.moveTo(r.right() - 8, r.top() + 8);
-    head.lineTo(r.right() - 18, r.top() + 11);
-    head.lineTo(r.right() - 11, r.top() + 18);
-    head.closeSubpath();
-    p.fillPath(head, QColor(0xC0, 0x20, 0x20));
-  }
-  return pixmap;
-}
-
 }  // namespace
 
 // The logic's view of the window: boxes and buttons found by their control names. A control
@@ -102,7 +60,11 @@ class DataFileWindow::WidgetControls : public DataFileControls {
  public:
   explicit WidgetControls(QWidget* window) : window_(window) {}
   void SetText(std::string_view control, const std::string& text) override {
-    if (auto* box = window_->findChild<QLineEdit*>(Q(control))) box->setText(Q(text));
+    if (auto* box = window_->findChild<QLineEdit*>(Q(control))) {
+      box->setText(Q(text));
+    } else if (auto* label = window_->findChild<QLabel*>(Q(control))) {
+      label->setText(Q(text));
+    }
   }
   void SetEnabled(std::string_view control, bool enabled) override {
     if (auto* widget = window_->findChild<QWidget*>(Q(control))) widget->setEnabled(enabled);
@@ -138,6 +100,8 @@ void DataFileWindow::BuildForm() {
 
   setObjectName("Form1");
   setWindowTitle(Q(logic_.program().caption));
+  auto* formWidget = new QWidget;
+  formWidget->setObjectName("Form");
 
   auto label = [this](const char* name, const QString& text) {
     auto* l = new QLabel(text, this);
@@ -153,7 +117,8 @@ void DataFileWindow::BuildForm() {
     b->setObjectName(name);
     b->setToolTip(tip);
     b->setPalette(legible);
-    if (width > 0) b->setFixedWidth(width);
+    // At least wide enough for its values; wider with the window.
+    if (width > 0) b->setMinimumWidth(width);
     return b;
   };
   auto button = [this](const char* name, const QString& caption, const QString& tip) {
@@ -165,10 +130,13 @@ void DataFileWindow::BuildForm() {
   const int number = fontMetrics().horizontalAdvance(QStringLiteral("-.000000294")) + 16;
 
   // Notes, pictures and help.
+  // The two logos of all four programs.
   auto* image1 = label("Image1", QString());
-  image1->setPixmap(Emblem(false));
+  image1->setPixmap(GlobeLogo(kLogoSize));
+  image1->setFixedSize(kLogoSize, kLogoSize);
   auto* image2 = label("Image2", QString());
-  image2->setPixmap(Emblem(true));
+  image2->setPixmap(SurveyLogo(kLogoSize));
+  image2->setFixedSize(kLogoSize, kLogoSize);
   auto* notes = new QVBoxLayout;
   auto* label20 = label("Label20", Q(texts.label20));
   label20->setWordWrap(true);
@@ -215,12 +183,12 @@ void DataFileWindow::BuildForm() {
     parameters->addWidget(l, 0, k);
     parameters->addWidget(box(p.box, QString(), Q(p.tip), number), 1, k);
   }
+  // Seven columns in both regions, so that the boxes line up with the grid header below and
+  // the three boxes of Kastelorizo are as wide as the mainland's seven.
+  for (int k = 0; k < 7; ++k) parameters->setColumnStretch(k, 1);
   auto* step = new QVBoxLayout;
   step->addWidget(command3);
-  auto* parameterRow = new QHBoxLayout;
-  parameterRow->addLayout(parameters);
-  parameterRow->addStretch(1);
-  step->addLayout(parameterRow);
+  step->addLayout(parameters);
 
   if (grids) {
     auto* header = new QGridLayout;
@@ -246,7 +214,7 @@ void DataFileWindow::BuildForm() {
     header->addWidget(box("Text5", QString(),
                           Q("TM07 E της ανατολικής στήλης (eastern column)"), coordinate),
                       1, 6);
-    header->setColumnStretch(7, 1);
+    for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
     step->addLayout(header);
     auto* files = new QGridLayout;
     files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")), 0, 0, 2, 1, Qt::AlignTop);
@@ -307,7 +275,7 @@ void DataFileWindow::BuildForm() {
   jobs->addWidget(frame2, 1);
 
   // The line under the jobs and the number of threads a job computes on.
-  status_ = label("StatusLine", Q(data_file_texts::kStatusIdle));
+  status_ = label(data_file_texts::kStatusLine.data(), Q(data_file_texts::kStatusIdle));
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->setMinimumHeight(fontMetrics().lineSpacing() * 2 + 4);
@@ -324,11 +292,13 @@ void DataFileWindow::BuildForm() {
   bottom->addWidget(threadsLabel, 0, Qt::AlignTop);
   bottom->addWidget(threads_, 0, Qt::AlignTop);
 
-  auto* form = new QVBoxLayout(this);
+  auto* form = new QVBoxLayout(formWidget);
   form->addLayout(top);
   form->addLayout(step);
   form->addLayout(jobs, 1);
   form->addLayout(bottom);
+  scrollArea_ = PutInScrollArea(this, formWidget);
+  FitToScreen(this, scrollArea_);
 
   connect(command3, &QPushButton::clicked, this, &DataFileWindow::Command3_Click);
   connect(command4, &QPushButton::clicked, this, &DataFileWindow::Command4_Click);
@@ -350,17 +320,13 @@ void DataFileWindow::Command6_Click() { logic_.Help(); }
 void DataFileWindow::StartJob(JobKind kind) {
   if (worker_) return;  // one job at a time
   std::optional<PreparedJob> job = logic_.ChooseFiles(kind);
-  if (!job) {
-    SetStatus(kJobNotStarted);
-    return;
-  }
+  if (!job) return;  // a dialog was cancelled; the status line says so
 
   cancel_ = false;
   progress_ = new QProgressDialog(this);
   progress_->setObjectName("JobProgress");
-  progress_->setWindowTitle(Q(WindowOf(kind).button) + QStringLiteral(" : ") +
-                            Q(DefinitionOf(kind).description));
-  progress_->setLabelText(QStringLiteral("0 points"));
+  progress_->setWindowTitle(Q(WindowOf(kind).title));
+  progress_->setLabelText(Q(ProgressText({0, 0, 0})));
   progress_->setRange(0, 1000);
   progress_->setWindowModality(Qt::WindowModal);
   progress_->setMinimumDuration(300);
@@ -368,7 +334,7 @@ void DataFileWindow::StartJob(JobKind kind) {
   progress_->setAutoClose(false);
   connect(progress_, &QProgressDialog::canceled, this, [this] {
     cancel_ = true;
-    if (progress_) progress_->setLabelText(QStringLiteral("Cancelling after the current point..."));
+    if (progress_) progress_->setLabelText(Q(data_file_texts::kCancelling));
   });
 
   JobOptions options;
@@ -386,14 +352,11 @@ void DataFileWindow::StartJob(JobKind kind) {
 
 void DataFileWindow::ShowProgress(const JobProgress& p) {
   if (!progress_ || cancel_) return;
-  QString text = QString::number(p.pointsDone) + QStringLiteral(" points done");
   if (p.bytesTotal > 0) {
     const double share = static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal);
     progress_->setValue(static_cast<int>(share * 1000));
-    text += QStringLiteral(", ") + QString::number(share * 100, 'f', 1) +
-            QStringLiteral(" % of the input read");
   }
-  progress_->setLabelText(text);
+  progress_->setLabelText(Q(ProgressText(p)));
 }
 
 void DataFileWindow::JobEnded(const JobOutcome& outcome) {
@@ -402,10 +365,7 @@ void DataFileWindow::JobEnded(const JobOutcome& outcome) {
   worker_ = nullptr;
   delete progress_;  // not called from the dialog's own signals: safe to delete now
   const std::string status = logic_.Finish(outcome);
-  SetStatus(status);
   emit jobFinished(Q(status));
 }
-
-void DataFileWindow::SetStatus(const std::string& text) { status_->setText(Q(text)); }
 
 }  // namespace vortan

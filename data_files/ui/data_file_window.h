@@ -12,6 +12,7 @@
 
 class QLabel;
 class QProgressDialog;
+class QScrollArea;
 class QSpinBox;
 class QThread;
 
@@ -29,6 +30,8 @@ class DataFileWindow : public QWidget {
   ~DataFileWindow() override;
 
   bool jobRunning() const { return worker_ != nullptr; }
+  // The scroll area that holds the form.
+  QScrollArea* scrollArea() const { return scrollArea_; }
 
  signals:
   // A job has ended and the line under the jobs says how.
@@ -48,12 +51,12 @@ class DataFileWindow : public QWidget {
   void StartJob(JobKind kind);
   void ShowProgress(const JobProgress& progress);
   void JobEnded(const JobOutcome& outcome);
-  void SetStatus(const std::string& text);
 
   class WidgetControls;
   std::unique_ptr<WidgetControls> controls_;
   DataFileWindowLogic logic_;
 
+  QScrollArea* scrollArea_ = nullptr;
   QLabel* status_ = nullptr;
   QSpinBox* threads_ = nullptr;
   QPointer<QProgressDialog> progress_;

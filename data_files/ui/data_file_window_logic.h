@@ -46,9 +46,19 @@ inline constexpr std::string_view kDeGridDialogTitle = "Input E-correction grid"
 inline constexpr std::string_view kJobDialogFilter = "Text files *.txt(*.txt)|*.txt";
 inline constexpr std::string_view kGridLoadTitle = "Φόρτωση καννάβων - Grid files";
 inline constexpr std::string_view kJobErrorTitle = "Σφάλμα αρχείου - File error";
-// The box under the jobs while nothing has run yet.
+inline constexpr std::string_view kOutputRefusedTitle = "Αρχείο εξόδου - Output file";
+// The line under the jobs: what the last action did, Greek, a line break, English. Empty while
+// nothing has been done.
+inline constexpr std::string_view kStatusLine = "StatusLine";
 inline constexpr std::string_view kStatusIdle = "";
+// The progress dialog's text while a job stops after its current point.
+inline constexpr std::string_view kCancelling =
+    "Ακύρωση μετά το τρέχον σημείο...\nCancelling after the current point...";
 }  // namespace data_file_texts
+
+// The progress dialog's text: points done and, where the input's size is known, the share of
+// it read; Greek, a line break, English.
+std::string ProgressText(const JobProgress& progress);
 
 // The initial texts of the path boxes, with the region's default file names: "Input file  : "
 // followed by the name, "GGRS87-SENh.txt" becoming "GGRS87-KAST-SENh.txt" on Kastelorizo.
@@ -66,10 +76,12 @@ struct JobDialog {
   std::string_view pathBox;  // the box that shows the chosen path, "Text21"
 };
 
-// What the window shows of a job: its button and its dialogs.
+// What the window shows of a job: its button, the job in words (the progress dialog's title)
+// and its dialogs.
 struct JobWindow {
   JobKind kind;
   std::string_view button;  // "Command5"
+  std::string_view title;   // "Βήμα 4: ... - Step 4: ..."
   std::vector<JobDialog> dialogs;
 };
 
@@ -90,41 +102,55 @@ class DataFileWindowLogic {
   // Form_Load: the notice on the decimal separator; the job buttons wait for the initial step.
   void FormLoad();
 
-  // Command3, the initial step: stores and shows the transformation parameters and, where the
-  // region has grids, asks for the two grid files (CD1, CD2), loads them and shows their header.
-  // The jobs are enabled when everything is loaded. A cancelled grid dialog leaves the window
-  // as it was; a grid file that cannot be loaded is reported with its name and the reason, and
-  // the jobs stay disabled until a load succeeds. Returns whether the jobs are enabled.
+  // Command3, the initial step: stores and shows the transformation parameters, which enables
+  // the jobs that need nothing else (Command4, Command5), and, where the region has grids, asks
+  // for the two grid files (CD1, CD2), loads them, shows their header and enables the jobs that
+  // need them (Command1, Command2). A cancelled grid dialog keeps the grids in force, if any,
+  // and says so in the status line; a grid file that cannot be loaded is reported with its name
+  // and the reason, the header boxes are cleared and the grid jobs stay disabled until a load
+  // succeeds. Returns whether every job is enabled.
   bool InitialStep();
 
-  // The dialogs of a job, input first: on success the path boxes show the chosen paths and the
-  // prepared job is returned; a cancelled dialog cancels the job, nothing is written anywhere.
-  // Before a successful initial step no dialog is shown and nothing is returned.
+  // The dialogs of a job, input first, each starting in the folder of the job file chosen last
+  // in this run. A save dialog refuses the job's input, its earlier outputs and the loaded grid
+  // files before it asks to replace anything. On success the path boxes show the chosen paths
+  // and the prepared job is returned; a cancelled dialog cancels the job, nothing is written
+  // anywhere. A job whose button is disabled shows no dialog and returns nothing.
   std::optional<PreparedJob> ChooseFiles(JobKind kind);
 
   // Turns a finished job into what the user sees: a message box for a point outside the grid
-  // and for an error, and the one-line summary that the window shows under the jobs (returned).
+  // and for an error, and the status line (returned): the count of lines in each output.
   std::string Finish(const JobOutcome& outcome);
 
   // Command6, the help button.
   void Help();
 
+  // Whether the job's button is enabled: after the initial step, and for the jobs that use the
+  // transformation once the grids are loaded.
+  bool JobEnabled(JobKind kind) const;
+
   const TransformContext& context() const { return context_; }
-  bool jobsEnabled() const { return jobsEnabled_; }
   const ProgramInfo& program() const { return program_; }
   const RegionProfile& profile() const { return profile_; }
 
  private:
-  void EnableJobs(bool enabled);
+  void EnableJobs();
+  void SetStatus(const std::string& greek, const std::string& english);
   void ShowParameters();
   void ShowGridHeader(const GridHeader& header);
+  void ClearGridHeader();
+  std::optional<Refusal> RefuseOutput(const std::string& path, const JobWindow& window,
+                                      const std::vector<std::string>& chosen) const;
 
   const ProgramInfo& program_;
   const RegionProfile& profile_;
   Platform& platform_;
   DataFileControls& controls_;
   TransformContext context_;
-  bool jobsEnabled_ = false;
+  bool parametersStored_ = false;
+  std::vector<std::string> gridPaths_;  // the grid files in force
+  std::string lastJobFolder_;           // folder of the job file chosen last
+  std::string lastGridFolder_;          // folder of the grid file chosen last
 };
 
 }  // namespace vortan

@@ -19,15 +19,13 @@ class LoggingPlatform : public vortan::Platform {
                    vortan::MessageButtons) override {
     std::fprintf(stderr, "message: %s\n%s\n", title.c_str(), text.c_str());
   }
-  std::optional<std::string> OpenFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
+  std::optional<std::string> OpenFileDialog(const vortan::FileDialogRequest&) override {
     return std::nullopt;
   }
-  std::optional<std::string> SaveFileDialog(const std::string&, const std::string&,
-                                            const std::string&) override {
+  std::optional<std::string> SaveFileDialog(const vortan::FileDialogRequest&) override {
     return std::nullopt;
   }
-  void OpenDocument(const std::string&) override {}
+  void OpenDocument(const std::string&, std::function<void()>) override {}
   std::string ProgramFolder() override { return "."; }
 };
 

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "widgets/logos.h"
+#include "widgets/window_frame.h"
 
 namespace vortan {
 namespace {
@@ -56,8 +58,20 @@ QColor ColourOf(std::uint32_t rgb) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
+// A box whose natural width is its minimum width: the widest value it shows. It grows with the
+// window beyond that.
+class Box : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+  QSize sizeHint() const override {
+    QSize size = QLineEdit::sizeHint();
+    size.setWidth(minimumWidth());
+    return size;
+  }
+};
+
 QLineEdit* MakeBox(const Control& control) {
-  auto* box = new QLineEdit(Q(control.text));
+  auto* box = new Box(Q(control.text));
   box->setAlignment(Qt::AlignCenter);
   if (control.background != 0) {
     QPalette palette = box->palette();
@@ -68,7 +82,7 @@ QLineEdit* MakeBox(const Control& control) {
   const QFontMetrics metrics(box->font());
   const int text = std::max(metrics.horizontalAdvance(box->text()),
                             metrics.horizontalAdvance(SampleOf(control.name)));
-  box->setFixedWidth(text + 2 * metrics.averageCharWidth() + 6);
+  box->setMinimumWidth(text + 2 * metrics.averageCharWidth() + 6);
   return box;
 }
 
@@ -100,7 +114,9 @@ std::string WidgetBoxes::Text(const std::string& name) const {
 }
 
 void WidgetBoxes::SetText(const std::string& name, const std::string& text) {
-  auto* box = qobject_cast<QLineEdit*>(controls_.value(QString::fromStdString(name)));
+  QWidget* control = controls_.value(QString::fromStdString(name));
+  if (auto* label = qobject_cast<QLabel*>(control)) label->setText(QString::fromStdString(text));
+  auto* box = qobject_cast<QLineEdit*>(control);
   if (box == nullptr) return;
   box->setText(QString::fromStdString(text));
   box->setCursorPosition(0);
@@ -133,11 +149,15 @@ void SinglePointWindow::CreateForm() {
   setWindowTitle(Q(info_.caption));
   CreateControls();
 
-  auto* layout = new QVBoxLayout(this);
+  auto* form = new QWidget;
+  form->setObjectName(QStringLiteral("Form"));
+  auto* layout = new QVBoxLayout(form);
   layout->addWidget(TopArea());
   layout->addWidget(ForwardArea());
   layout->addWidget(BackArea());
-  layout->setSizeConstraint(QLayout::SetMinimumSize);
+  layout->addStretch(1);
+  scrollArea_ = PutInScrollArea(this, form);
+  FitToScreen(this, scrollArea_);
 }
 
 void SinglePointWindow::CreateControls() {
@@ -224,9 +244,12 @@ QWidget* SinglePointWindow::TopArea() {
     AddAt(parameters, *this, rotations[k][0], 1, 2 * k);
     AddAt(parameters, *this, rotations[k][1], 1, 2 * k + 1);
   }
-  step->addLayout(parameters);
-  step->addStretch(1);
+  step->addLayout(parameters, 1);
   grid->addLayout(step, 1, 1, 1, 2);
+  if (QWidget* folder = Widget(Q(kGridFolderLabel))) {
+    static_cast<QLabel*>(folder)->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(folder, 2, 1, 1, 2);
+  }
   grid->setColumnStretch(1, 1);
   return area;
 }
@@ -239,11 +262,7 @@ void SinglePointWindow::FillResultGroup(const char* group, const char* const (&a
     AddAt(grid, *this, right[row], row, 4);
   }
   // The box below the angles fills their width.
-  if (QWidget* box = Widget(QString::fromLatin1(below))) {
-    box->setMinimumWidth(box->width());
-    box->setMaximumWidth(QWIDGETSIZE_MAX);
-    AddAt(grid, *this, below, 2, 0, 3);
-  }
+  if (Widget(QString::fromLatin1(below)) != nullptr) AddAt(grid, *this, below, 2, 0, 3);
   grid->setColumnMinimumWidth(3, 6);
 }
 
@@ -258,25 +277,22 @@ QWidget* SinglePointWindow::ForwardArea() {
   input->addStretch(1);
   AddTo(input, *this, {"Command2"});
   Widget("Label3")->setMaximumWidth(Widget("Command2")->sizeHint().width() + 40);
-  row->addLayout(input);
-  row->addStretch(1);
+  row->addLayout(input, 2);
 
   FillResultGroup("Frame1", {{"Text8", "Text33", "Text34"}, {"Text9", "Text36", "Text37"}},
                   {"Text11", "Text12"}, "Text10");
   AddAt(static_cast<QGridLayout*>(Widget("Frame1")->layout()), *this, "Text13", 2, 4);
-  row->addWidget(Widget("Frame1"));
-  row->addStretch(1);
+  row->addWidget(Widget("Frame1"), 4);
 
   auto* corrections = new QVBoxLayout;
   AddTo(corrections, *this, {"Label5", "Text16", "Text17"});
   corrections->addStretch(1);
   AddTo(corrections, *this, {"Command5"});
-  row->addLayout(corrections);
-  row->addStretch(1);
+  row->addLayout(corrections, 1);
 
   FillResultGroup("Frame2", {{"Text20", "Text35", "Text38"}, {"Text21", "Text39", "Text40"}},
                   {"Text22", "Text23"}, "Text32");
-  row->addWidget(Widget("Frame2"));
+  row->addWidget(Widget("Frame2"), 4);
   layout->addLayout(row);
   return area;
 }
@@ -295,19 +311,17 @@ QWidget* SinglePointWindow::BackArea() {
   AddTo(flh, *this, {"Text3", "Text4", "Text19"});
   inputs->addWidget(Widget("Frame5"));
   inputs->addWidget(Widget("Frame3"));
-  row->addLayout(inputs);
-  row->addStretch(1);
+  row->addLayout(inputs, 3);
 
   auto* middle = new QVBoxLayout;
   middle->addStretch(1);
   AddTo(middle, *this, {"Command1", "Label19", "Text26", "Text27"});
   middle->addStretch(1);
-  row->addLayout(middle);
-  row->addStretch(1);
+  row->addLayout(middle, 1);
 
   FillResultGroup("Frame4", {{"Text28", "Text41", "Text42"}, {"Text29", "Text43", "Text44"}},
                   {"Text30", "Text31"}, "Text24");
-  row->addWidget(Widget("Frame4"));
+  row->addWidget(Widget("Frame4"), 4);
   layout->addLayout(row);
   return area;
 }
@@ -330,19 +344,45 @@ void SinglePointWindow::ConnectHandlers() {
     auto* button = static_cast<QPushButton*>(Widget(QString::fromLatin1(h.button)));
     connect(button, &QPushButton::clicked, this, h.handler);
   }
+  // Return in an input box presses the conversion button of its group, when it can be pressed.
+  const struct {
+    const char* button;
+    std::initializer_list<const char*> boxes;
+  } groups[] = {
+      {"Command2", {"Text5", "Text6", "Text7"}},
+      {"Command5", {"Text10", "Text11", "Text12"}},
+      {"Command1", {"Text1", "Text2", "Text18", "Text3", "Text4", "Text19"}},
+  };
+  for (const auto& group : groups) {
+    auto* button = static_cast<QPushButton*>(Widget(QString::fromLatin1(group.button)));
+    for (const char* name : group.boxes) {
+      auto* box = qobject_cast<QLineEdit*>(Widget(QString::fromLatin1(name)));
+      connect(box, &QLineEdit::returnPressed, button, [button] {
+        if (button->isEnabled()) button->click();
+      });
+    }
+  }
+}
+
+void SinglePointWindow::FocusAtFault(const Outcome& outcome) {
+  if (outcome.status == OutcomeStatus::kDone || outcome.box.empty()) return;
+  QWidget* control = Widget(Q(outcome.box));
+  if (control == nullptr) return;
+  control->setFocus(Qt::OtherFocusReason);
+  if (auto* box = qobject_cast<QLineEdit*>(control)) box->selectAll();
 }
 
 void SinglePointWindow::Form_Load() { ShowStartupNotice(platform_); }
 
-void SinglePointWindow::Command1_Click() { conversions_.Command1_Click(); }
+void SinglePointWindow::Command1_Click() { FocusAtFault(conversions_.Command1_Click()); }
 
-void SinglePointWindow::Command2_Click() { conversions_.Command2_Click(); }
+void SinglePointWindow::Command2_Click() { FocusAtFault(conversions_.Command2_Click()); }
 
-void SinglePointWindow::Command3_Click() { conversions_.Command3_Click(); }
+void SinglePointWindow::Command3_Click() { FocusAtFault(conversions_.Command3_Click()); }
 
 void SinglePointWindow::Command4_Click() { OpenHelp(platform_, info_.helpFileName); }
 
-void SinglePointWindow::Command5_Click() { conversions_.Command5_Click(); }
+void SinglePointWindow::Command5_Click() { FocusAtFault(conversions_.Command5_Click()); }
 
 
 }  // namespace vortan

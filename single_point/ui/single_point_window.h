@@ -15,6 +15,7 @@
 #include "transform/region_profile.h"
 
 class QGridLayout;
+class QScrollArea;
 
 namespace vortan {
 
@@ -40,6 +41,8 @@ class SinglePointWindow : public QWidget {
 
   // The control of that object name, or null when this window has none.
   QWidget* Widget(const QString& name) const { return controls_.value(name); }
+  // The scroll area that holds the form.
+  QScrollArea* scrollArea() const { return scrollArea_; }
 
   // Handlers, named after their control and event.
   void Form_Load();
@@ -51,6 +54,8 @@ class SinglePointWindow : public QWidget {
 
  private:
   void CreateForm();
+  // After a refusal: the box at fault gets the focus, its text selected for retyping.
+  void FocusAtFault(const Outcome& outcome);
   void CreateControls();
   void ConnectHandlers();
   QWidget* TopArea();
@@ -65,6 +70,7 @@ class SinglePointWindow : public QWidget {
   Platform& platform_;
   std::vector<vortan::Control> form_;
   QHash<QString, QWidget*> controls_;
+  QScrollArea* scrollArea_ = nullptr;
   WidgetBoxes boxes_;
   SinglePointConversions conversions_;
 };

@@ -1,6 +1,8 @@
 // The data-file window driven through its controls, offscreen, with scripted dialogs.
 #include <sys/stat.h>
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -9,15 +11,25 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <set>
 
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+
 #include "data_files/ui/data_file_window.h"
+#include "programs/qt_platform.h"
 #include "scripted_platform.h"
+#include "widgets/logos.h"
+#include "widgets/window_frame.h"
 
 using vortan::DataFileWindow;
 using vortan::ProgramKind;
@@ -226,7 +238,7 @@ class DataFileWindowTest : public QObject {
     QCOMPARE(p.platform.messages.size(), std::size_t{1});
   }
 
-  void aGridThatCannotBeLoadedIsReportedAndTheJobsStayDisabled() {
+  void aGridThatCannotBeLoadedIsReportedAndTheGridJobsStayDisabled() {
     QTemporaryDir dir;
     const QString bad = dir.filePath("dE_2km_V1-0.grd");
     WriteFile(bad, "408\r\n422\r\n2000\r\n1846000\r\n");  // ends inside the header
@@ -237,7 +249,8 @@ class DataFileWindowTest : public QObject {
     QCOMPARE(p.platform.messages.size(), std::size_t{2});
     const std::string& text = p.platform.messages[1].text;
     QVERIFY2(text.find(bad.toStdString()) != std::string::npos, text.c_str());
-    QCOMPARE(p.EnabledButtons(), (std::set<QString>{"Command3", "Command6"}));
+    QCOMPARE(p.EnabledButtons(),
+             (std::set<QString>{"Command3", "Command4", "Command5", "Command6"}));
     QCOMPARE(p.Text("Text14"), QString("γραμμές"));
   }
 
@@ -276,7 +289,8 @@ class DataFileWindowTest : public QObject {
       QVERIFY(!expected.empty());
       QVERIFY2(ReadFile(dir.filePath(name)) == expected, name);
     }
-    QVERIFY2(p.Status().startsWith("300 points written to " + dir.filePath("HTRS07-SFLh.txt")),
+    QVERIFY2(p.Status().startsWith("Ολοκληρώθηκε: 300 σημεία γράφτηκαν στα HTRS07-SFLh.txt, ") &&
+                 p.Status().contains("\nDone: 300 points written to HTRS07-SFLh.txt, "),
              qPrintable(p.Status()));
     QCOMPARE(p.platform.messages.size(), std::size_t{1});
     QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
@@ -374,7 +388,7 @@ class DataFileWindowTest : public QObject {
     }
     QVERIFY(finished.wait(60000));
     QVERIFY(!p.window.jobRunning());
-    QVERIFY2(p.Status().startsWith("Cancelled before point P0: 0 points written to"),
+    QVERIFY2(p.Status().endsWith("\nCancelled before point P0. 0 lines in out.txt."),
              qPrintable(p.Status()));
     QVERIFY(QFileInfo::exists(dir.filePath("out.txt")));
     QCOMPARE(ReadFile(dir.filePath("out.txt")), std::string());
@@ -396,7 +410,7 @@ class DataFileWindowTest : public QObject {
     const std::string& text = p.platform.messages[1].text;
     const std::string where = dir.filePath("in.txt").toStdString() + ", line 2, field X";
     QVERIFY2(text.find(where) != std::string::npos, text.c_str());
-    QVERIFY(p.Status().contains("1 point written"));
+    QVERIFY2(p.Status().endsWith("1 line in each of a, b, c and d."), qPrintable(p.Status()));
   }
 
   void helpOpensTheManualBesideTheProgramOrNamesIt() {
@@ -412,6 +426,210 @@ class DataFileWindowTest : public QObject {
     p.Click("Command6");
     QCOMPARE(p.platform.opened.size(), std::size_t{1});
     QCOMPARE(p.platform.messages.size(), std::size_t{2});
+  }
+
+  // After a stop at a point outside the grid, the status line counts the lines of each output,
+  // Greek line then English line; the next action replaces it.
+  void theStatusAfterAStopCountsTheLinesOfEachFile_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QStringList>("outputs");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("step 5") << "Command1"
+                            << "P1,466591.820,4258474.289,593.998\r\nFAR,20000.000,4258474.289,1\r\n"
+                            << QStringList{"sflh.txt", "sfl.txt", "sen.txt"}
+                            << "Η εργασία σταμάτησε στο σημείο FAR (in.txt, γραμμή 2), που είναι "
+                               "εκτός του καννάβου. Γραμμές στα αρχεία εξόδου: sflh.txt 2 γραμμές "
+                               "(με τη γραμμή του FAR), sfl.txt 1 γραμμή και sen.txt 1 γραμμή.\n"
+                               "The job stopped at the point FAR (in.txt, line 2), which lies "
+                               "outside the correction grid. Lines in the output files: sflh.txt 2 "
+                               "lines (with the line of FAR), sfl.txt 1 line and sen.txt 1 line.";
+    QTest::newRow("step 3") << "Command2"
+                            << "P1,4382064.771,2023782.319,4155326.131\r\n"
+                               "FAR,4483880.358,2546197.179,3741457.925\r\n"
+                            << QStringList{"a.txt", "b.txt", "c.txt", "d.txt"}
+                            << "Η εργασία σταμάτησε στο σημείο FAR (in.txt, γραμμή 2), που είναι "
+                               "εκτός του καννάβου. Γραμμές στα αρχεία εξόδου: a.txt 2 γραμμές (με "
+                               "τη γραμμή του FAR), b.txt 2 γραμμές (με τη γραμμή του FAR), c.txt 1 "
+                               "γραμμή και d.txt 1 γραμμή.\n"
+                               "The job stopped at the point FAR (in.txt, line 2), which lies "
+                               "outside the correction grid. Lines in the output files: a.txt 2 "
+                               "lines (with the line of FAR), b.txt 2 lines (with the line of FAR), "
+                               "c.txt 1 line and d.txt 1 line.";
+  }
+  void theStatusAfterAStopCountsTheLinesOfEachFile() {
+    QFETCH(QString, button);
+    QFETCH(QString, input);
+    QFETCH(QStringList, outputs);
+    QFETCH(QString, status);
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("in.txt"), input.toStdString());
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer(dir.filePath("in.txt").toStdString());
+    for (const QString& name : outputs) p.platform.Answer(dir.filePath(name).toStdString());
+    QVERIFY(p.RunJob(qPrintable(button)));
+    QCOMPARE(p.Status(), status);
+    // The counts are the files' own.
+    for (qsizetype k = 0; k < outputs.size(); ++k) {
+      const std::string text = ReadFile(dir.filePath(outputs[k]));
+      const bool holdsFar = status.contains(outputs[k] + " 2 lines");
+      QCOMPARE(std::count(text.begin(), text.end(), '\n'), holdsFar ? 2 : 1);
+    }
+    // A new action replaces the old status: a cancelled reload of the grids.
+    p.platform.Answer(std::nullopt);
+    p.Click("Command3");
+    QVERIFY2(!p.Status().contains("FAR"), qPrintable(p.Status()));
+    QVERIFY2(p.Status().endsWith("the grids loaded before stay in force."), qPrintable(p.Status()));
+  }
+
+  void aFailedGridReloadLeavesNoStaleGridAndACancelledFirstDialogSaysSo() {
+    QTemporaryDir dir;
+    Program p;
+    p.platform.Answer(std::nullopt);
+    p.Click("Command3");
+    QVERIFY2(p.Status().contains("\nNo dN grid was chosen: the grids are not loaded. Steps 2 "
+                                 "and 4 are ready"),
+             qPrintable(p.Status()));
+    const std::set<QString> withoutGrids{"Command3", "Command4", "Command5", "Command6"};
+    QCOMPARE(p.EnabledButtons(), withoutGrids);
+    QCOMPARE(p.Text("Text45"), QString("203.437"));
+
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    QCOMPARE(p.EnabledButtons().size(), std::size_t{6});
+    QCOMPARE(p.Text("Text4"), QString("2660000."));
+
+    const QString bad = dir.filePath("dE.grd");
+    WriteFile(bad, "408\r\n422\r\n");
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(bad.toStdString());
+    p.Click("Command3");
+    QCOMPARE(p.platform.messages.size(), std::size_t{2});
+    QCOMPARE(p.EnabledButtons(), withoutGrids);
+    const std::pair<const char*, const char*> cleared[] = {
+        {"Text14", "γραμμές"}, {"Text15", "στήλες"}, {"Text1", ""}, {"Text2", ""},
+        {"Text3", ""},         {"Text4", ""},       {"Text5", ""},
+    };
+    for (const auto& [box, text] : cleared) QCOMPARE(p.Text(box), QString(text));
+    QVERIFY2(p.Status().endsWith("\nThe grids were not loaded: steps 3 and 5 stay disabled."),
+             qPrintable(p.Status()));
+  }
+
+  // The progress dialog names the job in words and counts in Greek and English; Qt's own
+  // dialogs and buttons speak Greek with English.
+  void jobsAndDialogsSpeakGreekWithEnglish() {
+    vortan::InstallGreekTexts(*QCoreApplication::instance());
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("in.txt");
+    QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+    Program p;
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer(pipe.toStdString());
+    p.platform.Answer(dir.filePath("out.txt").toStdString());
+    QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+    p.Click("Command5");
+    auto* progress = p.window.findChild<QProgressDialog*>("JobProgress");
+    QVERIFY(progress);
+    QCOMPARE(progress->windowTitle(),
+             QString("Βήμα 4: ΕΓΣΑ87 (φ,λ,h) σε (E,N,h) - Step 4: GGRS87 (φ,λ,h) to (E,N,h)"));
+    QCOMPARE(progress->labelText(), QString("Υπολογίστηκαν 0 σημεία\n0 points done"));
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QCOMPARE(cancel->text(), QString("Άκυρο / Cancel"));
+    cancel->click();
+    QCOMPARE(progress->labelText(),
+             QString("Ακύρωση μετά το τρέχον σημείο...\nCancelling after the current point..."));
+    { std::ofstream in(pipe.toStdString(), std::ios::binary); }
+    QVERIFY(finished.wait(60000));
+
+    QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("Άκυρο / Cancel"));
+
+    // A real save dialog: its labels and buttons, then the bilingual replace question.
+    WriteFile(dir.filePath("old.txt"), "x");
+    vortan::QtPlatform qt;
+    QStringList seen;
+    QTimer::singleShot(50, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      seen << dialog->findChild<QLabel*>("lookInLabel")->text()
+           << dialog->findChild<QLabel*>("fileNameLabel")->text()
+           << dialog->findChild<QLabel*>("fileTypeLabel")->text();
+      auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
+      seen << buttons->button(QDialogButtonBox::Save)->text()
+           << buttons->button(QDialogButtonBox::Cancel)->text();
+      QTimer::singleShot(50, [&] {
+        auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(question && question->objectName() == "ReplaceQuestion");
+        seen << question->text() << question->button(QMessageBox::No)->text();
+        question->button(QMessageBox::No)->click();
+        QTimer::singleShot(50, [&] {
+          if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
+        });
+      });
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("old.txt");
+      buttons->button(QDialogButtonBox::Save)->click();
+    });
+    const auto chosen = qt.SaveFileDialog(
+        {"Output GGRS87 (E,N,h) coordinate file", "Text files *.txt(*.txt)|*.txt",
+         "GGRS87-SENh.txt", dir.path().toStdString(), {}});
+    QVERIFY(!chosen);
+    const QString old = QDir::toNativeSeparators(dir.filePath("old.txt"));
+    QCOMPARE(seen, (QStringList{"Φάκελος / Look in:", "Όνομα &αρχείου / File name:",
+                                "Τύπος αρχείων / Files of type:", "&Αποθήκευση / Save",
+                                "Άκυρο / Cancel",
+                                "Το αρχείο " + old + " υπάρχει ήδη. Να αντικατασταθεί;\n\n"
+                                "The file " + old + " already exists. Do you want to replace it?",
+                                "Ό&χι / No"}));
+  }
+
+  // A window smaller than its form scrolls instead of running off the screen, and a larger one
+  // gives its width to the boxes.
+  void theWindowFitsItsScreenAndItsBoxesGrowWithIt() {
+    for (bool kast : {false, true}) {
+      Program p(kast);
+      p.window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+      const QSize room = p.window.screen()->availableGeometry().size();
+      QVERIFY(p.window.width() <= room.width() && p.window.height() <= room.height());
+      QVERIFY(p.window.minimumSizeHint().width() < 400);
+
+      QScrollArea* area = p.window.scrollArea();
+      const QSize natural = vortan::NaturalWindowSize(area);
+      p.window.resize(natural);
+      QTest::qWait(20);
+      QVERIFY(!area->horizontalScrollBar()->isVisible());
+      auto* box = p.window.findChild<QLineEdit*>("Text45");
+      auto* path = p.window.findChild<QLineEdit*>("Text17");
+      const int boxWidth = box->width(), pathWidth = path->width();
+
+      p.window.resize(natural.width() * 2 / 3, natural.height() * 2 / 3);
+      QTest::qWait(20);
+      QVERIFY(area->horizontalScrollBar()->isVisible());
+      QVERIFY(area->verticalScrollBar()->isVisible());
+      QCOMPARE(box->width(), boxWidth);  // scrolled, not squeezed
+
+      p.window.resize(natural.width() + 300, natural.height());
+      QTest::qWait(20);
+      QVERIFY2(box->width() > boxWidth, kast ? "kastelorizo" : "mainland");
+      QVERIFY(path->width() > pathWidth);
+    }
+  }
+
+  void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon() {
+    for (bool kast : {false, true}) {
+      Program p(kast);
+      QCOMPARE(p.window.findChild<QLabel*>("Image1")->pixmap().toImage(),
+               vortan::GlobeLogo(64).toImage());
+      QCOMPARE(p.window.findChild<QLabel*>("Image2")->pixmap().toImage(),
+               vortan::SurveyLogo(64).toImage());
+      QVERIFY(!p.window.windowIcon().isNull());
+    }
   }
 };
 

@@ -2,6 +2,7 @@
 // that a test drives the single-point conversions and windows without blocking.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,23 +24,26 @@ class RecordingPlatform : public Platform {
     messages.push_back({title, text, icon, buttons});
   }
   // The single-point programs show no file dialog; one that comes is recorded and cancelled.
-  std::optional<std::string> OpenFileDialog(const std::string& title, const std::string&,
-                                            const std::string&) override {
-    dialogs.push_back(title);
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override {
+    dialogs.push_back(request.title);
     return std::nullopt;
   }
-  std::optional<std::string> SaveFileDialog(const std::string& title, const std::string&,
-                                            const std::string&) override {
-    dialogs.push_back(title);
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override {
+    dialogs.push_back(request.title);
     return std::nullopt;
   }
-  void OpenDocument(const std::string& path) override { opened.push_back(path); }
+  // Records the document; a system without a viewer says so at once.
+  void OpenDocument(const std::string& path, std::function<void()> cannotOpen) override {
+    opened.push_back(path);
+    if (!viewer) cannotOpen();
+  }
   std::string ProgramFolder() override { return programFolder; }
 
   std::vector<Message> messages;
   std::vector<std::string> dialogs;
   std::vector<std::string> opened;
   std::string programFolder = "/nonexistent";
+  bool viewer = true;  // the system has a viewer for the documents
 };
 
 }  // namespace vortan::testing

@@ -5,8 +5,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "programs/qt_platform.h"
@@ -15,6 +26,8 @@
 #include "tests/single_point/scripted_platform.h"
 #include "tests/single_point/work_folder.h"
 #include "transform/region_profile.h"
+#include "widgets/logos.h"
+#include "widgets/window_frame.h"
 
 using vortan::MessageButtons;
 using vortan::MessageIcon;
@@ -56,6 +69,17 @@ struct Program {
 };
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+void CopyGrids(const std::filesystem::path& to) {
+  std::filesystem::create_directories(to);
+  for (const char* name : {"dN_2km_V1-0.grd", "dE_2km_V1-0.grd"}) {
+    std::filesystem::copy_file(kGridDir / name, to / name);
+  }
+}
+
+void WriteText(const QString& path, const char* text) {
+  std::ofstream(path.toStdString(), std::ios::binary) << text;
+}
 
 }  // namespace
 
@@ -297,12 +321,13 @@ class SinglePointWindowTest : public QObject {
              QString::fromStdString((programFolder.path() / name.toStdString()).string()));
   }
 
-  // The platform's file filters in Qt's form: the description kept, the patterns in brackets.
+  // The platform's file filters in Qt's form: the description kept, the patterns in brackets,
+  // shown once.
   void qtFilterKeepsTheDescriptionAndListsThePatterns() {
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.txt(*.txt)|*.txt")),
-             QStringLiteral("Text files *.txt(*.txt) (*.txt)"));
+             QStringLiteral("Text files (*.txt)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Text files *.grd(*.grd)|*.grd")),
-             QStringLiteral("Text files *.grd(*.grd) (*.grd)"));
+             QStringLiteral("Text files (*.grd)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("Grids|*.grd;*.GRD|All files|*.*")),
              QStringLiteral("Grids (*.grd *.GRD);;All files (*.*)"));
     QCOMPARE(QString::fromStdString(vortan::QtFilterOf("*.txt")), QStringLiteral("*.txt"));
@@ -321,6 +346,8 @@ class SinglePointWindowTest : public QObject {
     p.Click("Command3");
     p.Click("Command2");
     p.Click("Command1");
+    // At its natural size the window shows its form whole, without scrolling.
+    p.window.resize(vortan::NaturalWindowSize(p.window.scrollArea()));
     QCoreApplication::processEvents();
 
     const auto controls = vortan::SinglePointControls(kastelorizo ? vortan::kKastelorizoProfile
@@ -348,6 +375,323 @@ class SinglePointWindowTest : public QObject {
         QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(name));
       }
     }
+  }
+
+  // The mainland program looks for its grids in the current folder, then beside the program,
+  // then in the installed grid folder; without them the message lists every folder.
+  void initialStepFindsTheGridsWhereverTheProgramLooks_data() {
+    QTest::addColumn<QStringList>("holders");  // folders that hold the grids
+    QTest::addColumn<QString>("used");         // the folder the grids come from, "" none
+    QTest::newRow("current folder") << QStringList{"current"} << "current";
+    QTest::newRow("beside the program") << QStringList{"program"} << "program";
+    QTest::newRow("installed") << QStringList{"installed"} << "installed";
+    QTest::newRow("current first") << QStringList{"installed", "current"} << "current";
+    QTest::newRow("nowhere") << QStringList{} << "";
+  }
+  void initialStepFindsTheGridsWhereverTheProgramLooks() {
+    QFETCH(QStringList, holders);
+    QFETCH(QString, used);
+    WorkFolder current;
+    QTemporaryDir root;
+    const std::filesystem::path prefix = root.path().toStdString();
+    const std::map<QString, std::filesystem::path> folders = {
+        {"current", current.path()},
+        {"program", prefix / "lib" / "vortan-transform"},
+        {"installed", prefix / "share" / "vortan-transform" / "example-grids"},
+    };
+    std::filesystem::create_directories(folders.at("program"));
+    for (const QString& holder : holders) {
+      if (holder == "current") {
+        current.CopyGrids(kGridDir);
+      } else {
+        CopyGrids(folders.at(holder));
+      }
+    }
+    Program p(false);
+    p.platform.programFolder = folders.at("program").string();
+    p.Click("Command3");
+    const auto* note = qobject_cast<QLabel*>(p.window.Widget("GridFolder"));
+    QVERIFY(note != nullptr);
+    if (!used.isEmpty()) {
+      QCOMPARE(p.platform.messages.size(), 1u);
+      QCOMPARE(p.Text("Text14"), U("408"));
+      QVERIFY(p.Button("Command2")->isEnabled());
+      QCOMPARE(note->text(), U("Κάνναβοι από / Grids from: ") +
+                                 QString::fromStdString(folders.at(used).string()));
+      return;
+    }
+    QCOMPARE(p.platform.messages.size(), 2u);
+    const auto& m = p.platform.messages[1];
+    QCOMPARE(QString::fromStdString(m.title), U("Αρχείο Καννάβου - Grid File"));
+    for (const auto& [what, english] :
+         {std::pair{"current", " (current folder)"}, {"program", " (the program's folder)"},
+          {"installed", " (the installation's grid folder)"}}) {
+      const std::string line = "\r\n- " + folders.at(what).string() + english;
+      QVERIFY2(m.text.find(line) != std::string::npos, m.text.c_str());
+    }
+    QVERIFY(m.text.find("the installation's grid folder for every user") != std::string::npos);
+    QVERIFY(m.text.find("choose another") == std::string::npos);
+    QVERIFY(!p.Button("Command2")->isEnabled());
+    QCOMPARE(p.Text("Text14"), U("γραμμές"));
+    QCOMPARE(note->text(), QString());
+  }
+
+  // A PDF that is there but that the system cannot open is reported with its full path, by the
+  // scripted platform and by Qt's through an xdg-open that finds no viewer.
+  void helpSaysWhenNoViewerOpensThePdf() {
+    WorkFolder folder;
+    const std::string name = "VORTAN_TRANSFORM_Single-Point_V1-0_HELP.pdf";
+    folder.Write(name, "%PDF-1.4\n");
+    const std::string pdf = (folder.path() / name).string();
+    Program p(false);
+    p.platform.programFolder = folder.path().string();
+    p.platform.viewer = false;
+    p.Click("Command4");
+    QCOMPARE(p.platform.messages.size(), 2u);
+    QCOMPARE(QString::fromStdString(p.platform.messages[1].title), U("Αρχείο Βοήθειας - Help File"));
+    QCOMPARE(p.platform.messages[1].text, vortan::texts::HelpCannotOpenText(pdf));
+    QVERIFY(p.platform.messages[1].text.find("The help file " + pdf + " is there") !=
+            std::string::npos);
+
+    const QByteArray path = qgetenv("PATH");
+    for (const auto& [exit, reported] : {std::pair{3, true}, {0, false}}) {
+      folder.Write("xdg-open", "#!/bin/sh\nexit " + std::to_string(exit) + "\n");
+      std::filesystem::permissions(folder.path() / "xdg-open",
+                                   std::filesystem::perms::owner_all);
+      qputenv("PATH", QByteArray::fromStdString(folder.path().string()) + ":" + path);
+      vortan::QtPlatform qt;
+      bool cannotOpen = false;
+      qt.OpenDocument(pdf, [&] { cannotOpen = true; });
+      QTest::qWait(300);
+      QTRY_COMPARE(cannotOpen, reported);
+    }
+    qputenv("PATH", path);
+  }
+
+  // Qt's dialog starts in the request's folder with the preset name, offers "All files (*)"
+  // beside the request's filter, and shows the name, size, type and date of each file whole.
+  void qtDialogStartsInItsFolderWithBothFiltersAndReadableColumns() {
+    QTemporaryDir dir;
+    WriteText(dir.filePath("HTRS07-KAST-SENk-survey-2024.txt"), "P1,1,2,3\r\n");
+    vortan::QtPlatform qt;
+    QString folder, preset;
+    QStringList filters;
+    QList<QPair<int, int>> columns;  // shown width, needed width
+    QTimer::singleShot(50, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      folder = dialog->directory().absolutePath();
+      filters = dialog->nameFilters();
+      preset = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+      auto* view = dialog->findChild<QTreeView*>("treeView");
+      QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) > 0);
+      QTest::qWait(50);
+      for (int c = 0; c < 4; ++c) {
+        // The header text, and the first file's text with room for the icon of the name.
+        const QString cell =
+            view->model()->index(0, c, view->rootIndex()).data().toString();
+        const int content = view->fontMetrics().horizontalAdvance(cell) +
+                            (c == 0 ? view->iconSize().width() + 4 : 0);
+        columns.append({view->header()->sectionSize(c),
+                        std::max(content, view->header()->sectionSizeHint(c))});
+      }
+      dialog->reject();
+    });
+    const auto chosen = qt.OpenFileDialog({"Input GGRS87 (E,N,h) coordinate file",
+                                           "Text files *.txt(*.txt)|*.txt", "GGRS87-SENh.txt",
+                                           dir.path().toStdString(), {}});
+    QVERIFY(!chosen);
+    QCOMPARE(folder, QDir(dir.path()).absolutePath());
+    QCOMPARE(preset, QStringLiteral("GGRS87-SENh.txt"));
+    QCOMPARE(filters, (QStringList{"Text files (*.txt)", "All files (*)"}));
+    QCOMPARE(columns.size(), 4);
+    for (int c = 0; c < 4; ++c) {
+      QVERIFY2(columns[c].first >= columns[c].second,
+               qPrintable(QString("column %1: %2 < %3").arg(c).arg(columns[c].first)
+                              .arg(columns[c].second)));
+    }
+  }
+
+  // A refused path keeps Qt's save dialog open with the reason, before any replace question.
+  void qtSaveDialogRefusesBeforeItAsksToReplace() {
+    QTemporaryDir dir;
+    WriteText(dir.filePath("in.txt"), "P1,1,2,3\r\n");
+    vortan::QtPlatform qt;
+    QStringList seen;
+    vortan::FileDialogRequest request{"Output", "Text files *.txt(*.txt)|*.txt", "out.txt",
+                                      dir.path().toStdString(), {}};
+    request.refuse = [&](const std::string& path) -> std::optional<vortan::Refusal> {
+      if (path != dir.filePath("in.txt").toStdString()) return std::nullopt;
+      return vortan::Refusal{"Αρχείο εξόδου - Output file", "is the input"};
+    };
+    QTimer::singleShot(50, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      auto* save = dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Save);
+      QTimer::singleShot(50, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        seen << box->objectName();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        QTimer::singleShot(50, [&, dialog] {
+          seen << (QApplication::activeModalWidget() == dialog ? "dialog open" : "closed");
+          dialog->reject();
+        });
+      });
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("in.txt");
+      save->click();
+    });
+    QVERIFY(!qt.SaveFileDialog(request));
+    QCOMPARE(seen, (QStringList{"RefusalMessage", "dialog open"}));
+  }
+
+  // The window opens within its screen; smaller than its form it scrolls, larger it gives the
+  // width to the boxes.
+  void theWindowFitsItsScreenAndItsBoxesGrowWithIt_data() { regions_data(); }
+  void theWindowFitsItsScreenAndItsBoxesGrowWithIt() {
+    QFETCH(bool, kastelorizo);
+    Program p(kastelorizo);
+    p.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+    const QSize room = p.window.screen()->availableGeometry().size();
+    QVERIFY(p.window.width() <= room.width() && p.window.height() <= room.height());
+    QVERIFY(p.window.minimumSizeHint().width() < 400);
+
+    QScrollArea* area = p.window.scrollArea();
+    const QSize natural = vortan::NaturalWindowSize(area);
+    p.window.resize(natural);
+    QTest::qWait(20);
+    QVERIFY(!area->horizontalScrollBar()->isVisible());
+    const int width = p.Box("Text5")->width();
+    const int seconds = p.Box("Text34")->width();
+
+    p.window.resize(natural * 2 / 3);
+    QTest::qWait(20);
+    QVERIFY(area->horizontalScrollBar()->isVisible());
+    QVERIFY(area->verticalScrollBar()->isVisible());
+    QCOMPARE(p.Box("Text5")->width(), width);  // scrolled, not squeezed
+
+    p.window.resize(natural.width() + 300, natural.height());
+    QTest::qWait(20);
+    QVERIFY(p.Box("Text5")->width() > width);
+    QVERIFY(p.Box("Text34")->width() > seconds);
+  }
+
+  // Return in an input box runs its group's conversion; after a refusal the box at fault has
+  // the focus, whether Return or the button started the conversion.
+  void returnConvertsAndARefusalFocusesTheBoxAtFault_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");  // the button clicked, "" for Return in the box
+    QTest::addColumn<QString>("title");   // of the message, "" for none
+    QTest::addColumn<QString>("focus");   // the box with the focus afterwards
+    QTest::newRow("Return converts X,Y,Z") << "Text6" << "2023782.319" << "" << "" << "Text6";
+    QTest::newRow("Return, comma in h") << "Text19" << "6,5" << ""
+                                        << U("Λάθος Σύμβολο Διαχωρισμού Ψηφίων") << "Text19";
+    QTest::newRow("comma in Y") << "Text6" << "2023782,319" << "Command2"
+                                << U("Λάθος Σύμβολο Διαχωρισμού Ψηφίων") << "Text6";
+    QTest::newRow("letters in TM07 N") << "Text12" << "abc" << "Command5"
+                                       << U("Λάθος Αριθμός - Invalid Number") << "Text12";
+    QTest::newRow("TM07 E outside") << "Text11" << "10000" << "Command5"
+                                    << U("Λανθασμένη Επιλογή Σημείου") << "Text11";
+    QTest::newRow("TM07 N outside") << "Text12" << "2900000" << "Command5"
+                                    << U("Λανθασμένη Επιλογή Σημείου") << "Text12";
+    QTest::newRow("X outside") << "Text5" << "0" << "Command2" << U("Λανθασμένη Επιλογή Σημείου")
+                               << "Text5";
+    QTest::newRow("GGRS87 N outside") << "Text2" << "10000" << "Command1"
+                                      << U("Λανθασμένη Επιλογή Σημείου") << "Text1";
+  }
+  void returnConvertsAndARefusalFocusesTheBoxAtFault() {
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    QFETCH(QString, title);
+    QFETCH(QString, focus);
+    WorkFolder folder;
+    folder.CopyGrids(kGridDir);
+    Program p(false);
+    p.window.show();
+    QApplication::setActiveWindow(&p.window);
+    QVERIFY(QTest::qWaitForWindowActive(&p.window));
+    p.Click("Command3");
+    p.Click("Command2");  // TM07 E, N in the boxes that Command5 reads
+    if (title.isEmpty()) p.Box("Text11")->clear();  // the conversion on Return writes it again
+    if (box == "Text19") {
+      p.Box("Text1")->clear();
+      p.Box("Text2")->clear();
+    }
+    const QByteArray name = box.toLatin1();
+    p.Type(name.constData(), text);
+    if (button.isEmpty()) {
+      p.Box(name.constData())->setFocus();
+      QTest::keyClick(p.Box(name.constData()), Qt::Key_Return);
+    } else {
+      p.Click(button.toLatin1().constData());
+    }
+    if (title.isEmpty()) {
+      QCOMPARE(p.platform.messages.size(), 1u);
+      QCOMPARE(p.Text("Text11"), U("566446.108"));
+    } else {
+      QCOMPARE(p.platform.messages.size(), 2u);
+      QCOMPARE(QString::fromStdString(p.platform.messages[1].title), title);
+    }
+    QCOMPARE(QApplication::focusWidget(), p.window.Widget(focus));
+  }
+
+  // A decimal-degree value in a packed box: the out-of-grid message says how it is written.
+  void outOfGridAfterDecimalDegreesSaysHowToWriteThem_data() {
+    QTest::addColumn<QString>("phi");
+    QTest::addColumn<QString>("lambda");
+    QTest::addColumn<QStringList>("hints");  // the English lines that follow the message
+    QTest::newRow("both") << "37.5" << "23.72"
+                          << QStringList{"if 37.50000 is in decimal degrees, type 373000.00000.",
+                                         "if 23.72000 is in decimal degrees, type 234312.00000."};
+    QTest::newRow("longitude only")
+        << "405444.68271" << "23.72"
+        << QStringList{"if 23.72000 is in decimal degrees, type 234312.00000."};
+    QTest::newRow("seconds round to a whole degree")
+        << "37.5" << "23.9999999999"
+        << QStringList{"if 37.50000 is in decimal degrees, type 373000.00000.",
+                       "if 24.00000 is in decimal degrees, type 240000.00000."};
+    QTest::newRow("empty boxes") << "" << "" << QStringList{};
+    QTest::newRow("packed, far north") << "500000" << "244714.08889" << QStringList{};
+  }
+  void outOfGridAfterDecimalDegreesSaysHowToWriteThem() {
+    QFETCH(QString, phi);
+    QFETCH(QString, lambda);
+    QFETCH(QStringList, hints);
+    WorkFolder folder;
+    folder.CopyGrids(kGridDir);
+    Program p(false);
+    p.Click("Command3");
+    p.Box("Text1")->clear();
+    p.Box("Text2")->clear();
+    p.Type("Text3", phi);
+    p.Type("Text4", lambda);
+    p.Click("Command1");
+    QCOMPARE(p.platform.messages.size(), 2u);
+    const QString text = QString::fromStdString(p.platform.messages[1].text);
+    QCOMPARE(QString::fromStdString(p.platform.messages[1].title), U("Λανθασμένη Επιλογή Σημείου"));
+    const QStringList paragraphs = text.split("\r\n\r\n");
+    QCOMPARE(paragraphs.front(), U("Το σημείο είναι εκτός του καννάβου"));
+    QCOMPARE(paragraphs.size(), 1 + 2 * hints.size());
+    for (qsizetype k = 0; k < hints.size(); ++k) {
+      QVERIFY2(paragraphs[2 + 2 * k].startsWith("The box "), qPrintable(text));
+      QVERIFY2(paragraphs[2 + 2 * k].endsWith(hints[k]), qPrintable(text));
+      QVERIFY2(paragraphs[1 + 2 * k].contains(U("δέχεται μοίρες, λεπτά και δεύτερα ως "
+                                                "DDMMSS.SSSSS")),
+               qPrintable(text));
+    }
+  }
+
+  void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon_data() { regions_data(); }
+  void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon() {
+    QFETCH(bool, kastelorizo);
+    Program p(kastelorizo);
+    QCOMPARE(qobject_cast<QLabel*>(p.window.Widget("Image1"))->pixmap().toImage(),
+             vortan::GlobeLogo(64).toImage());
+    QCOMPARE(qobject_cast<QLabel*>(p.window.Widget("Image2"))->pixmap().toImage(),
+             vortan::SurveyLogo(64).toImage());
+    QVERIFY(!p.window.windowIcon().isNull());
   }
 };
 

@@ -1,0 +1,66 @@
+#include "app/grid_places.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace vortan {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Readable(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
+
+bool SameFolder(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
+}
+
+}  // namespace
+
+std::string InstalledGridFolder(const std::string& programFolder) {
+  if (programFolder.empty()) return "";
+  const fs::path folder = fs::path(programFolder).lexically_normal();
+  const fs::path program = folder.has_filename() ? folder : folder.parent_path();
+  if (program.filename() != "vortan-transform" || program.parent_path().filename() != "lib") {
+    return "";
+  }
+  return (program.parent_path().parent_path() / "share" / "vortan-transform" / "example-grids")
+      .string();
+}
+
+std::vector<GridPlace> LookForGrids(const std::string& currentFolder,
+                                    const std::string& programFolder, std::string_view dnName,
+                                    std::string_view deName) {
+  const GridPlace candidates[] = {
+      {currentFolder, "τρέχων φάκελος", "current folder"},
+      {programFolder, "φάκελος του προγράμματος", "the program's folder"},
+      {InstalledGridFolder(programFolder), "φάκελος καννάβων της εγκατάστασης",
+       "the installation's grid folder"},
+  };
+  std::vector<GridPlace> places;
+  for (const GridPlace& candidate : candidates) {
+    if (candidate.folder.empty()) continue;
+    bool seen = false;
+    for (const GridPlace& place : places) seen = seen || SameFolder(place.folder, candidate.folder);
+    if (seen) continue;
+    GridPlace place = candidate;
+    place.dn = Readable(fs::path(place.folder) / std::string(dnName));
+    place.de = Readable(fs::path(place.folder) / std::string(deName));
+    places.push_back(place);
+  }
+  return places;
+}
+
+const GridPlace* FirstWithBoth(const std::vector<GridPlace>& places) {
+  for (const GridPlace& place : places) {
+    if (place.HoldsBoth()) return &place;
+  }
+  return nullptr;
+}
+
+}  // namespace vortan
