@@ -3,11 +3,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <stdexcept>
+
+#include "app/bilingual.h"
 
 namespace vortan {
 namespace {
-
-constexpr std::string_view kBreak = "\r\n";
 
 const ProgramInfo kPrograms[] = {
     {ProgramKind::kSinglePointMainland, "VORTAN_TRANSFORM_Single-Point_V1-0",
@@ -26,13 +27,6 @@ const ProgramInfo kPrograms[] = {
      "Command6", "VORTAN_KASTELORIZO_TRANSFORM_Data-Files_V1-0_HELP.pdf", "1.0.0.13"},
 };
 
-std::string Join(std::string_view greek, std::string_view english) {
-  std::string text(greek);
-  text += kBreak;
-  text += kBreak;
-  text += english;
-  return text;
-}
 
 // A regular file, not hidden (a name beginning with a dot), not a folder.
 bool IsPlainFile(const std::filesystem::path& path) {
@@ -49,13 +43,13 @@ const ProgramInfo& InfoOf(ProgramKind kind) {
   for (const ProgramInfo& info : kPrograms) {
     if (info.kind == kind) return info;
   }
-  return kPrograms[0];
+  throw std::logic_error("InfoOf: a program kind without a program");
 }
 
 namespace texts {
 
 std::string NoticeText() {
-  return Join(
+  return Bilingual(
       "Για την ορθή λειτουργία του προγράμματος, ο ΗΥ σας πρέπει να χρησιμοποιεί την τελεία [.] "
       "ως διαχωριστικό των δεκαδικών. Παρακαλούμε, ελέγξτε τις Τοπικές Ρυθμίσεις (στον Πίνακα "
       "Ελέγχου) και τροποποιήστε τις, εάν βέβαια απαιτείται. Ενδεχομένως, θα πρέπει να "
@@ -69,7 +63,7 @@ std::string NoticeText() {
 
 std::string HelpMissingText(std::string_view helpFileName) {
   const std::string name(helpFileName);
-  return Join("Δεν είναι δυνατή η εμφάνιση βοηθείας. Το αρχείο βοηθείας " + name +
+  return Bilingual("Δεν είναι δυνατή η εμφάνιση βοηθείας. Το αρχείο βοηθείας " + name +
                   " πρέπει να βρίσκεται στον ίδιο φάκελο (directory) με το λογισμικό.",
               "It was not possible to display the help file. Please make sure that the help "
               "file: " +
@@ -77,13 +71,13 @@ std::string HelpMissingText(std::string_view helpFileName) {
 }
 
 std::string CommaText() {
-  return Join("Ως διαχωριστικό των δεκαδικών ψηφίων πρέπει να χρησιμοποιείται η τελεία [.]",
+  return Bilingual("Ως διαχωριστικό των δεκαδικών ψηφίων πρέπει να χρησιμοποιείται η τελεία [.]",
               "The dot [.] must be used as decimal symbol");
 }
 
 std::string HelpCannotOpenText(std::string_view path) {
   const std::string file(path);
-  return Join("Το αρχείο βοηθείας " + file +
+  return Bilingual("Το αρχείο βοηθείας " + file +
                   " υπάρχει, αλλά το σύστημα δεν μπόρεσε να το ανοίξει: δεν βρέθηκε πρόγραμμα "
                   "προβολής αρχείων PDF. Εγκαταστήστε ένα πρόγραμμα προβολής PDF ή ανοίξτε το "
                   "αρχείο με αυτό που έχετε.",

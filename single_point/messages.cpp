@@ -2,12 +2,11 @@
 
 #include <cmath>
 
+#include "app/bilingual.h"
 #include "core/number_format.h"
 
 namespace vortan::texts {
 namespace {
-
-constexpr std::string_view kBreak = "\r\n";
 
 struct BoxName {
   std::string_view box;
@@ -38,13 +37,6 @@ const BoxName* Find(std::string_view box) {
   return nullptr;
 }
 
-std::string Join(const std::string& greek, const std::string& english) {
-  std::string text = greek;
-  text += kBreak;
-  text += kBreak;
-  text += english;
-  return text;
-}
 
 // The box's text as a message quotes it, cut short when long.
 std::string Quoted(std::string_view text) {
@@ -69,7 +61,7 @@ std::string BoxNameEnglish(std::string_view box) {
 }
 
 std::string InitialStepFirstText() {
-  return Join(
+  return Bilingual(
       "Πατήστε πρώτα το ΑΡΧΙΚΟ ΒΗΜΑ: εισάγει τις παραμέτρους του μετασχηματισμού "
       "(και τους καννάβους διορθώσεων).",
       "Press the initial step (ΑΡΧΙΚΟ ΒΗΜΑ) first: it loads the transformation "
@@ -80,14 +72,14 @@ std::string NotANumberText(std::string_view box, std::string_view text) {
   const std::string greek = BoxNameGreek(box);
   const std::string english = BoxNameEnglish(box);
   if (text.find_first_not_of(" \t") == std::string_view::npos) {
-    return Join("Το πεδίο " + greek +
+    return Bilingual("Το πεδίο " + greek +
                     " είναι κενό. Πληκτρολογήστε έναν αριθμό, με την τελεία [.] ως "
                     "διαχωριστικό των δεκαδικών, και πατήστε ξανά το κουμπί.",
                 "The box " + english +
                     " is empty. Type a number, with the dot [.] as decimal symbol, and press the "
                     "button again.");
   }
-  return Join("Το πεδίο " + greek + " δεν περιέχει αριθμό: " + Quoted(text) +
+  return Bilingual("Το πεδίο " + greek + " δεν περιέχει αριθμό: " + Quoted(text) +
                   ". Πληκτρολογήστε έναν αριθμό, με την τελεία [.] ως διαχωριστικό των "
                   "δεκαδικών, και πατήστε ξανά το κουμπί.",
               "The box " + english + " does not hold a number: " + Quoted(text) +
@@ -96,7 +88,7 @@ std::string NotANumberText(std::string_view box, std::string_view text) {
 }
 
 std::string TooLargeText(std::string_view box, std::string_view text) {
-  return Join("Ο αριθμός στο πεδίο " + BoxNameGreek(box) + " είναι υπερβολικά μεγάλος: " +
+  return Bilingual("Ο αριθμός στο πεδίο " + BoxNameGreek(box) + " είναι υπερβολικά μεγάλος: " +
                   Quoted(text) + ". Διορθώστε τον και πατήστε ξανά το κουμπί.",
               "The number in the box " + BoxNameEnglish(box) + " is too large: " + Quoted(text) +
                   ". Correct it and press the button again.");
@@ -112,7 +104,7 @@ std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_
     greek += BoxNameGreek(box);
     english += BoxNameEnglish(box);
   }
-  return Join("Οι τιμές των πεδίων " + greek + " δεν δίνουν έγκυρο αποτέλεσμα (" +
+  return Bilingual("Οι τιμές των πεδίων " + greek + " δεν δίνουν έγκυρο αποτέλεσμα (" +
                   std::string(fault) + "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
               "The values in the boxes " + english + " give no valid result (" +
                   std::string(fault) + "). Check them and press the button again.");
@@ -120,7 +112,7 @@ std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_
 
 std::string GridLoadText(std::string_view error, std::string_view folder) {
   const std::string where(folder);
-  return Join(
+  return Bilingual(
       "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν από τον φάκελο " + where +
           ". Διορθώστε ή αντικαταστήστε εκεί τα αρχεία dN_2km_V1-0.grd και dE_2km_V1-0.grd και "
           "πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
@@ -138,8 +130,8 @@ std::string GridsNotFoundText(const std::vector<GridPlace>& places) {
       "folders looked in, in this order:";
   bool installed = false;
   for (const GridPlace& place : places) {
-    greek += std::string(kBreak) + "- " + place.folder + " (" + std::string(place.greek);
-    english += std::string(kBreak) + "- " + place.folder + " (" + std::string(place.english);
+    greek += std::string(kMessageBreak) + "- " + place.folder + " (" + std::string(place.greek);
+    english += std::string(kMessageBreak) + "- " + place.folder + " (" + std::string(place.english);
     if (place.dn != place.de) {
       const std::string only = place.dn ? "dN_2km_V1-0.grd" : "dE_2km_V1-0.grd";
       greek += ", όπου υπάρχει μόνο το " + only;
@@ -149,16 +141,16 @@ std::string GridsNotFoundText(const std::vector<GridPlace>& places) {
     english += ")";
     installed = installed || place.english == "the installation's grid folder";
   }
-  greek += std::string(kBreak) +
+  greek += std::string(kMessageBreak) +
            "Αντιγράψτε τα δύο αρχεία μαζί σε έναν από αυτούς τους φακέλους (στον τρέχοντα "
            "φάκελο για εσάς" +
            (installed ? ", στον φάκελο καννάβων της εγκατάστασης για όλους τους χρήστες" : "") +
            ") και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.";
-  english += std::string(kBreak) +
+  english += std::string(kMessageBreak) +
              "Copy both files into one of these folders (the current folder for yourself" +
              (installed ? ", the installation's grid folder for every user" : "") +
              ") and press the initial step again.";
-  return Join(greek, english);
+  return Bilingual(greek, english);
 }
 
 std::string DecimalDegreesHint(std::string_view box, double value) {
@@ -172,7 +164,7 @@ std::string DecimalDegreesHint(std::string_view box, double value) {
   const double packed = std::copysign(d * 10000 + m * 100 + s, value);
   const std::string typed = FormatNumber(value, patterns::kPacked);
   const std::string written = FormatNumber(packed, patterns::kPacked);
-  return Join("Το πεδίο " + BoxNameGreek(box) +
+  return Bilingual("Το πεδίο " + BoxNameGreek(box) +
                   " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
                   " είναι δεκαδικές μοίρες, γράψτε " + written + ".",
               "The box " + BoxNameEnglish(box) +

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "app/bilingual.h"
 #include "core/number_format.h"
 #include "io/file_identity.h"
 
@@ -14,7 +15,6 @@ namespace pat = patterns;
 namespace dt = data_file_texts;
 namespace fs = std::filesystem;
 
-constexpr std::string_view kBreak = "\r\n";
 
 // The parameter boxes in the order tx, ty, tz, εx, εy, εz, ds.
 constexpr std::string_view kParameterBoxes[] = {"Text45", "Text46", "Text47", "Text48",
@@ -73,13 +73,6 @@ constexpr PathBoxDefault kPathBoxDefaults[] = {
     {"Text20", "Output file : ", "HTRS07-SEN.txt"},
 };
 
-std::string Join(std::string_view greek, std::string_view english) {
-  std::string text(greek);
-  text += kBreak;
-  text += kBreak;
-  text += english;
-  return text;
-}
 
 // How many points the output files keep after a job stopped, in Greek.
 std::string WrittenGreek(std::uint64_t points) {
@@ -334,7 +327,7 @@ bool DataFileWindowLogic::InitialStep() {
     EnableJobs();
     platform_.ShowMessage(
         std::string(dt::kGridLoadTitle),
-        Join("Οι κάνναβοι διορθώσεων δεν φορτώθηκαν. Οι εργασίες των βημάτων 3 και 5 μένουν "
+        Bilingual("Οι κάνναβοι διορθώσεων δεν φορτώθηκαν. Οι εργασίες των βημάτων 3 και 5 μένουν "
              "ανενεργές μέχρι να φορτωθούν και τα δύο αρχεία καννάβων (ΑΡΧΙΚΟ ΒΗΜΑ)· τα βήματα "
              "2 και 4 είναι διαθέσιμα.",
              "The correction grids were not loaded. " + error +
@@ -364,7 +357,7 @@ std::optional<Refusal> DataFileWindowLogic::RefuseOutput(
     const std::vector<std::string>& chosen) const {
   auto refusal = [&](const std::string& greek, const std::string& english) {
     return Refusal{std::string(dt::kOutputRefusedTitle),
-                   Join("Το αρχείο " + path + " " + greek +
+                   Bilingual("Το αρχείο " + path + " " + greek +
                             ": δεν μπορεί να γραφτεί ως αρχείο εξόδου. Επιλέξτε άλλο όνομα.",
                         "The file " + path + " " + english +
                             ": it cannot be an output. Choose another name.")};
@@ -464,7 +457,7 @@ std::string DataFileWindowLogic::Finish(const JobOutcome& outcome) {
       if (!outcome.field.empty()) where += ", πεδίο " + outcome.field;
       platform_.ShowMessage(
           std::string(dt::kJobErrorTitle),
-          Join("Η εργασία σταμάτησε λόγω σφάλματος" + where + ". " +
+          Bilingual("Η εργασία σταμάτησε λόγω σφάλματος" + where + ". " +
                    WrittenGreek(outcome.pointsWritten),
                outcome.Message()),
           MessageIcon::kWarning, MessageButtons::kOk);
