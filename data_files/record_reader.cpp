@@ -91,6 +91,9 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     const int b0 = at(p), b1 = at(p + 1), b2 = at(p + 2);
     if (b0 == 0xEF && b1 == 0xBB && b2 == 0xBF) {
       p += 3;
+    } else if (b0 == 0 && b1 == 0) {
+      return fail("", "the file begins with NUL bytes: it is no text file and no coordinate "
+                      "file; choose the coordinate file");
     } else if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 ||
                (b0 >= 0 && b1 == 0)) {
       return fail("", "the file is in UTF-16 (Unicode) encoding; save it as plain text "

@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   float low = grid->values.front(), high = grid->values.front();
   for (float value : grid->values) {
     if (!std::isfinite(value)) Broken("a non-finite correction value was accepted");
+    if (std::fabs(value) > vortan::kMaxCorrectionCm) Broken("a correction beyond 10 m was accepted");
     low = std::min(low, value);
     high = std::max(high, value);
   }

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "core/decimal_text.h"
+#include "io/display_text.h"
+#include "io/file_identity.h"
 
 namespace vortan {
 namespace {
@@ -23,8 +25,29 @@ class FieldScanner {
  public:
   explicit FieldScanner(std::istream& in) : in_(in), buffer_(kPiece) {}
 
-  // The next field, or an empty view at the end of the file (or at a read error: failed()).
+  // The next field, or an empty view at the end of the file (or at a read error: failed(), or
+  // at a field longer than any number: tooLong(), or in a UTF-16 file: utf16()).
   std::string_view Next() {
+    if (!started_) {
+      started_ = true;
+      // A UTF-8 byte-order mark is skipped; UTF-16 (its mark, or a NUL beside the first
+      // character) is no grid file this reader can read.
+      while (end_ < 3 && Refill(pos_)) {
+      }
+      const auto byte = [&](std::size_t i) {
+        return i < end_ ? static_cast<unsigned char>(buffer_[i]) : 0x100u;
+      };
+      if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+        pos_ = 3;
+      } else if (byte(0) == 0 && byte(1) == 0) {
+        tooLong_ = true;  // NUL bytes: no text at all
+        return std::string_view(buffer_.data(), std::min<std::size_t>(end_, 2));
+      } else if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||
+                 byte(0) == 0 || byte(1) == 0) {
+        utf16_ = true;
+        return {};
+      }
+    }
     for (;;) {
       if (pos_ == end_ && !Refill(pos_)) return {};
       const char ch = buffer_[pos_];
@@ -50,9 +73,17 @@ class FieldScanner {
       const char ch = buffer_[pos_];
       if (ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r') break;
       ++pos_;
+      if (pos_ - start > kMaxField) {
+        // No number is this long: /dev/zero or a file of another kind.
+        tooLong_ = true;
+        return std::string_view(buffer_.data() + start, pos_ - start);
+      }
     }
     return std::string_view(buffer_.data() + start, pos_ - start);
   }
+
+  bool tooLong() const { return tooLong_; }
+  bool utf16() const { return utf16_; }
 
   int line() const { return line_; }
   bool failed() const { return in_.bad(); }
@@ -68,18 +99,23 @@ class FieldScanner {
     std::memmove(buffer_.data(), buffer_.data() + keep, kept);
     pos_ -= keep;
     end_ = kept;
-    if (buffer_.size() - end_ < kPiece) buffer_.resize(buffer_.size() + kPiece);  // a long field
+    if (buffer_.size() - end_ < kPiece) buffer_.resize(buffer_.size() + kPiece);
     in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
     const std::size_t got = static_cast<std::size_t>(in_.gcount());
     end_ += got;
     return got > 0;
   }
 
+  static constexpr std::size_t kMaxField = 64;
+
   std::istream& in_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   int line_ = 1;
+  bool started_ = false;
+  bool tooLong_ = false;
+  bool utf16_ = false;
 };
 
 // A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
@@ -91,18 +127,23 @@ bool ParseGridNumber(std::string_view field, double& value) {
   return std::isfinite(value);
 }
 
+// How a message names a grid file.
+std::string GridName(const std::string& path) {
+  return path.empty() ? std::string("an empty file name") : DisplayText(path);
+}
+
 // Opens a grid file for reading; its size where it can be told, else 0.
 bool OpenGridFile(const std::string& path, std::ifstream& in, std::size_t& size,
                   std::string& error) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    error = path + ": is a folder, not a grid file. Choose the grid file itself.";
+    error = GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.";
     return false;
   }
   in.open(path, std::ios::binary);
   if (!in) {
-    error = path + ": cannot be opened (missing or unreadable). Put the grid file there or "
-                   "choose another.";
+    error = GridName(path) + ": cannot be opened (missing or unreadable). Put the grid file "
+                             "there or choose another.";
     return false;
   }
   in.seekg(0, std::ios::end);
@@ -121,42 +162,72 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   std::size_t fileSize = 0;
   if (!OpenGridFile(path, in, fileSize, error)) return std::nullopt;
   FieldScanner scanner(in);
-  auto readError = [&] {
-    error = path + ": read error.";
-    return std::nullopt;
+  const std::string name = GridName(path);
+  auto at = [&] { return name + ", line " + std::to_string(scanner.line()); };
+  auto quoted = [](std::string_view field) {
+    return "\"" + DisplayText(field.substr(0, 40)) + (field.size() > 40 ? "..." : "") + "\"";
+  };
+  // A field that is no number: why, in the words of the message.
+  auto unreadable = [&](std::string_view field, const std::string& where) -> std::string {
+    if (scanner.failed()) return name + ": read error.";
+    if (scanner.utf16()) {
+      return name + ": the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 or "
+                    "ANSI).";
+    }
+    if (field.find('\0') != std::string_view::npos) {
+      return where + ": the file holds NUL bytes; it is no text file and no correction grid "
+                     "file.";
+    }
+    if (scanner.tooLong()) {
+      return where + ": a field of more than 64 characters, which no number has. This is not a "
+                     "correction grid file.";
+    }
+    return where + ": " + quoted(field) + " is not a number.";
   };
   static constexpr const char* kHeaderNames[] = {"row count", "column count", "step",
                                                  "southern Northing", "western Easting"};
   double header[5];
   for (int f = 0; f < 5; ++f) {
     const std::string_view field = scanner.Next();
-    if (field.empty()) {
-      if (scanner.failed()) return readError();
-      error = path + ", line " + std::to_string(scanner.line()) + ": the file ends before the " +
-              kHeaderNames[f] + " of the header.";
+    if (field.empty() && !scanner.utf16()) {
+      if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
+      error = at() + ": the file ends before the " + kHeaderNames[f] + " of the header.";
       return std::nullopt;
     }
-    if (!ParseGridNumber(field, header[f])) {
-      if (scanner.failed()) return readError();
-      error = path + ", line " + std::to_string(scanner.line()) + ", header field " +
-              kHeaderNames[f] + ": \"" + std::string(field.substr(0, 40)) +
-              "\" is not a number.";
+    if (scanner.utf16() || scanner.tooLong() || !ParseGridNumber(field, header[f])) {
+      error = unreadable(field, at() + ", header field " + kHeaderNames[f]);
       return std::nullopt;
     }
   }
   CorrectionGrid grid;
   for (int f = 0; f < 2; ++f) {
     if (header[f] < 1 || header[f] > kMaxGridCount || header[f] != std::floor(header[f])) {
-      error = path + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
+      error = name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
               " is not a whole number from 1 to " + std::to_string(kMaxGridCount) +
               ". This is not a correction grid file.";
       return std::nullopt;
     }
   }
   if (!(header[2] > 0)) {
-    error = path + ", header: the step " + FormatGridField(header[2]) +
+    error = name + ", header: the step " + FormatGridField(header[2]) +
             " is not positive. This is not a correction grid file.";
     return std::nullopt;
+  }
+  // A header far from any TM07 grid would make every point's interpolation overflow or lose
+  // all precision, a fault that would be blamed on the points: it is refused here.
+  if (header[2] < kMinGridStep || header[2] > kMaxGridStep) {
+    error = name + ", header: the step " + FormatGridField(header[2]) + " m is outside " +
+            FormatGridField(kMinGridStep) + " to " + FormatGridField(kMaxGridStep) +
+            " m. This is not a correction grid file.";
+    return std::nullopt;
+  }
+  for (int f = 3; f < 5; ++f) {
+    if (std::fabs(header[f]) > kMaxGridCoordinate) {
+      error = name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
+              " m lies beyond any TM07 coordinate (at most " +
+              FormatGridField(kMaxGridCoordinate) + " m). This is not a correction grid file.";
+      return std::nullopt;
+    }
   }
   grid.header = {static_cast<int>(header[0]), static_cast<int>(header[1]), header[2], header[3],
                  header[4]};
@@ -170,29 +241,41 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   for (std::size_t k = 0; k < total; ++k) {
     const std::string_view field = scanner.Next();
     double value = 0;
+    const std::string where = ", value " + std::to_string(k + 1);
     if (field.empty()) {
-      if (scanner.failed()) return readError();
-      error = path + ", line " + std::to_string(scanner.line()) + ": the file ends after " +
-              std::to_string(k) + " of the " + std::to_string(total) +
-              " correction values that its header announces.";
+      if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
+      error = at() + ": the file ends after " + std::to_string(k) + " of the " +
+              std::to_string(total) + " correction values that its header announces.";
       return std::nullopt;
     }
-    if (!ParseGridNumber(field, value)) {
-      if (scanner.failed()) return readError();
-      error = path + ", line " + std::to_string(scanner.line()) + ", value " +
-              std::to_string(k + 1) + ": \"" + std::string(field.substr(0, 40)) +
-              "\" is not a number.";
+    if (scanner.tooLong() || !ParseGridNumber(field, value)) {
+      error = unreadable(field, at() + where);
       return std::nullopt;
     }
-    if (std::fabs(value) > FLT_MAX) {
-      error = path + ", line " + std::to_string(scanner.line()) + ", value " +
-              std::to_string(k + 1) + ": \"" + std::string(field.substr(0, 40)) +
-              "\" is too large for a correction in centimetres.";
+    if (std::fabs(value) > kMaxCorrectionCm) {
+      error = at() + where + ": " + quoted(field) +
+              " is too large for a correction in centimetres: the corrections between the two "
+              "systems are a few tens of centimetres, and this file allows at most " +
+              FormatGridField(kMaxCorrectionCm) +
+              " cm (10 m). Is the file written with decimal commas (-31,49559 read as two "
+              "values)? Use the grid file as it was published.";
       return std::nullopt;
     }
     grid.values.push_back(static_cast<float>(value));
   }
-  if (scanner.failed()) return readError();
+  if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
+  // More values than the header announces: a file written with decimal commas (each value read
+  // as two) or a header that does not belong to the values. Either would load wrong corrections.
+  if (!scanner.Next().empty()) {
+    std::size_t extra = 1;
+    while (extra <= total && !scanner.tooLong() && !scanner.Next().empty()) ++extra;
+    error = name + ": the file holds " +
+            (extra <= total ? std::to_string(extra) : "more than " + std::to_string(total)) +
+            " more values than the " + std::to_string(total) +
+            " its header announces. Is it written with decimal commas (-11,75 read as two "
+            "values)? Use the grid file as it was published.";
+    return std::nullopt;
+  }
   // value(i, j) of row i from the north: the k-th value read belongs to row rows - k / columns.
   for (int south = rows - 1, north = 0; north < south; --south, ++north) {
     std::swap_ranges(grid.values.begin() + static_cast<std::ptrdiff_t>(north) * columns,
@@ -213,6 +296,13 @@ std::string FormatGridField(double value) {
 
 GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
   GridLoadResult result;
+  // One file for both corrections would apply the dN values as dE.
+  if (SameFile(dnPath, dePath)) {
+    result.error = GridName(dnPath) + " is given for both the dN and the dE grid" +
+                   (dnPath == dePath ? "" : " (as " + GridName(dePath) + ")") +
+                   ": they are two files. Choose the dN file and the dE file.";
+    return result;
+  }
   // Where there is more than one core, dE is read on a thread of its own while dN is read
   // here. The outcome is that of reading them one after the other: dN's error first.
   std::optional<CorrectionGrid> de;
@@ -220,12 +310,23 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
   std::thread deReader;
   if (std::thread::hardware_concurrency() > 1) {
     try {
-      deReader = std::thread([&] { de = ReadCorrectionGrid(dePath, deError); });
+      deReader = std::thread([&] {
+        try {
+          de = ReadCorrectionGrid(dePath, deError);
+        } catch (const std::bad_alloc&) {
+          deError = GridName(dePath) + ": not enough memory to load it.";
+        }
+      });
     } catch (const std::system_error&) {
       // No thread to be had: read dE afterwards.
     }
   }
-  std::optional<CorrectionGrid> dn = ReadCorrectionGrid(dnPath, result.error);
+  std::optional<CorrectionGrid> dn;
+  try {
+    dn = ReadCorrectionGrid(dnPath, result.error);
+  } catch (const std::bad_alloc&) {
+    result.error = GridName(dnPath) + ": not enough memory to load it.";
+  }
   if (deReader.joinable()) {
     deReader.join();
   } else if (dn) {
@@ -237,7 +338,7 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
     return result;
   }
   if (!(dn->header == de->header)) {
-    result.error = "The headers of " + dnPath + " and " + dePath +
+    result.error = "The headers of " + GridName(dnPath) + " and " + GridName(dePath) +
                    " differ (rows, columns, step or south-west corner): the two files do not "
                    "belong together. Choose the dN and dE files of one grid.";
     return result;
@@ -256,10 +357,19 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   const double step = h.step;
   const double fromNorth = h.nNorth() - northing;
   const double fromWest = easting - h.eWest;
-  const double u = fromNorth / step;
-  const double v = fromWest / step;
+  double u = fromNorth / step;
+  double v = fromWest / step;
+  // A position beyond the first or last row or column by no more than rounding (the extent
+  // test's N + 2000000 computed as 3846000 while N is the southern row less one unit of the
+  // last place) uses the cell at the edge.
+  constexpr double kRounding = 1e-9;  // of a cell: 2 micrometres on a 2 km grid
+  const double lastRow = h.rowCount - 1, lastColumn = h.columnCount - 1;
+  if (u < 0 && u > -kRounding) u = 0;
+  if (v < 0 && v > -kRounding) v = 0;
+  if (u > lastRow && u < lastRow + kRounding) u = lastRow;
+  if (v > lastColumn && v < lastColumn + kRounding) v = lastColumn;
   // A cell needs rows i, i + 1 and columns j, j + 1 inside the grid.
-  if (!(u >= 0 && u <= h.rowCount - 1 && v >= 0 && v <= h.columnCount - 1)) return std::nullopt;
+  if (!(u >= 0 && u <= lastRow && v >= 0 && v <= lastColumn)) return std::nullopt;
   if (h.rowCount < 2 || h.columnCount < 2) return std::nullopt;
   // u and v are not negative here: the conversion to int is their floor.
   int i = static_cast<int>(u) + 1;

@@ -40,8 +40,15 @@ struct GridPair {
 inline constexpr const char* kDnGridFileName = "dN_2km_V1-0.grd";
 inline constexpr const char* kDeGridFileName = "dE_2km_V1-0.grd";
 
-// Largest header counts accepted (a real 2 km grid of Greece has a few hundred).
+// What a grid file may hold. A real 2 km grid of Greece has a few hundred rows and columns, a
+// step of 2000 m, corners within a few thousand kilometres of the origin of TM07, and
+// corrections of a few tens of centimetres; anything far beyond is no correction grid (a file
+// with decimal commas, another kind of file) and is refused at load, naming the value.
 inline constexpr int kMaxGridCount = 20000;
+inline constexpr double kMinGridStep = 1;                // metres
+inline constexpr double kMaxGridStep = 100000;           // metres
+inline constexpr double kMaxGridCoordinate = 10000000;   // metres, south-west corner
+inline constexpr double kMaxCorrectionCm = 1000;         // 10 m
 
 struct GridLoadResult {
   std::optional<GridPair> grids;  // set when both files loaded

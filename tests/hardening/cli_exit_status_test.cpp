@@ -78,7 +78,8 @@ TEST_F(CliExitStatus, ErrorsAreOneAndNameFileLineAndField) {
   EXPECT_EQ(Run("senh-to-htrs07 senh.txt a b c"), 1);
   EXPECT_NE(err_.find("dN_2km_V1-0.grd"), std::string::npos) << err_;
   Write("short.grd", "3\r\n2\r\n2000\r\n");
-  EXPECT_EQ(Run("--dn short.grd --de short.grd senh-to-htrs07 senh.txt a b c"), 1);
+  Write("short2.grd", "3\r\n2\r\n2000\r\n");
+  EXPECT_EQ(Run("--dn short.grd --de short2.grd senh-to-htrs07 senh.txt a b c"), 1);
   EXPECT_NE(err_.find("short.grd, line 4"), std::string::npos) << err_;
 }
 

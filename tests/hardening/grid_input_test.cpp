@@ -41,11 +41,11 @@ TEST_F(BadGrids, MissingFolderEmptyShortAndWrongHeadersAreRefused) {
             std::string::npos);
   EXPECT_NE(Refusal("rows 3\r\n").find("header field row count: \"rows\" is not a number"),
             std::string::npos);
-  // A thousands separator splits a field in two: the header shifts, and no longer matches the
-  // header of the other file.
+  // A thousands separator splits a field in two: the header shifts, and the western Easting
+  // becomes a correction of 420 m.
   EXPECT_NE(LoadCorrectionGrids(Write("sep.grd", "3\r\n2\r\n2,000\r\n1846000\r\n42000\r\n1 2 3 4 5 6\r\n"),
                                 Write("dE.grd", kGood))
-                .error.find("differ"),
+                .error.find("value 1: \"42000\" is too large for a correction"),
             std::string::npos);
   EXPECT_NE(Refusal("3.5\r\n2\r\n2000\r\n1846000\r\n42000\r\n").find("not a whole number"),
             std::string::npos);
@@ -76,17 +76,41 @@ TEST_F(BadGrids, AHugeHeaderOnAShortFileIsRefusedAtItsEnd) {
       << error;
 }
 
-// A correction beyond the range of the 32-bit floats the grid holds would turn into infinity
-// and poison every point near it: it is refused where it stands.
-TEST_F(BadGrids, ACorrectionBeyondTheFloatRangeIsRefused) {
-  const std::string error =
-      Refusal("3\r\n2\r\n2000\r\n1846000\r\n42000\r\n1 2\r\n3 4e38\r\n5 6\r\n");
-  EXPECT_NE(error.find("line 7, value 4: \"4e38\" is too large"), std::string::npos) << error;
-  // The largest float itself is a value like any other.
+// Grids that parse but are wrong are refused where the fault stands, naming file, line and
+// value: a correction beyond 10 m (decimal commas split -31,49559 into -31 and 49559; a float
+// beyond range would be infinite), more values than the header announces (decimal commas with
+// short decimals), a field longer than any number, NUL bytes (/dev/zero), a header far from any
+// TM07 grid (whose interpolation would overflow at every point), UTF-16, and one file for both.
+TEST_F(BadGrids, GridsThatParseButAreWrongAreRefused) {
+  const std::string head = "3\r\n2\r\n2000\r\n1846000\r\n42000\r\n";
+  struct Case {
+    std::string text;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {head + "1 2\r\n3 4e38\r\n5 6\r\n", "line 7, value 4: \"4e38\" is too large"},
+      {head + "-31,49559 -31,4\r\n1 2\r\n3 4\r\n", "value 2: \"49559\" is too large"},
+      {head + "1000.5 2\r\n3 4\r\n5 6\r\n", "value 1: \"1000.5\" is too large"},
+      {head + "-11,75 -11,63 -11,52\r\n-11,40 -11,29 -11,18\r\n", "holds 6 more values than the 6"},
+      {head + "1 2 3 4 5 " + std::string(100, '6'), "more than 64 characters"},
+      {std::string(5, '\0') + "1 2", "NUL bytes"},
+      {"3\r\n2\r\n1e-320\r\n1846000\r\n42000\r\n1 2 3 4 5 6", "m is outside 1 to 100000 m"},
+      {"3\r\n2\r\n2000\r\n3.4e38\r\n42000\r\n1 2 3 4 5 6", "lies beyond any TM07 coordinate"},
+      {"\xFF\xFE" "3\0\r\0", "UTF-16"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    EXPECT_NE(Refusal(c.text).find(c.reason), std::string::npos) << Refusal(c.text);
+  }
+  // The bound itself loads, and so does a grid file with a UTF-8 byte-order mark.
   const GridLoadResult r = LoadCorrectionGrids(
-      Write("big.grd", "1\r\n2\r\n2000\r\n1846000\r\n42000\r\n-3.4e38 3.4e38\r\n"),
-      Write("big2.grd", "1\r\n2\r\n2000\r\n1846000\r\n42000\r\n0 0\r\n"));
+      Write("big.grd", "\xEF\xBB\xBF" + head + "-1000 1000\r\n1 2\r\n3 4\r\n"),
+      Write("big2.grd", kGood));
   EXPECT_TRUE(r.grids.has_value()) << r.error;
+  // One file for both grids, however it is spelled.
+  const GridLoadResult same = LoadCorrectionGrids(Write("one.grd", kGood), folder_.string() + "/./one.grd");
+  EXPECT_NE(same.error.find("is given for both the dN and the dE grid"), std::string::npos)
+      << same.error;
 }
 
 TEST_F(BadGrids, DifferentHeadersAreRefusedAndTheInitialStepLeavesNoGrids) {
@@ -97,7 +121,7 @@ TEST_F(BadGrids, DifferentHeadersAreRefusedAndTheInitialStepLeavesNoGrids) {
   EXPECT_NE(r.error.find("differ"), std::string::npos);
 
   TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
-  EXPECT_EQ(InitialStep(context, dn, dn), "");
+  EXPECT_EQ(InitialStep(context, dn, Write("dE2.grd", kGood)), "");
   EXPECT_TRUE(context.Ready());
   EXPECT_NE(InitialStep(context, dn, de), "");
   EXPECT_FALSE(context.Ready()) << "a failed initial step must not keep the old grids";

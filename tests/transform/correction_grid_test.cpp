@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -165,6 +166,24 @@ TEST(ReferenceGrids, LoadWithTheirHeader) {
   EXPECT_EQ(h.nNorth(), 2660000);
   EXPECT_EQ(h.eEast(), 884000);
   EXPECT_EQ(loaded.grids->dN.values.size(), 408u * 422u);
+}
+
+// A TM07 position one rounding step south of the southern row passes the extent test (its
+// N + 2000000 rounds to 3846000): it takes the correction of the southern row, not an
+// out-of-grid stop.
+TEST(ReferenceGrids, APositionInsideTheExtentByRoundingUsesTheEdgeCell) {
+  const std::string folder = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
+  TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+  ASSERT_EQ(InitialStep(context, folder + kDnGridFileName, folder + kDeGridFileName), "");
+  const double south = std::nextafter(1846000.0, 0.0);
+  ASSERT_TRUE(InsideGridBounds(kDataFileBounds, 500000, south, -2000000));
+  const std::optional<Correction> edge = InterpolateCorrection(*context.grids, south, 500000);
+  const std::optional<Correction> row = InterpolateCorrection(*context.grids, 1846000, 500000);
+  ASSERT_TRUE(edge && row);
+  EXPECT_NEAR(edge->dN, row->dN, 1e-4);
+  EXPECT_NEAR(edge->dE, row->dE, 1e-4);
+  // Beyond rounding it stays outside.
+  EXPECT_FALSE(InterpolateCorrection(*context.grids, 1846000 - 0.01, 500000));
 }
 
 }  // namespace
