@@ -2,9 +2,6 @@
 // two coordinate forms, from the command line.
 #include <signal.h>
 #include <unistd.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include <atomic>
 #include <chrono>
@@ -20,6 +17,7 @@
 #include "data_files/jobs.h"
 #include "engine/conversion.h"
 #include "io/display_text.h"
+#include "io/process.h"
 #include "transform/datum.h"
 
 namespace {
@@ -313,15 +311,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A file-size limit makes a write fail like a full disk (cut back to complete lines), instead
-  // of ending the program in the middle of a line.
-  ::signal(SIGXFSZ, SIG_IGN);
+  vortan::PrepareProcessForJobs();
   ::signal(SIGINT, OnInterrupt);
-#if defined(__GLIBC__)
-  // One memory arena per thread would reserve 64 MiB of address space each: under a memory
-  // limit the threads would leave no room for the records. The workers allocate rarely.
-  ::mallopt(M_ARENA_MAX, 2);
-#endif
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -328,17 +328,38 @@ std::string FileDisplayName(const std::string& path, bool input) {
   return DisplayText(path);
 }
 
+namespace {
+
+// A job that found no memory before or after its records: an error like the others.
+JobOutcome OutOfMemory(const std::vector<std::string>& outputs) {
+  JobOutcome outcome;
+  outcome.outputs = outputs;
+  return Fail(outcome, "", 0, "",
+              "not enough memory to run the job (the system refused more); close other "
+              "programs, or run the job with fewer threads");
+}
+
+}  // namespace
+
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options) {
-  const std::unique_ptr<RecordTask> task = MakeJobTask(kind, context);
-  return RunRecords(*task, context, "the job " + std::string(DefinitionOf(kind).cliName),
-                    inputPath, outputPaths, options);
+  try {
+    const std::unique_ptr<RecordTask> task = MakeJobTask(kind, context);
+    return RunRecords(*task, context, "the job " + std::string(DefinitionOf(kind).cliName),
+                      inputPath, outputPaths, options);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory(outputPaths);
+  }
 }
 
 JobOutcome RunConversion(const Conversion& conversion, const std::string& inputPath,
                          const std::string& outputPath, const JobOptions& options) {
-  const std::unique_ptr<RecordTask> task = MakeConversionTask(conversion);
-  return RunRecords(*task, conversion.context(), "convert", inputPath, {outputPath}, options);
+  try {
+    const std::unique_ptr<RecordTask> task = MakeConversionTask(conversion);
+    return RunRecords(*task, conversion.context(), "convert", inputPath, {outputPath}, options);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory({outputPath});
+  }
 }
 
 std::string JobOutcome::Message() const {

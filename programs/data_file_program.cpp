@@ -4,12 +4,14 @@
 #include <QString>
 
 #include "data_files/ui/data_file_window.h"
+#include "io/process.h"
 #include "programs/qt_platform.h"
 #include "widgets/window_frame.h"
 
 namespace vortan {
 
 int RunDataFileProgram(int argc, char** argv, ProgramKind program, const RegionProfile& profile) {
+  PrepareProcessForJobs();
   QApplication app(argc, argv);
   const ProgramInfo& info = InfoOf(program);
   QApplication::setApplicationName(QString::fromUtf8(info.executable.data(),

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QString>
 
+#include "io/process.h"
 #include "programs/qt_platform.h"
 #include "widgets/window_frame.h"
 #include "programs/run_program.h"
@@ -10,6 +11,7 @@ namespace vortan {
 
 int RunSinglePointProgram(int argc, char** argv, ProgramKind program,
                           const RegionProfile& profile) {
+  PrepareProcessForJobs();
   QApplication app(argc, argv);
   const ProgramInfo& info = InfoOf(program);
   QApplication::setApplicationName(QString::fromUtf8(

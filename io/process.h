@@ -1,0 +1,11 @@
+// What a program that runs jobs sets up for its process once, at start.
+#pragma once
+
+namespace vortan {
+
+// A file-size limit makes a write fail like a full disk (the job cuts back to complete lines)
+// instead of ending the program with half a line; and memory arenas are shared between
+// threads, so that under a memory limit the threads leave room for the records.
+void PrepareProcessForJobs();
+
+}  // namespace vortan
