@@ -24,44 +24,19 @@ bool Between(int c) { return Blank(c) || Break(c) || c == '\f' || c == 0x1A; }
 }  // namespace
 
 RecordReader::RecordReader(int fd, const std::array<std::string_view, 3>& fieldNames)
-    : fd_(fd), fieldNames_(fieldNames), buffer_(kFirstBuffer) {}
+    : source_(fd, kFirstBuffer, kChunk), fieldNames_(fieldNames) {}
 
-bool RecordReader::ReadSystemError() {
-  error_ = {line_, "", "read error (" + SystemReason(errno) + ")"};
-  return false;
-}
-
-// Moves the unconsumed bytes to the front and reads one more piece. False at the end of input
-// or on a read error.
-bool RecordReader::Refill() {
-  if (eof_) return false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-  }
-  // The buffer doubles until a whole piece fits behind the bytes kept (two pieces for a file of
-  // short records; more for a long record).
-  if (buffer_.size() - end_ < kChunk) buffer_.resize(buffer_.size() * 2);
-  const long long n = ReadSome(fd_, buffer_.data() + end_, buffer_.size() - end_);
-  if (n < 0) return ReadSystemError();
-  if (n == 0) {
-    eof_ = true;
-    return false;
-  }
-  end_ += static_cast<std::size_t>(n);
-  return true;
-}
-
-// Scans one record from buffer_[begin_, end_). On kNeedMore only the white space before the
-// record has been consumed.
+// Scans one record from the unconsumed bytes of the source. On kNeedMore only the white space
+// before the record has been consumed.
 RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
-  const char* data = buffer_.data();
-  std::size_t p = begin_;
+  const char* data = source_.data();
+  const std::size_t end = source_.end();
+  const bool eof = source_.atEnd();
+  std::size_t p = source_.begin();
   std::uint64_t line = line_;
   auto at = [&](std::size_t i) -> int {
-    if (i < end_) return static_cast<unsigned char>(data[i]);
-    return eof_ ? kEof : kMore;
+    if (i < end) return static_cast<unsigned char>(data[i]);
+    return eof ? kEof : kMore;
   };
   // Consumes the line break at p; false when a CR ends the buffer and an LF may follow.
   auto consumeBreak = [&]() -> bool {
@@ -75,32 +50,13 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     return true;
   };
   auto commit = [&]() {
-    consumed_ += p - begin_;
-    begin_ = p;
+    source_.Consume(p);
     line_ = line;
   };
   auto fail = [&](std::string field, std::string reason) {
     error_ = {line, std::move(field), std::move(reason)};
     return Scan::kError;
   };
-
-  if (!started_) {
-    // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped; UTF-16 (a
-    // byte-order mark, or a NUL byte beside the first character) is refused.
-    if (end_ - begin_ < 3 && !eof_) return Scan::kNeedMore;
-    const int b0 = at(p), b1 = at(p + 1), b2 = at(p + 2);
-    if (b0 == 0xEF && b1 == 0xBB && b2 == 0xBF) {
-      p += 3;
-    } else if (b0 == 0 && b1 == 0) {
-      return fail("", "the file begins with NUL bytes: it is no text file and no coordinate "
-                      "file; choose the coordinate file");
-    } else if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 ||
-               (b0 >= 0 && b1 == 0)) {
-      return fail("", "the file is in UTF-16 (Unicode) encoding; save it as plain text "
-                      "(UTF-8 or ANSI) with one record a line, then run the job again");
-    }
-    started_ = true;
-  }
 
   // White space and blank lines before the record (or after the last one).
   for (;;) {
@@ -344,6 +300,25 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::si
   batch.text.clear();
   batch.records.clear();
   if (failed()) return false;
+  if (!started_) {
+    // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped.
+    started_ = true;
+    const TextSource::Encoding encoding = source_.ReadEncoding();
+    if (encoding == TextSource::Encoding::kBinary) {
+      error_ = {1, "", "the file begins with NUL bytes: it is no text file and no coordinate "
+                       "file; choose the coordinate file"};
+      return false;
+    }
+    if (encoding == TextSource::Encoding::kUtf16) {
+      error_ = {1, "", "the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 "
+                       "or ANSI) with one record a line, then run the job again"};
+      return false;
+    }
+    if (source_.failed()) {
+      error_ = {1, "", "read error (" + SystemReason(source_.error()) + ")"};
+      return false;
+    }
+  }
   while (batch.records.size() < maxRecords && batch.text.size() < maxBytes) {
     switch (ScanRecord(batch)) {
       case Scan::kRecord:
@@ -355,18 +330,21 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::si
       case Scan::kNeedMore: {  // nothing of the record is in the batch yet
         // A long record is scanned again only once its bytes have doubled, so that a record
         // arriving in small pieces (through a pipe) costs linear time.
-        const std::size_t partial = end_ - begin_;
+        const std::size_t partial = source_.available();
         if (partial > kMaxRecordBytes) {
           error_ = {line_, "", "a record longer than 1 MiB: no coordinate file has one (is this "
                                "a coordinate file?)"};
           return false;
         }
         do {
-          if (!Refill()) {
-            if (failed()) return false;
+          if (!source_.Refill()) {
+            if (source_.failed()) {
+              error_ = {line_, "", "read error (" + SystemReason(source_.error()) + ")"};
+              return false;
+            }
             break;  // the end of the input: the record is scanned to its end
           }
-        } while (end_ - begin_ < 2 * partial && end_ - begin_ <= kMaxRecordBytes);
+        } while (source_.available() < 2 * partial && source_.available() <= kMaxRecordBytes);
         break;
       }
     }

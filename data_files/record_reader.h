@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "io/text_source.h"
+
 namespace vortan {
 
 struct FieldText {
@@ -70,26 +72,19 @@ class RecordReader {
   const ReadError& error() const { return error_; }
   bool failed() const { return !error_.reason.empty(); }
   // Input bytes consumed so far.
-  std::uint64_t bytesConsumed() const { return consumed_; }
+  std::uint64_t bytesConsumed() const { return source_.consumed(); }
 
  private:
   enum class Scan { kRecord, kEnd, kNeedMore, kError };
   Scan ScanRecord(RecordBatch& batch);
-  bool Refill();
-  bool ReadSystemError();
   std::string MidLineField(const RawRecord& record, std::uint64_t recordLine) const;
   std::string MidLineReason(const RawRecord& record, std::uint64_t recordLine,
                             std::size_t extraFields) const;
 
-  int fd_;
+  TextSource source_;
   std::array<std::string_view, 3> fieldNames_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;  // first unconsumed byte
-  std::size_t end_ = 0;    // end of valid data
-  bool eof_ = false;
   bool started_ = false;  // the first bytes have been looked at
   std::uint64_t line_ = 1;
-  std::uint64_t consumed_ = 0;
   ReadError error_;
 };
 

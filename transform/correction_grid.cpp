@@ -6,14 +6,14 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <istream>
 #include <system_error>
 #include <thread>
 
 #include "core/decimal_text.h"
 #include "io/display_text.h"
 #include "io/file_identity.h"
+#include "io/files.h"
+#include "io/text_source.h"
 
 namespace vortan {
 namespace {
@@ -23,40 +23,35 @@ namespace {
 // grid touches little more memory than the grid itself.
 class FieldScanner {
  public:
-  explicit FieldScanner(std::istream& in) : in_(in), buffer_(kPiece) {}
+  explicit FieldScanner(int fd) : source_(fd, kPiece, kPiece) {}
 
   // The next field, or an empty view at the end of the file (or at a read error: failed(), or
   // at a field longer than any number: tooLong(), or in a UTF-16 file: utf16()).
   std::string_view Next() {
     if (!started_) {
       started_ = true;
-      // A UTF-8 byte-order mark is skipped; UTF-16 (its mark, or a NUL beside the first
-      // character) is no grid file this reader can read.
-      while (end_ < 3 && Refill(pos_)) {
+      switch (source_.ReadEncoding()) {
+        case TextSource::Encoding::kText:
+          break;
+        case TextSource::Encoding::kBinary:
+          tooLong_ = true;  // NUL bytes: no text at all
+          return std::string_view(source_.data() + source_.begin(),
+                                  std::min<std::size_t>(source_.available(), 2));
+        case TextSource::Encoding::kUtf16:
+          utf16_ = true;
+          return {};
       }
-      const auto byte = [&](std::size_t i) {
-        return i < end_ ? static_cast<unsigned char>(buffer_[i]) : 0x100u;
-      };
-      if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-        pos_ = 3;
-      } else if (byte(0) == 0 && byte(1) == 0) {
-        tooLong_ = true;  // NUL bytes: no text at all
-        return std::string_view(buffer_.data(), std::min<std::size_t>(end_, 2));
-      } else if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||
-                 byte(0) == 0 || byte(1) == 0) {
-        utf16_ = true;
-        return {};
-      }
+      pos_ = source_.begin();
     }
     for (;;) {
-      if (pos_ == end_ && !Refill(pos_)) return {};
-      const char ch = buffer_[pos_];
+      if (pos_ == source_.end() && !Refill(pos_)) return {};
+      const char ch = source_.data()[pos_];
       if (ch == '\n') {
         ++line_;
       } else if (ch == '\r') {
         // A CR LF counts once, at its LF; the LF may still be in the file.
-        if (pos_ + 1 == end_) Refill(pos_);
-        if (pos_ + 1 >= end_ || buffer_[pos_ + 1] != '\n') ++line_;
+        if (pos_ + 1 == source_.end()) Refill(pos_);
+        if (pos_ + 1 >= source_.end() || source_.data()[pos_ + 1] != '\n') ++line_;
       } else if (ch != ' ' && ch != '\t' && ch != ',') {
         break;
       }
@@ -64,54 +59,45 @@ class FieldScanner {
     }
     std::size_t start = pos_;
     for (;;) {
-      if (pos_ == end_) {
-        const std::size_t kept = pos_ - start;
-        if (!Refill(start)) break;
-        start = 0;
-        pos_ = kept;
+      if (pos_ == source_.end()) {
+        // The field so far moves to the front of the buffer, whether or not more follows.
+        const bool more = Refill(start);
+        start = source_.begin();
+        if (!more) break;
       }
-      const char ch = buffer_[pos_];
+      const char ch = source_.data()[pos_];
       if (ch == ' ' || ch == '\t' || ch == ',' || ch == '\n' || ch == '\r') break;
       ++pos_;
       if (pos_ - start > kMaxField) {
         // No number is this long: /dev/zero or a file of another kind.
         tooLong_ = true;
-        return std::string_view(buffer_.data() + start, pos_ - start);
+        break;
       }
     }
-    return std::string_view(buffer_.data() + start, pos_ - start);
+    return std::string_view(source_.data() + start, pos_ - start);
   }
 
+  int line() const { return line_; }
+  bool failed() const { return source_.failed(); }
   bool tooLong() const { return tooLong_; }
   bool utf16() const { return utf16_; }
 
-  int line() const { return line_; }
-  bool failed() const { return in_.bad(); }
-
  private:
   static constexpr std::size_t kPiece = 1 << 16;
-
-  // Keeps buffer_[keep, end_) at the front (a field read so far, or the CR whose LF is looked
-  // for) and reads the next piece behind it; false when nothing more could be read.
-  bool Refill(std::size_t keep) {
-    if (in_.bad() || in_.eof()) return false;
-    const std::size_t kept = end_ - keep;
-    std::memmove(buffer_.data(), buffer_.data() + keep, kept);
-    pos_ -= keep;
-    end_ = kept;
-    if (buffer_.size() - end_ < kPiece) buffer_.resize(buffer_.size() + kPiece);
-    in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-    const std::size_t got = static_cast<std::size_t>(in_.gcount());
-    end_ += got;
-    return got > 0;
-  }
-
   static constexpr std::size_t kMaxField = 64;
 
-  std::istream& in_;
-  std::vector<char> buffer_;
+  // Keeps the bytes from `keep` on (a field read so far, or the CR whose LF is looked for) and
+  // reads the next piece behind them; false when nothing more could be read.
+  bool Refill(std::size_t keep) {
+    source_.Consume(keep);
+    const std::size_t offset = pos_ - keep;
+    const bool more = source_.Refill();
+    pos_ = source_.begin() + offset;
+    return more;
+  }
+
+  TextSource source_;
   std::size_t pos_ = 0;
-  std::size_t end_ = 0;
   int line_ = 1;
   bool started_ = false;
   bool tooLong_ = false;
@@ -132,36 +118,35 @@ std::string GridName(const std::string& path) {
   return path.empty() ? std::string("an empty file name") : DisplayText(path);
 }
 
-// Opens a grid file for reading; its size where it can be told, else 0.
-bool OpenGridFile(const std::string& path, std::ifstream& in, std::size_t& size,
-                  std::string& error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.";
-    return false;
-  }
-  in.open(path, std::ios::binary);
-  if (!in) {
+// Opens a grid file for reading (the descriptor, or -1 and the message); its size where it can
+// be told, else 0.
+int OpenGridFile(const std::string& path, std::size_t& size, std::string& error) {
+  const int fd = path.empty() ? -1 : OpenForReading(path);
+  if (fd < 0) {
     error = GridName(path) + ": cannot be opened (missing or unreadable). Put the grid file "
                              "there or choose another.";
-    return false;
+    return -1;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff end = in.tellg();
-  in.clear();
-  in.seekg(0, std::ios::beg);
-  in.clear();
-  size = end > 0 ? static_cast<std::size_t>(end) : 0;
-  return true;
+  if (IsFolder(fd)) {
+    CloseFile(fd);
+    error = GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.";
+    return -1;
+  }
+  size = static_cast<std::size_t>(RegularFileSize(fd).value_or(0));
+  return fd;
 }
 
 }  // namespace
 
 std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
-  std::ifstream in;
   std::size_t fileSize = 0;
-  if (!OpenGridFile(path, in, fileSize, error)) return std::nullopt;
-  FieldScanner scanner(in);
+  const int fd = OpenGridFile(path, fileSize, error);
+  if (fd < 0) return std::nullopt;
+  struct Closer {
+    int fd;
+    ~Closer() { CloseFile(fd); }
+  } closer{fd};
+  FieldScanner scanner(fd);
   const std::string name = GridName(path);
   auto at = [&] { return name + ", line " + std::to_string(scanner.line()); };
   auto quoted = [](std::string_view field) {

@@ -1,0 +1,53 @@
+#include "io/text_source.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "io/files.h"
+
+namespace vortan {
+
+TextSource::TextSource(int fd, std::size_t firstBuffer, std::size_t piece)
+    : fd_(fd), piece_(piece), buffer_(firstBuffer) {}
+
+bool TextSource::Refill() {
+  if (eof_ || error_ != 0) return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  // The buffer doubles until a whole piece fits behind the bytes kept.
+  if (buffer_.size() - end_ < piece_) buffer_.resize(buffer_.size() * 2 + piece_);
+  const long long n = ReadSome(fd_, buffer_.data() + end_, buffer_.size() - end_);
+  if (n < 0) {
+    error_ = errno;
+    return false;
+  }
+  if (n == 0) {
+    eof_ = true;
+    return false;
+  }
+  end_ += static_cast<std::size_t>(n);
+  return true;
+}
+
+TextSource::Encoding TextSource::ReadEncoding() {
+  while (available() < 3 && Refill()) {
+  }
+  const auto byte = [&](std::size_t i) {
+    return begin_ + i < end_ ? static_cast<unsigned char>(buffer_[begin_ + i]) : 0x100u;
+  };
+  if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    Consume(begin_ + 3);
+    return Encoding::kText;
+  }
+  if (byte(0) == 0 && byte(1) == 0) return Encoding::kBinary;
+  if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||
+      byte(0) == 0 || byte(1) == 0) {
+    return Encoding::kUtf16;
+  }
+  return Encoding::kText;
+}
+
+}  // namespace vortan
