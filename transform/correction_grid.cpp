@@ -226,7 +226,7 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   for (std::size_t k = 0; k < total; ++k) {
     const std::string_view field = scanner.Next();
     double value = 0;
-    const std::string where = ", value " + std::to_string(k + 1);
+    const auto where = [k] { return ", value " + std::to_string(k + 1); };
     if (field.empty()) {
       if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
       error = at() + ": the file ends after " + std::to_string(k) + " of the " +
@@ -234,11 +234,11 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
       return std::nullopt;
     }
     if (scanner.tooLong() || !ParseGridNumber(field, value)) {
-      error = unreadable(field, at() + where);
+      error = unreadable(field, at() + where());
       return std::nullopt;
     }
     if (std::fabs(value) > kMaxCorrectionCm) {
-      error = at() + where + ": " + quoted(field) +
+      error = at() + where() + ": " + quoted(field) +
               " is too large for a correction in centimetres: the corrections between the two "
               "systems are a few tens of centimetres, and this file allows at most " +
               FormatGridField(kMaxCorrectionCm) +
