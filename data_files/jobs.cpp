@@ -114,10 +114,7 @@ struct Slot {
 JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
                 std::string reason) {
   outcome.status = JobStatus::kError;
-  outcome.file = std::move(file);
-  outcome.line = line;
-  outcome.field = std::move(field);
-  outcome.reason = std::move(reason);
+  static_cast<Problem&>(outcome) = {std::move(file), line, std::move(field), std::move(reason)};
   return outcome;
 }
 
@@ -310,7 +307,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
                 "complete lines. Close other programs, or run the job with fewer threads");
   }
   if (reader.failed()) {
-    const ReadError& e = reader.error();
+    const Problem& e = reader.error();
     return Fail(outcome, input, e.line, e.field, e.reason);
   }
   if (!outputs.Close()) {
@@ -400,14 +397,8 @@ std::string JobOutcome::Message() const {
       return "Το σημείο είναι εκτός του καννάβου : " + id + "\nThe point " + id + " (" + file +
              ", line " + std::to_string(line) +
              ") lies outside the correction grid; the job stopped there. " + written() + ".";
-    case JobStatus::kError: {
-      std::string where = file;
-      if (line > 0) where += ", line " + std::to_string(line);
-      if (!field.empty()) where += ", field " + field;
-      std::string s = where.empty() ? reason : where + ": " + reason;
-      s += ". " + written() + ".";
-      return s;
-    }
+    case JobStatus::kError:
+      return Text() + ". " + written() + ".";
   }
   return "";
 }

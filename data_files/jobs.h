@@ -13,20 +13,19 @@
 
 #include "data_files/job_table.h"
 #include "engine/conversion.h"
+#include "io/problem.h"
 #include "transform/datum.h"
 
 namespace vortan {
 
 enum class JobStatus { kDone, kOutsideGrid, kCancelled, kError };
 
-struct JobOutcome {
+// What a job did: its status, and for an error the problem (file, line, field, reason) and,
+// for an out-of-grid stop, the file and line of the point.
+struct JobOutcome : Problem {
   JobStatus status = JobStatus::kDone;
   std::uint64_t pointsWritten = 0;  // points whose lines are in every output
   std::string pointId;              // the point that stopped the job
-  std::string file;                 // where an error stands
-  std::uint64_t line = 0;           // 0 when no line applies
-  std::string field;
-  std::string reason;
   std::vector<std::string> outputs;  // the output paths of the job
   // The complete lines in each output, in the order of outputs: pointsWritten each, one more
   // in the outputs that already hold the point of an outside-grid stop.

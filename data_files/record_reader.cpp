@@ -54,7 +54,7 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     line_ = line;
   };
   auto fail = [&](std::string field, std::string reason) {
-    error_ = {line, std::move(field), std::move(reason)};
+    error_ = {"", line, std::move(field), std::move(reason)};
     return Scan::kError;
   };
 
@@ -305,17 +305,17 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::si
     started_ = true;
     const TextSource::Encoding encoding = source_.ReadEncoding();
     if (encoding == TextSource::Encoding::kBinary) {
-      error_ = {1, "", "the file begins with NUL bytes: it is no text file and no coordinate "
+      error_ = {"", 1, "", "the file begins with NUL bytes: it is no text file and no coordinate "
                        "file; choose the coordinate file"};
       return false;
     }
     if (encoding == TextSource::Encoding::kUtf16) {
-      error_ = {1, "", "the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 "
+      error_ = {"", 1, "", "the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 "
                        "or ANSI) with one record a line, then run the job again"};
       return false;
     }
     if (source_.failed()) {
-      error_ = {1, "", "read error (" + SystemReason(source_.error()) + ")"};
+      error_ = {"", 1, "", "read error (" + SystemReason(source_.error()) + ")"};
       return false;
     }
   }
@@ -332,14 +332,14 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::si
         // arriving in small pieces (through a pipe) costs linear time.
         const std::size_t partial = source_.available();
         if (partial > kMaxRecordBytes) {
-          error_ = {line_, "", "a record longer than 1 MiB: no coordinate file has one (is this "
+          error_ = {"", line_, "", "a record longer than 1 MiB: no coordinate file has one (is this "
                                "a coordinate file?)"};
           return false;
         }
         do {
           if (!source_.Refill()) {
             if (source_.failed()) {
-              error_ = {line_, "", "read error (" + SystemReason(source_.error()) + ")"};
+              error_ = {"", line_, "", "read error (" + SystemReason(source_.error()) + ")"};
               return false;
             }
             break;  // the end of the input: the record is scanned to its end

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/problem.h"
 #include "io/text_source.h"
 
 namespace vortan {
@@ -49,11 +50,8 @@ struct RecordBatch {
   }
 };
 
-struct ReadError {
-  std::uint64_t line = 0;
-  std::string field;   // name of the field ("id", "E", ...), or ""
-  std::string reason;
-};
+// Where a record could not be read (the file is named by the job).
+using ReadError = Problem;
 
 class RecordReader {
  public:
@@ -70,7 +68,7 @@ class RecordReader {
   bool ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::size_t maxBytes = SIZE_MAX);
 
   const ReadError& error() const { return error_; }
-  bool failed() const { return !error_.reason.empty(); }
+  bool failed() const { return error_.failed(); }
   // Input bytes consumed so far.
   std::uint64_t bytesConsumed() const { return source_.consumed(); }
 
