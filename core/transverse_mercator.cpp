@@ -26,6 +26,9 @@ constexpr double Factorial(int k) {
   return r;
 }
 
+// 1 / k!, a compile-time constant: a multiplication where the series divides by k!.
+constexpr double InverseFactorial(int k) { return 1 / Factorial(k); }
+
 // Number of coefficients of a row up to its last non-zero one.
 constexpr std::size_t RowLength(const SeriesRow& row) {
   std::size_t n = row.t.size();
@@ -79,8 +82,8 @@ inline double OrdersBelow(double acc, double x2, double t2, double eta2) {
     constexpr std::size_t first = OrderStart<kRows>(last - 1);
     constexpr int k = kRows[first].k;
     const double term = OrderValue<kRows, first, last>(
-                            t2, eta2, std::make_index_sequence<last - first - 1>()) /
-                        Factorial(k);
+                            t2, eta2, std::make_index_sequence<last - first - 1>()) *
+                        InverseFactorial(k);
     return OrdersBelow<kRows, first>(acc * x2 + term, x2, t2, eta2);
   }
 }
@@ -94,8 +97,8 @@ inline double SeriesSum(double x, double t2, double eta2) {
   constexpr int k = kRows[first].k;
   const double x2 = x * x;
   const double top =
-      OrderValue<kRows, first, last>(t2, eta2, std::make_index_sequence<last - first - 1>()) /
-      Factorial(k);
+      OrderValue<kRows, first, last>(t2, eta2, std::make_index_sequence<last - first - 1>()) *
+      InverseFactorial(k);
   const double acc = OrdersBelow<kRows, first>(top, x2, t2, eta2);
   return kRows[0].k == 1 ? acc * x : acc * x2;
 }
@@ -108,12 +111,40 @@ struct EvenSines {
   double s2, s4, s6, s8;
 };
 
-EvenSines EvenMultipleSines(double x) {
-  const double s2 = std::sin(2 * x);
-  const double c2 = std::cos(2 * x);
+EvenSines EvenMultipleSines(double s2, double c2) {
   const double s4 = 2 * s2 * c2;
   const double c4 = 1 - 2 * s2 * s2;
   return {s2, s4, s4 * c2 + c4 * s2, 2 * s4 * c4};
+}
+
+EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(std::sin(2 * x), std::cos(2 * x)); }
+
+// sin x and cos x of a small angle (|x| below 0.01), by their series to x^9 and x^8: exact to
+// the last bit of a double there.
+void SmallSinCos(double x, double& s, double& c) {
+  constexpr double s3 = -1.0 / 6, s5 = 1.0 / 120, s7 = -1.0 / 5040, s9 = 1.0 / 362880;
+  constexpr double c2 = -1.0 / 2, c4 = 1.0 / 24, c6 = -1.0 / 720, c8 = 1.0 / 40320;
+  const double x2 = x * x;
+  s = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
+  c = 1 + x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
+}
+
+// atanh x for |x| up to the first eccentricity (0.082) by its series to x^21: the terms left
+// out are below 1e-23 of the result.
+double AtanhSmall(double x) {
+  constexpr double c[] = {1.0 / 21, 1.0 / 19, 1.0 / 17, 1.0 / 15, 1.0 / 13, 1.0 / 11,
+                          1.0 / 9,  1.0 / 7,  1.0 / 5,  1.0 / 3};
+  const double x2 = x * x;
+  double sum = c[0];
+  for (std::size_t k = 1; k < std::size(c); ++k) sum = sum * x2 + c[k];  // smallest terms first
+  return x + x * x2 * sum;
+}
+
+// The isometric latitude from sin phi and cos phi: ln|tan(phi/2 + pi/4)| is ln|(1 + sin phi) /
+// cos phi|, and ln(((1 - e sin phi)/(1 + e sin phi))^(e/2)) is -e atanh(e sin phi): one
+// logarithm where the formula names a tangent, a power and a logarithm.
+double IsometricFrom(double s, double c, double e) {
+  return std::log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
 }  // namespace
@@ -137,13 +168,35 @@ double MeridianArc(const GeodeticParams& params, double phi) {
 
 namespace {
 
-// E, N of TmForward, given cos phi and tan phi.
-GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, double c,
-                      double t) {
+// MeridianArc with sin 2 phi and cos 2 phi formed from sin phi and cos phi.
+double MeridianArcFrom(const GeodeticParams& params, double phi, double s, double c) {
+  const double f = params.flattening;
+  const double n = f / (2 - f);
+  const double n2 = n * n;
+  const double n3 = n2 * n;
+  const double n4 = n2 * n2;
+  const double k = (1 - n) * (1 - n2);
+  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
+  const double a2 = k * (3 * n + 45.0 / 8 * n3);
+  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
+  const double a6 = n3 * 35 * k / 24;
+  const double a8 = n4 * 315 * k / 256;
+  const EvenSines m = EvenMultipleSines(2 * s * c, (c - s) * (c + s));
+  return params.semiMajorAxis *
+         (a0 * phi - a2 / 2 * m.s2 + a4 / 2 * m.s4 - a6 / 2 * m.s6 + a8 / 2 * m.s8);
+}
+
+}  // namespace
+
+namespace {
+
+// E, N of TmForward, given sin phi, cos phi and tan phi.
+GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, double s,
+                      double c, double t) {
   const double a = params.semiMajorAxis;
   const double f = params.flattening;
   const double k0 = params.scaleFactor;
-  const double m = MeridianArc(params, phi);
+  const double m = MeridianArcFrom(params, phi, s, c);
   const double e2 = f * (2 - f);
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double eta2 = c * c * ep2;
@@ -194,12 +247,13 @@ double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
 }  // namespace
 
 GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
-  return ForwardFrom(params, phi, dLambda, std::cos(phi), std::tan(phi));
+  const double s = std::sin(phi), c = std::cos(phi);
+  return ForwardFrom(params, phi, dLambda, s, c, s / c);
 }
 
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = std::sin(phi);
-  const ScaleTerms p = ScaleTermsFrom(params, dLambda, std::cos(phi), std::tan(phi));
+  const double s = std::sin(phi), c = std::cos(phi);
+  const ScaleTerms p = ScaleTermsFrom(params, dLambda, c, s / c);
   const double tanGamma =
       s * dLambda *
       (1 + p.l2 / 3 * (1 + p.t2 + 3 * p.eta2 + 2 * p.eta4) +
@@ -211,9 +265,9 @@ ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, do
 }
 
 GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda) {
-  const double c = std::cos(phi);
-  const double t = std::tan(phi);
-  const GridPoint g = ForwardFrom(params, phi, dLambda, c, t);
+  const double s = std::sin(phi), c = std::cos(phi);
+  const double t = s / c;
+  const GridPoint g = ForwardFrom(params, phi, dLambda, s, c, t);
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
 }
 
@@ -228,27 +282,40 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
   const double b6 = 35 * n3 / 48;
   const double b8 = 315 * n4 / 512;
   const double mu = m * (1 + n) / (a * g);
+  const double inverseG = 1 / g;
   double phi = mu;
+  // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less than
+  // a hundredth of a radian a pass, and the pair is turned on by that angle.
+  double s2 = std::sin(2 * phi), c2 = std::cos(2 * phi);
   for (int pass = 1;; ++pass) {
-    const EvenSines s = EvenMultipleSines(phi);
-    const double delta = -(-b2 * s.s2 + b4 * s.s4 - b6 * s.s6 + b8 * s.s8) / g;
+    const EvenSines s = EvenMultipleSines(s2, c2);
+    const double delta = -(-b2 * s.s2 + b4 * s.s4 - b6 * s.s6 + b8 * s.s8) * inverseG;
     // The correction of the last pass is not applied.
     if (pass > kFootpointMaxPasses || std::fabs((phi - mu) - delta) < tolerance) return phi;
-    phi = delta + mu;
+    const double next = delta + mu;
+    const double turn = 2 * (next - phi);
+    if (std::fabs(turn) < 0.01) {
+      double st, ct;
+      SmallSinCos(turn, st, ct);
+      const double s2n = s2 * ct + c2 * st;
+      c2 = c2 * ct - s2 * st;
+      s2 = s2n;
+    } else {
+      s2 = std::sin(2 * next);
+      c2 = std::cos(2 * next);
+    }
+    phi = next;
   }
 }
 
 double IsometricLatitude(double phi, double e) {
-  const double es = e * std::sin(phi);
-  return std::log(std::pow((1 - es) / (1 + es), e / 2) * std::tan(phi / 2 + kPi / 4));
+  return IsometricFrom(std::sin(phi), std::cos(phi), e);
 }
 
 IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
   const double s = std::sin(phi);
   const double c = std::cos(phi);
-  const double es = e * s;
-  const double psi =
-      std::log(std::fabs(std::tan(phi / 2 + kPi / 4) * std::pow((1 - es) / (1 + es), e / 2)));
+  const double psi = IsometricFrom(s, c, e);
   const double v2 = 1 + ep2 * c * c;
   const double dpsi = 1 / (v2 * c);
   const double d2psi = s / (c * c) * (3 * v2 - 2) / (v2 * v2);
@@ -259,9 +326,14 @@ double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPass
                              double tolerance) {
   double phi = 2 * std::atan(std::exp(psiTarget)) - kPi / 2;
   for (int counter = 0;; ++counter) {
-    const IsometricTerms terms = IsometricLatitudeTerms(phi, e, ep2);
-    const double h = (terms.psi - psiTarget) / terms.dpsi;
-    const double g = 1 - terms.d2psi * h / terms.dpsi;
+    // The terms of IsometricLatitudeTerms with their quotients formed directly: 1 / psi' is
+    // V^2 cos phi, and psi'' / psi' is sin phi (3 V^2 - 2) / (V^2 cos phi).
+    const double s = std::sin(phi);
+    const double c = std::cos(phi);
+    const double psi = IsometricFrom(s, c, e);
+    const double v2 = 1 + ep2 * c * c;
+    const double h = (psi - psiTarget) * (v2 * c);
+    const double g = 1 - s * (3 * v2 - 2) / (v2 * c) * h;
     const double newton = phi - h;
     const double halley = phi - h / g;
     const double next = (halley + newton) / 2;
@@ -282,14 +354,15 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
   const double e = std::sqrt(e2);
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double phi1 = FootpointLatitude(m, a, f, kFootpointTolerance);
-  const double t1 = std::tan(phi1);
+  const double s1 = std::sin(phi1);
   const double c1 = std::cos(phi1);
+  const double t1 = s1 / c1;
   const double eta2 = ep2 * c1 * c1;
   const double v2 = 1 + eta2;
   const double n1 = a / ((1 - f) * std::sqrt(v2));
   const double d = x / (k0 * n1);
   const double t2 = t1 * t1;
-  const double psi1 = IsometricLatitude(phi1, e);
+  const double psi1 = IsometricFrom(s1, c1, e);
   const double psi =
       psi1 + (t1 / c1) * SeriesSum<tm_tables::kIsometricLatitudeCoefficients>(d, t2, eta2);
   const double phi = LatitudeFromIsometric(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance);
