@@ -33,6 +33,12 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
                         const std::string& dePath);
 
+// The initial step with grids already in memory (for example sent to another machine with the
+// conversion): stores the region's seven parameters and, where the region has grids, takes
+// these. Returns "" or what is wrong with them (the grids are then unloaded). No file is read,
+// so dnPath and dePath stay empty.
+std::string InitialStepWithGrids(TransformContext& context, GridPair grids);
+
 enum class ChainStatus { kDone, kOutsideGrid };
 
 struct ForwardChainResult {
