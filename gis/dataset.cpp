@@ -514,6 +514,10 @@ class GdalSink : public Sink {
       if (in.layer && in.layer->GetGeometryColumn() && *in.layer->GetGeometryColumn()) {
         options.SetNameValue("GEOMETRY_NAME", in.layer->GetGeometryColumn());
       }
+    } else if (name_ == "FlatGeobuf") {
+      // FlatGeobuf's spatial index sorts the features along a curve: without it they keep
+      // their order.
+      options.SetNameValue("SPATIAL_INDEX", "NO");
     } else if (name_ == "ESRI Shapefile") {
       options.SetNameValue("ENCODING", "UTF-8");
     } else if (name_ == "CSV") {
@@ -842,6 +846,18 @@ class RecordSink : public Sink {
 // ---------------------------------------------------------------------------------------------
 // The form of each layer.
 
+// The CRS of a layer, or nullptr where it has none: a GeoPackage says "none" with its two
+// undefined systems.
+const OGRSpatialReference* Defined(const OGRSpatialReference* crs) {
+  if (!crs) return nullptr;
+  const std::string name = Lower(crs->GetName() ? crs->GetName() : "");
+  if (!crs->GetAuthorityCode(nullptr) &&
+      (name == "undefined geographic srs" || name == "undefined cartesian srs")) {
+    return nullptr;
+  }
+  return crs;
+}
+
 std::optional<Stop> LayerForm(const std::string& file, InputLayer& layer,
                               const OGRSpatialReference* crs, const DatasetRequest& request,
                               const RegionProfile& profile, std::vector<std::string>& notes) {
@@ -1086,9 +1102,9 @@ class Run {
                        std::string(input_->GetDriver()->GetDescription()) == "GeoJSON";
       const OGRSpatialReference* crs = nullptr;
       if (layer.schema->GetGeomFieldCount() > 0) {
-        crs = layer.schema->GetGeomFieldDefn(0)->GetSpatialRef();
+        crs = Defined(layer.schema->GetGeomFieldDefn(0)->GetSpatialRef());
         for (int g = 1; g < layer.schema->GetGeomFieldCount(); ++g) {
-          const OGRSpatialReference* other = layer.schema->GetGeomFieldDefn(g)->GetSpatialRef();
+          const OGRSpatialReference* other = Defined(layer.schema->GetGeomFieldDefn(g)->GetSpatialRef());
           if ((other == nullptr) != (crs == nullptr) || (other && !other->IsSame(crs))) {
             return Stop{DatasetStatus::kError,
                         DisplayText(request_.input) + ", layer " + Quote(layer.name) +
