@@ -62,6 +62,8 @@ void PrintUsage(std::FILE* to) {
                "Usage: vortan-transform [OPTIONS] JOB INPUT OUTPUT...\n"
                "       vortan-transform [OPTIONS] convert --from FORM --to FORM [--keep-heights]\n"
                "                        INPUT OUTPUT\n"
+               "       vortan-transform [OPTIONS] convert [--from FORM] --to FORM [GIS OPTIONS]\n"
+               "                        DATASET OUTPUT\n"
                "\n"
                "Converts coordinate files between HTRS07 and GGRS87 (EGSA87) with the official\n"
                "seven-parameter model and, on the mainland, the dE, dN correction grids. A job\n"
@@ -87,6 +89,20 @@ void PrintUsage(std::FILE* to) {
   }
   std::fprintf(to,
                "\n"
+               "GIS datasets: an INPUT or OUTPUT that is not .txt or - is a vector dataset that\n"
+               "GDAL reads and writes (.gpkg, .shp, .geojson, .json, .fgb, .gml, .kml, .dxf,\n"
+               ".csv, or --format). Every layer, feature, attribute and vertex is carried over;\n"
+               "the input form comes from each layer's CRS (EPSG:2100, EPSG:4121, the HTRS07\n"
+               "CRSs this program writes), else from --from. A record file becomes point\n"
+               "features with the attribute id, and back. The output appears only whole.\n"
+               "  --format DRIVER     GDAL driver of the output (GPKG, \"ESRI Shapefile\", ...)\n"
+               "  --columns X,Y[,Z]   the coordinate columns of a CSV table (else found by name:\n"
+               "                      E/N/H, X/Y/Z, Easting/Northing, lon/lat, Χ/Υ/Η, ...)\n"
+               "  --outside stop|skip at a vertex outside the grid: stop and write nothing\n"
+               "                      (default), or leave out its feature and name its FID\n"
+               "  --overwrite         replace an existing output\n");
+  std::fprintf(to,
+               "\n"
                "Options:\n"
                "  --region R     mainland (default) or kastelorizo\n"
                "  --dn FILE      dN correction grid (default ./dN_2km_V1-0.grd; mainland only,\n"
@@ -104,10 +120,13 @@ void PrintUsage(std::FILE* to) {
                "      HTRS07-SENk.txt GGRS87-SFL.txt GGRS87-SEN.txt\n"
                "  vortan-transform convert --from htrs07-tm07 --to ggrs87-tm87 \\\n"
                "      HTRS07-SENh.txt GGRS87-SENh.txt\n"
+               "  vortan-transform convert --from htrs07-tm07 --to ggrs87-tm87 parcels.shp \\\n"
+               "      parcels-egsa87.shp\n"
                "\n"
-               "Exit status: 0 done; 1 error (the message names file, line and field);\n"
-               "2 wrong usage; 3 stopped at a point outside the correction grid;\n"
-               "130 stopped by Ctrl+C (the files hold complete lines).\n");
+               "Exit status: 0 done; 1 error (the message names file, line and field, or layer\n"
+               "and feature); 2 wrong usage; 3 stopped at a point outside the correction grid\n"
+               "(for a dataset: layer, FID and vertex);\n"
+               "130 stopped by Ctrl+C (record files hold complete lines; a dataset is not written).\n");
 }
 
 int Usage(const std::string& message) {

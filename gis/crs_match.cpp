@@ -51,7 +51,7 @@ DatumKind DatumOf(const OGRSpatialReference& srs) {
     return DatumKind::kHtrs07;
   }
   if (name.empty() || name == "unknown" || name == "dunknown" || name == "unnamed" ||
-      Contains(name, "unknownbasedongrs1980") || Contains(name, "notspecifiedbasedongrs1980")) {
+      name.rfind("unknownbasedongrs", 0) == 0 || name.rfind("notspecifiedbasedongrs", 0) == 0) {
     return DatumKind::kUnnamed;
   }
   return DatumKind::kOther;

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -1103,6 +1104,14 @@ class Run {
       const OGRSpatialReference* crs = nullptr;
       if (layer.schema->GetGeomFieldCount() > 0) {
         crs = Defined(layer.schema->GetGeomFieldDefn(0)->GetSpatialRef());
+        // GeoJSON and KML are WGS 84 by definition, and GDAL says so of every such file, also
+        // of one that names no CRS: that says nothing of the coordinates in it.
+        const std::string driver = input_->GetDriver()->GetDescription();
+        if (crs && (driver == "GeoJSON" || driver == "GeoJSONSeq" || driver == "KML" ||
+                    driver == "LIBKML")) {
+          const char* code = crs->GetAuthorityCode(nullptr);
+          if (code && (std::string(code) == "4326" || std::string(code) == "4979")) crs = nullptr;
+        }
         for (int g = 1; g < layer.schema->GetGeomFieldCount(); ++g) {
           const OGRSpatialReference* other = Defined(layer.schema->GetGeomFieldDefn(g)->GetSpatialRef());
           if ((other == nullptr) != (crs == nullptr) || (other && !other->IsSame(crs))) {
@@ -1172,36 +1181,60 @@ class Run {
     return std::nullopt;
   }
 
+  // Reads, converts and writes the layer chunk by chunk. The engine converts one chunk on its
+  // own thread (and the pool) while this thread reads the next chunk through GDAL and writes
+  // the one before: reading and writing a dataset cost as much as the computation.
   std::optional<Stop> CopyLayer(InputLayer& layer, Source& source, Sink& sink, WorkerPool& pool) {
     if (layer.layer) layer.layer->ResetReading();
-    Chunk chunk;
-    std::optional<Stop> stop;
     const Conversion* conversion = nullptr;
     if (auto it = conversions_.find(layer.from); it != conversions_.end()) conversion = &it->second;
-    while (true) {
+    Chunk chunks[2];
+    std::optional<Stop> stop;
+    // Reads the next chunk; false at the end of the layer (or at a stop).
+    auto read = [&](Chunk& chunk) {
       if (request_.cancel && request_.cancel->load()) {
-        return Stop{DatasetStatus::kCancelled, "nothing written"};
+        stop = Stop{DatasetStatus::kCancelled, "nothing written"};
+        return false;
       }
       const bool more = source.Next(layer, chunk, stop);
-      if (stop) return stop;
-      if (chunk.size() == 0 && !more) break;
-      const std::size_t n = chunk.in.size();
+      if (stop) return false;
       chunk.skip.assign(chunk.size(), 0);
-      if (n > 0 && conversion) {
-        chunk.out.a.resize(n);
-        chunk.out.b.resize(n);
-        chunk.out.c.resize(n);
-        chunk.status.resize(n);
+      return more || chunk.size() > 0;
+    };
+    auto convert = [&](Chunk& chunk) -> std::future<BatchOutcome> {
+      const std::size_t n = chunk.in.size();
+      if (n == 0 || !conversion) return {};
+      chunk.out.a.resize(n);
+      chunk.out.b.resize(n);
+      chunk.out.c.resize(n);
+      chunk.status.resize(n);
+      return std::async(std::launch::async, [&chunk, conversion, &pool, this] {
         BatchOptions options;
         options.pool = &pool;
         options.cancel = request_.cancel;
-        const BatchOutcome batch =
-            ConvertBatch(*conversion, chunk.in.a, chunk.in.b, chunk.in.c, chunk.out.a,
-                         chunk.out.b, chunk.out.c, chunk.status, options);
+        return ConvertBatch(*conversion, chunk.in.a, chunk.in.b, chunk.in.c, chunk.out.a,
+                            chunk.out.b, chunk.out.c, chunk.status, options);
+      });
+    };
+
+    int current = 0;
+    bool have = read(chunks[current]);
+    if (stop) return stop;
+    std::future<BatchOutcome> computing = have ? convert(chunks[current]) : std::future<BatchOutcome>();
+    while (have) {
+      Chunk& chunk = chunks[current];
+      Chunk& next = chunks[1 - current];
+      const bool haveNext = chunk.size() > 0 && read(next);
+      // The computation of this chunk ends before anything returns: it works on its arrays.
+      if (computing.valid()) {
+        const BatchOutcome batch = computing.get();
         if (batch.cancelled) return Stop{DatasetStatus::kCancelled, "nothing written"};
         if (std::optional<Stop> s = Check(layer, chunk)) return s;
-        outcome_.pointsConverted += n;
+        outcome_.pointsConverted += chunk.in.size();
       }
+      if (stop) return stop;
+      std::future<BatchOutcome> nextComputing =
+          haveNext ? convert(next) : std::future<BatchOutcome>();
       if (std::optional<Stop> s = sink.Write(layer, chunk)) return s;
       for (std::size_t i = 0; i < chunk.size(); ++i) {
         if (!chunk.skip[i]) ++outcome_.featuresWritten;
@@ -1209,7 +1242,9 @@ class Run {
       progress_.featuresDone += chunk.size();
       progress_.pointsDone = outcome_.pointsConverted;
       if (request_.progress) request_.progress(progress_);
-      if (!more) break;
+      computing = std::move(nextComputing);
+      have = haveNext;
+      current = 1 - current;
     }
     return std::nullopt;
   }

@@ -151,17 +151,33 @@ std::string OutputPlace::Commit() {
   for (const auto& entry : fs::directory_iterator(folder, ec)) made.push_back(entry.path());
   if (ec) return DisplayText(folder_) + ": cannot be read back (" + ec.message() + ")";
   std::sort(made.begin(), made.end());
-  fs::path trash = folder / ".replaced";
   for (const fs::path& file : made) {
     const fs::path destination = parent / file.filename();
-    if (fs::is_directory(fs::symlink_status(destination, ec))) {
-      // A folder of Shapefiles replaced whole: the old one is moved aside first.
-      fs::create_directory(trash, ec);
-      fs::rename(destination, trash / file.filename(), ec);
-      if (ec) {
-        return DisplayText(destination.string()) + ": cannot be replaced (" + ec.message() +
-               ")";
+    const bool folderThere = fs::is_directory(fs::symlink_status(destination, ec));
+    if (fs::is_directory(file, ec) && folderThere) {
+      // A folder of Shapefiles into an existing folder: file by file, so that the other files
+      // in it stay; each Shapefile replaces the one of its name with all its sidecars.
+      std::vector<fs::path> inner;
+      for (const auto& entry : fs::directory_iterator(file, ec)) inner.push_back(entry.path());
+      for (const fs::path& f : inner) {
+        const fs::path to = destination / f.filename();
+        fs::rename(f, to, ec);
+        if (ec) return DisplayText(to.string()) + ": cannot be written (" + ec.message() + ")";
       }
+      for (const fs::path& f : inner) {
+        for (const std::string& old : OutputFamily((destination / f.filename()).string())) {
+          const bool replaced = std::any_of(inner.begin(), inner.end(), [&](const fs::path& m) {
+            return m.filename() == fs::path(old).filename();
+          });
+          if (!replaced) fs::remove(old, ec);
+        }
+      }
+      SyncPath(destination.string(), true);
+      continue;
+    }
+    if (folderThere) {
+      return DisplayText(destination.string()) +
+             ": is a folder, and a file cannot replace it; name another output";
     }
     fs::rename(file, destination, ec);
     if (ec) {
