@@ -545,7 +545,8 @@ class GdalSink : public Sink {
     OGRLayer* out = dataset_->CreateLayer(layerName.c_str(), crs, type, options.List());
     if (!out) {
       std::string failure = errors_.TakeFailure();
-      if (name_ == "ESRI Shapefile" && layers_ > 0) {
+      if (name_ == "ESRI Shapefile" && layers_ > 0 &&
+          Lower(fs::path(target_).extension().string()) == ".shp") {
         failure = "a .shp file holds one layer; name a folder as the output with --format "
                   "\"ESRI Shapefile\" for one Shapefile per layer";
       }
@@ -895,11 +896,13 @@ std::optional<Stop> LayerForm(const std::string& file, InputLayer& layer,
   }
   const std::string forms =
       " (htrs07-xyz, htrs07-geographic, htrs07-tm07, ggrs87-geographic, ggrs87-tm87)";
+  const std::string region =
+      profile.hasGrids ? "" : " of the region " + std::string(profile.name);
   if (crs) {
     return Stop{DatasetStatus::kUsage,
                 where + " is in " + CrsDisplayName(*crs) +
-                    ", which is none of the five forms: give --from FORM if its coordinates are "
-                    "one of them" + forms};
+                    ", which is none of the five forms" + region +
+                    ": give --from FORM if its coordinates are one of them" + forms};
   }
   return Stop{DatasetStatus::kUsage,
               where + " has no CRS: give the form of its coordinates with --from FORM" + forms};

@@ -8,11 +8,14 @@
 #include <ogrsf_frmts.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -236,7 +239,7 @@ TEST_F(GisConvert, EveryFormatCarriesTheReferencePoints) {
   ExpectNoTemporaryLeft();
 }
 
-// A polygon with a hole, a multi-line and 3D points keep their structure, their attributes
+// A polygon with a hole, a multi-line, a curve polygon, a collection and 3D points keep their structure, their attributes
 // (Greek text included) and their FIDs; 2D stays 2D; the output carries EPSG:2100.
 TEST_F(GisConvert, StructureAttributesAndFidsSurvive) {
   {
@@ -270,6 +273,25 @@ TEST_F(GisConvert, StructureAttributesAndFidsSurvive) {
     road.SetGeometryDirectly(lines);
     ASSERT_EQ(roads->CreateFeature(&road), OGRERR_NONE);
 
+    OGRLayer* curves = NewLayer(*ds, "curves", Form::kHtrs07Tm07, wkbCurvePolygon);
+    OGRFeature curve(curves->GetLayerDefn());
+    OGRGeometry* curved = nullptr;
+    OGRGeometryFactory::createFromWkt(
+        "CURVEPOLYGON (COMPOUNDCURVE (CIRCULARSTRING (450000 2250000,450050 2250050,450100 "
+        "2250000),(450100 2250000,450000 2250000)))",
+        nullptr, &curved);
+    curve.SetGeometryDirectly(curved);
+    ASSERT_EQ(curves->CreateFeature(&curve), OGRERR_NONE);
+
+    OGRLayer* mixed = NewLayer(*ds, "mixed", Form::kHtrs07Tm07, wkbGeometryCollection);
+    OGRFeature collection(mixed->GetLayerDefn());
+    OGRGeometry* both = nullptr;
+    OGRGeometryFactory::createFromWkt(
+        "GEOMETRYCOLLECTION (POINT (460000 2260000),LINESTRING (460000 2260000,460100 2260100))",
+        nullptr, &both);
+    collection.SetGeometryDirectly(both);
+    ASSERT_EQ(mixed->CreateFeature(&collection), OGRERR_NONE);
+
     OGRLayer* points = NewLayer(*ds, "points", Form::kHtrs07Tm07, wkbPoint25D);
     OGRFeature point(points->GetLayerDefn());
     point.SetGeometryDirectly(new OGRPoint(600000, 2400000, 250.0));
@@ -285,8 +307,8 @@ TEST_F(GisConvert, StructureAttributesAndFidsSurvive) {
     GDALDatasetUniquePtr in(GDALDataset::Open(Path("in.gpkg").c_str(), GDAL_OF_VECTOR));
     GDALDatasetUniquePtr out(GDALDataset::Open(Path("out.gpkg").c_str(), GDAL_OF_VECTOR));
     ASSERT_TRUE(out);
-    ASSERT_EQ(out->GetLayerCount(), 3);
-    for (int l = 0; l < 3; ++l) {
+    ASSERT_EQ(out->GetLayerCount(), 5);
+    for (int l = 0; l < 5; ++l) {
       OGRLayer* a = in->GetLayer(l);
       OGRLayer* b = out->GetLayer(l);
       SCOPED_TRACE(a->GetName());
@@ -303,39 +325,31 @@ TEST_F(GisConvert, StructureAttributesAndFidsSurvive) {
       OGRGeometry* ga = fa->GetGeometryRef();
       OGRGeometry* gb = fb->GetGeometryRef();
       EXPECT_EQ(ga->getGeometryType(), gb->getGeometryType());
-      // Walk both geometries in the same order: the same parts, each vertex converted.
-      std::vector<OGRPoint> va, vb;
-      auto collect = [](OGRGeometry* g, std::vector<OGRPoint>& v) {
-        OGRPointIterator* it = nullptr;
-        std::vector<const OGRGeometry*> parts = {g};
-        if (OGR_GT_IsSubClassOf(g->getGeometryType(), wkbGeometryCollection)) {
-          parts.clear();
-          for (const OGRGeometry* p : *g->toGeometryCollection()) parts.push_back(p);
+      // Every vertex as its WKT lists it: the same parts, each vertex converted.
+      auto numbers = [](const OGRGeometry* g) {
+        std::string wkt = g->exportToWkt();
+        for (char& c : wkt) {
+          if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-')) c = ' ';
         }
-        for (const OGRGeometry* p : parts) {
-          if (wkbFlatten(p->getGeometryType()) == wkbPolygon) {
-            for (const OGRLinearRing* ring : *p->toPolygon()) {
-              for (const OGRPoint& q : *ring) v.push_back(q);
-            }
-          } else if (wkbFlatten(p->getGeometryType()) == wkbLineString) {
-            for (const OGRPoint& q : *p->toLineString()) v.push_back(q);
-          } else {
-            v.push_back(*p->toPoint());
-          }
-        }
-        (void)it;
+        std::vector<double> v;
+        std::istringstream in(wkt);
+        for (double x; in >> x;) v.push_back(x);
+        return v;
       };
-      collect(ga, va);
-      collect(gb, vb);
-      ASSERT_EQ(va.size(), vb.size());
-      for (std::size_t i = 0; i < va.size(); ++i) {
-        const auto e = Engine(Form::kHtrs07Tm07, Form::kGgrs87Tm87, va[i].getX(), va[i].getY(),
-                              va[i].Is3D() ? va[i].getZ() : 0.0, keepHeights);
-        EXPECT_NEAR(vb[i].getX(), e[0], kMicrometre);
-        EXPECT_NEAR(vb[i].getY(), e[1], kMicrometre);
-        EXPECT_EQ(vb[i].Is3D(), va[i].Is3D());
-        if (va[i].Is3D()) {
-          EXPECT_NEAR(vb[i].getZ(), keepHeights ? va[i].getZ() : e[2], kMicrometre);
+      const std::string wa = ga->exportToWkt(), wb = gb->exportToWkt();
+      EXPECT_EQ(wa.substr(0, wa.find('(')), wb.substr(0, wb.find('(')));
+      EXPECT_EQ(std::count(wa.begin(), wa.end(), '('), std::count(wb.begin(), wb.end(), '('));
+      const std::vector<double> na = numbers(ga), nb = numbers(gb);
+      ASSERT_EQ(na.size(), nb.size());
+      const std::size_t dims = ga->Is3D() ? 3 : 2;
+      EXPECT_EQ(ga->Is3D(), gb->Is3D());
+      for (std::size_t i = 0; i + dims <= na.size(); i += dims) {
+        const auto e = Engine(Form::kHtrs07Tm07, Form::kGgrs87Tm87, na[i], na[i + 1],
+                              dims == 3 ? na[i + 2] : 0.0, keepHeights);
+        EXPECT_NEAR(nb[i], e[0], kMicrometre);
+        EXPECT_NEAR(nb[i + 1], e[1], kMicrometre);
+        if (dims == 3) {
+          EXPECT_NEAR(nb[i + 2], keepHeights ? na[i + 2] : e[2], kMicrometre);
         }
       }
       if (l == 0) {
@@ -348,7 +362,15 @@ TEST_F(GisConvert, StructureAttributesAndFidsSurvive) {
   }
   // One Shapefile per layer into a folder; the .prj identifies as EPSG:2100 and the .cpg says
   // UTF-8, and the Greek text reads back.
-  ASSERT_EQ(Run("convert --to ggrs87-tm87 --format 'ESRI Shapefile' in.gpkg shapes"), 0) << err_;
+  // (A Shapefile holds no collections: the layers it can hold, copied with ogr2ogr.)
+  ASSERT_EQ(std::system(("ogr2ogr '" + Path("flat.gpkg") + "' '" + Path("in.gpkg") +
+                         "' parcels roads points").c_str()),
+            0);
+  ASSERT_EQ(Run("convert --to ggrs87-tm87 --format 'ESRI Shapefile' flat.gpkg shapes"), 0) << err_;
+  EXPECT_TRUE(fs::exists(Path("shapes/roads.shp")) && fs::exists(Path("shapes/points.shp")));
+  EXPECT_EQ(Run("convert --to ggrs87-tm87 --format 'ESRI Shapefile' in.gpkg shapes2"), 1);
+  EXPECT_NE(err_.find("the layer 'mixed' cannot be created"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(Path("shapes2")));
   EXPECT_EQ(ReadFile(Path("shapes/parcels.cpg")), "UTF-8");
   OGRSpatialReference prj;
   ASSERT_EQ(prj.importFromESRI(std::vector<char*>{ReadFile(Path("shapes/parcels.prj")).data(),
@@ -454,6 +476,38 @@ TEST_F(GisConvert, CrsRules) {
     EXPECT_NEAR(again[0].v[0], 410000, 0.003);
     EXPECT_NEAR(again[0].v[1], 4500000, 0.003);
   }
+}
+
+// On Kastelorizo the projections have their own constants and no EPSG code: the output names
+// them in full and reads back as its form; EPSG:2100 is none of the region's forms.
+TEST_F(GisConvert, KastelorizoProjectionsAreWrittenInFull) {
+  const std::string input = kReference + "kastelorizo/HTRS07-KAST-SFLh.txt";
+  ASSERT_EQ(Run("--region kastelorizo convert --from htrs07-geographic --to ggrs87-tm87 '" +
+                input + "' record.txt"),
+            0)
+      << err_;
+  for (Form to : {Form::kHtrs07Tm07, Form::kGgrs87Tm87}) {
+    SCOPED_TRACE(FormName(to));
+    const std::string out = std::string(FormName(to)) + ".gpkg";
+    ASSERT_EQ(Run("--region kastelorizo convert --from htrs07-geographic --to " +
+                  std::string(FormName(to)) + " '" + input + "' " + out),
+              0)
+        << err_;
+    GDALDatasetUniquePtr ds(GDALDataset::Open(Path(out).c_str(), GDAL_OF_VECTOR));
+    const OGRSpatialReference* srs = ds->GetLayer(0)->GetSpatialRef();
+    ASSERT_TRUE(srs);
+    EXPECT_EQ(srs->GetName(), CrsOf(to, kKastelorizoProfile).name);
+    EXPECT_EQ(srs->GetAuthorityCode(nullptr), nullptr);
+    // The form is taken from the CRS: the record convert's characters come back.
+    fs::remove(Path("back.txt"));
+    ASSERT_EQ(Run("--region kastelorizo convert --to ggrs87-tm87 " + out + " back.txt"), 0) << err_;
+    EXPECT_EQ(ReadFile(Path("back.txt")), ReadFile(Path("record.txt")));
+  }
+  EXPECT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 record.txt egsa.gpkg"), 0) << err_;
+  EXPECT_EQ(Run("--region kastelorizo convert --to htrs07-tm07 egsa.gpkg x.gpkg"), 2);
+  EXPECT_NE(err_.find("EPSG:2100), which is none of the five forms of the region kastelorizo"),
+            std::string::npos)
+      << err_;
 }
 
 // CSV tables as Excel saves them: comma, semicolon with decimal commas (Greek Excel), tab; with
