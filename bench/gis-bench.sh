@@ -5,6 +5,7 @@
 #     in HTRS07 TM07;
 #   - ogr2ogr copying each file unchanged (reading and writing it, spatial index included);
 #   - ogr2ogr -t_srs EPSG:2100 (PROJ's 3-parameter path to GGRS87 / TM87, no grid);
+#   - vortan-transform convert --to htrs07-tm07, the same form (reading and writing alone);
 #   - vortan-transform convert --to ggrs87-tm87 (the seven parameters and the grids).
 # Each is run R times and the best kept; the ratio that counts is convert / plain copy, of runs
 # made in the same invocation (the machine may be shared and noisy). The script also checks that
@@ -100,12 +101,16 @@ for name in points polygons; do
   in="$work/$name.gpkg"
   copy=$(best "$work/copy.gpkg" ogr2ogr "$work/copy.gpkg" "$in")
   three=$(best "$work/3par.gpkg" ogr2ogr -s_srs "$tm07" -t_srs EPSG:2100 "$work/3par.gpkg" "$in")
+  same=$(best "$work/same.gpkg" "$tool" "${gridArgs[@]}" --threads "$threads" -q convert \
+    --to htrs07-tm07 "$in" "$work/same.gpkg")
   ours=$(best "$work/ours.gpkg" "$tool" "${gridArgs[@]}" --threads "$threads" -q convert \
     --to ggrs87-tm87 "$in" "$work/ours.gpkg")
   echo
   echo "$name ($(du -h "$in" | cut -f1)):"
   printf '  ogr2ogr plain copy              %8.2f s   (%s)\n' "$copy" "$(index_check "$work/copy.gpkg")"
   printf '  ogr2ogr -t_srs EPSG:2100        %8.2f s   %.2f x the copy\n' "$three" "$(awk -v a="$three" -v b="$copy" 'BEGIN { print a / b }')"
+  printf '  convert --to htrs07-tm07        %8.2f s   %.2f x the copy (the same form: no chain, reading and writing)\n' "$same" \
+    "$(awk -v a="$same" -v b="$copy" 'BEGIN { print a / b }')"
   printf '  vortan-transform convert        %8.2f s   %.2f x the copy (target <= 1.1; %s)\n' "$ours" \
     "$(awk -v a="$ours" -v b="$copy" 'BEGIN { print a / b }')" "$(index_check "$work/ours.gpkg")"
 done
