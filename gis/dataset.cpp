@@ -1001,8 +1001,6 @@ class Run {
                                  "; give --from " + std::string(FormName(request_.to)) +
                                  " when you convert the file again");
       }
-    } else if (!request_.columns.empty() && layers_.empty()) {
-      return Stop{DatasetStatus::kUsage, "--columns goes with CSV tables"};
     }
 
     // The engine for each input form; the grids are read now that the forms are known.
