@@ -440,8 +440,8 @@ class Sink {
   // Writes the features of the chunk that are not skipped, with their converted vertices.
   virtual std::optional<Stop> Write(const InputLayer& layer, Chunk& chunk) = 0;
   virtual std::optional<Stop> EndLayer(const InputLayer& layer) = 0;
-  // Closes the output and puts it in place.
-  virtual std::optional<Stop> Finish() = 0;
+  // Closes the output and puts it in place, unless cancel is set by then.
+  virtual std::optional<Stop> Finish(const std::atomic<bool>* cancel) = 0;
 };
 
 // The names of the coordinate columns of a form in a table written out.
@@ -667,7 +667,7 @@ class GdalSink : public Sink {
     return std::nullopt;
   }
 
-  std::optional<Stop> Finish() override {
+  std::optional<Stop> Finish(const std::atomic<bool>* cancel) override {
     // Closing writes what the driver kept back (a GeoPackage's spatial index, the end of a
     // GeoJSON or KML file); GDAL reports a failure then only as an error message.
     errors_.TakeFailure();
@@ -678,6 +678,8 @@ class GdalSink : public Sink {
       return Stop{DatasetStatus::kError,
                   DisplayText(target_) + ": cannot be written (" + failure + ")"};
     }
+    // Ctrl+C while the driver finished the file (a GeoPackage's spatial index takes seconds).
+    if (cancel && cancel->load()) return Stop{DatasetStatus::kCancelled, "nothing written"};
     const std::string error = place_.Commit();
     if (!error.empty()) return Stop{DatasetStatus::kError, error};
     return std::nullopt;
@@ -822,7 +824,7 @@ class RecordSink : public Sink {
 
   std::optional<Stop> EndLayer(const InputLayer&) override { return std::nullopt; }
 
-  std::optional<Stop> Finish() override {
+  std::optional<Stop> Finish(const std::atomic<bool>* cancel) override {
     if (fd_ == kStandardOutput) return std::nullopt;
     const int fd = fd_;
     fd_ = -1;
@@ -830,6 +832,7 @@ class RecordSink : public Sink {
       return Stop{DatasetStatus::kError, DisplayText(target_) + ": cannot be written (" +
                                              SystemReason(errno) + ")"};
     }
+    if (cancel && cancel->load()) return Stop{DatasetStatus::kCancelled, "nothing written"};
     const std::string error = place_.Commit();
     if (!error.empty()) return Stop{DatasetStatus::kError, error};
     return std::nullopt;
@@ -1056,7 +1059,10 @@ class Run {
       if (std::optional<Stop> stop = sink->EndLayer(layer)) return stop;
       ++outcome_.layers;
     }
-    if (std::optional<Stop> stop = sink->Finish()) return stop;
+    if (request_.cancel && request_.cancel->load()) {
+      return Stop{DatasetStatus::kCancelled, "nothing written"};
+    }
+    if (std::optional<Stop> stop = sink->Finish(request_.cancel)) return stop;
     return std::nullopt;
   }
 
