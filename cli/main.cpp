@@ -19,7 +19,7 @@
 
 #include "data_files/jobs.h"
 #include "engine/conversion.h"
-#include "gis/dataset.h"
+#include "gis/module.h"
 #include "io/display_text.h"
 #include "transform/datum.h"
 
@@ -387,7 +387,13 @@ int RunDataset(const Command& command) {
   if (progress.shown()) {
     request.progress = [&](const vortan::gis::DatasetProgress& p) { progress(p); };
   }
-  const vortan::gis::DatasetOutcome outcome = vortan::gis::ConvertDataset(context, request);
+  std::string error;
+  const vortan::gis::ModuleInterface* gis = vortan::gis::LoadModule(error);
+  if (!gis) {
+    std::fprintf(stderr, "vortan-transform: %s\n", error.c_str());
+    return kExitError;
+  }
+  const vortan::gis::DatasetOutcome outcome = gis->convert(context, request);
   progress.Clear();
   for (const std::string& note : outcome.notes) {
     std::fprintf(stderr, "vortan-transform: note: %s\n", note.c_str());

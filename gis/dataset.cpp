@@ -1299,12 +1299,6 @@ class Run {
 
 }  // namespace
 
-bool IsRecordFilePath(const std::string& path) {
-  if (path == "-") return true;
-  const std::string extension = Lower(fs::path(path).extension().string());
-  return extension == ".txt";
-}
-
 DatasetOutcome ConvertDataset(const TransformContext& context, const DatasetRequest& request) {
   Run run(context, request);
   return run.Go();
