@@ -658,5 +658,14 @@ TEST_F(GisConvert, TwoDimensionalHeightMovesEastingNorthingLittle) {
   EXPECT_LT(largest, 0.06);
 }
 
+// The record jobs do not load GDAL: the tool links none of it, and loads the GIS module only for
+// a dataset (a record job stays within its few megabytes).
+TEST_F(GisConvert, TheToolLinksNoGdal) {
+  ASSERT_EQ(std::system(("ldd '" + std::string(VORTAN_CLI) + "' >'" + Path("ldd") + "'").c_str()), 0);
+  const std::string libraries = ReadFile(Path("ldd"));
+  EXPECT_EQ(libraries.find("libgdal"), std::string::npos) << libraries;
+  EXPECT_TRUE(fs::exists(fs::path(VORTAN_CLI).parent_path() / "libvortan-gis.so"));
+}
+
 }  // namespace
 }  // namespace vortan
