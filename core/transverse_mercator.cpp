@@ -119,25 +119,66 @@ EvenSines EvenMultipleSines(double s2, double c2) {
 
 EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(std::sin(2 * x), std::cos(2 * x)); }
 
-// sin x and cos x of a small angle (|x| below 0.01), by their series to x^9 and x^8: exact to
-// the last bit of a double there.
-void SmallSinCos(double x, double& s, double& c) {
-  constexpr double s3 = -1.0 / 6, s5 = 1.0 / 120, s7 = -1.0 / 5040, s9 = 1.0 / 362880;
-  constexpr double c2 = -1.0 / 2, c4 = 1.0 / 24, c6 = -1.0 / 720, c8 = 1.0 / 40320;
+// sin x and 1 - cos x of a small angle (|x| below 0.01), by as many terms of their series as
+// x needs for the last bit of a double beside terms of 1 (the rest left out is below 1e-21):
+// to x^9 and x^8 for the first turns of the iterations, the first term or two for the later
+// ones, which shrink by a factor of a thousand or more a pass. 1 - cos x is what the turns
+// need, without the loss of digits of 1 - c.
+void SmallSinCos(double x, double& st, double& omc) {
+  const double ax = std::fabs(x);
   const double x2 = x * x;
-  s = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
-  c = 1 + x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
+  if (ax < 1e-11) {  // x^2 / 2 < 5e-23
+    st = x;
+    omc = 0;
+  } else if (ax < 1e-6) {  // x^3 / 6 < 1.7e-19, x^4 / 24 < 5e-26
+    st = x;
+    omc = x2 / 2;
+  } else if (ax < 1e-4) {  // x^5 / 120 < 1e-22, x^6 / 720 < 1.4e-27
+    st = x - x * x2 / 6;
+    omc = x2 * (0.5 - x2 / 24);
+  } else {
+    constexpr double s3 = -1.0 / 6, s5 = 1.0 / 120, s7 = -1.0 / 5040, s9 = 1.0 / 362880;
+    constexpr double c2 = 1.0 / 2, c4 = -1.0 / 24, c6 = 1.0 / 720, c8 = -1.0 / 40320;
+    st = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
+    omc = x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
+  }
 }
 
-// atanh x for |x| up to the first eccentricity (0.082) by its series to x^21: the terms left
-// out are below 1e-23 of the result.
+// Turns sin a, cos a on to sin(a + x), cos(a + x) for a small angle x (|x| below 0.01).
+void Turn(double x, double& s, double& c) {
+  double st, omc;
+  SmallSinCos(x, st, omc);
+  const double sn = s + (c * st - s * omc);
+  c = c - (s * st + c * omc);
+  s = sn;
+}
+
+// ln(1 + r) for |r| below 0.01 by its series to r^9 (the rest is below 1e-21), shorter for the
+// small r of the later passes.
+double Log1pSmall(double r) {
+  const double ar = std::fabs(r);
+  if (ar < 1e-6) return r - r * r * (0.5 - r / 3);  // r^4 / 4 < 2.5e-25
+  const double r2 = r * r;
+  if (ar < 1e-4) return r - r2 * ((0.5 - r / 3) + r2 * (0.25 - r / 5));  // r^6 / 6 < 2e-25
+  const double r4 = r2 * r2;
+  const double low = (0.5 - r / 3) + r2 * (0.25 - r / 5);
+  const double high = (1.0 / 6 - r / 7) + r2 * (0.125 - r / 9);
+  return r - r2 * (low + r4 * high);
+}
+
+// atanh x for |x| up to the first eccentricity (0.082) by its series to x^19: the terms left
+// out are below 1e-21 of the result. The polynomial in x^2 is evaluated in two halves and
+// pairs (Estrin's scheme) rather than by one chain of Horner steps, so that its multiplications
+// overlap: it is evaluated once or more in every pass of the latitude iteration.
 double AtanhSmall(double x) {
-  constexpr double c[] = {1.0 / 21, 1.0 / 19, 1.0 / 17, 1.0 / 15, 1.0 / 13, 1.0 / 11,
-                          1.0 / 9,  1.0 / 7,  1.0 / 5,  1.0 / 3};
-  const double x2 = x * x;
-  double sum = c[0];
-  for (std::size_t k = 1; k < std::size(c); ++k) sum = sum * x2 + c[k];  // smallest terms first
-  return x + x * x2 * sum;
+  constexpr double c1 = 1.0 / 3, c2 = 1.0 / 5, c3 = 1.0 / 7, c4 = 1.0 / 9, c5 = 1.0 / 11,
+                   c6 = 1.0 / 13, c7 = 1.0 / 15, c8 = 1.0 / 17, c9 = 1.0 / 19;
+  const double y = x * x;
+  const double y2 = y * y;
+  const double y4 = y2 * y2;
+  const double low = (c1 + c2 * y) + y2 * (c3 + c4 * y);
+  const double high = (c5 + c6 * y) + y2 * ((c7 + c8 * y) + y2 * c9);
+  return x + x * y * (low + y4 * high);
 }
 
 // The isometric latitude from sin phi and cos phi: ln|tan(phi/2 + pi/4)| is ln|(1 + sin phi) /
@@ -295,11 +336,7 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
     const double next = delta + mu;
     const double turn = 2 * (next - phi);
     if (std::fabs(turn) < 0.01) {
-      double st, ct;
-      SmallSinCos(turn, st, ct);
-      const double s2n = s2 * ct + c2 * st;
-      c2 = c2 * ct - s2 * st;
-      s2 = s2n;
+      Turn(turn, s2, c2);
     } else {
       s2 = std::sin(2 * next);
       c2 = std::cos(2 * next);
@@ -324,20 +361,45 @@ IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
 
 double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
                              double tolerance) {
-  double phi = 2 * std::atan(std::exp(psiTarget)) - kPi / 2;
+  // The starting value 2 atan(E) - pi/2 with E = exp(psiTarget) has sin phi = (E^2 - 1) /
+  // (E^2 + 1) and cos phi = 2 E / (E^2 + 1), and ln((1 + sin phi) / cos phi) = ln E is the
+  // target itself: the first pass needs neither sin, cos nor a logarithm. Each later pass turns
+  // sin phi and cos phi on by its small step (Turn) and carries dLn = ln((1 + sin phi) / cos
+  // phi) - psiTarget on by ln((1 + sin phi') / cos phi') - ln((1 + sin phi) / cos phi) =
+  // ln(1 + r), r = (cos phi (1 - cos x) + sin x (1 + sin phi)) / ((1 + sin phi) cos phi'), so
+  // that psi - psiTarget is formed without the difference of two nearly equal numbers.
+  const double ex = std::exp(psiTarget);
+  double phi = 2 * std::atan(ex) - kPi / 2;
+  const double ex2 = ex * ex;
+  double s = (ex2 - 1) / (ex2 + 1);
+  double c = 2 * ex / (ex2 + 1);
+  double dLn = 0;
   for (int counter = 0;; ++counter) {
     // The terms of IsometricLatitudeTerms with their quotients formed directly: 1 / psi' is
     // V^2 cos phi, and psi'' / psi' is sin phi (3 V^2 - 2) / (V^2 cos phi).
-    const double s = std::sin(phi);
-    const double c = std::cos(phi);
-    const double psi = IsometricFrom(s, c, e);
+    const double dPsi = dLn - e * AtanhSmall(e * s);  // psi(phi) - psiTarget
     const double v2 = 1 + ep2 * c * c;
-    const double h = (psi - psiTarget) * (v2 * c);
+    const double h = dPsi * (v2 * c);
     const double g = 1 - s * (3 * v2 - 2) / (v2 * c) * h;
     const double newton = phi - h;
     const double halley = phi - h / g;
     const double next = (halley + newton) / 2;
     if (counter > maxPasses || std::fabs(phi - next) < tolerance) return next;
+    const double x = next - phi;
+    if (std::fabs(x) < 0.01) {
+      double st, omc;
+      SmallSinCos(x, st, omc);
+      const double sn = s + (c * st - s * omc);
+      const double cn = c - (s * st + c * omc);
+      const double r = (c * omc + st * (1 + s)) / ((1 + s) * cn);
+      dLn += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
+      s = sn;
+      c = cn;
+    } else {
+      s = std::sin(next);
+      c = std::cos(next);
+      dLn = std::log(std::fabs((1 + s) / c)) - psiTarget;
+    }
     phi = next;
   }
 }
