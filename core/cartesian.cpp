@@ -37,12 +37,23 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     p[k] = std::sqrt(c[k].y * c[k].y + c[k].x * c[k].x);
     t[k] = c[k].z / (q * p[k]);
   }
-  for (int pass = 0; pass < kBowringPasses; ++pass) {
+  // Each pass is t = (q Z + a e^2 (t / s)^3) / (p - a e^2 / s^3), s = sqrt(1 + t^2). All but
+  // the last are formed with numerator and denominator multiplied by s^3: one division a pass
+  // instead of three, and a shorter chain from one pass to the next. The iteration contracts
+  // what the earlier passes leave in the last bits, and the last pass, formed as written, gives
+  // the t of the formula: the height takes even the last bit of t into a difference of 1e-9 m.
+  for (int pass = 0; pass + 1 < kBowringPasses; ++pass) {
     for (std::size_t k = 0; k < n; ++k) {
       const double s = std::sqrt(1 + t[k] * t[k]);
-      const double ts = t[k] / s;
-      t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
+      const double s3 = s * s * s;
+      const double t3 = t[k] * t[k] * t[k];
+      t[k] = (q * c[k].z * s3 + aE2 * t3) / (p[k] * s3 - aE2);
     }
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    const double s = std::sqrt(1 + t[k] * t[k]);
+    const double ts = t[k] / s;
+    t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
   }
   std::array<Geodetic, n> g;
   for (std::size_t k = 0; k < n; ++k) {

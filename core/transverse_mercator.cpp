@@ -179,7 +179,7 @@ EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(std::sin(2 * x)
 // to x^9 and x^8 for the first turns of the iterations, the first term or two for the later
 // ones, which shrink by a factor of a thousand or more a pass. 1 - cos x is what the turns
 // need, without the loss of digits of 1 - c.
-void SmallSinCos(double x, double& st, double& omc) {
+inline void SmallSinCos(double x, double& st, double& omc) {
   const double ax = std::fabs(x);
   const double x2 = x * x;
   if (ax < 1e-11) {  // x^2 / 2 < 5e-23
@@ -200,7 +200,7 @@ void SmallSinCos(double x, double& st, double& omc) {
 }
 
 // Turns sin a, cos a on to sin(a + x), cos(a + x) for a small angle x (|x| below 0.01).
-void Turn(double x, double& s, double& c) {
+inline void Turn(double x, double& s, double& c) {
   double st, omc;
   SmallSinCos(x, st, omc);
   const double sn = s + (c * st - s * omc);
