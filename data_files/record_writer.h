@@ -75,7 +75,9 @@ class LineOut {
     out_.Grow(id.size());
     return *this;
   }
-  LineOut& Number(double value, NumberPattern pattern) {
+  // Inlined into each line of a task, where the pattern is a constant: the printing of the
+  // number then knows its decimals and zeros.
+  [[gnu::always_inline]] LineOut& Number(double value, NumberPattern pattern) {
     char* at = out_.Room(kMaxFormattedLength + 1);
     at[0] = ',';
     out_.Grow(1 + FormatNumber(value, pattern, at + 1));
