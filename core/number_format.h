@@ -73,7 +73,7 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
 // at once: the two halves of four digits in 32-bit lanes, then pairs in 16-bit lanes, then
 // digits in bytes. Each division is a multiplication and a shift that is exact over the lane's
 // range (x / 100 for x < 10^4 as x * 10486 >> 20, x / 10 for x < 100 as x * 103 >> 10).
-inline std::uint64_t DigitLanes(std::uint64_t n) {
+[[gnu::always_inline]] inline std::uint64_t DigitLanes(std::uint64_t n) {
   std::uint64_t lanes = n / 10000 | (n % 10000) << 32;
   const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
   lanes = hundreds | (lanes - hundreds * 100) << 16;
@@ -83,7 +83,8 @@ inline std::uint64_t DigitLanes(std::uint64_t n) {
 
 // Writes the last count (1 to 8) of the eight digits in lanes at out; the word written may
 // reach 8 bytes past out.
-inline void StoreLastDigits(char* out, std::uint64_t lanes, std::size_t count) {
+[[gnu::always_inline]] inline void StoreLastDigits(char* out, std::uint64_t lanes,
+                                                   std::size_t count) {
   const std::uint64_t word = (lanes + 0x3030303030303030ull) >> (8 * (8 - count));
   std::memcpy(out, &word, sizeof word);
 }
@@ -97,7 +98,8 @@ inline void StoreLastDigits(char* out, std::uint64_t lanes, std::size_t count) {
 // product with the power of ten is within 2^-53 * 10^8 of the exact product, so unless that
 // lies next to a half both round to the same whole number. Next to a half, and for every other
 // case, FormatAny decides on the exact binary value.
-inline std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
+[[gnu::always_inline]] inline std::size_t FormatNumber(double value, NumberPattern pattern,
+                                                     char* out) {
   namespace internal = number_format_internal;
   const double magnitude = std::fabs(value);
   if (std::endian::native != std::endian::little || !(magnitude < 1e8) ||
