@@ -28,7 +28,7 @@ namespace {
 // Each point goes through exactly the operations of a conversion of its own.
 template <std::size_t n>
 std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
-                                   const std::array<Cartesian, n>& c) {
+                                   const std::array<Cartesian, n>& c, double* tanLatitudes) {
   const double a = params.semiMajorAxis;
   const double q = 1 - 1 / params.inverseFlattening;  // b / a
   const double aE2 = a * (1 - q * q);                 // a e^2
@@ -37,23 +37,12 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     p[k] = std::sqrt(c[k].y * c[k].y + c[k].x * c[k].x);
     t[k] = c[k].z / (q * p[k]);
   }
-  // Each pass is t = (q Z + a e^2 (t / s)^3) / (p - a e^2 / s^3), s = sqrt(1 + t^2). All but
-  // the last are formed with numerator and denominator multiplied by s^3: one division a pass
-  // instead of three, and a shorter chain from one pass to the next. The iteration contracts
-  // what the earlier passes leave in the last bits, and the last pass, formed as written, gives
-  // the t of the formula: the height takes even the last bit of t into a difference of 1e-9 m.
-  for (int pass = 0; pass + 1 < kBowringPasses; ++pass) {
+  for (int pass = 0; pass < kBowringPasses; ++pass) {
     for (std::size_t k = 0; k < n; ++k) {
       const double s = std::sqrt(1 + t[k] * t[k]);
-      const double s3 = s * s * s;
-      const double t3 = t[k] * t[k] * t[k];
-      t[k] = (q * c[k].z * s3 + aE2 * t3) / (p[k] * s3 - aE2);
+      const double ts = t[k] / s;
+      t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
     }
-  }
-  for (std::size_t k = 0; k < n; ++k) {
-    const double s = std::sqrt(1 + t[k] * t[k]);
-    const double ts = t[k] / s;
-    t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
   }
   std::array<Geodetic, n> g;
   for (std::size_t k = 0; k < n; ++k) {
@@ -66,7 +55,9 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
     // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
     const double lambda = x > 0 ? std::atan(y / x) : std::atan2(y, x);
-    g[k] = {std::atan(t[k] / q), lambda, h};
+    const double tanLatitude = t[k] / q;
+    if (tanLatitudes) tanLatitudes[k] = tanLatitude;
+    g[k] = {std::atan(tanLatitude), lambda, h};
   }
   return g;
 }
@@ -74,13 +65,19 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
 }  // namespace
 
 Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z) {
-  return ToGeodetic<1>(params, {Cartesian{x, y, z}})[0];
+  return ToGeodetic<1>(params, {Cartesian{x, y, z}}, nullptr)[0];
 }
 
 std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
                                                 const Cartesian& first,
                                                 const Cartesian& second) {
-  return ToGeodetic<2>(params, {first, second});
+  return ToGeodetic<2>(params, {first, second}, nullptr);
+}
+
+std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
+                                                const Cartesian& first, const Cartesian& second,
+                                                std::array<double, 2>& tanLatitudes) {
+  return ToGeodetic<2>(params, {first, second}, tanLatitudes.data());
 }
 
 }  // namespace vortan

@@ -369,6 +369,18 @@ GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double d
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
 }
 
+GridPoint TmForwardOfTan(const GeodeticParams& params, double phi, double tanPhi, double dLambda) {
+  const double c = 1 / std::sqrt(1 + tanPhi * tanPhi);
+  return ForwardFrom(params, phi, dLambda, tanPhi * c, c, tanPhi);
+}
+
+GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, double tanPhi,
+                                   double dLambda) {
+  const double c = 1 / std::sqrt(1 + tanPhi * tanPhi);
+  const GridPoint g = ForwardFrom(params, phi, dLambda, tanPhi * c, c, tanPhi);
+  return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, tanPhi))};
+}
+
 double FootpointLatitude(double m, double a, double f, double tolerance) {
   const double n = f / (2 - f);
   const double n2 = n * n;
