@@ -393,13 +393,18 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
   const double b8 = 315 * n4 / 512;
   const double mu = m * (1 + n) / (a * g);
   const double inverseG = 1 / g;
+  // The correction -(-b2 sin 2phi + b4 sin 4phi - b6 sin 6phi + b8 sin 8phi) / g as sin 2phi
+  // times a cubic in c = cos 2phi (sin 4x = 2 s c, sin 6x = s (4 c^2 - 1), sin 8x =
+  // 4 s c (2 c^2 - 1) with s, c of 2 phi), its coefficients formed once; the cubic is evaluated
+  // in two halves that overlap. Each pass waits for the one before: this is its chain.
+  const double k0 = (b2 - b6) * inverseG, k1 = (4 * b8 - 2 * b4) * inverseG;
+  const double k2 = 4 * b6 * inverseG, k3 = -8 * b8 * inverseG;
   double phi = mu;
   // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less than
   // a hundredth of a radian a pass, and the pair is turned on by that angle.
   double s2 = std::sin(2 * phi), c2 = std::cos(2 * phi);
   for (int pass = 1;; ++pass) {
-    const EvenSines s = EvenMultipleSines(s2, c2);
-    const double delta = -(-b2 * s.s2 + b4 * s.s4 - b6 * s.s6 + b8 * s.s8) * inverseG;
+    const double delta = s2 * ((k0 + k1 * c2) + (c2 * c2) * (k2 + k3 * c2));
     // The correction of the last pass is not applied.
     if (pass > kFootpointMaxPasses || std::fabs((phi - mu) - delta) < tolerance) return phi;
     const double next = delta + mu;
