@@ -101,13 +101,12 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
   return CorrectionOf(context, lookup);
 }
 
-// The forward chain from the GGRS87 latitude, longitude and height of the point on: TM87, the
-// correction added, and the GGRS87 latitude and longitude of the corrected position.
-void FinishForward(const TransformContext& context, const CellLookup& lookup,
-                   const Geodetic& g87, ForwardChainResult& r) {
-  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  r.h87 = g87.height;
-  const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
+// The forward chain from the GGRS87 height and TM87 position of the point on: the correction
+// added, and the GGRS87 latitude and longitude of the corrected position.
+void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
+                   const CellLookup& lookup, double h87, const GridPoint& p,
+                   ForwardChainResult& r) {
+  r.h87 = h87;
   const Correction correction = CorrectionOf(context, lookup);
   r.e87Uncorrected = p.easting;
   r.n87Uncorrected = p.northing;
@@ -136,7 +135,8 @@ ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, d
   const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
-  FinishForward(context, lookup, g87, r);
+  const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
+  FinishForward(context, tm87, lookup, g87.height, p, r);
   return r;
 }
 
@@ -146,15 +146,23 @@ Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x0
   // Both ellipsoids are GRS80: one block serves the two conversions.
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
   const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
-  const std::array<Geodetic, 2> g = CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87);
+  // The two projections take sin and cos of the latitudes from the tangents that the
+  // conversions end with.
+  std::array<double, 2> tanLatitudes;
+  const std::array<Geodetic, 2> g =
+      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
   r.htrs07 = g[0];
-  r.tm07 = TmForwardScale(tm07, g[0].latitude, g[0].longitude - CentralMeridianRad(tm07));
+  r.tm07 = TmForwardScaleOfTan(tm07, g[0].latitude, tanLatitudes[0],
+                               g[0].longitude - CentralMeridianRad(tm07));
   const CellLookup lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
   if (!lookup.inside) {
     r.ggrs87.status = ChainStatus::kOutsideGrid;
     return r;
   }
-  FinishForward(context, lookup, g[1], r.ggrs87);
+  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
+  const GridPoint p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
+                                       g[1].longitude - CentralMeridianRad(tm87));
+  FinishForward(context, tm87, lookup, g[1].height, p87, r.ggrs87);
   return r;
 }
 

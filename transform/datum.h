@@ -67,10 +67,11 @@ ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, d
                                   double z07, double e07, double n07);
 
 // One point of the HTRS07 X, Y, Z batch job: HTRS07 latitude, longitude and height, TM07 E, N
-// with the point scale factor, and Htrs07ToGgrs87 of the point: the same numbers as those calls
-// one after the other. The two Cartesian-to-geodetic conversions (HTRS07, and GGRS87 after
-// Helmert) run side by side, so Helmert and the GGRS87 conversion are computed before the
-// extent test, also for a point that then lies outside the grid.
+// with the point scale factor, and Htrs07ToGgrs87 of the point: the numbers of those calls one
+// after the other to their last bits (the projections take sin and cos of the latitudes from
+// the tangents the conversions end with). The two Cartesian-to-geodetic conversions (HTRS07,
+// and GGRS87 after Helmert) run side by side, so Helmert and the GGRS87 conversion are
+// computed before the extent test, also for a point that then lies outside the grid.
 struct Htrs07PointResult {
   Geodetic htrs07;            // latitude, longitude (radians), height (metres)
   GridPointScale tm07;        // uncorrected TM07 E, N (metres) and point scale factor
