@@ -104,7 +104,7 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
 // The forward chain from the GGRS87 height and TM87 position of the point on: the correction
 // added, and the GGRS87 latitude and longitude of the corrected position.
 void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
-                   const CellLookup& lookup, double h87, const GridPoint& p,
+                   const CellLookup& lookup, double h87, const GridPoint& p, bool geographic,
                    ForwardChainResult& r) {
   r.h87 = h87;
   const Correction correction = CorrectionOf(context, lookup);
@@ -114,6 +114,7 @@ void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
   r.n87 = p.northing + r.dN / 100.0;
+  if (!geographic) return;
   const TmInverseResult back = TmInverse(tm87, r.e87, r.n87);
   r.phi87 = back.latitude;
   r.lambda87 = back.longitude;
@@ -124,7 +125,7 @@ void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
 }  // namespace
 
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
-                                  double z07, double e07, double n07) {
+                                  double z07, double e07, double n07, bool geographic) {
   ForwardChainResult r;
   // The extent test and the grid cell come first, at the TM07 position.
   const CellLookup lookup = FindCell(context, e07, n07);
@@ -136,12 +137,12 @@ ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, d
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
   const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
-  FinishForward(context, tm87, lookup, g87.height, p, r);
+  FinishForward(context, tm87, lookup, g87.height, p, geographic, r);
   return r;
 }
 
 Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
-                                      double z07) {
+                                      double z07, bool geographic) {
   Htrs07PointResult r;
   // Both ellipsoids are GRS80: one block serves the two conversions.
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
@@ -162,12 +163,12 @@ Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x0
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   const GridPoint p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
                                        g[1].longitude - CentralMeridianRad(tm87));
-  FinishForward(context, tm87, lookup, g[1].height, p87, r.ggrs87);
+  FinishForward(context, tm87, lookup, g[1].height, p87, geographic, r.ggrs87);
   return r;
 }
 
 BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,
-                               double h) {
+                               double h, bool geographic) {
   BackChainResult r;
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
   const Cartesian c87 = GeodeticToCartesian(tm07, phi87, lambda87, h);
@@ -186,6 +187,7 @@ BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, do
   r.n07 = p.northing - correction->dN / 100.0;
   r.dE = -correction->dE;
   r.dN = -correction->dN;
+  if (!geographic) return r;
   const TmInverseResult back = TmInverse(tm07, r.e07, r.n07);
   r.phi07 = back.latitude;
   r.lambda07 = back.longitude;

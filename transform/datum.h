@@ -63,8 +63,10 @@ struct BackChainResult {
 
 // HTRS07 X, Y, Z and its TM07 E, N to corrected TM87 E, N and GGRS87 latitude, longitude. The
 // extent test comes first, at the TM07 position; the correction is added on the TM87 side.
+// With geographic false the last step, the GGRS87 latitude and longitude of the corrected
+// position (an inverse TM87), is left out for a caller that needs only E, N: they stay zero.
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
-                                  double z07, double e07, double n07);
+                                  double z07, double e07, double n07, bool geographic = true);
 
 // One point of the HTRS07 X, Y, Z batch job: HTRS07 latitude, longitude and height, TM07 E, N
 // with the point scale factor, and Htrs07ToGgrs87 of the point: the numbers of those calls one
@@ -78,11 +80,13 @@ struct Htrs07PointResult {
   ForwardChainResult ggrs87;  // as Htrs07ToGgrs87 gives it
 };
 Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
-                                      double z07);
+                                      double z07, bool geographic = true);
 
 // GGRS87 latitude, longitude (radians) and height to corrected TM07 E, N and HTRS07 latitude,
 // longitude. The correction is interpolated at the uncorrected TM07 position and subtracted.
+// With geographic false the HTRS07 latitude and longitude of the corrected position (an
+// inverse TM07) are left out: they stay zero.
 BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,
-                               double h);
+                               double h, bool geographic = true);
 
 }  // namespace vortan
