@@ -16,13 +16,14 @@ namespace vortan::cli {
 namespace {
 
 std::atomic<bool>* cancel = nullptr;
-std::atomic<int> presses{0};
 int statusOnSecondPress = 0;
 
+// The flag tells a second press from the first, whichever handler took the first: the C
+// runtime's SIGINT handler of main() may be asked before this one (Wine asks in the order of
+// registration).
 BOOL WINAPI OnControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  if (presses.fetch_add(1) > 0) ::TerminateProcess(::GetCurrentProcess(), statusOnSecondPress);
-  cancel->store(true);
+  if (cancel->exchange(true)) ::TerminateProcess(::GetCurrentProcess(), statusOnSecondPress);
   return TRUE;
 }
 
