@@ -15,6 +15,7 @@
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
+#include "data_files/record_writer.h"
 #include "data_files/records.h"
 #include "engine/chains.h"
 #include "engine/conversion.h"
@@ -274,6 +275,29 @@ void BM_FormatPacked(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FormatPacked);
+
+// The four output lines of one point of the HTRS07 X, Y, Z job (ten numbers and four ids), as
+// the job prints them into its line buffers.
+void BM_PrintSxyzLines(benchmark::State& state) {
+  std::vector<LineBuffer> out(4);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Sample& p = Samples()[i++ & (kPoints - 1)];
+    if ((i & 1023) == 0) {
+      for (LineBuffer& b : out) b.Clear();
+    }
+    const std::string_view id = "P123456";
+    LineOut(out[0]).Id(id).Number(p.phi87 * 1e5, patterns::kPacked)
+        .Number(p.lambda87 * 1e5, patterns::kPacked).Number(p.h, patterns::kMetres).End();
+    LineOut(out[1]).Id(id).Number(p.e07, patterns::kMetres).Number(p.n07, patterns::kMetres)
+        .Number(0.9996 + p.dLambda * 1e-3, patterns::kScale).End();
+    LineOut(out[2]).Id(id).Number(p.phi * 1e5, patterns::kPacked)
+        .Number(p.dLambda * 1e5, patterns::kPacked).End();
+    LineOut(out[3]).Id(id).Number(p.e87, patterns::kMetres).Number(p.n87, patterns::kMetres).End();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_PrintSxyzLines);
 
 void BM_ParseFieldNumber(benchmark::State& state) {
   const std::vector<Sample>& s = Samples();

@@ -17,6 +17,7 @@
 #include "cli/console.h"
 #include "data_files/jobs.h"
 #include "engine/conversion.h"
+#include "gis/module.h"
 #include "io/display_text.h"
 #include "io/process.h"
 #include "transform/datum.h"
@@ -60,6 +61,8 @@ void PrintUsage(std::FILE* to) {
                "Usage: vortan-transform [OPTIONS] JOB INPUT OUTPUT...\n"
                "       vortan-transform [OPTIONS] convert --from FORM --to FORM [--keep-heights]\n"
                "                        INPUT OUTPUT\n"
+               "       vortan-transform [OPTIONS] convert [--from FORM] --to FORM [GIS OPTIONS]\n"
+               "                        DATASET OUTPUT\n"
                "\n"
                "Converts coordinate files between HTRS07 and GGRS87 (EGSA87) with the official\n"
                "seven-parameter model and, on the mainland, the dE, dN correction grids. A job\n"
@@ -85,6 +88,20 @@ void PrintUsage(std::FILE* to) {
   }
   std::fprintf(to,
                "\n"
+               "GIS datasets: an INPUT or OUTPUT that is not .txt or - is a vector dataset that\n"
+               "GDAL reads and writes (.gpkg, .shp, .geojson, .json, .fgb, .gml, .kml, .dxf,\n"
+               ".csv, or --format). Every layer, feature, attribute and vertex is carried over;\n"
+               "the input form comes from each layer's CRS (EPSG:2100, EPSG:4121, the HTRS07\n"
+               "CRSs this program writes), else from --from. A record file becomes point\n"
+               "features with the attribute id, and back. The output appears only whole.\n"
+               "  --format DRIVER     GDAL driver of the output (GPKG, \"ESRI Shapefile\", ...)\n"
+               "  --columns X,Y[,Z]   the coordinate columns of a CSV table (else found by name:\n"
+               "                      E/N/H, X/Y/Z, Easting/Northing, lon/lat, Χ/Υ/Η, ...)\n"
+               "  --outside stop|skip at a vertex outside the grid: stop and write nothing\n"
+               "                      (default), or leave out its feature and name its FID\n"
+               "  --overwrite         replace an existing output\n");
+  std::fprintf(to,
+               "\n"
                "Options:\n"
                "  --region R     mainland (default) or kastelorizo\n"
                "  --dn FILE      dN correction grid (default ./dN_2km_V1-0.grd; mainland only,\n"
@@ -102,10 +119,13 @@ void PrintUsage(std::FILE* to) {
                "      HTRS07-SENk.txt GGRS87-SFL.txt GGRS87-SEN.txt\n"
                "  vortan-transform convert --from htrs07-tm07 --to ggrs87-tm87 \\\n"
                "      HTRS07-SENh.txt GGRS87-SENh.txt\n"
+               "  vortan-transform convert --from htrs07-tm07 --to ggrs87-tm87 parcels.shp \\\n"
+               "      parcels-egsa87.shp\n"
                "\n"
-               "Exit status: 0 done; 1 error (the message names file, line and field);\n"
-               "2 wrong usage; 3 stopped at a point outside the correction grid;\n"
-               "130 stopped by Ctrl+C (the files hold complete lines).\n");
+               "Exit status: 0 done; 1 error (the message names file, line and field, or layer\n"
+               "and feature); 2 wrong usage; 3 stopped at a point outside the correction grid\n"
+               "(for a dataset: layer, FID and vertex);\n"
+               "130 stopped by Ctrl+C (record files hold complete lines; a dataset is not written).\n");
 }
 
 int Usage(const std::string& message) {
@@ -123,6 +143,11 @@ struct Command {
   bool keepHeights = false;
   std::optional<vortan::Form> from, to;
   std::vector<std::string> positional;
+  // GIS datasets only.
+  std::string format;
+  std::vector<std::string> columns;
+  std::optional<vortan::gis::OutsidePolicy> outside;
+  bool overwrite = false;
 };
 
 // Parses the arguments; returns an exit status when the program ends here (help, version,
@@ -190,6 +215,35 @@ std::optional<int> Parse(int argc, char** argv, Command& command) {
       command.keepHeights = true;
     } else if (arg == "--quiet" || arg == "-q") {
       command.quiet = true;
+    } else if (arg == "--format") {
+      if (!value(command.format) || command.format.empty()) {
+        return Usage("--format needs a GDAL driver name (GPKG, \"ESRI Shapefile\", GeoJSON, ...)");
+      }
+    } else if (arg == "--columns") {
+      std::string list;
+      if (!value(list)) return Usage("--columns needs the names of the coordinate columns, X,Y or X,Y,Z");
+      command.columns.clear();
+      std::size_t start = 0;
+      while (true) {
+        const std::size_t comma = list.find(',', start);
+        command.columns.push_back(list.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      for (const std::string& c : command.columns) {
+        if (c.empty() || command.columns.size() < 2 || command.columns.size() > 3) {
+          return Usage("--columns needs two or three column names separated by commas, not '" +
+                       vortan::DisplayText(list) + "'");
+        }
+      }
+    } else if (arg == "--outside") {
+      std::string policy;
+      if (!value(policy)) return Usage("--outside needs stop or skip");
+      if (policy == "stop") command.outside = vortan::gis::OutsidePolicy::kStop;
+      else if (policy == "skip") command.outside = vortan::gis::OutsidePolicy::kSkip;
+      else return Usage("--outside needs stop or skip, not '" + vortan::DisplayText(policy) + "'");
+    } else if (arg == "--overwrite") {
+      command.overwrite = true;
     } else {
       return Usage("unknown option '" + vortan::DisplayText(arg) + "'");
     }
@@ -255,6 +309,131 @@ int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progre
   return kExitError;
 }
 
+// Progress of a dataset on a terminal, at most twice a second: features, of how many where the
+// driver knows, and points a second.
+class DatasetProgress {
+ public:
+  explicit DatasetProgress(bool show) : show_(show), start_(std::chrono::steady_clock::now()) {}
+  bool shown() const { return show_; }
+  void operator()(const vortan::gis::DatasetProgress& p) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(500)) return;
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(p.pointsDone) / seconds : 0;
+    if (p.featuresTotal >= 0) {
+      std::fprintf(stderr, "\r%llu of %lld features, %.0f points/s",
+                   static_cast<unsigned long long>(p.featuresDone),
+                   static_cast<long long>(p.featuresTotal), rate);
+    } else {
+      std::fprintf(stderr, "\r%llu features, %.0f points/s",
+                   static_cast<unsigned long long>(p.featuresDone), rate);
+    }
+  }
+  void Clear() {
+    if (show_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  bool show_;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+// The features left out with --outside skip, by layer: every FID up to a limit.
+std::string SkippedList(const std::vector<vortan::gis::SkippedFeature>& skipped) {
+  constexpr std::size_t kListed = 1000;
+  std::string text;
+  std::string layer;
+  for (std::size_t i = 0; i < skipped.size() && i < kListed; ++i) {
+    if (i == 0 || skipped[i].layer != layer) {
+      layer = skipped[i].layer;
+      text += std::string(i ? "; " : "") + "layer '" + vortan::DisplayText(layer) + "' FID ";
+    } else {
+      text += ", ";
+    }
+    text += std::to_string(skipped[i].fid);
+  }
+  if (skipped.size() > kListed) {
+    text += " and " + std::to_string(skipped.size() - kListed) + " more";
+  }
+  return text;
+}
+
+// convert on GIS datasets (and between a record file and a dataset), through gis/.
+int RunDataset(const Command& command) {
+  vortan::TransformContext context =
+      vortan::MakeContext(*command.profile, vortan::kDataFileBounds);
+  vortan::gis::DatasetRequest request;
+  request.input = command.positional[1];
+  request.output = command.positional[2];
+  request.from = command.from;
+  request.to = *command.to;
+  request.keepHeights = command.keepHeights;
+  request.format = command.format;
+  request.columns = command.columns;
+  request.outside = command.outside.value_or(vortan::gis::OutsidePolicy::kStop);
+  request.overwrite = command.overwrite;
+  request.threads = command.threads;
+  request.cancel = &interrupted;
+  request.prepare = [&](vortan::Form from) -> std::string {
+    if (vortan::InHtrs07(from) == vortan::InHtrs07(*command.to) || context.initialised) return "";
+    const std::string error = vortan::InitialStep(context, command.dnPath, command.dePath);
+    if (error.empty()) return "";
+    return error + "\nThe grids are read from " + vortan::DisplayText(command.dnPath) + " and " +
+           vortan::DisplayText(command.dePath) + "; give other files with --dn and --de.";
+  };
+  DatasetProgress progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
+  if (progress.shown()) {
+    request.progress = [&](const vortan::gis::DatasetProgress& p) { progress(p); };
+  }
+  std::string error;
+  const vortan::gis::ModuleInterface* gis = vortan::gis::LoadModule(error);
+  if (!gis) {
+    std::fprintf(stderr, "vortan-transform: %s\n", error.c_str());
+    return kExitError;
+  }
+  const vortan::gis::DatasetOutcome outcome = gis->convert(context, request);
+  progress.Clear();
+  for (const std::string& note : outcome.notes) {
+    std::fprintf(stderr, "vortan-transform: note: %s\n", note.c_str());
+  }
+  const std::string output = vortan::FileDisplayName(request.output, false);
+  switch (outcome.status) {
+    case vortan::gis::DatasetStatus::kDone: {
+      if (!command.quiet || !outcome.skipped.empty()) {
+        std::string done = std::to_string(outcome.featuresWritten) + " feature" +
+                           (outcome.featuresWritten == 1 ? "" : "s") + " in " +
+                           std::to_string(outcome.layers) + " layer" +
+                           (outcome.layers == 1 ? "" : "s") + " written to " + output + " (" +
+                           std::to_string(outcome.pointsConverted) + " points converted to " +
+                           std::string(vortan::FormName(*command.to)) + ").";
+        if (!outcome.skipped.empty()) {
+          done += " " + std::to_string(outcome.skipped.size()) + " feature" +
+                  (outcome.skipped.size() == 1 ? " was" : "s were") +
+                  " left out, with a vertex outside the correction grid: " +
+                  SkippedList(outcome.skipped) + ".";
+        }
+        if (request.output != "-" || progress.shown()) std::fprintf(stderr, "%s\n", done.c_str());
+      }
+      return kExitDone;
+    }
+    case vortan::gis::DatasetStatus::kOutsideGrid:
+      std::fprintf(stderr, "vortan-transform: %s\n", outcome.message.c_str());
+      return kExitOutsideGrid;
+    case vortan::gis::DatasetStatus::kCancelled:
+      std::fprintf(stderr, "vortan-transform: stopped by Ctrl+C; nothing was written to %s.\n",
+                   output.c_str());
+      return kExitInterrupted;
+    case vortan::gis::DatasetStatus::kUsage:
+      return Usage(outcome.message);
+    case vortan::gis::DatasetStatus::kError:
+      std::fprintf(stderr, "vortan-transform: %s\n", outcome.message.c_str());
+      return kExitError;
+  }
+  return kExitError;
+}
+
 int Run(int argc, char** argv) {
   Command command;
   if (std::optional<int> end = Parse(argc, argv, command)) return *end;
@@ -266,14 +445,24 @@ int Run(int argc, char** argv) {
   if (!convert && (command.from || command.to || command.keepHeights)) {
     return Usage("--from, --to and --keep-heights go with convert, not with a job");
   }
-  if (convert && (!command.from || !command.to)) {
-    return Usage("convert needs --from FORM and --to FORM");
+  const bool dataset = convert && command.positional.size() == 3 &&
+                       (!vortan::gis::IsRecordFilePath(command.positional[1]) ||
+                        !vortan::gis::IsRecordFilePath(command.positional[2]));
+  if (!dataset && (!command.format.empty() || !command.columns.empty() || command.outside ||
+                   command.overwrite)) {
+    return Usage("--format, --columns, --outside and --overwrite go with convert on GIS "
+                 "datasets (an INPUT or OUTPUT that is not .txt or -)");
+  }
+  if (convert && !command.to) return Usage("convert needs --to FORM");
+  if (convert && !dataset && !command.from) {
+    return Usage("convert needs --from FORM and --to FORM (a record file has no CRS)");
   }
   const std::size_t outputs = convert ? 1 : job->outputCount();
   if (command.positional.size() != 2 + outputs) {
     return Usage(name + " takes an input file and " + std::to_string(outputs) + " output file" +
                  (outputs == 1 ? "" : "s"));
   }
+  if (dataset) return RunDataset(command);
 
   vortan::TransformContext context = vortan::MakeContext(*command.profile, vortan::kDataFileBounds);
   const bool acrossDatum =

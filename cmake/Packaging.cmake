@@ -75,6 +75,16 @@ if(TARGET synthetic_grids)
           DESTINATION ${VORTAN_EXAMPLE_GRIDS} RENAME README.txt)
 endif()
 
+# The Python package vortan (python/): the module and the package's files into the dist-packages
+# folder of the interpreter it was built for, the Dask example beside the example grids.
+if(TARGET vortan_python)
+  install(TARGETS vortan_python LIBRARY DESTINATION ${VORTAN_PYTHON_INSTALL_DIR}/vortan)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/vortan/ DESTINATION ${VORTAN_PYTHON_INSTALL_DIR}/vortan
+          FILES_MATCHING PATTERN "*.py")
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/python/examples/dask_convert.py
+          DESTINATION share/vortan-transform/examples)
+endif()
+
 # The Debian package: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vortan-transform)
@@ -95,8 +105,14 @@ data, not the official corrections; real work needs the official grid files.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The help button hands the PDF to the desktop's viewer.
+# The help button hands the PDF to the desktop's viewer. The Python package needs the
+# interpreter it was built for and numpy; Dask, distributed and GeoPandas only where used.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+if(TARGET vortan_python)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+      "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}, python3 (>= ${VORTAN_PYTHON_VERSION}), python3 (<< ${VORTAN_PYTHON_NEXT_VERSION}), python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-dask, python3-distributed, python3-geopandas")
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -9,31 +9,18 @@
 #include "core/geodetic_params.h"
 
 namespace vortan {
-namespace {
+namespace angles_internal {
 
-// Whole degrees or minutes as a 16-bit integer. Outside its range (or for nan) the conversion
-// has no value: it raises the invalid-operation flag, as the processor's own conversion does,
-// so that the numeric-fault guard of the caller turns the point into an error.
-std::int16_t ToInt16(double whole) {
-  if (whole >= INT16_MIN && whole <= INT16_MAX) return static_cast<std::int16_t>(whole);
+std::int16_t OutOfRange(double whole) {
   std::feraiseexcept(FE_INVALID);
   return whole > 0 ? INT16_MAX : INT16_MIN;
 }
 
-}  // namespace
+}  // namespace angles_internal
+
+using angles_internal::ToInt16;
 
 double IntFloor(double x) { return std::floor(x); }
-
-Dms RadiansToDms(double radians) {
-  const double d = radians * 180 / kPi;
-  const double degrees = IntFloor(d);
-  const double minutes = IntFloor((d - degrees) * 60);
-  const double seconds = ((d - degrees) * 60 - minutes) * 60;
-  const std::int16_t d16 = ToInt16(degrees);
-  const std::int16_t m16 = ToInt16(minutes);
-  const std::int32_t whole = std::int32_t{d16} * 10000 + std::int32_t{m16} * 100;
-  return {d16, m16, seconds, whole + seconds};
-}
 
 PackedAngle PackedToRadians(double packed) {
   const double degrees = IntFloor(packed / 10000);

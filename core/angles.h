@@ -2,8 +2,11 @@
 // the boundary; and the reading of number texts typed into boxes.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
+
+#include "core/geodetic_params.h"
 
 namespace vortan {
 
@@ -21,7 +24,34 @@ double IntFloor(double x);
 
 // Degrees, minutes, seconds and packed form of an angle in radians. Degrees and minutes are
 // formed with Int (towards minus infinity); no carry is made when the seconds round to 60.
-Dms RadiansToDms(double radians);
+// Inline: every point of a job forms two to four of them.
+inline Dms RadiansToDms(double radians);
+
+namespace angles_internal {
+
+// Raises the invalid-operation flag (for a whole number outside 16 bits).
+std::int16_t OutOfRange(double whole);
+
+// Whole degrees or minutes as a 16-bit integer. Outside its range (or for nan) the conversion
+// has no value: it raises the invalid-operation flag, as the processor's own conversion does,
+// so that the numeric-fault guard of the caller turns the point into an error.
+inline std::int16_t ToInt16(double whole) {
+  if (whole >= INT16_MIN && whole <= INT16_MAX) return static_cast<std::int16_t>(whole);
+  return OutOfRange(whole);
+}
+
+}  // namespace angles_internal
+
+inline Dms RadiansToDms(double radians) {
+  const double d = radians * 180 / kPi;
+  const double degrees = std::floor(d);
+  const double minutes = std::floor((d - degrees) * 60);
+  const double seconds = ((d - degrees) * 60 - minutes) * 60;
+  const std::int16_t d16 = angles_internal::ToInt16(degrees);
+  const std::int16_t m16 = angles_internal::ToInt16(minutes);
+  const std::int32_t whole = std::int32_t{d16} * 10000 + std::int32_t{m16} * 100;
+  return {d16, m16, seconds, whole + seconds};
+}
 
 struct PackedAngle {
   Dms parts;

@@ -28,7 +28,7 @@ namespace {
 // Each point goes through exactly the operations of a conversion of its own.
 template <std::size_t n>
 std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
-                                   const std::array<Cartesian, n>& c) {
+                                   const std::array<Cartesian, n>& c, double* tanLatitudes) {
   const double a = params.semiMajorAxis;
   const double q = 1 - 1 / params.inverseFlattening;  // b / a
   const double aE2 = a * (1 - q * q);                 // a e^2
@@ -55,7 +55,9 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
     // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
     const double lambda = x > 0 ? std::atan(y / x) : std::atan2(y, x);
-    g[k] = {std::atan(t[k] / q), lambda, h};
+    const double tanLatitude = t[k] / q;
+    if (tanLatitudes) tanLatitudes[k] = tanLatitude;
+    g[k] = {std::atan(tanLatitude), lambda, h};
   }
   return g;
 }
@@ -63,13 +65,19 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
 }  // namespace
 
 Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, double z) {
-  return ToGeodetic<1>(params, {Cartesian{x, y, z}})[0];
+  return ToGeodetic<1>(params, {Cartesian{x, y, z}}, nullptr)[0];
 }
 
 std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
                                                 const Cartesian& first,
                                                 const Cartesian& second) {
-  return ToGeodetic<2>(params, {first, second});
+  return ToGeodetic<2>(params, {first, second}, nullptr);
+}
+
+std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
+                                                const Cartesian& first, const Cartesian& second,
+                                                std::array<double, 2>& tanLatitudes) {
+  return ToGeodetic<2>(params, {first, second}, tanLatitudes.data());
 }
 
 }  // namespace vortan

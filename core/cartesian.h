@@ -31,4 +31,10 @@ Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, d
 std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
                                                 const Cartesian& first, const Cartesian& second);
 
+// The same, with the tangent of each latitude as the iteration ends with it (the latitude is
+// its arc tangent), for the projections that go on from the latitudes.
+std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
+                                                const Cartesian& first, const Cartesian& second,
+                                                std::array<double, 2>& tanLatitudes);
+
 }  // namespace vortan

@@ -96,7 +96,9 @@ std::size_t Lay(bool negative, const char* integer, std::size_t integerLength,
 
 }  // namespace
 
-std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
+namespace number_format_internal {
+
+std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
   if (!std::isfinite(value)) {
     const char* text = std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf");
     const std::size_t n = std::strlen(text);
@@ -181,6 +183,8 @@ std::size_t FormatNumber(double value, NumberPattern pattern, char* out) {
   return Lay(negative, digits, zeroInteger ? 0 : integerLength, digits + integerLength + 1,
              pattern, out);
 }
+
+}  // namespace number_format_internal
 
 std::string FormatNumber(double value, NumberPattern pattern) {
   char buffer[kMaxFormattedLength];

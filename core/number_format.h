@@ -4,7 +4,11 @@
 // (grid header), "00000.000" (heights), ".000000000" (scale difference).
 #pragma once
 
+#include <bit>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -52,8 +56,90 @@ inline constexpr std::size_t kMaxFormattedLength = 352;
 // that room past the returned length may be overwritten) and returns the length. Rounds to the decimals shown (to nearest, on the exact binary value); a
 // negative value that rounds to zero keeps its sign ("-.000"). Non-finite values are written
 // as "nan", "inf" or "-inf" (callers never pass them).
-std::size_t FormatNumber(double value, NumberPattern pattern, char* out);
+inline std::size_t FormatNumber(double value, NumberPattern pattern, char* out);
 
 std::string FormatNumber(double value, NumberPattern pattern);
+
+namespace number_format_internal {
+
+// Every case of FormatNumber.
+std::size_t FormatAny(double value, NumberPattern pattern, char* out);
+
+inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      1000,     10000,
+                                                 100000, 1000000, 10000000, 100000000};
+
+// The eight decimal digits of n < 10^8, zeros in front, as the bytes of one 64-bit word in
+// memory order (the first digit in the lowest byte), as values 0 to 9, computed on all digits
+// at once: the two halves of four digits in 32-bit lanes, then pairs in 16-bit lanes, then
+// digits in bytes. Each division is a multiplication and a shift that is exact over the lane's
+// range (x / 100 for x < 10^4 as x * 10486 >> 20, x / 10 for x < 100 as x * 103 >> 10).
+[[gnu::always_inline]] inline std::uint64_t DigitLanes(std::uint64_t n) {
+  std::uint64_t lanes = n / 10000 | (n % 10000) << 32;
+  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
+  lanes = hundreds | (lanes - hundreds * 100) << 16;
+  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
+  return tens | (lanes - tens * 10) << 8;
+}
+
+// Writes the last count (1 to 8) of the eight digits in lanes at out; the word written may
+// reach 8 bytes past out.
+[[gnu::always_inline]] inline void StoreLastDigits(char* out, std::uint64_t lanes,
+                                                   std::size_t count) {
+  const std::uint64_t word = (lanes + 0x3030303030303030ull) >> (8 * (8 - count));
+  std::memcpy(out, &word, sizeof word);
+}
+
+}  // namespace number_format_internal
+
+// The common case inline, so that the pattern of the caller is a constant there: a value whose
+// integer part has at most eight digits, with at most eight decimals and eight integer zeros
+// (coordinates, angles, scale factors), from whole numbers. The integer part is round(x) with
+// the decimals as a whole number of the last decimal shown; the fraction is exact, and its
+// product with the power of ten is within 2^-53 * 10^8 of the exact product, so unless that
+// lies next to a half both round to the same whole number. Next to a half, and for every other
+// case, FormatAny decides on the exact binary value.
+[[gnu::always_inline]] inline std::size_t FormatNumber(double value, NumberPattern pattern,
+                                                     char* out) {
+  namespace internal = number_format_internal;
+  const double magnitude = std::fabs(value);
+  if (std::endian::native != std::endian::little || !(magnitude < 1e8) ||
+      pattern.decimals > 8 || pattern.integerDigits > 8 || pattern.decimals < 0 ||
+      pattern.integerDigits < 0) {
+    return internal::FormatAny(value, pattern, out);
+  }
+  const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
+  const std::int64_t scale = static_cast<std::int64_t>(internal::kDecimalScales[decimals]);
+  std::int64_t whole = static_cast<std::int64_t>(magnitude);
+  const double scaledFraction =
+      (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
+  std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
+  const double rest = scaledFraction - static_cast<double>(fraction);
+  if (std::fabs(rest - 0.5) < 1e-6) return internal::FormatAny(value, pattern, out);
+  fraction += rest > 0.5 ? 1 : 0;  // no branch: up or down is random
+  if (fraction == scale) {
+    fraction = 0;
+    ++whole;
+    if (whole == 100000000) return internal::FormatAny(value, pattern, out);
+  }
+  std::size_t n = 0;
+  out[0] = '-';
+  n += value < 0;
+  // The integer part without its zeros in front (none for 0), or the pattern's zeros: the
+  // zeros in front are the lowest bytes of the lanes that are zero.
+  const std::uint64_t lanes = internal::DigitLanes(static_cast<std::uint64_t>(whole));
+  std::size_t integerLength =
+      whole != 0 ? 8 - static_cast<std::size_t>(std::countr_zero(lanes)) / 8 : 0;
+  if (integerLength < static_cast<std::size_t>(pattern.integerDigits)) {
+    integerLength = static_cast<std::size_t>(pattern.integerDigits);
+  }
+  if (integerLength > 0) internal::StoreLastDigits(out + n, lanes, integerLength);
+  n += integerLength;
+  if (pattern.point) out[n++] = '.';
+  if (decimals > 0) {
+    internal::StoreLastDigits(out + n, internal::DigitLanes(static_cast<std::uint64_t>(fraction)),
+                              decimals);
+  }
+  return n + decimals;
+}
 
 }  // namespace vortan

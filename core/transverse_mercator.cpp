@@ -1,5 +1,6 @@
 #include "core/transverse_mercator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -26,6 +27,9 @@ constexpr double Factorial(int k) {
   return r;
 }
 
+// 1 / k!, a compile-time constant: a multiplication where the series divides by k!.
+constexpr double InverseFactorial(int k) { return 1 / Factorial(k); }
+
 // Number of coefficients of a row up to its last non-zero one.
 constexpr std::size_t RowLength(const SeriesRow& row) {
   std::size_t n = row.t.size();
@@ -37,67 +41,121 @@ constexpr std::size_t RowLength(const SeriesRow& row) {
 // order, and in x^2 over the orders, from the highest power down. The tables are constants, so
 // the whole evaluation is laid out at compile time: no loops, no search for the rows of an
 // order, every coefficient an immediate operand.
+//
+// The two series of a projection are evaluated side by side, each in its own lane of a pair of
+// doubles (lane-wise IEEE operations, the same on every processor): the easting and northing
+// series of the forward projection, the isometric-latitude and longitude series of the
+// inverse. Each lane goes through exactly the operations of Horner's rule on its own table, as
+// if evaluated alone; the shorter table is padded at the top (its missing highest orders, rows
+// and coefficients are zeros), where Horner's rule turns a zero into nothing: 0 * y + c is c.
+using Pair = double __attribute__((vector_size(16)));
 
-// Row r of the table: sum over q of t[q] (t^2)^q.
-template <const auto& kRows, std::size_t r, std::size_t... q>
-inline double RowValue(double t2, std::index_sequence<q...>) {
-  constexpr const SeriesRow& row = kRows[r];
-  constexpr std::size_t n = RowLength(row);
-  static_assert(n > 0, "a row of a series table has at least one coefficient");
-  double poly = row.t[n - 1];
-  ((poly = poly * t2 + row.t[n - 2 - q]), ...);
+// The orders of a table, counted from the lowest (j = 0): the first row of order j, and the
+// size of the table for j at the count.
+template <const auto& kRows>
+constexpr std::size_t OrderCount() {
+  std::size_t n = 0;
+  for (std::size_t r = 0; r < kRows.size(); ++r) n += r == 0 || kRows[r].k != kRows[r - 1].k;
+  return n;
+}
+
+template <const auto& kRows>
+constexpr std::size_t OrderBegin(std::size_t j) {
+  std::size_t n = 0;
+  for (std::size_t r = 0; r < kRows.size(); ++r) {
+    if (r == 0 || kRows[r].k != kRows[r - 1].k) {
+      if (n == j) return r;
+      ++n;
+    }
+  }
+  return kRows.size();
+}
+
+// Rows of order j (0 past the table's orders).
+template <const auto& kRows>
+constexpr std::size_t OrderRows(std::size_t j) {
+  return j < OrderCount<kRows>() ? OrderBegin<kRows>(j + 1) - OrderBegin<kRows>(j) : 0;
+}
+
+// Coefficients of row i (the row of eta^2i) of order j, 0 where the table has no such row.
+template <const auto& kRows>
+constexpr std::size_t CellCount(std::size_t j, std::size_t i) {
+  return i < OrderRows<kRows>(j) ? RowLength(kRows[OrderBegin<kRows>(j) + i]) : 0;
+}
+
+// Coefficient q of row i of order j, 0 beyond the table.
+template <const auto& kRows>
+constexpr double Cell(std::size_t j, std::size_t i, std::size_t q) {
+  return q < CellCount<kRows>(j, i) ? kRows[OrderBegin<kRows>(j) + i].t[q] : 0;
+}
+
+// 1 / k! of order j, 0 past the table's orders.
+template <const auto& kRows>
+constexpr double OrderFactor(std::size_t j) {
+  return j < OrderCount<kRows>() ? InverseFactorial(kRows[OrderBegin<kRows>(j)].k) : 0;
+}
+
+template <const auto& kA, const auto& kB, std::size_t j, std::size_t i, std::size_t q>
+inline Pair CellPair() {
+  constexpr double a = Cell<kA>(j, i, q), b = Cell<kB>(j, i, q);
+  return Pair{a, b};
+}
+
+// Row i of order j of both tables: sum over q of t[q] (t^2)^q.
+template <const auto& kA, const auto& kB, std::size_t j, std::size_t i, std::size_t... q>
+inline Pair RowPair(Pair t2, std::index_sequence<q...>) {
+  constexpr std::size_t n = std::max(CellCount<kA>(j, i), CellCount<kB>(j, i));
+  Pair poly = CellPair<kA, kB, j, i, n - 1>();
+  ((poly = poly * t2 + CellPair<kA, kB, j, i, n - 2 - q>()), ...);
   return poly;
 }
 
-template <const auto& kRows, std::size_t r>
-inline double RowValue(double t2) {
-  return RowValue<kRows, r>(t2, std::make_index_sequence<RowLength(kRows[r]) - 1>());
+template <const auto& kA, const auto& kB, std::size_t j, std::size_t i>
+inline Pair RowPair(Pair t2) {
+  constexpr std::size_t n = std::max(CellCount<kA>(j, i), CellCount<kB>(j, i));
+  static_assert(n > 0, "a row of a series table has at least one coefficient");
+  return RowPair<kA, kB, j, i>(t2, std::make_index_sequence<n - 1>());
 }
 
-// First row of the order that row r belongs to (the rows of one order are consecutive, with
-// ascending powers of eta^2 from eta^0).
-template <const auto& kRows>
-constexpr std::size_t OrderStart(std::size_t r) {
-  while (r > 0 && kRows[r - 1].k == kRows[r].k) --r;
-  return r;
-}
-
-// The polynomial P_k(t^2, eta^2) of the order whose rows are [first, last).
-template <const auto& kRows, std::size_t first, std::size_t last, std::size_t... i>
-inline double OrderValue(double t2, double eta2, std::index_sequence<i...>) {
-  double sum = RowValue<kRows, last - 1>(t2);
-  ((sum = sum * eta2 + RowValue<kRows, last - 2 - i>(t2)), ...);
+// The polynomial P_k(t^2, eta^2) of order j of both tables.
+template <const auto& kA, const auto& kB, std::size_t j, std::size_t... i>
+inline Pair OrderPair(Pair t2, Pair eta2, std::index_sequence<i...>) {
+  constexpr std::size_t rows = std::max(OrderRows<kA>(j), OrderRows<kB>(j));
+  Pair sum = RowPair<kA, kB, j, rows - 1>(t2);
+  ((sum = sum * eta2 + RowPair<kA, kB, j, rows - 2 - i>(t2)), ...);
   return sum;
 }
 
-// Horner's rule in x^2 over the orders below row `last` (exclusive), continuing from acc.
-template <const auto& kRows, std::size_t last>
-inline double OrdersBelow(double acc, double x2, double t2, double eta2) {
-  if constexpr (last == 0) {
+// P_k / k! of order j of both tables.
+template <const auto& kA, const auto& kB, std::size_t j>
+inline Pair TermPair(Pair t2, Pair eta2) {
+  constexpr std::size_t rows = std::max(OrderRows<kA>(j), OrderRows<kB>(j));
+  constexpr double fa = OrderFactor<kA>(j), fb = OrderFactor<kB>(j);
+  return OrderPair<kA, kB, j>(t2, eta2, std::make_index_sequence<rows - 1>()) * Pair{fa, fb};
+}
+
+// Horner's rule in x^2 over the orders below j (exclusive), continuing from acc.
+template <const auto& kA, const auto& kB, std::size_t j>
+inline Pair OrdersBelowPair(Pair acc, Pair x2, Pair t2, Pair eta2) {
+  if constexpr (j == 0) {
     return acc;
   } else {
-    constexpr std::size_t first = OrderStart<kRows>(last - 1);
-    constexpr int k = kRows[first].k;
-    const double term = OrderValue<kRows, first, last>(
-                            t2, eta2, std::make_index_sequence<last - first - 1>()) /
-                        Factorial(k);
-    return OrdersBelow<kRows, first>(acc * x2 + term, x2, t2, eta2);
+    return OrdersBelowPair<kA, kB, j - 1>(acc * x2 + TermPair<kA, kB, j - 1>(t2, eta2), x2, t2,
+                                          eta2);
   }
 }
 
-// Sum over the orders k of the table of x^k / k! * P_k(t^2, eta^2). All orders of a table have
-// the same parity; the lowest is 1 (odd series) or 2 (even series).
-template <const auto& kRows>
-inline double SeriesSum(double x, double t2, double eta2) {
-  constexpr std::size_t last = kRows.size();
-  constexpr std::size_t first = OrderStart<kRows>(last - 1);
-  constexpr int k = kRows[first].k;
+// Sum over the orders k of x^k / k! * P_k(t^2, eta^2) of table kA and of table kB at the same
+// x, t^2, eta^2: {sum A, sum B}. All orders of a table have the same parity; the lowest is 1
+// (odd series) or 2 (even series).
+template <const auto& kA, const auto& kB>
+inline Pair SeriesPair(double x, double t2, double eta2) {
+  constexpr std::size_t orders = std::max(OrderCount<kA>(), OrderCount<kB>());
   const double x2 = x * x;
-  const double top =
-      OrderValue<kRows, first, last>(t2, eta2, std::make_index_sequence<last - first - 1>()) /
-      Factorial(k);
-  const double acc = OrdersBelow<kRows, first>(top, x2, t2, eta2);
-  return kRows[0].k == 1 ? acc * x : acc * x2;
+  const Pair x2s = {x2, x2}, t2s = {t2, t2}, eta2s = {eta2, eta2};
+  const Pair top = TermPair<kA, kB, orders - 1>(t2s, eta2s);
+  const Pair acc = OrdersBelowPair<kA, kB, orders - 1>(top, x2s, t2s, eta2s);
+  return acc * Pair{kA[0].k == 1 ? x : x2, kB[0].k == 1 ? x : x2};
 }
 
 static_assert(tm_tables::kEastingCoefficients.back().k == kMaxOrder);
@@ -108,12 +166,81 @@ struct EvenSines {
   double s2, s4, s6, s8;
 };
 
-EvenSines EvenMultipleSines(double x) {
-  const double s2 = std::sin(2 * x);
-  const double c2 = std::cos(2 * x);
+EvenSines EvenMultipleSines(double s2, double c2) {
   const double s4 = 2 * s2 * c2;
   const double c4 = 1 - 2 * s2 * s2;
   return {s2, s4, s4 * c2 + c4 * s2, 2 * s4 * c4};
+}
+
+EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(std::sin(2 * x), std::cos(2 * x)); }
+
+// sin x and 1 - cos x of a small angle (|x| below 0.01), by as many terms of their series as
+// x needs for the last bit of a double beside terms of 1 (the rest left out is below 1e-21):
+// to x^9 and x^8 for the first turns of the iterations, the first term or two for the later
+// ones, which shrink by a factor of a thousand or more a pass. 1 - cos x is what the turns
+// need, without the loss of digits of 1 - c.
+inline void SmallSinCos(double x, double& st, double& omc) {
+  const double ax = std::fabs(x);
+  const double x2 = x * x;
+  if (ax < 1e-11) {  // x^2 / 2 < 5e-23
+    st = x;
+    omc = 0;
+  } else if (ax < 1e-6) {  // x^3 / 6 < 1.7e-19, x^4 / 24 < 5e-26
+    st = x;
+    omc = x2 / 2;
+  } else if (ax < 1e-4) {  // x^5 / 120 < 1e-22, x^6 / 720 < 1.4e-27
+    st = x - x * x2 / 6;
+    omc = x2 * (0.5 - x2 / 24);
+  } else {
+    constexpr double s3 = -1.0 / 6, s5 = 1.0 / 120, s7 = -1.0 / 5040, s9 = 1.0 / 362880;
+    constexpr double c2 = 1.0 / 2, c4 = -1.0 / 24, c6 = 1.0 / 720, c8 = -1.0 / 40320;
+    st = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
+    omc = x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
+  }
+}
+
+// Turns sin a, cos a on to sin(a + x), cos(a + x) for a small angle x (|x| below 0.01).
+inline void Turn(double x, double& s, double& c) {
+  double st, omc;
+  SmallSinCos(x, st, omc);
+  const double sn = s + (c * st - s * omc);
+  c = c - (s * st + c * omc);
+  s = sn;
+}
+
+// ln(1 + r) for |r| below 0.01 by its series to r^9 (the rest is below 1e-21), shorter for the
+// small r of the later passes.
+double Log1pSmall(double r) {
+  const double ar = std::fabs(r);
+  if (ar < 1e-6) return r - r * r * (0.5 - r / 3);  // r^4 / 4 < 2.5e-25
+  const double r2 = r * r;
+  if (ar < 1e-4) return r - r2 * ((0.5 - r / 3) + r2 * (0.25 - r / 5));  // r^6 / 6 < 2e-25
+  const double r4 = r2 * r2;
+  const double low = (0.5 - r / 3) + r2 * (0.25 - r / 5);
+  const double high = (1.0 / 6 - r / 7) + r2 * (0.125 - r / 9);
+  return r - r2 * (low + r4 * high);
+}
+
+// atanh x for |x| up to the first eccentricity (0.082) by its series to x^19: the terms left
+// out are below 1e-21 of the result. The polynomial in x^2 is evaluated in two halves and
+// pairs (Estrin's scheme) rather than by one chain of Horner steps, so that its multiplications
+// overlap: it is evaluated once or more in every pass of the latitude iteration.
+double AtanhSmall(double x) {
+  constexpr double c1 = 1.0 / 3, c2 = 1.0 / 5, c3 = 1.0 / 7, c4 = 1.0 / 9, c5 = 1.0 / 11,
+                   c6 = 1.0 / 13, c7 = 1.0 / 15, c8 = 1.0 / 17, c9 = 1.0 / 19;
+  const double y = x * x;
+  const double y2 = y * y;
+  const double y4 = y2 * y2;
+  const double low = (c1 + c2 * y) + y2 * (c3 + c4 * y);
+  const double high = (c5 + c6 * y) + y2 * ((c7 + c8 * y) + y2 * c9);
+  return x + x * y * (low + y4 * high);
+}
+
+// The isometric latitude from sin phi and cos phi: ln|tan(phi/2 + pi/4)| is ln|(1 + sin phi) /
+// cos phi|, and ln(((1 - e sin phi)/(1 + e sin phi))^(e/2)) is -e atanh(e sin phi): one
+// logarithm where the formula names a tangent, a power and a logarithm.
+double IsometricFrom(double s, double c, double e) {
+  return std::log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
 }  // namespace
@@ -137,13 +264,35 @@ double MeridianArc(const GeodeticParams& params, double phi) {
 
 namespace {
 
-// E, N of TmForward, given cos phi and tan phi.
-GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, double c,
-                      double t) {
+// MeridianArc with sin 2 phi and cos 2 phi formed from sin phi and cos phi.
+double MeridianArcFrom(const GeodeticParams& params, double phi, double s, double c) {
+  const double f = params.flattening;
+  const double n = f / (2 - f);
+  const double n2 = n * n;
+  const double n3 = n2 * n;
+  const double n4 = n2 * n2;
+  const double k = (1 - n) * (1 - n2);
+  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
+  const double a2 = k * (3 * n + 45.0 / 8 * n3);
+  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
+  const double a6 = n3 * 35 * k / 24;
+  const double a8 = n4 * 315 * k / 256;
+  const EvenSines m = EvenMultipleSines(2 * s * c, (c - s) * (c + s));
+  return params.semiMajorAxis *
+         (a0 * phi - a2 / 2 * m.s2 + a4 / 2 * m.s4 - a6 / 2 * m.s6 + a8 / 2 * m.s8);
+}
+
+}  // namespace
+
+namespace {
+
+// E, N of TmForward, given sin phi, cos phi and tan phi.
+GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, double s,
+                      double c, double t) {
   const double a = params.semiMajorAxis;
   const double f = params.flattening;
   const double k0 = params.scaleFactor;
-  const double m = MeridianArc(params, phi);
+  const double m = MeridianArcFrom(params, phi, s, c);
   const double e2 = f * (2 - f);
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double eta2 = c * c * ep2;
@@ -151,8 +300,10 @@ GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, 
   const double n = a / ((1 - f) * std::sqrt(v2));
   const double t2 = t * t;
   const double l = c * dLambda;
-  const double east = SeriesSum<tm_tables::kEastingCoefficients>(l, t2, eta2);
-  const double north = SeriesSum<tm_tables::kNorthingCoefficients>(l, t2, eta2);
+  const Pair series =
+      SeriesPair<tm_tables::kEastingCoefficients, tm_tables::kNorthingCoefficients>(l, t2, eta2);
+  const double east = series[0];
+  const double north = series[1];
   return {params.falseEasting + k0 * n * east,
           params.falseNorthing + k0 * m + k0 * n * t * north};
 }
@@ -194,12 +345,13 @@ double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
 }  // namespace
 
 GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
-  return ForwardFrom(params, phi, dLambda, std::cos(phi), std::tan(phi));
+  const double s = std::sin(phi), c = std::cos(phi);
+  return ForwardFrom(params, phi, dLambda, s, c, s / c);
 }
 
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = std::sin(phi);
-  const ScaleTerms p = ScaleTermsFrom(params, dLambda, std::cos(phi), std::tan(phi));
+  const double s = std::sin(phi), c = std::cos(phi);
+  const ScaleTerms p = ScaleTermsFrom(params, dLambda, c, s / c);
   const double tanGamma =
       s * dLambda *
       (1 + p.l2 / 3 * (1 + p.t2 + 3 * p.eta2 + 2 * p.eta4) +
@@ -211,10 +363,22 @@ ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, do
 }
 
 GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda) {
-  const double c = std::cos(phi);
-  const double t = std::tan(phi);
-  const GridPoint g = ForwardFrom(params, phi, dLambda, c, t);
+  const double s = std::sin(phi), c = std::cos(phi);
+  const double t = s / c;
+  const GridPoint g = ForwardFrom(params, phi, dLambda, s, c, t);
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
+}
+
+GridPoint TmForwardOfTan(const GeodeticParams& params, double phi, double tanPhi, double dLambda) {
+  const double c = 1 / std::sqrt(1 + tanPhi * tanPhi);
+  return ForwardFrom(params, phi, dLambda, tanPhi * c, c, tanPhi);
+}
+
+GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, double tanPhi,
+                                   double dLambda) {
+  const double c = 1 / std::sqrt(1 + tanPhi * tanPhi);
+  const GridPoint g = ForwardFrom(params, phi, dLambda, tanPhi * c, c, tanPhi);
+  return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, tanPhi))};
 }
 
 double FootpointLatitude(double m, double a, double f, double tolerance) {
@@ -228,27 +392,41 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
   const double b6 = 35 * n3 / 48;
   const double b8 = 315 * n4 / 512;
   const double mu = m * (1 + n) / (a * g);
+  const double inverseG = 1 / g;
+  // The correction -(-b2 sin 2phi + b4 sin 4phi - b6 sin 6phi + b8 sin 8phi) / g as sin 2phi
+  // times a cubic in c = cos 2phi (sin 4x = 2 s c, sin 6x = s (4 c^2 - 1), sin 8x =
+  // 4 s c (2 c^2 - 1) with s, c of 2 phi), its coefficients formed once; the cubic is evaluated
+  // in two halves that overlap. Each pass waits for the one before: this is its chain.
+  const double k0 = (b2 - b6) * inverseG, k1 = (4 * b8 - 2 * b4) * inverseG;
+  const double k2 = 4 * b6 * inverseG, k3 = -8 * b8 * inverseG;
   double phi = mu;
+  // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less than
+  // a hundredth of a radian a pass, and the pair is turned on by that angle.
+  double s2 = std::sin(2 * phi), c2 = std::cos(2 * phi);
   for (int pass = 1;; ++pass) {
-    const EvenSines s = EvenMultipleSines(phi);
-    const double delta = -(-b2 * s.s2 + b4 * s.s4 - b6 * s.s6 + b8 * s.s8) / g;
+    const double delta = s2 * ((k0 + k1 * c2) + (c2 * c2) * (k2 + k3 * c2));
     // The correction of the last pass is not applied.
     if (pass > kFootpointMaxPasses || std::fabs((phi - mu) - delta) < tolerance) return phi;
-    phi = delta + mu;
+    const double next = delta + mu;
+    const double turn = 2 * (next - phi);
+    if (std::fabs(turn) < 0.01) {
+      Turn(turn, s2, c2);
+    } else {
+      s2 = std::sin(2 * next);
+      c2 = std::cos(2 * next);
+    }
+    phi = next;
   }
 }
 
 double IsometricLatitude(double phi, double e) {
-  const double es = e * std::sin(phi);
-  return std::log(std::pow((1 - es) / (1 + es), e / 2) * std::tan(phi / 2 + kPi / 4));
+  return IsometricFrom(std::sin(phi), std::cos(phi), e);
 }
 
 IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
   const double s = std::sin(phi);
   const double c = std::cos(phi);
-  const double es = e * s;
-  const double psi =
-      std::log(std::fabs(std::tan(phi / 2 + kPi / 4) * std::pow((1 - es) / (1 + es), e / 2)));
+  const double psi = IsometricFrom(s, c, e);
   const double v2 = 1 + ep2 * c * c;
   const double dpsi = 1 / (v2 * c);
   const double d2psi = s / (c * c) * (3 * v2 - 2) / (v2 * v2);
@@ -257,15 +435,45 @@ IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
 
 double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
                              double tolerance) {
-  double phi = 2 * std::atan(std::exp(psiTarget)) - kPi / 2;
+  // The starting value 2 atan(E) - pi/2 with E = exp(psiTarget) has sin phi = (E^2 - 1) /
+  // (E^2 + 1) and cos phi = 2 E / (E^2 + 1), and ln((1 + sin phi) / cos phi) = ln E is the
+  // target itself: the first pass needs neither sin, cos nor a logarithm. Each later pass turns
+  // sin phi and cos phi on by its small step (Turn) and carries dLn = ln((1 + sin phi) / cos
+  // phi) - psiTarget on by ln((1 + sin phi') / cos phi') - ln((1 + sin phi) / cos phi) =
+  // ln(1 + r), r = (cos phi (1 - cos x) + sin x (1 + sin phi)) / ((1 + sin phi) cos phi'), so
+  // that psi - psiTarget is formed without the difference of two nearly equal numbers.
+  const double ex = std::exp(psiTarget);
+  double phi = 2 * std::atan(ex) - kPi / 2;
+  const double ex2 = ex * ex;
+  double s = (ex2 - 1) / (ex2 + 1);
+  double c = 2 * ex / (ex2 + 1);
+  double dLn = 0;
   for (int counter = 0;; ++counter) {
-    const IsometricTerms terms = IsometricLatitudeTerms(phi, e, ep2);
-    const double h = (terms.psi - psiTarget) / terms.dpsi;
-    const double g = 1 - terms.d2psi * h / terms.dpsi;
+    // The terms of IsometricLatitudeTerms with their quotients formed directly: 1 / psi' is
+    // V^2 cos phi, and psi'' / psi' is sin phi (3 V^2 - 2) / (V^2 cos phi).
+    const double dPsi = dLn - e * AtanhSmall(e * s);  // psi(phi) - psiTarget
+    const double v2 = 1 + ep2 * c * c;
+    const double h = dPsi * (v2 * c);
+    const double g = 1 - s * (3 * v2 - 2) / (v2 * c) * h;
     const double newton = phi - h;
     const double halley = phi - h / g;
     const double next = (halley + newton) / 2;
     if (counter > maxPasses || std::fabs(phi - next) < tolerance) return next;
+    const double x = next - phi;
+    if (std::fabs(x) < 0.01) {
+      double st, omc;
+      SmallSinCos(x, st, omc);
+      const double sn = s + (c * st - s * omc);
+      const double cn = c - (s * st + c * omc);
+      const double r = (c * omc + st * (1 + s)) / ((1 + s) * cn);
+      dLn += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
+      s = sn;
+      c = cn;
+    } else {
+      s = std::sin(next);
+      c = std::cos(next);
+      dLn = std::log(std::fabs((1 + s) / c)) - psiTarget;
+    }
     phi = next;
   }
 }
@@ -282,18 +490,21 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
   const double e = std::sqrt(e2);
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double phi1 = FootpointLatitude(m, a, f, kFootpointTolerance);
-  const double t1 = std::tan(phi1);
+  const double s1 = std::sin(phi1);
   const double c1 = std::cos(phi1);
+  const double t1 = s1 / c1;
   const double eta2 = ep2 * c1 * c1;
   const double v2 = 1 + eta2;
   const double n1 = a / ((1 - f) * std::sqrt(v2));
   const double d = x / (k0 * n1);
   const double t2 = t1 * t1;
-  const double psi1 = IsometricLatitude(phi1, e);
-  const double psi =
-      psi1 + (t1 / c1) * SeriesSum<tm_tables::kIsometricLatitudeCoefficients>(d, t2, eta2);
+  const double psi1 = IsometricFrom(s1, c1, e);
+  const Pair series =
+      SeriesPair<tm_tables::kIsometricLatitudeCoefficients, tm_tables::kLongitudeCoefficients>(
+          d, t2, eta2);
+  const double psi = psi1 + (t1 / c1) * series[0];
   const double phi = LatitudeFromIsometric(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance);
-  const double dLambda = (1 / c1) * SeriesSum<tm_tables::kLongitudeCoefficients>(d, t2, eta2);
+  const double dLambda = (1 / c1) * series[1];
   const double lambda = lambda0 + dLambda;
   return {phi, lambda, RadiansToDms(phi).packed, RadiansToDms(lambda).packed};
 }

@@ -51,6 +51,14 @@ ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, do
 // convergence.
 GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda);
 
+// TmForward and TmForwardScale at a latitude whose tangent is known (as the Cartesian-to-
+// geodetic conversion has it): sin phi and cos phi are formed from tanPhi (cos phi =
+// 1 / sqrt(1 + tan^2 phi), sin phi = tan phi cos phi) instead of by the library. The numbers
+// differ from those of the two routines in the last bits only.
+GridPoint TmForwardOfTan(const GeodeticParams& params, double phi, double tanPhi, double dLambda);
+GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, double tanPhi,
+                                   double dLambda);
+
 // Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
 

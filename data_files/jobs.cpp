@@ -321,8 +321,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
 
 std::string FileDisplayName(const std::string& path, bool input) {
   if (path == "-") return input ? "standard input" : "standard output";
-  if (path.empty()) return "an empty file name";
-  return DisplayText(path);
+  return DisplayFileName(path);
 }
 
 namespace {

@@ -80,14 +80,15 @@ void SetXyz(PointResult& r, const Cartesian& c) {
 // one (far outside the served area) is computed again step by step, so that it completes
 // exactly the stages that come before the step that failed.
 
-PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z) {
+PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
+                              bool geographic) {
   PointResult r;
   r.htrs07.x = x;
   r.htrs07.y = y;
   r.htrs07.z = z;
   {
     NumericGuard guard;
-    const Htrs07PointResult p = Htrs07PointToGgrs87(context, x, y, z);
+    const Htrs07PointResult p = Htrs07PointToGgrs87(context, x, y, z, geographic);
     const double packedLatitude = RadiansToDms(p.htrs07.latitude).packed;
     const double packedLongitude = RadiansToDms(p.htrs07.longitude).packed;
     if (guard.Clean()) {
@@ -120,7 +121,8 @@ PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double 
   r.htrs07.northing = p07.northing;
   r.htrs07.scale = p07.scale;
   Complete(r, Stage::kTm07);
-  const ForwardChainResult f = Htrs07ToGgrs87(context, x, y, z, p07.easting, p07.northing);
+  const ForwardChainResult f = Htrs07ToGgrs87(context, x, y, z, p07.easting, p07.northing,
+                                              geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
   if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetForward(r, f);
@@ -128,7 +130,7 @@ PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double 
 }
 
 PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,
-                                     double longitude, double h) {
+                                     double longitude, double h, bool geographic) {
   PointResult r;
   r.htrs07.latitude = latitude;
   r.htrs07.longitude = longitude;
@@ -139,7 +141,8 @@ PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double lat
     NumericGuard guard;
     const Cartesian c = GeodeticToCartesian(tm07, latitude, longitude, h);
     const GridPointScale p07 = TmForwardScale(tm07, latitude, dLambda);
-    const ForwardChainResult f = Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing);
+    const ForwardChainResult f =
+        Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing, geographic);
     if (guard.Clean()) {
       SetXyz(r, c);
       r.htrs07.easting = p07.easting;
@@ -161,7 +164,8 @@ PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double lat
   r.htrs07.northing = p07.northing;
   r.htrs07.scale = p07.scale;
   Complete(r, Stage::kTm07);
-  const ForwardChainResult f = Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing);
+  const ForwardChainResult f =
+      Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing, geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
   if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetForward(r, f);
@@ -169,7 +173,7 @@ PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double lat
 }
 
 PointResult Htrs07Tm07ToGgrs87(const TransformContext& context, double easting,
-                               double northing, double h) {
+                               double northing, double h, bool geographic) {
   PointResult r;
   r.htrs07.easting = easting;
   r.htrs07.northing = northing;
@@ -188,7 +192,8 @@ PointResult Htrs07Tm07ToGgrs87(const TransformContext& context, double easting,
   const Cartesian c = GeodeticToCartesian(tm07, ll.latitude, ll.longitude, h);
   if (!guard.Clean()) return Fault(r, Stage::kHtrs07Xyz, guard);
   SetXyz(r, c);
-  const ForwardChainResult f = Htrs07ToGgrs87(context, c.x, c.y, c.z, easting, northing);
+  const ForwardChainResult f =
+      Htrs07ToGgrs87(context, c.x, c.y, c.z, easting, northing, geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
   if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetForward(r, f);
@@ -213,7 +218,8 @@ PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, 
   {
     NumericGuard guard;
     const TmInverseResult g87 = TmInverse(tm87, easting, northing);
-    const BackChainResult b = Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h);
+    const BackChainResult b =
+        Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h, options.htrs07Geographic);
     if (b.status == ChainStatus::kDone) {
       SetBack(r, b, h, options.keepHeight);
       if (options.withXyz) SetXyz(r, BackXyz(tm07, r));
@@ -229,7 +235,8 @@ PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, 
   const TmInverseResult g87 = TmInverse(tm87, easting, northing);
   if (!guard.Clean()) return Fault(r, Stage::kGgrs87Geographic, guard);
   setGgrs87(g87);
-  const BackChainResult b = Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h);
+  const BackChainResult b =
+      Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h, options.htrs07Geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
   if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetBack(r, b, h, options.keepHeight);
@@ -260,7 +267,8 @@ PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double lat
   {
     NumericGuard guard;
     const GridPoint en = options.withTm87 ? tm87Of() : GridPoint{0, 0};
-    const BackChainResult b = Ggrs87ToHtrs07(context, latitude, longitude, h);
+    const BackChainResult b =
+        Ggrs87ToHtrs07(context, latitude, longitude, h, options.htrs07Geographic);
     if (b.status == ChainStatus::kDone) {
       SetBack(r, b, h, options.keepHeight);
       if (options.withXyz) SetXyz(r, BackXyz(tm07, r));
@@ -278,7 +286,8 @@ PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double lat
     if (!guard.Clean()) return Fault(r, Stage::kTm87, guard);
     setTm87(en);
   }
-  const BackChainResult b = Ggrs87ToHtrs07(context, latitude, longitude, h);
+  const BackChainResult b =
+      Ggrs87ToHtrs07(context, latitude, longitude, h, options.htrs07Geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
   if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetBack(r, b, h, options.keepHeight);

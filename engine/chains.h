@@ -69,27 +69,32 @@ struct PointResult {
   bool ok() const { return status == PointStatus::kDone; }
 };
 
+// The forward chains: with geographic false the GGRS87 latitude and longitude of the corrected
+// position are left out (zero), for a caller that needs only the TM87 E, N and the height.
+//
 // HTRS07 to GGRS87 (Htrs07ToGgrs87), from X, Y, Z: HTRS07 latitude, longitude, height; TM07
 // E, N and scale factor; then the datum step, its extent test at that TM07 position.
 // Stages: kHtrs07Geographic, kTm07, kDatum.
-PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z);
+PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
+                              bool geographic = true);
 
 // From HTRS07 latitude, longitude (radians) and height: X, Y, Z; the TM07 position of the given
 // latitude and longitude; then the datum step. Stages: kHtrs07Xyz, kTm07, kDatum.
 PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,
-                                     double longitude, double h);
+                                     double longitude, double h, bool geographic = true);
 
 // From TM07 E, N, h: the extent test at the given E, N first (outside: nothing completes);
 // latitude, longitude by the inverse TM07; X, Y, Z; then the datum step at the given E, N.
 // Stages: kHtrs07Geographic, kHtrs07Xyz, kDatum.
 PointResult Htrs07Tm07ToGgrs87(const TransformContext& context, double easting,
-                               double northing, double h);
+                               double northing, double h, bool geographic = true);
 
 // What the way back computes beyond the HTRS07 TM07 position and latitude, longitude.
 struct BackOptions {
   bool withXyz = false;      // HTRS07 X, Y, Z of the result (stage kHtrs07Xyz)
   bool keepHeight = false;   // the HTRS07 height is the input height, not Helmert's
   bool withTm87 = true;      // from latitude, longitude: their TM87 E, N (stage kTm87)
+  bool htrs07Geographic = true;  // HTRS07 latitude, longitude of the corrected TM07 position
 };
 
 // GGRS87 to HTRS07 (Ggrs87ToHtrs07), from TM87 E, N, h: latitude, longitude by the inverse

@@ -100,17 +100,24 @@ std::array<std::string_view, 3> CoordinateNames(Form form) {
 Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights)
     : context_(context), from_(from), to_(to), keepHeights_(keepHeights) {}
 
-PointResult Conversion::Chain(const double in[3]) const {
-  const BackOptions back{to_ == Form::kHtrs07Xyz, keepHeights_, false};
+PointResult Conversion::Chain(const double in[3]) const { return Route(in, false); }
+
+PointResult Conversion::Route(const double in[3], bool lean) const {
+  // Lean: only what the target form needs, no latitude, longitude of the corrected position
+  // for an E, N target.
+  const bool geographic = !lean || to_ == Form::kGgrs87Geographic;
+  const BackOptions back{to_ == Form::kHtrs07Xyz, keepHeights_, false,
+                         !lean || to_ != Form::kHtrs07Tm07};
   switch (from_) {
-    case Form::kHtrs07Xyz: return Htrs07XyzToGgrs87(context_, in[0], in[1], in[2]);
-    case Form::kHtrs07Geographic: return Htrs07GeographicToGgrs87(context_, in[0], in[1], in[2]);
-    case Form::kHtrs07Tm07: return Htrs07Tm07ToGgrs87(context_, in[0], in[1], in[2]);
+    case Form::kHtrs07Xyz: return Htrs07XyzToGgrs87(context_, in[0], in[1], in[2], geographic);
+    case Form::kHtrs07Geographic:
+      return Htrs07GeographicToGgrs87(context_, in[0], in[1], in[2], geographic);
+    case Form::kHtrs07Tm07: return Htrs07Tm07ToGgrs87(context_, in[0], in[1], in[2], geographic);
     case Form::kGgrs87Geographic:
       return Ggrs87GeographicToHtrs07(context_, in[0], in[1], in[2], back);
     case Form::kGgrs87Tm87: return Ggrs87Tm87ToHtrs07(context_, in[0], in[1], in[2], back);
   }
-  throw std::logic_error("Conversion::Chain: not a form");
+  throw std::logic_error("Conversion::Route: not a form");
 }
 
 PointOutcome Conversion::Point(const double in[3], double out[3]) const {
@@ -122,7 +129,7 @@ PointOutcome Conversion::Point(const double in[3], double out[3]) const {
     return {};
   }
   if (!acrossDatum()) return Within(context_, from_, to_, in, out);
-  const PointResult r = Chain(in);
+  const PointResult r = Route(in, true);
   if (!r.ok()) return {r.status, r.failed, r.fault};
   if (InHtrs07(to_)) {
     const Htrs07Values& v = r.htrs07;  // the height as keepHeights asks, set by the chain

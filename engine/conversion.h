@@ -53,6 +53,9 @@ class Conversion {
   PointResult Chain(const double in[3]) const;
 
  private:
+  // The chain of the point; lean: only the values the target form takes.
+  PointResult Route(const double in[3], bool lean) const;
+
   const TransformContext& context_;
   Form from_, to_;
   bool keepHeights_;

@@ -1,7 +1,8 @@
 // The correction grid loader on arbitrary bytes, and the interpolation at arbitrary points of
 // each grid that loads. The first 24 bytes choose the point; the rest is the grid file.
-// Checked: a refused file gets a message that begins with its path; a loaded grid holds
-// rowCount * columnCount finite values; an interpolated correction lies between the smallest and
+// Checked: a refused file gets a message that begins with its path and shows every byte on one
+// line (no control character); a loaded grid holds rowCount * columnCount values within 10 m and
+// a header within the plausible limits; an interpolated correction lies between the smallest and
 // the largest value of the grid, and at a node of a well-conditioned grid it is that node's
 // value (to float rounding).
 #include <fuzzer/FuzzedDataProvider.h>
@@ -32,11 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<vortan::CorrectionGrid> grid = vortan::ReadCorrectionGrid(file.path(), error);
   if (!grid) {
     if (error.rfind(file.path(), 0) != 0) Broken("the message does not name the file: " + error);
+    for (const char ch : error) {
+      const unsigned char byte = static_cast<unsigned char>(ch);
+      if (byte < 0x20 || byte == 0x7F) Broken("a control character in the message: " + error);
+    }
     return 0;
   }
   if (!error.empty()) Broken("a loaded grid with an error: " + error);
   const vortan::GridHeader& h = grid->header;
-  if (h.rowCount < 1 || h.columnCount < 1 || !(h.step > 0)) Broken("a bad header was accepted");
+  if (h.rowCount < 1 || h.columnCount < 1 || !(h.step >= vortan::kMinGridStep) ||
+      !(h.step <= vortan::kMaxGridStep) || !(std::fabs(h.nSouth) <= vortan::kMaxGridCoordinate) ||
+      !(std::fabs(h.eWest) <= vortan::kMaxGridCoordinate)) {
+    Broken("a bad header was accepted");
+  }
   if (grid->values.size() != static_cast<std::size_t>(h.rowCount) * h.columnCount) {
     Broken("the value count does not match the header");
   }

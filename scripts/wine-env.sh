@@ -28,8 +28,12 @@ wine_make_prefix() {
 
 # One Wine server for the whole run: a server that ends a few seconds after its last program
 # can end just as the next one connects to it ("recvmsg: Connection reset by peer").
+# The server and Wine's own services (started by the first program) keep the streams they
+# were given as long as they run: they get none of ours, or a pipe that reads the build's output
+# would never end.
 wine_server_start() {
-  "$wineserver" -p 2>/dev/null || true
+  "$wineserver" -p </dev/null >/dev/null 2>&1 || true
+  "$wine64" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   trap wine_server_stop EXIT
 }
 wine_server_stop() {

@@ -114,9 +114,7 @@ bool ParseGridNumber(std::string_view field, double& value) {
 }
 
 // How a message names a grid file.
-std::string GridName(const std::string& path) {
-  return path.empty() ? std::string("an empty file name") : DisplayText(path);
-}
+std::string GridName(const std::string& path) { return DisplayFileName(path); }
 
 // Opens a grid file for reading (the descriptor, or -1 and the message); its size where it can
 // be told, else 0.

@@ -29,6 +29,38 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
   return "";
 }
 
+std::string InitialStepWithGrids(TransformContext& context, GridPair grids) {
+  context.helmert = context.profile->helmert;
+  context.initialised = true;
+  context.grids.reset();
+  context.dnPath.clear();
+  context.dePath.clear();
+  if (!context.profile->hasGrids) return "";
+  for (const CorrectionGrid* grid : {&grids.dN, &grids.dE}) {
+    const GridHeader& h = grid->header;
+    if (h.rowCount < 1 || h.columnCount < 1 || h.rowCount > kMaxGridCount ||
+        h.columnCount > kMaxGridCount || !(h.step > 0) || !std::isfinite(h.nSouth) ||
+        !std::isfinite(h.eWest)) {
+      return "the grid header (" + std::to_string(h.rowCount) + " rows, " +
+             std::to_string(h.columnCount) + " columns, step " + FormatGridField(h.step) +
+             ") is not that of a correction grid";
+    }
+    if (grid->values.size() !=
+        static_cast<std::size_t>(h.rowCount) * static_cast<std::size_t>(h.columnCount)) {
+      return "the grid holds " + std::to_string(grid->values.size()) + " values, its header " +
+             "asks for " + std::to_string(h.rowCount) + " x " + std::to_string(h.columnCount);
+    }
+    for (float value : grid->values) {
+      if (!std::isfinite(value)) return "a grid value is not a finite number";
+    }
+  }
+  if (!(grids.dN.header == grids.dE.header)) {
+    return "the dN and dE grids have different headers";
+  }
+  context.grids = std::make_shared<const GridPair>(std::move(grids));
+  return "";
+}
+
 namespace {
 
 // The extent test at a TM07 position and the grid cell there, whose values are asked into the
@@ -69,13 +101,12 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
   return CorrectionOf(context, lookup);
 }
 
-// The forward chain from the GGRS87 latitude, longitude and height of the point on: TM87, the
-// correction added, and the GGRS87 latitude and longitude of the corrected position.
-void FinishForward(const TransformContext& context, const CellLookup& lookup,
-                   const Geodetic& g87, ForwardChainResult& r) {
-  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  r.h87 = g87.height;
-  const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
+// The forward chain from the GGRS87 height and TM87 position of the point on: the correction
+// added, and the GGRS87 latitude and longitude of the corrected position.
+void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
+                   const CellLookup& lookup, double h87, const GridPoint& p, bool geographic,
+                   ForwardChainResult& r) {
+  r.h87 = h87;
   const Correction correction = CorrectionOf(context, lookup);
   r.e87Uncorrected = p.easting;
   r.n87Uncorrected = p.northing;
@@ -83,6 +114,7 @@ void FinishForward(const TransformContext& context, const CellLookup& lookup,
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
   r.n87 = p.northing + r.dN / 100.0;
+  if (!geographic) return;
   const TmInverseResult back = TmInverse(tm87, r.e87, r.n87);
   r.phi87 = back.latitude;
   r.lambda87 = back.longitude;
@@ -93,7 +125,7 @@ void FinishForward(const TransformContext& context, const CellLookup& lookup,
 }  // namespace
 
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
-                                  double z07, double e07, double n07) {
+                                  double z07, double e07, double n07, bool geographic) {
   ForwardChainResult r;
   // The extent test and the grid cell come first, at the TM07 position.
   const CellLookup lookup = FindCell(context, e07, n07);
@@ -104,30 +136,39 @@ ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, d
   const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   const Geodetic g87 = CartesianToGeodetic(tm87, c87.x, c87.y, c87.z);
-  FinishForward(context, lookup, g87, r);
+  const GridPoint p = TmForward(tm87, g87.latitude, g87.longitude - CentralMeridianRad(tm87));
+  FinishForward(context, tm87, lookup, g87.height, p, geographic, r);
   return r;
 }
 
 Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
-                                      double z07) {
+                                      double z07, bool geographic) {
   Htrs07PointResult r;
   // Both ellipsoids are GRS80: one block serves the two conversions.
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
   const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
-  const std::array<Geodetic, 2> g = CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87);
+  // The two projections take sin and cos of the latitudes from the tangents that the
+  // conversions end with.
+  std::array<double, 2> tanLatitudes;
+  const std::array<Geodetic, 2> g =
+      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
   r.htrs07 = g[0];
-  r.tm07 = TmForwardScale(tm07, g[0].latitude, g[0].longitude - CentralMeridianRad(tm07));
+  r.tm07 = TmForwardScaleOfTan(tm07, g[0].latitude, tanLatitudes[0],
+                               g[0].longitude - CentralMeridianRad(tm07));
   const CellLookup lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
   if (!lookup.inside) {
     r.ggrs87.status = ChainStatus::kOutsideGrid;
     return r;
   }
-  FinishForward(context, lookup, g[1], r.ggrs87);
+  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
+  const GridPoint p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
+                                       g[1].longitude - CentralMeridianRad(tm87));
+  FinishForward(context, tm87, lookup, g[1].height, p87, geographic, r.ggrs87);
   return r;
 }
 
 BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,
-                               double h) {
+                               double h, bool geographic) {
   BackChainResult r;
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
   const Cartesian c87 = GeodeticToCartesian(tm07, phi87, lambda87, h);
@@ -146,6 +187,7 @@ BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, do
   r.n07 = p.northing - correction->dN / 100.0;
   r.dE = -correction->dE;
   r.dN = -correction->dN;
+  if (!geographic) return r;
   const TmInverseResult back = TmInverse(tm07, r.e07, r.n07);
   r.phi07 = back.latitude;
   r.lambda07 = back.longitude;

@@ -33,6 +33,12 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
                         const std::string& dePath);
 
+// The initial step with grids already in memory (for example sent to another machine with the
+// conversion): stores the region's seven parameters and, where the region has grids, takes
+// these. Returns "" or what is wrong with them (the grids are then unloaded). No file is read,
+// so dnPath and dePath stay empty.
+std::string InitialStepWithGrids(TransformContext& context, GridPair grids);
+
 enum class ChainStatus { kDone, kOutsideGrid };
 
 struct ForwardChainResult {
@@ -57,25 +63,30 @@ struct BackChainResult {
 
 // HTRS07 X, Y, Z and its TM07 E, N to corrected TM87 E, N and GGRS87 latitude, longitude. The
 // extent test comes first, at the TM07 position; the correction is added on the TM87 side.
+// With geographic false the last step, the GGRS87 latitude and longitude of the corrected
+// position (an inverse TM87), is left out for a caller that needs only E, N: they stay zero.
 ForwardChainResult Htrs07ToGgrs87(const TransformContext& context, double x07, double y07,
-                                  double z07, double e07, double n07);
+                                  double z07, double e07, double n07, bool geographic = true);
 
 // One point of the HTRS07 X, Y, Z batch job: HTRS07 latitude, longitude and height, TM07 E, N
-// with the point scale factor, and Htrs07ToGgrs87 of the point: the same numbers as those calls
-// one after the other. The two Cartesian-to-geodetic conversions (HTRS07, and GGRS87 after
-// Helmert) run side by side, so Helmert and the GGRS87 conversion are computed before the
-// extent test, also for a point that then lies outside the grid.
+// with the point scale factor, and Htrs07ToGgrs87 of the point: the numbers of those calls one
+// after the other to their last bits (the projections take sin and cos of the latitudes from
+// the tangents the conversions end with). The two Cartesian-to-geodetic conversions (HTRS07,
+// and GGRS87 after Helmert) run side by side, so Helmert and the GGRS87 conversion are
+// computed before the extent test, also for a point that then lies outside the grid.
 struct Htrs07PointResult {
   Geodetic htrs07;            // latitude, longitude (radians), height (metres)
   GridPointScale tm07;        // uncorrected TM07 E, N (metres) and point scale factor
   ForwardChainResult ggrs87;  // as Htrs07ToGgrs87 gives it
 };
 Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
-                                      double z07);
+                                      double z07, bool geographic = true);
 
 // GGRS87 latitude, longitude (radians) and height to corrected TM07 E, N and HTRS07 latitude,
 // longitude. The correction is interpolated at the uncorrected TM07 position and subtracted.
+// With geographic false the HTRS07 latitude and longitude of the corrected position (an
+// inverse TM07) are left out: they stay zero.
 BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,
-                               double h);
+                               double h, bool geographic = true);
 
 }  // namespace vortan

@@ -1,10 +1,13 @@
-// The core evaluates its series by Horner's rule laid out at compile time, shares the sines and
-// tangents of one point between routines and forms multiple angles by recurrence. These tests
+// The core evaluates its series by Horner's rule laid out at compile time (the two series of a
+// projection side by side), shares the sines and tangents of one point between routines, forms
+// multiple angles by recurrence and turns sines and cosines on by small angles. These tests
 // hold it against a plain, direct evaluation of the same formulas (powers by std::pow,
 // factorials, every coefficient table read row by row, every sine by its own call) on a dense
-// net over the served area, with the TM87 and the TM07 constants: 1e-9 m and 1e-14 rad.
-#include <cmath>
+// net over the served area, with the TM87 and the TM07 constants: 1e-9 m and 1e-14 rad; and the
+// whole chains of both directions, in both regions, against the plain formulas step by step.
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,8 +17,10 @@
 #include "core/geodetic_params.h"
 #include "core/tm_coefficients.h"
 #include "core/transverse_mercator.h"
+#include "engine/chains.h"
 #include "transform/correction_grid.h"
 #include "transform/datum.h"
+#include "transform/helmert.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -151,6 +156,31 @@ PlainInverse PlainTmInverse(const GeodeticParams& p, double easting, double nort
   return {PlainLatitudeFromIsometric(psi, e, ep2),
           p.centralMeridianDeg * kDegree +
               PlainSeries(tm_tables::kLongitudeCoefficients, d, t2, eta2) / c1};
+}
+
+Cartesian PlainGeodeticToCartesian(const GeodeticParams& p, double phi, double lambda, double h) {
+  const double a = p.semiMajorAxis, f = p.flattening;
+  const double e2 = 2 * f - std::pow(f, 2);
+  const double n = a / std::sqrt(1 - std::pow(std::sin(phi), 2) * e2);
+  return {(n + h) * std::cos(phi) * std::cos(lambda), (n + h) * std::cos(phi) * std::sin(lambda),
+          ((1 - e2) * n + h) * std::sin(phi)};
+}
+
+// Six passes of the iteration on the reduced latitude (the points have X > 0).
+Geodetic PlainCartesianToGeodetic(const GeodeticParams& p, const Cartesian& c) {
+  const double a = p.semiMajorAxis;
+  const double q = 1 - 1 / p.inverseFlattening;
+  const double aE2 = a * (1 - std::pow(q, 2));
+  const double pp = std::sqrt(std::pow(c.y, 2) + std::pow(c.x, 2));
+  double t = c.z / (q * pp);
+  for (int pass = 0; pass < 6; ++pass) {
+    const double s = std::sqrt(1 + std::pow(t, 2));
+    t = (q * c.z + aE2 * std::pow(t / s, 3)) / (pp - aE2 / std::pow(s, 3));
+  }
+  const double s = std::sqrt(1 + std::pow(t, 2));
+  const double dp = pp - a / s;
+  const double h = std::copysign(std::hypot(c.z - t * (q * a) / s, dp), dp > 0 ? 1.0 : -1.0);
+  return {std::atan(t / q), std::atan(c.y / c.x), h};
 }
 
 struct Net {
@@ -337,49 +367,159 @@ TEST(CoreReferenceGrid, InterpolationAsThePlainBilinearFormula) {
   }
 }
 
-// The whole forward point of the HTRS07 X, Y, Z job, with its two conversions side by side,
-// gives the numbers of the separate calls, inside and outside the grid, in both regions.
-TEST(CoreReferenceChain, ForwardPointIsTheStepsBitForBit) {
+// A context of the region with the test grids loaded (the Kastelorizo profile has none).
+TransformContext ReadyContext(const RegionProfile& profile) {
+  TransformContext context = MakeContext(profile, kDataFileBounds);
+  EXPECT_EQ(InitialStep(context, VORTAN_TEST_DATA "/reference/grids/dN_2km_V1-0.grd",
+                        VORTAN_TEST_DATA "/reference/grids/dE_2km_V1-0.grd"),
+            "");
+  return context;
+}
+
+// The grid correction at a TM07 position as the chains take it: none outside the extent or the
+// grid, zero where the region has no grids.
+std::optional<Correction> PlainCorrection(const TransformContext& context, double e07,
+                                          double n07) {
+  if (!context.profile->hasGrids) return Correction{0, 0};
+  if (!InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
+    return std::nullopt;
+  }
+  return InterpolateCorrection(*context.grids, n07, e07);
+}
+
+// Latitudes and longitudes over the served area of each region, every 0.1 degrees (also beyond
+// the mainland grid, where the point stops outside it).
+std::vector<std::array<double, 2>> RegionNet(const RegionProfile& profile) {
+  std::vector<std::array<double, 2>> net;
+  const bool mainland = profile.hasGrids;
+  const double lat0 = mainland ? 33.5 : 35.6, lon0 = mainland ? 19.5 : 29.0;
+  const int rows = mainland ? 90 : 14, columns = mainland ? 90 : 16;
+  for (int i = 0; i <= rows; ++i) {
+    for (int j = 0; j <= columns; ++j) {
+      net.push_back({(lat0 + i * 0.1) * kDegree, (lon0 + j * 0.1) * kDegree});
+    }
+  }
+  return net;
+}
+
+// The whole chains against the plain formulas, step by step and end to end. A step whose input
+// the chain shows (a latitude, a grid position) is held against the plain formula at that
+// input, to 1e-9 m and 1e-14 rad like the routines above; the chain as a whole against the
+// plain chain to 1e-12 rad and 1e-8 m: the last bit of a latitude, 1.1e-16 rad, is 0.7e-9 m on
+// the ground, so two evaluations of a chain whose latitudes differ in their last bit already
+// differ by about 1e-9 m in the positions projected from them.
+constexpr double kChainMetreTolerance = 1e-8;
+constexpr double kChainRadianTolerance = 1e-12;
+
+// From HTRS07 X, Y, Z (the batch job's chain, with its two conversions side by side and sin
+// and cos of the latitudes from their tangents): geodetic, TM07, the extent test and the grid
+// at that position, Helmert, geodetic on GGRS87, TM87, the correction, and the inverse TM87 of
+// the corrected position.
+TEST(CoreReferenceChain, ForwardChainAsThePlainFormulas) {
   for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
-    TransformContext context = MakeContext(*profile, kDataFileBounds);
-    ASSERT_EQ(InitialStep(context, VORTAN_TEST_DATA "/reference/grids/dN_2km_V1-0.grd",
-                          VORTAN_TEST_DATA "/reference/grids/dE_2km_V1-0.grd"),
-              "");
+    const TransformContext context = ReadyContext(*profile);
     const GeodeticParams tm07 = MakeGrs80Params(profile->tm07);
+    const GeodeticParams tm87 = MakeGrs80Params(profile->tm87);
+    const double lambda07 = profile->tm07.centralMeridianDeg * kDegree;
+    const double lambda87 = profile->tm87.centralMeridianDeg * kDegree;
     int outside = 0;
-    for (int i = 0; i <= 80; ++i) {
-      for (int j = -45; j <= 45; ++j) {
-        // 33.5 to 42.5 degrees, 19.5 to 28.5 degrees: also beyond the grid.
-        const double phi = (33.5 + i * 0.1125) * kDegree;
-        const double lambda = (24 + j * 0.1) * kDegree;
-        const Cartesian c = GeodeticToCartesian(tm07, phi, lambda, 10 * (i - j));
-        const Htrs07PointResult r = Htrs07PointToGgrs87(context, c.x, c.y, c.z);
-        const Geodetic g = CartesianToGeodetic(tm07, c.x, c.y, c.z);
-        const GridPointScale p07 =
-            TmForwardScale(tm07, g.latitude, g.longitude - CentralMeridianRad(tm07));
-        const ForwardChainResult f =
-            Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing);
-        ASSERT_EQ(r.htrs07.latitude, g.latitude);
-        ASSERT_EQ(r.htrs07.longitude, g.longitude);
-        ASSERT_EQ(r.htrs07.height, g.height);
-        ASSERT_EQ(r.tm07.easting, p07.easting);
-        ASSERT_EQ(r.tm07.northing, p07.northing);
-        ASSERT_EQ(r.tm07.scale, p07.scale);
-        ASSERT_EQ(r.ggrs87.status, f.status);
-        outside += f.status == ChainStatus::kOutsideGrid;
-        ASSERT_EQ(r.ggrs87.e87, f.e87);
-        ASSERT_EQ(r.ggrs87.n87, f.n87);
-        ASSERT_EQ(r.ggrs87.phi87, f.phi87);
-        ASSERT_EQ(r.ggrs87.lambda87, f.lambda87);
-        ASSERT_EQ(r.ggrs87.packedPhi87, f.packedPhi87);
-        ASSERT_EQ(r.ggrs87.packedLambda87, f.packedLambda87);
-        ASSERT_EQ(r.ggrs87.h87, f.h87);
-        ASSERT_EQ(r.ggrs87.dE, f.dE);
-        ASSERT_EQ(r.ggrs87.dN, f.dN);
+    int k = 0;
+    for (const auto& [phi, lambda] : RegionNet(*profile)) {
+      const Cartesian c = PlainGeodeticToCartesian(tm07, phi, lambda, 10.0 * (k++ % 300) - 60);
+      const PointResult r = Htrs07XyzToGgrs87(context, c.x, c.y, c.z);
+      ASSERT_TRUE(r.Completed(Stage::kTm07)) << phi << " " << lambda;
+      const Geodetic g07 = PlainCartesianToGeodetic(tm07, c);
+      ASSERT_NEAR(r.htrs07.latitude, g07.latitude, kRadianTolerance);
+      ASSERT_NEAR(r.htrs07.longitude, g07.longitude, kRadianTolerance);
+      ASSERT_NEAR(r.htrs07.height, g07.height, kMetreTolerance);
+      const PlainForward p07 = PlainTmForward(tm07, r.htrs07.latitude, r.htrs07.longitude - lambda07);
+      ASSERT_NEAR(r.htrs07.easting, p07.e, kMetreTolerance);
+      ASSERT_NEAR(r.htrs07.northing, p07.n, kMetreTolerance);
+      ASSERT_NEAR(r.htrs07.scale, p07.k, 1e-15);
+      const std::optional<Correction> correction =
+          PlainCorrection(context, r.htrs07.easting, r.htrs07.northing);
+      ASSERT_EQ(r.status == PointStatus::kOutsideGrid, !correction) << p07.e << " " << p07.n;
+      if (!correction) {
+        ++outside;
+        continue;
       }
+      ASSERT_EQ(r.dE, correction->dE);
+      ASSERT_EQ(r.dN, correction->dN);
+      const Cartesian c87 = HelmertTransform(profile->helmert, c.x, c.y, c.z, +1);
+      const Geodetic g87 = PlainCartesianToGeodetic(tm87, c87);
+      ASSERT_NEAR(r.ggrs87.height, g87.height, kMetreTolerance);
+      const PlainForward p87 = PlainTmForward(tm87, g87.latitude, g87.longitude - lambda87);
+      const double e87 = p87.e + correction->dE / 100.0, n87 = p87.n + correction->dN / 100.0;
+      ASSERT_NEAR(r.uncorrectedEasting, p87.e, kChainMetreTolerance);
+      ASSERT_NEAR(r.uncorrectedNorthing, p87.n, kChainMetreTolerance);
+      ASSERT_NEAR(r.ggrs87.easting, e87, kChainMetreTolerance);
+      ASSERT_NEAR(r.ggrs87.northing, n87, kChainMetreTolerance);
+      const PlainInverse step = PlainTmInverse(tm87, r.ggrs87.easting, r.ggrs87.northing);
+      ASSERT_NEAR(r.ggrs87.latitude, step.phi, kRadianTolerance);
+      ASSERT_NEAR(r.ggrs87.longitude, step.lambda, kRadianTolerance);
+      const PlainInverse whole = PlainTmInverse(tm87, e87, n87);
+      ASSERT_NEAR(r.ggrs87.latitude, whole.phi, kChainRadianTolerance);
+      ASSERT_NEAR(r.ggrs87.longitude, whole.lambda, kChainRadianTolerance);
     }
     if (profile->hasGrids) {
       EXPECT_GT(outside, 0);
+    } else {
+      EXPECT_EQ(outside, 0);
+    }
+  }
+}
+
+// From GGRS87 TM87 E, N, h: the inverse TM87, X, Y, Z on GGRS87, Helmert with the parameters
+// negated, geodetic on HTRS07, TM07, the correction at that position subtracted, and the inverse
+// TM07 of the corrected position.
+TEST(CoreReferenceChain, BackChainAsThePlainFormulas) {
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    const TransformContext context = ReadyContext(*profile);
+    const GeodeticParams tm07 = MakeGrs80Params(profile->tm07);
+    const GeodeticParams tm87 = MakeGrs80Params(profile->tm87);
+    const double lambda07 = profile->tm07.centralMeridianDeg * kDegree;
+    const double lambda87 = profile->tm87.centralMeridianDeg * kDegree;
+    int outside = 0;
+    int k = 0;
+    for (const auto& [phi, lambda] : RegionNet(*profile)) {
+      const PlainForward entry = PlainTmForward(tm87, phi, lambda - lambda87);
+      const double h = 10.0 * (k++ % 300) - 60;
+      const PointResult r = Ggrs87Tm87ToHtrs07(context, entry.e, entry.n, h);
+      ASSERT_TRUE(r.Completed(Stage::kGgrs87Geographic));
+      const PlainInverse g87 = PlainTmInverse(tm87, entry.e, entry.n);
+      ASSERT_NEAR(r.ggrs87.latitude, g87.phi, kRadianTolerance);
+      ASSERT_NEAR(r.ggrs87.longitude, g87.lambda, kRadianTolerance);
+      const Cartesian c87 = PlainGeodeticToCartesian(tm07, g87.phi, g87.lambda, h);
+      const Cartesian c07 = HelmertTransform(profile->helmert, c87.x, c87.y, c87.z, -1);
+      const Geodetic g07 = PlainCartesianToGeodetic(tm07, c07);
+      const PlainForward p07 = PlainTmForward(tm07, g07.latitude, g07.longitude - lambda07);
+      // The grid position is the chain's own: its correction is the plain interpolation there.
+      const std::optional<Correction> correction =
+          PlainCorrection(context, r.uncorrectedEasting, r.uncorrectedNorthing);
+      ASSERT_EQ(r.status == PointStatus::kOutsideGrid, !correction) << p07.e << " " << p07.n;
+      if (!correction) {
+        ++outside;
+        continue;
+      }
+      ASSERT_EQ(r.dE, -correction->dE);
+      ASSERT_EQ(r.dN, -correction->dN);
+      ASSERT_NEAR(r.htrs07.height, g07.height, kChainMetreTolerance);
+      ASSERT_NEAR(r.uncorrectedEasting, p07.e, kChainMetreTolerance);
+      ASSERT_NEAR(r.uncorrectedNorthing, p07.n, kChainMetreTolerance);
+      const double e07 = p07.e - correction->dE / 100.0, n07 = p07.n - correction->dN / 100.0;
+      ASSERT_NEAR(r.htrs07.easting, e07, kChainMetreTolerance);
+      ASSERT_NEAR(r.htrs07.northing, n07, kChainMetreTolerance);
+      const PlainInverse step = PlainTmInverse(tm07, r.htrs07.easting, r.htrs07.northing);
+      ASSERT_NEAR(r.htrs07.latitude, step.phi, kRadianTolerance);
+      ASSERT_NEAR(r.htrs07.longitude, step.lambda, kRadianTolerance);
+      const PlainInverse whole = PlainTmInverse(tm07, e07, n07);
+      ASSERT_NEAR(r.htrs07.latitude, whole.phi, kChainRadianTolerance);
+      ASSERT_NEAR(r.htrs07.longitude, whole.lambda, kChainRadianTolerance);
+    }
+    if (profile->hasGrids) {
+      EXPECT_GT(outside, 0);
+    } else {
+      EXPECT_EQ(outside, 0);
     }
   }
 }

@@ -1,0 +1,199 @@
+#include "gis/csv_table.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace vortan::gis {
+namespace {
+
+// Lower case for ASCII and Greek letters, without the Greek accents, and without blanks, dots,
+// underscores and hyphens: "Γεωγρ. Μήκος" reads as "γεωγρμηκος", "Easting (m)" as "easting".
+std::string Normalised(std::string_view name) {
+  // A unit in brackets at the end goes.
+  const std::size_t bracket = name.find_first_of("([");
+  if (bracket != std::string_view::npos && bracket > 0) name = name.substr(0, bracket);
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c == ' ' || c == '.' || c == '_' || c == '-' || c == '\t') continue;
+    if (c < 0x80) {
+      out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+      continue;
+    }
+    if ((c == 0xCE || c == 0xCF) && i + 1 < name.size()) {
+      const unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(name[i + 1]) & 0x3Fu);
+      unsigned lower = code;
+      if (code >= 0x391 && code <= 0x3A9) lower = code + 0x20;  // capitals
+      switch (code) {                                          // accented vowels
+        case 0x386: case 0x3AC: lower = 0x3B1; break;
+        case 0x388: case 0x3AD: lower = 0x3B5; break;
+        case 0x389: case 0x3AE: lower = 0x3B7; break;
+        case 0x38A: case 0x3AF: lower = 0x3B9; break;
+        case 0x38C: case 0x3CC: lower = 0x3BF; break;
+        case 0x38E: case 0x3CD: lower = 0x3C5; break;
+        case 0x38F: case 0x3CE: lower = 0x3C9; break;
+        default: break;
+      }
+      out += static_cast<char>(0xC0 | (lower >> 6));
+      out += static_cast<char>(0x80 | (lower & 0x3F));
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
+// The usual names of each coordinate, normalised. E, N in Greek letters (Ε, Ν) and X, Y, H in
+// Greek letters (Χ, Υ, Η) are what a Greek keyboard types.
+const std::vector<std::string> kXNames = {
+    "x", "e", "easting", "east", "lon", "long", "lng", "longitude", "lambda", "λ", "χ", "ε",
+    "μηκος", "γεωγραφικομηκος", "γεωγρμηκος"};
+const std::vector<std::string> kYNames = {
+    "y", "n", "northing", "north", "lat", "latitude", "phi", "φ", "υ", "ν",
+    "πλατος", "γεωγραφικοπλατος", "γεωγρπλατος"};
+const std::vector<std::string> kZNames = {
+    "z", "h", "height", "elevation", "elev", "alt", "altitude", "ellipsoidalheight", "η", "ζ",
+    "υψος", "υψομετρο", "ελλειψοειδεςυψος"};
+
+bool Listed(const std::vector<std::string>& list, const std::string& name) {
+  for (const std::string& n : list) {
+    if (n == name) return true;
+  }
+  return false;
+}
+
+std::string Quoted(const std::vector<std::string>& names, const std::vector<int>& columns) {
+  std::string out;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (i) out += i + 1 == columns.size() ? " and " : ", ";
+    out += "'" + names[static_cast<std::size_t>(columns[i])] + "'";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<CsvLayout> SniffCsv(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string line;
+  std::getline(in, line);
+  CsvLayout layout;
+  if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) layout.byteOrderMark = true;
+  std::size_t commas = 0, semicolons = 0, tabs = 0;
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == ',') ++commas;
+    if (c == ';') ++semicolons;
+    if (c == '\t') ++tabs;
+  }
+  if (semicolons > commas && semicolons >= tabs) layout.separator = ';';
+  else if (tabs > commas && tabs > semicolons) layout.separator = '\t';
+  return layout;
+}
+
+std::string FindCoordinateColumns(const std::vector<std::string>& names,
+                                  const std::vector<std::string>& requested,
+                                  CoordinateColumns& out) {
+  out = {};
+  if (!requested.empty()) {
+    int* slots[3] = {&out.x, &out.y, &out.z};
+    for (std::size_t r = 0; r < requested.size() && r < 3; ++r) {
+      std::vector<int> found;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        if (Normalised(names[i]) == Normalised(requested[r])) found.push_back(static_cast<int>(i));
+      }
+      if (found.empty()) {
+        std::string all;
+        for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", '" : "'") + names[i] + "'";
+        return "no column is named '" + requested[r] + "' (the columns are " + all + ")";
+      }
+      if (found.size() > 1) return "the columns " + Quoted(names, found) + " both match '" + requested[r] + "'";
+      *slots[r] = found[0];
+    }
+    return "";
+  }
+  std::vector<int> xs, ys, zs;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string n = Normalised(names[i]);
+    if (Listed(kXNames, n)) xs.push_back(static_cast<int>(i));
+    if (Listed(kYNames, n)) ys.push_back(static_cast<int>(i));
+    if (Listed(kZNames, n)) zs.push_back(static_cast<int>(i));
+  }
+  const char* hint = ": name the coordinate columns with --columns X,Y[,Z] (their names in "
+                     "the header, easting or longitude first)";
+  if (xs.empty() || ys.empty()) {
+    std::string all;
+    for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", '" : "'") + names[i] + "'";
+    return "no coordinate columns found among " + all + hint;
+  }
+  if (xs.size() > 1) return "the columns " + Quoted(names, xs) + " could each be the first coordinate" + hint;
+  if (ys.size() > 1) return "the columns " + Quoted(names, ys) + " could each be the second coordinate" + hint;
+  if (zs.size() > 1) return "the columns " + Quoted(names, zs) + " could each be the height" + hint;
+  out.x = xs[0];
+  out.y = ys[0];
+  out.z = zs.empty() ? -1 : zs[0];
+  return "";
+}
+
+std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& usedComma) {
+  while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t')) cell.remove_prefix(1);
+  while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t' || cell.back() == '\r')) {
+    cell.remove_suffix(1);
+  }
+  if (cell.empty()) return std::nullopt;
+  std::string text(cell);
+  std::size_t i = 0;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  std::size_t digits = 0, marks = 0;
+  bool comma = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '.' || (c == ',' && decimalComma)) {
+      if (++marks > 1) return std::nullopt;
+      if (c == ',') {
+        comma = true;
+        text[i] = '.';
+      }
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j >= text.size() || text[j] < '0' || text[j] > '9') return std::nullopt;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    i = j;
+  }
+  if (i != text.size()) return std::nullopt;
+  const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+  double value = 0;
+  const auto r = std::from_chars(begin, text.data() + text.size(), value);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  usedComma = usedComma || comma;
+  return value;
+}
+
+std::string FormatCell(double value, bool decimalComma) {
+  char buffer[64];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, r.ptr);
+  if (decimalComma) {
+    for (char& c : text) {
+      if (c == '.') c = ',';
+    }
+  }
+  return text;
+}
+
+}  // namespace vortan::gis

@@ -1,0 +1,46 @@
+// Points in the columns of a table from a spreadsheet (a CSV file as Excel saves it): which
+// columns hold the coordinates, found by name or named by the user; the numbers in them, with
+// a decimal point or, in a file whose separator is not the comma (a Greek Excel export), a
+// decimal comma; and the separator and byte-order mark of the file, kept on output.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vortan::gis {
+
+struct CsvLayout {
+  char separator = ',';  // ',', ';' or '\t'
+  bool byteOrderMark = false;
+};
+
+// The separator and byte-order mark of a CSV file from its header line: the most frequent of
+// comma, semicolon and tab outside quotes. Nothing when the file cannot be read.
+std::optional<CsvLayout> SniffCsv(const std::string& path);
+
+// The columns of the coordinates: x (E, X, longitude), y (N, Y, latitude), z (h, Z) or -1.
+struct CoordinateColumns {
+  int x = -1, y = -1, z = -1;
+};
+
+// Finds the coordinate columns among the column names: the names given (x, y and optionally z,
+// compared without regard to case), or else the usual names in English and Greek (E, N, H;
+// X, Y, Z; Easting, Northing; lon, lat; Χ, Υ, Η; φ, λ; ...; a unit in brackets after a name is
+// allowed). Returns "" or why no single choice exists, naming the columns.
+std::string FindCoordinateColumns(const std::vector<std::string>& names,
+                                  const std::vector<std::string>& requested,
+                                  CoordinateColumns& out);
+
+// A coordinate in a cell: optional sign, digits with at most one decimal mark, an optional
+// exponent, blanks around. The decimal mark is the point or, where decimalComma allows it, a
+// comma (usedComma tells). Nothing for anything else (an empty cell, text, thousands
+// separators, "nan").
+std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& usedComma);
+
+// A coordinate for a cell: the shortest text that reads back as the same double, with a decimal
+// comma where asked.
+std::string FormatCell(double value, bool decimalComma);
+
+}  // namespace vortan::gis

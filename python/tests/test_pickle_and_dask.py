@@ -1,0 +1,75 @@
+"""A Transformer pickles with its grids' values; the Dask example on a local cluster of two
+worker processes gives the single-process results."""
+
+import importlib.util
+import pickle
+import shutil
+
+import numpy as np
+import pytest
+
+import vortan
+from conftest import DE, DN, EXAMPLES, cli_convert, input_file, read_records
+
+E07 = np.array([566446.108, 400000.0, 700000.0])
+N07 = np.array([2529618.096, 2300000.0, 2100000.0])
+H = np.array([51.61, 0.0, 1200.0])
+
+
+@pytest.mark.parametrize("region", ["mainland", "kastelorizo"])
+def test_transformer_pickles_with_its_grids_and_needs_no_file(tmp_path, region):
+    dn, de = tmp_path / "dN.grd", tmp_path / "dE.grd"
+    shutil.copy(DN, dn)
+    shutil.copy(DE, de)
+    t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", region=region, dn=dn, de=de,
+                           keep_heights=True, threads=1)
+    data = pickle.dumps(t)
+    dn.unlink()
+    de.unlink()
+    copy = pickle.loads(data)
+    assert repr(copy) == repr(t)
+    assert np.array_equal(copy.transform(E07, N07, H), t.transform(E07, N07, H))
+
+
+@pytest.fixture(scope="module")
+def example():
+    spec = importlib.util.spec_from_file_location("dask_convert", EXAMPLES / "dask_convert.py")
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+@pytest.fixture(scope="module")
+def client():
+    distributed = pytest.importorskip("distributed")
+    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                       host="127.0.0.1", dashboard_address="127.0.0.1:0",
+                                       silence_logs=40)
+    with cluster, distributed.Client(cluster) as c:
+        yield c
+
+
+def test_record_file_in_eight_partitions_is_the_cli_output(tmp_path, example, client):
+    source = input_file(tmp_path, "mainland", "htrs07-xyz")
+    t = vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=DN, de=DE, threads=1)
+    parts = example.convert_record_file(client, t, source, tmp_path / "parts", partitions=8)
+    assert len(parts) == 8
+    text = b"".join((tmp_path / "parts" / name).read_bytes() for name, _ in parts)
+    expected, _ = cli_convert(tmp_path, "mainland", "htrs07-xyz", "ggrs87-tm87", source)
+    assert text == expected
+
+
+def test_dataframe_through_map_partitions_is_the_single_process_result(tmp_path, example,
+                                                                       client):
+    import dask.dataframe as dd
+    import pandas as pd
+    _, (x, y, z) = read_records(input_file(tmp_path, "mainland", "htrs07-xyz").read_bytes(),
+                                False)
+    frame = pd.DataFrame({"x": x, "y": y, "z": z})
+    t = vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=DN, de=DE, threads=1)
+    shared = client.scatter(t, broadcast=True)
+    out = example.convert_dataframe(dd.from_pandas(frame, npartitions=8), shared,
+                                    ["x", "y", "z"], ["e", "n", "h"]).compute()
+    e, n, h = t.transform(x, y, z)
+    assert np.array_equal(out["e"], e) and np.array_equal(out["n"], n)
+    assert np.array_equal(out["h"], h)
