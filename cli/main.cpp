@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/console.h"
 #include "data_files/jobs.h"
 #include "engine/conversion.h"
 #include "gis/module.h"
@@ -270,6 +271,7 @@ class Progress {
       std::fprintf(stderr, "\r%llu points, %.0f points/s",
                    static_cast<unsigned long long>(p.pointsDone), rate);
     }
+    std::fflush(stderr);  // buffered on a Windows console
   }
   void Clear() {
     if (show_) std::fprintf(stderr, "\r\033[K");
@@ -502,6 +504,7 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   vortan::PrepareProcessForJobs();
   ::signal(SIGINT, OnInterrupt);
+  vortan::cli::PrepareConsole(argc, argv, interrupted, kExitInterrupted);
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -1,5 +1,7 @@
+#ifndef _WIN32
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <filesystem>
@@ -17,6 +19,15 @@ bool IsRecordFilePath(const std::string& path) {
   return extension == ".txt";
 }
 
+#ifdef _WIN32
+const ModuleInterface* LoadModule(std::string& error) {
+  error =
+      "GIS datasets (GeoPackage, Shapefile, GeoJSON, DXF, KML, CSV) are not converted by the "
+      "Windows build of vortan-transform, which converts the record files (.txt) only: convert "
+      "the points as a .txt record file, or use the Linux build for GIS datasets";
+  return nullptr;
+}
+#else
 const ModuleInterface* LoadModule(std::string& error) {
   static std::mutex mutex;
   static const ModuleInterface* loaded = nullptr;
@@ -54,5 +65,7 @@ const ModuleInterface* LoadModule(std::string& error) {
           "): build the project whole or reinstall it";
   return nullptr;
 }
+
+#endif
 
 }  // namespace vortan::gis

@@ -4,6 +4,9 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace vortan {
 
@@ -15,6 +18,11 @@ void PrepareProcessForJobs() {
   // One arena per thread would reserve 64 MiB of address space each; the workers allocate
   // rarely.
   ::mallopt(M_ARENA_MAX, 2);
+#endif
+#if defined(_WIN32)
+  // A drive without a disk or an unreachable share is an error of the file, not a dialog box
+  // that waits for someone to click it.
+  ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 #endif
 }
 

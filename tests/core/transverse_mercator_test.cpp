@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "core/geodetic_params.h"
 
@@ -19,7 +20,7 @@ TEST(ParameterBlock, Grs80AndProjectionSets) {
   EXPECT_EQ(p.semiMajorAxis, 6378137.0);
   EXPECT_EQ(p.flattening, 1 / 298.257222101);
   EXPECT_EQ(p.pi, 4 * std::atan(1.0));
-  EXPECT_EQ(p.pi, M_PI);
+  EXPECT_EQ(p.pi, std::numbers::pi);
   EXPECT_EQ(p.centralMeridianDeg, 24);
   EXPECT_EQ(p.scaleFactor, 0.9996);
   EXPECT_EQ(p.falseEasting, 500000);

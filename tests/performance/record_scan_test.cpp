@@ -3,6 +3,10 @@
 // the same line numbers, wherever the reads of the input cut the text: here the input arrives
 // through a pipe in pieces of one to five bytes, so that line breaks, CR LF pairs and fields
 // are cut in every way.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <unistd.h>
 
 #include <array>
@@ -48,7 +52,11 @@ TEST(RecordScan, PlainAndOtherLinesReadTheSameThroughAPipeInSmallPieces) {
     expected.push_back(e);
   }
   int fds[2];
+#ifdef _WIN32
+  ASSERT_EQ(::_pipe(fds, 4096, _O_BINARY), 0);
+#else
   ASSERT_EQ(::pipe(fds), 0);
+#endif
   std::thread writer([&] {
     for (std::size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % 5 + 1) {
       const std::size_t n = std::min(piece, text.size() - at);

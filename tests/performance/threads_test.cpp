@@ -122,9 +122,11 @@ class ThreadsLikeOne : public testing::Test {
     for (const std::string& o : outputs) run.files.push_back(ReadFile(o));
     // The message names the outputs: name them as one thread's run does.
     run.message = run.outcome.Message();
-    const std::string own = "/threads" + std::to_string(threads) + "/";
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    const std::string own = separator + ("threads" + std::to_string(threads)) + separator;
+    const std::string first = separator + std::string("threads1") + separator;
     for (std::size_t at = 0; (at = run.message.find(own, at)) != std::string::npos;) {
-      run.message.replace(at, own.size(), "/threads1/");
+      run.message.replace(at, own.size(), first);
       at += own.size();
     }
     return run;

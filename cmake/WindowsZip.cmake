@@ -1,0 +1,47 @@
+# The download for Windows users, made by the Windows build (scripts/build-windows):
+#   vortan-transform-VERSION-windows-x64.zip
+#     vortan-transform-VERSION-windows-x64/
+#       vortan-transform.exe          statically linked, stripped
+#       README.txt                    Greek and English (cmake/windows/README.txt.in)
+#       example-grids-TEST-DATA/      the synthetic grids of this build and a README saying so
+#       samples/                      data/sample
+# The texts are written for Notepad: CR LF line ends and a UTF-8 byte-order mark.
+find_program(VORTAN_ZIP zip REQUIRED)
+
+set(zip_name vortan-transform-${PROJECT_VERSION}-windows-x64)
+set(zip_stage ${PROJECT_BINARY_DIR}/zip)
+set(zip_folder ${zip_stage}/${zip_name})
+set(zip_file ${PROJECT_BINARY_DIR}/${zip_name}.zip)
+set(zip_texts ${PROJECT_BINARY_DIR}/zip-texts)
+
+string(ASCII 239 187 191 BOM)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${zip_texts}/README.txt
+               @ONLY NEWLINE_STYLE CRLF)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/TEST-DATA-README.txt.in
+               ${zip_texts}/TEST-DATA-README.txt @ONLY NEWLINE_STYLE CRLF)
+set(BOM "")
+configure_file(${PROJECT_SOURCE_DIR}/data/sample/README.md ${zip_texts}/samples-README.txt
+               @ONLY NEWLINE_STYLE CRLF)
+
+set(grids ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dN_2km_V1-0.grd
+          ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dE_2km_V1-0.grd)
+set(samples ${PROJECT_SOURCE_DIR}/data/sample/GGRS87-SFLh.txt
+            ${PROJECT_SOURCE_DIR}/data/sample/HTRS07-SFLh.txt)
+add_custom_command(OUTPUT ${zip_file}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_stage} ${zip_file}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_folder}/example-grids-TEST-DATA
+                                             ${zip_folder}/samples
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vortan-transform> ${zip_folder}/
+  COMMAND ${CMAKE_STRIP} --strip-all ${zip_folder}/vortan-transform.exe
+  COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/README.txt ${zip_folder}/
+  COMMAND ${CMAKE_COMMAND} -E copy ${grids} ${zip_folder}/example-grids-TEST-DATA/
+  COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/TEST-DATA-README.txt
+                                   ${zip_folder}/example-grids-TEST-DATA/README.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${samples} ${zip_folder}/samples/
+  COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/samples-README.txt
+                                   ${zip_folder}/samples/README.txt
+  COMMAND ${CMAKE_COMMAND} -E chdir ${zip_stage} ${VORTAN_ZIP} -q -X -r ${zip_file} ${zip_name}
+  DEPENDS vortan-transform synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
+          ${zip_texts}/TEST-DATA-README.txt ${zip_texts}/samples-README.txt
+  COMMENT "Packing ${zip_name}.zip")
+add_custom_target(windows_zip ALL DEPENDS ${zip_file})
