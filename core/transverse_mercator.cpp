@@ -243,9 +243,8 @@ double IsometricFrom(double s, double c, double e) {
   return std::log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
-}  // namespace
-
-double MeridianArc(const GeodeticParams& params, double phi) {
+// The meridian arc's series at phi, given sin 2k phi (k = 1 to 4).
+double MeridianArcSeries(const GeodeticParams& params, double phi, const EvenSines& s) {
   const double f = params.flattening;
   const double n = f / (2 - f);
   const double n2 = n * n;
@@ -257,32 +256,20 @@ double MeridianArc(const GeodeticParams& params, double phi) {
   const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
   const double a6 = n3 * 35 * k / 24;
   const double a8 = n4 * 315 * k / 256;
-  const EvenSines s = EvenMultipleSines(phi);
   return params.semiMajorAxis *
          (a0 * phi - a2 / 2 * s.s2 + a4 / 2 * s.s4 - a6 / 2 * s.s6 + a8 / 2 * s.s8);
 }
 
-namespace {
-
 // MeridianArc with sin 2 phi and cos 2 phi formed from sin phi and cos phi.
 double MeridianArcFrom(const GeodeticParams& params, double phi, double s, double c) {
-  const double f = params.flattening;
-  const double n = f / (2 - f);
-  const double n2 = n * n;
-  const double n3 = n2 * n;
-  const double n4 = n2 * n2;
-  const double k = (1 - n) * (1 - n2);
-  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
-  const double a2 = k * (3 * n + 45.0 / 8 * n3);
-  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
-  const double a6 = n3 * 35 * k / 24;
-  const double a8 = n4 * 315 * k / 256;
-  const EvenSines m = EvenMultipleSines(2 * s * c, (c - s) * (c + s));
-  return params.semiMajorAxis *
-         (a0 * phi - a2 / 2 * m.s2 + a4 / 2 * m.s4 - a6 / 2 * m.s6 + a8 / 2 * m.s8);
+  return MeridianArcSeries(params, phi, EvenMultipleSines(2 * s * c, (c - s) * (c + s)));
 }
 
 }  // namespace
+
+double MeridianArc(const GeodeticParams& params, double phi) {
+  return MeridianArcSeries(params, phi, EvenMultipleSines(phi));
+}
 
 namespace {
 
