@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -251,27 +252,18 @@ std::optional<int> Parse(int argc, char** argv, Command& command) {
   return std::nullopt;
 }
 
-// Progress on a terminal, at most twice a second: points, share of the input, points a second.
-class Progress {
+// A progress line on standard error when it is a terminal, redrawn at most twice a second.
+class ProgressLine {
  public:
-  explicit Progress(bool show) : show_(show), start_(std::chrono::steady_clock::now()) {}
+  explicit ProgressLine(bool show) : show_(show), start_(std::chrono::steady_clock::now()) {}
   bool shown() const { return show_; }
-  void operator()(const vortan::JobProgress& p) {
+  // Points a second so far when the line is due to be redrawn; nothing otherwise.
+  std::optional<double> Due(std::uint64_t points) {
     const auto now = std::chrono::steady_clock::now();
-    if (now - last_ < std::chrono::milliseconds(500)) return;
+    if (now - last_ < std::chrono::milliseconds(500)) return std::nullopt;
     last_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rate = seconds > 0 ? static_cast<double>(p.pointsDone) / seconds : 0;
-    if (p.bytesTotal > 0) {
-      std::fprintf(stderr, "\r%llu points, %.0f%% of the input read, %.0f points/s",
-                   static_cast<unsigned long long>(p.pointsDone),
-                   100.0 * static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal),
-                   rate);
-    } else {
-      std::fprintf(stderr, "\r%llu points, %.0f points/s",
-                   static_cast<unsigned long long>(p.pointsDone), rate);
-    }
-    std::fflush(stderr);  // buffered on a Windows console
+    return seconds > 0 ? static_cast<double>(points) / seconds : 0;
   }
   void Clear() {
     if (show_) std::fprintf(stderr, "\r\033[K");
@@ -282,6 +274,37 @@ class Progress {
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_{};
 };
+
+// A record job's progress: points, share of the input read, points a second.
+void ShowJobProgress(ProgressLine& line, const vortan::JobProgress& p) {
+  const std::optional<double> rate = line.Due(p.pointsDone);
+  if (!rate) return;
+  if (p.bytesTotal > 0) {
+    std::fprintf(stderr, "\r%llu points, %.0f%% of the input read, %.0f points/s",
+                 static_cast<unsigned long long>(p.pointsDone),
+                 100.0 * static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal),
+                 *rate);
+  } else {
+    std::fprintf(stderr, "\r%llu points, %.0f points/s",
+                 static_cast<unsigned long long>(p.pointsDone), *rate);
+  }
+  std::fflush(stderr);  // buffered on a Windows console
+}
+
+// A dataset's progress: features, of how many where the driver knows, and points a second.
+void ShowDatasetProgress(ProgressLine& line, const vortan::gis::DatasetProgress& p) {
+  const std::optional<double> rate = line.Due(p.pointsDone);
+  if (!rate) return;
+  if (p.featuresTotal >= 0) {
+    std::fprintf(stderr, "\r%llu of %lld features, %.0f points/s",
+                 static_cast<unsigned long long>(p.featuresDone),
+                 static_cast<long long>(p.featuresTotal), *rate);
+  } else {
+    std::fprintf(stderr, "\r%llu features, %.0f points/s",
+                 static_cast<unsigned long long>(p.featuresDone), *rate);
+  }
+  std::fflush(stderr);
+}
 
 int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progressShown) {
   if (outcome.threadsUsed < outcome.threadsAsked) {
@@ -308,37 +331,6 @@ int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progre
   }
   return kExitError;
 }
-
-// Progress of a dataset on a terminal, at most twice a second: features, of how many where the
-// driver knows, and points a second.
-class DatasetProgress {
- public:
-  explicit DatasetProgress(bool show) : show_(show), start_(std::chrono::steady_clock::now()) {}
-  bool shown() const { return show_; }
-  void operator()(const vortan::gis::DatasetProgress& p) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - last_ < std::chrono::milliseconds(500)) return;
-    last_ = now;
-    const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rate = seconds > 0 ? static_cast<double>(p.pointsDone) / seconds : 0;
-    if (p.featuresTotal >= 0) {
-      std::fprintf(stderr, "\r%llu of %lld features, %.0f points/s",
-                   static_cast<unsigned long long>(p.featuresDone),
-                   static_cast<long long>(p.featuresTotal), rate);
-    } else {
-      std::fprintf(stderr, "\r%llu features, %.0f points/s",
-                   static_cast<unsigned long long>(p.featuresDone), rate);
-    }
-  }
-  void Clear() {
-    if (show_) std::fprintf(stderr, "\r\033[K");
-  }
-
- private:
-  bool show_;
-  std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point last_{};
-};
 
 // The features left out with --outside skip, by layer: every FID up to a limit.
 std::string SkippedList(const std::vector<vortan::gis::SkippedFeature>& skipped) {
@@ -383,9 +375,11 @@ int RunDataset(const Command& command) {
     return error + "\nThe grids are read from " + vortan::DisplayText(command.dnPath) + " and " +
            vortan::DisplayText(command.dePath) + "; give other files with --dn and --de.";
   };
-  DatasetProgress progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
+  ProgressLine progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
   if (progress.shown()) {
-    request.progress = [&](const vortan::gis::DatasetProgress& p) { progress(p); };
+    request.progress = [&](const vortan::gis::DatasetProgress& p) {
+      ShowDatasetProgress(progress, p);
+    };
   }
   std::string error;
   const vortan::gis::ModuleInterface* gis = vortan::gis::LoadModule(error);
@@ -483,8 +477,10 @@ int Run(int argc, char** argv) {
   vortan::JobOptions options;
   options.threads = command.threads;
   options.cancel = &interrupted;
-  Progress progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
-  if (progress.shown()) options.progress = [&](const vortan::JobProgress& p) { progress(p); };
+  ProgressLine progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
+  if (progress.shown()) {
+    options.progress = [&](const vortan::JobProgress& p) { ShowJobProgress(progress, p); };
+  }
   const std::string& input = command.positional[1];
   const std::vector<std::string> outputPaths(command.positional.begin() + 2,
                                              command.positional.end());
