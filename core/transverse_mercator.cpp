@@ -368,17 +368,22 @@ GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, dou
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, tanPhi))};
 }
 
-double FootpointLatitude(double m, double a, double f, double tolerance) {
-  const double n = f / (2 - f);
-  const double n2 = n * n;
-  const double n3 = n2 * n;
+namespace {
+
+// FootpointLatitude of n arcs side by side: the passes of the iterations are interleaved, so
+// that the processor overlaps their chains; each lane goes through exactly the operations of
+// an iteration of its own and stops at its own pass.
+template <std::size_t n>
+void FootpointLatitudes(const double* m, double a, double f, double tolerance, double* out) {
+  const double nf = f / (2 - f);
+  const double n2 = nf * nf;
+  const double n3 = n2 * nf;
   const double n4 = n2 * n2;
   const double g = 1 + n2 / 4 + n4 / 64;
-  const double b2 = 3.0 / 2 * (n - n3 / 8);
+  const double b2 = 3.0 / 2 * (nf - n3 / 8);
   const double b4 = 15 * (n2 - n4 / 4) / 16;
   const double b6 = 35 * n3 / 48;
   const double b8 = 315 * n4 / 512;
-  const double mu = m * (1 + n) / (a * g);
   const double inverseG = 1 / g;
   // The correction -(-b2 sin 2phi + b4 sin 4phi - b6 sin 6phi + b8 sin 8phi) / g as sin 2phi
   // times a cubic in c = cos 2phi (sin 4x = 2 s c, sin 6x = s (4 c^2 - 1), sin 8x =
@@ -386,24 +391,49 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
   // in two halves that overlap. Each pass waits for the one before: this is its chain.
   const double k0 = (b2 - b6) * inverseG, k1 = (4 * b8 - 2 * b4) * inverseG;
   const double k2 = 4 * b6 * inverseG, k3 = -8 * b8 * inverseG;
-  double phi = mu;
-  // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less than
-  // a hundredth of a radian a pass, and the pair is turned on by that angle.
-  double s2 = std::sin(2 * phi), c2 = std::cos(2 * phi);
-  for (int pass = 1;; ++pass) {
-    const double delta = s2 * ((k0 + k1 * c2) + (c2 * c2) * (k2 + k3 * c2));
-    // The correction of the last pass is not applied.
-    if (pass > kFootpointMaxPasses || std::fabs((phi - mu) - delta) < tolerance) return phi;
-    const double next = delta + mu;
-    const double turn = 2 * (next - phi);
-    if (std::fabs(turn) < 0.01) {
-      Turn(turn, s2, c2);
-    } else {
-      s2 = std::sin(2 * next);
-      c2 = std::cos(2 * next);
-    }
-    phi = next;
+  double mu[n], phi[n], s2[n], c2[n];
+  bool done[n];
+  for (std::size_t k = 0; k < n; ++k) {
+    mu[k] = m[k] * (1 + nf) / (a * g);
+    phi[k] = mu[k];
+    // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less
+    // than a hundredth of a radian a pass, and the pair is turned on by that angle.
+    s2[k] = std::sin(2 * phi[k]);
+    c2[k] = std::cos(2 * phi[k]);
+    done[k] = false;
   }
+  for (int pass = 1;; ++pass) {
+    bool all = true;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (done[k]) continue;
+      const double delta = s2[k] * ((k0 + k1 * c2[k]) + (c2[k] * c2[k]) * (k2 + k3 * c2[k]));
+      // The correction of the last pass is not applied.
+      if (pass > kFootpointMaxPasses || std::fabs((phi[k] - mu[k]) - delta) < tolerance) {
+        out[k] = phi[k];
+        done[k] = true;
+        continue;
+      }
+      all = false;
+      const double next = delta + mu[k];
+      const double turn = 2 * (next - phi[k]);
+      if (std::fabs(turn) < 0.01) {
+        Turn(turn, s2[k], c2[k]);
+      } else {
+        s2[k] = std::sin(2 * next);
+        c2[k] = std::cos(2 * next);
+      }
+      phi[k] = next;
+    }
+    if (all) return;
+  }
+}
+
+}  // namespace
+
+double FootpointLatitude(double m, double a, double f, double tolerance) {
+  double phi;
+  FootpointLatitudes<1>(&m, a, f, tolerance, &phi);
+  return phi;
 }
 
 double IsometricLatitude(double phi, double e) {
@@ -420,8 +450,13 @@ IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
   return {psi, dpsi, d2psi};
 }
 
-double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
-                             double tolerance) {
+namespace {
+
+// LatitudeFromIsometric of n targets side by side, as FootpointLatitudes: each lane exactly the
+// operations of an iteration of its own.
+template <std::size_t n>
+void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int maxPasses,
+                            double tolerance, double* out) {
   // The starting value 2 atan(E) - pi/2 with E = exp(psiTarget) has sin phi = (E^2 - 1) /
   // (E^2 + 1) and cos phi = 2 E / (E^2 + 1), and ln((1 + sin phi) / cos phi) = ln E is the
   // target itself: the first pass needs neither sin, cos nor a logarithm. Each later pass turns
@@ -429,71 +464,117 @@ double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPass
   // phi) - psiTarget on by ln((1 + sin phi') / cos phi') - ln((1 + sin phi) / cos phi) =
   // ln(1 + r), r = (cos phi (1 - cos x) + sin x (1 + sin phi)) / ((1 + sin phi) cos phi'), so
   // that psi - psiTarget is formed without the difference of two nearly equal numbers.
-  const double ex = std::exp(psiTarget);
-  double phi = 2 * std::atan(ex) - kPi / 2;
-  const double ex2 = ex * ex;
-  double s = (ex2 - 1) / (ex2 + 1);
-  double c = 2 * ex / (ex2 + 1);
-  double dLn = 0;
+  double phi[n], s[n], c[n], dLn[n];
+  bool done[n];
+  for (std::size_t k = 0; k < n; ++k) {
+    const double ex = std::exp(psiTarget[k]);
+    phi[k] = 2 * std::atan(ex) - kPi / 2;
+    const double ex2 = ex * ex;
+    s[k] = (ex2 - 1) / (ex2 + 1);
+    c[k] = 2 * ex / (ex2 + 1);
+    dLn[k] = 0;
+    done[k] = false;
+  }
   for (int counter = 0;; ++counter) {
-    // The terms of IsometricLatitudeTerms with their quotients formed directly: 1 / psi' is
-    // V^2 cos phi, and psi'' / psi' is sin phi (3 V^2 - 2) / (V^2 cos phi).
-    const double dPsi = dLn - e * AtanhSmall(e * s);  // psi(phi) - psiTarget
-    const double v2 = 1 + ep2 * c * c;
-    const double h = dPsi * (v2 * c);
-    const double g = 1 - s * (3 * v2 - 2) / (v2 * c) * h;
-    const double newton = phi - h;
-    const double halley = phi - h / g;
-    const double next = (halley + newton) / 2;
-    if (counter > maxPasses || std::fabs(phi - next) < tolerance) return next;
-    const double x = next - phi;
-    if (std::fabs(x) < 0.01) {
-      double st, omc;
-      SmallSinCos(x, st, omc);
-      const double sn = s + (c * st - s * omc);
-      const double cn = c - (s * st + c * omc);
-      const double r = (c * omc + st * (1 + s)) / ((1 + s) * cn);
-      dLn += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
-      s = sn;
-      c = cn;
-    } else {
-      s = std::sin(next);
-      c = std::cos(next);
-      dLn = std::log(std::fabs((1 + s) / c)) - psiTarget;
+    bool all = true;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (done[k]) continue;
+      // The terms of IsometricLatitudeTerms with their quotients formed directly: 1 / psi' is
+      // V^2 cos phi, and psi'' / psi' is sin phi (3 V^2 - 2) / (V^2 cos phi).
+      const double dPsi = dLn[k] - e * AtanhSmall(e * s[k]);  // psi(phi) - psiTarget
+      const double v2 = 1 + ep2 * c[k] * c[k];
+      const double h = dPsi * (v2 * c[k]);
+      const double g = 1 - s[k] * (3 * v2 - 2) / (v2 * c[k]) * h;
+      const double newton = phi[k] - h;
+      const double halley = phi[k] - h / g;
+      const double next = (halley + newton) / 2;
+      if (counter > maxPasses || std::fabs(phi[k] - next) < tolerance) {
+        out[k] = next;
+        done[k] = true;
+        continue;
+      }
+      all = false;
+      const double x = next - phi[k];
+      if (std::fabs(x) < 0.01) {
+        double st, omc;
+        SmallSinCos(x, st, omc);
+        const double sn = s[k] + (c[k] * st - s[k] * omc);
+        const double cn = c[k] - (s[k] * st + c[k] * omc);
+        const double r = (c[k] * omc + st * (1 + s[k])) / ((1 + s[k]) * cn);
+        dLn[k] += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
+        s[k] = sn;
+        c[k] = cn;
+      } else {
+        s[k] = std::sin(next);
+        c[k] = std::cos(next);
+        dLn[k] = std::log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
+      }
+      phi[k] = next;
     }
-    phi = next;
+    if (all) return;
   }
 }
 
-TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing) {
+// TmInverse of n positions side by side.
+template <std::size_t n>
+void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
+                TmInverseResult* out) {
   const double a = params.semiMajorAxis;
-  const double x = easting - params.falseEasting;
-  const double y = northing - params.falseNorthing;
   const double f = 1 / params.inverseFlattening;
   const double lambda0 = CentralMeridianRadByPi(params);
   const double k0 = params.scaleFactor;
-  const double m = y / k0;
   const double e2 = f * (2 - f);
   const double e = std::sqrt(e2);
   const double ep2 = e2 / ((1 - f) * (1 - f));
-  const double phi1 = FootpointLatitude(m, a, f, kFootpointTolerance);
-  const double s1 = std::sin(phi1);
-  const double c1 = std::cos(phi1);
-  const double t1 = s1 / c1;
-  const double eta2 = ep2 * c1 * c1;
-  const double v2 = 1 + eta2;
-  const double n1 = a / ((1 - f) * std::sqrt(v2));
-  const double d = x / (k0 * n1);
-  const double t2 = t1 * t1;
-  const double psi1 = IsometricFrom(s1, c1, e);
-  const Pair series =
-      SeriesPair<tm_tables::kIsometricLatitudeCoefficients, tm_tables::kLongitudeCoefficients>(
-          d, t2, eta2);
-  const double psi = psi1 + (t1 / c1) * series[0];
-  const double phi = LatitudeFromIsometric(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance);
-  const double dLambda = (1 / c1) * series[1];
-  const double lambda = lambda0 + dLambda;
-  return {phi, lambda, RadiansToDms(phi).packed, RadiansToDms(lambda).packed};
+  double m[n], phi1[n];
+  for (std::size_t k = 0; k < n; ++k) m[k] = (northing[k] - params.falseNorthing) / k0;
+  FootpointLatitudes<n>(m, a, f, kFootpointTolerance, phi1);
+  double psi[n], dLambda[n], phi[n];
+  for (std::size_t k = 0; k < n; ++k) {
+    const double x = easting[k] - params.falseEasting;
+    const double s1 = std::sin(phi1[k]);
+    const double c1 = std::cos(phi1[k]);
+    const double t1 = s1 / c1;
+    const double eta2 = ep2 * c1 * c1;
+    const double v2 = 1 + eta2;
+    const double n1 = a / ((1 - f) * std::sqrt(v2));
+    const double d = x / (k0 * n1);
+    const double t2 = t1 * t1;
+    const double psi1 = IsometricFrom(s1, c1, e);
+    const Pair series =
+        SeriesPair<tm_tables::kIsometricLatitudeCoefficients, tm_tables::kLongitudeCoefficients>(
+            d, t2, eta2);
+    psi[k] = psi1 + (t1 / c1) * series[0];
+    dLambda[k] = (1 / c1) * series[1];
+  }
+  LatitudesFromIsometric<n>(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance, phi);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double lambda = lambda0 + dLambda[k];
+    out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
+  }
+}
+
+}  // namespace
+
+double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPasses,
+                             double tolerance) {
+  double phi;
+  LatitudesFromIsometric<1>(&psiTarget, e, ep2, maxPasses, tolerance, &phi);
+  return phi;
+}
+
+TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing) {
+  TmInverseResult r;
+  TmInverses<1>(params, &easting, &northing, &r);
+  return r;
+}
+
+std::array<TmInverseResult, 2> TmInversePair(const GeodeticParams& params,
+                                             const std::array<double, 2>& easting,
+                                             const std::array<double, 2>& northing) {
+  std::array<TmInverseResult, 2> r;
+  TmInverses<2>(params, easting.data(), northing.data(), r.data());
+  return r;
 }
 
 }  // namespace vortan
