@@ -32,6 +32,7 @@
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
 #include "data_files/record_reader.h"
+#include "engine/chains.h"
 #include "data_files/records.h"
 #include "transform/correction_grid.h"
 #include "transform/datum.h"
@@ -128,16 +129,27 @@ bool ReadPoints(const std::string& path, std::vector<Point>& points) {
   return !reader.failed();
 }
 
-// What the batch job computes for one point, without its parsing and formatting. The sums
-// keep the compiler from dropping the work.
-double SxyzToGgrs87(const vortan::TransformContext& context, const Point& p) {
-  vortan::NumericGuard guard;
-  const vortan::Htrs07PointResult r = vortan::Htrs07PointToGgrs87(context, p.v[0], p.v[1], p.v[2]);
-  const double sum = vortan::RadiansToDms(r.htrs07.latitude).packed +
-                     vortan::RadiansToDms(r.htrs07.longitude).packed + r.htrs07.height +
-                     r.tm07.easting + r.tm07.northing + r.tm07.scale + r.ggrs87.e87 +
-                     r.ggrs87.n87 + r.ggrs87.packedPhi87 + r.ggrs87.packedLambda87;
-  return guard.Clean() ? sum : 0;
+// What the batch job computes for a block of points (the chain and the fault guard of
+// Htrs07XyzToGgrs87Block), without its parsing and formatting. The sums keep the compiler from
+// dropping the work.
+double SxyzToGgrs87(const vortan::TransformContext& context, const Point* p, std::size_t n) {
+  constexpr std::size_t kBlock = 16;  // the job's block
+  vortan::Xyz xyz[kBlock];
+  vortan::PointResult r[kBlock];
+  double sum = 0;
+  for (std::size_t b = 0; b < n; b += kBlock) {
+    const std::size_t m = std::min(kBlock, n - b);
+    for (std::size_t k = 0; k < m; ++k) xyz[k] = {p[b + k].v[0], p[b + k].v[1], p[b + k].v[2]};
+    vortan::Htrs07XyzToGgrs87Block(context, xyz, m, r);
+    for (std::size_t k = 0; k < m; ++k) {
+      const vortan::PointResult& q = r[k];
+      if (!q.ok()) continue;
+      sum += q.htrs07.packedLatitude + q.htrs07.packedLongitude + q.htrs07.height +
+             q.htrs07.easting + q.htrs07.northing + q.htrs07.scale + q.ggrs87.easting +
+             q.ggrs87.northing + q.ggrs87.packedLatitude + q.ggrs87.packedLongitude;
+    }
+  }
+  return sum;
 }
 
 double SenhToHtrs07(const vortan::TransformContext& context, const vortan::GeodeticParams& tm87,
@@ -173,8 +185,10 @@ int Compute(const std::string& job, const std::string& input, const std::string&
   for (int r = 0; r < repeat; ++r) {
     const Clock::time_point start = Clock::now();
     double sum = 0;
-    for (const Point& p : points) {
-      sum += forward ? SxyzToGgrs87(context, p) : SenhToHtrs07(context, tm87, p);
+    if (forward) {
+      sum = SxyzToGgrs87(context, points.data(), points.size());
+    } else {
+      for (const Point& p : points) sum += SenhToHtrs07(context, tm87, p);
     }
     best = std::min(best, Seconds(Clock::now() - start));
     check = sum;

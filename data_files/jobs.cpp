@@ -68,31 +68,47 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   chunk.completed = 0;
   chunk.stop = Stop{};
   const std::array<std::string_view, 3> names = task.FieldNames();
-  std::string reason, quoted;
-  for (std::size_t r = 0; r < batch.records.size(); ++r) {
-    const RawRecord& record = batch.records[r];
-    if (cancel && cancel->load(std::memory_order_relaxed)) {
-      chunk.stop = {StopKind::kCancelled, r, "", record.id.line, ""};
-      return;
-    }
-    double values[3];
-    for (int n = 0; n < 3; ++n) {
-      if (!ReadField(batch.Field(record.numbers[n]), values[n], reason)) {
-        if (record.numbers[n].line > record.id.line) {
+  std::string reason;
+  // The records go to the task in blocks: read up to a block of them (up to one that cannot
+  // be read, or a cancel), compute the block, then stop where the first stop came.
+  const std::size_t blockSize =
+      std::clamp<std::size_t>(task.BlockSize(), 1, RecordTask::kMaxBlock);
+  std::array<std::string, RecordTask::kMaxBlock> quoted;
+  std::array<std::string_view, RecordTask::kMaxBlock> ids;
+  std::array<Xyz, RecordTask::kMaxBlock> values;
+  const std::size_t size = batch.records.size();
+  for (std::size_t r = 0; r < size;) {
+    std::size_t n = 0;
+    Stop unread;  // the record after the block, when it cannot be read or the job is cancelled
+    for (; n < blockSize && r + n < size; ++n) {
+      const RawRecord& record = batch.records[r + n];
+      if (cancel && cancel->load(std::memory_order_relaxed)) {
+        unread = {StopKind::kCancelled, r + n, "", record.id.line, ""};
+        break;
+      }
+      int bad = -1;
+      for (int k = 0; k < 3 && bad < 0; ++k) {
+        if (!ReadField(batch.Field(record.numbers[k]), values[n][k], reason)) bad = k;
+      }
+      if (bad >= 0) {
+        if (record.numbers[bad].line > record.id.line) {
           // The field was taken from a later line: a field may be missing before it.
           reason += " (the record begins on line " + std::to_string(record.id.line) +
                     "; is a field missing there?)";
         }
-        chunk.stop = {StopKind::kField, r, std::string(names[n]), record.numbers[n].line,
-                      reason};
-        return;
+        unread = {StopKind::kField, r + n, std::string(names[bad]), record.numbers[bad].line,
+                  reason};
+        break;
       }
+      ids[n] = WrittenId(batch.Field(record.id), record.idNeedsQuotes, quoted[n]);
     }
+    StopKind kind = StopKind::kNone;
     const char* fault = "";
-    const std::string_view id = WrittenId(batch.Field(record.id), record.idNeedsQuotes, quoted);
-    const StopKind kind = task.Compute(id, values, chunk.lines, fault);
-    if (kind != StopKind::kNone) {
-      chunk.stop = {kind, r, "", record.id.line,
+    const std::size_t done =
+        n == 0 ? 0 : task.ComputeBlock(ids.data(), values.data(), n, chunk.lines, kind, fault);
+    chunk.completed += done;
+    if (done < n) {
+      chunk.stop = {kind, r + done, "", batch.records[r + done].id.line,
                     kind == StopKind::kFault
                         ? "numeric fault (" + std::string(fault) +
                               ") in the computation of this point: its coordinates are far "
@@ -100,7 +116,11 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
                         : ""};
       return;
     }
-    ++chunk.completed;
+    if (unread.kind != StopKind::kNone) {
+      chunk.stop = std::move(unread);
+      return;
+    }
+    r += n;
   }
 }
 

@@ -111,7 +111,27 @@ class SxyzToGgrs87Task : public RecordTask {
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                    const char*& fault) const override {
-    const PointResult r = Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]);
+    return Print(id, Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]), out, fault);
+  }
+
+  std::size_t BlockSize() const override { return kMaxBlock; }
+
+  // The chain of a block of points at once (Htrs07XyzToGgrs87Block), then their lines.
+  std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
+                           std::vector<LineBuffer>& out, StopKind& stop,
+                           const char*& fault) const override {
+    PointResult r[kMaxBlock];
+    Htrs07XyzToGgrs87Block(context_, values, n, r);
+    for (std::size_t k = 0; k < n; ++k) {
+      stop = Print(ids[k], r[k], out, fault);
+      if (stop != StopKind::kNone) return k;
+    }
+    return n;
+  }
+
+ private:
+  StopKind Print(std::string_view id, const PointResult& r, std::vector<LineBuffer>& out,
+                 const char*& fault) const {
     const Htrs07Values& h = r.htrs07;
     if (r.Completed(Stage::kHtrs07Geographic)) {
       LineOut(out[0]).Id(id).Number(h.packedLatitude, pat::kPacked)
@@ -129,11 +149,20 @@ class SxyzToGgrs87Task : public RecordTask {
     return StopKind::kNone;
   }
 
- private:
   const TransformContext& context_;
 };
 
 }  // namespace
+
+std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* values,
+                                     std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
+                                     const char*& fault) const {
+  for (std::size_t k = 0; k < n; ++k) {
+    stop = Compute(ids[k], values[k].data(), out, fault);
+    if (stop != StopKind::kNone) return k;
+  }
+  return n;
+}
 
 std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context) {
   switch (kind) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "data_files/job_table.h"
 #include "data_files/record_writer.h"
 #include "engine/conversion.h"
+#include "transform/datum.h"
 
 namespace vortan {
 
@@ -30,6 +32,15 @@ class RecordTask {
   // written, and fault names a numeric fault).
   virtual StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                            const char*& fault) const = 0;
+  // The points ComputeBlock takes at a time (at most kMaxBlock).
+  virtual std::size_t BlockSize() const { return 1; }
+  // Compute of n points in order, up to the first that stops: returns how many completed, and
+  // when fewer than n, why the next one stopped (in stop and fault; the lines of the stages it
+  // completed are written). Each point writes exactly the lines Compute writes for it.
+  virtual std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values,
+                                   std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
+                                   const char*& fault) const;
+  static constexpr std::size_t kMaxBlock = 16;
 };
 
 // The task of one of the four jobs.

@@ -1,5 +1,7 @@
 #include "engine/chains.h"
 
+#include <algorithm>
+
 #include "core/angles.h"
 #include "core/cartesian.h"
 #include "core/numeric_guard.h"
@@ -76,35 +78,47 @@ void SetXyz(PointResult& r, const Cartesian& c) {
 
 }  // namespace
 
+namespace {
+
+// The result of a point of Htrs07XyzToGgrs87 whose chain raised no fault.
+PointResult FromHtrs07Point(double x, double y, double z, const Htrs07PointResult& p,
+                            double packedLatitude, double packedLongitude) {
+  PointResult r;
+  r.htrs07.x = x;
+  r.htrs07.y = y;
+  r.htrs07.z = z;
+  SetGeographic(r.htrs07, p.htrs07.latitude, p.htrs07.longitude, packedLatitude,
+                packedLongitude);
+  r.htrs07.height = p.htrs07.height;
+  r.htrs07.easting = p.tm07.easting;
+  r.htrs07.northing = p.tm07.northing;
+  r.htrs07.scale = p.tm07.scale;
+  Complete(r, Stage::kHtrs07Geographic);
+  Complete(r, Stage::kTm07);
+  if (p.ggrs87.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
+  SetForward(r, p.ggrs87);
+  return r;
+}
+
+}  // namespace
+
 // The chains compute the whole point first and test the fault flags once; a point that raised
 // one (far outside the served area) is computed again step by step, so that it completes
 // exactly the stages that come before the step that failed.
 
 PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
                               bool geographic) {
-  PointResult r;
-  r.htrs07.x = x;
-  r.htrs07.y = y;
-  r.htrs07.z = z;
   {
     NumericGuard guard;
     const Htrs07PointResult p = Htrs07PointToGgrs87(context, x, y, z, geographic);
     const double packedLatitude = RadiansToDms(p.htrs07.latitude).packed;
     const double packedLongitude = RadiansToDms(p.htrs07.longitude).packed;
-    if (guard.Clean()) {
-      SetGeographic(r.htrs07, p.htrs07.latitude, p.htrs07.longitude, packedLatitude,
-                    packedLongitude);
-      r.htrs07.height = p.htrs07.height;
-      r.htrs07.easting = p.tm07.easting;
-      r.htrs07.northing = p.tm07.northing;
-      r.htrs07.scale = p.tm07.scale;
-      Complete(r, Stage::kHtrs07Geographic);
-      Complete(r, Stage::kTm07);
-      if (p.ggrs87.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-      SetForward(r, p.ggrs87);
-      return r;
-    }
+    if (guard.Clean()) return FromHtrs07Point(x, y, z, p, packedLatitude, packedLongitude);
   }
+  PointResult r;
+  r.htrs07.x = x;
+  r.htrs07.y = y;
+  r.htrs07.z = z;
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
   NumericGuard guard;
   const Geodetic g07 = CartesianToGeodetic(tm07, x, y, z);
@@ -127,6 +141,32 @@ PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double 
   if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
   SetForward(r, f);
   return r;
+}
+
+void Htrs07XyzToGgrs87Block(const TransformContext& context, const Xyz* xyz, std::size_t n,
+                            PointResult* out) {
+  // A group's flags are tested once; a group that raised one is computed again point by point.
+  constexpr std::size_t kGroup = 16;
+  Htrs07PointResult p[kGroup];
+  double packed[kGroup][2];
+  for (std::size_t b = 0; b < n; b += kGroup) {
+    const std::size_t m = std::min(kGroup, n - b);
+    bool clean;
+    {
+      NumericGuard guard;
+      Htrs07PointsToGgrs87(context, xyz + b, m, p);
+      for (std::size_t k = 0; k < m; ++k) {
+        packed[k][0] = RadiansToDms(p[k].htrs07.latitude).packed;
+        packed[k][1] = RadiansToDms(p[k].htrs07.longitude).packed;
+      }
+      clean = guard.Clean();
+    }
+    for (std::size_t k = 0; k < m; ++k) {
+      const Xyz& v = xyz[b + k];
+      out[b + k] = clean ? FromHtrs07Point(v[0], v[1], v[2], p[k], packed[k][0], packed[k][1])
+                         : Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+    }
+  }
 }
 
 PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,

@@ -78,6 +78,11 @@ struct PointResult {
 PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
                               bool geographic = true);
 
+// Htrs07XyzToGgrs87 (geographic) of n points, each result that of its own call: the chain of
+// Htrs07PointsToGgrs87, the fault flags tested once a group of points.
+void Htrs07XyzToGgrs87Block(const TransformContext& context, const Xyz* xyz, std::size_t n,
+                            PointResult* out);
+
 // From HTRS07 latitude, longitude (radians) and height: X, Y, Z; the TM07 position of the given
 // latitude and longitude; then the datum step. Stages: kHtrs07Xyz, kTm07, kDatum.
 PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,

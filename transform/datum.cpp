@@ -1,5 +1,6 @@
 #include "transform/datum.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -103,9 +104,8 @@ std::optional<Correction> CorrectionAt(const TransformContext& context, double e
 
 // The forward chain from the GGRS87 height and TM87 position of the point on: the correction
 // added, and the GGRS87 latitude and longitude of the corrected position.
-void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
-                   const CellLookup& lookup, double h87, const GridPoint& p, bool geographic,
-                   ForwardChainResult& r) {
+void CorrectForward(const TransformContext& context, const CellLookup& lookup, double h87,
+                    const GridPoint& p, ForwardChainResult& r) {
   r.h87 = h87;
   const Correction correction = CorrectionOf(context, lookup);
   r.e87Uncorrected = p.easting;
@@ -114,12 +114,52 @@ void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
   r.dE = correction.dE;
   r.e87 = p.easting + r.dE / 100.0;
   r.n87 = p.northing + r.dN / 100.0;
-  if (!geographic) return;
-  const TmInverseResult back = TmInverse(tm87, r.e87, r.n87);
+}
+
+void SetGgrs87Geographic(const TmInverseResult& back, ForwardChainResult& r) {
   r.phi87 = back.latitude;
   r.lambda87 = back.longitude;
   r.packedPhi87 = back.packedLatitude;
   r.packedLambda87 = back.packedLongitude;
+}
+
+void FinishForward(const TransformContext& context, const GeodeticParams& tm87,
+                   const CellLookup& lookup, double h87, const GridPoint& p, bool geographic,
+                   ForwardChainResult& r) {
+  CorrectForward(context, lookup, h87, p, r);
+  if (geographic) SetGgrs87Geographic(TmInverse(tm87, r.e87, r.n87), r);
+}
+
+// Htrs07PointToGgrs87 up to the grid correction: everything that does not wait for the grid
+// values, which the cell lookup asks into the cache.
+struct ForwardStart {
+  CellLookup lookup;
+  GridPoint p87;
+  double h87 = 0;
+};
+
+ForwardStart StartHtrs07Point(const TransformContext& context, const GeodeticParams& tm07,
+                              const GeodeticParams& tm87, double x07, double y07, double z07,
+                              Htrs07PointResult& r) {
+  ForwardStart start;
+  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
+  // The two projections take sin and cos of the latitudes from the tangents that the
+  // conversions end with.
+  std::array<double, 2> tanLatitudes;
+  const std::array<Geodetic, 2> g =
+      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
+  r.htrs07 = g[0];
+  r.tm07 = TmForwardScaleOfTan(tm07, g[0].latitude, tanLatitudes[0],
+                               g[0].longitude - CentralMeridianRad(tm07));
+  start.lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
+  if (!start.lookup.inside) {
+    r.ggrs87.status = ChainStatus::kOutsideGrid;
+    return start;
+  }
+  start.p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
+                             g[1].longitude - CentralMeridianRad(tm87));
+  start.h87 = g[1].height;
+  return start;
 }
 
 }  // namespace
@@ -146,25 +186,52 @@ Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x0
   Htrs07PointResult r;
   // Both ellipsoids are GRS80: one block serves the two conversions.
   const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
-  // The two projections take sin and cos of the latitudes from the tangents that the
-  // conversions end with.
-  std::array<double, 2> tanLatitudes;
-  const std::array<Geodetic, 2> g =
-      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
-  r.htrs07 = g[0];
-  r.tm07 = TmForwardScaleOfTan(tm07, g[0].latitude, tanLatitudes[0],
-                               g[0].longitude - CentralMeridianRad(tm07));
-  const CellLookup lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
-  if (!lookup.inside) {
-    r.ggrs87.status = ChainStatus::kOutsideGrid;
-    return r;
-  }
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  const GridPoint p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
-                                       g[1].longitude - CentralMeridianRad(tm87));
-  FinishForward(context, tm87, lookup, g[1].height, p87, geographic, r.ggrs87);
+  const ForwardStart start = StartHtrs07Point(context, tm07, tm87, x07, y07, z07, r);
+  if (start.lookup.inside) {
+    FinishForward(context, tm87, start.lookup, start.h87, start.p87, geographic, r.ggrs87);
+  }
   return r;
+}
+
+void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::size_t n,
+                          Htrs07PointResult* out) {
+  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
+  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
+  // Every point of a group up to its grid correction first, so that the cells asked into the
+  // cache have arrived when the corrections are added; then the inverse TM87 of the corrected
+  // positions two at a time.
+  constexpr std::size_t kGroup = 8;
+  ForwardStart starts[kGroup];
+  for (std::size_t b = 0; b < n; b += kGroup) {
+    const std::size_t m = std::min(kGroup, n - b);
+    std::size_t inside[kGroup];
+    std::size_t insideCount = 0;
+    for (std::size_t k = 0; k < m; ++k) {
+      Htrs07PointResult& r = out[b + k];
+      r = Htrs07PointResult{};
+      const Xyz& v = xyz[b + k];
+      starts[k] = StartHtrs07Point(context, tm07, tm87, v[0], v[1], v[2], r);
+      if (starts[k].lookup.inside) inside[insideCount++] = k;
+    }
+    for (std::size_t q = 0; q < insideCount; ++q) {
+      const std::size_t k = inside[q];
+      CorrectForward(context, starts[k].lookup, starts[k].h87, starts[k].p87, out[b + k].ggrs87);
+    }
+    std::size_t q = 0;
+    for (; q + 1 < insideCount; q += 2) {
+      ForwardChainResult& first = out[b + inside[q]].ggrs87;
+      ForwardChainResult& second = out[b + inside[q + 1]].ggrs87;
+      const std::array<TmInverseResult, 2> back =
+          TmInversePair(tm87, {first.e87, second.e87}, {first.n87, second.n87});
+      SetGgrs87Geographic(back[0], first);
+      SetGgrs87Geographic(back[1], second);
+    }
+    if (q < insideCount) {
+      ForwardChainResult& last = out[b + inside[q]].ggrs87;
+      SetGgrs87Geographic(TmInverse(tm87, last.e87, last.n87), last);
+    }
+  }
 }
 
 BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, double lambda87,

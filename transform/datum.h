@@ -2,6 +2,8 @@
 // context that the initial step fills: the region, the seven parameters and the grids.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -81,6 +83,14 @@ struct Htrs07PointResult {
 };
 Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x07, double y07,
                                       double z07, bool geographic = true);
+
+// Htrs07PointToGgrs87 (geographic) of n points, each result that of its own call to the last
+// bit: the points go through the chain in groups, every point of a group up to its grid
+// correction first and the inverse TM87 two at a time, so that the grid values asked into the
+// cache arrive in time and the processor overlaps the iterations of two points.
+using Xyz = std::array<double, 3>;
+void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::size_t n,
+                          Htrs07PointResult* out);
 
 // GGRS87 latitude, longitude (radians) and height to corrected TM07 E, N and HTRS07 latitude,
 // longitude. The correction is interpolated at the uncorrected TM07 position and subtracted.

@@ -7,6 +7,8 @@
 // whole chains of both directions, in both regions, against the plain formulas step by step.
 #include <array>
 #include <cstddef>
+#include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -329,6 +331,27 @@ TEST_P(CoreReference, CartesianPairIsTwoConversionsBitForBit) {
   }
 }
 
+TEST_P(CoreReference, InversePairIsTwoInversesBitForBit) {
+  const GeodeticParams p = Params();
+  const std::vector<Net> net = DenseNet();
+  // Neighbours, and points far apart whose iterations take different numbers of passes.
+  for (std::size_t i = 0; i + 1 < net.size(); i += 5) {
+    const std::size_t j = (i * 7919 + 1) % net.size();
+    const GridPoint a = TmForward(p, net[i].phi, net[i].dLambda);
+    const GridPoint b = TmForward(p, net[j].phi, net[j].dLambda);
+    const std::array<TmInverseResult, 2> both =
+        TmInversePair(p, {a.easting, b.easting}, {a.northing, b.northing});
+    for (int k = 0; k < 2; ++k) {
+      const TmInverseResult one = TmInverse(p, k == 0 ? a.easting : b.easting,
+                                            k == 0 ? a.northing : b.northing);
+      ASSERT_EQ(both[k].latitude, one.latitude) << i << " " << k;
+      ASSERT_EQ(both[k].longitude, one.longitude);
+      ASSERT_EQ(both[k].packedLatitude, one.packedLatitude);
+      ASSERT_EQ(both[k].packedLongitude, one.packedLongitude);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Tm87AndTm07, CoreReference, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "Tm07" : "Tm87");
@@ -466,6 +489,57 @@ TEST(CoreReferenceChain, ForwardChainAsThePlainFormulas) {
     } else {
       EXPECT_EQ(outside, 0);
     }
+  }
+}
+
+// The batch job's block of points is the point function to the last bit: inside and outside
+// the grid, in both regions, and with points that raise a numeric fault among them (their group
+// is computed again point by point).
+TEST(CoreReferenceChain, ForwardBlockIsThePointFunctionBitForBit) {
+  constexpr double kHuge = 1e300;
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    const TransformContext context = ReadyContext(*profile);
+    const GeodeticParams tm07 = MakeGrs80Params(profile->tm07);
+    std::vector<Xyz> points;
+    int k = 0;
+    for (const auto& [phi, lambda] : RegionNet(*profile)) {
+      const Cartesian c = PlainGeodeticToCartesian(tm07, phi, lambda, 10.0 * (k % 300) - 60);
+      points.push_back({c.x, c.y, c.z});
+      if (++k % 97 == 0) points.push_back({kHuge, kHuge, kHuge});
+      if (k % 149 == 0) points.push_back({0, 0, 0});
+    }
+    std::vector<PointResult> block(points.size());
+    Htrs07XyzToGgrs87Block(context, points.data(), points.size(), block.data());
+    int faults = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const Xyz& v = points[i];
+      const PointResult one = Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+      const PointResult& b = block[i];
+      faults += one.status == PointStatus::kFault;
+      ASSERT_EQ(b.status, one.status) << i;
+      ASSERT_EQ(b.completed, one.completed) << i;
+      ASSERT_EQ(b.failed, one.failed) << i;
+      ASSERT_STREQ(b.fault, one.fault) << i;
+      const double got[] = {b.htrs07.latitude, b.htrs07.longitude, b.htrs07.packedLatitude,
+                            b.htrs07.packedLongitude, b.htrs07.height, b.htrs07.easting,
+                            b.htrs07.northing, b.htrs07.scale, b.ggrs87.latitude,
+                            b.ggrs87.longitude, b.ggrs87.packedLatitude,
+                            b.ggrs87.packedLongitude, b.ggrs87.height, b.ggrs87.easting,
+                            b.ggrs87.northing, b.uncorrectedEasting, b.uncorrectedNorthing,
+                            b.dE, b.dN};
+      const double want[] = {one.htrs07.latitude, one.htrs07.longitude,
+                             one.htrs07.packedLatitude, one.htrs07.packedLongitude,
+                             one.htrs07.height, one.htrs07.easting, one.htrs07.northing,
+                             one.htrs07.scale, one.ggrs87.latitude, one.ggrs87.longitude,
+                             one.ggrs87.packedLatitude, one.ggrs87.packedLongitude,
+                             one.ggrs87.height, one.ggrs87.easting, one.ggrs87.northing,
+                             one.uncorrectedEasting, one.uncorrectedNorthing, one.dE, one.dN};
+      for (std::size_t f = 0; f < std::size(got); ++f) {
+        // NaN of a faulted stage compares by its bits.
+        ASSERT_EQ(std::memcmp(&got[f], &want[f], sizeof(double)), 0) << i << " value " << f;
+      }
+    }
+    EXPECT_GT(faults, 0);
   }
 }
 
