@@ -151,6 +151,21 @@ void BM_CartesianToGeodeticPair(benchmark::State& state) {
 }
 BENCHMARK(BM_CartesianToGeodeticPair);
 
+void BM_CartesianToGeodeticQuad(benchmark::State& state) {
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  std::array<double, 4> tans;
+  for (auto _ : state) {
+    std::array<Cartesian, 4> c;
+    for (Cartesian& q : c) {
+      const Sample& p = s[i++ & (kPoints - 1)];
+      q = Cartesian{p.x, p.y, p.z};
+    }
+    benchmark::DoNotOptimize(CartesianToGeodeticQuad(Tm07(), c, tans));
+  }
+}
+BENCHMARK(BM_CartesianToGeodeticQuad);
+
 void BM_GeodeticToCartesian(benchmark::State& state) {
   OverSamples(state, [&](const Sample& p) {
     benchmark::DoNotOptimize(GeodeticToCartesian(Tm87(), p.phi87, p.lambda87, p.h));

@@ -80,4 +80,10 @@ std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
   return ToGeodetic<2>(params, {first, second}, tanLatitudes.data());
 }
 
+std::array<Geodetic, 4> CartesianToGeodeticQuad(const GeodeticParams& params,
+                                                const std::array<Cartesian, 4>& c,
+                                                std::array<double, 4>& tanLatitudes) {
+  return ToGeodetic<4>(params, c, tanLatitudes.data());
+}
+
 }  // namespace vortan

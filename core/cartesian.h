@@ -37,4 +37,9 @@ std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
                                                 const Cartesian& first, const Cartesian& second,
                                                 std::array<double, 2>& tanLatitudes);
 
+// Four at once, with their tangents: the same numbers as four calls.
+std::array<Geodetic, 4> CartesianToGeodeticQuad(const GeodeticParams& params,
+                                                const std::array<Cartesian, 4>& c,
+                                                std::array<double, 4>& tanLatitudes);
+
 }  // namespace vortan

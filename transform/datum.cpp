@@ -138,28 +138,48 @@ struct ForwardStart {
   double h87 = 0;
 };
 
-ForwardStart StartHtrs07Point(const TransformContext& context, const GeodeticParams& tm07,
-                              const GeodeticParams& tm87, double x07, double y07, double z07,
-                              Htrs07PointResult& r) {
+// The projections of a point from its two conversions (HTRS07, and GGRS87 after Helmert), with
+// sin and cos of the latitudes from the tangents that the conversions end with.
+ForwardStart ProjectHtrs07Point(const TransformContext& context, const GeodeticParams& tm07,
+                                const GeodeticParams& tm87, const Geodetic& g07,
+                                double tan07, const Geodetic& g87, double tan87,
+                                Htrs07PointResult& r) {
   ForwardStart start;
-  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
-  // The two projections take sin and cos of the latitudes from the tangents that the
-  // conversions end with.
-  std::array<double, 2> tanLatitudes;
-  const std::array<Geodetic, 2> g =
-      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
-  r.htrs07 = g[0];
-  r.tm07 = TmForwardScaleOfTan(tm07, g[0].latitude, tanLatitudes[0],
-                               g[0].longitude - CentralMeridianRad(tm07));
+  r.htrs07 = g07;
+  r.tm07 =
+      TmForwardScaleOfTan(tm07, g07.latitude, tan07, g07.longitude - CentralMeridianRad(tm07));
   start.lookup = FindCell(context, r.tm07.easting, r.tm07.northing);
   if (!start.lookup.inside) {
     r.ggrs87.status = ChainStatus::kOutsideGrid;
     return start;
   }
-  start.p87 = TmForwardOfTan(tm87, g[1].latitude, tanLatitudes[1],
-                             g[1].longitude - CentralMeridianRad(tm87));
-  start.h87 = g[1].height;
+  start.p87 = TmForwardOfTan(tm87, g87.latitude, tan87, g87.longitude - CentralMeridianRad(tm87));
+  start.h87 = g87.height;
   return start;
+}
+
+ForwardStart StartHtrs07Point(const TransformContext& context, const GeodeticParams& tm07,
+                              const GeodeticParams& tm87, double x07, double y07, double z07,
+                              Htrs07PointResult& r) {
+  const Cartesian c87 = HelmertTransform(context.helmert, x07, y07, z07, +1);
+  std::array<double, 2> tanLatitudes;
+  const std::array<Geodetic, 2> g =
+      CartesianToGeodeticPair(tm07, Cartesian{x07, y07, z07}, c87, tanLatitudes);
+  return ProjectHtrs07Point(context, tm07, tm87, g[0], tanLatitudes[0], g[1], tanLatitudes[1],
+                            r);
+}
+
+// StartHtrs07Point of two points, their four conversions side by side.
+void StartHtrs07Points(const TransformContext& context, const GeodeticParams& tm07,
+                       const GeodeticParams& tm87, const Xyz& first, const Xyz& second,
+                       Htrs07PointResult* r, ForwardStart* start) {
+  const Cartesian a07{first[0], first[1], first[2]}, b07{second[0], second[1], second[2]};
+  const Cartesian a87 = HelmertTransform(context.helmert, a07.x, a07.y, a07.z, +1);
+  const Cartesian b87 = HelmertTransform(context.helmert, b07.x, b07.y, b07.z, +1);
+  std::array<double, 4> tans;
+  const std::array<Geodetic, 4> g = CartesianToGeodeticQuad(tm07, {a07, a87, b07, b87}, tans);
+  start[0] = ProjectHtrs07Point(context, tm07, tm87, g[0], tans[0], g[1], tans[1], r[0]);
+  start[1] = ProjectHtrs07Point(context, tm07, tm87, g[2], tans[2], g[3], tans[3], r[1]);
 }
 
 }  // namespace
@@ -207,11 +227,19 @@ void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::
     const std::size_t m = std::min(kGroup, n - b);
     std::size_t inside[kGroup];
     std::size_t insideCount = 0;
+    for (std::size_t k = 0; k < m; k += 2) {
+      if (k + 1 < m) {
+        out[b + k] = Htrs07PointResult{};
+        out[b + k + 1] = Htrs07PointResult{};
+        StartHtrs07Points(context, tm07, tm87, xyz[b + k], xyz[b + k + 1], out + b + k,
+                          starts + k);
+      } else {
+        out[b + k] = Htrs07PointResult{};
+        const Xyz& v = xyz[b + k];
+        starts[k] = StartHtrs07Point(context, tm07, tm87, v[0], v[1], v[2], out[b + k]);
+      }
+    }
     for (std::size_t k = 0; k < m; ++k) {
-      Htrs07PointResult& r = out[b + k];
-      r = Htrs07PointResult{};
-      const Xyz& v = xyz[b + k];
-      starts[k] = StartHtrs07Point(context, tm07, tm87, v[0], v[1], v[2], r);
       if (starts[k].lookup.inside) inside[insideCount++] = k;
     }
     for (std::size_t q = 0; q < insideCount; ++q) {

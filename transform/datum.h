@@ -15,6 +15,9 @@
 
 namespace vortan {
 
+// X, Y, Z of a point, metres.
+using Xyz = std::array<double, 3>;
+
 struct TransformContext {
   const RegionProfile* profile = nullptr;
   GridBounds bounds = kDataFileBounds;       // the extent test of the program
@@ -86,9 +89,9 @@ Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x0
 
 // Htrs07PointToGgrs87 (geographic) of n points, each result that of its own call to the last
 // bit: the points go through the chain in groups, every point of a group up to its grid
-// correction first and the inverse TM87 two at a time, so that the grid values asked into the
-// cache arrive in time and the processor overlaps the iterations of two points.
-using Xyz = std::array<double, 3>;
+// correction first (the four Cartesian-to-geodetic conversions of two points side by side),
+// and the inverse TM87 two at a time, so that the grid values asked into the cache arrive in
+// time and the processor overlaps the iterations of two points.
 void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::size_t n,
                           Htrs07PointResult* out);
 
