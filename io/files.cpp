@@ -123,7 +123,17 @@ bool CutBack(int fd, std::uint64_t size) {
   return ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
 }
 
-bool Empty(int fd) { return CutBack(fd, 0); }
+bool Empty(int fd) {
+  // A file that is empty already is left as it is: truncating it changes nothing, but on ext4
+  // it marks the file to have its blocks allocated when it is closed (the safeguard for a file
+  // rewritten through truncation), so that closing a new output would start writing all of it
+  // out in the job's own time.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+    return ::lseek(fd, 0, SEEK_SET) >= 0;
+  }
+  return CutBack(fd, 0);
+}
 
 std::optional<std::uint64_t> RegularFileSize(int fd) {
   struct stat st {};
