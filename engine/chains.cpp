@@ -80,10 +80,11 @@ void SetXyz(PointResult& r, const Cartesian& c) {
 
 namespace {
 
-// The result of a point of Htrs07XyzToGgrs87 whose chain raised no fault.
-PointResult FromHtrs07Point(double x, double y, double z, const Htrs07PointResult& p,
-                            double packedLatitude, double packedLongitude) {
-  PointResult r;
+// The result of a point of Htrs07XyzToGgrs87 whose chain raised no fault, into r as it is
+// made (every member that the point sets is set here, the others are zero).
+PointResult& FillFromHtrs07Point(PointResult& r, double x, double y, double z,
+                                 const Htrs07PointResult& p, double packedLatitude,
+                                 double packedLongitude) {
   r.htrs07.x = x;
   r.htrs07.y = y;
   r.htrs07.z = z;
@@ -113,7 +114,10 @@ PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double 
     const Htrs07PointResult p = Htrs07PointToGgrs87(context, x, y, z, geographic);
     const double packedLatitude = RadiansToDms(p.htrs07.latitude).packed;
     const double packedLongitude = RadiansToDms(p.htrs07.longitude).packed;
-    if (guard.Clean()) return FromHtrs07Point(x, y, z, p, packedLatitude, packedLongitude);
+    if (guard.Clean()) {
+      PointResult r;
+      return FillFromHtrs07Point(r, x, y, z, p, packedLatitude, packedLongitude);
+    }
   }
   PointResult r;
   r.htrs07.x = x;
@@ -163,8 +167,12 @@ void Htrs07XyzToGgrs87Block(const TransformContext& context, const Xyz* xyz, std
     }
     for (std::size_t k = 0; k < m; ++k) {
       const Xyz& v = xyz[b + k];
-      out[b + k] = clean ? FromHtrs07Point(v[0], v[1], v[2], p[k], packed[k][0], packed[k][1])
-                         : Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+      if (clean) {
+        out[b + k] = PointResult{};
+        FillFromHtrs07Point(out[b + k], v[0], v[1], v[2], p[k], packed[k][0], packed[k][1]);
+      } else {
+        out[b + k] = Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+      }
     }
   }
 }
