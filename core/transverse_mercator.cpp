@@ -577,4 +577,12 @@ std::array<TmInverseResult, 2> TmInversePair(const GeodeticParams& params,
   return r;
 }
 
+std::array<TmInverseResult, 4> TmInverseQuad(const GeodeticParams& params,
+                                             const std::array<double, 4>& easting,
+                                             const std::array<double, 4>& northing) {
+  std::array<TmInverseResult, 4> r;
+  TmInverses<4>(params, easting.data(), northing.data(), r.data());
+  return r;
+}
+
 }  // namespace vortan

@@ -64,11 +64,14 @@ GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, dou
 // Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
 
-// TmInverse of two positions side by side: the passes of their iterations interleaved, so that
-// the processor overlaps them; each result is that of TmInverse to the last bit.
+// TmInverse of two (four) positions side by side: the passes of their iterations interleaved,
+// so that the processor overlaps them; each result is that of TmInverse to the last bit.
 std::array<TmInverseResult, 2> TmInversePair(const GeodeticParams& params,
                                              const std::array<double, 2>& easting,
                                              const std::array<double, 2>& northing);
+std::array<TmInverseResult, 4> TmInverseQuad(const GeodeticParams& params,
+                                             const std::array<double, 4>& easting,
+                                             const std::array<double, 4>& northing);
 
 // Latitude (radians) whose meridian arc, by the 1/(1+n) series, is m metres.
 double FootpointLatitude(double m, double a, double f, double tolerance);

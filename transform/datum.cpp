@@ -220,7 +220,7 @@ void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   // Every point of a group up to its grid correction first, so that the cells asked into the
   // cache have arrived when the corrections are added; then the inverse TM87 of the corrected
-  // positions two at a time.
+  // positions four at a time (the rest two or one).
   constexpr std::size_t kGroup = 8;
   ForwardStart starts[kGroup];
   for (std::size_t b = 0; b < n; b += kGroup) {
@@ -247,6 +247,17 @@ void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::
       CorrectForward(context, starts[k].lookup, starts[k].h87, starts[k].p87, out[b + k].ggrs87);
     }
     std::size_t q = 0;
+    for (; q + 3 < insideCount; q += 4) {
+      ForwardChainResult* r[4];
+      std::array<double, 4> e, nn;
+      for (int k = 0; k < 4; ++k) {
+        r[k] = &out[b + inside[q + k]].ggrs87;
+        e[k] = r[k]->e87;
+        nn[k] = r[k]->n87;
+      }
+      const std::array<TmInverseResult, 4> back = TmInverseQuad(tm87, e, nn);
+      for (int k = 0; k < 4; ++k) SetGgrs87Geographic(back[k], *r[k]);
+    }
     for (; q + 1 < insideCount; q += 2) {
       ForwardChainResult& first = out[b + inside[q]].ggrs87;
       ForwardChainResult& second = out[b + inside[q + 1]].ggrs87;

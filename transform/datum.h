@@ -90,8 +90,8 @@ Htrs07PointResult Htrs07PointToGgrs87(const TransformContext& context, double x0
 // Htrs07PointToGgrs87 (geographic) of n points, each result that of its own call to the last
 // bit: the points go through the chain in groups, every point of a group up to its grid
 // correction first (the four Cartesian-to-geodetic conversions of two points side by side),
-// and the inverse TM87 two at a time, so that the grid values asked into the cache arrive in
-// time and the processor overlaps the iterations of two points.
+// and the inverse TM87 four at a time, so that the grid values asked into the cache arrive in
+// time and the processor overlaps the iterations of four points.
 void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::size_t n,
                           Htrs07PointResult* out);
 
