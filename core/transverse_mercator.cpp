@@ -517,8 +517,8 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
 
 // TmInverse of n positions side by side.
 template <std::size_t n>
-void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
-                TmInverseResult* out) {
+void TmInverseLanes(const GeodeticParams& params, const double* easting, const double* northing,
+                    TmInverseResult* out) {
   const double a = params.semiMajorAxis;
   const double f = 1 / params.inverseFlattening;
   const double lambda0 = CentralMeridianRadByPi(params);
@@ -565,24 +565,19 @@ double LatitudeFromIsometric(double psiTarget, double e, double ep2, int maxPass
 
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing) {
   TmInverseResult r;
-  TmInverses<1>(params, &easting, &northing, &r);
+  TmInverseLanes<1>(params, &easting, &northing, &r);
   return r;
 }
 
-std::array<TmInverseResult, 2> TmInversePair(const GeodeticParams& params,
-                                             const std::array<double, 2>& easting,
-                                             const std::array<double, 2>& northing) {
-  std::array<TmInverseResult, 2> r;
-  TmInverses<2>(params, easting.data(), northing.data(), r.data());
-  return r;
-}
-
-std::array<TmInverseResult, 4> TmInverseQuad(const GeodeticParams& params,
-                                             const std::array<double, 4>& easting,
-                                             const std::array<double, 4>& northing) {
-  std::array<TmInverseResult, 4> r;
-  TmInverses<4>(params, easting.data(), northing.data(), r.data());
-  return r;
+void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
+                std::size_t n, TmInverseResult* out) {
+  std::size_t k = 0;
+  for (; k + 4 <= n; k += 4) TmInverseLanes<4>(params, easting + k, northing + k, out + k);
+  if (k + 2 <= n) {
+    TmInverseLanes<2>(params, easting + k, northing + k, out + k);
+    k += 2;
+  }
+  if (k < n) TmInverseLanes<1>(params, easting + k, northing + k, out + k);
 }
 
 }  // namespace vortan

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "core/geodetic_params.h"
 
@@ -64,14 +65,11 @@ GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, dou
 // Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
 
-// TmInverse of two (four) positions side by side: the passes of their iterations interleaved,
-// so that the processor overlaps them; each result is that of TmInverse to the last bit.
-std::array<TmInverseResult, 2> TmInversePair(const GeodeticParams& params,
-                                             const std::array<double, 2>& easting,
-                                             const std::array<double, 2>& northing);
-std::array<TmInverseResult, 4> TmInverseQuad(const GeodeticParams& params,
-                                             const std::array<double, 4>& easting,
-                                             const std::array<double, 4>& northing);
+// TmInverse of n positions, four at a time side by side (the rest two or one): the passes of
+// their iterations interleaved, so that the processor overlaps them; each result is that of
+// TmInverse to the last bit.
+void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
+                std::size_t n, TmInverseResult* out);
 
 // Latitude (radians) whose meridian arc, by the 1/(1+n) series, is m metres.
 double FootpointLatitude(double m, double a, double f, double tolerance);

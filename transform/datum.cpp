@@ -220,7 +220,7 @@ void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::
   const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
   // Every point of a group up to its grid correction first, so that the cells asked into the
   // cache have arrived when the corrections are added; then the inverse TM87 of the corrected
-  // positions four at a time (the rest two or one).
+  // positions, four at a time (TmInverses).
   constexpr std::size_t kGroup = 8;
   ForwardStart starts[kGroup];
   for (std::size_t b = 0; b < n; b += kGroup) {
@@ -246,29 +246,15 @@ void Htrs07PointsToGgrs87(const TransformContext& context, const Xyz* xyz, std::
       const std::size_t k = inside[q];
       CorrectForward(context, starts[k].lookup, starts[k].h87, starts[k].p87, out[b + k].ggrs87);
     }
-    std::size_t q = 0;
-    for (; q + 3 < insideCount; q += 4) {
-      ForwardChainResult* r[4];
-      std::array<double, 4> e, nn;
-      for (int k = 0; k < 4; ++k) {
-        r[k] = &out[b + inside[q + k]].ggrs87;
-        e[k] = r[k]->e87;
-        nn[k] = r[k]->n87;
-      }
-      const std::array<TmInverseResult, 4> back = TmInverseQuad(tm87, e, nn);
-      for (int k = 0; k < 4; ++k) SetGgrs87Geographic(back[k], *r[k]);
+    double e87[kGroup], n87[kGroup];
+    for (std::size_t q = 0; q < insideCount; ++q) {
+      e87[q] = out[b + inside[q]].ggrs87.e87;
+      n87[q] = out[b + inside[q]].ggrs87.n87;
     }
-    for (; q + 1 < insideCount; q += 2) {
-      ForwardChainResult& first = out[b + inside[q]].ggrs87;
-      ForwardChainResult& second = out[b + inside[q + 1]].ggrs87;
-      const std::array<TmInverseResult, 2> back =
-          TmInversePair(tm87, {first.e87, second.e87}, {first.n87, second.n87});
-      SetGgrs87Geographic(back[0], first);
-      SetGgrs87Geographic(back[1], second);
-    }
-    if (q < insideCount) {
-      ForwardChainResult& last = out[b + inside[q]].ggrs87;
-      SetGgrs87Geographic(TmInverse(tm87, last.e87, last.n87), last);
+    TmInverseResult back[kGroup];
+    TmInverses(tm87, e87, n87, insideCount, back);
+    for (std::size_t q = 0; q < insideCount; ++q) {
+      SetGgrs87Geographic(back[q], out[b + inside[q]].ggrs87);
     }
   }
 }

@@ -339,8 +339,9 @@ TEST_P(CoreReference, InversePairIsTwoInversesBitForBit) {
     const std::size_t j = (i * 7919 + 1) % net.size();
     const GridPoint a = TmForward(p, net[i].phi, net[i].dLambda);
     const GridPoint b = TmForward(p, net[j].phi, net[j].dLambda);
-    const std::array<TmInverseResult, 2> both =
-        TmInversePair(p, {a.easting, b.easting}, {a.northing, b.northing});
+    const double e[] = {a.easting, b.easting}, n[] = {a.northing, b.northing};
+    std::array<TmInverseResult, 2> both;
+    TmInverses(p, e, n, 2, both.data());
     for (int k = 0; k < 2; ++k) {
       const TmInverseResult one = TmInverse(p, k == 0 ? a.easting : b.easting,
                                             k == 0 ? a.northing : b.northing);
