@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vortan {
 
 struct NumberPattern {
@@ -81,6 +85,34 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   return tens | (lanes - tens * 10) << 8;
 }
 
+// The digit lanes of two numbers below 10^8 at once, DigitLanes(a) and DigitLanes(b), with
+// SSE2 where there is SSE2: the same steps in 64-, 32- and 16-bit vector lanes. a / 10000 is
+// a * 0xD1B71759 >> 45 (exact for every 32-bit a); x / 100 for x < 10^4 is (4x * 5243 >> 16)
+// >> 5, x / 10 for x < 100 is x * 6554 >> 16.
+[[gnu::always_inline]] inline void DigitLanesOfTwo(std::uint64_t a, std::uint64_t b,
+                                                   std::uint64_t& lanesA, std::uint64_t& lanesB) {
+#if defined(__SSE2__) && defined(__x86_64__)
+  const __m128i v = _mm_set_epi64x(static_cast<long long>(b), static_cast<long long>(a));
+  const __m128i high = _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi64x(0xD1B71759)), 45);
+  const __m128i low = _mm_sub_epi32(v, _mm_mul_epu32(high, _mm_set1_epi64x(10000)));
+  // Four numbers below 10^4 in the even 16-bit lanes, zeros in the odd ones.
+  const __m128i quads = _mm_or_si128(high, _mm_slli_epi64(low, 32));
+  const __m128i hundreds =
+      _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
+  const __m128i pairs = _mm_or_si128(
+      hundreds, _mm_slli_epi32(_mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, _mm_set1_epi16(100))),
+                               16));
+  const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6554));
+  const __m128i digits = _mm_or_si128(
+      tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, _mm_set1_epi16(10))), 8));
+  lanesA = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
+  lanesB = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(digits, digits)));
+#else
+  lanesA = DigitLanes(a);
+  lanesB = DigitLanes(b);
+#endif
+}
+
 // Writes the last count (1 to 8) of the eight digits in lanes at out; the word written may
 // reach 8 bytes past out.
 [[gnu::always_inline]] inline void StoreLastDigits(char* out, std::uint64_t lanes,
@@ -126,7 +158,10 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   n += value < 0;
   // The integer part without its zeros in front (none for 0), or the pattern's zeros: the
   // zeros in front are the lowest bytes of the lanes that are zero.
-  const std::uint64_t lanes = internal::DigitLanes(static_cast<std::uint64_t>(whole));
+  std::uint64_t lanes;
+  std::uint64_t fractionLanes;
+  internal::DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
+                            lanes, fractionLanes);
   std::size_t integerLength =
       whole != 0 ? 8 - static_cast<std::size_t>(std::countr_zero(lanes)) / 8 : 0;
   if (integerLength < static_cast<std::size_t>(pattern.integerDigits)) {
@@ -136,8 +171,7 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   n += integerLength;
   if (pattern.point) out[n++] = '.';
   if (decimals > 0) {
-    internal::StoreLastDigits(out + n, internal::DigitLanes(static_cast<std::uint64_t>(fraction)),
-                              decimals);
+    internal::StoreLastDigits(out + n, fractionLanes, decimals);
   }
   return n + decimals;
 }

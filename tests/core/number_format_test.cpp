@@ -48,5 +48,21 @@ TEST(NumberFormat, HugeValuesFitTheBuffer) {
   EXPECT_EQ(text.substr(text.size() - 4), ".000");
 }
 
+// The digits of two numbers at once are those of each alone: every number below 10^4 (all the
+// values the 16-bit steps see), and numbers up to 10^8 - 1 in steps that cross every carry.
+TEST(NumberFormat, DigitsOfTwoNumbersAreTheDigitsOfEach) {
+  using number_format_internal::DigitLanes;
+  using number_format_internal::DigitLanesOfTwo;
+  const auto check = [](std::uint64_t a, std::uint64_t b) {
+    std::uint64_t la = 0, lb = 0;
+    DigitLanesOfTwo(a, b, la, lb);
+    ASSERT_EQ(la, DigitLanes(a)) << a;
+    ASSERT_EQ(lb, DigitLanes(b)) << b;
+  };
+  for (std::uint64_t n = 0; n < 10000; ++n) check(n, n * 10000 + 9999 - n);
+  for (std::uint64_t n = 0; n < 100000000; n += 9973) check(n, 99999999 - n);
+  check(99999999, 0);
+}
+
 }  // namespace
 }  // namespace vortan
