@@ -11,6 +11,7 @@
 
 #include "core/angles.h"
 #include "core/cartesian.h"
+#include "core/decimal_text.h"
 #include "core/geodetic_params.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
@@ -340,5 +341,21 @@ void BM_ParseFieldNumber(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ParseFieldNumber);
+
+// The three fields of an HTRS07 X, Y, Z record, as the job reads them.
+void BM_ReadXyzFields(benchmark::State& state) {
+  std::vector<std::string> texts;
+  for (const Sample& p : Samples()) {
+    for (double v : {p.x, p.y, p.z}) texts.push_back(FormatNumber(v, patterns::kMetres));
+  }
+  std::size_t i = 0;
+  for (auto _ : state) {
+    double v[3];
+    const std::size_t j = 3 * (i++ & (kPoints - 1));
+    for (int k = 0; k < 3; ++k) ReadPlainDecimalFast(texts[j + k], v[k]);
+    benchmark::DoNotOptimize(v);
+  }
+}
+BENCHMARK(BM_ReadXyzFields);
 
 }  // namespace
