@@ -19,27 +19,6 @@ constexpr double kFastLimit = 17179869184.0;
 
 __extension__ typedef unsigned __int128 Uint128;
 
-// The eight decimal digits of n < 10^8, zeros in front, as the bytes of one 64-bit word in
-// memory order (the first digit in the lowest byte), computed on all digits at once: the two
-// halves of four digits in 32-bit lanes, then pairs in 16-bit lanes, then digits in bytes.
-// Each division is a multiplication and a shift that is exact over the lane's range (x / 100
-// for x < 10^4 as x * 10486 >> 20, x / 10 for x < 100 as x * 103 >> 10).
-std::uint64_t EightDigits(std::uint64_t n) {
-  std::uint64_t lanes = n / 10000 | (n % 10000) << 32;
-  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
-  lanes = hundreds | (lanes - hundreds * 100) << 16;
-  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
-  lanes = tens | (lanes - tens * 10) << 8;
-  return lanes + 0x3030303030303030ull;
-}
-
-// Writes the last count (1 to 8) of the eight digits of n < 10^8 at out; the word written may
-// reach 8 bytes past out.
-void StoreDigits(char* out, std::uint64_t n, std::size_t count) {
-  const std::uint64_t word = EightDigits(n) >> (8 * (8 - count));
-  std::memcpy(out, &word, sizeof word);
-}
-
 // The number of decimal digits of 1 <= v < 10^8.
 std::size_t DigitCount(std::uint64_t v) {
   std::size_t count = 1;
@@ -144,10 +123,13 @@ std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
       // caller's room (kMaxFormattedLength) takes the bytes a word writes past the number.
       std::size_t integerLength = whole != 0 ? DigitCount(static_cast<std::uint64_t>(whole)) : 0;
       if (integerLength < integerDigits) integerLength = integerDigits;
-      if (integerLength > 0) StoreDigits(out + n, static_cast<std::uint64_t>(whole), integerLength);
+      std::uint64_t lanes, fractionLanes;
+      DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
+                      lanes, fractionLanes);
+      if (integerLength > 0) StoreLastDigits(out + n, lanes, integerLength);
       n += integerLength;
       if (pattern.point) out[n++] = '.';
-      if (decimals > 0) StoreDigits(out + n, static_cast<std::uint64_t>(fraction), decimals);
+      if (decimals > 0) StoreLastDigits(out + n, fractionLanes, decimals);
       return n + decimals;
     }
     // Otherwise the integer part and the decimals are written by the integer to_chars

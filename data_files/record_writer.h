@@ -110,20 +110,21 @@ class LineOut {
   }
   [[gnu::noinline]] static char* MoreRoom(LineBuffer& out, std::size_t n) { return out.Room(n); }
 
+  // Copies n bytes (sizeof(Word) <= n <= 2 * sizeof(Word)) as the first and the last word.
+  template <class Word>
+  [[gnu::always_inline]] static void CopyTwoWords(char* to, const char* from, std::size_t n) {
+    Word head, tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+  }
   // Copies n bytes; the short ones (ids) as two overlapping words rather than a call.
   [[gnu::always_inline]] static void CopyShort(char* to, const char* from, std::size_t n) {
     if (n >= 8 && n <= 16) {
-      std::uint64_t head, tail;
-      std::memcpy(&head, from, 8);
-      std::memcpy(&tail, from + n - 8, 8);
-      std::memcpy(to, &head, 8);
-      std::memcpy(to + n - 8, &tail, 8);
+      CopyTwoWords<std::uint64_t>(to, from, n);
     } else if (n >= 4 && n < 8) {
-      std::uint32_t head, tail;
-      std::memcpy(&head, from, 4);
-      std::memcpy(&tail, from + n - 4, 4);
-      std::memcpy(to, &head, 4);
-      std::memcpy(to + n - 4, &tail, 4);
+      CopyTwoWords<std::uint32_t>(to, from, n);
     } else if (n != 0) {
       std::memcpy(to, from, n);
     }
