@@ -1,5 +1,6 @@
 #include "data_files/output_files.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "io/display_text.h"
@@ -23,7 +24,34 @@ bool Clash(const FileIdentity& a, const FileIdentity& b, bool bothWritten) {
 
 OutputSet::~OutputSet() {
   for (File& f : files_) {
-    if (f.owned && f.fd >= 0) CloseFile(f.fd);
+    if (f.owned && f.fd >= 0) {
+      ReleaseAhead(f);
+      CloseFile(f.fd);
+    }
+  }
+}
+
+// Before a regular file takes size more bytes: disk space reserved ahead of them, in steps as
+// large as what the file holds already, from 1 to 16 MiB. The file system then finds blocks
+// for the file a few times instead of for every page written (on ext4 a fifth of the time the
+// writes take), and what a job stopped by force leaves reserved past the end of a file is
+// small. Only the files the job opened itself (standard output may be a file opened for
+// appending by the shell). Best effort: a file system that declines is written as it is.
+void OutputSet::ReserveAhead(File& f, std::size_t size) {
+  if (!f.owned || !f.start || !f.reserves) return;
+  const std::uint64_t at = *f.start + f.committed;
+  if (at + size <= f.reserved) return;
+  const std::uint64_t from = std::max(at, f.reserved);
+  const std::uint64_t step = std::clamp<std::uint64_t>(f.committed, 1u << 20, 16u << 20);
+  f.reserves = ReserveSpace(f.fd, from, at + size + step - from);
+  if (f.reserves) f.reserved = at + size + step;
+}
+
+// Gives back what is reserved past the lines written.
+void OutputSet::ReleaseAhead(File& f) {
+  if (f.start && f.reserved > *f.start + f.committed) {
+    ReleaseReserved(f.fd, *f.start + f.committed);
+    f.reserved = 0;
   }
 }
 
@@ -97,6 +125,7 @@ bool OutputSet::Append(const std::vector<LineBuffer>& lines) {
   for (std::size_t o = 0; o < files_.size(); ++o) {
     File& f = files_[o];
     std::size_t written = 0;
+    ReserveAhead(f, lines[o].size());
     if (WriteAll(f.fd, lines[o].data(), lines[o].size(), written)) continue;
     error_ = errno;
     failed_ = o;
@@ -125,6 +154,7 @@ bool OutputSet::Close() {
   bool ok = true;
   for (std::size_t o = 0; o < files_.size(); ++o) {
     File& f = files_[o];
+    if (f.owned && f.fd >= 0) ReleaseAhead(f);
     if (f.owned && f.fd >= 0 && !CloseFile(f.fd) && ok) {
       ok = false;
       error_ = errno;

@@ -62,7 +62,11 @@ class OutputSet {
     bool owned = false;  // not standard output
     std::optional<std::uint64_t> start;  // where its first line went, when it can be cut back
     std::uint64_t committed = 0;         // bytes of complete batches written
+    std::uint64_t reserved = 0;  // the end of the disk space reserved ahead of the writes
+    bool reserves = true;        // false once the file system declined a reservation
   };
+  static void ReserveAhead(File& f, std::size_t size);
+  static void ReleaseAhead(File& f);
   std::vector<File> files_;
   std::vector<std::uint64_t> lines_;
   int error_ = 0;

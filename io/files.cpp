@@ -135,6 +135,31 @@ bool Empty(int fd) {
   return CutBack(fd, 0);
 }
 
+bool ReserveSpace(int fd, std::uint64_t from, std::uint64_t size) {
+#if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
+  int result;
+  do {
+    result = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
+                         static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+#else
+  (void)fd;
+  (void)from;
+  (void)size;
+  return false;
+#endif
+}
+
+bool ReleaseReserved(int fd, std::uint64_t size) {
+  // Cutting a file to its own size frees the blocks reserved past its end.
+  int result;
+  do {
+    result = ::ftruncate(fd, static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
 std::optional<std::uint64_t> RegularFileSize(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -52,6 +52,16 @@ bool CutBack(int fd, std::uint64_t size);
 // Empties a regular file.
 bool Empty(int fd);
 
+// Reserves disk space for size bytes from offset `from` of a regular file without changing its
+// size, so that the writes there do not each have blocks found for them. Best effort: false
+// where the system or its file system cannot (then nothing was done). A reservation past the
+// end of the file stays until the file is cut back (ReleaseReserved).
+bool ReserveSpace(int fd, std::uint64_t from, std::uint64_t size);
+
+// Gives back the space reserved past size bytes (the file's size), leaving the file and its
+// write position as they are.
+bool ReleaseReserved(int fd, std::uint64_t size);
+
 // The size of a regular file; nothing for anything else.
 std::optional<std::uint64_t> RegularFileSize(int fd);
 

@@ -245,6 +245,11 @@ bool CutBack(int fd, std::uint64_t size) {
 
 bool Empty(int fd) { return CutBack(fd, 0); }
 
+// NTFS finds the clusters of a growing file well on its own: nothing is reserved.
+bool ReserveSpace(int, std::uint64_t, std::uint64_t) { return false; }
+
+bool ReleaseReserved(int, std::uint64_t) { return true; }
+
 std::optional<std::uint64_t> RegularFileSize(int fd) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!RegularFileInformation(HandleOf(fd), info)) return std::nullopt;

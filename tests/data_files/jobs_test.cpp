@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <string>
 
 #include "job_fixture.h"
 
@@ -116,6 +119,28 @@ TEST_F(Jobs, EmptyInputCreatesEmptyOutputs) {
   }
   EXPECT_EQ(outcome.Message(), "0 points written to " + Path("a") + ", " + Path("b") + ", " +
                                    Path("c") + " and " + Path("d") + ".");
+}
+
+// Disk space reserved ahead of the writes is given back: an output takes no more blocks than
+// its bytes need, whether the job ends or stops at a bad record after several batches.
+TEST_F(Jobs, OutputsKeepNoSpaceReservedPastTheirEnd) {
+  for (const std::uint64_t badLine : {0u, 9000u}) {
+    std::string input;
+    for (std::uint64_t i = 1; i <= 20000; ++i) {
+      input += "P" + std::to_string(i) + (i == badLine ? ",38x,240000.00000,0\r\n"
+                                                       : ",380000.00000,240000.00000,0\r\n");
+    }
+    const JobOutcome outcome = RunJob(JobKind::kSflhToSenh, Initialised(kMainlandProfile),
+                                      Write("in.txt", input), {Path("out.txt")});
+    EXPECT_EQ(outcome.pointsWritten, badLine == 0 ? 20000u : badLine - 1);
+#if !defined(_WIN32)  // Windows reserves nothing
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("out.txt").c_str(), &st), 0);
+    EXPECT_GT(st.st_size, 0);
+    // The file system's own slack: a few blocks.
+    EXPECT_LE(st.st_blocks * 512, st.st_size + (64 << 10)) << badLine;
+#endif
+  }
 }
 
 TEST_F(Jobs, CentralMeridianPointsGetTheFalseEastingAndTheScaleFactor) {
