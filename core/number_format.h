@@ -85,6 +85,16 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   return tens | (lanes - tens * 10) << 8;
 }
 
+#if defined(__SSE2__) && defined(__x86_64__)
+// Eight 16-bit lanes of k that the compiler does not see as a constant: it would turn a
+// multiplication by it into a chain of shifts and additions, four or five instructions for one.
+[[gnu::always_inline]] inline __m128i Opaque16(short k) {
+  __m128i v = _mm_set1_epi16(k);
+  asm("" : "+x"(v));
+  return v;
+}
+#endif
+
 // The digit lanes of two numbers below 10^8 at once, DigitLanes(a) and DigitLanes(b), with
 // SSE2 where there is SSE2: the same steps in 64-, 32- and 16-bit vector lanes. a / 10000 is
 // a * 0xD1B71759 >> 45 (exact for every 32-bit a); x / 100 for x < 10^4 is (4x * 5243 >> 16)
@@ -100,11 +110,11 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   const __m128i hundreds =
       _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
   const __m128i pairs = _mm_or_si128(
-      hundreds, _mm_slli_epi32(_mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, _mm_set1_epi16(100))),
+      hundreds, _mm_slli_epi32(_mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, Opaque16(100))),
                                16));
   const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6554));
   const __m128i digits = _mm_or_si128(
-      tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, _mm_set1_epi16(10))), 8));
+      tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, Opaque16(10))), 8));
   lanesA = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
   lanesB = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(digits, digits)));
 #else
@@ -121,6 +131,37 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
   std::memcpy(out, &word, sizeof word);
 }
 
+// Whether FormatNumber's common case serves the pattern: at most eight decimals and eight
+// integer zeros, on a little-endian machine.
+constexpr bool CommonPattern(NumberPattern pattern) {
+  return std::endian::native == std::endian::little && pattern.decimals <= 8 &&
+         pattern.integerDigits <= 8 && pattern.decimals >= 0 && pattern.integerDigits >= 0;
+}
+
+// Writes a number of the common case from the digit lanes of its integer part and of its
+// decimals (as a whole number of the last decimal shown): the sign, the integer part without
+// its zeros in front (none for 0) or the pattern's zeros, the point and the decimals. The
+// zeros in front are the lowest bytes of the lanes that are zero. Returns the length.
+[[gnu::always_inline]] inline std::size_t StoreNumber(char* out, bool negative,
+                                                      std::uint64_t lanes,
+                                                      std::uint64_t fractionLanes,
+                                                      NumberPattern pattern) {
+  std::size_t n = 0;
+  out[0] = '-';
+  n += negative;
+  std::size_t integerLength =
+      lanes != 0 ? 8 - static_cast<std::size_t>(std::countr_zero(lanes)) / 8 : 0;
+  if (integerLength < static_cast<std::size_t>(pattern.integerDigits)) {
+    integerLength = static_cast<std::size_t>(pattern.integerDigits);
+  }
+  if (integerLength > 0) StoreLastDigits(out + n, lanes, integerLength);
+  n += integerLength;
+  if (pattern.point) out[n++] = '.';
+  const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
+  if (decimals > 0) StoreLastDigits(out + n, fractionLanes, decimals);
+  return n + decimals;
+}
+
 }  // namespace number_format_internal
 
 // The common case inline, so that the pattern of the caller is a constant there: a value whose
@@ -134,9 +175,7 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
                                                      char* out) {
   namespace internal = number_format_internal;
   const double magnitude = std::fabs(value);
-  if (std::endian::native != std::endian::little || !(magnitude < 1e8) ||
-      pattern.decimals > 8 || pattern.integerDigits > 8 || pattern.decimals < 0 ||
-      pattern.integerDigits < 0) {
+  if (!internal::CommonPattern(pattern) || !(magnitude < 1e8)) {
     return internal::FormatAny(value, pattern, out);
   }
   const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
@@ -153,27 +192,96 @@ inline constexpr std::uint64_t kDecimalScales[] = {1,      10,      100,      10
     ++whole;
     if (whole == 100000000) return internal::FormatAny(value, pattern, out);
   }
-  std::size_t n = 0;
-  out[0] = '-';
-  n += value < 0;
-  // The integer part without its zeros in front (none for 0), or the pattern's zeros: the
-  // zeros in front are the lowest bytes of the lanes that are zero.
   std::uint64_t lanes;
   std::uint64_t fractionLanes;
   internal::DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
                             lanes, fractionLanes);
-  std::size_t integerLength =
-      whole != 0 ? 8 - static_cast<std::size_t>(std::countr_zero(lanes)) / 8 : 0;
-  if (integerLength < static_cast<std::size_t>(pattern.integerDigits)) {
-    integerLength = static_cast<std::size_t>(pattern.integerDigits);
-  }
-  if (integerLength > 0) internal::StoreLastDigits(out + n, lanes, integerLength);
-  n += integerLength;
-  if (pattern.point) out[n++] = '.';
-  if (decimals > 0) {
-    internal::StoreLastDigits(out + n, fractionLanes, decimals);
-  }
-  return n + decimals;
+  return internal::StoreNumber(out, value < 0, lanes, fractionLanes, pattern);
+}
+
+namespace number_format_internal {
+// FormatNumber(a, pa), "," and FormatNumber(b, pb).
+[[gnu::noinline]] inline std::size_t FormatOneByOne(double a, NumberPattern pa, double b,
+                                                    NumberPattern pb, char* out) {
+  std::size_t n = FormatNumber(a, pa, out);
+  out[n++] = ',';
+  return n + FormatNumber(b, pb, out + n);
+}
+}  // namespace number_format_internal
+
+// Two numbers at once, as FormatNumber(a, pa), "," and FormatNumber(b, pb) write them (out
+// has room for 2 * kMaxFormattedLength + 1 characters), with the same operations: where
+// there is SSE2, the whole and fraction parts of both in the two lanes of one register, and
+// the digits of all four in two. The pairs of a line (latitude and longitude, easting and
+// northing) take half the instructions this way. Returns the length.
+[[gnu::always_inline]] inline std::size_t FormatTwoNumbers(double a, NumberPattern pa, double b,
+                                                         NumberPattern pb, char* out) {
+  namespace internal = number_format_internal;
+  // A call, so that the common case does not set up the arguments of the rare one.
+  const auto oneByOne = [a, pa, b, pb, out] {
+    return internal::FormatOneByOne(a, pa, b, pb, out);
+  };
+#if defined(__SSE2__) && defined(__x86_64__)
+  if (!internal::CommonPattern(pa) || !internal::CommonPattern(pb)) return oneByOne();
+  const __m128d signBit = _mm_set1_pd(-0.0);
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d value = _mm_set_pd(b, a);
+  const __m128d magnitude = _mm_andnot_pd(signBit, value);
+  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) return oneByOne();
+  const __m128d scale =
+      _mm_set_pd(static_cast<double>(internal::kDecimalScales[pb.decimals]),
+                 static_cast<double>(internal::kDecimalScales[pa.decimals]));
+  // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
+  __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(magnitude));
+  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, whole), scale);
+  __m128d fraction = _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction));
+  const __m128d rest = _mm_sub_pd(scaledFraction, fraction);
+  const __m128d nearHalf =
+      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(1e-6));
+  if (_mm_movemask_pd(nearHalf) != 0) return oneByOne();
+  fraction = _mm_add_pd(fraction, _mm_and_pd(_mm_cmpgt_pd(rest, half), one));
+  const __m128d carry = _mm_cmpeq_pd(fraction, scale);
+  fraction = _mm_andnot_pd(carry, fraction);
+  whole = _mm_add_pd(whole, _mm_and_pd(carry, one));
+  if (_mm_movemask_pd(_mm_cmpeq_pd(whole, _mm_set1_pd(1e8))) != 0) return oneByOne();
+  // Each of the four whole numbers below 10^8 as its two halves of four digits, x / 10000 as
+  // the truncation of (x + 0.5) * 10^-4 (off by far less than the 0.5 / 10^4 that keeps it
+  // from the next whole number), in 16-bit lanes: the whole parts, then the fractions.
+  const auto halves = [&](__m128d x) {
+    const __m128i high =
+        _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(x, half), _mm_set1_pd(1e-4)));
+    const __m128i low = _mm_cvttpd_epi32(
+        _mm_sub_pd(x, _mm_mul_pd(_mm_cvtepi32_pd(high), _mm_set1_pd(1e4))));
+    return _mm_unpacklo_epi32(high, low);
+  };
+  const __m128i quads = _mm_packs_epi32(halves(whole), halves(fraction));
+  const __m128i hundreds =
+      _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
+  const __m128i belowHundred =
+      _mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, internal::Opaque16(100)));
+  const auto digits = [](__m128i pairs) {
+    const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6554));
+    return _mm_or_si128(
+        tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, internal::Opaque16(10))), 8));
+  };
+  const __m128i wholeDigits = digits(_mm_unpacklo_epi16(hundreds, belowHundred));
+  const __m128i fractionDigits = digits(_mm_unpackhi_epi16(hundreds, belowHundred));
+  const int negative = _mm_movemask_pd(_mm_cmplt_pd(value, _mm_setzero_pd()));
+  std::size_t n = internal::StoreNumber(
+      out, (negative & 1) != 0, static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeDigits)),
+      static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionDigits)), pa);
+  out[n++] = ',';
+  return n + internal::StoreNumber(
+                 out + n, (negative & 2) != 0,
+                 static_cast<std::uint64_t>(
+                     _mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeDigits, wholeDigits))),
+                 static_cast<std::uint64_t>(
+                     _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionDigits, fractionDigits))),
+                 pb);
+#else
+  return oneByOne();
+#endif
 }
 
 }  // namespace vortan

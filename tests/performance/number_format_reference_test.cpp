@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +125,46 @@ TEST(NumberFormatReference, EdgesOfTheWholeNumberRangeAsToChars) {
       for (const NumberPattern& p : kAllPatterns) {
         ASSERT_EQ(FormatNumber(w, p), PlainFormat(w, p)) << std::hexfloat << w;
       }
+    }
+  }
+}
+
+// Two numbers at once are the two alone with a comma between: on coordinates, values of every
+// magnitude, halves and their neighbours, the edges of the whole-number range and values that
+// are not finite, each pair in its own two patterns (the rare ones included).
+TEST(NumberFormatReference, TwoNumbersAtOnceAsEachAlone) {
+  std::vector<double> values = {0.0, -0.0, 0.0005, -0.0004, 0.9996, 99999999.4999,
+                                99999999.5, 99999999.9996, 1e8, -1e8, 17179869184.0, 1e300,
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
+  for (int k = 0; k < 2000; ++k) {
+    for (int e = 1; e <= 12; ++e) {
+      const double half = (2.0 * k + 1) / std::ldexp(1.0, e);
+      values.insert(values.end(), {half, -half, std::nextafter(half, 0.0)});
+    }
+  }
+  std::mt19937_64 random(16);
+  std::uniform_real_distribution<double> unit(-0.5, 0.5), metres(-5e6, 5e6), packed(0, 460000);
+  std::uniform_int_distribution<int> power(-12, 12);
+  for (int i = 0; i < 100000; ++i) {
+    values.insert(values.end(),
+                  {unit(random) * std::pow(10.0, power(random)), metres(random), packed(random)});
+  }
+  constexpr std::size_t kPatterns = std::size(kAllPatterns);
+  char out[2 * kMaxFormattedLength + 1];
+  for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+    const double a = values[i], b = values[(i * 7919 + 1) % values.size()];
+    const NumberPattern pa = kAllPatterns[i % kPatterns];
+    const NumberPattern pb = kAllPatterns[(i / kPatterns + i) % kPatterns];
+    const std::string alone = FormatNumber(a, pa) + "," + FormatNumber(b, pb);
+    ASSERT_EQ(std::string(out, FormatTwoNumbers(a, pa, b, pb, out)), alone)
+        << std::hexfloat << a << " " << b;
+    // The patterns of the files, where the common case applies to both.
+    for (const NumberPattern& p : {kMetres, kPacked}) {
+      ASSERT_EQ(std::string(out, FormatTwoNumbers(a, p, b, kScale, out)),
+                FormatNumber(a, p) + "," + FormatNumber(b, kScale))
+          << std::hexfloat << a << " " << b;
     }
   }
 }
