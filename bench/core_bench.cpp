@@ -318,13 +318,14 @@ void BM_PrintSxyzLines(benchmark::State& state) {
       for (LineBuffer& b : out) b.Clear();
     }
     const std::string_view id = "P123456";
-    LineOut(out[0]).Id(id).Number(p.phi87 * 1e5, patterns::kPacked)
-        .Number(p.lambda87 * 1e5, patterns::kPacked).Number(p.h, patterns::kMetres).End();
-    LineOut(out[1]).Id(id).Number(p.e07, patterns::kMetres).Number(p.n07, patterns::kMetres)
+    LineOut(out[0]).Id(id)
+        .Numbers(p.phi87 * 1e5, patterns::kPacked, p.lambda87 * 1e5, patterns::kPacked)
+        .Number(p.h, patterns::kMetres).End();
+    LineOut(out[1]).Id(id).Numbers(p.e07, patterns::kMetres, p.n07, patterns::kMetres)
         .Number(0.9996 + p.dLambda * 1e-3, patterns::kScale).End();
-    LineOut(out[2]).Id(id).Number(p.phi * 1e5, patterns::kPacked)
-        .Number(p.dLambda * 1e5, patterns::kPacked).End();
-    LineOut(out[3]).Id(id).Number(p.e87, patterns::kMetres).Number(p.n87, patterns::kMetres).End();
+    LineOut(out[2]).Id(id)
+        .Numbers(p.phi * 1e5, patterns::kPacked, p.dLambda * 1e5, patterns::kPacked).End();
+    LineOut(out[3]).Id(id).Numbers(p.e87, patterns::kMetres, p.n87, patterns::kMetres).End();
     benchmark::ClobberMemory();
   }
 }

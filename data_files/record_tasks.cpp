@@ -86,14 +86,16 @@ class SenhToHtrs07Task : public RecordTask {
                    const char*& fault) const override {
     const PointResult r = Ggrs87Tm87ToHtrs07(context_, v[0], v[1], v[2]);
     if (r.Completed(Stage::kGgrs87Geographic)) {
-      LineOut(out[0]).Id(id).Number(r.ggrs87.packedLatitude, pat::kPacked)
-          .Number(r.ggrs87.packedLongitude, pat::kPacked).Number(v[2], pat::kMetres).End();
+      LineOut(out[0]).Id(id)
+          .Numbers(r.ggrs87.packedLatitude, pat::kPacked, r.ggrs87.packedLongitude, pat::kPacked)
+          .Number(v[2], pat::kMetres).End();
     }
     if (!r.ok()) return Stopped(r, fault);
-    LineOut(out[2]).Id(id).Number(r.htrs07.easting, pat::kMetres)
-        .Number(r.htrs07.northing, pat::kMetres).End();
-    LineOut(out[1]).Id(id).Number(r.htrs07.packedLatitude, pat::kPacked)
-        .Number(r.htrs07.packedLongitude, pat::kPacked).End();
+    LineOut(out[2]).Id(id)
+        .Numbers(r.htrs07.easting, pat::kMetres, r.htrs07.northing, pat::kMetres).End();
+    LineOut(out[1]).Id(id)
+        .Numbers(r.htrs07.packedLatitude, pat::kPacked, r.htrs07.packedLongitude, pat::kPacked)
+        .End();
     return StopKind::kNone;
   }
 
@@ -134,18 +136,19 @@ class SxyzToGgrs87Task : public RecordTask {
                  const char*& fault) const {
     const Htrs07Values& h = r.htrs07;
     if (r.Completed(Stage::kHtrs07Geographic)) {
-      LineOut(out[0]).Id(id).Number(h.packedLatitude, pat::kPacked)
-          .Number(h.packedLongitude, pat::kPacked).Number(h.height, pat::kMetres).End();
+      LineOut(out[0]).Id(id)
+          .Numbers(h.packedLatitude, pat::kPacked, h.packedLongitude, pat::kPacked)
+          .Number(h.height, pat::kMetres).End();
     }
     if (r.Completed(Stage::kTm07)) {
-      LineOut(out[1]).Id(id).Number(h.easting, pat::kMetres).Number(h.northing, pat::kMetres)
+      LineOut(out[1]).Id(id).Numbers(h.easting, pat::kMetres, h.northing, pat::kMetres)
           .Number(h.scale, pat::kScale).End();
     }
     if (!r.ok()) return Stopped(r, fault);
     const Ggrs87Values& g = r.ggrs87;
-    LineOut(out[2]).Id(id).Number(g.packedLatitude, pat::kPacked)
-        .Number(g.packedLongitude, pat::kPacked).End();
-    LineOut(out[3]).Id(id).Number(g.easting, pat::kMetres).Number(g.northing, pat::kMetres).End();
+    LineOut(out[2]).Id(id)
+        .Numbers(g.packedLatitude, pat::kPacked, g.packedLongitude, pat::kPacked).End();
+    LineOut(out[3]).Id(id).Numbers(g.easting, pat::kMetres, g.northing, pat::kMetres).End();
     return StopKind::kNone;
   }
 

@@ -42,6 +42,9 @@ class LineBuffer {
     return data_.data() + size_;
   }
   void Grow(std::size_t n) { size_ += n; }
+  // The current end and the end of the memory held: the room there is, without asking for more.
+  char* Cursor() { return data_.data() + size_; }
+  char* Limit() { return data_.data() + data_.size(); }
   void EndLine() { ++lines_; }
   void Clear() {
     size_ = 0;
@@ -69,7 +72,9 @@ class LineBuffer {
 // buffer's size is not read and written again for every field.
 class LineOut {
  public:
-  explicit LineOut(LineBuffer& out) : out_(out) {}
+  // The line starts in the room the buffer has (ComputeChunk asks for a batch's worth).
+  explicit LineOut(LineBuffer& out)
+      : out_(out), start_(out.Cursor()), at_(start_), end_(out.Limit()) {}
   // The id as it is written (WrittenId).
   [[gnu::always_inline]] LineOut& Id(std::string_view written) {
     const std::size_t n = written.size();
@@ -84,6 +89,14 @@ class LineOut {
     Reserve(kMaxFormattedLength + 1);
     at_[0] = ',';
     at_ += 1 + FormatNumber(value, pattern, at_ + 1);
+    return *this;
+  }
+  // Two numbers at once (FormatTwoNumbers): the pairs of a line.
+  [[gnu::always_inline]] LineOut& Numbers(double a, NumberPattern pa, double b,
+                                          NumberPattern pb) {
+    Reserve(2 * (kMaxFormattedLength + 1));
+    at_[0] = ',';
+    at_ += 1 + FormatTwoNumbers(a, pa, b, pb, at_ + 1);
     return *this;
   }
   [[gnu::always_inline]] void End() {
@@ -131,9 +144,9 @@ class LineOut {
   }
 
   LineBuffer& out_;
-  char* start_ = nullptr;  // the start of the line in the buffer
-  char* at_ = nullptr;     // the cursor
-  char* end_ = nullptr;    // the end of the room asked for
+  char* start_;  // the start of the line in the buffer
+  char* at_;     // the cursor
+  char* end_;    // the end of the room there is
 };
 
 }  // namespace vortan
