@@ -213,7 +213,7 @@ namespace number_format_internal {
 // has room for 2 * kMaxFormattedLength + 1 characters), with the same operations: where
 // there is SSE2, the whole and fraction parts of both in the two lanes of one register, and
 // the digits of all four in two. The pairs of a line (latitude and longitude, easting and
-// northing) take half the instructions this way. Returns the length.
+// northing) take about a fifth less time this way. Returns the length.
 [[gnu::always_inline]] inline std::size_t FormatTwoNumbers(double a, NumberPattern pa, double b,
                                                          NumberPattern pb, char* out) {
   namespace internal = number_format_internal;
