@@ -19,20 +19,6 @@ constexpr double kFastLimit = 17179869184.0;
 
 __extension__ typedef unsigned __int128 Uint128;
 
-// The number of decimal digits of 1 <= v < 10^8.
-std::size_t DigitCount(std::uint64_t v) {
-  std::size_t count = 1;
-  if (v >= 10000) {
-    v /= 10000;
-    count += 4;
-  }
-  if (v >= 100) {
-    v /= 100;
-    count += 2;
-  }
-  return count + (v >= 10 ? 1 : 0);
-}
-
 // round(x * 10^decimals) for 0 <= x < kFastLimit, exactly on the binary value of x, ties to
 // even: the rounding that std::to_chars applies in fixed format.
 std::uint64_t ScaledRound(double x, int decimals) {
@@ -112,26 +98,17 @@ std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
         ++whole;
       }
     }
+    if (CommonPattern(pattern) && whole < 100000000) {
+      // Coordinates, angles, scale factors: as the inline case writes them.
+      std::uint64_t lanes, fractionLanes;
+      DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
+                      lanes, fractionLanes);
+      return StoreNumber(out, negative, lanes, fractionLanes, pattern);
+    }
     const std::size_t integerDigits = static_cast<std::size_t>(pattern.integerDigits);
     std::size_t n = 0;
     out[0] = '-';
     n += negative;
-    if (std::endian::native == std::endian::little && whole < 100000000 && decimals <= 8 &&
-        integerDigits <= 8) {
-      // Coordinates, angles, scale factors: the integer part (none for 0, or the pattern's
-      // zeros) and the decimals, zeros in front included, as words of eight digits. The
-      // caller's room (kMaxFormattedLength) takes the bytes a word writes past the number.
-      std::size_t integerLength = whole != 0 ? DigitCount(static_cast<std::uint64_t>(whole)) : 0;
-      if (integerLength < integerDigits) integerLength = integerDigits;
-      std::uint64_t lanes, fractionLanes;
-      DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
-                      lanes, fractionLanes);
-      if (integerLength > 0) StoreLastDigits(out + n, lanes, integerLength);
-      n += integerLength;
-      if (pattern.point) out[n++] = '.';
-      if (decimals > 0) StoreLastDigits(out + n, fractionLanes, decimals);
-      return n + decimals;
-    }
     // Otherwise the integer part and the decimals are written by the integer to_chars
     // straight into out: the decimals, zeros in front included, as the digits of
     // scale + fraction, whose leading 1 the point then replaces.

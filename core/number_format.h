@@ -57,9 +57,10 @@ inline constexpr NumberPattern kScaleDifference = NumberPattern::Of(".000000000"
 inline constexpr std::size_t kMaxFormattedLength = 352;
 
 // Writes value with the pattern into out (room for kMaxFormattedLength characters; bytes of
-// that room past the returned length may be overwritten) and returns the length. Rounds to the decimals shown (to nearest, on the exact binary value); a
-// negative value that rounds to zero keeps its sign ("-.000"). Non-finite values are written
-// as "nan", "inf" or "-inf" (callers never pass them).
+// that room past the returned length may be overwritten) and returns the length. Rounds to
+// the decimals shown (to nearest, on the exact binary value); a negative value that rounds to
+// zero keeps its sign ("-.000"). Non-finite values are written as "nan", "inf" or "-inf"
+// (callers never pass them).
 inline std::size_t FormatNumber(double value, NumberPattern pattern, char* out);
 
 std::string FormatNumber(double value, NumberPattern pattern);
@@ -200,7 +201,8 @@ constexpr bool CommonPattern(NumberPattern pattern) {
 }
 
 namespace number_format_internal {
-// FormatNumber(a, pa), "," and FormatNumber(b, pb).
+// FormatNumber(a, pa), "," and FormatNumber(b, pb): a call, so that FormatTwoNumbers does not
+// set up the arguments of its rare cases in its common one.
 [[gnu::noinline]] inline std::size_t FormatOneByOne(double a, NumberPattern pa, double b,
                                                     NumberPattern pb, char* out) {
   std::size_t n = FormatNumber(a, pa, out);
@@ -217,18 +219,18 @@ namespace number_format_internal {
 [[gnu::always_inline]] inline std::size_t FormatTwoNumbers(double a, NumberPattern pa, double b,
                                                          NumberPattern pb, char* out) {
   namespace internal = number_format_internal;
-  // A call, so that the common case does not set up the arguments of the rare one.
-  const auto oneByOne = [a, pa, b, pb, out] {
-    return internal::FormatOneByOne(a, pa, b, pb, out);
-  };
 #if defined(__SSE2__) && defined(__x86_64__)
-  if (!internal::CommonPattern(pa) || !internal::CommonPattern(pb)) return oneByOne();
+  if (!internal::CommonPattern(pa) || !internal::CommonPattern(pb)) {
+    return internal::FormatOneByOne(a, pa, b, pb, out);
+  }
   const __m128d signBit = _mm_set1_pd(-0.0);
   const __m128d one = _mm_set1_pd(1.0);
   const __m128d half = _mm_set1_pd(0.5);
   const __m128d value = _mm_set_pd(b, a);
   const __m128d magnitude = _mm_andnot_pd(signBit, value);
-  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) return oneByOne();
+  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) {
+    return internal::FormatOneByOne(a, pa, b, pb, out);
+  }
   const __m128d scale =
       _mm_set_pd(static_cast<double>(internal::kDecimalScales[pb.decimals]),
                  static_cast<double>(internal::kDecimalScales[pa.decimals]));
@@ -239,12 +241,14 @@ namespace number_format_internal {
   const __m128d rest = _mm_sub_pd(scaledFraction, fraction);
   const __m128d nearHalf =
       _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(1e-6));
-  if (_mm_movemask_pd(nearHalf) != 0) return oneByOne();
+  if (_mm_movemask_pd(nearHalf) != 0) return internal::FormatOneByOne(a, pa, b, pb, out);
   fraction = _mm_add_pd(fraction, _mm_and_pd(_mm_cmpgt_pd(rest, half), one));
   const __m128d carry = _mm_cmpeq_pd(fraction, scale);
   fraction = _mm_andnot_pd(carry, fraction);
   whole = _mm_add_pd(whole, _mm_and_pd(carry, one));
-  if (_mm_movemask_pd(_mm_cmpeq_pd(whole, _mm_set1_pd(1e8))) != 0) return oneByOne();
+  if (_mm_movemask_pd(_mm_cmpeq_pd(whole, _mm_set1_pd(1e8))) != 0) {
+    return internal::FormatOneByOne(a, pa, b, pb, out);
+  }
   // Each of the four whole numbers below 10^8 as its two halves of four digits, x / 10000 as
   // the truncation of (x + 0.5) * 10^-4 (off by far less than the 0.5 / 10^4 that keeps it
   // from the next whole number), in 16-bit lanes: the whole parts, then the fractions.
@@ -263,7 +267,8 @@ namespace number_format_internal {
   const auto digits = [](__m128i pairs) {
     const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6554));
     return _mm_or_si128(
-        tens, _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, internal::Opaque16(10))), 8));
+        tens,
+        _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, internal::Opaque16(10))), 8));
   };
   const __m128i wholeDigits = digits(_mm_unpacklo_epi16(hundreds, belowHundred));
   const __m128i fractionDigits = digits(_mm_unpackhi_epi16(hundreds, belowHundred));
@@ -280,7 +285,7 @@ namespace number_format_internal {
                      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionDigits, fractionDigits))),
                  pb);
 #else
-  return oneByOne();
+  return internal::FormatOneByOne(a, pa, b, pb, out);
 #endif
 }
 
