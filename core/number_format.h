@@ -184,10 +184,19 @@ constexpr bool CommonPattern(NumberPattern pattern) {
   std::int64_t whole = static_cast<std::int64_t>(magnitude);
   const double scaledFraction =
       (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
+  // The scaled fraction rounds up where what its truncation leaves is above a half; next to a
+  // half FormatAny decides.
   std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
   const double rest = scaledFraction - static_cast<double>(fraction);
   if (std::fabs(rest - 0.5) < 1e-6) return internal::FormatAny(value, pattern, out);
+#if defined(__SSE2__) && defined(__x86_64__)
+  // Away from a half that is the nearest whole number, the conversion's own rounding (the
+  // processor's rounding to nearest, which nothing here changes): the digits need not wait
+  // for the truncation and the test.
+  fraction = _mm_cvtsd_si64(_mm_set_sd(scaledFraction));
+#else
   fraction += rest > 0.5 ? 1 : 0;  // no branch: up or down is random
+#endif
   if (fraction == scale) {
     fraction = 0;
     ++whole;
@@ -224,42 +233,44 @@ namespace number_format_internal {
     return internal::FormatOneByOne(a, pa, b, pb, out);
   }
   const __m128d signBit = _mm_set1_pd(-0.0);
-  const __m128d one = _mm_set1_pd(1.0);
   const __m128d half = _mm_set1_pd(0.5);
   const __m128d value = _mm_set_pd(b, a);
   const __m128d magnitude = _mm_andnot_pd(signBit, value);
   if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) {
     return internal::FormatOneByOne(a, pa, b, pb, out);
   }
-  const __m128d scale =
-      _mm_set_pd(static_cast<double>(internal::kDecimalScales[pb.decimals]),
-                 static_cast<double>(internal::kDecimalScales[pa.decimals]));
+  const int scaleA = static_cast<int>(internal::kDecimalScales[pa.decimals]);
+  const int scaleB = static_cast<int>(internal::kDecimalScales[pb.decimals]);
+  const __m128d scale = _mm_set_pd(scaleB, scaleA);
   // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
-  __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(magnitude));
-  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, whole), scale);
-  __m128d fraction = _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction));
-  const __m128d rest = _mm_sub_pd(scaledFraction, fraction);
+  __m128i whole = _mm_cvttpd_epi32(magnitude);
+  const __m128d scaledFraction =
+      _mm_mul_pd(_mm_sub_pd(magnitude, _mm_cvtepi32_pd(whole)), scale);
+  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding.
+  __m128i fraction = _mm_cvtpd_epi32(scaledFraction);
+  const __m128d rest =
+      _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction)));
   const __m128d nearHalf =
       _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(1e-6));
   if (_mm_movemask_pd(nearHalf) != 0) return internal::FormatOneByOne(a, pa, b, pb, out);
-  fraction = _mm_add_pd(fraction, _mm_and_pd(_mm_cmpgt_pd(rest, half), one));
-  const __m128d carry = _mm_cmpeq_pd(fraction, scale);
-  fraction = _mm_andnot_pd(carry, fraction);
-  whole = _mm_add_pd(whole, _mm_and_pd(carry, one));
-  if (_mm_movemask_pd(_mm_cmpeq_pd(whole, _mm_set1_pd(1e8))) != 0) {
+  // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
+  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(0, 0, scaleB, scaleA));
+  fraction = _mm_andnot_si128(carry, fraction);
+  whole = _mm_sub_epi32(whole, carry);
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(whole, _mm_set1_epi32(100000000))) & 0xFF) {
     return internal::FormatOneByOne(a, pa, b, pb, out);
   }
-  // Each of the four whole numbers below 10^8 as its two halves of four digits, x / 10000 as
-  // the truncation of (x + 0.5) * 10^-4 (off by far less than the 0.5 / 10^4 that keeps it
-  // from the next whole number), in 16-bit lanes: the whole parts, then the fractions.
-  const auto halves = [&](__m128d x) {
-    const __m128i high =
-        _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(x, half), _mm_set1_pd(1e-4)));
-    const __m128i low = _mm_cvttpd_epi32(
-        _mm_sub_pd(x, _mm_mul_pd(_mm_cvtepi32_pd(high), _mm_set1_pd(1e4))));
-    return _mm_unpacklo_epi32(high, low);
-  };
-  const __m128i quads = _mm_packs_epi32(halves(whole), halves(fraction));
+  // Each of the four whole numbers below 10^8 (the whole parts, then the fractions, in 32-bit
+  // lanes) as its two halves of four digits, in 16-bit lanes: x / 10000 as x * 0xD1B71759 >>
+  // 45 (exact for every 32-bit x), in the even lanes and then the odd ones; the quotient
+  // (below 10^4) times 10000 as a product of 16-bit halves.
+  const __m128i numbers = _mm_unpacklo_epi64(whole, fraction);
+  const __m128i magic = _mm_set1_epi64x(0xD1B71759);
+  const __m128i high = _mm_or_si128(
+      _mm_srli_epi64(_mm_mul_epu32(numbers, magic), 45),
+      _mm_slli_epi64(_mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(numbers, 32), magic), 45), 32));
+  const __m128i low = _mm_sub_epi32(numbers, _mm_madd_epi16(high, _mm_set1_epi32(10000)));
+  const __m128i quads = _mm_or_si128(high, _mm_slli_epi32(low, 16));
   const __m128i hundreds =
       _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
   const __m128i belowHundred =
