@@ -44,12 +44,14 @@ struct ChunkResult {
 };
 
 // A numeric field. The plain numbers of coordinate files take the fast path of
-// ReadPlainDecimalFast; anything else, and anything out of range, is left to ParseFieldNumber
+// ReadPlainDecimalInText; anything else, and anything out of range, is left to ParseFieldNumber
 // (which also words the reason).
 // The value comes back through a reference: an optional<double> returned here went through
 // memory in a way that stalled the processor on every field.
-bool ReadField(std::string_view text, double& value, std::string& reason) {
-  if (ReadPlainDecimalFast(text, value)) return true;
+bool ReadField(const RecordBatch& batch, const FieldText& field, double& value,
+               std::string& reason) {
+  const std::string_view text = batch.Field(field);
+  if (ReadPlainDecimalInText(batch.text.data(), text, value)) return true;
   const std::optional<double> parsed = ParseFieldNumber(text, reason);
   if (parsed) value = *parsed;
   return parsed.has_value();
@@ -88,7 +90,7 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       }
       int bad = -1;
       for (int k = 0; k < 3 && bad < 0; ++k) {
-        if (!ReadField(batch.Field(record.numbers[k]), values[n][k], reason)) bad = k;
+        if (!ReadField(batch, record.numbers[k], values[n][k], reason)) bad = k;
       }
       if (bad >= 0) {
         if (record.numbers[bad].line > record.id.line) {

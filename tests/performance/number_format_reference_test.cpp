@@ -169,20 +169,38 @@ TEST(NumberFormatReference, TwoNumbersAtOnceAsEachAlone) {
   }
 }
 
-// Reading: ReadPlainDecimalFast against std::from_chars, bit for bit, on decimals of every form
-// the files hold (whole, "123.", ".5", leading zeros, up to 17 digits, past the 15 of the exact
-// path), on the printed values of every pattern, and on texts it must refuse.
+// ReadPlainDecimalInText on text behind 16 bytes of a record's digits, points and commas (so
+// that its window holds bytes before the field), and at the start of its text.
+bool ReadInText(const std::string& text, double& value) {
+  const std::string record = "7.1,23456.789012," + text;
+  double atStart = 0;
+  const bool readAtStart = ReadPlainDecimalInText(text.data(), text, atStart);
+  const bool read =
+      ReadPlainDecimalInText(record.data(), std::string_view(record).substr(17), value);
+  EXPECT_EQ(read, readAtStart) << text;
+  if (read && readAtStart) {
+    EXPECT_EQ(std::memcmp(&value, &atStart, sizeof value), 0) << text;
+  }
+  return read;
+}
+
+// Reading: ReadPlainDecimalFast and ReadPlainDecimalInText against std::from_chars, bit for
+// bit, on decimals of every form the files hold (whole, "123.", ".5", leading zeros, up to 17
+// digits, past the 15 of the exact path), on the printed values of every pattern, and on
+// texts they must refuse.
 TEST(NumberFormatReference, PlainDecimalsReadAsFromChars) {
   std::mt19937_64 random(11);
   std::uniform_int_distribution<int> length(1, 17), digit(0, 9), sign(0, 3);
   const auto check = [](const std::string& text) {
-    double fast = 0;
+    double fast = 0, inText = 0;
     ASSERT_TRUE(ReadPlainDecimalFast(text, fast)) << text;
+    ASSERT_TRUE(ReadInText(text, inText)) << text;
     const std::size_t start = (text[0] == '-' || text[0] == '+') ? 1 : 0;
     double plain = 0;
     std::from_chars(text.data() + start, text.data() + text.size(), plain);
     if (text[0] == '-') plain = -plain;
     ASSERT_EQ(std::memcmp(&fast, &plain, sizeof fast), 0) << text;
+    ASSERT_EQ(std::memcmp(&inText, &plain, sizeof inText), 0) << text;
   };
   for (int i = 0; i < 400000; ++i) {
     const int s = sign(random);
@@ -207,8 +225,10 @@ TEST(NumberFormatReference, PlainDecimalsReadAsFromChars) {
     check(text);
   }
   double value = 0;
-  for (const char* text : {"", "-", ".", "-.", "1.2.3", "12a", "+-1", " 1", "0x10", "nan"}) {
+  for (const char* text : {"", "-", ".", "-.", "1.2.3", "12a", "+-1", " 1", "0x10", "nan",
+                           "1,5", "-1-", "12345678901234.5/"}) {
     EXPECT_FALSE(ReadPlainDecimalFast(text, value)) << text;
+    EXPECT_FALSE(ReadInText(text, value)) << text;
   }
 }
 
