@@ -78,6 +78,8 @@ class FieldScanner {
   }
 
   int line() const { return line_; }
+  // The start of the buffer that holds the fields returned.
+  const char* text() const { return source_.data(); }
   bool failed() const { return source_.failed(); }
   bool tooLong() const { return tooLong_; }
   bool utf16() const { return utf16_; }
@@ -105,9 +107,10 @@ class FieldScanner {
 };
 
 // A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
-// inf, nan or hexadecimal, and within the range of a double.
-bool ParseGridNumber(std::string_view field, double& value) {
-  if (ReadPlainDecimalFast(field, value)) return true;
+// inf, nan or hexadecimal, and within the range of a double. The field lies in a text that
+// begins at textStart.
+bool ParseGridNumber(const char* textStart, std::string_view field, double& value) {
+  if (ReadPlainDecimalInText(textStart, field, value)) return true;
   if (!IsPlainDecimal(field)) return false;
   value = ReadDecimal(field);
   return std::isfinite(value);
@@ -177,7 +180,7 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
       error = at() + ": the file ends before the " + kHeaderNames[f] + " of the header.";
       return std::nullopt;
     }
-    if (scanner.utf16() || scanner.tooLong() || !ParseGridNumber(field, header[f])) {
+    if (scanner.utf16() || scanner.tooLong() || !ParseGridNumber(scanner.text(), field, header[f])) {
       error = unreadable(field, at() + ", header field " + kHeaderNames[f]);
       return std::nullopt;
     }
@@ -231,7 +234,7 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
               std::to_string(total) + " correction values that its header announces.";
       return std::nullopt;
     }
-    if (scanner.tooLong() || !ParseGridNumber(field, value)) {
+    if (scanner.tooLong() || !ParseGridNumber(scanner.text(), field, value)) {
       error = unreadable(field, at() + where());
       return std::nullopt;
     }
