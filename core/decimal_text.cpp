@@ -84,9 +84,6 @@ double ReadDecimal(std::string_view number) {
 
 namespace {
 
-constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 // The numbers of coordinate files, "566446.108" or ".000000294": digits with at most one
 // point, no exponent, at most 15 digits. Their digits as a whole number and the power of ten
 // are then both exact doubles, so one division rounds the quotient correctly: the double of

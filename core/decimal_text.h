@@ -28,6 +28,10 @@ double ReadDecimal(std::string_view number);
 // the full rules (IsPlainDecimal, ReadDecimal) of the caller.
 bool ReadPlainDecimalFast(std::string_view text, double& value);
 
+// The powers of ten that are exact doubles, 10^0 to 10^15: the divisors of the fast paths.
+inline constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // ReadPlainDecimalFast for a field of a text that begins at textStart. Where the 16 bytes that
 // end with the field are in the text, a field of digits with at most one "." and at most 15
 // digits (every number of a coordinate file) has its digits read all at once: in the bytes of
@@ -39,8 +43,6 @@ bool ReadPlainDecimalFast(std::string_view text, double& value);
                                                           std::string_view field,
                                                           double& value) {
 #if defined(__SSE2__) && defined(__x86_64__)
-  constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const std::size_t size = field.size();
   const char* const end = field.data() + size;
   if (size >= 1 && size <= 16 && end - textStart >= 16) {
@@ -74,8 +76,9 @@ bool ReadPlainDecimalFast(std::string_view text, double& value);
       const std::uint64_t whole =
           static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)) * 100000000u +
           static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
+      const int decimals = other != 0 ? 15 - point : 0;
       value = static_cast<double>(static_cast<std::int64_t>(whole));
-      if (other != 0 && point < 15) value /= kPowersOfTen[15 - point];
+      if (decimals > 0) value /= kExactPowersOfTen[decimals];
       if (first == '-') value = -value;
       return true;
     }
