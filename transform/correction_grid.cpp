@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/decimal_text.h"
 #include "io/display_text.h"
@@ -58,6 +61,23 @@ class FieldScanner {
       ++pos_;
     }
     std::size_t start = pos_;
+#if defined(__SSE2__)
+    // A field of fewer than sixteen bytes with sixteen in the buffer: its end is the first
+    // separator among them, found by comparisons on all of them at once.
+    if (pos_ + 16 <= source_.end()) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source_.data() + pos_));
+      const __m128i separator = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8(','))),
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                       _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+      const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(separator));
+      if (ends != 0) {
+        pos_ += static_cast<std::size_t>(__builtin_ctz(ends));
+        return std::string_view(source_.data() + start, pos_ - start);
+      }
+    }
+#endif
     for (;;) {
       if (pos_ == source_.end()) {
         // The field so far moves to the front of the buffer, whether or not more follows.

@@ -57,6 +57,25 @@ TEST_F(GridFiles, FieldsMaySeparateByCommasBlanksOrLineBreaks) {
                                        error);
   ASSERT_TRUE(grid) << error;
   EXPECT_EQ(grid->Value(1, 2), 6);
+  // Fields of 1 to 20 bytes, each separator in turn, with many bytes after them and few.
+  const char* separators[] = {" ", ",", "\t", "\n", "\r", "\r\n", " \r\n\t"};
+  const char* values[] = {"1", "-2.5", "3.25", "-4.000000", "5.1250000000000",
+                          "-6.00000000000000000", "7.5", "8"};
+  std::string text = "4 2 1000 1846000 42000";
+  for (int k = 0; k < 8; ++k) text += separators[k % 7] + std::string(values[k]);
+  const auto mixed = ReadCorrectionGrid(Write("m.grd", text), error);
+  ASSERT_TRUE(mixed) << error;
+  EXPECT_EQ(mixed->Value(4, 1), 1);
+  EXPECT_EQ(mixed->Value(4, 2), -2.5);
+  EXPECT_EQ(mixed->Value(3, 1), 3.25);
+  EXPECT_EQ(mixed->Value(3, 2), -4);
+  EXPECT_EQ(mixed->Value(2, 1), 5.125);
+  EXPECT_EQ(mixed->Value(2, 2), -6);
+  EXPECT_EQ(mixed->Value(1, 1), 7.5);
+  EXPECT_EQ(mixed->Value(1, 2), 8);
+  // The lines are counted across every kind of break: the last value stands on line 5.
+  EXPECT_FALSE(ReadCorrectionGrid(Write("x.grd", text + "x"), error));
+  EXPECT_NE(error.find("line 5, value 8"), std::string::npos) << error;
 }
 
 TEST_F(GridFiles, InterpolationAtNodesEdgesAndCentres) {
