@@ -60,7 +60,7 @@ if [ -z "$build" ]; then
 fi
 tool="$build/bin/vortan-transform"
 helper="$build/bin/vortan-bench-tool"
-for f in "$tool" "$helper" /usr/bin/time; do
+for f in "$tool" "$helper"; do
   [ -x "$f" ] || { echo "end-to-end.sh: $f is missing (build the project, scripts/install-deps)" >&2; exit 1; }
 done
 baseHelper=""
@@ -121,8 +121,10 @@ wait_idle() {
   while [ "$(idle_percent)" -lt "$idle" ] && [ $tries -lt 120 ]; do tries=$((tries + 1)); done
 }
 
-# Runs a command under /usr/bin/time with its standard output into a file of the work folder
-# (or "-" for none); keeps the best wall time and the largest peak memory. The files a run
+# Runs a command under "vortan-bench-tool time" (wall time to the microsecond: /usr/bin/time
+# tells it to the hundredth only, a step of more than 2 % on the two-thread job) with its
+# standard output into a file of the work folder (or "-" for none); keeps the best wall time and
+# the largest peak memory. The files a run
 # writes (out-*.txt in the work folder) are removed before it (untimed), so that no run pays
 # for the file system dropping the files of the run before.
 declare -A best peak
@@ -132,7 +134,7 @@ measure() {
   [ "$stdout" = "-" ] && stdout=/dev/null
   sync
   wait_idle
-  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >"$stdout" 2>"$work/stderr.txt" || {
+  "$helper" time "$work/time.txt" "$@" >"$stdout" 2>"$work/stderr.txt" || {
     echo "end-to-end.sh: $name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   local wall kb
   read -r wall kb < "$work/time.txt"
