@@ -123,10 +123,10 @@ wait_idle() {
 
 # Runs a command under "vortan-bench-tool time" (wall time to the microsecond: /usr/bin/time
 # tells it to the hundredth only, a step of more than 2 % on the two-thread job) with its
-# standard output into a file of the work folder (or "-" for none); keeps the best wall time and
-# the largest peak memory. The files a run
-# writes (out-*.txt in the work folder) are removed before it (untimed), so that no run pays
-# for the file system dropping the files of the run before.
+# standard output into a file of the work folder (or "-" for none); keeps the best wall time
+# and the largest peak memory. The files a run writes (out-*.txt in the work folder) are
+# removed before it (untimed), so that no run pays for the file system dropping the files of
+# the run before.
 declare -A best peak
 measure() {
   local name="$1" stdout="$2"; shift 2

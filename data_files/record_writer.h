@@ -69,7 +69,7 @@ class LineBuffer {
 
 // The rest of a line after its id: room for up to Left more numbers and the line break, made
 // once by LineOut::Id, so that the numbers are printed without asking for room again (the
-// checks and the call behind them cost the printing about a fifth of its time). The type
+// checks and the call behind them cost the printing about a tenth of its time). The type
 // counts what is left: a line with a fourth number does not compile.
 template <int Left>
 class LineRest {

@@ -66,11 +66,10 @@ class FieldScanner {
     // separator among them, found by comparisons on all of them at once.
     if (pos_ + 16 <= source_.end()) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source_.data() + pos_));
-      const __m128i separator = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8(','))),
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
-                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                       _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+      const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+      const __m128i separator =
+          _mm_or_si128(_mm_or_si128(_mm_or_si128(is(' '), is(',')), is('\t')),
+                       _mm_or_si128(is('\n'), is('\r')));
       const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(separator));
       if (ends != 0) {
         pos_ += static_cast<std::size_t>(__builtin_ctz(ends));
@@ -200,7 +199,8 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
       error = at() + ": the file ends before the " + kHeaderNames[f] + " of the header.";
       return std::nullopt;
     }
-    if (scanner.utf16() || scanner.tooLong() || !ParseGridNumber(scanner.text(), field, header[f])) {
+    if (scanner.utf16() || scanner.tooLong() ||
+        !ParseGridNumber(scanner.text(), field, header[f])) {
       error = unreadable(field, at() + ", header field " + kHeaderNames[f]);
       return std::nullopt;
     }
