@@ -229,8 +229,6 @@ int LoadGrids(const std::string& dn, const std::string& de, int repeat) {
   return 0;
 }
 
-}  // namespace
-
 // Runs argv[0..] and writes "wall-seconds peak-KiB" into out; returns the command's status.
 int TimeCommand(const std::string& out, char** argv) {
   pid_t child = 0;
@@ -255,6 +253,8 @@ int TimeCommand(const std::string& out, char** argv) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
