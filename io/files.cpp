@@ -42,6 +42,13 @@ std::string SystemReason(int error) {
   }
 }
 
+std::string PathProblem(const std::string& path, int) {
+  if (!path.empty() && path.back() == '/') {
+    return "ends in /, so it names a folder, not a file; give the file's name after the /";
+  }
+  return "";
+}
+
 int OpenForReading(const std::string& path) {
   int fd;
   do {

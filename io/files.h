@@ -70,4 +70,18 @@ bool IsFolder(int fd);
 
 bool CloseFile(int fd);
 
+// The reserved Windows device name that a path ends in (CON, PRN, AUX, NUL, COM1 to COM9, LPT1
+// to LPT9, with any extension, in any folder, in any case), which Windows opens as the device
+// and never as a file; "" for any other path. ReservedDeviceName does so on Windows only (""
+// elsewhere, where such names are ordinary files).
+std::string ReservedDeviceNameOf(const std::string& path);
+std::string ReservedDeviceName(const std::string& path);
+// Why such a name is refused as a file, in the words of a message.
+std::string ReservedDeviceReason(const std::string& device);
+
+// The cause of an open that failed with error when the path itself is at fault, in the words of
+// a message: a name that ends in a folder separator, and on Windows a drive that does not
+// exist or a colon inside a name. "" when the path looks sound.
+std::string PathProblem(const std::string& path, int error);
+
 }  // namespace vortan

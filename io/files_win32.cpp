@@ -8,8 +8,10 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "io/files.h"
 #include "io/wide_text_win32.h"
@@ -127,6 +129,27 @@ std::string SystemReason(int error) {
     case EPIPE: return "the program reading it has ended";
     default: return std::strerror(error);
   }
+}
+
+std::string PathProblem(const std::string& path, int) {
+  if (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
+    return std::string("ends in ") + path.back() +
+           ", so it names a folder, not a file; give the file's name after it";
+  }
+  const bool drive = path.size() >= 2 && path[1] == ':' &&
+                     std::isalpha(static_cast<unsigned char>(path[0]));
+  if (drive) {
+    const wchar_t root[] = {static_cast<wchar_t>(path[0]), L':', L'\\', 0};
+    if (::GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) {
+      return std::string("names the drive ") + path.substr(0, 2) +
+             ", which does not exist on this computer; choose a folder on a drive that exists";
+    }
+  }
+  if (path.find(':', drive ? 2 : 0) != std::string::npos && path.rfind("\\\\?\\", 0) != 0) {
+    return "holds a colon (:), which a Windows file name may not hold (a colon stands only "
+           "after a drive letter, as in C:\\); remove it from the name";
+  }
+  return "";
 }
 
 int OpenForReading(const std::string& path) {

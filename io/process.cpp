@@ -14,6 +14,11 @@ void PrepareProcessForJobs() {
 #if defined(SIGXFSZ)
   ::signal(SIGXFSZ, SIG_IGN);
 #endif
+#if defined(SIGPIPE)
+  // A pipe whose reader has ended is a write error (EPIPE) like any other, which the job
+  // reports after cutting its outputs back to complete lines, not the end of the program.
+  ::signal(SIGPIPE, SIG_IGN);
+#endif
 #if defined(__GLIBC__)
   // One arena per thread would reserve 64 MiB of address space each; the workers allocate
   // rarely.

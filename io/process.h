@@ -3,8 +3,8 @@
 
 namespace vortan {
 
-// A file-size limit makes a write fail like a full disk (the job cuts back to complete lines)
-// instead of ending the program with half a line; and memory arenas are shared between
+// A file-size limit and a closed pipe make a write fail like a full disk (the job cuts back to
+// complete lines) instead of ending the program with half a line; and memory arenas are shared between
 // threads, so that under a memory limit the threads leave room for the records. On Windows, a
 // drive that is not ready fails the open instead of showing a dialog.
 void PrepareProcessForJobs();

@@ -33,7 +33,11 @@ bool TextSource::Refill() {
 }
 
 TextSource::Encoding TextSource::ReadEncoding() {
-  while (available() < 3 && Refill()) {
+  while (available() < 4 && Refill()) {
+  }
+  // A signature that needs more bytes to be told (a zip names its parts further on).
+  const std::size_t wanted = NonTextBytesWanted(buffer_.data() + begin_, available());
+  while (available() < wanted && Refill()) {
   }
   const auto byte = [&](std::size_t i) {
     return begin_ + i < end_ ? static_cast<unsigned char>(buffer_[begin_ + i]) : 0x100u;
@@ -41,6 +45,15 @@ TextSource::Encoding TextSource::ReadEncoding() {
   if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
     Consume(begin_ + 3);
     return Encoding::kText;
+  }
+  kind_ = NonTextKindOf(buffer_.data() + begin_, available());
+  if (kind_.known()) return Encoding::kBinary;
+  // UTF-32 before UTF-16, whose byte-order mark begins that of UTF-32 little-endian.
+  if ((byte(0) == 0xFF && byte(1) == 0xFE && byte(2) == 0 && byte(3) == 0) ||
+      (byte(0) == 0 && byte(1) == 0 && byte(2) == 0xFE && byte(3) == 0xFF) ||
+      (byte(0) != 0 && byte(0) < 0x80 && byte(1) == 0 && byte(2) == 0 && byte(3) == 0) ||
+      (byte(0) == 0 && byte(1) == 0 && byte(2) == 0 && byte(3) != 0 && byte(3) < 0x80)) {
+    return Encoding::kUtf32;
   }
   if (byte(0) == 0 && byte(1) == 0) return Encoding::kBinary;
   if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "io/file_kind.h"
+
 namespace vortan {
 
 class TextSource {
@@ -39,11 +41,14 @@ class TextSource {
   enum class Encoding {
     kText,    // UTF-8 (a byte-order mark skipped) or a one-byte code page
     kUtf16,   // a UTF-16 byte-order mark, or a NUL byte beside the first character
-    kBinary,  // NUL bytes at the start
+    kUtf32,   // a UTF-32 byte-order mark, or three NUL bytes beside the first character
+    kBinary,  // NUL bytes at the start, or the signature of a file that is no text (kind())
   };
   // At the start of the file: reads its first bytes, skips a UTF-8 byte-order mark, and tells
   // what kind of text the file holds.
   Encoding ReadEncoding();
+  // For kBinary: what the file most likely is.
+  const NonTextKind& kind() const { return kind_; }
 
  private:
   int fd_;
@@ -54,6 +59,7 @@ class TextSource {
   bool eof_ = false;
   int error_ = 0;
   std::uint64_t consumed_ = 0;
+  NonTextKind kind_;
 };
 
 }  // namespace vortan

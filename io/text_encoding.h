@@ -1,0 +1,18 @@
+// The encodings of the text files that reach the programs from Greek offices: UTF-8, and
+// Windows-1253, the code page in which Greek Windows (Excel's "CSV (delimited)", the .dbf of a
+// Greek Shapefile) saves text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vortan {
+
+// Whether the text is valid UTF-8 (ASCII is).
+bool IsValidUtf8(std::string_view text);
+
+// The text in UTF-8, read as Windows-1253. The five bytes that code page leaves unassigned
+// become U+FFFD.
+std::string Windows1253ToUtf8(std::string_view text);
+
+}  // namespace vortan
