@@ -1,7 +1,9 @@
 #include "core/transverse_mercator.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
+#include <limits>
 #include <cstddef>
 #include <utility>
 
@@ -548,7 +550,21 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
     dLambda[k] = (1 / c1) * series[1];
   }
   LatitudesFromIsometric<n>(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance, phi);
+  // The domain: a Northing within a quarter meridian of the equator (the footpoint series
+  // reaches the pole at m = a G / (1 + n) pi / 2), and a result on the projection's half of the
+  // ellipsoid (|phi| <= 90 degrees, |lambda - lambda0| <= 90 degrees). Beyond it the series
+  // give numbers without meaning: the position has no inverse, an invalid operation like the
+  // logarithm of a negative number, which the numeric-fault guard reports.
+  const double n3 = f / (2 - f);
+  const double quarter = a * (1 + n3 * n3 / 4 + n3 * n3 * n3 * n3 / 64) / (1 + n3) * (kPi / 2);
   for (std::size_t k = 0; k < n; ++k) {
+    if (!(std::fabs(m[k]) <= quarter && std::fabs(phi[k]) <= kPi / 2 &&
+          std::fabs(dLambda[k]) <= kPi / 2)) {
+      std::feraiseexcept(FE_INVALID);
+      const double nan = std::numeric_limits<double>::quiet_NaN();
+      out[k] = {nan, nan, nan, nan};
+      continue;
+    }
     const double lambda = lambda0 + dLambda[k];
     out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
   }

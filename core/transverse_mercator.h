@@ -63,6 +63,9 @@ GridPointScale TmForwardScaleOfTan(const GeodeticParams& params, double phi, dou
                                    double dLambda);
 
 // Latitude and absolute longitude (radians, and packed) of grid coordinates E, N (metres).
+// Outside the projection's domain (a Northing farther from the equator than a quarter
+// meridian, or a result beyond 90 degrees of latitude or of longitude from the central
+// meridian) there is no inverse: the invalid-operation flag is raised and the result is NaN.
 TmInverseResult TmInverse(const GeodeticParams& params, double easting, double northing);
 
 // TmInverse of n positions, four at a time side by side (the rest two or one): the passes of
