@@ -19,6 +19,7 @@ enum class PointStatus : std::uint8_t {
   kOutsideGrid,  // the TM07 position fails the extent test or lies outside the grids read
   kFault,        // a numeric fault (overflow, division by zero, invalid operation)
   kNoValue,      // an input coordinate is NaN: the output is NaN, and that is no failure
+  kOutOfRange,   // an input latitude beyond 90 degrees or longitude beyond 180 degrees
 };
 
 // The stages of the chains, each named after what it produces.

@@ -91,6 +91,16 @@ std::optional<Form> FormOfName(std::string_view name) {
   return std::nullopt;
 }
 
+int GeographicOutOfRange(double latitude, double longitude) {
+  if (std::fabs(latitude) > kPi / 2) return 0;
+  if (std::fabs(longitude) > kPi) return 1;
+  return -1;
+}
+
+const char* RangeFault(int coordinate) {
+  return coordinate == 0 ? "latitude beyond ±90°" : "longitude beyond ±180°";
+}
+
 std::array<std::string_view, 3> CoordinateNames(Form form) {
   if (form == Form::kHtrs07Xyz) return {"X", "Y", "Z"};
   if (IsGeographic(form)) return {"φ", "λ", "h"};
@@ -123,6 +133,11 @@ PointResult Conversion::Route(const double in[3], bool lean) const {
 PointOutcome Conversion::Point(const double in[3], double out[3]) const {
   if (std::isnan(in[0]) || std::isnan(in[1]) || std::isnan(in[2])) {
     return {PointStatus::kNoValue, Stage::kNone, ""};
+  }
+  if (IsGeographic(from_)) {
+    if (const int bad = GeographicOutOfRange(in[0], in[1]); bad >= 0) {
+      return {PointStatus::kOutOfRange, Stage::kNone, RangeFault(bad)};
+    }
   }
   if (from_ == to_) {
     std::copy(in, in + 3, out);

@@ -38,6 +38,13 @@ constexpr bool IsProjected(Form form) {
   return form == Form::kHtrs07Tm07 || form == Form::kGgrs87Tm87;
 }
 
+// Which coordinate of a latitude, longitude (radians) lies beyond its range, |latitude| <= 90
+// degrees and |longitude| <= 180 degrees: 0 the latitude, 1 the longitude, -1 neither. Such a
+// point exists on no ellipsoid; it is refused, never converted.
+int GeographicOutOfRange(double latitude, double longitude);
+// What is wrong with that coordinate, for a message: "latitude beyond ±90°", ...
+const char* RangeFault(int coordinate);
+
 // The names of the three coordinates of a form as messages show them: "X", "Y", "Z";
 // "φ", "λ", "h"; "E", "N", "h".
 std::array<std::string_view, 3> CoordinateNames(Form form);

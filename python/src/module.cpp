@@ -61,6 +61,7 @@ const char* StatusName(PointStatus status) {
     case PointStatus::kOutsideGrid: return "outside-grid";
     case PointStatus::kFault: return "fault";
     case PointStatus::kNoValue: return "no-value";
+    case PointStatus::kOutOfRange: return "out-of-range";
   }
   return "";
 }
