@@ -1,6 +1,7 @@
 #include "transform/correction_grid.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <charconv>
@@ -37,11 +38,14 @@ class FieldScanner {
         case TextSource::Encoding::kText:
           break;
         case TextSource::Encoding::kBinary:
-          tooLong_ = true;  // NUL bytes: no text at all
+          tooLong_ = true;  // NUL bytes or a file of another kind: no text at all
           return std::string_view(source_.data() + source_.begin(),
                                   std::min<std::size_t>(source_.available(), 2));
         case TextSource::Encoding::kUtf16:
           utf16_ = true;
+          return {};
+        case TextSource::Encoding::kUtf32:
+          utf16_ = utf32_ = true;
           return {};
       }
       pos_ = source_.begin();
@@ -101,7 +105,9 @@ class FieldScanner {
   const char* text() const { return source_.data(); }
   bool failed() const { return source_.failed(); }
   bool tooLong() const { return tooLong_; }
-  bool utf16() const { return utf16_; }
+  bool utf16() const { return utf16_; }  // or UTF-32 (utf32())
+  bool utf32() const { return utf32_; }
+  const NonTextKind& kind() const { return source_.kind(); }
 
  private:
   static constexpr std::size_t kPiece = 1 << 16;
@@ -123,6 +129,7 @@ class FieldScanner {
   bool started_ = false;
   bool tooLong_ = false;
   bool utf16_ = false;
+  bool utf32_ = false;
 };
 
 // A plain decimal number: optional sign, digits with at most one ".", optional exponent; no
@@ -176,8 +183,11 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   auto unreadable = [&](std::string_view field, const std::string& where) -> std::string {
     if (scanner.failed()) return name + ": read error.";
     if (scanner.utf16()) {
-      return name + ": the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 or "
-                    "ANSI).";
+      return name + ": the file is in " + (scanner.utf32() ? "UTF-32" : "UTF-16") +
+             " (Unicode) encoding; save it as plain text (UTF-8 or ANSI).";
+    }
+    if (scanner.kind().known()) {
+      return name + ": " + NonTextReason(scanner.kind(), "correction grid file") + ".";
     }
     if (field.find('\0') != std::string_view::npos) {
       return where + ": the file holds NUL bytes; it is no text file and no correction grid "
@@ -244,8 +254,24 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   // the program claim the memory of the whole grid first. The file runs from the southern row
   // to the northern one; the rows are turned round once all are read.
   grid.values.reserve(std::min(total, fileSize / 2 + 1));  // a value and its separator
+  // How many values each line of values holds: as many lines as the header's column count,
+  // each (after the line where the header ends) of its row count, means rows and columns
+  // swapped in the header.
+  const int headerLine = scanner.line();
+  int valueLine = 0, onLine = 0, perLine = -1, lines = 0;
+  bool evenLines = true;
   for (std::size_t k = 0; k < total; ++k) {
     const std::string_view field = scanner.Next();
+    if (scanner.line() != valueLine) {
+      if (valueLine > headerLine) {
+        if (perLine < 0) perLine = onLine;
+        evenLines = evenLines && onLine == perLine;
+      }
+      valueLine = scanner.line();
+      onLine = 0;
+      ++lines;
+    }
+    ++onLine;
     double value = 0;
     const auto where = [k] { return ", value " + std::to_string(k + 1); };
     if (field.empty()) {
@@ -270,11 +296,46 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
     grid.values.push_back(static_cast<float>(value));
   }
   if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
-  // More values than the header announces: a file written with decimal commas (each value read
-  // as two) or a header that does not belong to the values. Either would load wrong corrections.
-  if (!scanner.Next().empty()) {
+  if (valueLine > headerLine && perLine >= 0) evenLines = evenLines && onLine <= perLine;
+  if (evenLines && perLine > 1 && perLine == rows && rows != columns && lines == columns) {
+    error = name + ": every line of values holds " + std::to_string(rows) +
+            " values, the header's row count, where a row of the grid holds its column count, " +
+            std::to_string(columns) +
+            ": the row and column counts of the header look swapped. Use the grid file as it "
+            "was published.";
+    return std::nullopt;
+  }
+  // After the values: white space, a Ctrl+Z or NUL bytes (which copy /a and some editors add)
+  // end the file. More values than the header announces are a file written with decimal
+  // commas (each value read as two) or a header that does not belong to the values; other
+  // text is named. Either would load wrong corrections.
+  auto padding = [](std::string_view field) {
+    return field.find_first_not_of(std::string_view("\x1A\0", 2)) == std::string_view::npos;
+  };
+  std::string_view after = scanner.Next();
+  while (!after.empty() && padding(after)) after = scanner.Next();
+  if (!after.empty()) {
+    double ignored = 0;
+    if (!ParseGridNumber(scanner.text(), after, ignored)) {
+      const int line = scanner.line();
+      std::string text(after);
+      while (text.size() < 40) {
+        const std::string_view more = scanner.Next();
+        if (more.empty() || scanner.line() != line) break;
+        text += " " + std::string(more);
+      }
+      error = name + ", line " + std::to_string(line) + ": text after the " +
+              std::to_string(total) + " values: " + quoted(text) +
+              ". A grid file holds its header and its values only; use the grid file as it "
+              "was published.";
+      return std::nullopt;
+    }
     std::size_t extra = 1;
-    while (extra <= total && !scanner.tooLong() && !scanner.Next().empty()) ++extra;
+    while (extra <= total && !scanner.tooLong()) {
+      const std::string_view more = scanner.Next();
+      if (more.empty() || padding(more)) break;
+      ++extra;
+    }
     error = name + ": the file holds " +
             (extra <= total ? std::to_string(extra) : "more than " + std::to_string(total)) +
             " more values than the " + std::to_string(total) +
@@ -300,8 +361,41 @@ std::string FormatGridField(double value) {
   return std::string(buffer, result.ptr);
 }
 
+namespace {
+
+// What a grid file's name says it holds: 'N' for dN, 'E' for dE (the letters d and N or E as a
+// word of the name: "dE_2km_V1-0.grd", "grid-de.grd"), 0 when it says neither or both.
+char GridNameSays(const std::string& path) {
+  std::string stem = std::filesystem::path(path).stem().string();
+  for (char& c : stem) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  bool n = false, e = false;
+  for (std::size_t i = 0; i + 1 < stem.size(); ++i) {
+    const bool before = i == 0 || !std::isalnum(static_cast<unsigned char>(stem[i - 1]));
+    const bool after = i + 2 == stem.size() || !std::isalpha(static_cast<unsigned char>(stem[i + 2]));
+    if (stem[i] != 'd' || !before || !after) continue;
+    n = n || stem[i + 1] == 'n';
+    e = e || stem[i + 1] == 'e';
+  }
+  return n == e ? 0 : (n ? 'N' : 'E');
+}
+
+}  // namespace
+
 GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
   GridLoadResult result;
+  // A dE file given as dN (or the reverse) would apply each correction to the other axis.
+  const char dnSays = GridNameSays(dnPath), deSays = GridNameSays(dePath);
+  if (dnSays == 'E' || deSays == 'N') {
+    std::string which;
+    if (dnSays == 'E') which = GridName(dnPath) + ", given as the dN grid, is named as a dE grid";
+    if (deSays == 'N') {
+      which += std::string(which.empty() ? "" : ", and ") + GridName(dePath) +
+               ", given as the dE grid, is named as a dN grid";
+    }
+    result.error = which + ": the two look swapped. Give the dN file as the dN grid and the dE "
+                           "file as the dE grid.";
+    return result;
+  }
   // One file for both corrections would apply the dN values as dE.
   if (SameFile(dnPath, dePath)) {
     result.error = GridName(dnPath) + " is given for both the dN and the dE grid" +

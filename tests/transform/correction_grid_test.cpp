@@ -53,7 +53,7 @@ TEST_F(GridFiles, SouthernRowComesFirstInTheFile) {
 
 TEST_F(GridFiles, FieldsMaySeparateByCommasBlanksOrLineBreaks) {
   std::string error;
-  const auto grid = ReadCorrectionGrid(Write("g.grd", "3,2,1000 1846000\n42000\r1,2 3\n4,5\t6"),
+  const auto grid = ReadCorrectionGrid(Write("g.grd", "3,2,1000 1846000\n42000\r1,2\n3 4,5\t6"),
                                        error);
   ASSERT_TRUE(grid) << error;
   EXPECT_EQ(grid->Value(1, 2), 6);
