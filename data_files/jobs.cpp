@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
@@ -51,10 +52,25 @@ struct ChunkResult {
 bool ReadField(const RecordBatch& batch, const FieldText& field, double& value,
                std::string& reason) {
   const std::string_view text = batch.Field(field);
-  if (ReadPlainDecimalInText(batch.text.data(), text, value)) return true;
+  // Excel's short scientific form is short; the numbers of a coordinate file seldom are.
+  if (ReadPlainDecimalInText(batch.text.data(), text, value) &&
+      (text.size() > 9 || !IsExcelRoundedNumber(text))) {
+    return true;
+  }
   const std::optional<double> parsed = ParseFieldNumber(text, reason);
   if (parsed) value = *parsed;
   return parsed.has_value();
+}
+
+// Why a latitude or longitude beyond its range is refused, naming the field's text.
+std::string OutOfRangeReason(std::string_view text, const StopDetail& detail) {
+  char degrees[32];
+  std::snprintf(degrees, sizeof degrees, "%.5f", detail.value * 180 / kPi);
+  return "\"" + DisplayText(text) + "\" is a " + (detail.field == 0 ? "latitude" : "longitude") +
+         " of " + degrees + "°, " + (detail.field == 0 ? "beyond ±90°" : "beyond ±180°") +
+         ": no point of the Earth has it. Are the columns in the right order (id, latitude, "
+         "longitude, height), with angles as DDMMSS.SSSSS, and is the file of the form the job "
+         "reads? Correct the field or choose the right file";
 }
 
 // Computes the records of a batch into chunk, stopping at the first point that cannot be
@@ -105,14 +121,21 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       ids[n] = WrittenId(batch.Field(record.id), record.idNeedsQuotes, quoted[n]);
     }
     StopKind kind = StopKind::kNone;
-    const char* fault = "";
+    StopDetail detail;
     const std::size_t done =
-        n == 0 ? 0 : task.ComputeBlock(ids.data(), values.data(), n, chunk.lines, kind, fault);
+        n == 0 ? 0 : task.ComputeBlock(ids.data(), values.data(), n, chunk.lines, kind, detail);
     chunk.completed += done;
     if (done < n) {
-      chunk.stop = {kind, r + done, "", batch.records[r + done].id.line,
+      const RawRecord& record = batch.records[r + done];
+      if (kind == StopKind::kOutOfRange) {
+        const FieldText& field = record.numbers[detail.field];
+        chunk.stop = {StopKind::kField, r + done, std::string(names[detail.field]), field.line,
+                      OutOfRangeReason(batch.Field(field), detail)};
+        return;
+      }
+      chunk.stop = {kind, r + done, "", record.id.line,
                     kind == StopKind::kFault
-                        ? "numeric fault (" + std::string(fault) +
+                        ? "numeric fault (" + std::string(detail.fault) +
                               ") in the computation of this point: its coordinates are far "
                               "outside the area the conversion serves; correct or remove it"
                         : ""};
@@ -133,6 +156,26 @@ struct Slot {
   TaskTicket ticket;
 };
 
+// Why an output could not take its lines, and what to do.
+std::string WriteFailure(int error, const std::string& path) {
+  if (error == EPIPE) {
+    return path == "-"
+               ? "cannot be written: the program reading standard output has closed it (a "
+                 "broken pipe, as after | head); the outputs hold complete lines only, the same "
+                 "number in each. Let the reading program take the whole output, or give an "
+                 "output file instead of -"
+               : "cannot be written: the program reading this pipe has closed it (a broken "
+                 "pipe); the outputs hold complete lines only, the same number in each";
+  }
+  bool full = error == ENOSPC || error == EFBIG;
+#if defined(EDQUOT)
+  full = full || error == EDQUOT;
+#endif
+  return "cannot be written (" + SystemReason(error) + "); the outputs hold complete lines only. " +
+         (full ? "Free some space or choose another place, then run the job again"
+               : "Choose another place, then run the job again");
+}
+
 JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
                 std::string reason) {
   outcome.status = JobStatus::kError;
@@ -140,9 +183,9 @@ JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::s
   return outcome;
 }
 
-// The files the job reads, which no output may be.
+// The files the job reads, and the grids it does not read, which no output may be.
 std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
-                                const std::string& input) {
+                                const std::string& input, const JobOptions& options) {
   std::vector<ReadFile> reads;
   if (const std::optional<FileIdentity> id = IdentityOfDescriptor(inputFd)) {
     reads.push_back({*id, "the input (" + input + ")"});
@@ -152,6 +195,11 @@ std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
       if (const std::optional<FileIdentity> id = IdentityOfPath(*grid)) {
         reads.push_back({*id, "the correction grid " + DisplayText(*grid)});
       }
+    }
+  }
+  for (const std::string& grid : options.gridFiles) {
+    if (const std::optional<FileIdentity> id = IdentityOfPath(grid)) {
+      reads.push_back({*id, "the correction grid " + DisplayText(grid), false});
     }
   }
   return reads;
@@ -186,10 +234,17 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   }
 
   // The input is opened before any output is created.
+  if (const std::string device = ReservedDeviceName(inputPath); !device.empty()) {
+    return Fail(outcome, input, 0, "", ReservedDeviceReason(device));
+  }
   const int inFd = inputPath == "-" ? kStandardInput : OpenForReading(inputPath);
   if (inFd < 0) {
+    const int error = errno;
+    if (const std::string cause = PathProblem(inputPath, error); !cause.empty()) {
+      return Fail(outcome, input, 0, "", cause);
+    }
     return Fail(outcome, input, 0, "",
-                "cannot be opened (" + SystemReason(errno) + "); check the name and the folder");
+                "cannot be opened (" + SystemReason(error) + "); check the name and the folder");
   }
   struct InputCloser {
     int fd;
@@ -202,25 +257,31 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   }
   const std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
 
+  // A file of another kind or encoding is refused before any output is touched.
+  RecordReader reader(inFd, task.FieldNames());
+  if (!reader.Start()) {
+    const Problem& e = reader.error();
+    return Fail(outcome, input, e.line, e.field, e.reason);
+  }
+
   OutputSet outputs;
   if (const std::optional<OutputError> error =
-          outputs.Open(outputPaths, FilesRead(context, inFd, input))) {
+          outputs.Open(outputPaths, FilesRead(context, inFd, input, options))) {
     return Fail(outcome, FileDisplayName(outputPaths[error->output], false), 0, "",
                 error->reason);
   }
   outcome.outputsCreated = true;
   outcome.linesWritten.assign(outputs.size(), 0);
+  outcome.discarded = outputs.discarded();
 
-  RecordReader reader(inFd, task.FieldNames());
   // Writes the lines of a batch; returns the final outcome when the batch ends the job.
   auto writeChunk = [&](const RecordBatch& batch, const ChunkResult& chunk)
       -> std::optional<JobOutcome> {
     if (!outputs.Append(chunk.lines)) {
       outcome.linesWritten = outputs.lines();
-      return Fail(outcome, FileDisplayName(outputPaths[outputs.failedOutput()], false), 0, "",
-                  "cannot be written (" + SystemReason(outputs.error()) +
-                      "); the outputs hold complete lines only. Free some space or choose "
-                      "another place, then run the job again");
+      const std::string& failed = outputPaths[outputs.failedOutput()];
+      return Fail(outcome, FileDisplayName(failed, false), 0, "",
+                  WriteFailure(outputs.error(), failed));
     }
     outcome.linesWritten = outputs.lines();
     outcome.pointsWritten += chunk.completed;
@@ -239,6 +300,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
         return outcome;
       case StopKind::kField:
       case StopKind::kFault:
+      case StopKind::kOutOfRange:  // turned into a field's stop by ComputeChunk
         return Fail(outcome, input, stop.line, stop.field, stop.reason);
       case StopKind::kNone:
         break;
@@ -333,8 +395,9 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     return Fail(outcome, input, e.line, e.field, e.reason);
   }
   if (!outputs.Close()) {
-    return Fail(outcome, FileDisplayName(outputPaths[outputs.failedOutput()], false), 0, "",
-                "cannot be written (" + SystemReason(outputs.error()) + ")");
+    const std::string& failed = outputPaths[outputs.failedOutput()];
+    return Fail(outcome, FileDisplayName(failed, false), 0, "",
+                WriteFailure(outputs.error(), failed));
   }
   return outcome;
 }
@@ -389,14 +452,29 @@ std::string JobOutcome::Message() const {
     auto points = [](std::uint64_t n) {
       return std::to_string(n) + (n == 1 ? " point" : " points");
     };
-    if (even || linesWritten.size() != outputs.size()) {
-      std::string s = points(pointsWritten) + " written";
-      if (!outputs.empty()) {
-        s += " to ";
-        for (std::size_t i = 0; i < outputs.size(); ++i) {
-          if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
-          s += FileDisplayName(outputs[i], false);
+    // The outputs named as written, and those that discard their lines.
+    auto names = [&](bool discarding) {
+      std::vector<std::string> list;
+      for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if ((i < discarded.size() && discarded[i]) == discarding) {
+          list.push_back(FileDisplayName(outputs[i], false));
         }
+      }
+      std::string s;
+      for (std::size_t i = 0; i < list.size(); ++i) {
+        if (i > 0) s += i + 1 == list.size() ? " and " : ", ";
+        s += list[i];
+      }
+      return s;
+    };
+    if (even || linesWritten.size() != outputs.size()) {
+      const std::string written = names(false), gone = names(true);
+      std::string s = points(pointsWritten) + (written.empty() && !gone.empty() ? " converted"
+                                                                                : " written");
+      if (!written.empty()) s += " to " + written;
+      if (!gone.empty()) {
+        s += "; the lines for " + gone +
+             " were discarded (the null device)";
       }
       return s;
     }

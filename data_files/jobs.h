@@ -30,6 +30,8 @@ struct JobOutcome : Problem {
   // The complete lines in each output, in the order of outputs: pointsWritten each, one more
   // in the outputs that already hold the point of an outside-grid stop.
   std::vector<std::uint64_t> linesWritten;
+  // Whether each output is the null device (/dev/null, NUL), which discards its lines.
+  std::vector<bool> discarded;
   bool outputsCreated = false;       // false when the job stopped before creating its outputs
   int threadsAsked = 1;              // threads the job was given
   int threadsUsed = 1;               // threads it ran on: fewer when the system gave no more
@@ -48,11 +50,14 @@ struct JobOptions {
   int threads = 1;
   std::function<void(const JobProgress&)> progress;  // called after each batch
   const std::atomic<bool>* cancel = nullptr;          // stops after the current point
+  // Correction grid files that no output may be, whether or not the job reads them (the grids
+  // a mainland job across the datum would read: named by the user, or the default names).
+  std::vector<std::string> gridFiles;
 };
 
 // Runs a job from an input path to its output paths ("-" is standard input or output).
 // Every output is checked before any is emptied: none may be the input, a grid file of the
-// context or another output of the job. The context must be initialised for the jobs that use
+// context or of options.gridFiles, or another output of the job. The context must be initialised for the jobs that use
 // the transformation.
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options = {});

@@ -59,6 +59,7 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
                                            const std::vector<ReadFile>& reads) {
   std::vector<OpenedOutput> opened(paths.size());
   std::vector<FileIdentity> identities(paths.size());
+  discarded_.clear();
   // Undoes what was done so far: closes what was opened, removes what was made.
   auto fail = [&](std::size_t output, std::string reason) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -73,9 +74,22 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
     if (path == "-") {
       opened[i].fd = kStandardOutput;
     } else {
+      // NUL discards what it is given, as /dev/null does: an output may be it.
+      if (const std::string device = ReservedDeviceName(path);
+          !device.empty() && device != "NUL") {
+        return fail(i, ReservedDeviceReason(device));
+      }
       opened[i] = OpenForWriting(path);
       if (opened[i].fd < 0) {
         const int error = opened[i].error;
+        if (const std::string cause = PathProblem(path, error); !cause.empty()) {
+          return fail(i, cause);
+        }
+        if ((error == EACCES || error == EPERM || error == EROFS) && IdentityOfPath(path)) {
+          return fail(i, "cannot be written (" + SystemReason(error) +
+                             "): the file exists and may not be changed (read-only, or another "
+                             "user's); make it writable or choose another name");
+        }
         return fail(i, "cannot be created (" + SystemReason(error) + ")" +
                            (error == ENOENT
                                 ? "; the folder does not exist, create it or choose another"
@@ -88,11 +102,12 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
                                  : "cannot be examined");
     }
     identities[i] = *id;
+    discarded_.push_back(id->nullDevice);
     for (const ReadFile& read : reads) {
       if (Clash(*id, read.identity, false)) {
         return fail(i, "this output is " + read.name +
-                           ", which the job reads; choose another output name so that it is "
-                           "not overwritten");
+                           (read.read ? ", which the job reads" : ", which is never an output") +
+                           "; choose another output name so that it is not overwritten");
       }
     }
     for (std::size_t j = 0; j < i; ++j) {

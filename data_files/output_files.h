@@ -15,10 +15,12 @@
 
 namespace vortan {
 
-// A file the job reads, which no output may be.
+// A file the job reads, or another that no job overwrites (a correction grid it does not
+// read), which no output may be.
 struct ReadFile {
   FileIdentity identity;
-  std::string name;  // as messages name it
+  std::string name;     // as messages name it
+  bool read = true;     // the job reads it
 };
 
 // Why an output set could not be opened: which output and what to do.
@@ -52,6 +54,8 @@ class OutputSet {
 
   // Complete lines in each output.
   const std::vector<std::uint64_t>& lines() const { return lines_; }
+  // Whether each output is the null device, which discards what it is given.
+  const std::vector<bool>& discarded() const { return discarded_; }
   int error() const { return error_; }
   std::size_t failedOutput() const { return failed_; }
 
@@ -69,6 +73,7 @@ class OutputSet {
   static void ReleaseAhead(File& f);
   std::vector<File> files_;
   std::vector<std::uint64_t> lines_;
+  std::vector<bool> discarded_;
   int error_ = 0;
   std::size_t failed_ = 0;
 };

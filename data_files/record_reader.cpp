@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/decimal_text.h"
 #include "io/display_text.h"
 #include "io/files.h"
 
@@ -71,6 +72,36 @@ bool ScanSixteenAtATime(const char* data, std::size_t end, std::size_t& q, std::
 
 }  // namespace
 
+bool BeginsWithRecord(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return false;
+  text.remove_prefix(start);
+  std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+  // The id: quoted (to its closing quote) or up to the first comma.
+  std::size_t comma;
+  if (line.front() == '"') {
+    const std::size_t close = line.find('"', 1);
+    if (close == std::string_view::npos) return false;
+    comma = line.find(',', close);
+  } else {
+    comma = line.find(',');
+  }
+  if (comma == std::string_view::npos) return false;
+  line.remove_prefix(comma + 1);
+  for (int n = 0; n < 3; ++n) {
+    const std::size_t end = line.find(',');
+    std::string_view field = line.substr(0, end);
+    while (!field.empty() && Blank(field.front())) field.remove_prefix(1);
+    while (!field.empty() && Blank(field.back())) field.remove_suffix(1);
+    if (!IsPlainDecimal(field)) return false;
+    if (n < 2 && end == std::string_view::npos) return false;
+    line.remove_prefix(end == std::string_view::npos ? line.size() : end + 1);
+  }
+  // Nothing but empty fields after the last number.
+  return line.find_first_not_of(", \t") == std::string_view::npos;
+}
+
 RecordReader::RecordReader(int fd, const std::array<std::string_view, 3>& fieldNames)
     : source_(fd, kFirstBuffer, kChunk), fieldNames_(fieldNames) {}
 
@@ -106,7 +137,8 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     return Scan::kError;
   };
 
-  // White space and blank lines before the record (or after the last one).
+  // White space and blank lines before the record (or after the last one), and lines of
+  // empty fields only (",,,", as a spreadsheet writes its formatted empty rows).
   for (;;) {
     const int c = at(p);
     if (Break(c)) {
@@ -116,6 +148,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       }
     } else if (c >= 0 && Between(c)) {
       ++p;
+    } else if (c == ',') {
+      std::size_t q = p;
+      while (at(q) == ',' || Blank(at(q))) ++q;
+      if (at(q) == kMore) {
+        commit();
+        return Scan::kNeedMore;
+      }
+      if (!Break(at(q)) && at(q) != kEof) break;  // a record whose id is empty
+      p = q;
     } else {
       break;
     }
@@ -260,7 +301,20 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       ++p;
     }
     record.id = keep(from, p - from, line);
-    if (separator > 0) {
+    // A semicolon or a tab in the id is another separator only when the commas do not make a
+    // record of the line: "P;1,384000.123,4201234.500,12.5" is a record with the id "P;1".
+    bool commaRecord = false;
+    if (separator > 0 && at(p) == ',') {
+      int commas = 0;
+      for (std::size_t q = p + 1;; ++q) {
+        const int c = at(q);
+        if (c == kMore) return Scan::kNeedMore;
+        if (c == kEof || Break(c)) break;
+        if (c == ',') ++commas;
+      }
+      commaRecord = commas >= 2;
+    }
+    if (separator > 0 && !commaRecord) {
       const std::string_view id(data + from, p - from);
       const std::size_t rest = id.find_first_not_of(" \t;", separator);
       if (rest != std::string_view::npos) {
@@ -399,29 +453,37 @@ std::string RecordReader::MidLineReason(const RawRecord& record, std::uint64_t r
          "job again";
 }
 
+bool RecordReader::Start() {
+  if (started_) return !failed();
+  started_ = true;
+  // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped.
+  const TextSource::Encoding encoding = source_.ReadEncoding();
+  if (encoding == TextSource::Encoding::kBinary) {
+    error_ = {"", 1, "", source_.kind().known()
+                             ? NonTextReason(source_.kind(), "coordinate file")
+                             : "the file begins with NUL bytes: it is no text file and no "
+                               "coordinate file; choose the coordinate file"};
+    return false;
+  }
+  if (encoding == TextSource::Encoding::kUtf16 || encoding == TextSource::Encoding::kUtf32) {
+    error_ = {"", 1, "", std::string("the file is in ") +
+                             (encoding == TextSource::Encoding::kUtf16 ? "UTF-16" : "UTF-32") +
+                             " (Unicode) encoding; save it as plain text (UTF-8 or ANSI) with "
+                             "one record a line, then run the job again"};
+    return false;
+  }
+  if (source_.failed()) {
+    error_ = {"", 1, "", "read error (" + SystemReason(source_.error()) + ")"};
+    return false;
+  }
+  return true;
+}
+
 bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::size_t maxBytes) {
   batch.text.clear();
   batch.records.clear();
   if (failed()) return false;
-  if (!started_) {
-    // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped.
-    started_ = true;
-    const TextSource::Encoding encoding = source_.ReadEncoding();
-    if (encoding == TextSource::Encoding::kBinary) {
-      error_ = {"", 1, "", "the file begins with NUL bytes: it is no text file and no coordinate "
-                       "file; choose the coordinate file"};
-      return false;
-    }
-    if (encoding == TextSource::Encoding::kUtf16) {
-      error_ = {"", 1, "", "the file is in UTF-16 (Unicode) encoding; save it as plain text (UTF-8 "
-                       "or ANSI) with one record a line, then run the job again"};
-      return false;
-    }
-    if (source_.failed()) {
-      error_ = {"", 1, "", "read error (" + SystemReason(source_.error()) + ")"};
-      return false;
-    }
-  }
+  if (!started_ && !Start()) return false;
   while (batch.records.size() < maxRecords && batch.text.size() < maxBytes) {
     switch (ScanRecord(batch)) {
       case Scan::kRecord:

@@ -5,15 +5,16 @@
 // - the id runs to the next comma or line break; an id that begins with a double quote runs to
 //   the closing quote instead (across line breaks, "" standing for a quote in it), and the
 //   quotes are not part of it; an unquoted id in which a semicolon or a tab separates more
-//   text is refused (a file with the wrong separator);
+//   text is refused (a file with the wrong separator), unless the commas after it give the
+//   record its three fields ("P;1,384000.123,4201234.500,12.5" has the id "P;1");
 // - a numeric field runs to the first blank, comma or line break;
 // - the comma or line break that ends a field is consumed with it; line breaks are CR LF, CR or
 //   LF, so a record may fill one line or spread over several;
 // - after the last field the line ends (commas after it are tolerated): a record that would
 //   begin in the middle of a line is refused, naming what it looks like (decimal commas, an
 //   extra column, a missing field);
-// - blank lines, white space, form feeds and Ctrl-Z after the last record end the file
-//   normally.
+// - blank lines and lines of empty fields (",,,") are skipped; blank lines, white space, form
+//   feeds and Ctrl-Z after the last record end the file normally.
 // The fields are handed on as texts; turning them into numbers is the job's (so that it can
 // happen on several threads).
 #pragma once
@@ -50,6 +51,11 @@ struct RecordBatch {
   }
 };
 
+// Whether a text begins (after a byte-order mark and blank lines) with a line that reads as a
+// record: an id and three fields that are numbers, separated by commas. A CSV table's header
+// line does not; a record file's first line does.
+bool BeginsWithRecord(std::string_view text);
+
 // Where a record could not be read (the file is named by the job).
 using ReadError = Problem;
 
@@ -60,6 +66,11 @@ class RecordReader {
 
   // The longest record read; a longer one is refused, so that memory stays bounded.
   static constexpr std::size_t kMaxRecordBytes = 1u << 20;
+
+  // Reads the first bytes of the input and tells whether it holds text of a coordinate file:
+  // false for a file of another kind or encoding (error() says which), before anything else
+  // is done. ReadBatch does it first if it has not been done.
+  bool Start();
 
   // Fills batch with up to maxRecords records, and stops after the record that takes its text
   // to maxBytes. Returns false when the records end: at the end of the input (error() empty)

@@ -23,13 +23,13 @@ class ConversionTask : public RecordTask {
   bool UsesTransform() const override { return conversion_.acrossDatum(); }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   const char*& fault) const override {
+                   StopDetail& detail) const override {
     double in[3] = {v[0], v[1], v[2]};
     if (IsGeographic(conversion_.from())) {
       NumericGuard guard;
       const LatLon ll = PackedPairToRadians(v[0], v[1]);
       if (!guard.Clean()) {
-        fault = guard.FaultName();
+        detail.fault = guard.FaultName();
         return StopKind::kFault;
       }
       in[0] = ll.latitude;
@@ -38,8 +38,14 @@ class ConversionTask : public RecordTask {
     double result[3];
     const PointOutcome o = conversion_.Point(in, result);
     if (o.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+    if (o.status == PointStatus::kOutOfRange) {
+      detail.field = GeographicOutOfRange(in[0], in[1]);
+      detail.fault = o.fault;
+      detail.value = in[detail.field];
+      return StopKind::kOutOfRange;
+    }
     if (!o.ok()) {
-      fault = o.fault;
+      detail.fault = o.fault;
       return StopKind::kFault;
     }
     if (IsGeographic(conversion_.to())) {
@@ -47,7 +53,7 @@ class ConversionTask : public RecordTask {
       result[0] = RadiansToDms(result[0]).packed;
       result[1] = RadiansToDms(result[1]).packed;
       if (!guard.Clean()) {
-        fault = guard.FaultName();
+        detail.fault = guard.FaultName();
         return StopKind::kFault;
       }
     }
@@ -68,9 +74,9 @@ class OwnedConversionTask : public ConversionTask {
       : ConversionTask(Conversion(context, from, to)) {}
 };
 
-StopKind Stopped(const PointResult& r, const char*& fault) {
+StopKind Stopped(const PointResult& r, StopDetail& detail) {
   if (r.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
-  fault = r.fault;
+  detail.fault = r.fault;
   return StopKind::kFault;
 }
 
@@ -83,14 +89,14 @@ class SenhToHtrs07Task : public RecordTask {
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   const char*& fault) const override {
+                   StopDetail& detail) const override {
     const PointResult r = Ggrs87Tm87ToHtrs07(context_, v[0], v[1], v[2]);
     if (r.Completed(Stage::kGgrs87Geographic)) {
       LineOut(out[0]).Id(id)
           .Numbers(r.ggrs87.packedLatitude, pat::kPacked, r.ggrs87.packedLongitude, pat::kPacked)
           .Number(v[2], pat::kMetres).End();
     }
-    if (!r.ok()) return Stopped(r, fault);
+    if (!r.ok()) return Stopped(r, detail);
     LineOut(out[2]).Id(id)
         .Numbers(r.htrs07.easting, pat::kMetres, r.htrs07.northing, pat::kMetres).End();
     LineOut(out[1]).Id(id)
@@ -112,8 +118,8 @@ class SxyzToGgrs87Task : public RecordTask {
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   const char*& fault) const override {
-    return Print(id, Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]), out, fault);
+                   StopDetail& detail) const override {
+    return Print(id, Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]), out, detail);
   }
 
   std::size_t BlockSize() const override { return kMaxBlock; }
@@ -121,11 +127,11 @@ class SxyzToGgrs87Task : public RecordTask {
   // The chain of a block of points at once (Htrs07XyzToGgrs87Block), then their lines.
   std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
                            std::vector<LineBuffer>& out, StopKind& stop,
-                           const char*& fault) const override {
+                           StopDetail& detail) const override {
     PointResult r[kMaxBlock];
     Htrs07XyzToGgrs87Block(context_, values, n, r);
     for (std::size_t k = 0; k < n; ++k) {
-      stop = Print(ids[k], r[k], out, fault);
+      stop = Print(ids[k], r[k], out, detail);
       if (stop != StopKind::kNone) return k;
     }
     return n;
@@ -133,7 +139,7 @@ class SxyzToGgrs87Task : public RecordTask {
 
  private:
   StopKind Print(std::string_view id, const PointResult& r, std::vector<LineBuffer>& out,
-                 const char*& fault) const {
+                 StopDetail& detail) const {
     const Htrs07Values& h = r.htrs07;
     if (r.Completed(Stage::kHtrs07Geographic)) {
       LineOut(out[0]).Id(id)
@@ -144,7 +150,7 @@ class SxyzToGgrs87Task : public RecordTask {
       LineOut(out[1]).Id(id).Numbers(h.easting, pat::kMetres, h.northing, pat::kMetres)
           .Number(h.scale, pat::kScale).End();
     }
-    if (!r.ok()) return Stopped(r, fault);
+    if (!r.ok()) return Stopped(r, detail);
     const Ggrs87Values& g = r.ggrs87;
     LineOut(out[2]).Id(id)
         .Numbers(g.packedLatitude, pat::kPacked, g.packedLongitude, pat::kPacked).End();
@@ -159,9 +165,9 @@ class SxyzToGgrs87Task : public RecordTask {
 
 std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* values,
                                      std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
-                                     const char*& fault) const {
+                                     StopDetail& detail) const {
   for (std::size_t k = 0; k < n; ++k) {
-    stop = Compute(ids[k], values[k].data(), out, fault);
+    stop = Compute(ids[k], values[k].data(), out, detail);
     if (stop != StopKind::kNone) return k;
   }
   return n;

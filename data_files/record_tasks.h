@@ -18,7 +18,14 @@
 namespace vortan {
 
 // Why a point stopped the job.
-enum class StopKind { kNone, kField, kFault, kOutsideGrid, kCancelled };
+enum class StopKind { kNone, kField, kFault, kOutOfRange, kOutsideGrid, kCancelled };
+
+// What a task tells of a point that stopped: the numeric fault, or the coordinate out of range.
+struct StopDetail {
+  const char* fault = "";  // "overflow", ..., or "latitude beyond ±90°", ...
+  int field = -1;          // the input field at fault (0 to 2), -1 for the point as a whole
+  double value = 0;        // that field's value as the chain takes it (radians for angles)
+};
 
 class RecordTask {
  public:
@@ -29,17 +36,17 @@ class RecordTask {
   virtual bool UsesTransform() const = 0;
   // Computes one point from its id (as it is written) and three numbers and writes its lines;
   // returns kNone, or why it stopped (the lines of the stages completed before the stop are
-  // written, and fault names a numeric fault).
+  // written, and detail says what failed).
   virtual StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                           const char*& fault) const = 0;
+                           StopDetail& detail) const = 0;
   // The points ComputeBlock takes at a time (at most kMaxBlock).
   virtual std::size_t BlockSize() const { return 1; }
   // Compute of n points in order, up to the first that stops: returns how many completed, and
-  // when fewer than n, why the next one stopped (in stop and fault; the lines of the stages it
+  // when fewer than n, why the next one stopped (in stop and detail; the lines of the stages it
   // completed are written). Each point writes exactly the lines Compute writes for it.
   virtual std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values,
                                    std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
-                                   const char*& fault) const;
+                                   StopDetail& detail) const;
   static constexpr std::size_t kMaxBlock = 16;
 };
 

@@ -52,9 +52,36 @@ LatLon PackedPairToRadians(double packedLatitude, double packedLongitude) {
   return {PackedToRadians(packedLatitude).radians, PackedToRadians(packedLongitude).radians};
 }
 
+bool IsExcelRoundedNumber(std::string_view t) {
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+  const auto digit = [&](std::size_t i) { return i < t.size() && t[i] >= '0' && t[i] <= '9'; };
+  if (!digit(0)) return false;
+  std::size_t i = 1;
+  if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
+    if (!digit(i + 1)) return false;
+    i += digit(i + 2) ? 3 : 2;
+  }
+  if (t.size() != i + 4 || t[i] != 'E' || (t[i + 1] != '+' && t[i + 1] != '-') ||
+      !digit(i + 2) || !digit(i + 3)) {
+    return false;
+  }
+  return t[i + 1] == '+' && (t[i + 2] - '0') * 10 + (t[i + 3] - '0') >= 3;
+}
+
+std::string ExcelRoundedReason(std::string_view text) {
+  return "\"" + DisplayText(text) +
+         "\" is a number as Excel shows it in a column too narrow for it: three significant "
+         "digits, the rest lost. Widen the column (or give it a number format with its "
+         "decimals) and save the file again";
+}
+
 std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason) {
   if (text.empty()) {
     reason = "the field is empty";
+    return std::nullopt;
+  }
+  if (IsExcelRoundedNumber(text)) {
+    reason = ExcelRoundedReason(text);
     return std::nullopt;
   }
   // The field as a message quotes it: its first 40 characters, control characters escaped.

@@ -11,6 +11,7 @@ class FieldsAsRead : public JobFolder {
   // Runs GGRS87 phi, lambda, h -> E, N, h on the text and returns the output.
   std::string Convert(const std::string& text, JobOutcome* outcome = nullptr) {
     const TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+    std::filesystem::remove(Path("out.txt"));
     const JobOutcome result =
         RunJob(JobKind::kSflhToSenh, context, Write("in.txt", text), {Path("out.txt")});
     if (outcome) *outcome = result;
