@@ -4,6 +4,7 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,12 +17,22 @@ namespace vortan::cli {
 namespace {
 
 std::atomic<bool>* cancel = nullptr;
+std::atomic<int>* cause = nullptr;
 int statusOnSecondPress = 0;
 
 // The flag tells a second press from the first, whichever handler took the first: the C
 // runtime's SIGINT handler of main() may be asked before this one (Wine asks in the order of
 // registration).
+// A closed console window, a log-off or a shutdown end the program when this handler returns:
+// it stops the job as SIGTERM does and waits, so that the job closes its outputs with complete
+// lines first (the system allows a few seconds).
 BOOL WINAPI OnControl(DWORD event) {
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    int none = 0;
+    cause->compare_exchange_strong(none, SIGTERM);
+    cancel->store(true);
+    ::Sleep(INFINITE);
+  }
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   if (cancel->exchange(true)) ::TerminateProcess(::GetCurrentProcess(), statusOnSecondPress);
   return TRUE;
@@ -57,7 +68,7 @@ bool Utf8Arguments(int argc, char**& argv) {
 }  // namespace
 
 void PrepareConsole(int& argc, char**& argv, std::atomic<bool>& interrupted,
-                    int interruptedStatus) {
+                    std::atomic<int>& stopSignal, int interruptedStatus) {
   Utf8Arguments(argc, argv);
 
   _fmode = _O_BINARY;  // the default of every stream the runtime opens
@@ -85,6 +96,7 @@ void PrepareConsole(int& argc, char**& argv, std::atomic<bool>& interrupted,
   if (previousPage != 0 || errorConsole != nullptr) std::atexit(RestoreConsole);
 
   cancel = &interrupted;
+  cause = &stopSignal;
   statusOnSecondPress = interruptedStatus;
   ::SetConsoleCtrlHandler(OnControl, TRUE);
 }

@@ -29,16 +29,62 @@ constexpr int kExitDone = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitOutsideGrid = 3;
-constexpr int kExitInterrupted = 130;  // as a shell reports a program ended by Ctrl+C
+// A job stopped by a signal ends with the status a shell reports for that signal: 128 and its
+// number (130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP).
+constexpr int kExitInterrupted = 130;
 
 constexpr const char* kVersion = "1.0.0";
 
-// Set by Ctrl+C: the job stops after the point it computes, leaving complete lines.
+// Set by Ctrl+C, SIGTERM (timeout, a scheduler, a shutdown) or SIGHUP (the terminal closed):
+// the job stops after the point it computes, leaving complete lines, the same number in every
+// output; a dataset is not written.
 std::atomic<bool> interrupted{false};
+// The signal that stopped the job first (0: none, or Ctrl+C on Windows).
+std::atomic<int> stopSignal{0};
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnStopSignal(int signo) {
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signo);
   interrupted.store(true);
-  ::signal(SIGINT, SIG_DFL);  // a second Ctrl+C ends the program at once
+  ::signal(signo, SIG_DFL);  // a second one ends the program at once
+}
+
+void CatchStopSignals() {
+#if defined(_WIN32)
+  // Ctrl+C and Ctrl+Break come through the console's handler (console_windows.cpp); the
+  // runtime's SIGINT is its first sign on some systems.
+  ::signal(SIGINT, OnStopSignal);
+#else
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // a read or a write goes on; the job stops at the next point
+  for (int signo : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    // A signal ignored when the tool started (nohup, a shell's background job) stays ignored.
+    if (::sigaction(signo, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signo, &action, nullptr);
+  }
+#endif
+}
+
+// What stopped the job, as the messages say it, and its exit status.
+struct StopCause {
+  const char* words;
+  int status;
+};
+StopCause CauseOfStop() {
+  switch (stopSignal.load()) {
+#if !defined(_WIN32)
+    case SIGHUP: return {"stopped by SIGHUP (the terminal was closed)", 128 + SIGHUP};
+#endif
+#if defined(_WIN32)
+    case SIGTERM: return {"stopped: the console was closed, or Windows is ending", 128 + SIGTERM};
+#else
+    case SIGTERM: return {"stopped by SIGTERM (a request to end the program)", 128 + SIGTERM};
+#endif
+    default: return {"stopped by Ctrl+C", kExitInterrupted};
+  }
 }
 
 struct FormExample {
@@ -89,13 +135,15 @@ void PrintUsage(std::FILE* to) {
   }
   std::fprintf(to,
                "\n"
-               "GIS datasets: an INPUT or OUTPUT that is not .txt or - is a vector dataset that\n"
-               "GDAL reads and writes (.gpkg, .shp, .geojson, .json, .fgb, .gml, .kml, .dxf,\n"
-               ".csv, or --format). Every layer, feature, attribute and vertex is carried over;\n"
-               "the input form comes from each layer's CRS (EPSG:2100, EPSG:4121, the HTRS07\n"
-               "CRSs this program writes), else from --from. A record file becomes point\n"
-               "features with the attribute id, and back. The output appears only whole.\n"
-               "  --format DRIVER     GDAL driver of the output (GPKG, \"ESRI Shapefile\", ...)\n"
+               "GIS datasets: an INPUT or OUTPUT named .gpkg, .shp, .geojson, .json, .fgb, .gml,\n"
+               ".kml, .dxf or .csv (or of another name that GDAL opens, or with --format) is a\n"
+               "vector dataset; any other file is a record file, and so is a .csv without a\n"
+               "header whose lines are records. Every layer, feature, attribute and vertex is\n"
+               "carried over; the input form comes from each layer's CRS (EPSG:2100, EPSG:4121,\n"
+               "the HTRS07 CRSs this program writes), else from --from. A record file becomes\n"
+               "point features with the attribute id, and back. The output appears only whole.\n"
+               "  --format DRIVER     GDAL driver of the output (GPKG, \"ESRI Shapefile\", ...),\n"
+               "                      or records: a record file (a .csv input too)\n"
                "  --columns X,Y[,Z]   the coordinate columns of a CSV table (else found by name:\n"
                "                      E/N/H, X/Y/Z, Easting/Northing, lon/lat, Χ/Υ/Η, ...)\n"
                "  --outside stop|skip at a vertex outside the grid: stop and write nothing\n"
@@ -126,7 +174,8 @@ void PrintUsage(std::FILE* to) {
                "Exit status: 0 done; 1 error (the message names file, line and field, or layer\n"
                "and feature); 2 wrong usage; 3 stopped at a point outside the correction grid\n"
                "(for a dataset: layer, FID and vertex);\n"
-               "130 stopped by Ctrl+C (record files hold complete lines; a dataset is not written).\n");
+               "130, 143, 129 stopped by Ctrl+C, SIGTERM, SIGHUP (record files hold complete lines,\n"
+               "the same number in every output; a dataset is not written).\n");
 }
 
 int Usage(const std::string& message) {
@@ -149,6 +198,7 @@ struct Command {
   std::vector<std::string> columns;
   std::optional<vortan::gis::OutsidePolicy> outside;
   bool overwrite = false;
+  bool recordsIn = false, recordsOut = false;  // which files of convert are record files
 };
 
 // Parses the arguments; returns an exit status when the program ends here (help, version,
@@ -322,9 +372,11 @@ int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progre
     case vortan::JobStatus::kOutsideGrid:
       std::fprintf(stderr, "vortan-transform: %s\n", outcome.Message().c_str());
       return kExitOutsideGrid;
-    case vortan::JobStatus::kCancelled:
-      std::fprintf(stderr, "vortan-transform: stopped by Ctrl+C. %s\n", outcome.Message().c_str());
-      return kExitInterrupted;
+    case vortan::JobStatus::kCancelled: {
+      const StopCause cause = CauseOfStop();
+      std::fprintf(stderr, "vortan-transform: %s. %s\n", cause.words, outcome.Message().c_str());
+      return cause.status;
+    }
     case vortan::JobStatus::kError:
       std::fprintf(stderr, "vortan-transform: %s\n", outcome.Message().c_str());
       return kExitError;
@@ -352,6 +404,12 @@ std::string SkippedList(const std::vector<vortan::gis::SkippedFeature>& skipped)
   return text;
 }
 
+// The grid files that no output may be: those named, and the default ones in the current
+// folder, which a mainland run across the datum would read.
+std::vector<std::string> GridFiles(const Command& command) {
+  return {command.dnPath, command.dePath, vortan::kDnGridFileName, vortan::kDeGridFileName};
+}
+
 // convert on GIS datasets (and between a record file and a dataset), through gis/.
 int RunDataset(const Command& command) {
   vortan::TransformContext context =
@@ -368,6 +426,9 @@ int RunDataset(const Command& command) {
   request.overwrite = command.overwrite;
   request.threads = command.threads;
   request.cancel = &interrupted;
+  request.gridFiles = GridFiles(command);
+  request.recordsIn = command.recordsIn;
+  request.recordsOut = command.recordsOut;
   request.prepare = [&](vortan::Form from) -> std::string {
     if (vortan::InHtrs07(from) == vortan::InHtrs07(*command.to) || context.initialised) return "";
     const std::string error = vortan::InitialStep(context, command.dnPath, command.dePath);
@@ -415,10 +476,12 @@ int RunDataset(const Command& command) {
     case vortan::gis::DatasetStatus::kOutsideGrid:
       std::fprintf(stderr, "vortan-transform: %s\n", outcome.message.c_str());
       return kExitOutsideGrid;
-    case vortan::gis::DatasetStatus::kCancelled:
-      std::fprintf(stderr, "vortan-transform: stopped by Ctrl+C; nothing was written to %s.\n",
+    case vortan::gis::DatasetStatus::kCancelled: {
+      const StopCause cause = CauseOfStop();
+      std::fprintf(stderr, "vortan-transform: %s; nothing was written to %s.\n", cause.words,
                    output.c_str());
-      return kExitInterrupted;
+      return cause.status;
+    }
     case vortan::gis::DatasetStatus::kUsage:
       return Usage(outcome.message);
     case vortan::gis::DatasetStatus::kError:
@@ -439,13 +502,15 @@ int Run(int argc, char** argv) {
   if (!convert && (command.from || command.to || command.keepHeights)) {
     return Usage("--from, --to and --keep-heights go with convert, not with a job");
   }
-  const bool dataset = convert && command.positional.size() == 3 &&
-                       (!vortan::gis::IsRecordFilePath(command.positional[1]) ||
-                        !vortan::gis::IsRecordFilePath(command.positional[2]));
-  if (!dataset && (!command.format.empty() || !command.columns.empty() || command.outside ||
-                   command.overwrite)) {
+  const bool sized = convert && command.positional.size() == 3;
+  command.recordsIn = sized && vortan::gis::InputIsRecords(command.positional[1], command.format);
+  command.recordsOut =
+      sized && vortan::gis::OutputIsRecords(command.positional[2], command.format);
+  const bool dataset = sized && (!command.recordsIn || !command.recordsOut);
+  if (!dataset && ((!command.format.empty() && command.format != "records") ||
+                   !command.columns.empty() || command.outside || command.overwrite)) {
     return Usage("--format, --columns, --outside and --overwrite go with convert on GIS "
-                 "datasets (an INPUT or OUTPUT that is not .txt or -)");
+                 "datasets (an INPUT or OUTPUT that is not a record file)");
   }
   if (convert && !command.to) return Usage("convert needs --to FORM");
   if (convert && !dataset && !command.from) {
@@ -477,6 +542,7 @@ int Run(int argc, char** argv) {
   vortan::JobOptions options;
   options.threads = command.threads;
   options.cancel = &interrupted;
+  options.gridFiles = GridFiles(command);
   ProgressLine progress(!command.quiet && ::isatty(STDERR_FILENO) != 0);
   if (progress.shown()) {
     options.progress = [&](const vortan::JobProgress& p) { ShowJobProgress(progress, p); };
@@ -499,8 +565,8 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   vortan::PrepareProcessForJobs();
-  ::signal(SIGINT, OnInterrupt);
-  vortan::cli::PrepareConsole(argc, argv, interrupted, kExitInterrupted);
+  CatchStopSignals();
+  vortan::cli::PrepareConsole(argc, argv, interrupted, stopSignal, kExitInterrupted);
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+
+#include "io/text_encoding.h"
 
 namespace vortan::gis {
 namespace {
@@ -74,6 +77,37 @@ std::string Quoted(const std::vector<std::string>& names, const std::vector<int>
 }
 
 }  // namespace
+
+std::optional<CsvText> ReadCsvText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  CsvText csv;
+  csv.utf8.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) return std::nullopt;
+  if (!IsValidUtf8(csv.utf8)) {
+    csv.utf8 = Windows1253ToUtf8(csv.utf8);
+    csv.fromWindows1253 = true;
+  }
+  const std::string& t = csv.utf8;
+  std::uint64_t line = 1;
+  bool quoted = false;
+  bool start = true;  // at the start of a line outside quotes: a record may begin
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ++i;
+      ++line;
+      if (!quoted) start = true;
+      continue;
+    }
+    if (start) {
+      csv.recordLines.push_back(line);
+      start = false;
+    }
+    if (c == '"') quoted = !quoted;
+  }
+  return csv;
+}
 
 std::optional<CsvLayout> SniffCsv(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

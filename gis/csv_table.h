@@ -4,6 +4,7 @@
 // decimal comma; and the separator and byte-order mark of the file, kept on output.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,18 @@ struct CsvLayout {
 // The separator and byte-order mark of a CSV file from its header line: the most frequent of
 // comma, semicolon and tab outside quotes. Nothing when the file cannot be read.
 std::optional<CsvLayout> SniffCsv(const std::string& path);
+
+// The text of a CSV file as it is to be read: in UTF-8, a file that is not valid UTF-8 being
+// read as Windows-1253 (the code page of Greek Excel's "CSV (delimited)"); and the line where
+// each of its records begins, as a reader that skips empty lines counts them (a quoted cell may
+// hold line breaks). Nothing when the file cannot be read.
+struct CsvText {
+  std::string utf8;
+  bool fromWindows1253 = false;
+  // recordLines[0] is the line of the header, recordLines[k] that of the k-th row after it.
+  std::vector<std::uint64_t> recordLines;
+};
+std::optional<CsvText> ReadCsvText(const std::string& path);
 
 // The columns of the coordinates: x (E, X, longitude), y (N, Y, latitude), z (h, Z) or -1.
 struct CoordinateColumns {

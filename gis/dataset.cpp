@@ -3,6 +3,7 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogrsf_frmts.h>
@@ -29,6 +30,7 @@
 #include "gis/crs_match.h"
 #include "gis/csv_table.h"
 #include "gis/geometry_vertices.h"
+#include "gis/module.h"
 #include "gis/output_place.h"
 #include "io/display_text.h"
 #include "io/files.h"
@@ -145,19 +147,9 @@ struct Stop {
 // ---------------------------------------------------------------------------------------------
 // The output drivers by extension.
 
-struct DriverByExtension {
-  const char* extension;
-  const char* driver;
-};
-constexpr DriverByExtension kDrivers[] = {
-    {".gpkg", "GPKG"},      {".shp", "ESRI Shapefile"}, {".geojson", "GeoJSON"},
-    {".json", "GeoJSON"},   {".fgb", "FlatGeobuf"},     {".gml", "GML"},
-    {".kml", "KML"},        {".dxf", "DXF"},            {".csv", "CSV"},
-};
-
 std::string KnownExtensions() {
   std::string all;
-  for (const DriverByExtension& d : kDrivers) all += (all.empty() ? "" : ", ") + std::string(d.extension);
+  for (const DriverByExtension& d : kDatasetExtensions) all += (all.empty() ? "" : ", ") + std::string(d.extension);
   return all;
 }
 
@@ -261,8 +253,11 @@ class GdalSource : public Source {
         return false;
       }
       ++done_;
+      // A row of empty cells (",,,", as Excel writes its formatted empty rows) is no feature,
+      // like a blank line.
+      if (layer.table && EmptyRow(*f)) continue;
       chunk.features.push_back(std::move(f));
-      chunk.lines.push_back(layer.table ? static_cast<std::uint64_t>(chunk.features.back()->GetFID()) + 1 : 0);
+      chunk.lines.push_back(layer.table ? RowLine(chunk.features.back()->GetFID()) : 0);
       const std::size_t i = chunk.size() - 1;
       if (layer.table) {
         if (!TableVertex(layer, chunk, i, stop)) return false;
@@ -312,6 +307,13 @@ class GdalSource : public Source {
       if (columns[c] < 0) continue;
       const char* cell = f.IsFieldSetAndNotNull(columns[c]) ? f.GetFieldAsString(columns[c]) : "";
       bool comma = false;
+      if (IsExcelRoundedNumber(cell)) {
+        stop = Stop{DatasetStatus::kError,
+                    FeatureWhere(file_, layer, chunk, i) + ", column " +
+                        Quote(f.GetFieldDefnRef(columns[c])->GetNameRef()) + ": " +
+                        ExcelRoundedReason(cell)};
+        return false;
+      }
       const std::optional<double> value = ParseCell(cell, separator_ != ',', comma);
       if (!value) {
         stop = Stop{DatasetStatus::kError,
@@ -338,8 +340,27 @@ class GdalSource : public Source {
 
  public:
   char separator_ = ',';
+  // The line where each row of a CSV table begins (ReadCsvText), or nothing.
+  const std::vector<std::uint64_t>* rowLines_ = nullptr;
 
  private:
+  static bool EmptyRow(const OGRFeature& f) {
+    for (int k = 0; k < f.GetFieldCount(); ++k) {
+      if (!f.IsFieldSetAndNotNull(k)) continue;
+      for (const char* c = f.GetFieldAsString(k); *c; ++c) {
+        if (*c != ' ' && *c != '\t') return false;
+      }
+    }
+    return true;
+  }
+  // The line of the row whose FID (counted from 1 after the header) is given.
+  std::uint64_t RowLine(GIntBig fid) const {
+    if (rowLines_ && fid >= 0 && static_cast<std::size_t>(fid) < rowLines_->size()) {
+      return (*rowLines_)[static_cast<std::size_t>(fid)];
+    }
+    return static_cast<std::uint64_t>(fid) + 1;
+  }
+
   std::string file_;
   ErrorCapture& errors_;
   std::uint64_t done_ = 0;
@@ -934,8 +955,8 @@ class Run {
 
  private:
   std::optional<Stop> Convert() {
-    const bool recordIn = IsRecordFilePath(request_.input);
-    const bool recordOut = IsRecordFilePath(request_.output);
+    const bool recordIn = request_.recordsIn;
+    const bool recordOut = request_.recordsOut;
     if (recordIn && recordOut) {
       return Stop{DatasetStatus::kUsage, "both files are record files: that is the record convert"};
     }
@@ -1018,12 +1039,13 @@ class Run {
       }
       conversions_.emplace(from, Conversion(context_, from, request_.to, request_.keepHeights));
     }
-    if (!context_.dnPath.empty()) filesRead.push_back(context_.dnPath);
-    if (!context_.dePath.empty()) filesRead.push_back(context_.dePath);
+    std::vector<std::string> grids = request_.gridFiles;
+    if (!context_.dnPath.empty()) grids.push_back(context_.dnPath);
+    if (!context_.dePath.empty()) grids.push_back(context_.dePath);
     if (request_.output != "-") {
       bool needsOverwrite = false;
-      if (std::optional<std::string> refused =
-              RefusedOutput(request_.output, filesRead, request_.overwrite, needsOverwrite)) {
+      if (std::optional<std::string> refused = RefusedOutput(
+              request_.output, filesRead, grids, request_.overwrite, needsOverwrite)) {
         return Stop{needsOverwrite ? DatasetStatus::kUsage : DatasetStatus::kError, *refused};
       }
     }
@@ -1052,6 +1074,7 @@ class Run {
 
     GdalSource gdalSource(request_.input, errors_);
     if (csvLayout_) gdalSource.separator_ = csvLayout_->separator;
+    if (csvText_) gdalSource.rowLines_ = &csvText_->recordLines;
     Source& source = records ? static_cast<Source&>(*records) : gdalSource;
     for (InputLayer& layer : layers_) {
       if (std::optional<Stop> stop = sink->BeginLayer(layer)) return stop;
@@ -1078,7 +1101,26 @@ class Run {
       options.SetNameValue("KEEP_GEOM_COLUMNS", "NO");
       options.SetNameValue("HEADERS", "YES");
       options.SetNameValue("EMPTY_STRING_AS_NULL", "NO");
-      input_.reset(GDALDataset::Open(request_.input.c_str(), flags, nullptr, options.List()));
+      // A table that is not UTF-8 is Greek Excel's "CSV (delimited)", in Windows-1253: GDAL
+      // reads it in UTF-8 from memory, under the file's own name (which names the layer).
+      csvText_ = ReadCsvText(request_.input);
+      std::string open = request_.input;
+      if (csvText_ && csvText_->fromWindows1253) {
+        csvMemoryPath_ = "/vsimem/vortan-input/" + fs::path(request_.input).filename().string();
+        VSILFILE* file = VSIFileFromMemBuffer(
+            csvMemoryPath_.c_str(), reinterpret_cast<GByte*>(csvText_->utf8.data()),
+            static_cast<vsi_l_offset>(csvText_->utf8.size()), FALSE);
+        if (file) {
+          VSIFCloseL(file);
+          open = csvMemoryPath_;
+          outcome_.notes.push_back(DisplayText(request_.input) +
+                                   " is not UTF-8: its text is read as Windows-1253 (Greek "
+                                   "Excel's \"CSV (delimited)\") and written in UTF-8");
+        } else {
+          csvMemoryPath_.clear();
+        }
+      }
+      input_.reset(GDALDataset::Open(open.c_str(), flags, nullptr, options.List()));
       csvLayout_ = SniffCsv(request_.input);
     }
     if (!input_) {
@@ -1093,9 +1135,11 @@ class Run {
                       (failure.empty() ? std::string() : " (" + failure + ")") +
                       "; record files of this program end in .txt"};
     }
-    char** list = input_->GetFileList();
-    for (char** p = list; p && *p; ++p) filesRead.emplace_back(*p);
-    CSLDestroy(list);
+    if (csvMemoryPath_.empty()) {
+      char** list = input_->GetFileList();
+      for (char** p = list; p && *p; ++p) filesRead.emplace_back(*p);
+      CSLDestroy(list);
+    }
     if (filesRead.empty()) filesRead.push_back(request_.input);
 
     bool anyTable = false;
@@ -1167,7 +1211,7 @@ class Run {
     std::string name = request_.format;
     if (name.empty()) {
       const std::string extension = Lower(fs::path(request_.output).extension().string());
-      for (const DriverByExtension& d : kDrivers) {
+      for (const DriverByExtension& d : kDatasetExtensions) {
         if (extension == d.extension) name = d.driver;
       }
       if (name.empty()) {
@@ -1273,6 +1317,15 @@ class Run {
                       where + ": outside the correction grid. Nothing was written; give "
                               "--outside skip to leave out the features outside the grid"};
         }
+        if (s == PointStatus::kOutOfRange) {
+          const int bad = GeographicOutOfRange(chunk.in.a[v], chunk.in.b[v]);
+          return Stop{DatasetStatus::kError,
+                      where + ": a " + RangeFault(bad) +
+                          " is no point of the Earth: are the coordinates " +
+                          FormCrsDisplayName(layer.from, profile_) +
+                          ", with latitude and longitude in their places? Correct the geometry "
+                          "or give the right --from"};
+        }
         if (s == PointStatus::kNoValue) {
           return Stop{DatasetStatus::kError,
                       where + ": a coordinate is not a number (NaN); correct the geometry"};
@@ -1290,6 +1343,15 @@ class Run {
   const RegionProfile& profile_;
   ErrorCapture errors_;
   DatasetOutcome outcome_;
+  // A CSV table read into memory (before input_, which may read it and goes first).
+  std::optional<CsvText> csvText_;
+  std::string csvMemoryPath_;  // where GDAL reads it, when it was recoded
+  struct MemoryFileRemover {
+    std::string& path;
+    ~MemoryFileRemover() {
+      if (!path.empty()) VSIUnlink(path.c_str());
+    }
+  } memoryFileRemover_{csvMemoryPath_};
   GDALDatasetUniquePtr input_;
   std::optional<CsvLayout> csvLayout_;
   std::vector<InputLayer> layers_;

@@ -52,6 +52,11 @@ struct DatasetRequest {
   // Makes the context ready for a conversion from `from` to `to` (the initial step where it
   // crosses the datum) once the input forms are known; returns "" or what went wrong.
   std::function<std::string(Form from)> prepare;
+  // Correction grid files that the output may not be, whether or not they are read.
+  std::vector<std::string> gridFiles;
+  // The input, or the output, is a record file of the system rather than a dataset
+  // (InputIsRecords, OutputIsRecords).
+  bool recordsIn = false, recordsOut = false;
 };
 
 enum class DatasetStatus {
@@ -78,9 +83,6 @@ struct DatasetOutcome {
   int threadsUsed = 1;
 };
 
-// Whether a path names a record file of the system ("-" or a name ending in ".txt") rather
-// than a GIS dataset.
-bool IsRecordFilePath(const std::string& path);
 
 // Converts the dataset (or record file) request.input into request.output. The context is the
 // one request.prepare makes ready; it must outlive the call.

@@ -14,9 +14,31 @@ namespace vortan::gis {
 struct ModuleInterface {
   int version;  // kModuleVersion of the module's build
   DatasetOutcome (*convert)(const TransformContext& context, const DatasetRequest& request);
+  // Whether GDAL opens the file as a vector dataset.
+  bool (*isDataset)(const std::string& path);
 };
 
-inline constexpr int kModuleVersion = 1;
+inline constexpr int kModuleVersion = 2;
+
+// The GIS formats told by their extensions, and the GDAL driver that writes each.
+struct DriverByExtension {
+  const char* extension;
+  const char* driver;
+};
+inline constexpr DriverByExtension kDatasetExtensions[] = {
+    {".gpkg", "GPKG"},      {".shp", "ESRI Shapefile"}, {".geojson", "GeoJSON"},
+    {".json", "GeoJSON"},   {".fgb", "FlatGeobuf"},     {".gml", "GML"},
+    {".kml", "KML"},        {".dxf", "DXF"},            {".csv", "CSV"},
+};
+
+// What convert takes a file for: a record file of the system (one point a line, SXYZ, SFLh
+// or SENh) or a GIS dataset. A record file is "-"; a file named .txt; with --format records;
+// a .csv file without a header, whose first line reads as a record; a file of no known GIS
+// extension whose first line reads as a record, that is no GIS format by its first bytes, or
+// that GDAL does not open. An output is a record file unless --format names a driver or its
+// extension names a GIS format.
+bool InputIsRecords(const std::string& path, const std::string& format);
+bool OutputIsRecords(const std::string& path, const std::string& format);
 inline constexpr const char* kModuleSymbol = "vortan_gis_module";
 inline constexpr const char* kModuleFileName = "libvortan-gis.so";
 

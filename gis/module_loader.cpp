@@ -6,17 +6,82 @@
 #include <cctype>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
+#include "data_files/record_reader.h"
 #include "gis/module.h"
+#include "io/file_kind.h"
+#include "io/files.h"
 
 namespace vortan::gis {
 
-bool IsRecordFilePath(const std::string& path) {
-  if (path == "-") return true;
+namespace {
+
+std::string Extension(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".txt";
+  return extension;
+}
+
+bool DatasetExtension(const std::string& extension) {
+  for (const DriverByExtension& d : kDatasetExtensions) {
+    if (extension == d.extension) return true;
+  }
+  return false;
+}
+
+// The first bytes of a file (nothing when it cannot be read).
+std::string FirstBytes(const std::string& path) {
+  std::string bytes(4096, '\0');
+  const int fd = OpenForReading(path);
+  if (fd < 0) return "";
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const long long n = ReadSome(fd, bytes.data() + got, bytes.size() - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  CloseFile(fd);
+  bytes.resize(got);
+  return bytes;
+}
+
+// The first bytes of the GIS formats that no record file begins with.
+bool DatasetSignature(const std::string& bytes) {
+  std::string_view b(bytes);
+  if (b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
+  if (b.substr(0, 16) == std::string_view("SQLite format 3\0", 16)) return true;  // GeoPackage
+  if (b.substr(0, 4) == std::string_view("\0\0\x27\x0A", 4)) return true;          // .shp
+  if (b.substr(0, 3) == "fgb") return true;                                         // FlatGeobuf
+  const std::size_t first = b.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && (b[first] == '{' || b[first] == '<');
+}
+
+}  // namespace
+
+bool InputIsRecords(const std::string& path, const std::string& format) {
+  if (path == "-") return true;
+  const std::string extension = Extension(path);
+  if (extension == ".txt") return true;
+  if (DatasetExtension(extension) && extension != ".csv") return false;
+  if (format == "records") return true;
+  const std::string bytes = FirstBytes(path);
+  if (BeginsWithRecord(bytes)) return true;
+  if (extension == ".csv") return false;
+  // Another name: a GIS format by its first bytes, or one GDAL opens; else a record file, which
+  // the reader then names line by line (or as a file of another kind).
+  if (DatasetSignature(bytes)) return false;
+  if (NonTextKindOf(bytes.data(), bytes.size()).known()) return true;
+  std::string error;
+  const ModuleInterface* module = LoadModule(error);
+  return !(module && module->isDataset(path));
+}
+
+bool OutputIsRecords(const std::string& path, const std::string& format) {
+  if (format == "records" || path == "-") return true;
+  if (!format.empty()) return false;
+  return !DatasetExtension(Extension(path));
 }
 
 #ifdef _WIN32

@@ -84,9 +84,22 @@ std::vector<std::string> OutputFamily(const std::string& target) {
 
 std::optional<std::string> RefusedOutput(const std::string& target,
                                          const std::vector<std::string>& filesRead,
-                                         bool overwrite, bool& needsOverwrite) {
+                                         const std::vector<std::string>& grids, bool overwrite,
+                                         bool& needsOverwrite) {
   needsOverwrite = false;
   const std::vector<std::string> family = OutputFamily(target);
+  for (const std::string& grid : grids) {
+    const std::optional<FileIdentity> gridId = IdentityOfPath(grid);
+    if (!gridId) continue;
+    for (const std::string& out : family) {
+      const std::optional<FileIdentity> outId = IdentityOfPath(out);
+      if (outId && *outId == *gridId) {
+        return DisplayText(target) + " is the correction grid " + DisplayText(grid) +
+               (out == target ? std::string() : " (its file " + DisplayText(out) + ")") +
+               ": a grid is never an output; name another output";
+      }
+    }
+  }
   for (const std::string& read : filesRead) {
     const std::optional<FileIdentity> readId = IdentityOfPath(read);
     if (!readId) continue;

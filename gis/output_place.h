@@ -16,10 +16,12 @@ namespace vortan::gis {
 std::vector<std::string> OutputFamily(const std::string& target);
 
 // Why the output may not be written, or nothing: an output that is (or whose sidecar is, or
-// whose folder holds) one of the files read; an existing output without overwrite.
+// whose folder holds) one of the files read, or one of the correction grids (which are never
+// outputs, whether or not this conversion reads them); an existing output without overwrite.
 std::optional<std::string> RefusedOutput(const std::string& target,
                                          const std::vector<std::string>& filesRead,
-                                         bool overwrite, bool& needsOverwrite);
+                                         const std::vector<std::string>& grids, bool overwrite,
+                                         bool& needsOverwrite);
 
 class OutputPlace {
  public:
