@@ -156,8 +156,8 @@ void PrintUsage(std::FILE* to) {
                "  --dn FILE      dN correction grid (default ./dN_2km_V1-0.grd; mainland only,\n"
                "  --de FILE      dE correction grid  default ./dE_2km_V1-0.grd; read only where\n"
                "                 a conversion crosses the datum)\n"
-               "  --threads N    points computed on N threads (default: every core); the files\n"
-               "                 are the same as with one thread\n"
+               "  --threads N    points computed on N threads, 1 to 256 (default: every core);\n"
+               "                 the files are the same as with one thread\n"
                "  --quiet        no progress on the terminal\n"
                "  --help, --version\n"
                "  --             ends the options (for a file name that begins with -)\n"
@@ -356,7 +356,15 @@ void ShowDatasetProgress(ProgressLine& line, const vortan::gis::DatasetProgress&
   std::fflush(stderr);
 }
 
-int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progressShown) {
+// What the job noticed, said after its outcome whatever --quiet says.
+void PrintNotes(const vortan::JobOutcome& outcome) {
+  for (const std::string& note : outcome.NoteTexts()) {
+    std::fprintf(stderr, "vortan-transform: note: %s\n", note.c_str());
+  }
+}
+
+// Says how a record job ended; its exit status.
+int Report(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progressShown) {
   if (outcome.threadsUsed < outcome.threadsAsked) {
     std::fprintf(stderr,
                  "vortan-transform: only %d of the %d threads asked for could be started; the "
@@ -382,6 +390,12 @@ int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progre
       return kExitError;
   }
   return kExitError;
+}
+
+int Finish(const vortan::JobOutcome& outcome, bool toStandardOutput, bool progressShown) {
+  const int status = Report(outcome, toStandardOutput, progressShown);
+  PrintNotes(outcome);
+  return status;
 }
 
 // The features left out with --outside skip, by layer: every FID up to a limit.
@@ -461,7 +475,9 @@ int RunDataset(const Command& command) {
                            (outcome.featuresWritten == 1 ? "" : "s") + " in " +
                            std::to_string(outcome.layers) + " layer" +
                            (outcome.layers == 1 ? "" : "s") + " written to " + output + " (" +
-                           std::to_string(outcome.pointsConverted) + " points converted to " +
+                           std::to_string(outcome.pointsConverted) +
+                           (outcome.pointsConverted == 1 ? " point" : " points") +
+                           " converted to " +
                            std::string(vortan::FormName(*command.to)) + ").";
         if (!outcome.skipped.empty()) {
           done += " " + std::to_string(outcome.skipped.size()) + " feature" +

@@ -59,4 +59,13 @@ double ParseNumberText(std::string_view text) {
   return ReadDecimal(number);
 }
 
+double DecimalDegreesAsPacked(double degrees) {
+  const double magnitude = std::fabs(degrees);
+  const double total = std::round(magnitude * 3600 * 1e5) / 1e5;
+  const double d = std::floor(total / 3600);
+  const double m = std::floor((total - d * 3600) / 60);
+  const double s = total - d * 3600 - m * 60;
+  return std::copysign(d * 10000 + m * 100 + s, degrees);
+}
+
 }  // namespace vortan

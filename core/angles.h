@@ -61,6 +61,11 @@ struct PackedAngle {
 // Radians of a packed DDMMSS.SSSSS value, read arithmetically (no check that M, S < 60).
 PackedAngle PackedToRadians(double packed);
 
+// A value in decimal degrees written as a packed DDMMSS.SSSSS angle: the seconds rounded to
+// five decimals first, so that 59.999999 seconds become a whole minute (37.976358 is
+// 375834.88880). For the hint that a packed value below 100 is most likely decimal degrees.
+double DecimalDegreesAsPacked(double degrees);
+
 // The leading number of a box text: blanks, tabs and line feeds are skipped wherever they
 // stand; sign, digits, one "." and an exponent are read up to the first other character; a
 // text without a leading number gives 0. A number too large for a double gives +-infinity.

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
 
+#include "core/angles.h"
 #include "core/decimal_text.h"
+#include "core/number_format.h"
 #include "data_files/output_files.h"
 #include "data_files/record_reader.h"
 #include "data_files/record_tasks.h"
@@ -35,6 +38,38 @@ struct Stop {
   std::string field;
   std::uint64_t line = 0;
   std::string reason;
+  double easting = 0, northing = 0;  // outside the grid: the TM07 position refused
+};
+
+// When the TM07 position a point outside the grid had lies inside the program's extent but
+// farther than a cell from the grid read, the grid is not the one of that extent (a step in
+// kilometres, a southern edge without the false northing): what it covers, for the message.
+std::string GridCoverage(const TransformContext& context, double easting, double northing) {
+  if (!context.grids || !context.profile) return "";
+  const double falseNorthing = context.profile->tm07.falseNorthing;
+  if (!InsideGridBounds(context.bounds, easting, northing, falseNorthing)) return "";
+  const GridHeader& h = context.grids->dE.header;
+  const double beyond = std::max({h.eWest - easting, easting - h.eEast(), h.nSouth - northing,
+                                  northing - h.nNorth()});
+  if (!(beyond > h.step)) return "";
+  return "The grid read covers E " + FormatGridField(h.eWest) + " to " +
+         FormatGridField(h.eEast()) + ", N " + FormatGridField(h.nSouth) + " to " +
+         FormatGridField(h.nNorth()) + " (TM07, the false northing " +
+         FormatGridField(falseNorthing) + " included), far from this point at E " +
+         FormatNumber(easting, patterns::kMetres) + ", N " +
+         FormatNumber(northing, patterns::kMetres) +
+         ", which lies inside the area the program serves: is this the grid file you meant?";
+}
+
+// What the points of a batch gave to note: how many, and the first (its record in the batch).
+struct ChunkNotes {
+  std::uint64_t outsideGreece = 0;
+  std::size_t outsideRecord = 0;
+  Where outsideWhere{0, 0};
+  std::uint64_t decimalDegrees = 0;
+  std::size_t degreesRecord = 0;
+  int degreesField = 0;
+  double degreesValue = 0;
 };
 
 // The lines of a batch, one buffer per output.
@@ -42,7 +77,41 @@ struct ChunkResult {
   std::vector<LineBuffer> lines;
   std::size_t completed = 0;  // records whose lines are all in the buffers
   Stop stop;
+  ChunkNotes notes;
 };
+
+// The envelope of Greece in radians.
+constexpr double kRadiansPerDegree = kPi / 180;
+constexpr double kSouth = JobNotes::kSouth * kRadiansPerDegree;
+constexpr double kNorth = JobNotes::kNorth * kRadiansPerDegree;
+constexpr double kWest = JobNotes::kWest * kRadiansPerDegree;
+constexpr double kEast = JobNotes::kEast * kRadiansPerDegree;
+
+// Notes what the completed points of a block show: where they are, and packed angles below 100.
+void NotePoints(const RecordTask& task, const Xyz* values, const Where* where, std::size_t n,
+                std::size_t firstRecord, ChunkNotes& notes) {
+  const bool angles = task.ReadsAngles();
+  for (std::size_t k = 0; k < n; ++k) {
+    const Where& w = where[k];
+    // NaN compares false: a point whose chain gave no latitude is not noted.
+    if (w.latitude < kSouth || w.latitude > kNorth || w.longitude < kWest ||
+        w.longitude > kEast) {
+      if (notes.outsideGreece++ == 0) {
+        notes.outsideRecord = firstRecord + k;
+        notes.outsideWhere = w;
+      }
+    }
+    if (!angles) continue;
+    for (int f = 0; f < 2; ++f) {
+      const double v = std::fabs(values[k][f]);
+      if (v > 0 && v < 100 && notes.decimalDegrees++ == 0) {
+        notes.degreesRecord = firstRecord + k;
+        notes.degreesField = f;
+        notes.degreesValue = values[k][f];
+      }
+    }
+  }
+}
 
 // A numeric field. The plain numbers of coordinate files take the fast path of
 // ReadPlainDecimalInText; anything else, and anything out of range, is left to ParseFieldNumber
@@ -85,6 +154,7 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   }
   chunk.completed = 0;
   chunk.stop = Stop{};
+  chunk.notes = ChunkNotes{};
   const std::array<std::string_view, 3> names = task.FieldNames();
   std::string reason;
   // The records go to the task in blocks: read up to a block of them (up to one that cannot
@@ -94,6 +164,7 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   std::array<std::string, RecordTask::kMaxBlock> quoted;
   std::array<std::string_view, RecordTask::kMaxBlock> ids;
   std::array<Xyz, RecordTask::kMaxBlock> values;
+  std::array<Where, RecordTask::kMaxBlock> where;
   const std::size_t size = batch.records.size();
   for (std::size_t r = 0; r < size;) {
     std::size_t n = 0;
@@ -123,8 +194,11 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
     StopKind kind = StopKind::kNone;
     StopDetail detail;
     const std::size_t done =
-        n == 0 ? 0 : task.ComputeBlock(ids.data(), values.data(), n, chunk.lines, kind, detail);
+        n == 0 ? 0
+               : task.ComputeBlock(ids.data(), values.data(), n, chunk.lines, kind, detail,
+                                   where.data());
     chunk.completed += done;
+    NotePoints(task, values.data(), where.data(), done, r, chunk.notes);
     if (done < n) {
       const RawRecord& record = batch.records[r + done];
       if (kind == StopKind::kOutOfRange) {
@@ -138,7 +212,8 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
                         ? "numeric fault (" + std::string(detail.fault) +
                               ") in the computation of this point: its coordinates are far "
                               "outside the area the conversion serves; correct or remove it"
-                        : ""};
+                        : "",
+                    detail.easting, detail.northing};
       return;
     }
     if (unread.kind != StopKind::kNone) {
@@ -216,6 +291,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.threadsAsked = std::max(1, options.threads);
   outcome.threadsUsed = outcome.threadsAsked;
   const std::string input = FileDisplayName(inputPath, true);
+  outcome.input = input;
   if (outputPaths.size() != task.OutputCount()) {
     return Fail(outcome, "", 0, "",
                 name + " writes " + std::to_string(task.OutputCount()) + " output file" +
@@ -285,6 +361,26 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     }
     outcome.linesWritten = outputs.lines();
     outcome.pointsWritten += chunk.completed;
+    // The first note of the job is the first of the first batch that has one.
+    const ChunkNotes& n = chunk.notes;
+    JobNotes& notes = outcome.notes;
+    if (n.outsideGreece > 0 && notes.outsideGreece == 0) {
+      const RawRecord& record = batch.records[n.outsideRecord];
+      notes.outsideId = std::string(batch.Field(record.id));
+      notes.outsideLine = record.id.line;
+      notes.outsideLatitude = n.outsideWhere.latitude / kRadiansPerDegree;
+      notes.outsideLongitude = n.outsideWhere.longitude / kRadiansPerDegree;
+    }
+    notes.outsideGreece += n.outsideGreece;
+    if (n.decimalDegrees > 0 && notes.decimalDegrees == 0) {
+      const RawRecord& record = batch.records[n.degreesRecord];
+      notes.degreesId = std::string(batch.Field(record.id));
+      notes.degreesLine = record.numbers[n.degreesField].line;
+      notes.degreesField = std::string(task.FieldNames()[n.degreesField]);
+      notes.degreesText = std::string(batch.Field(record.numbers[n.degreesField]));
+      notes.degreesValue = n.degreesValue;
+    }
+    notes.decimalDegrees += n.decimalDegrees;
     const Stop& stop = chunk.stop;
     if (stop.kind == StopKind::kNone) return std::nullopt;
     const RawRecord& record = batch.records[stop.record];
@@ -294,6 +390,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
         outcome.status = JobStatus::kOutsideGrid;
         outcome.file = input;
         outcome.line = stop.line;
+        outcome.gridCoverage = GridCoverage(context, stop.easting, stop.northing);
         return outcome;
       case StopKind::kCancelled:
         outcome.status = JobStatus::kCancelled;
@@ -443,6 +540,40 @@ JobOutcome RunConversion(const Conversion& conversion, const std::string& inputP
   }
 }
 
+std::vector<std::string> JobOutcome::NoteTexts() const {
+  std::vector<std::string> texts;
+  char where[96];
+  if (notes.outsideGreece > 0) {
+    std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", notes.outsideLatitude,
+                  notes.outsideLongitude);
+    char envelope[64];
+    std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
+                  JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
+    texts.push_back(std::to_string(notes.outsideGreece) + " of the " +
+                    std::to_string(pointsWritten) + " points converted lie" +
+                    (notes.outsideGreece == 1 ? "s" : "") + " outside Greece (" + envelope +
+                    "); the first, " + DisplayText(notes.outsideId) + " (" + input +
+                    ", line " + std::to_string(notes.outsideLine) +
+                    "), at " + where +
+                    ": are the columns in the right order and the form right?");
+  }
+  if (notes.decimalDegrees > 0) {
+    const std::string typed = DisplayText(notes.degreesText);
+    const std::string written =
+        FormatNumber(DecimalDegreesAsPacked(notes.degreesValue), patterns::kPacked);
+    std::string text = "field " + notes.degreesField + " of point " +
+                       DisplayText(notes.degreesId) + " (" + input + ", line " + std::to_string(notes.degreesLine) +
+                       ") takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
+                       " is in decimal degrees, write " + written;
+    if (notes.decimalDegrees > 1) {
+      text += " (" + std::to_string(notes.decimalDegrees) +
+              " angles of the file are below 100, as decimal degrees would be)";
+    }
+    texts.push_back(text + ".");
+  }
+  return texts;
+}
+
 std::string JobOutcome::Message() const {
   // How many points went where: the same in every output, or per file where they differ.
   auto written = [&] {
@@ -495,7 +626,8 @@ std::string JobOutcome::Message() const {
     case JobStatus::kOutsideGrid:
       return "Το σημείο είναι εκτός του καννάβου : " + id + "\nThe point " + id + " (" + file +
              ", line " + std::to_string(line) +
-             ") lies outside the correction grid; the job stopped there. " + written() + ".";
+             ") lies outside the correction grid; the job stopped there. " +
+             (gridCoverage.empty() ? std::string() : gridCoverage + " ") + written() + ".";
     case JobStatus::kError:
       return Text() + ". " + written() + ".";
   }

@@ -20,12 +20,34 @@ namespace vortan {
 
 enum class JobStatus { kDone, kOutsideGrid, kCancelled, kError };
 
+// What a job noticed in the points it converted that the user should know, though the job
+// went on: points far outside Greece (where no grid stops them: within one system, on
+// Kastelorizo), which a file of another form or with its columns in another order gives; and
+// packed angles below 100, most likely decimal degrees. The first of each is named.
+struct JobNotes {
+  // The envelope of Greece, generous: Gavdos to Evros, Othonoi to Kastelorizo and beyond.
+  static constexpr double kSouth = 33, kNorth = 43, kWest = 18, kEast = 31;  // degrees
+
+  std::uint64_t outsideGreece = 0;
+  std::string outsideId;
+  std::uint64_t outsideLine = 0;
+  double outsideLatitude = 0, outsideLongitude = 0;  // degrees
+
+  std::uint64_t decimalDegrees = 0;
+  std::string degreesId;
+  std::uint64_t degreesLine = 0;
+  std::string degreesField;
+  std::string degreesText;  // the field as it stands in the file
+  double degreesValue = 0;
+};
+
 // What a job did: its status, and for an error the problem (file, line, field, reason) and,
 // for an out-of-grid stop, the file and line of the point.
 struct JobOutcome : Problem {
   JobStatus status = JobStatus::kDone;
   std::uint64_t pointsWritten = 0;  // points whose lines are in every output
   std::string pointId;              // the point that stopped the job
+  std::string input;                 // the input as messages name it
   std::vector<std::string> outputs;  // the output paths of the job
   // The complete lines in each output, in the order of outputs: pointsWritten each, one more
   // in the outputs that already hold the point of an outside-grid stop.
@@ -36,8 +58,16 @@ struct JobOutcome : Problem {
   int threadsAsked = 1;              // threads the job was given
   int threadsUsed = 1;               // threads it ran on: fewer when the system gave no more
 
+  JobNotes notes;
+  // For an out-of-grid stop at a point inside the program's extent: what the grid read covers,
+  // as the message says it (a grid whose header is wrong refuses every point).
+  std::string gridCoverage;
+
   // One paragraph for the user: what happened, where, and what to do.
   std::string Message() const;
+  // One paragraph for each thing noticed (JobNotes), which the user should read even when the
+  // job is done.
+  std::vector<std::string> NoteTexts() const;
 };
 
 struct JobProgress {

@@ -9,6 +9,13 @@ namespace {
 
 namespace pat = patterns;
 
+// The TM07 position that a chain outside the grid refused: forward the point's own, on the way
+// back the one before the correction.
+void TellRefusedPosition(const PointResult& r, bool forward, StopDetail& detail) {
+  detail.easting = forward ? r.htrs07.easting : r.uncorrectedEasting;
+  detail.northing = forward ? r.htrs07.northing : r.uncorrectedNorthing;
+}
+
 // Records of one form into records of another: the input read in the layout of its form
 // (packed angles turned into radians), the point converted by the engine, the output written
 // in the layout of its form. The jobs without a datum step are such conversions.
@@ -21,9 +28,10 @@ class ConversionTask : public RecordTask {
   }
   std::size_t OutputCount() const override { return 1; }
   bool UsesTransform() const override { return conversion_.acrossDatum(); }
+  bool ReadsAngles() const override { return IsGeographic(conversion_.from()); }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   StopDetail& detail) const override {
+                   StopDetail& detail, Where& where) const override {
     double in[3] = {v[0], v[1], v[2]};
     if (IsGeographic(conversion_.from())) {
       NumericGuard guard;
@@ -36,8 +44,13 @@ class ConversionTask : public RecordTask {
       in[1] = ll.longitude;
     }
     double result[3];
-    const PointOutcome o = conversion_.Point(in, result);
-    if (o.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+    double at[2];
+    const PointOutcome o = conversion_.Point(in, result, at);
+    if (o.status == PointStatus::kOutsideGrid) {
+      // The whole chain once more, for the TM07 position it refused.
+      TellRefusedPosition(conversion_.Chain(in), InHtrs07(conversion_.from()), detail);
+      return StopKind::kOutsideGrid;
+    }
     if (o.status == PointStatus::kOutOfRange) {
       detail.field = GeographicOutOfRange(in[0], in[1]);
       detail.fault = o.fault;
@@ -57,6 +70,7 @@ class ConversionTask : public RecordTask {
         return StopKind::kFault;
       }
     }
+    where = {at[0], at[1]};
     const NumberPattern* p = PatternsOf(LayoutOf(conversion_.to()));
     LineOut(out[0]).Id(id).Number(result[0], p[0]).Number(result[1], p[1])
         .Number(result[2], p[2]).End();
@@ -74,8 +88,11 @@ class OwnedConversionTask : public ConversionTask {
       : ConversionTask(Conversion(context, from, to)) {}
 };
 
-StopKind Stopped(const PointResult& r, StopDetail& detail) {
-  if (r.status == PointStatus::kOutsideGrid) return StopKind::kOutsideGrid;
+StopKind Stopped(const PointResult& r, bool forward, StopDetail& detail) {
+  if (r.status == PointStatus::kOutsideGrid) {
+    TellRefusedPosition(r, forward, detail);
+    return StopKind::kOutsideGrid;
+  }
   detail.fault = r.fault;
   return StopKind::kFault;
 }
@@ -89,14 +106,15 @@ class SenhToHtrs07Task : public RecordTask {
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   StopDetail& detail) const override {
+                   StopDetail& detail, Where& where) const override {
     const PointResult r = Ggrs87Tm87ToHtrs07(context_, v[0], v[1], v[2]);
+    where = {r.ggrs87.latitude, r.ggrs87.longitude};
     if (r.Completed(Stage::kGgrs87Geographic)) {
       LineOut(out[0]).Id(id)
           .Numbers(r.ggrs87.packedLatitude, pat::kPacked, r.ggrs87.packedLongitude, pat::kPacked)
           .Number(v[2], pat::kMetres).End();
     }
-    if (!r.ok()) return Stopped(r, detail);
+    if (!r.ok()) return Stopped(r, false, detail);
     LineOut(out[2]).Id(id)
         .Numbers(r.htrs07.easting, pat::kMetres, r.htrs07.northing, pat::kMetres).End();
     LineOut(out[1]).Id(id)
@@ -118,8 +136,10 @@ class SxyzToGgrs87Task : public RecordTask {
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   StopDetail& detail) const override {
-    return Print(id, Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]), out, detail);
+                   StopDetail& detail, Where& where) const override {
+    const PointResult r = Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]);
+    where = {r.htrs07.latitude, r.htrs07.longitude};
+    return Print(id, r, out, detail);
   }
 
   std::size_t BlockSize() const override { return kMaxBlock; }
@@ -127,10 +147,11 @@ class SxyzToGgrs87Task : public RecordTask {
   // The chain of a block of points at once (Htrs07XyzToGgrs87Block), then their lines.
   std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
                            std::vector<LineBuffer>& out, StopKind& stop,
-                           StopDetail& detail) const override {
+                           StopDetail& detail, Where* where) const override {
     PointResult r[kMaxBlock];
     Htrs07XyzToGgrs87Block(context_, values, n, r);
     for (std::size_t k = 0; k < n; ++k) {
+      where[k] = {r[k].htrs07.latitude, r[k].htrs07.longitude};
       stop = Print(ids[k], r[k], out, detail);
       if (stop != StopKind::kNone) return k;
     }
@@ -150,7 +171,7 @@ class SxyzToGgrs87Task : public RecordTask {
       LineOut(out[1]).Id(id).Numbers(h.easting, pat::kMetres, h.northing, pat::kMetres)
           .Number(h.scale, pat::kScale).End();
     }
-    if (!r.ok()) return Stopped(r, detail);
+    if (!r.ok()) return Stopped(r, true, detail);
     const Ggrs87Values& g = r.ggrs87;
     LineOut(out[2]).Id(id)
         .Numbers(g.packedLatitude, pat::kPacked, g.packedLongitude, pat::kPacked).End();
@@ -165,9 +186,9 @@ class SxyzToGgrs87Task : public RecordTask {
 
 std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* values,
                                      std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
-                                     StopDetail& detail) const {
+                                     StopDetail& detail, Where* where) const {
   for (std::size_t k = 0; k < n; ++k) {
-    stop = Compute(ids[k], values[k].data(), out, detail);
+    stop = Compute(ids[k], values[k].data(), out, detail, where[k]);
     if (stop != StopKind::kNone) return k;
   }
   return n;

@@ -25,6 +25,14 @@ struct StopDetail {
   const char* fault = "";  // "overflow", ..., or "latitude beyond ±90°", ...
   int field = -1;          // the input field at fault (0 to 2), -1 for the point as a whole
   double value = 0;        // that field's value as the chain takes it (radians for angles)
+  // Outside the grid: the TM07 position the extent test or the grid refused, metres.
+  double easting = 0, northing = 0;
+};
+
+// Where a point is on the Earth: its latitude and longitude (radians, in either system) as the
+// task's chain has them; NaN where it has none.
+struct Where {
+  double latitude, longitude;
 };
 
 class RecordTask {
@@ -36,9 +44,11 @@ class RecordTask {
   virtual bool UsesTransform() const = 0;
   // Computes one point from its id (as it is written) and three numbers and writes its lines;
   // returns kNone, or why it stopped (the lines of the stages completed before the stop are
-  // written, and detail says what failed).
+  // written, and detail says what failed). where receives where the point is.
   virtual StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                           StopDetail& detail) const = 0;
+                           StopDetail& detail, Where& where) const = 0;
+  // Whether the first two numbers of a record are packed DDMMSS.SSSSS angles.
+  virtual bool ReadsAngles() const { return false; }
   // The points ComputeBlock takes at a time (at most kMaxBlock).
   virtual std::size_t BlockSize() const { return 1; }
   // Compute of n points in order, up to the first that stops: returns how many completed, and
@@ -46,7 +56,7 @@ class RecordTask {
   // completed are written). Each point writes exactly the lines Compute writes for it.
   virtual std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values,
                                    std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
-                                   StopDetail& detail) const;
+                                   StopDetail& detail, Where* where) const;
   static constexpr std::size_t kMaxBlock = 16;
 };
 

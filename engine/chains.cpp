@@ -27,6 +27,13 @@ PointResult& OutsideGrid(PointResult& r) {
   return r;
 }
 
+// The way back outside the grid: the TM07 position it refused.
+PointResult& OutsideGrid(PointResult& r, const BackChainResult& b) {
+  r.uncorrectedEasting = b.e07Uncorrected;
+  r.uncorrectedNorthing = b.n07Uncorrected;
+  return OutsideGrid(r);
+}
+
 void SetGeographic(Htrs07Values& v, double latitude, double longitude, double packedLatitude,
                    double packedLongitude) {
   v.latitude = latitude;
@@ -274,7 +281,7 @@ PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, 
     }
     if (guard.Clean()) {
       setGgrs87(g87);
-      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
+      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
       return r;
     }
     r.completed = 0;
@@ -286,7 +293,7 @@ PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, 
   const BackChainResult b =
       Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h, options.htrs07Geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
+  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
   SetBack(r, b, h, options.keepHeight);
   if (options.withXyz) {
     const Cartesian c = BackXyz(tm07, r);
@@ -323,7 +330,7 @@ PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double lat
     }
     if (guard.Clean()) {
       if (options.withTm87) setTm87(en);
-      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
+      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
       return r;
     }
     r.completed = 0;
@@ -337,7 +344,7 @@ PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double lat
   const BackChainResult b =
       Ggrs87ToHtrs07(context, latitude, longitude, h, options.htrs07Geographic);
   if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
+  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
   SetBack(r, b, h, options.keepHeight);
   if (options.withXyz) {
     const Cartesian c = BackXyz(tm07, r);

@@ -59,8 +59,9 @@ struct PointResult {
   Htrs07Values htrs07;
   Ggrs87Values ggrs87;  // the height: Helmert's in the forward chains, the input's on the way back
   // The datum step: the TM position before the correction (TM87 forward, TM07 on the way
-  // back), and the corrections in centimetres as shown (the grid values forward, negated on
-  // the way back).
+  // back; on the way back also the TM07 position refused outside the grid, which forward is
+  // htrs07.easting, northing), and the corrections in centimetres as shown (the grid values
+  // forward, negated on the way back).
   double uncorrectedEasting = 0, uncorrectedNorthing = 0;
   float dE = 0, dN = 0;
 

@@ -34,7 +34,7 @@ void Set(double out[3], double a, double b, double c) {
 
 // A conversion within one system: the core's conversions only.
 PointOutcome Within(const TransformContext& context, Form from, Form to, const double in[3],
-                    double out[3]) {
+                    double out[3], double* where) {
   const GeodeticParams params =
       MakeGrs80Params(InHtrs07(from) ? context.profile->tm07 : context.profile->tm87);
   const double a = in[0], b = in[1], h = in[2];
@@ -68,6 +68,10 @@ PointOutcome Within(const TransformContext& context, Form from, Form to, const d
   }
   if (!guard.Clean()) return {PointStatus::kFault, StageOf(to), guard.FaultName()};
   std::copy(result, result + 3, out);
+  if (where) {
+    where[0] = g.latitude;
+    where[1] = g.longitude;
+  }
   return {};
 }
 
@@ -130,7 +134,7 @@ PointResult Conversion::Route(const double in[3], bool lean) const {
   throw std::logic_error("Conversion::Route: not a form");
 }
 
-PointOutcome Conversion::Point(const double in[3], double out[3]) const {
+PointOutcome Conversion::Point(const double in[3], double out[3], double* where) const {
   if (std::isnan(in[0]) || std::isnan(in[1]) || std::isnan(in[2])) {
     return {PointStatus::kNoValue, Stage::kNone, ""};
   }
@@ -139,13 +143,24 @@ PointOutcome Conversion::Point(const double in[3], double out[3]) const {
       return {PointStatus::kOutOfRange, Stage::kNone, RangeFault(bad)};
     }
   }
+  if (IsGeographic(from_) && where) {
+    where[0] = in[0];
+    where[1] = in[1];
+    where = nullptr;
+  }
   if (from_ == to_) {
     std::copy(in, in + 3, out);
     return {};
   }
-  if (!acrossDatum()) return Within(context_, from_, to_, in, out);
+  if (!acrossDatum()) return Within(context_, from_, to_, in, out, where);
   const PointResult r = Route(in, true);
   if (!r.ok()) return {r.status, r.failed, r.fault};
+  if (where) {
+    // Every chain that does not begin with latitude and longitude forms them first.
+    const bool htrs07 = InHtrs07(from_);
+    where[0] = htrs07 ? r.htrs07.latitude : r.ggrs87.latitude;
+    where[1] = htrs07 ? r.htrs07.longitude : r.ggrs87.longitude;
+  }
   if (InHtrs07(to_)) {
     const Htrs07Values& v = r.htrs07;  // the height as keepHeights asks, set by the chain
     switch (to_) {

@@ -45,8 +45,10 @@ class Conversion {
   bool acrossDatum() const { return InHtrs07(from_) != InHtrs07(to_); }
   const TransformContext& context() const { return context_; }
 
-  // One point, in and out in the forms' units. A point that fails leaves out untouched.
-  PointOutcome Point(const double in[3], double out[3]) const;
+  // One point, in and out in the forms' units. A point that fails leaves out untouched. With
+  // where, also the latitude and longitude (radians) of the point as the conversion has them
+  // on its way, in either system: where it is on the Earth.
+  PointOutcome Point(const double in[3], double out[3], double* where = nullptr) const;
 
   // The whole chain of one point across the datum with every value it shows (chains.h); for a
   // conversion within one system, nothing but the status is filled.

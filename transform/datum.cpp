@@ -268,13 +268,13 @@ BackChainResult Ggrs87ToHtrs07(const TransformContext& context, double phi87, do
   const Geodetic g07 = CartesianToGeodetic(tm07, c07.x, c07.y, c07.z);
   r.h07 = g07.height;
   const GridPoint p = TmForward(tm07, g07.latitude, g07.longitude - CentralMeridianRadByPi(tm07));
+  r.e07Uncorrected = p.easting;
+  r.n07Uncorrected = p.northing;
   const std::optional<Correction> correction = CorrectionAt(context, p.easting, p.northing);
   if (!correction) {
     r.status = ChainStatus::kOutsideGrid;
     return r;
   }
-  r.e07Uncorrected = p.easting;
-  r.n07Uncorrected = p.northing;
   r.e07 = p.easting - correction->dE / 100.0;
   r.n07 = p.northing - correction->dN / 100.0;
   r.dE = -correction->dE;

@@ -59,7 +59,7 @@ struct ForwardChainResult {
 struct BackChainResult {
   ChainStatus status = ChainStatus::kDone;
   double e07 = 0, n07 = 0;              // corrected TM07, metres
-  double e07Uncorrected = 0, n07Uncorrected = 0;  // TM07 before the correction
+  double e07Uncorrected = 0, n07Uncorrected = 0;  // TM07 before the correction (also outside)
   double phi07 = 0, lambda07 = 0;       // from the corrected TM07 position, radians
   double packedPhi07 = 0, packedLambda07 = 0;
   double h07 = 0;                       // HTRS07 ellipsoidal height after Helmert, metres
