@@ -28,38 +28,42 @@ char16_t CodePoint(unsigned char byte) {
 
 }  // namespace
 
+std::size_t Utf8SequenceAt(std::string_view text, std::uint32_t& codePoint) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  if (text.empty()) return 0;
+  const unsigned char lead = byte(0);
+  std::size_t length;
+  std::uint32_t min;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, min = 0x80, codePoint = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, min = 0x800, codePoint = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, min = 0x10000, codePoint = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+    codePoint = (codePoint << 6) | (byte(k) & 0x3Fu);
+  }
+  if (codePoint < min || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
 bool IsValidUtf8(std::string_view text) {
   std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
+  while (i < text.size()) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
       ++i;
       continue;
     }
-    std::size_t length;
-    std::uint32_t c;
-    if ((b & 0xE0) == 0xC0) {
-      length = 2;
-      c = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-      length = 3;
-      c = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-      length = 4;
-      c = b & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > n) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    // No overlong form, no surrogate, nothing beyond U+10FFFF.
-    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < least[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return false;
+    std::uint32_t ignored;
+    const std::size_t length = Utf8SequenceAt(text.substr(i), ignored);
+    if (length == 0) return false;
     i += length;
   }
   return true;

@@ -3,10 +3,16 @@
 // Greek Shapefile) saves text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vortan {
+
+// The length of the valid UTF-8 sequence at the front of text and its code point; 0 when the
+// bytes there are no valid sequence of two to four bytes (an ASCII byte, a stray continuation
+// byte, a sequence cut short, an overlong form, a surrogate or a code point beyond U+10FFFF).
+std::size_t Utf8SequenceAt(std::string_view text, std::uint32_t& codePoint);
 
 // Whether the text is valid UTF-8 (ASCII is).
 bool IsValidUtf8(std::string_view text);
