@@ -71,6 +71,16 @@ TEST_F(FieldsAsRead, BlankLinesAndWhiteSpaceAfterTheLastRecordEndTheFile) {
   EXPECT_EQ(Convert(std::string(kLine) + "\r\n\f\x1A"), kExpected);
 }
 
+// A line of empty fields (",,,", a formatted empty row of a spreadsheet) is skipped like a blank
+// line, and a line that the commas make a record is one, whatever its id holds.
+TEST_F(FieldsAsRead, EmptyFieldLinesAreSkippedAndCommaRecordsRead) {
+  EXPECT_EQ(Convert(",,,\r\n" + std::string(kLine) + "\r\n , ,,\r\n,,,"), kExpected);
+  EXPECT_EQ(Convert("P;1,380000.00000,240000.00000,0.25\r\n"),
+            "P;1,500000.000,4205815.020,.250\r\n");
+  EXPECT_EQ(Convert("P\t1,380000.00000,240000.00000,0.25\r\n"),
+            "P\t1,500000.000,4205815.020,.250\r\n");
+}
+
 TEST_F(FieldsAsRead, HeightsAndSignsAsWritten) {
   EXPECT_EQ(Convert("N,380000,240000,-0.25\r\n"), "N,500000.000,4205815.020,-.250\r\n");
   EXPECT_EQ(Convert("N,380000,240000,+1e2\r\n"), "N,500000.000,4205815.020,100.000\r\n");
@@ -107,6 +117,13 @@ TEST_F(FieldsAsRead, BadRecordsStopWithFileLineAndField) {
       {"A,380000,240000,1\r\n\"B,380000,240000,1\r\n", 2, "id", "never closed", 1},
       {"A,380000,240000,1\r\n\"B,1,2,3\r\n\"C\",1,2,3\r\n", 2, "id", "closes only on line 3", 1},
       {"\"B\"x,380000,240000,1\r\n", 1, "id", "text follows the closing double quote", 0},
+      {"A,3.84E+05,240000,1\r\n", 1, "φ", "as Excel shows it in a column too narrow", 0},
+      {std::string("\xFF\xFE\0\0A\0\0\0", 8), 1, "", "UTF-32", 0},
+      {std::string("PK\x03\x04\x14\0\x06\0[Content_Types].xml xl/workbook.xml", 44), 1, "",
+       "not a text file (it looks like an Excel workbook): save the sheet as CSV or text", 0},
+      {std::string("PK\x03\x04\x14\0\0\0points.txt", 18), 1, "", "(it looks like a zip archive)", 0},
+      {"%PDF-1.7\n%\xE2\xE3\n", 1, "", "(it looks like a PDF document)", 0},
+      {std::string("\x7F" "ELF\x02\x01\x01\0", 8), 1, "", "(it looks like a program)", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -657,6 +657,61 @@ TEST_F(GisConvert, OutputThatIsTheInputIsRefused) {
   ExpectNoTemporaryLeft();
 }
 
+// Nor is any output a correction grid, read or not.
+TEST_F(GisConvert, NoOutputIsAGrid) {
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 '" + kReference +
+                "mainland/GGRS87-SENh.txt' in.gpkg"),
+            0)
+      << err_;
+  std::ofstream(Path("dE_2km_V1-0.grd"), std::ios::binary) << "3 2 2000 1846000 42000 1 2 3 4 5 6";
+  EXPECT_EQ(Run("convert --to ggrs87-tm87 --format CSV --overwrite in.gpkg dE_2km_V1-0.grd"), 1);
+  EXPECT_NE(err_.find("is the correction grid"), std::string::npos) << err_;
+  EXPECT_EQ(ReadFile(Path("dE_2km_V1-0.grd")), "3 2 2000 1846000 42000 1 2 3 4 5 6");
+}
+
+// A record file is one by its content, whatever its name: a headerless .csv of records, any
+// other name that is no GIS dataset, --format records; a .csv with a header is a table.
+TEST_F(GisConvert, RecordFilesByAnyName) {
+  const std::string record = "P1,566296.541,4529332.314,6.501\r\n";
+  const std::string converted = "P1,405444.68271,244714.08889,6.501\r\n";
+  for (const char* name : {"in.dat", "points.xyz", "coords", "headerless.csv"}) {
+    SCOPED_TRACE(name);
+    std::ofstream(Path(name), std::ios::binary) << record;
+    ASSERT_EQ(Run(std::string("convert --from ggrs87-tm87 --to ggrs87-geographic ") + name +
+                  " out.got"),
+              0)
+        << err_;
+    EXPECT_EQ(ReadFile(Path("out.got")), converted);
+  }
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-geographic --format records "
+                "headerless.csv out.csv"),
+            0)
+      << err_;
+  EXPECT_EQ(ReadFile(Path("out.csv")), converted);
+  std::ofstream(Path("table.csv"), std::ios::binary) << "id,E,N,h\r\n" << record;
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-geographic table.csv out.txt"), 0) << err_;
+  EXPECT_EQ(ReadFile(Path("out.txt")), converted);
+}
+
+// SIGTERM and SIGHUP stop a dataset's conversion as Ctrl+C does: nothing is left behind.
+TEST_F(GisConvert, ASignalLeavesNoTemporaryOutput) {
+  for (const char* signal : {"TERM", "HUP"}) {
+    SCOPED_TRACE(signal);
+    const std::string script =
+        "cd '" + folder_.string() + "' && { yes 'P1,566296.541,4529332.314,6.501' | '" +
+        VORTAN_CLI + "' --dn '" + kGrids + "dN_2km_V1-0.grd' --de '" + kGrids +
+        "dE_2km_V1-0.grd' convert --from ggrs87-tm87 --to htrs07-tm07 - out.gpkg 2>err & "
+        "pid=$!; while ! ls -a | grep -q '^.vortan-output-'; do sleep 0.02; done; sleep 0.2; "
+        "kill -" + signal + " $pid; wait $pid; }";
+    const int status = std::system(script.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(signal) == "TERM" ? 143 : 129);
+    EXPECT_NE(ReadFile(Path("err")).find("nothing was written to out.gpkg"), std::string::npos)
+        << ReadFile(Path("err"));
+    EXPECT_FALSE(fs::exists(Path("out.gpkg")));
+    ExpectNoTemporaryLeft();
+  }
+}
+
 // A 2D geometry is converted with h = 0. The normals of the two ellipsoids differ by some
 // 1e-5 rad over Greece, so a height of h moves E, N by about that times h: the figure that
 // docs/formats.md quotes, measured over the reference points.

@@ -113,6 +113,45 @@ TEST_F(BadGrids, GridsThatParseButAreWrongAreRefused) {
       << same.error;
 }
 
+// Grids that load but are wrong: a row and column count swapped (told by the lines of values),
+// text after the values; and what an editor leaves after them, which is no fault.
+TEST_F(BadGrids, SwappedHeadersAndTextAfterTheValuesAreRefused) {
+  const std::string values = "1 2\r\n3 4\r\n5 6\r\n";
+  EXPECT_NE(Refusal("2\r\n3\r\n2000\r\n1846000\r\n42000\r\n" + values)
+                .find("the row and column counts of the header look swapped"),
+            std::string::npos);
+  EXPECT_NE(Refusal(std::string(kGood) + "END OF FILE\r\n")
+                .find("line 9: text after the 6 values: \"END OF FILE\""),
+            std::string::npos);
+  for (const std::string& tail : {std::string("\x1A"), std::string("\0\0\0", 3),
+                                 std::string("\r\n \t\r\n\x1A\0", 9)}) {
+    const GridLoadResult r = LoadCorrectionGrids(Write("dN.grd", kGood + tail), Write("dE.grd", kGood));
+    EXPECT_TRUE(r.grids.has_value()) << r.error;
+  }
+}
+
+// A file named as a dE grid given as dN, or the reverse, is refused as swapped; names that say
+// neither are taken as given.
+TEST_F(BadGrids, GridFilesNamedForTheOtherCorrectionAreRefusedAsSwapped) {
+  struct Case {
+    const char* dn;
+    const char* de;
+    bool refused;
+  };
+  for (const Case& c : {Case{"dE_2km_V1-0.grd", "dN_2km_V1-0.grd", true},
+                        Case{"grid_dE.grd", "other.grd", true},
+                        Case{"a.grd", "greece-dn.grd", true},
+                        Case{"north.grd", "east.grd", false},
+                        Case{"made.grd", "dNdE.grd", false}}) {
+    SCOPED_TRACE(std::string(c.dn) + " " + c.de);
+    const GridLoadResult r = LoadCorrectionGrids(Write(c.dn, kGood), Write(c.de, kGood));
+    EXPECT_EQ(r.grids.has_value(), !c.refused) << r.error;
+    if (c.refused) {
+      EXPECT_NE(r.error.find("the two look swapped"), std::string::npos) << r.error;
+    }
+  }
+}
+
 TEST_F(BadGrids, DifferentHeadersAreRefusedAndTheInitialStepLeavesNoGrids) {
   const std::string dn = Write("dN.grd", kGood);
   const std::string de = Write("dE.grd", "3\r\n2\r\n1000\r\n1846000\r\n42000\r\n1 2 3 4 5 6\r\n");

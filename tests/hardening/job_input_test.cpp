@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -121,18 +122,17 @@ TEST_F(BadInput, AFolderIsNeitherAnInputNorAnOutput) {
 
 // Permissions do not stop root, under which the tests may run: the job then runs in a child
 // process that gives up root first.
-TEST_F(BadInput, AnUnreadableInputIsRefused) {
-  const std::string input = Write("in.txt", kPoint);
-  std::filesystem::permissions(input, std::filesystem::perms::none);
-  std::filesystem::permissions(folder_, std::filesystem::perms::all);
+// Root reads and writes any file whatever its mode: the job runs in a child process that gives
+// up root first. The child's message, or nothing when root cannot be given up here.
+std::optional<std::string> MessageWithoutRoot(const std::function<JobOutcome()>& job) {
   int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  if (::pipe(pipeFds) != 0) return std::nullopt;
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return std::nullopt;
   if (child == 0) {
     ::close(pipeFds[0]);
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-    const JobOutcome o = RunJob(JobKind::kSflhToSenh, Mainland(), input, {Path("out.txt")});
+    const JobOutcome o = job();
     const std::string message = o.Message();
     if (::write(pipeFds[1], message.data(), message.size()) < 0) ::_exit(3);
     ::_exit(o.status == JobStatus::kError ? 0 : 1);
@@ -144,12 +144,33 @@ TEST_F(BadInput, AnUnreadableInputIsRefused) {
   ::close(pipeFds[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot give up root here";
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 2) return std::nullopt;
   EXPECT_EQ(WEXITSTATUS(status), 0) << message;
-  EXPECT_NE(message.find(input + ": cannot be opened (permission denied)"), std::string::npos)
-      << message;
+  return message;
+}
+
+TEST_F(BadInput, AnUnreadableInputAndAReadOnlyOutputAreNamed) {
+  const std::string input = Write("in.txt", kPoint);
+  const std::string output = Write("old.txt", "kept\r\n");
+  std::filesystem::permissions(input, std::filesystem::perms::none);
+  std::filesystem::permissions(output, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::others_read);
+  std::filesystem::permissions(folder_, std::filesystem::perms::all);
+  const std::optional<std::string> unreadable = MessageWithoutRoot(
+      [&] { return RunJob(JobKind::kSflhToSenh, Mainland(), input, {Path("out.txt")}); });
+  if (!unreadable) GTEST_SKIP() << "cannot give up root here";
+  EXPECT_NE(unreadable->find(input + ": cannot be opened (permission denied)"), std::string::npos)
+      << *unreadable;
   EXPECT_FALSE(Exists(Path("out.txt")));
+  std::filesystem::permissions(input, std::filesystem::perms::all);
+  const std::optional<std::string> readOnly = MessageWithoutRoot(
+      [&] { return RunJob(JobKind::kSflhToSenh, Mainland(), input, {output}); });
+  ASSERT_TRUE(readOnly);
+  EXPECT_NE(readOnly->find(output + ": cannot be written (permission denied): the file exists "
+                                    "and may not be changed"),
+            std::string::npos)
+      << *readOnly;
+  EXPECT_EQ(Read(output), "kept\r\n");
 }
 
 TEST_F(BadInput, EmptyBlankAndWhiteSpaceOnlyFilesGiveEmptyOutputs) {
@@ -290,6 +311,73 @@ TEST_F(BadInput, PointsFarOutsideGreeceStopAtTheExtentTestOrConvertPlainly) {
   EXPECT_EQ(out,
             "S,500000.000,-9997964.943,.000\r\nW,6151299259.395,.000,.000\r\n"
             "T,13578137.745,-346164.229,.000\r\n");
+}
+
+// A latitude beyond 90 degrees or a longitude beyond 180 degrees is no point of the Earth: it
+// is refused naming its field. A Northing past the pole has no inverse projection: a numeric
+// fault, and no output holds a line of it.
+TEST_F(BadInput, ImpossibleCoordinatesAreRefusedInEveryJob) {
+  struct Case {
+    JobKind job;
+    std::string text;
+    const char* field;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {JobKind::kSflhToSenh, std::string(kPoint) + "B,950000.00000,240000,1\r\n", "φ",
+       "\"950000.00000\" is a latitude of 95.00000°, beyond ±90°"},
+      {JobKind::kSflhToSxyz, std::string(kPoint) + "B,380000,3837000,1\r\n", "λ",
+       "is a longitude of 384.16667°, beyond ±180°"},
+      {JobKind::kSenhToHtrs07, "A,566296.541,4529332.314,6.501\r\nB,477342.324,14203550.062,10\r\n",
+       "", "numeric fault (invalid operation)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const JobOutcome o = ExpectError(c.job, Mainland(), c.text, 2, c.field, c.reason);
+    EXPECT_EQ(o.pointsWritten, 1u);
+    for (std::uint64_t lines : o.linesWritten) EXPECT_EQ(lines, 1u);
+  }
+}
+
+// Points far outside Greece that no grid stops, and packed angles below 100 (decimal degrees),
+// are converted as they are, and named in a note.
+TEST_F(BadInput, PointsOutsideGreeceAndDecimalDegreesAreNoted) {
+  JobOutcome o;
+  Convert(std::string(kPoint) + "DD,37.976358,23.7,1\r\n" + kPoint, &o);
+  ASSERT_EQ(o.status, JobStatus::kDone) << o.Message();
+  const std::vector<std::string> notes = o.NoteTexts();
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_NE(notes[0].find("1 of the 3 points converted lies outside Greece (φ 33° to 43°, λ 18° "
+                          "to 31°); the first, DD (" + Path("in.txt") + ", line 2), at φ 0.01055°"),
+            std::string::npos)
+      << notes[0];
+  EXPECT_NE(notes[1].find("field φ of point DD (" + Path("in.txt") +
+                          ", line 2) takes degrees, minutes and seconds as DDMMSS.SSSSS: if "
+                          "37.976358 is in decimal degrees, write 375834.88880 (2 angles"),
+            std::string::npos)
+      << notes[1];
+  // Inside Greece nothing is noted, on Kastelorizo as on the mainland.
+  const JobOutcome kast = RunJob(JobKind::kSenhToHtrs07, Kastelorizo(),
+                                 Write("k.txt", "K,733033.382,4003432.07,0\r\n"),
+                                 {Path("a"), Path("b"), Path("c")});
+  EXPECT_EQ(kast.status, JobStatus::kDone) << kast.Message();
+  EXPECT_TRUE(kast.NoteTexts().empty());
+}
+
+// A grid whose header is wrong (a step in kilometres) refuses every point inside the extent:
+// the message says what the grid covers.
+TEST_F(BadInput, AGridFarFromEveryPointSaysWhatItCovers) {
+  TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+  std::string dn = Read(kGrids + "dN_2km_V1-0.grd"), de = Read(kGrids + "dE_2km_V1-0.grd");
+  for (std::string* text : {&dn, &de}) text->replace(text->find("\n2000") + 1, 4, "2");
+  ASSERT_EQ(InitialStep(context, Write("dN_km.grd", dn), Write("dE_km.grd", de)), "");
+  const JobOutcome o = RunJob(JobKind::kSenhToHtrs07, context,
+                              Write("in.txt", "P1,566296.541,4529332.314,6.501\r\n"),
+                              {Path("a"), Path("b"), Path("c")});
+  EXPECT_EQ(o.status, JobStatus::kOutsideGrid);
+  EXPECT_NE(o.Message().find("The grid read covers E 42000 to 42842, N 1846000 to 1846814"),
+            std::string::npos)
+      << o.Message();
 }
 
 // On the polar axis (X = 0, Y = 0) the latitude iteration divides by p = 0: the point stops as

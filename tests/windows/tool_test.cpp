@@ -155,7 +155,7 @@ TEST_F(Tool, WhatWindowsRefusesIsSaid) {
       {{L"sflh-to-senh", L"in.txt", L"folder"}, 1, "it is a folder"},
       {{L"sflh-to-senh", L"folder", L"out.txt"}, 1, "is a folder"},
       {{L"senh-to-htrs07", L"--region", L"kastelorizo", L"in.txt", L"NUL", L"nul", L"NUL"}, 0,
-       "written"},
+       "the lines for NUL, nul and NUL were discarded"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.said);
@@ -164,6 +164,33 @@ TEST_F(Tool, WhatWindowsRefusesIsSaid) {
     EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
   }
   ::CloseHandle(held);
+}
+
+// Windows opens a device for CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 whatever their
+// extension or folder: no input or output may be one (but NUL, which discards what it is
+// given). A name ending in a backslash, or on a drive that does not exist, is named as such.
+TEST_F(Tool, DeviceNamesAndPathsAreNamed) {
+  WriteBytes(folder_ / "in.txt", std::string(kSflh) + "\r\n");
+  const struct {
+    std::vector<std::wstring> arguments;
+    DWORD status;
+    const char* said;
+  } cases[] = {
+      {{L"sflh-to-senh", L"in.txt", L"aux.txt"}, 1, "aux.txt: is the Windows device AUX"},
+      {{L"sflh-to-senh", L"nul.txt", L"out.txt"}, 1, "nul.txt: is the Windows device NUL"},
+      {{L"sflh-to-senh", L"in.txt", L"sub\\Con.csv"}, 1, "is the Windows device CON"},
+      {{L"sflh-to-senh", L"in.txt", L"com3"}, 1, "is the Windows device COM3 (a serial port)"},
+      {{L"sflh-to-senh", L"in.txt", L"nul.txt"}, 0, "the lines for nul.txt were discarded"},
+      {{L"sflh-to-senh", L"in.txt", L"outdir\\"}, 1, "ends in \\, so it names a folder"},
+      {{L"sflh-to-senh", L"in.txt", L"q:b.txt"}, 1, "names the drive q:, which does not exist"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    const ToolResult result = Run(c.arguments);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "out.txt"));
 }
 
 // Ctrl+C stops the job after the point it computes: status 130, and every output holds the
