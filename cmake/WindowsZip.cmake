@@ -4,7 +4,8 @@
 #       vortan-transform.exe          statically linked, stripped
 #       README.txt                    Greek and English (cmake/windows/README.txt.in)
 #       example-grids-TEST-DATA/      the synthetic grids of this build and a README saying so
-#       samples/                      data/sample
+#       samples/                      data/sample's two files (CR LF lines) and the Windows steps
+#                                     to convert them (cmake/windows/SAMPLES-README.txt.in)
 # The texts are written for Notepad: CR LF line ends and a UTF-8 byte-order mark.
 find_program(VORTAN_ZIP zip REQUIRED)
 
@@ -19,9 +20,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${zip_texts}/READ
                @ONLY NEWLINE_STYLE CRLF)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/TEST-DATA-README.txt.in
                ${zip_texts}/TEST-DATA-README.txt @ONLY NEWLINE_STYLE CRLF)
-set(BOM "")
-configure_file(${PROJECT_SOURCE_DIR}/data/sample/README.md ${zip_texts}/samples-README.txt
-               @ONLY NEWLINE_STYLE CRLF)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/SAMPLES-README.txt.in
+               ${zip_texts}/samples-README.txt @ONLY NEWLINE_STYLE CRLF)
 
 set(grids ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dN_2km_V1-0.grd
           ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dE_2km_V1-0.grd)
