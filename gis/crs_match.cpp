@@ -129,7 +129,17 @@ bool CrsAdmitsForm(const OGRSpatialReference& srs, Form form, const RegionProfil
 
 std::string CrsDisplayName(const OGRSpatialReference& srs) {
   std::string name = srs.GetName() ? srs.GetName() : "";
-  if (name.empty()) name = "unnamed CRS";
+  const std::string squeezed = Squeezed(name.c_str());
+  if (squeezed.empty() || squeezed == "unknown" || squeezed == "unnamed" ||
+      squeezed == "undefined") {
+    // A CRS without a name (a .prj of "unknown") is told by its kind.
+    const char* method = srs.GetAttrValue("PROJECTION");
+    name = srs.IsGeocentric()    ? "an unnamed geocentric CRS"
+           : srs.IsProjected()   ? std::string("an unnamed projected CRS") +
+                                     (method ? std::string(" (") + method + ")" : "")
+           : srs.IsGeographic()  ? "an unnamed geographic CRS"
+                                 : "an unnamed CRS";
+  }
   const char* authority = srs.GetAuthorityName(nullptr);
   const char* code = srs.GetAuthorityCode(nullptr);
   if (authority && code) name += std::string(" (") + authority + ":" + code + ")";

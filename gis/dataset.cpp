@@ -12,6 +12,9 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -26,6 +29,7 @@
 #include "data_files/record_writer.h"
 #include "data_files/records.h"
 #include "engine/conversion.h"
+#include "engine/crs.h"
 #include "engine/worker_pool.h"
 #include "gis/crs_match.h"
 #include "gis/csv_table.h"
@@ -34,6 +38,7 @@
 #include "gis/output_place.h"
 #include "io/display_text.h"
 #include "io/files.h"
+#include "io/text_encoding.h"
 
 namespace vortan::gis {
 namespace {
@@ -132,7 +137,12 @@ std::string Quote(const std::string& text) { return "'" + DisplayText(text) + "'
 
 std::string Coordinate(double value, bool angle) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, angle ? "%.9f" : "%.3f", value);
+  // A value far beyond any coordinate (1e300 in a broken file) in scientific notation.
+  if (!(std::fabs(value) < 1e12)) {
+    std::snprintf(buffer, sizeof buffer, "%.9g", value);
+  } else {
+    std::snprintf(buffer, sizeof buffer, angle ? "%.9f" : "%.3f", value);
+  }
   return buffer;
 }
 
@@ -474,31 +484,102 @@ std::array<const char*, 3> ColumnNames(Form form) {
 
 int KindOf(Form form) { return form == Form::kHtrs07Xyz ? 0 : IsGeographic(form) ? 1 : 2; }
 
+// What an output format holds of what a conversion carries, as GDAL writes it.
+struct FormatTraits {
+  const char* driver;
+  bool measures;  // M values
+  bool surfaces;  // TINs, polyhedral surfaces and triangles
+};
+constexpr FormatTraits kFormatTraits[] = {
+    {"GPKG", true, true},     {"ESRI Shapefile", true, true}, {"FlatGeobuf", true, true},
+    {"GML", false, true},     {"CSV", true, true},            {"GeoJSON", false, false},
+    {"GeoJSONSeq", false, false}, {"KML", false, false},      {"LIBKML", false, false},
+    {"DXF", false, false},
+};
+FormatTraits TraitsOf(const std::string& driver) {
+  for (const FormatTraits& t : kFormatTraits) {
+    if (driver == t.driver) return t;
+  }
+  return {"", true, true};  // another driver: what GDAL says when it cannot
+}
+
+// A TIN, a polyhedral surface or a triangle, or a collection that holds one.
+const char* SurfaceIn(const OGRGeometry& g) {
+  switch (wkbFlatten(g.getGeometryType())) {
+    case wkbTIN: return "a TIN";
+    case wkbPolyhedralSurface: return "a polyhedral surface";
+    case wkbTriangle: return "a triangle";
+    case wkbGeometryCollection:
+    case wkbMultiPolygon:
+    case wkbMultiSurface: {
+      const OGRGeometryCollection& c = *g.toGeometryCollection();
+      for (int i = 0; i < c.getNumGeometries(); ++i) {
+        if (const char* s = SurfaceIn(*c.getGeometryRef(i))) return s;
+      }
+      return nullptr;
+    }
+    default: return nullptr;
+  }
+}
+
+// The reason GDAL gave, for a message: " (what it said)", or that it said nothing.
+std::string GdalReason(const std::string& failure) {
+  return failure.empty() ? " (GDAL gave no reason: check the folder and the free space)"
+                         : " (" + failure + ")";
+}
+
 class GdalSink : public Sink {
  public:
   GdalSink(GDALDriver* driver, std::string target, const DatasetRequest& request,
            const RegionProfile& profile, ErrorCapture& errors, std::vector<std::string>& notes,
            const std::optional<CsvLayout>& csvIn)
       : driver_(driver), name_(driver->GetDescription()), target_(std::move(target)),
-        request_(request), profile_(profile), errors_(errors), notes_(notes), csvIn_(csvIn) {}
+        request_(request), profile_(profile), errors_(errors), notes_(notes), csvIn_(csvIn) {
+    const FormatTraits traits = TraitsOf(name_);
+    measures_ = traits.measures;
+    surfaces_ = traits.surfaces;
+    shapefile_ = name_ == "ESRI Shapefile";
+  }
 
   ~GdalSink() override {
     // An unfinished dataset is closed before its temporary folder goes.
     dataset_.reset();
+    if (!dxfHeader_.empty()) VSIUnlink(dxfHeader_.c_str());
   }
 
   std::optional<Stop> Open() {
     const std::string error = place_.Prepare(target_);
     if (!error.empty()) return Stop{DatasetStatus::kError, error};
-    dataset_.reset(driver_->Create(place_.path().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    CPLStringList options;
+    if (name_ == "DXF") {
+      // GDAL's DXF header declares the code page ANSI_1252, where Greek layer names and texts
+      // cannot stand: the file declares ANSI_1253 (Greek) and its texts are written in it.
+      if (const char* header = CPLFindFile("gdal", "header.dxf")) {
+        std::ifstream in(header, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t at = text.find("ANSI_1252");
+        if (at != std::string::npos) {
+          text.replace(at, 9, "ANSI_1253");
+          dxfHeader_ = "/vsimem/vortan-dxf-header-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".dxf";
+          VSILFILE* file = VSIFOpenL(dxfHeader_.c_str(), "wb");
+          if (file && VSIFWriteL(text.data(), 1, text.size(), file) == text.size()) {
+            options.SetNameValue("HEADER", dxfHeader_.c_str());
+            dxfGreek_ = true;
+          }
+          if (file) VSIFCloseL(file);
+        }
+      }
+    }
+    dataset_.reset(
+        driver_->Create(place_.path().c_str(), 0, 0, 0, GDT_Unknown, options.List()));
     if (!dataset_) {
       return Stop{DatasetStatus::kError, DisplayText(target_) + ": cannot be created as " +
-                                             name_ + " (" + errors_.TakeFailure() + ")"};
+                                             name_ + GdalReason(errors_.TakeFailure())};
     }
     crs_ = OutputCrs(request_.to, profile_);
     if (!crs_) {
       return Stop{DatasetStatus::kError, "the CRS of " + std::string(FormName(request_.to)) +
-                                             " cannot be made (" + errors_.TakeFailure() + ")"};
+                                             " cannot be made" + GdalReason(errors_.TakeFailure())};
     }
     return std::nullopt;
   }
@@ -517,6 +598,7 @@ class GdalSink : public Sink {
       type = in.points3D || request_.to == Form::kHtrs07Xyz ? wkbPoint25D : wkbPoint;
     } else if (in.hasGeometry && in.schema->GetGeomFieldCount() > 0) {
       type = in.schema->GetGeomFieldDefn(0)->GetType();
+      if (name_ == "FlatGeobuf" && type == wkbUnknown && in.layer) type = MixedLayerType(in);
       if (request_.to == Form::kHtrs07Xyz && type != wkbUnknown) type = wkbSetZ(type);
     }
     current_.tableOut = in.table && name_ == "CSV";
@@ -542,6 +624,9 @@ class GdalSink : public Sink {
       options.SetNameValue("SPATIAL_INDEX", "NO");
     } else if (name_ == "ESRI Shapefile") {
       options.SetNameValue("ENCODING", "UTF-8");
+      // Text fields are made 254 bytes wide (a field of the input's width in characters may
+      // need twice its bytes in UTF-8) and cut back to their longest text when closed.
+      options.SetNameValue("RESIZE", "YES");
     } else if (name_ == "CSV") {
       if (type != wkbNone) {
         const OGRwkbGeometryType flat = wkbFlatten(type);
@@ -584,7 +669,7 @@ class GdalSink : public Sink {
         if (out->CreateField(&column) != OGRERR_NONE) {
           return Stop{DatasetStatus::kError, DisplayText(target_) + ": the column " +
                                                  Quote(names[static_cast<std::size_t>(c)]) +
-                                                 " cannot be made (" + errors_.TakeFailure() + ")"};
+                                                 " cannot be made" + GdalReason(errors_.TakeFailure())};
         }
       }
     }
@@ -644,6 +729,7 @@ class GdalSink : public Sink {
           auto point = std::make_unique<OGRPoint>(0.0, 0.0);
           if (in.points3D) point->set3D(TRUE);
           ScatterVertices(*point, request_.to, make3D, chunk.out, v);
+          point->assignSpatialReference(defn->GetGeomFieldDefn(0)->GetSpatialRef());
           out.SetGeomFieldDirectly(0, point.release());
         }
       } else {
@@ -651,8 +737,24 @@ class GdalSink : public Sink {
         for (int g = 0; g < f.GetGeomFieldCount(); ++g) {
           OGRGeometry* geometry = f.GetGeomFieldRef(g);
           if (!geometry) continue;
+          if (const char* surface = surfaces_ ? nullptr : SurfaceIn(*geometry)) {
+            return Stop{DatasetStatus::kError,
+                        FeatureWhere(request_.input, in, chunk, i) + ": its geometry, " +
+                            surface + ", cannot be held by " + name_ +
+                            " (it would be written as none): write GeoPackage (.gpkg), "
+                            "FlatGeobuf (.fgb), GML or a Shapefile, which hold it"};
+          }
           at = ScatterVertices(*geometry, request_.to, make3D, chunk.out, at);
-          if (g < defn->GetGeomFieldCount()) out.SetGeomFieldDirectly(g, f.StealGeometry(g));
+          if (g >= defn->GetGeomFieldCount()) continue;
+          // The geometry moves into the target CRS with its vertices: it must not keep the
+          // input's (a GML writes each geometry's own srsName).
+          geometry->assignSpatialReference(defn->GetGeomFieldDefn(g)->GetSpatialRef());
+          if (!measures_ && geometry->IsMeasured()) {
+            Note("layer " + Quote(in.name) + ": the M values of its geometries are not kept (" +
+                 name_ + " holds none); write GeoPackage, FlatGeobuf or a Shapefile to keep "
+                 "them");
+          }
+          out.SetGeomFieldDirectly(g, f.StealGeometry(g));
         }
       }
       if (in.keepFids) out.SetFID(f.GetFID());
@@ -662,10 +764,18 @@ class GdalSink : public Sink {
            !*out.GetFieldAsString(current_.layerField))) {
         out.SetField(current_.layerField, in.name.c_str());
       }
-      if (current_.layer->CreateFeature(&out) != OGRERR_NONE) {
+      if (dxfGreek_) ToWindows1253(in, out);
+      if (shapefile_) {
+        if (std::optional<Stop> stop = CheckTextWidths(in, chunk, i, out)) return stop;
+      }
+      // A driver that writes a feature without all of it (a geometry it cannot hold written as
+      // none) says so only as an error message.
+      const bool created = current_.layer->CreateFeature(&out) == OGRERR_NONE;
+      const std::string failure = errors_.TakeFailure();
+      if (!created || !failure.empty()) {
         return Stop{DatasetStatus::kError,
                     DisplayText(target_) + ": " + FeatureWhere(request_.input, in, chunk, i) +
-                        " cannot be written (" + errors_.TakeFailure() + ")"};
+                        " cannot be written as " + name_ + GdalReason(failure)};
       }
     }
     return std::nullopt;
@@ -676,14 +786,14 @@ class GdalSink : public Sink {
       transaction_ = false;
       if (dataset_->CommitTransaction() != OGRERR_NONE) {
         return Stop{DatasetStatus::kError, DisplayText(target_) + ": the layer " +
-                                               Quote(in.name) + " cannot be written (" +
-                                               errors_.TakeFailure() + ")"};
+                                               Quote(in.name) + " cannot be written" +
+                                               GdalReason(errors_.TakeFailure())};
       }
     }
     if (current_.layer->SyncToDisk() != OGRERR_NONE) {
       return Stop{DatasetStatus::kError, DisplayText(target_) + ": the layer " + Quote(in.name) +
-                                             " cannot be written (" + errors_.TakeFailure() +
-                                             ")"};
+                                             " cannot be written" +
+                                             GdalReason(errors_.TakeFailure())};
     }
     return std::nullopt;
   }
@@ -697,7 +807,7 @@ class GdalSink : public Sink {
     const std::string failure = errors_.TakeFailure();
     if (!failure.empty()) {
       return Stop{DatasetStatus::kError,
-                  DisplayText(target_) + ": cannot be written (" + failure + ")"};
+                  DisplayText(target_) + ": cannot be written" + GdalReason(failure)};
     }
     // Ctrl+C while the driver finished the file (a GeoPackage's spatial index takes seconds).
     if (cancel && cancel->load()) return Stop{DatasetStatus::kCancelled, "nothing written"};
@@ -727,6 +837,75 @@ class GdalSink : public Sink {
     if (std::find(notes_.begin(), notes_.end(), note) == notes_.end()) notes_.push_back(note);
   }
 
+  // A layer of any geometry type into FlatGeobuf, which holds one set of dimensions per layer:
+  // the Z and M that any of its geometries has, found by reading them (the 2D geometries of a
+  // layer with Z then get Z 0, which a note says).
+  OGRwkbGeometryType MixedLayerType(const InputLayer& in) {
+    bool anyZ = false, anyM = false, allZ = true, allM = true;
+    in.layer->ResetReading();
+    for (std::unique_ptr<OGRFeature> f(in.layer->GetNextFeature()); f;
+         f.reset(in.layer->GetNextFeature())) {
+      const OGRGeometry* g = f->GetGeometryRef();
+      if (!g || g->IsEmpty()) continue;
+      anyZ = anyZ || g->Is3D();
+      anyM = anyM || g->IsMeasured();
+      allZ = allZ && g->Is3D();
+      allM = allM && g->IsMeasured();
+    }
+    in.layer->ResetReading();
+    if ((anyZ && !allZ) || (anyM && !allM)) {
+      Note("layer " + Quote(in.name) + ": FlatGeobuf holds one set of dimensions per layer, and "
+           "the layer's geometries differ: those without " +
+           std::string(anyZ && !allZ ? (anyM && !allM ? "Z or M" : "Z") : "M") +
+           " are written with 0 there; write a GeoPackage to keep each as it is");
+    }
+    return OGR_GT_SetModifier(wkbUnknown, anyZ, anyM);
+  }
+
+  // The texts of a DXF feature in the code page the file declares.
+  void ToWindows1253(const InputLayer& in, OGRFeature& out) {
+    for (int k = 0; k < out.GetFieldCount(); ++k) {
+      if (out.GetFieldDefnRef(k)->GetType() != OFTString || !out.IsFieldSetAndNotNull(k)) continue;
+      const char* text = out.GetFieldAsString(k);
+      if (IsAscii(text)) continue;
+      bool lossless = true;
+      const std::string greek = Utf8ToWindows1253(text, lossless);
+      if (!lossless) {
+        Note("layer " + Quote(in.name) + ": characters that the DXF's code page, Greek " +
+             "ANSI_1253, cannot hold are written as ? (in " +
+             Quote(out.GetFieldDefnRef(k)->GetNameRef()) + ")");
+      }
+      out.SetField(k, greek.c_str());
+    }
+  }
+  static bool IsAscii(const char* text) {
+    for (; *text; ++text) {
+      if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    }
+    return true;
+  }
+
+  // A .dbf text field holds 254 bytes, and in UTF-8 a Greek letter takes two: a longer text
+  // would be cut, so the conversion stops naming it.
+  std::optional<Stop> CheckTextWidths(const InputLayer& in, const Chunk& chunk, std::size_t i,
+                                      const OGRFeature& out) const {
+    for (int k = 0; k < out.GetFieldCount(); ++k) {
+      if (out.GetFieldDefnRef(k)->GetType() != OFTString || !out.IsFieldSetAndNotNull(k)) continue;
+      const std::size_t bytes = std::strlen(out.GetFieldAsString(k));
+      if (bytes <= kDbfTextBytes) continue;
+      return Stop{DatasetStatus::kError,
+                  FeatureWhere(request_.input, in, chunk, i) + ", attribute " +
+                      Quote(out.GetFieldDefnRef(k)->GetNameRef()) + ": its text takes " +
+                      std::to_string(bytes) + " bytes in UTF-8, more than the " +
+                      std::to_string(kDbfTextBytes) +
+                      " a Shapefile's .dbf field holds (a Greek letter takes two): write a "
+                      "GeoPackage (.gpkg) or FlatGeobuf (.fgb), which hold any text, or "
+                      "shorten it"};
+    }
+    return std::nullopt;
+  }
+  static constexpr std::size_t kDbfTextBytes = 254;
+
   void MapFields(const InputLayer& in) {
     OGRLayer* out = current_.layer;
     const int n = in.schema->GetFieldCount();
@@ -745,6 +924,7 @@ class GdalSink : public Sink {
       if (coordinate >= 0 && !current_.tableOut) continue;
       OGRFieldDefn copy(defn);
       if (coordinate >= 0 && renameColumns) copy.SetName(targetNames[static_cast<std::size_t>(coordinate)]);
+      if (shapefile_ && copy.GetType() == OFTString) copy.SetWidth(static_cast<int>(kDbfTextBytes));
       OGRFeatureDefn* outDefn = out->GetLayerDefn();
       const int existing = outDefn->GetFieldIndex(copy.GetNameRef());
       if (existing >= 0) {
@@ -776,6 +956,10 @@ class GdalSink : public Sink {
   std::optional<OutLayer> shared_;  // DXF: every input layer into the one layer it has
   bool transaction_ = false;
   int layers_ = 0;
+  bool measures_ = true, surfaces_ = true;  // FormatTraits of the output
+  std::string dxfHeader_;  // the DXF header with the Greek code page, in GDAL's memory files
+  bool dxfGreek_ = false;  // the DXF's texts are written in Windows-1253
+  bool shapefile_ = false;
 };
 
 // Point features into a record file of the target form's layout, written as the record jobs
@@ -921,11 +1105,11 @@ std::optional<Stop> LayerForm(const std::string& file, InputLayer& layer,
   const std::string forms =
       " (htrs07-xyz, htrs07-geographic, htrs07-tm07, ggrs87-geographic, ggrs87-tm87)";
   const std::string region =
-      profile.hasGrids ? "" : " of the region " + std::string(profile.name);
+      profile.hasGrids ? "" : " in the region " + std::string(profile.name);
   if (crs) {
     return Stop{DatasetStatus::kUsage,
                 where + " is in " + CrsDisplayName(*crs) +
-                    ", which is none of the five forms" + region +
+                    ", which is not the CRS of any of the five forms" + region +
                     ": give --from FORM if its coordinates are one of them" + forms};
   }
   return Stop{DatasetStatus::kUsage,
@@ -1016,11 +1200,31 @@ class Run {
                         "--format \"ESRI Shapefile\" (one Shapefile per layer), or write a "
                         "GeoPackage"};
       }
-      if (driverName == "DXF" || driverName == "CSV" || driverName == "KML") {
-        const char* what = driverName == "DXF"   ? "DXF holds no CRS"
-                           : driverName == "KML" ? "KML names no CRS"
-                                                 : "CSV holds no CRS";
-        outcome_.notes.push_back(std::string(what) + ": the coordinates written are " +
+      if (driverName == "ESRI Shapefile" && request_.to == Form::kHtrs07Xyz) {
+        return Stop{DatasetStatus::kUsage,
+                    "a Shapefile cannot hold X, Y, Z: its .prj holds no geocentric CRS, so the "
+                    "points would read back as a projection; write a GeoPackage (.gpkg), "
+                    "FlatGeobuf (.fgb) or CSV (.csv) instead"};
+      }
+      // The formats that hold no CRS of the target (GeoJSON holds only WGS 84 longitude and
+      // latitude, which HTRS07's are within centimetres; GML names a CRS by its EPSG code):
+      // the user needs --from to read the file again.
+      const CrsDefinition target = CrsOf(request_.to, profile_);
+      std::string what;
+      if (driverName == "DXF") what = "DXF holds no CRS";
+      if (driverName == "KML") what = "KML names no CRS";
+      if (driverName == "CSV") what = "CSV holds no CRS";
+      if ((driverName == "GeoJSON" || driverName == "GeoJSONSeq") &&
+          request_.to != Form::kHtrs07Geographic) {
+        what = "GeoJSON holds no CRS but WGS 84 longitude and latitude (GDAL's \"crs\" member "
+               "is read by few programs)";
+      }
+      if (driverName == "GML" && target.epsg == 0) {
+        what = "GML names a CRS by its EPSG code only, and " + target.name +
+               " has none: the file holds no CRS";
+      }
+      if (!what.empty()) {
+        outcome_.notes.push_back(what + ": the coordinates written are " +
                                  FormCrsDisplayName(request_.to, profile_) +
                                  "; give --from " + std::string(FormName(request_.to)) +
                                  " when you convert the file again");
@@ -1089,6 +1293,29 @@ class Run {
     return std::nullopt;
   }
 
+  // Whether a Shapefile dataset has a layer that GDAL reads without recoding and whose text is
+  // not UTF-8.
+  static bool UnrecodedNonUtf8Text(GDALDataset& dataset) {
+    for (int i = 0; i < dataset.GetLayerCount(); ++i) {
+      OGRLayer* layer = dataset.GetLayer(i);
+      const char* encoding = layer->GetMetadataItem("SOURCE_ENCODING", "SHAPEFILE");
+      if (encoding && *encoding) continue;
+      layer->ResetReading();
+      bool bad = false;
+      for (std::unique_ptr<OGRFeature> f(layer->GetNextFeature()); f && !bad;
+           f.reset(layer->GetNextFeature())) {
+        for (int k = 0; k < f->GetFieldCount() && !bad; ++k) {
+          if (f->GetFieldDefnRef(k)->GetType() == OFTString && f->IsFieldSetAndNotNull(k)) {
+            bad = !CPLIsUTF8(f->GetFieldAsString(k), -1);
+          }
+        }
+      }
+      layer->ResetReading();
+      if (bad) return true;
+    }
+    return false;
+  }
+
   std::optional<Stop> OpenInput(std::vector<std::string>& filesRead) {
     const unsigned flags = GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR;
     input_.reset(GDALDataset::Open(request_.input.c_str(), flags));
@@ -1122,6 +1349,18 @@ class Run {
       }
       input_.reset(GDALDataset::Open(open.c_str(), flags, nullptr, options.List()));
       csvLayout_ = SniffCsv(request_.input);
+    }
+    // A .dbf that names no code page GDAL knows (no .cpg, or "ANSI 1253") is read byte for byte;
+    // Greek text that is not UTF-8 then is Windows-1253, the code page of Greek Shapefiles.
+    if (input_ && std::string(input_->GetDriver()->GetDescription()) == "ESRI Shapefile" &&
+        UnrecodedNonUtf8Text(*input_)) {
+      input_.reset();
+      CPLStringList options;
+      options.SetNameValue("ENCODING", "CP1253");
+      input_.reset(GDALDataset::Open(request_.input.c_str(), flags, nullptr, options.List()));
+      outcome_.notes.push_back(DisplayText(request_.input) +
+                               ": its .dbf names no code page (.cpg) and its text is not UTF-8: "
+                               "read as Windows-1253 (Greek), written in UTF-8");
     }
     if (!input_) {
       std::error_code ec;

@@ -88,4 +88,36 @@ std::string Windows1253ToUtf8(std::string_view text) {
   return out;
 }
 
+std::string Utf8ToWindows1253(std::string_view text, bool& lossless) {
+  lossless = true;
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    std::uint32_t c = 0;
+    const std::size_t length = Utf8SequenceAt(text.substr(i), c);
+    i += length == 0 ? 1 : length;
+    int byte = -1;
+    for (int k = 0x80; k < 0x100 && length > 0; ++k) {
+      if (CodePoint(static_cast<unsigned char>(k)) == c) {
+        byte = k;
+        break;
+      }
+    }
+    if (byte < 0) {
+      lossless = false;
+      out += '?';
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
 }  // namespace vortan

@@ -21,4 +21,8 @@ bool IsValidUtf8(std::string_view text);
 // become U+FFFD.
 std::string Windows1253ToUtf8(std::string_view text);
 
+// UTF-8 text in Windows-1253; a character that code page cannot hold (or a byte that is not
+// valid UTF-8) becomes "?" and makes lossless false.
+std::string Utf8ToWindows1253(std::string_view text, bool& lossless);
+
 }  // namespace vortan
