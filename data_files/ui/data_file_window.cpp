@@ -5,11 +5,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
@@ -21,6 +23,7 @@ namespace vortan {
 namespace {
 
 constexpr int kLogoSize = 64;  // as in the single-point window
+constexpr int kProgressSteps = 1000;  // the progress bar's steps: a tenth of a percent each
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -317,22 +320,35 @@ void DataFileWindow::Command5_Click() { StartJob(JobKind::kSflhToSenh); }
 void DataFileWindow::Command1_Click() { StartJob(JobKind::kSenhToHtrs07); }
 void DataFileWindow::Command6_Click() { logic_.Help(); }
 
+// The progress dialog is window-modal, so that no other job starts and no path box changes
+// while a job runs. Its value is set on its bar, never through QProgressDialog::setValue, which
+// processes events when the dialog is modal and shown: the end of the job could then run, and
+// delete the dialog, inside a progress update.
 void DataFileWindow::StartJob(JobKind kind) {
   if (worker_) return;  // one job at a time
   std::optional<PreparedJob> job = logic_.ChooseFiles(kind);
   if (!job) return;  // a dialog was cancelled; the status line says so
 
+  const int number = ++job_;
   cancel_ = false;
-  progress_ = new QProgressDialog(this);
-  progress_->setObjectName("JobProgress");
-  progress_->setWindowTitle(Q(WindowOf(kind).title));
-  progress_->setLabelText(Q(ProgressText({0, 0, 0})));
-  progress_->setRange(0, 1000);
-  progress_->setWindowModality(Qt::WindowModal);
-  progress_->setMinimumDuration(300);
-  progress_->setAutoReset(false);
-  progress_->setAutoClose(false);
-  connect(progress_, &QProgressDialog::canceled, this, [this] {
+  auto* dialog = new QProgressDialog(this);
+  progress_ = dialog;
+  dialog->setObjectName("JobProgress");
+  dialog->setWindowTitle(Q(WindowOf(kind).title));
+  dialog->setLabelText(Q(ProgressText({0, 0, 0})));
+  auto* bar = new QProgressBar;
+  bar->setObjectName("JobProgressBar");
+  bar->setRange(0, kProgressSteps);
+  bar->setValue(0);
+  dialog->setBar(bar);
+  progressBar_ = bar;
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setAutoReset(false);
+  dialog->setAutoClose(false);
+  QTimer::singleShot(kProgressDelayMs, dialog, [this, dialog] {
+    if (progress_ == dialog) dialog->show();
+  });
+  connect(dialog, &QProgressDialog::canceled, this, [this] {
     cancel_ = true;
     if (progress_) progress_->setLabelText(Q(data_file_texts::kCancelling));
   });
@@ -340,21 +356,24 @@ void DataFileWindow::StartJob(JobKind kind) {
   JobOptions options;
   options.threads = threads_->value();
   options.cancel = &cancel_;
-  options.progress = [this](const JobProgress& p) {
-    QMetaObject::invokeMethod(this, [this, p] { ShowProgress(p); }, Qt::QueuedConnection);
+  options.progress = [this, number](const JobProgress& p) {
+    QMetaObject::invokeMethod(
+        this, [this, number, p] { ShowProgress(number, p); }, Qt::QueuedConnection);
   };
   auto outcome = std::make_shared<JobOutcome>();
-  worker_ = QThread::create(
-      [job = std::move(*job), options, outcome] { *outcome = job.Run(options); });
+  worker_ = QThread::create([runner = runner_, job = std::move(*job), options, outcome] {
+    *outcome = runner ? runner(job, options) : job.Run(options);
+  });
   connect(worker_, &QThread::finished, this, [this, outcome] { JobEnded(*outcome); });
   worker_->start();
 }
 
-void DataFileWindow::ShowProgress(const JobProgress& p) {
-  if (!progress_ || cancel_) return;
-  if (p.bytesTotal > 0) {
+// Progress of an earlier job, or after the job's end or its cancel, is not shown.
+void DataFileWindow::ShowProgress(int job, const JobProgress& p) {
+  if (job != job_ || !progress_ || cancel_) return;
+  if (p.bytesTotal > 0 && progressBar_) {
     const double share = static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal);
-    progress_->setValue(static_cast<int>(share * 1000));
+    progressBar_->setValue(static_cast<int>(std::min(share, 1.0) * kProgressSteps));
   }
   progress_->setLabelText(Q(ProgressText(p)));
 }
@@ -363,7 +382,15 @@ void DataFileWindow::JobEnded(const JobOutcome& outcome) {
   worker_->wait();
   worker_->deleteLater();
   worker_ = nullptr;
-  delete progress_;  // not called from the dialog's own signals: safe to delete now
+  // Hidden, its own timer that would show it stopped, and deleted once the event loop has left
+  // every call that holds it; the messages of the outcome come without it.
+  if (QProgressDialog* dialog = progress_) {
+    progress_ = nullptr;
+    progressBar_ = nullptr;
+    disconnect(dialog, nullptr, this, nullptr);
+    dialog->cancel();
+    dialog->deleteLater();
+  }
   const std::string status = logic_.Finish(outcome);
   emit jobFinished(Q(status));
 }
