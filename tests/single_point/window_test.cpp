@@ -69,6 +69,7 @@ struct Program {
 };
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), text.size()); }
 
 void CopyGrids(const std::filesystem::path& to) {
   std::filesystem::create_directories(to);
@@ -681,6 +682,91 @@ class SinglePointWindowTest : public QObject {
                                                 "DDMMSS.SSSSS")),
                qPrintable(text));
     }
+  }
+
+  // The round: φ, λ typed as decimal degrees with E, N empty stops outside the grid;
+  // the boxes keep what was typed, so Return after correcting φ, λ converts them, not E, N.
+  void aRefusedConversionKeepsWhatTheUserTyped() {
+    WorkFolder folder;
+    folder.CopyGrids(kGridDir);
+    Program p(false);
+    p.Click("Command3");
+    p.Box("Text1")->clear();
+    p.Box("Text2")->clear();
+    p.Type("Text3", "40.91497");
+    p.Type("Text4", "24.78858");
+    QTest::keyClick(p.Box("Text4"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 2u);
+    QCOMPARE(QString::fromStdString(p.platform.messages[1].title), U("Λανθασμένη Επιλογή Σημείου"));
+    QCOMPARE(p.Text("Text1"), QString());
+    QCOMPARE(p.Text("Text2"), QString());
+    QCOMPARE(p.Text("Text18"), U("6.501"));
+    QCOMPARE(p.Text("Text3"), U("40.91497"));
+
+    p.Type("Text3", "405444.68271");
+    p.Type("Text4", "244714.08889");
+    QTest::keyClick(p.Box("Text4"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 2u);
+    QCOMPARE(p.Text("Text3"), U("405444.68271"));
+    QCOMPARE(p.Text("Text4"), U("244714.08889"));
+    QCOMPARE(p.Text("Text1"), U("566296.541"));
+    QCOMPARE(p.Text("Text2"), U("4529332.314"));
+  }
+
+  // Decimal degrees in the packed boxes get a notice beside the results in both regions: on
+  // Kastelorizo the point converts (near 0°, 0°), on the mainland it lies outside the grid.
+  void decimalDegreesGetANoticeBesideTheResults_data() { regions_data(); }
+  void decimalDegreesGetANoticeBesideTheResults() {
+    QFETCH(bool, kastelorizo);
+    WorkFolder folder;
+    if (!kastelorizo) folder.CopyGrids(kGridDir);
+    Program p(kastelorizo);
+    p.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+    const QSize opened = p.window.size();
+    p.Click("Command3");
+    p.Box("Text1")->clear();
+    p.Box("Text2")->clear();
+    p.Type("Text3", "36.14764");
+    p.Type("Text4", "29.59016");
+    p.Click("Command1");
+    QCOMPARE(p.platform.messages.size(), kastelorizo ? 1u : 2u);
+    if (kastelorizo) QCOMPARE(p.Text("Text28"), U("00"));
+    auto* notice = qobject_cast<QLabel*>(p.window.Widget(Q(vortan::kDegreesNoticeLabel)));
+    QVERIFY(notice && notice->isVisible());
+    const QStringList lines = notice->text().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].contains(U("γράψτε 360851.50400")) && lines[0].contains(U("γράψτε 293524.57600")),
+             qPrintable(notice->text()));
+    QVERIFY2(lines[1].endsWith("if 29.59016 is in decimal degrees, type 293524.57600."),
+             qPrintable(notice->text()));
+    // Shown whole at the opening size, without scrolling.
+    QCoreApplication::processEvents();
+    QCOMPARE(p.window.size(), opened);
+    QVERIFY(!p.window.scrollArea()->verticalScrollBar()->isVisible());
+    QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
+
+    p.Type("Text3", "360851.50400");
+    p.Type("Text4", "293524.57600");
+    p.Click("Command1");
+    QCOMPARE(notice->text(), QString());
+  }
+
+  // After the TM07 conversion the scale box shows the new point's scale factor, here on the
+  // central meridian: 0.999600 on the mainland, 1.000000 on Kastelorizo.
+  void theTm07ConversionShowsTheScaleOfItsOwnPoint_data() { regions_data(); }
+  void theTm07ConversionShowsTheScaleOfItsOwnPoint() {
+    QFETCH(bool, kastelorizo);
+    WorkFolder folder;
+    if (!kastelorizo) folder.CopyGrids(kGridDir);
+    Program p(kastelorizo);
+    p.Click("Command3");
+    p.Click("Command2");
+    QCOMPARE(p.Text("Text13"), kastelorizo ? U("1.000017") : U("0.999654"));
+    p.Type("Text11", "500000");
+    QTest::keyClick(p.Box("Text11"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 1u);
+    QCOMPARE(p.Text("Text13"), kastelorizo ? U("1.000000") : U("0.999600"));
   }
 
   void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon_data() { regions_data(); }
