@@ -24,6 +24,10 @@ namespace {
 
 constexpr int kLogoSize = 64;  // as in the single-point window
 constexpr int kProgressSteps = 1000;  // the progress bar's steps: a tenth of a percent each
+// The status panel's lines: the longest status, Greek and English, at the opening width.
+constexpr int kStatusLines = 7;
+constexpr int kStatusMargin = 3;
+constexpr int kPathBoxSpacing = 3;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -152,12 +156,27 @@ void DataFileWindow::BuildForm() {
   notes->addWidget(label14);
   auto* command6 = button("Command6", Q("ΒΟΗΘΕΙΑ"), Q(logic_.program().helpFileName));
   command6->setMinimumHeight(36);
+  // The number of threads a job computes on, under help: the line under the jobs keeps the
+  // window's whole width for the status.
+  threads_ = new QSpinBox(this);
+  threads_->setObjectName("Threads");
+  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
+  threads_->setValue(std::max(1, QThread::idealThreadCount()));
+  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
+  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
+  threadsLabel->setBuddy(threads_);
+  auto* threads = new QHBoxLayout;
+  threads->addWidget(threadsLabel);
+  threads->addWidget(threads_);
+  auto* corner = new QVBoxLayout;
+  corner->addWidget(command6, 0, Qt::AlignRight);
+  corner->addLayout(threads);
   auto* top = new QHBoxLayout;
   top->addWidget(image1);
   top->addLayout(notes, 1);
   top->addWidget(image2);
   top->addSpacing(8);
-  top->addWidget(command6);
+  top->addLayout(corner);
 
   // The initial step and what it shows.
   auto* command3 =
@@ -219,11 +238,11 @@ void DataFileWindow::BuildForm() {
                       1, 6);
     for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
     step->addLayout(header);
-    auto* files = new QGridLayout;
-    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")), 0, 0, 2, 1, Qt::AlignTop);
-    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 0, 1);
-    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1, 1);
-    files->setColumnStretch(1, 1);
+    // The two grid files side by side, each box as wide as a path usually is.
+    auto* files = new QHBoxLayout;
+    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")));
+    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 1);
+    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1);
     step->addLayout(files);
   }
 
@@ -238,7 +257,9 @@ void DataFileWindow::BuildForm() {
                           jobs) {
     auto* group = new QGroupBox(Q(caption), this);
     group->setObjectName(frame);
+    // The path boxes of a job close together under its button, as one list.
     auto* layout = new QVBoxLayout(group);
+    layout->setSpacing(kPathBoxSpacing);
     auto* h = label(heading, Q(headingText));
     h->setWordWrap(true);
     layout->addWidget(h);
@@ -277,29 +298,23 @@ void DataFileWindow::BuildForm() {
   jobs->addWidget(frame1, 1);
   jobs->addWidget(frame2, 1);
 
-  // The line under the jobs and the number of threads a job computes on.
+  // The line under the jobs, in a panel with room for the longest status the window writes
+  // (a stop with the lines of every output, an error with its reason), so that it shows whole
+  // without scrolling at the window's opening size.
   status_ = label(data_file_texts::kStatusLine.data(), Q(data_file_texts::kStatusIdle));
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  status_->setMinimumHeight(fontMetrics().lineSpacing() * 2 + 4);
-  threads_ = new QSpinBox(this);
-  threads_->setObjectName("Threads");
-  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
-  threads_->setValue(std::max(1, QThread::idealThreadCount()));
-  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
-  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
-  threadsLabel->setBuddy(threads_);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(status_, 1);
-  bottom->addSpacing(12);
-  bottom->addWidget(threadsLabel, 0, Qt::AlignTop);
-  bottom->addWidget(threads_, 0, Qt::AlignTop);
+  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  status_->setFrameShape(QFrame::StyledPanel);
+  status_->setMargin(kStatusMargin);
+  status_->setMinimumHeight(fontMetrics().lineSpacing() * kStatusLines + 2 * kStatusMargin +
+                            2 * status_->frameWidth());
 
   auto* form = new QVBoxLayout(formWidget);
   form->addLayout(top);
   form->addLayout(step);
   form->addLayout(jobs, 1);
-  form->addLayout(bottom);
+  form->addWidget(status_);
   scrollArea_ = PutInScrollArea(this, formWidget);
   FitToScreen(this, scrollArea_);
 

@@ -805,6 +805,94 @@ class DataFileWindowTest : public QObject {
     }
   }
 
+  // On a 1366 x 768 screen the window opens within it, and the longest statuses it writes (an
+  // error in the input with the reader's longest reason, a stop outside the grid with the lines
+  // of four outputs) show whole, without scrolling, at the opening size.
+  void theLongestStatusShowsWholeAtTheOpeningSize() {
+    if (QGuiApplication::primaryScreen()->size() != QSize(1366, 768)) {
+      QSKIP("needs the 1366 x 768 screen of the data_file_window_1366x768 test");
+    }
+    for (bool kast : {false, true}) {
+      QTemporaryDir dir;
+      // Decimal commas from a Greek spreadsheet on the second line.
+      WriteFile(dir.filePath("HTRS07-SXYZ.txt"),
+                "P1,4382064.771,2023782.319,4155326.131\r\n"
+                "P2,4382064,771,2023782,319,4155326,131\r\n");
+      const char* outputs[] = {"HTRS07-SFLh.txt", "HTRS07-SENk.txt", "GGRS87-SFL.txt",
+                               "GGRS87-SEN.txt"};
+      Program p(kast);
+      p.window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+      const QSize opened = p.window.size();
+      const QRect screen = p.window.screen()->availableGeometry();
+      qInfo("%s window %dx%d on %dx%d", kast ? "Kastelorizo" : "mainland", opened.width(),
+            opened.height(), screen.width(), screen.height());
+      // Whole, with its frame and title bar (48 pixels) and a taskbar of 40 beside it.
+      QCOMPARE(opened, vortan::NaturalWindowSize(p.window.scrollArea()));
+      QVERIFY(opened.width() <= screen.width() && opened.height() + 48 + 40 <= screen.height());
+      if (!kast) {
+        p.platform.Answer(kDnGrid);
+        p.platform.Answer(kDeGrid);
+      }
+      p.Click("Command3");
+      // The reader's own message for the line.
+      auto answer = [&] {
+        p.platform.Answer(dir.filePath("HTRS07-SXYZ.txt").toStdString());
+        for (const char* name : outputs) p.platform.Answer(dir.filePath(name).toStdString());
+      };
+      answer();
+      QVERIFY(p.RunJob("Command2"));
+      QVERIFY2(p.Status().contains("Greek spreadsheet"), qPrintable(p.Status()));
+      QStringList statuses;
+      statuses << p.Status();
+      // A stop outside the grid at a point of a file of millions, every output named.
+      ScriptedJob job;
+      job.outcome = [](const vortan::PreparedJob& prepared) {
+        vortan::JobOutcome o;
+        o.status = vortan::JobStatus::kOutsideGrid;
+        o.pointId = "P2345678";
+        o.file = prepared.input;
+        o.line = 2345678;
+        o.outputs = prepared.outputs;
+        o.outputsCreated = true;
+        o.pointsWritten = 2345677;
+        o.linesWritten = {2345678, 2345678, 2345677, 2345677};
+        return o;
+      };
+      p.window.setJobRunner(job.Runner());
+      answer();
+      QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+      p.Click("Command2");
+      job.Command('e');
+      QVERIFY(finished.wait(20000));
+      QVERIFY2(p.Status().contains("(with the line of P2345678), GGRS87-SFL.txt 2345677 lines"),
+               qPrintable(p.Status()));
+      statuses << p.Status();
+
+      auto* status = p.window.findChild<QLabel*>("StatusLine");
+      QScrollArea* area = p.window.scrollArea();
+      for (const QString& text : statuses) {
+        status->setText(text);
+        QCoreApplication::processEvents();
+        QCOMPARE(p.window.size(), opened);
+        QVERIFY2(!area->verticalScrollBar()->isVisible(), qPrintable(text));
+        QVERIFY2(!area->horizontalScrollBar()->isVisible(), qPrintable(text));
+        // The height the text needs, without the room the panel keeps.
+        QLabel measure(text);
+        measure.setFont(status->font());
+        measure.setWordWrap(true);
+        measure.setFrameShape(status->frameShape());
+        measure.setMargin(status->margin());
+        const int needed = measure.heightForWidth(status->width());
+        qInfo("status of %d characters: %d of %d pixels, width %d", int(text.size()), needed,
+              status->height(), status->width());
+        QVERIFY2(status->height() >= needed, qPrintable(text));
+        const QRect shown(status->mapTo(&p.window, QPoint(0, 0)), status->size());
+        QVERIFY(p.window.rect().contains(shown));
+      }
+    }
+  }
+
   void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon() {
     for (bool kast : {false, true}) {
       Program p(kast);
