@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -470,14 +471,20 @@ class SinglePointWindowTest : public QObject {
   }
 
   // Qt's dialog starts in the request's folder with the preset name, offers "All files (*)"
-  // beside the request's filter, and shows the name, size, type and date of each file whole.
+  // beside the request's filter, and shows its places ("Υπολογιστής / Computer") and the name,
+  // size, type and date of each file whole.
   void qtDialogStartsInItsFolderWithBothFiltersAndReadableColumns() {
+    if (QGuiApplication::primaryScreen()->size() != QSize(1366, 768)) {
+      QSKIP("needs the 1366 x 768 screen of the single_point_file_dialog_1366x768 test");
+    }
+    vortan::InstallGreekTexts(*QCoreApplication::instance());
     QTemporaryDir dir;
     WriteText(dir.filePath("HTRS07-KAST-SENk-survey-2024.txt"), "P1,1,2,3\r\n");
     vortan::QtPlatform qt;
     QString folder, preset;
     QStringList filters;
     QList<QPair<int, int>> columns;  // shown width, needed width
+    QList<QPair<QString, int>> places;  // entry, what it lacks of its width
     QTimer::singleShot(50, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
@@ -496,6 +503,13 @@ class SinglePointWindowTest : public QObject {
         columns.append({view->header()->sectionSize(c),
                         std::max(content, view->header()->sectionSizeHint(c))});
       }
+      auto* sidebar = dialog->findChild<QListView*>("sidebar");
+      for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+        const QModelIndex entry = sidebar->model()->index(row, 0);
+        const QString text = entry.data().toString();
+        const int needed = sidebar->iconSize().width() + 8 + sidebar->fontMetrics().horizontalAdvance(text);
+        places.append({text, needed - sidebar->visualRect(entry).width()});
+      }
       dialog->reject();
     });
     const auto chosen = qt.OpenFileDialog({"Input GGRS87 (E,N,h) coordinate file",
@@ -505,6 +519,10 @@ class SinglePointWindowTest : public QObject {
     QCOMPARE(folder, QDir(dir.path()).absolutePath());
     QCOMPARE(preset, QStringLiteral("GGRS87-SENh.txt"));
     QCOMPARE(filters, (QStringList{"Text files (*.txt)", "All files (*)"}));
+    QVERIFY(!places.isEmpty() && places.front().first == U("Υπολογιστής / Computer"));
+    for (const auto& [text, lacking] : places) {
+      QVERIFY2(lacking <= 0, qPrintable(QString("%1 lacks %2 pixels").arg(text).arg(lacking)));
+    }
     QCOMPARE(columns.size(), 4);
     for (int c = 0; c < 4; ++c) {
       QVERIFY2(columns[c].first >= columns[c].second,
