@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kLogoSize = 64;  // as in the single-point window
 constexpr int kProgressSteps = 1000;  // the progress bar's steps: a tenth of a percent each
+// The time from the start of a job to the progress dialog's appearance: a shorter job shows
+// none.
+constexpr int kProgressDelayMs = 300;
 // The status panel's lines: the longest status, Greek and English, at the opening width.
 constexpr int kStatusLines = 7;
 constexpr int kStatusMargin = 3;

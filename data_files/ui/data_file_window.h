@@ -1,7 +1,7 @@
 // The data-file window, Form1: the initial step, the four jobs with their path boxes, help.
 // Each handler hands its click to DataFileWindowLogic; a job runs on a worker thread behind a
-// window-modal progress dialog with a Cancel button: the window repaints and shows the
-// progress, and takes no input until the job has ended.
+// window-modal progress dialog with a Cancel button: while the dialog is open the window
+// repaints and shows the progress, and takes no input.
 #pragma once
 
 #include <QPointer>
@@ -40,10 +40,6 @@ class DataFileWindow : public QWidget {
   // job that reports its progress and ends in an order of the test's choosing.
   using JobRunner = std::function<JobOutcome(const PreparedJob& job, const JobOptions& options)>;
   void setJobRunner(JobRunner runner) { runner_ = std::move(runner); }
-
-  // The time from the start of a job to the progress dialog's appearance: a shorter job shows
-  // none.
-  static constexpr int kProgressDelayMs = 300;
 
  signals:
   // A job has ended and the line under the jobs says how.
