@@ -7,16 +7,19 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QListView>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QString>
 #include <QTranslator>
 #include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 namespace vortan {
@@ -44,6 +47,10 @@ QMessageBox::Icon IconOf(MessageIcon icon) {
 }
 
 constexpr const char* kAllFiles = "All files (*)";
+
+// The file dialog's size in average characters and lines, within the screen.
+constexpr int kDialogChars = 160;
+constexpr int kDialogLines = 34;
 
 // A launcher that fails does so at once; a non-zero end later on is the viewer's own.
 constexpr qint64 kLaunchFailureWindowMs = 10000;
@@ -95,11 +102,11 @@ class CheckingFileDialog : public QFileDialog {
   }
 
  private:
-  // Large enough that the name, size, type and date of each file can be read, within the
-  // screen.
+  // Large enough that the places and the name, size, type and date of each file can be read,
+  // within the screen.
   void FitColumns() {
     const QFontMetrics metrics(font());
-    QSize size(metrics.averageCharWidth() * 140, metrics.lineSpacing() * 34);
+    QSize size(metrics.averageCharWidth() * kDialogChars, metrics.lineSpacing() * kDialogLines);
     if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QWidget::screen()) {
       size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     }
@@ -108,9 +115,16 @@ class CheckingFileDialog : public QFileDialog {
     if (parentWidget() != nullptr) {
       move(parentWidget()->window()->geometry().center() - rect().center());
     }
-    // The list of places narrow, the files wide.
+    // The list of places as wide as its longest entry ("Υπολογιστής / Computer"), the files
+    // the rest; on a small screen the files keep three quarters of the width.
     if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
-      splitter->setSizes({width() / 5, width() - width() / 5});
+      int places = width() / 5;
+      if (auto* sidebar = findChild<QListView*>(QStringLiteral("sidebar"))) {
+        places = std::max(places, sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() +
+                                      sidebar->verticalScrollBar()->sizeHint().width());
+      }
+      places = std::min(places, width() / 4);
+      splitter->setSizes({places, width() - places});
     }
     if (auto* view = findChild<QTreeView*>(QStringLiteral("treeView"))) {
       QHeaderView* header = view->header();

@@ -40,7 +40,7 @@ constexpr std::string_view kCommand2Results[] = {
 };
 constexpr std::string_view kCommand5Results[] = {
     "Text8",  "Text33", "Text34", "Text16", "Text17", "Text22", "Text23", "Text20", "Text9",
-    "Text36", "Text37", "Text35", "Text38", "Text21", "Text39", "Text40", "Text32",
+    "Text36", "Text37", "Text35", "Text38", "Text21", "Text39", "Text40", "Text32", "Text13",
 };
 
 // The whole text, blanks around it aside, is one decimal number: sign, digits with at most one
@@ -284,20 +284,26 @@ Outcome SinglePointConversions::Command1_Click() {
   const RegionProfile& profile = *context_.profile;
   return Run(profile, boxes_, platform_, kCommand1Results, [&](Click& click) {
     click.RequireInitialStep(context_.Ready());
+    boxes_.SetText(std::string(kDegreesNoticeLabel), "");
     click.RefuseComma({"Text1", "Text2", "Text18"});
     const double e87 = click.Number("Text1");
     const double n87 = click.Number("Text2");
     PointResult r;
     Inputs inputs = {"Text1", "Text2", "Text18"};
+    // The form of the point that the user did not give is written back into its input group
+    // once the point has converted: a conversion that stops leaves both groups as they were.
+    std::function<void()> writeOtherForm;
     if (e87 != 0 || n87 != 0) {
       // The E,N,h group: latitude and longitude from E, N.
       const double h = click.Number("Text18");
       r = Ggrs87Tm87ToHtrs07(context_, e87, n87, h);
       if (r.failed == Stage::kGgrs87Geographic) click.Fault(r.fault, {"Text1", "Text2"});
       click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, {"Text1", "Text2"});
-      click.Write("Text3", r.ggrs87.packedLatitude, patterns::kPacked);
-      click.Write("Text4", r.ggrs87.packedLongitude, patterns::kPacked);
-      click.WriteText("Text19", boxes_.Text("Text18"));
+      writeOtherForm = [&] {
+        click.Write("Text3", r.ggrs87.packedLatitude, patterns::kPacked);
+        click.Write("Text4", r.ggrs87.packedLongitude, patterns::kPacked);
+        click.WriteText("Text19", boxes_.Text("Text18"));
+      };
     } else {
       // The phi,lambda,h group: E, N from latitude and longitude.
       inputs = {"Text3", "Text4", "Text19"};
@@ -309,16 +315,22 @@ Outcome SinglePointConversions::Command1_Click() {
       const double phi87 = PackedToRadians(packedPhi).radians;
       const double lambda87 = PackedToRadians(packedLambda).radians;
       click.Check(guard, {"Text3", "Text4"});
+      // A packed angle below 100 is most likely decimal degrees: the conversion goes on, and
+      // the notice beside its results says how the value is written.
+      boxes_.SetText(std::string(kDegreesNoticeLabel),
+                     texts::DecimalDegreesNotice(packedPhi, packedLambda));
       r = Ggrs87GeographicToHtrs07(context_, phi87, lambda87, h);
       if (r.failed == Stage::kTm87) click.Fault(r.fault, {"Text3", "Text4"});
-      click.Write("Text1", r.ggrs87.easting, patterns::kMetres);
-      click.Write("Text2", r.ggrs87.northing, patterns::kMetres);
-      click.WriteText("Text18", boxes_.Text("Text19"));
+      writeOtherForm = [&] {
+        click.Write("Text1", r.ggrs87.easting, patterns::kMetres);
+        click.Write("Text2", r.ggrs87.northing, patterns::kMetres);
+        click.WriteText("Text18", boxes_.Text("Text19"));
+      };
     }
 
     if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
     if (r.status == PointStatus::kOutsideGrid) {
-      // A packed angle below 100 is most likely decimal degrees: say how it is written.
+      // The out-of-grid message repeats the hint for decimal degrees.
       std::string hints;
       if (inputs.front() == "Text3") {
         for (const char* box : {"Text3", "Text4"}) {
@@ -329,6 +341,7 @@ Outcome SinglePointConversions::Command1_Click() {
       click.OutsideGrid(inputs.front().c_str(), hints);
     }
     click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, inputs);
+    writeOtherForm();
 
     if (profile.hasGrids) {
       click.Write("Text26", r.dE, patterns::kCentimetres);
@@ -417,8 +430,17 @@ Outcome SinglePointConversions::Command5_Click() {
     click.CheckAngles(r.htrs07.latitude, r.htrs07.longitude, {"Text11", "Text12"});
     if (r.failed == Stage::kHtrs07Xyz) click.Fault(r.fault, {"Text11", "Text12", "Text10"});
 
+    // The scale box shows the scale factor of this point, at its latitude and longitude.
+    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
+    NumericGuard guard;
+    const double scale =
+        TmScaleConvergence(tm07, r.htrs07.latitude, r.htrs07.longitude - CentralMeridianRad(tm07))
+            .scale;
+    click.Check(guard, {"Text11", "Text12"});
+
     click.WriteDms("Text8", "Text33", "Text34", r.htrs07.latitude);
     click.WriteDms("Text9", "Text36", "Text37", r.htrs07.longitude);
+    click.Write("Text13", scale, patterns::kScale);
     click.Write("Text5", r.htrs07.x, patterns::kMetres);
     click.Write("Text6", r.htrs07.y, patterns::kMetres);
     click.Write("Text7", r.htrs07.z, patterns::kMetres);

@@ -38,13 +38,15 @@ class SinglePointConversions {
   // buttons then stay disabled.
   Outcome Command3_Click();
 
-  // GGRS87 E, N, h (or phi, lambda, h with E, N empty or zero) to HTRS07.
+  // GGRS87 E, N, h (or phi, lambda, h with E, N empty or zero) to HTRS07; the form not given
+  // is written into its input group once the point has converted. A latitude or longitude
+  // below 100 gets the decimal-degree notice beside the results.
   Outcome Command1_Click();
 
   // HTRS07 X, Y, Z to HTRS07 phi, lambda, h, TM07 E, N, scale and GGRS87.
   Outcome Command2_Click();
 
-  // TM07 E, N, h to HTRS07 phi, lambda, X, Y, Z and GGRS87.
+  // TM07 E, N, h to HTRS07 phi, lambda, the point scale factor, X, Y, Z and GGRS87.
   Outcome Command5_Click();
 
   const TransformContext& context() const { return context_; }

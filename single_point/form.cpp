@@ -116,6 +116,7 @@ const Control kMainlandControls[] = {
     {"Text31", ControlKind::kBox, "N", "Northing", true, kHtrs07Colour},
     {"Text24", ControlKind::kBox, "h (ελλειψοειδές)",
      "ελλειψοειδές h=H+N, όπου Ν η αποχή γεωειδούς.", true, kDefault},
+    {kDegreesNoticeLabel, ControlKind::kLabel, "", "", true, kDefault},
 };
 
 // Kastelorizo: no grids, so no grid-size and correction boxes, and three parameters only.

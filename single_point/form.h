@@ -29,6 +29,10 @@ struct Control {
 // The mainland window's note under the grid size that says which folder the grids came from.
 inline constexpr std::string_view kGridFolderLabel = "GridFolder";
 
+// The note under the GGRS87 -> HTRS07 results that says how a packed latitude or longitude
+// typed as decimal degrees is written.
+inline constexpr std::string_view kDegreesNoticeLabel = "DegreesNotice";
+
 enum class Region { kMainland, kKastelorizo };
 
 // Kastelorizo is the region without correction grids.

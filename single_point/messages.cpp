@@ -1,6 +1,7 @@
 #include "single_point/messages.h"
 
 #include <cmath>
+#include <utility>
 
 #include "app/bilingual.h"
 #include "core/number_format.h"
@@ -153,9 +154,9 @@ std::string GridsNotFoundText(const std::vector<GridPlace>& places) {
   return Bilingual(greek, english);
 }
 
-std::string DecimalDegreesHint(std::string_view box, double value) {
+DegreesHint DecimalDegreesSentences(std::string_view box, double value) {
   const double degrees = std::fabs(value);
-  if (!(degrees > 0 && degrees < 100)) return "";
+  if (!(degrees > 0 && degrees < 100)) return {};
   // Whole seconds to five decimals first, so that 59.999999 seconds become a whole minute.
   const double total = std::round(degrees * 3600 * 1e5) / 1e5;
   const double d = std::floor(total / 3600);
@@ -164,12 +165,29 @@ std::string DecimalDegreesHint(std::string_view box, double value) {
   const double packed = std::copysign(d * 10000 + m * 100 + s, value);
   const std::string typed = FormatNumber(value, patterns::kPacked);
   const std::string written = FormatNumber(packed, patterns::kPacked);
-  return Bilingual("Το πεδίο " + BoxNameGreek(box) +
-                  " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
-                  " είναι δεκαδικές μοίρες, γράψτε " + written + ".",
-              "The box " + BoxNameEnglish(box) +
-                  " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
-                  " is in decimal degrees, type " + written + ".");
+  return {"Το πεδίο " + BoxNameGreek(box) +
+              " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
+              " είναι δεκαδικές μοίρες, γράψτε " + written + ".",
+          "The box " + BoxNameEnglish(box) +
+              " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
+              " is in decimal degrees, type " + written + "."};
+}
+
+std::string DecimalDegreesHint(std::string_view box, double value) {
+  const DegreesHint hint = DecimalDegreesSentences(box, value);
+  return hint.greek.empty() ? "" : Bilingual(hint.greek, hint.english);
+}
+
+std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude) {
+  std::string greek, english;
+  for (const auto& [box, value] : {std::pair{"Text3", packedLatitude},
+                                   std::pair{"Text4", packedLongitude}}) {
+    const DegreesHint hint = DecimalDegreesSentences(box, value);
+    if (hint.greek.empty()) continue;
+    greek += (greek.empty() ? "" : " ") + hint.greek;
+    english += (english.empty() ? "" : " ") + hint.english;
+  }
+  return greek.empty() ? "" : greek + "\n" + english;
 }
 
 std::string GridFolderText(std::string_view folder) {

@@ -40,10 +40,22 @@ std::string GridLoadText(std::string_view error, std::string_view folder);
 // No place holds both grid files: every place looked in, what each holds, where to put them.
 std::string GridsNotFoundText(const std::vector<GridPlace>& places);
 
-// The line added to the out-of-grid message when a packed latitude or longitude box holds a
-// value below 100, most likely decimal degrees: how that value is written in DDMMSS.SSSSS.
-// "" when the value is 0 or not below 100.
+// What to say when a packed latitude or longitude box holds a value below 100, most likely
+// decimal degrees: how that value is written in DDMMSS.SSSSS, a Greek and an English sentence.
+// Both empty when the value is 0 or not below 100.
+struct DegreesHint {
+  std::string greek, english;
+};
+DegreesHint DecimalDegreesSentences(std::string_view box, double value);
+
+// The hint of one box as paragraphs of a message: the Greek sentence, a blank line, the English
+// one. "" when the box needs none.
 std::string DecimalDegreesHint(std::string_view box, double value);
+
+// The notice beside the results of a conversion from the packed latitude and longitude boxes
+// Text3, Text4: the Greek sentences of the boxes that need a hint, a line break, the English
+// ones. "" when neither does.
+std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude);
 
 // The program-independent name of the folder the grids were loaded from, for the window.
 std::string GridFolderText(std::string_view folder);

@@ -5,11 +5,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <map>
@@ -21,6 +23,14 @@ namespace vortan {
 namespace {
 
 constexpr int kLogoSize = 64;  // as in the single-point window
+constexpr int kProgressSteps = 1000;  // the progress bar's steps: a tenth of a percent each
+// The time from the start of a job to the progress dialog's appearance: a shorter job shows
+// none.
+constexpr int kProgressDelayMs = 300;
+// The status panel's lines: the longest status, Greek and English, at the opening width.
+constexpr int kStatusLines = 7;
+constexpr int kStatusMargin = 3;
+constexpr int kPathBoxSpacing = 3;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -149,12 +159,27 @@ void DataFileWindow::BuildForm() {
   notes->addWidget(label14);
   auto* command6 = button("Command6", Q("ΒΟΗΘΕΙΑ"), Q(logic_.program().helpFileName));
   command6->setMinimumHeight(36);
+  // The number of threads a job computes on, under help: the line under the jobs keeps the
+  // window's whole width for the status.
+  threads_ = new QSpinBox(this);
+  threads_->setObjectName("Threads");
+  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
+  threads_->setValue(std::max(1, QThread::idealThreadCount()));
+  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
+  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
+  threadsLabel->setBuddy(threads_);
+  auto* threads = new QHBoxLayout;
+  threads->addWidget(threadsLabel);
+  threads->addWidget(threads_);
+  auto* corner = new QVBoxLayout;
+  corner->addWidget(command6, 0, Qt::AlignRight);
+  corner->addLayout(threads);
   auto* top = new QHBoxLayout;
   top->addWidget(image1);
   top->addLayout(notes, 1);
   top->addWidget(image2);
   top->addSpacing(8);
-  top->addWidget(command6);
+  top->addLayout(corner);
 
   // The initial step and what it shows.
   auto* command3 =
@@ -216,11 +241,11 @@ void DataFileWindow::BuildForm() {
                       1, 6);
     for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
     step->addLayout(header);
-    auto* files = new QGridLayout;
-    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")), 0, 0, 2, 1, Qt::AlignTop);
-    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 0, 1);
-    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1, 1);
-    files->setColumnStretch(1, 1);
+    // The two grid files side by side, each box as wide as a path usually is.
+    auto* files = new QHBoxLayout;
+    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")));
+    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 1);
+    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1);
     step->addLayout(files);
   }
 
@@ -235,7 +260,9 @@ void DataFileWindow::BuildForm() {
                           jobs) {
     auto* group = new QGroupBox(Q(caption), this);
     group->setObjectName(frame);
+    // The path boxes of a job close together under its button, as one list.
     auto* layout = new QVBoxLayout(group);
+    layout->setSpacing(kPathBoxSpacing);
     auto* h = label(heading, Q(headingText));
     h->setWordWrap(true);
     layout->addWidget(h);
@@ -274,29 +301,23 @@ void DataFileWindow::BuildForm() {
   jobs->addWidget(frame1, 1);
   jobs->addWidget(frame2, 1);
 
-  // The line under the jobs and the number of threads a job computes on.
+  // The line under the jobs, in a panel with room for the longest status the window writes
+  // (a stop with the lines of every output, an error with its reason), so that it shows whole
+  // without scrolling at the window's opening size.
   status_ = label(data_file_texts::kStatusLine.data(), Q(data_file_texts::kStatusIdle));
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  status_->setMinimumHeight(fontMetrics().lineSpacing() * 2 + 4);
-  threads_ = new QSpinBox(this);
-  threads_->setObjectName("Threads");
-  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
-  threads_->setValue(std::max(1, QThread::idealThreadCount()));
-  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
-  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
-  threadsLabel->setBuddy(threads_);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(status_, 1);
-  bottom->addSpacing(12);
-  bottom->addWidget(threadsLabel, 0, Qt::AlignTop);
-  bottom->addWidget(threads_, 0, Qt::AlignTop);
+  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  status_->setFrameShape(QFrame::StyledPanel);
+  status_->setMargin(kStatusMargin);
+  status_->setMinimumHeight(fontMetrics().lineSpacing() * kStatusLines + 2 * kStatusMargin +
+                            2 * status_->frameWidth());
 
   auto* form = new QVBoxLayout(formWidget);
   form->addLayout(top);
   form->addLayout(step);
   form->addLayout(jobs, 1);
-  form->addLayout(bottom);
+  form->addWidget(status_);
   scrollArea_ = PutInScrollArea(this, formWidget);
   FitToScreen(this, scrollArea_);
 
@@ -317,22 +338,35 @@ void DataFileWindow::Command5_Click() { StartJob(JobKind::kSflhToSenh); }
 void DataFileWindow::Command1_Click() { StartJob(JobKind::kSenhToHtrs07); }
 void DataFileWindow::Command6_Click() { logic_.Help(); }
 
+// The progress dialog is window-modal, so that no other job starts and no path box changes
+// while a job runs. Its value is set on its bar, never through QProgressDialog::setValue, which
+// processes events when the dialog is modal and shown: the end of the job could then run, and
+// delete the dialog, inside a progress update.
 void DataFileWindow::StartJob(JobKind kind) {
   if (worker_) return;  // one job at a time
   std::optional<PreparedJob> job = logic_.ChooseFiles(kind);
   if (!job) return;  // a dialog was cancelled; the status line says so
 
+  const int number = ++job_;
   cancel_ = false;
-  progress_ = new QProgressDialog(this);
-  progress_->setObjectName("JobProgress");
-  progress_->setWindowTitle(Q(WindowOf(kind).title));
-  progress_->setLabelText(Q(ProgressText({0, 0, 0})));
-  progress_->setRange(0, 1000);
-  progress_->setWindowModality(Qt::WindowModal);
-  progress_->setMinimumDuration(300);
-  progress_->setAutoReset(false);
-  progress_->setAutoClose(false);
-  connect(progress_, &QProgressDialog::canceled, this, [this] {
+  auto* dialog = new QProgressDialog(this);
+  progress_ = dialog;
+  dialog->setObjectName("JobProgress");
+  dialog->setWindowTitle(Q(WindowOf(kind).title));
+  dialog->setLabelText(Q(ProgressText({0, 0, 0})));
+  auto* bar = new QProgressBar;
+  bar->setObjectName("JobProgressBar");
+  bar->setRange(0, kProgressSteps);
+  bar->setValue(0);
+  dialog->setBar(bar);
+  progressBar_ = bar;
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setAutoReset(false);
+  dialog->setAutoClose(false);
+  QTimer::singleShot(kProgressDelayMs, dialog, [this, dialog] {
+    if (progress_ == dialog) dialog->show();
+  });
+  connect(dialog, &QProgressDialog::canceled, this, [this] {
     cancel_ = true;
     if (progress_) progress_->setLabelText(Q(data_file_texts::kCancelling));
   });
@@ -340,21 +374,24 @@ void DataFileWindow::StartJob(JobKind kind) {
   JobOptions options;
   options.threads = threads_->value();
   options.cancel = &cancel_;
-  options.progress = [this](const JobProgress& p) {
-    QMetaObject::invokeMethod(this, [this, p] { ShowProgress(p); }, Qt::QueuedConnection);
+  options.progress = [this, number](const JobProgress& p) {
+    QMetaObject::invokeMethod(
+        this, [this, number, p] { ShowProgress(number, p); }, Qt::QueuedConnection);
   };
   auto outcome = std::make_shared<JobOutcome>();
-  worker_ = QThread::create(
-      [job = std::move(*job), options, outcome] { *outcome = job.Run(options); });
+  worker_ = QThread::create([runner = runner_, job = std::move(*job), options, outcome] {
+    *outcome = runner ? runner(job, options) : job.Run(options);
+  });
   connect(worker_, &QThread::finished, this, [this, outcome] { JobEnded(*outcome); });
   worker_->start();
 }
 
-void DataFileWindow::ShowProgress(const JobProgress& p) {
-  if (!progress_ || cancel_) return;
-  if (p.bytesTotal > 0) {
+// Progress of an earlier job, or after the job's end or its cancel, is not shown.
+void DataFileWindow::ShowProgress(int job, const JobProgress& p) {
+  if (job != job_ || !progress_ || cancel_) return;
+  if (p.bytesTotal > 0 && progressBar_) {
     const double share = static_cast<double>(p.bytesRead) / static_cast<double>(p.bytesTotal);
-    progress_->setValue(static_cast<int>(share * 1000));
+    progressBar_->setValue(static_cast<int>(std::min(share, 1.0) * kProgressSteps));
   }
   progress_->setLabelText(Q(ProgressText(p)));
 }
@@ -363,7 +400,15 @@ void DataFileWindow::JobEnded(const JobOutcome& outcome) {
   worker_->wait();
   worker_->deleteLater();
   worker_ = nullptr;
-  delete progress_;  // not called from the dialog's own signals: safe to delete now
+  // Hidden, its own timer that would show it stopped, and deleted once the event loop has left
+  // every call that holds it; the messages of the outcome come without it.
+  if (QProgressDialog* dialog = progress_) {
+    progress_ = nullptr;
+    progressBar_ = nullptr;
+    disconnect(dialog, nullptr, this, nullptr);
+    dialog->cancel();
+    dialog->deleteLater();
+  }
   const std::string status = logic_.Finish(outcome);
   emit jobFinished(Q(status));
 }

@@ -1,16 +1,19 @@
 // The data-file window, Form1: the initial step, the four jobs with their path boxes, help.
 // Each handler hands its click to DataFileWindowLogic; a job runs on a worker thread behind a
-// progress dialog with a Cancel button, and the window stays responsive.
+// window-modal progress dialog with a Cancel button: while the dialog is open the window
+// repaints and shows the progress, and takes no input.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "data_files/ui/data_file_window_logic.h"
 
 class QLabel;
+class QProgressBar;
 class QProgressDialog;
 class QScrollArea;
 class QSpinBox;
@@ -33,6 +36,11 @@ class DataFileWindow : public QWidget {
   // The scroll area that holds the form.
   QScrollArea* scrollArea() const { return scrollArea_; }
 
+  // What the worker thread runs for a job: the job itself, unless a test puts in its place a
+  // job that reports its progress and ends in an order of the test's choosing.
+  using JobRunner = std::function<JobOutcome(const PreparedJob& job, const JobOptions& options)>;
+  void setJobRunner(JobRunner runner) { runner_ = std::move(runner); }
+
  signals:
   // A job has ended and the line under the jobs says how.
   void jobFinished(const QString& status);
@@ -49,7 +57,7 @@ class DataFileWindow : public QWidget {
   void Command6_Click();
 
   void StartJob(JobKind kind);
-  void ShowProgress(const JobProgress& progress);
+  void ShowProgress(int job, const JobProgress& progress);
   void JobEnded(const JobOutcome& outcome);
 
   class WidgetControls;
@@ -59,9 +67,13 @@ class DataFileWindow : public QWidget {
   QScrollArea* scrollArea_ = nullptr;
   QLabel* status_ = nullptr;
   QSpinBox* threads_ = nullptr;
+  // The progress dialog of the running job and its bar; null when no job runs.
   QPointer<QProgressDialog> progress_;
+  QPointer<QProgressBar> progressBar_;
+  int job_ = 0;  // the number of the running job, or of the last one: earlier progress is stale
   QThread* worker_ = nullptr;
   std::atomic<bool> cancel_{false};
+  JobRunner runner_;
 };
 
 }  // namespace vortan

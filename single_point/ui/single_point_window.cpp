@@ -20,6 +20,9 @@ namespace vortan {
 namespace {
 
 constexpr int kLogoSize = 64;
+// The lines the decimal-degree notice takes at most at the window's opening width: a Greek
+// and an English sentence for each of the two angles.
+constexpr int kNoticeLines = 4;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -323,6 +326,17 @@ QWidget* SinglePointWindow::BackArea() {
                   {"Text30", "Text31"}, "Text24");
   row->addWidget(Widget("Frame4"), 4);
   layout->addLayout(row);
+
+  // Room for the decimal-degree notice of both angles, so that it shows without scrolling.
+  auto* notice = static_cast<QLabel*>(Widget(Q(kDegreesNoticeLabel)));
+  notice->setWordWrap(true);
+  notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette palette = notice->palette();
+  palette.setColor(QPalette::WindowText, QColor(0xA0, 0x30, 0x00));
+  notice->setPalette(palette);
+  notice->setMinimumHeight(notice->fontMetrics().lineSpacing() * kNoticeLines);
+  layout->addWidget(notice);
   return area;
 }
 

@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,8 +18,13 @@
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <mutex>
 #include <set>
 
 #include <QMessageBox>
@@ -77,6 +84,14 @@ struct Program {
     return names;
   }
 
+  // Answers the dialogs of a job with files in dir: the input first, then the outputs.
+  void AnswerJobFiles(const QTemporaryDir& dir, int outputs) {
+    platform.Answer(dir.filePath("in.txt").toStdString());
+    for (int k = 0; k < outputs; ++k) {
+      platform.Answer(dir.filePath(QStringLiteral("out%1.txt").arg(k)).toStdString());
+    }
+  }
+
   // Clicks a job button and waits until the job has ended.
   bool RunJob(const char* button) {
     QSignalSpy finished(&window, &DataFileWindow::jobFinished);
@@ -84,6 +99,93 @@ struct Program {
     if (!window.jobRunning()) return true;  // a dialog was cancelled: nothing started
     return finished.wait(60000) && !window.jobRunning();
   }
+};
+
+// A job in the window's worker thread that does what the test tells it, one command at a time:
+// 'p' reports progress, 'b' reports a burst of progress and ends at once, 'e' ends. A job left
+// without commands ends after a while, so that a failed test does not hang in the window's
+// destructor.
+class ScriptedJob {
+ public:
+  // The runner for DataFileWindow::setJobRunner: the outcome of a job that wrote every point,
+  // or that was cancelled when the window asked it to stop. outcome, when set, replaces it.
+  DataFileWindow::JobRunner Runner() {
+    return [this](const vortan::PreparedJob& job, const vortan::JobOptions& options) {
+      {
+        std::lock_guard lock(mutex_);
+        options_ = options;
+      }
+      std::uint64_t points = 0;
+      for (;;) {
+        const char command = Next();
+        if (command == 'p' || command == 'b') {
+          for (int k = command == 'b' ? 200 : 1; k > 0; --k) {
+            ++points;
+            options.progress({points, points * 40, 40000});
+          }
+        }
+        if (command == 'b') burstPosted_.set_value();
+        if (command == 'b' || command == 'e') break;
+      }
+      if (outcome) return outcome(job);
+      vortan::JobOutcome o;
+      o.outputs = job.outputs;
+      o.outputsCreated = true;
+      o.pointsWritten = points;
+      o.linesWritten.assign(job.outputs.size(), points);
+      if (options.cancel != nullptr && options.cancel->load()) {
+        o.status = vortan::JobStatus::kCancelled;
+        o.pointId = "P" + std::to_string(points + 1);
+      }
+      return o;
+    };
+  }
+
+  void Command(char command) {
+    std::lock_guard lock(mutex_);
+    commands_.push_back(command);
+    ready_.notify_one();
+  }
+
+  // Keeps the window's thread busy until the job has posted a burst of progress and its end, so
+  // that the window finds them all waiting in its queue.
+  void BurstWhileTheWindowIsBusy() {
+    burstPosted_ = std::promise<void>();
+    auto posted = std::make_shared<std::future<void>>(burstPosted_.get_future());
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, posted] {
+          Command('b');
+          posted->wait_for(std::chrono::seconds(10));
+          QThread::msleep(30);  // the thread's end is posted after the job has returned
+        },
+        Qt::QueuedConnection);
+  }
+
+  // Reports progress as the job does, from the window's thread: progress that comes late.
+  void LateProgress() {
+    std::lock_guard lock(mutex_);
+    options_.progress({999, 39960, 40000});
+  }
+
+  std::function<vortan::JobOutcome(const vortan::PreparedJob&)> outcome;
+
+ private:
+  char Next() {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, std::chrono::seconds(20), [this] { return !commands_.empty(); })) {
+      return 'e';
+    }
+    const char command = commands_.front();
+    commands_.pop_front();
+    return command;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<char> commands_;
+  vortan::JobOptions options_;
+  std::promise<void> burstPosted_;
 };
 
 }  // namespace
@@ -393,7 +495,89 @@ class DataFileWindowTest : public QObject {
     QVERIFY(QFileInfo::exists(dir.filePath("out.txt")));
     QCOMPARE(ReadFile(dir.filePath("out.txt")), std::string());
     QCOMPARE(p.platform.messages.size(), std::size_t{1});
-    QVERIFY(!p.window.findChild<QProgressDialog*>("JobProgress"));
+    // Hidden at the end of the job, deleted once the event loop runs.
+    QVERIFY(!p.window.findChild<QProgressDialog*>("JobProgress")->isVisible());
+    QTRY_VERIFY(!p.window.findChild<QProgressDialog*>("JobProgress"));
+  }
+
+  // The end of a job is safe whatever the order of its events: progress before and after the
+  // dialog appears, a burst of progress with the end right behind it while the window is busy,
+  // a cancel between them, progress of a job that has ended. Each order runs many times, and
+  // the window tells how the job ended every time. The steps: p progress, e the end, S until
+  // the dialog shows, B a burst and the end while the window is busy, C Cancel in the dialog,
+  // L progress of the ended job, then the next job.
+  void theEndOfAJobIsSafeInEveryOrderOfItsEvents_data() {
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("the end before the dialog shows") << "e" << 40;
+    QTest::newRow("progress, then the end, before the dialog shows") << "ppe" << 40;
+    QTest::newRow("a burst and the end, before the dialog shows") << "pB" << 40;
+    QTest::newRow("the dialog shows, a burst and the end") << "pSB" << 8;
+    QTest::newRow("the dialog shows, progress, the end") << "pSpe" << 5;
+    QTest::newRow("the dialog shows, cancel, progress, the end") << "SCpe" << 5;
+    QTest::newRow("the dialog shows, cancel, a burst and the end") << "SCB" << 5;
+    QTest::newRow("progress of the ended job in the next one") << "peL" << 20;
+  }
+  void theEndOfAJobIsSafeInEveryOrderOfItsEvents() {
+    QFETCH(QString, order);
+    QFETCH(int, runs);
+    QTemporaryDir dir;
+    Program p(true);
+    ScriptedJob job;
+    p.window.setJobRunner(job.Runner());
+    p.Click("Command3");
+    const bool cancelled = order.contains('C');
+    for (int run = 0; run < runs; ++run) {
+      QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+      p.AnswerJobFiles(dir, 1);
+      p.Click("Command5");
+      QVERIFY(p.window.jobRunning());
+      QPointer<QProgressDialog> dialog = p.window.findChild<QProgressDialog*>("JobProgress");
+      QVERIFY(dialog);
+      for (const QChar step : order) {
+        switch (step.toLatin1()) {
+          case 'p':
+            job.Command('p');
+            break;
+          case 'e':
+            job.Command('e');
+            QVERIFY(finished.wait(20000));
+            break;
+          case 'S':
+            QTRY_VERIFY_WITH_TIMEOUT(dialog && dialog->isVisible(), 10000);
+            break;
+          case 'B':
+            job.BurstWhileTheWindowIsBusy();
+            QVERIFY(finished.wait(20000));
+            break;
+          case 'C':
+            dialog->findChild<QPushButton*>()->click();
+            break;
+          case 'L': {
+            QTRY_VERIFY(!dialog);
+            job.LateProgress();
+            p.AnswerJobFiles(dir, 1);
+            p.Click("Command5");
+            auto* next = p.window.findChild<QProgressDialog*>("JobProgress");
+            QVERIFY(next);
+            QTest::qWait(10);
+            QCOMPARE(next->labelText(), QString("Υπολογίστηκαν 0 σημεία\n0 points done"));
+            QCOMPARE(next->findChild<QProgressBar*>()->value(), 0);
+            job.Command('e');
+            QVERIFY(finished.wait(20000));
+            break;
+          }
+        }
+      }
+      QCOMPARE(finished.count(), order.contains('L') ? 2 : 1);
+      QVERIFY(!p.window.jobRunning());
+      const QString english = p.Status().section('\n', 1);
+      QVERIFY2(english.startsWith(cancelled ? "Cancelled before point" : "Done: "),
+               qPrintable(p.Status()));
+      QTRY_VERIFY(!p.window.findChild<QProgressDialog*>("JobProgress"));
+      QVERIFY(p.Enabled("Command5") && p.Enabled("Command2"));
+    }
+    QCOMPARE(p.platform.messages.size(), std::size_t{1});
   }
 
   void anErrorInTheInputIsShownWithFileLineAndField() {
@@ -618,6 +802,94 @@ class DataFileWindowTest : public QObject {
       QTest::qWait(20);
       QVERIFY2(box->width() > boxWidth, kast ? "kastelorizo" : "mainland");
       QVERIFY(path->width() > pathWidth);
+    }
+  }
+
+  // On a 1366 x 768 screen the window opens within it, and the longest statuses it writes (an
+  // error in the input with the reader's longest reason, a stop outside the grid with the lines
+  // of four outputs) show whole, without scrolling, at the opening size.
+  void theLongestStatusShowsWholeAtTheOpeningSize() {
+    if (QGuiApplication::primaryScreen()->size() != QSize(1366, 768)) {
+      QSKIP("needs the 1366 x 768 screen of the data_file_window_1366x768 test");
+    }
+    for (bool kast : {false, true}) {
+      QTemporaryDir dir;
+      // Decimal commas from a Greek spreadsheet on the second line.
+      WriteFile(dir.filePath("HTRS07-SXYZ.txt"),
+                "P1,4382064.771,2023782.319,4155326.131\r\n"
+                "P2,4382064,771,2023782,319,4155326,131\r\n");
+      const char* outputs[] = {"HTRS07-SFLh.txt", "HTRS07-SENk.txt", "GGRS87-SFL.txt",
+                               "GGRS87-SEN.txt"};
+      Program p(kast);
+      p.window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+      const QSize opened = p.window.size();
+      const QRect screen = p.window.screen()->availableGeometry();
+      qInfo("%s window %dx%d on %dx%d", kast ? "Kastelorizo" : "mainland", opened.width(),
+            opened.height(), screen.width(), screen.height());
+      // Whole, with its frame and title bar (48 pixels) and a taskbar of 40 beside it.
+      QCOMPARE(opened, vortan::NaturalWindowSize(p.window.scrollArea()));
+      QVERIFY(opened.width() <= screen.width() && opened.height() + 48 + 40 <= screen.height());
+      if (!kast) {
+        p.platform.Answer(kDnGrid);
+        p.platform.Answer(kDeGrid);
+      }
+      p.Click("Command3");
+      // The reader's own message for the line.
+      auto answer = [&] {
+        p.platform.Answer(dir.filePath("HTRS07-SXYZ.txt").toStdString());
+        for (const char* name : outputs) p.platform.Answer(dir.filePath(name).toStdString());
+      };
+      answer();
+      QVERIFY(p.RunJob("Command2"));
+      QVERIFY2(p.Status().contains("Greek spreadsheet"), qPrintable(p.Status()));
+      QStringList statuses;
+      statuses << p.Status();
+      // A stop outside the grid at a point of a file of millions, every output named.
+      ScriptedJob job;
+      job.outcome = [](const vortan::PreparedJob& prepared) {
+        vortan::JobOutcome o;
+        o.status = vortan::JobStatus::kOutsideGrid;
+        o.pointId = "P2345678";
+        o.file = prepared.input;
+        o.line = 2345678;
+        o.outputs = prepared.outputs;
+        o.outputsCreated = true;
+        o.pointsWritten = 2345677;
+        o.linesWritten = {2345678, 2345678, 2345677, 2345677};
+        return o;
+      };
+      p.window.setJobRunner(job.Runner());
+      answer();
+      QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+      p.Click("Command2");
+      job.Command('e');
+      QVERIFY(finished.wait(20000));
+      QVERIFY2(p.Status().contains("(with the line of P2345678), GGRS87-SFL.txt 2345677 lines"),
+               qPrintable(p.Status()));
+      statuses << p.Status();
+
+      auto* status = p.window.findChild<QLabel*>("StatusLine");
+      QScrollArea* area = p.window.scrollArea();
+      for (const QString& text : statuses) {
+        status->setText(text);
+        QCoreApplication::processEvents();
+        QCOMPARE(p.window.size(), opened);
+        QVERIFY2(!area->verticalScrollBar()->isVisible(), qPrintable(text));
+        QVERIFY2(!area->horizontalScrollBar()->isVisible(), qPrintable(text));
+        // The height the text needs, without the room the panel keeps.
+        QLabel measure(text);
+        measure.setFont(status->font());
+        measure.setWordWrap(true);
+        measure.setFrameShape(status->frameShape());
+        measure.setMargin(status->margin());
+        const int needed = measure.heightForWidth(status->width());
+        qInfo("status of %d characters: %d of %d pixels, width %d", int(text.size()), needed,
+              status->height(), status->width());
+        QVERIFY2(status->height() >= needed, qPrintable(text));
+        const QRect shown(status->mapTo(&p.window, QPoint(0, 0)), status->size());
+        QVERIFY(p.window.rect().contains(shown));
+      }
     }
   }
 

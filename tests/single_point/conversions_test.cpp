@@ -317,9 +317,31 @@ TEST_F(Mainland, Command5FromCommand2sOutputsReturnsToTheSamePoint) {
   EXPECT_NEAR(Number(p["Text22"]), Number(e87), 0.002);
   EXPECT_NEAR(Number(p["Text23"]), Number(n87), 0.002);
   EXPECT_NEAR(Number(p["Text38"]), Number(phi87), 1e-4);
-  // Command5 shows neither the height nor the scale factor.
+  // Command5 leaves the height as it reads it, and the scale factor of the same point is the
+  // one Command2 showed.
   EXPECT_EQ(p["Text10"], "51.610");
   EXPECT_EQ(p["Text13"], scale);
+}
+
+// The scale box never shows the scale factor of another point: Command5 shows that of its own,
+// k0 on the central meridian, and at Command2's point the factor Command2 showed.
+TEST(Command5, TheScaleBoxShowsTheScaleFactorOfTheNewPoint) {
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    WorkFolder folder;
+    if (profile->hasGrids) folder.CopyGrids(kGridDir);
+    Program p(*profile);
+    ASSERT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kDone);
+    ASSERT_EQ(p.conversions.Command2_Click().status, OutcomeStatus::kDone);
+    const std::string e = p["Text11"], n = p["Text12"], scale = p["Text13"];
+    EXPECT_EQ(scale, profile->hasGrids ? "0.999654" : "1.000017");  // 37 km west of 30°
+    p.boxes.SetText("Text11", "500000");
+    ASSERT_EQ(p.conversions.Command5_Click().status, OutcomeStatus::kDone);
+    EXPECT_EQ(p["Text13"], profile->hasGrids ? "0.999600" : "1.000000");
+    p.boxes.SetText("Text11", e);
+    p.boxes.SetText("Text12", n);
+    ASSERT_EQ(p.conversions.Command5_Click().status, OutcomeStatus::kDone);
+    EXPECT_EQ(p["Text13"], scale);
+  }
 }
 
 // Command2 and Command1 give, point by point, what the batch jobs of an independent
@@ -497,6 +519,79 @@ TEST_F(Mainland, Command1OutsideTheGridKeepsTheInputAndClearsTheHtrs07Results) {
   EXPECT_EQ(p["Text30"], "E");
   EXPECT_EQ(p["Text28"], "φ");
   EXPECT_EQ(p["Text26"], "");
+}
+
+// A stop leaves both input groups as the user left them: the E, N computed from phi, lambda
+// are not written into the empty E, N boxes, so the next press takes the phi, lambda path again.
+TEST_F(Mainland, Command1OutsideTheGridFromPhiLambdaLeavesBothInputGroupsAsTyped) {
+  p.boxes.SetText("Text1", "");
+  p.boxes.SetText("Text2", "");
+  p.boxes.SetText("Text3", "40.91497");  // decimal degrees: a point near the equator
+  p.boxes.SetText("Text4", "24.78858");
+  EXPECT_EQ(p.conversions.Command1_Click().status, OutcomeStatus::kOutsideGrid);
+  EXPECT_EQ(p["Text1"], "");
+  EXPECT_EQ(p["Text2"], "");
+  EXPECT_EQ(p["Text18"], "6.501");
+  EXPECT_EQ(p["Text3"], "40.91497");
+  EXPECT_EQ(p["Text30"], "E");
+
+  p.boxes.SetText("Text3", "405444.68271");
+  p.boxes.SetText("Text4", "244714.08889");
+  EXPECT_EQ(p.conversions.Command1_Click().status, OutcomeStatus::kDone);
+  EXPECT_EQ(p["Text3"], "405444.68271");
+  EXPECT_EQ(p["Text1"], "566296.541");
+  EXPECT_EQ(p["Text2"], "4529332.314");
+}
+
+// A packed latitude or longitude below 100 gets a notice beside the results in both regions,
+// whether the point converts (Kastelorizo) or lies outside the grid (the mainland); the next
+// conversion replaces it.
+TEST(DecimalDegrees, ThePackedBoxesBelowOneHundredGetANoticeInBothRegions) {
+  struct Case {
+    const char* phi;
+    const char* lambda;
+    const char* notice;  // "" for none
+  };
+  const Case cases[] = {
+      {"36.14764", "29.59016",
+       "Το πεδίο φ (ΕΓΣΑ87) δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το 36.14764 "
+       "είναι δεκαδικές μοίρες, γράψτε 360851.50400. Το πεδίο λ (ΕΓΣΑ87) δέχεται μοίρες, λεπτά "
+       "και δεύτερα ως DDMMSS.SSSSS: αν το 29.59016 είναι δεκαδικές μοίρες, γράψτε "
+       "293524.57600.\nThe box φ (GGRS87) takes degrees, minutes and seconds as DDMMSS.SSSSS: "
+       "if 36.14764 is in decimal degrees, type 360851.50400. The box λ (GGRS87) takes degrees, "
+       "minutes and seconds as DDMMSS.SSSSS: if 29.59016 is in decimal degrees, type "
+       "293524.57600."},
+      {"360851.49460", "-29.5",
+       "Το πεδίο λ (ΕΓΣΑ87) δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το -29.50000 "
+       "είναι δεκαδικές μοίρες, γράψτε -293000.00000.\nThe box λ (GGRS87) takes degrees, "
+       "minutes and seconds as DDMMSS.SSSSS: if -29.50000 is in decimal degrees, type "
+       "-293000.00000."},
+      {"360851.49460", "293524.57467", ""},
+      {"0", "100", ""},
+  };
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    WorkFolder folder;
+    if (profile->hasGrids) folder.CopyGrids(kGridDir);
+    Program p(*profile);
+    ASSERT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kDone);
+    for (const Case& c : cases) {
+      p.boxes.SetText("Text1", "");
+      p.boxes.SetText("Text2", "");
+      p.boxes.SetText("Text3", c.phi);
+      p.boxes.SetText("Text4", c.lambda);
+      const Outcome outcome = p.conversions.Command1_Click();
+      EXPECT_EQ(p[std::string(kDegreesNoticeLabel)], c.notice) << c.phi << " " << c.lambda;
+      if (!profile->hasGrids) {
+        EXPECT_EQ(outcome.status, OutcomeStatus::kDone) << c.phi;
+      }
+    }
+    // A conversion from E, N says nothing of degrees.
+    p.boxes.SetText("Text1", "733033.382");
+    p.boxes.SetText("Text2", "4003432.07");
+    p.boxes.SetText("Text3", "36.1");
+    p.conversions.Command1_Click();
+    EXPECT_EQ(p[std::string(kDegreesNoticeLabel)], "");
+  }
 }
 
 TEST_F(Mainland, Command5NeedsWholeNumbersInEastingAndNorthing) {

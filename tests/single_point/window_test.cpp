@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -69,6 +70,7 @@ struct Program {
 };
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), text.size()); }
 
 void CopyGrids(const std::filesystem::path& to) {
   std::filesystem::create_directories(to);
@@ -469,14 +471,20 @@ class SinglePointWindowTest : public QObject {
   }
 
   // Qt's dialog starts in the request's folder with the preset name, offers "All files (*)"
-  // beside the request's filter, and shows the name, size, type and date of each file whole.
+  // beside the request's filter, and shows its places ("Υπολογιστής / Computer") and the name,
+  // size, type and date of each file whole.
   void qtDialogStartsInItsFolderWithBothFiltersAndReadableColumns() {
+    if (QGuiApplication::primaryScreen()->size() != QSize(1366, 768)) {
+      QSKIP("needs the 1366 x 768 screen of the single_point_file_dialog_1366x768 test");
+    }
+    vortan::InstallGreekTexts(*QCoreApplication::instance());
     QTemporaryDir dir;
     WriteText(dir.filePath("HTRS07-KAST-SENk-survey-2024.txt"), "P1,1,2,3\r\n");
     vortan::QtPlatform qt;
     QString folder, preset;
     QStringList filters;
     QList<QPair<int, int>> columns;  // shown width, needed width
+    QList<QPair<QString, int>> places;  // entry, what it lacks of its width
     QTimer::singleShot(50, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
@@ -495,6 +503,13 @@ class SinglePointWindowTest : public QObject {
         columns.append({view->header()->sectionSize(c),
                         std::max(content, view->header()->sectionSizeHint(c))});
       }
+      auto* sidebar = dialog->findChild<QListView*>("sidebar");
+      for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+        const QModelIndex entry = sidebar->model()->index(row, 0);
+        const QString text = entry.data().toString();
+        const int needed = sidebar->iconSize().width() + 8 + sidebar->fontMetrics().horizontalAdvance(text);
+        places.append({text, needed - sidebar->visualRect(entry).width()});
+      }
       dialog->reject();
     });
     const auto chosen = qt.OpenFileDialog({"Input GGRS87 (E,N,h) coordinate file",
@@ -504,6 +519,10 @@ class SinglePointWindowTest : public QObject {
     QCOMPARE(folder, QDir(dir.path()).absolutePath());
     QCOMPARE(preset, QStringLiteral("GGRS87-SENh.txt"));
     QCOMPARE(filters, (QStringList{"Text files (*.txt)", "All files (*)"}));
+    QVERIFY(!places.isEmpty() && places.front().first == U("Υπολογιστής / Computer"));
+    for (const auto& [text, lacking] : places) {
+      QVERIFY2(lacking <= 0, qPrintable(QString("%1 lacks %2 pixels").arg(text).arg(lacking)));
+    }
     QCOMPARE(columns.size(), 4);
     for (int c = 0; c < 4; ++c) {
       QVERIFY2(columns[c].first >= columns[c].second,
@@ -681,6 +700,91 @@ class SinglePointWindowTest : public QObject {
                                                 "DDMMSS.SSSSS")),
                qPrintable(text));
     }
+  }
+
+  // The round: φ, λ typed as decimal degrees with E, N empty stops outside the grid;
+  // the boxes keep what was typed, so Return after correcting φ, λ converts them, not E, N.
+  void aRefusedConversionKeepsWhatTheUserTyped() {
+    WorkFolder folder;
+    folder.CopyGrids(kGridDir);
+    Program p(false);
+    p.Click("Command3");
+    p.Box("Text1")->clear();
+    p.Box("Text2")->clear();
+    p.Type("Text3", "40.91497");
+    p.Type("Text4", "24.78858");
+    QTest::keyClick(p.Box("Text4"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 2u);
+    QCOMPARE(QString::fromStdString(p.platform.messages[1].title), U("Λανθασμένη Επιλογή Σημείου"));
+    QCOMPARE(p.Text("Text1"), QString());
+    QCOMPARE(p.Text("Text2"), QString());
+    QCOMPARE(p.Text("Text18"), U("6.501"));
+    QCOMPARE(p.Text("Text3"), U("40.91497"));
+
+    p.Type("Text3", "405444.68271");
+    p.Type("Text4", "244714.08889");
+    QTest::keyClick(p.Box("Text4"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 2u);
+    QCOMPARE(p.Text("Text3"), U("405444.68271"));
+    QCOMPARE(p.Text("Text4"), U("244714.08889"));
+    QCOMPARE(p.Text("Text1"), U("566296.541"));
+    QCOMPARE(p.Text("Text2"), U("4529332.314"));
+  }
+
+  // Decimal degrees in the packed boxes get a notice beside the results in both regions: on
+  // Kastelorizo the point converts (near 0°, 0°), on the mainland it lies outside the grid.
+  void decimalDegreesGetANoticeBesideTheResults_data() { regions_data(); }
+  void decimalDegreesGetANoticeBesideTheResults() {
+    QFETCH(bool, kastelorizo);
+    WorkFolder folder;
+    if (!kastelorizo) folder.CopyGrids(kGridDir);
+    Program p(kastelorizo);
+    p.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+    const QSize opened = p.window.size();
+    p.Click("Command3");
+    p.Box("Text1")->clear();
+    p.Box("Text2")->clear();
+    p.Type("Text3", "36.14764");
+    p.Type("Text4", "29.59016");
+    p.Click("Command1");
+    QCOMPARE(p.platform.messages.size(), kastelorizo ? 1u : 2u);
+    if (kastelorizo) QCOMPARE(p.Text("Text28"), U("00"));
+    auto* notice = qobject_cast<QLabel*>(p.window.Widget(Q(vortan::kDegreesNoticeLabel)));
+    QVERIFY(notice && notice->isVisible());
+    const QStringList lines = notice->text().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].contains(U("γράψτε 360851.50400")) && lines[0].contains(U("γράψτε 293524.57600")),
+             qPrintable(notice->text()));
+    QVERIFY2(lines[1].endsWith("if 29.59016 is in decimal degrees, type 293524.57600."),
+             qPrintable(notice->text()));
+    // Shown whole at the opening size, without scrolling.
+    QCoreApplication::processEvents();
+    QCOMPARE(p.window.size(), opened);
+    QVERIFY(!p.window.scrollArea()->verticalScrollBar()->isVisible());
+    QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
+
+    p.Type("Text3", "360851.50400");
+    p.Type("Text4", "293524.57600");
+    p.Click("Command1");
+    QCOMPARE(notice->text(), QString());
+  }
+
+  // After the TM07 conversion the scale box shows the new point's scale factor, here on the
+  // central meridian: 0.999600 on the mainland, 1.000000 on Kastelorizo.
+  void theTm07ConversionShowsTheScaleOfItsOwnPoint_data() { regions_data(); }
+  void theTm07ConversionShowsTheScaleOfItsOwnPoint() {
+    QFETCH(bool, kastelorizo);
+    WorkFolder folder;
+    if (!kastelorizo) folder.CopyGrids(kGridDir);
+    Program p(kastelorizo);
+    p.Click("Command3");
+    p.Click("Command2");
+    QCOMPARE(p.Text("Text13"), kastelorizo ? U("1.000017") : U("0.999654"));
+    p.Type("Text11", "500000");
+    QTest::keyClick(p.Box("Text11"), Qt::Key_Return);
+    QCOMPARE(p.platform.messages.size(), 1u);
+    QCOMPARE(p.Text("Text13"), kastelorizo ? U("1.000000") : U("0.999600"));
   }
 
   void bothRegionsShowTheLogosOfAllFourProgramsAndTheProgramIcon_data() { regions_data(); }
