@@ -6,6 +6,7 @@
 #include "data_files/ui/data_file_window.h"
 #include "io/process.h"
 #include "programs/qt_platform.h"
+#include "widgets/termination.h"
 #include "widgets/window_frame.h"
 
 namespace vortan {
@@ -24,6 +25,15 @@ int RunDataFileProgram(int argc, char** argv, ProgramKind program, const RegionP
   QtPlatform platform;
   DataFileWindow window(program, profile, platform);
   platform.SetParent(&window);
+  // SIGTERM and SIGHUP end the program after a running job has stopped with complete lines,
+  // with the status a shell expects (128 and the signal's number).
+  int stopped = 0;
+  QObject::connect(&window, &DataFileWindow::readyToClose, &app,
+                   [&stopped] { QApplication::exit(128 + stopped); });
+  StopOnTerminationSignals(&window, [&window, &stopped](int signo) {
+    stopped = signo;
+    window.StopAndClose();
+  });
   window.show();
   return app.exec();
 }

@@ -409,8 +409,22 @@ void DataFileWindow::JobEnded(const JobOutcome& outcome) {
     dialog->cancel();
     dialog->deleteLater();
   }
+  // The program is ending: no message waits for the user.
+  if (closing_) {
+    emit readyToClose();
+    return;
+  }
   const std::string status = logic_.Finish(outcome);
   emit jobFinished(Q(status));
+}
+
+void DataFileWindow::StopAndClose() {
+  closing_ = true;
+  if (!worker_) {
+    emit readyToClose();
+    return;
+  }
+  cancel_ = true;
 }
 
 }  // namespace vortan

@@ -33,6 +33,11 @@ class DataFileWindow : public QWidget {
   ~DataFileWindow() override;
 
   bool jobRunning() const { return worker_ != nullptr; }
+
+  // The program is asked to end (SIGTERM, SIGHUP): a running job stops after its current point,
+  // with complete lines in every output, and readyToClose follows when it has; without a job at
+  // once.
+  void StopAndClose();
   // The scroll area that holds the form.
   QScrollArea* scrollArea() const { return scrollArea_; }
 
@@ -44,6 +49,8 @@ class DataFileWindow : public QWidget {
  signals:
   // A job has ended and the line under the jobs says how.
   void jobFinished(const QString& status);
+  // After StopAndClose: no job runs any more, the program may end.
+  void readyToClose();
 
  private:
   void BuildForm();
@@ -73,6 +80,7 @@ class DataFileWindow : public QWidget {
   int job_ = 0;  // the number of the running job, or of the last one: earlier progress is stale
   QThread* worker_ = nullptr;
   std::atomic<bool> cancel_{false};
+  bool closing_ = false;  // StopAndClose was asked
   JobRunner runner_;
 };
 

@@ -1,4 +1,5 @@
 // The data-file window driven through its controls, offscreen, with scripted dialogs.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QDialogButtonBox>
@@ -33,6 +34,7 @@
 #include <QTimer>
 
 #include "data_files/ui/data_file_window.h"
+#include "widgets/termination.h"
 #include "programs/qt_platform.h"
 #include "scripted_platform.h"
 #include "widgets/logos.h"
@@ -498,6 +500,46 @@ class DataFileWindowTest : public QObject {
     // Hidden at the end of the job, deleted once the event loop runs.
     QVERIFY(!p.window.findChild<QProgressDialog*>("JobProgress")->isVisible());
     QTRY_VERIFY(!p.window.findChild<QProgressDialog*>("JobProgress"));
+  }
+
+  // SIGTERM (a shutdown) stops a running job as Cancel does, after its current point with
+  // complete lines, and the window is then ready to close, with no message for anyone.
+  void aTerminationSignalStopsTheJobWithCompleteLinesBeforeTheProgramEnds() {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("in.txt");
+    QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+    Program p;
+    int stoppedBy = 0;
+    StopOnTerminationSignals(&p.window, [&](int signo) {
+      stoppedBy = signo;
+      p.window.StopAndClose();
+    });
+    p.platform.Answer(kDnGrid);
+    p.platform.Answer(kDeGrid);
+    p.Click("Command3");
+    p.platform.Answer(pipe.toStdString());
+    p.platform.Answer(dir.filePath("out.txt").toStdString());
+    QSignalSpy ready(&p.window, &DataFileWindow::readyToClose);
+    QSignalSpy finished(&p.window, &DataFileWindow::jobFinished);
+    p.Click("Command5");
+    QVERIFY(p.window.jobRunning());
+    const std::size_t messages = p.platform.messages.size();
+    // The job closes the pipe when it stops: what is written after that is refused, not fatal.
+    ::signal(SIGPIPE, SIG_IGN);
+    std::ofstream in(pipe.toStdString(), std::ios::binary);
+    for (int i = 0; i < 5000; ++i) in << "P" << i << ",380000.00000,240000.00000,1.5\r\n";
+    in.flush();
+    ::raise(SIGTERM);
+    QTRY_COMPARE_WITH_TIMEOUT(stoppedBy, SIGTERM, 10000);
+    for (int i = 0; i < 100000; ++i) in << "Q" << i << ",380000.00000,240000.00000,1.5\r\n";
+    in.close();
+    QVERIFY(ready.wait(60000) || ready.count() == 1);
+    QVERIFY(!p.window.jobRunning());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(p.platform.messages.size(), messages);
+    const std::string out = ReadFile(dir.filePath("out.txt"));
+    QVERIFY(out.size() > 2 && out.substr(out.size() - 2) == "\r\n");
+    QVERIFY(std::count(out.begin(), out.end(), '\n') < 105000);
   }
 
   // The end of a job is safe whatever the order of its events: progress before and after the
