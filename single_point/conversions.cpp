@@ -16,6 +16,7 @@
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
 #include "app/grid_places.h"
+#include "engine/forms.h"
 #include "engine/chains.h"
 #include "app/programs.h"
 #include "single_point/form.h"
@@ -178,6 +179,20 @@ class Click {
     }
   }
 
+  // Stops at a packed latitude beyond 90 degrees or longitude beyond 180 degrees.
+  void CheckRange(const char* latitudeBox, double latitude, const char* longitudeBox,
+                  double longitude) {
+    const int bad = GeographicOutOfRange(latitude, longitude);
+    if (bad < 0) return;
+    const char* box = bad == 0 ? latitudeBox : longitudeBox;
+    throw Stopped{{OutcomeStatus::kError, box,
+                   texts::OutOfRangeText(box, boxes_.Text(box), bad == 0,
+                                         (bad == 0 ? latitude : longitude) * 180 / kPi)},
+                  std::string(texts::kInvalidNumberTitle),
+                  MessageIcon::kWarning,
+                  MessageButtons::kOk};
+  }
+
   // Stops with a numeric fault of the computation with the numbers of these boxes.
   [[noreturn]] void Fault(const std::string& fault, const Inputs& inputs) {
     throw Stopped{{OutcomeStatus::kError, inputs.size() == 1 ? inputs.front() : "",
@@ -315,6 +330,7 @@ Outcome SinglePointConversions::Command1_Click() {
       const double phi87 = PackedToRadians(packedPhi).radians;
       const double lambda87 = PackedToRadians(packedLambda).radians;
       click.Check(guard, {"Text3", "Text4"});
+      click.CheckRange("Text3", phi87, "Text4", lambda87);
       // A packed angle below 100 is most likely decimal degrees: the conversion goes on, and
       // the notice beside its results says how the value is written.
       boxes_.SetText(std::string(kDegreesNoticeLabel),

@@ -1,6 +1,7 @@
 #include "single_point/messages.h"
 
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "app/bilingual.h"
@@ -93,6 +94,22 @@ std::string TooLargeText(std::string_view box, std::string_view text) {
                   Quoted(text) + ". Διορθώστε τον και πατήστε ξανά το κουμπί.",
               "The number in the box " + BoxNameEnglish(box) + " is too large: " + Quoted(text) +
                   ". Correct it and press the button again.");
+}
+
+std::string OutOfRangeText(std::string_view box, std::string_view text, bool latitude,
+                           double degrees) {
+  char angle[32];
+  std::snprintf(angle, sizeof angle, "%.5f", degrees);
+  return Bilingual("Το πεδίο " + BoxNameGreek(box) + " δέχεται " +
+                       (latitude ? "γεωγραφικό πλάτος έως ±90°" : "γεωγραφικό μήκος έως ±180°") +
+                       " σε DDMMSS.SSSSS: το " + Quoted(text) + " είναι " + angle +
+                       "°, που δεν έχει κανένα σημείο της Γης. Διορθώστε το και πατήστε ξανά το "
+                       "κουμπί.",
+                   "The box " + BoxNameEnglish(box) + " takes a " +
+                       (latitude ? "latitude of at most ±90°" : "longitude of at most ±180°") +
+                       " as DDMMSS.SSSSS: " + Quoted(text) + " is " + angle +
+                       "°, which no point of the Earth has. Correct it and press the button "
+                       "again.");
 }
 
 std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault) {

@@ -30,6 +30,11 @@ std::string NotANumberText(std::string_view box, std::string_view text);
 // A number too large for the conversion.
 std::string TooLargeText(std::string_view box, std::string_view text);
 
+// A latitude beyond 90 degrees or a longitude beyond 180 degrees in a packed box: no point of
+// the Earth has it. degrees is the angle the packed text makes.
+std::string OutOfRangeText(std::string_view box, std::string_view text, bool latitude,
+                           double degrees);
+
 // The computation with the numbers of these boxes gave no valid result; fault is the kind
 // ("overflow", ...).
 std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/cartesian.h"
@@ -300,6 +301,27 @@ TEST_F(Mainland, Command1WithEmptyEastingAndNorthingTakesThePhiLambdaPath) {
   p.boxes.SetText("Text3", "0");  // E, N given again: the phi, lambda group is overwritten
   EXPECT_EQ(p.conversions.Command1_Click().status, OutcomeStatus::kDone);
   EXPECT_EQ(p["Text3"], "405444.68271");
+}
+
+// A packed latitude beyond 90 degrees or longitude beyond 180 degrees is refused naming its box;
+// the boxes keep what was typed.
+TEST_F(Mainland, Command1RefusesALatitudeOrLongitudeNoPointHas) {
+  p.boxes.SetText("Text1", "");
+  p.boxes.SetText("Text2", "");
+  for (const auto& [box, text, says] :
+       {std::tuple{"Text3", "950000.00000", "latitude of at most ±90°"},
+        std::tuple{"Text4", "3837000", "longitude of at most ±180°"}}) {
+    SCOPED_TRACE(box);
+    p.boxes.SetText("Text3", "405444.68271");
+    p.boxes.SetText("Text4", "244714.08889");
+    p.boxes.SetText(box, text);
+    const Outcome outcome = p.conversions.Command1_Click();
+    EXPECT_EQ(outcome.status, OutcomeStatus::kError);
+    EXPECT_EQ(outcome.box, box);
+    EXPECT_NE(outcome.message.find(says), std::string::npos) << outcome.message;
+    EXPECT_EQ(p[box], text);
+    EXPECT_EQ(p["Text1"], "");
+  }
 }
 
 TEST_F(Mainland, Command5FromCommand2sOutputsReturnsToTheSamePoint) {
