@@ -132,6 +132,13 @@ std::string SystemReason(int error) {
 }
 
 std::string PathProblem(const std::string& path, int) {
+  // "C:\My Data\" on the command line: the backslash before the closing quote keeps the
+  // quote in the name.
+  if (!path.empty() && path.back() == '"') {
+    return "ends in a double quote: on the command line a backslash before a closing quote "
+           "(\"outdir\\\") keeps the quote in the name; leave out that backslash, or write it "
+           "twice (\"outdir\\\\\")";
+  }
   if (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
     return std::string("ends in ") + path.back() +
            ", so it names a folder, not a file; give the file's name after it";

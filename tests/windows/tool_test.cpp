@@ -181,7 +181,9 @@ TEST_F(Tool, DeviceNamesAndPathsAreNamed) {
       {{L"sflh-to-senh", L"in.txt", L"sub\\Con.csv"}, 1, "is the Windows device CON"},
       {{L"sflh-to-senh", L"in.txt", L"com3"}, 1, "is the Windows device COM3 (a serial port)"},
       {{L"sflh-to-senh", L"in.txt", L"nul.txt"}, 0, "the lines for nul.txt were discarded"},
-      {{L"sflh-to-senh", L"in.txt", L"outdir\\"}, 1, "ends in \\, so it names a folder"},
+      {{L"sflh-to-senh", L"in.txt", L"outdir\\\\"}, 1, "ends in \\, so it names a folder"},
+      // Quoted as a user quotes a folder, "outdir\": the quote stays in the name.
+      {{L"sflh-to-senh", L"in.txt", L"outdir\\"}, 1, "ends in a double quote"},
       {{L"sflh-to-senh", L"in.txt", L"q:b.txt"}, 1, "names the drive q:, which does not exist"},
   };
   for (const auto& c : cases) {
