@@ -80,7 +80,8 @@ endif()
 if(TARGET vortan_python)
   install(TARGETS vortan_python LIBRARY DESTINATION ${VORTAN_PYTHON_INSTALL_DIR}/vortan)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/vortan/ DESTINATION ${VORTAN_PYTHON_INSTALL_DIR}/vortan
-          FILES_MATCHING PATTERN "*.py")
+          FILES_MATCHING PATTERN "*.py" PATTERN "*.pyi" PATTERN "py.typed")
+  install(DIRECTORY ${VORTAN_PYTHON_DIST_INFO} DESTINATION ${VORTAN_PYTHON_INSTALL_DIR})
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/python/examples/dask_convert.py
           DESTINATION share/vortan-transform/examples)
 endif()

@@ -143,6 +143,11 @@ PointOutcome Conversion::Point(const double in[3], double out[3], double* where)
       return {PointStatus::kOutOfRange, Stage::kNone, RangeFault(bad)};
     }
   }
+  // Infinities raise no flag in the chains (atan2 of an infinity is exact), and would come out
+  // as a latitude of 0: a numeric fault before any chain runs.
+  if (std::isinf(in[0]) || std::isinf(in[1]) || std::isinf(in[2])) {
+    return {PointStatus::kFault, Stage::kNone, kInfiniteCoordinate};
+  }
   if (IsGeographic(from_) && where) {
     where[0] = in[0];
     where[1] = in[1];

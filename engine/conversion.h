@@ -25,6 +25,9 @@
 
 namespace vortan {
 
+// The fault of a point with an infinite coordinate, which no chain converts.
+inline constexpr const char* kInfiniteCoordinate = "infinite coordinate";
+
 // How one point came out.
 struct PointOutcome {
   PointStatus status = PointStatus::kDone;
@@ -45,9 +48,11 @@ class Conversion {
   bool acrossDatum() const { return InHtrs07(from_) != InHtrs07(to_); }
   const TransformContext& context() const { return context_; }
 
-  // One point, in and out in the forms' units. A point that fails leaves out untouched. With
-  // where, also the latitude and longitude (radians) of the point as the conversion has them
-  // on its way, in either system: where it is on the Earth.
+  // One point, in and out in the forms' units. A point that fails leaves out untouched: NaN in
+  // any coordinate is no value, a latitude or longitude beyond its range is out of range, an
+  // infinity a fault (kInfiniteCoordinate). With where, also the latitude and longitude
+  // (radians) of the point as the conversion has them on its way, in either system: where it
+  // is on the Earth.
   PointOutcome Point(const double in[3], double out[3], double* where = nullptr) const;
 
   // The whole chain of one point across the datum with every value it shows (chains.h); for a

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -97,8 +98,8 @@ void LoadContext(TransformContext& context, const std::string& dn, const std::st
   if (!error.empty()) throw py::value_error(error);
 }
 
-// Ctrl+C while a long job runs on the main thread: asked for at most every 100 ms from the
-// job's progress callback, which runs on the calling thread.
+// Ctrl+C while a long job or conversion runs on the main thread: asked for at most every 100 ms
+// from the progress callback, which runs on the calling thread between chunks of points.
 class InterruptCheck {
  public:
   InterruptCheck() : active_(PyGILState_Check() && IsMainThread()) {}
@@ -114,9 +115,13 @@ class InterruptCheck {
     }
   }
   const std::atomic<bool>* flag() const { return &cancel_; }
-  // After the job, with the GIL: raises what the signal handler raised (KeyboardInterrupt).
-  void Rethrow() {
-    if (error_) throw std::move(*error_);
+  // Whether Ctrl+C was pressed during the work.
+  bool Interrupted() const { return error_ && error_->matches(PyExc_KeyboardInterrupt); }
+  // After the work, with the GIL: raises what a signal handler raised, unless it is Ctrl+C and
+  // the work stopped for it (cancelled): then the package raises KeyboardInterrupt saying how
+  // far it got. Ctrl+C during the last points, which did not stop the work, is raised as is.
+  void Rethrow(bool cancelled) {
+    if (error_ && !(cancelled && Interrupted())) throw std::move(*error_);
   }
 
  private:
@@ -195,10 +200,11 @@ class Engine {
   int threads() const { return threads_; }
 
   // Converts n points of three arrays into three arrays, in the forms' units of the package
-  // (degrees for latitude and longitude). Returns (failures, first failure or -1, its status,
-  // its fault). With stopAtFirst the outputs after the first failure are not computed.
+  // (degrees for latitude and longitude, or radians). Returns (failures, first failure or -1,
+  // its status, its fault, points completed in order, whether Ctrl+C stopped it). With
+  // stopAtFirst the outputs after the first failure are not computed.
   py::tuple Convert(const Array& a, const Array& b, const Array& c, Array& outA, Array& outB,
-                    Array& outC, bool stopAtFirst) {
+                    Array& outC, bool stopAtFirst, bool radians) {
     const std::size_t n = static_cast<std::size_t>(a.size());
     if (static_cast<std::size_t>(b.size()) != n || static_cast<std::size_t>(c.size()) != n ||
         static_cast<std::size_t>(outA.size()) != n || static_cast<std::size_t>(outB.size()) != n ||
@@ -211,11 +217,12 @@ class Engine {
     double* qa = outA.mutable_data();
     double* qb = outB.mutable_data();
     double* qc = outC.mutable_data();
+    InterruptCheck interrupt;
     BatchOutcome outcome;
     {
       py::gil_scoped_release release;
       std::vector<double> latitude, longitude;  // radians of a geographic input
-      if (IsGeographic(from_)) {
+      if (IsGeographic(from_) && !radians) {
         latitude.resize(n);
         longitude.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
@@ -228,9 +235,11 @@ class Engine {
       BatchOptions options;
       options.pool = Pool();
       options.stopAtFirst = stopAtFirst;
+      options.cancel = interrupt.flag();
+      options.progress = [&](std::size_t) { interrupt.Poll(); };
       outcome = ConvertBatch(*conversion_, {pa, n}, {pb, n}, {pc, n}, {qa, n}, {qb, n}, {qc, n},
                              {}, options);
-      if (IsGeographic(to_)) {
+      if (IsGeographic(to_) && !radians && !outcome.cancelled) {
         const std::size_t done = stopAtFirst && outcome.firstFailure ? *outcome.firstFailure : n;
         for (std::size_t i = 0; i < done; ++i) {
           qa[i] *= kDegreesPerRadian;
@@ -238,10 +247,12 @@ class Engine {
         }
       }
     }
+    interrupt.Rethrow(outcome.cancelled);
     const long long first =
         outcome.firstFailure ? static_cast<long long>(*outcome.firstFailure) : -1;
     return py::make_tuple(outcome.failures, first, StatusName(outcome.firstOutcome.status),
-                          outcome.firstOutcome.fault);
+                          outcome.firstOutcome.fault, outcome.completed,
+                          outcome.cancelled && interrupt.Interrupted());
   }
 
   // The batch call alone on arrays in the engine's units, timed without the binding: for the
@@ -280,7 +291,7 @@ class Engine {
       py::gil_scoped_release release;  // text stays alive: the caller holds it
       result = ConvertRecordText(*conversion_, view, options, "the lines", "the output lines");
     }
-    interrupt.Rethrow();
+    interrupt.Rethrow(result.outcome.status == JobStatus::kCancelled);
     const std::vector<std::string_view> lines = SplitWrittenLines(result.text);
     py::list out;
     for (std::string_view line : lines) out.append(py::bytes(line.data(), line.size()));
@@ -340,7 +351,7 @@ py::dict RunJobFiles(const std::string& job, const std::string& input,
     py::gil_scoped_release release;
     outcome = RunJob(definition->kind, context, input, outputs, options);
   }
-  interrupt.Rethrow();
+  interrupt.Rethrow(outcome.status == JobStatus::kCancelled);
   return OutcomeDict(outcome);
 }
 
@@ -350,6 +361,7 @@ py::dict RunJobFiles(const std::string& job, const std::string& input,
 PYBIND11_MODULE(_vortan, m) {
   using vortan::Engine;
   m.doc() = "The VORTAN conversion engine (use the package vortan)";
+  m.attr("__version__") = VORTAN_VERSION;
   py::class_<Engine>(m, "Engine")
       .def(py::init<const std::string&, const std::string&, const std::string&, bool, int>(),
            py::arg("from_form"), py::arg("to_form"), py::arg("region"), py::arg("keep_heights"),

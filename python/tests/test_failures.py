@@ -94,3 +94,32 @@ def test_grid_files_default_to_the_current_folder(tmp_path, monkeypatch):
     shutil.copy(DN, tmp_path)
     shutil.copy(DE, tmp_path)
     assert not np.isnan(vortan.Transformer("htrs07-tm07", "ggrs87-tm87").transform(*INSIDE)).any()
+
+
+# Each form converted within its system: no grid, so that only the input decides.
+WITHIN = {"htrs07-xyz": "htrs07-geographic", "htrs07-geographic": "htrs07-xyz",
+          "htrs07-tm07": "htrs07-xyz", "ggrs87-geographic": "ggrs87-tm87",
+          "ggrs87-tm87": "ggrs87-geographic"}
+
+
+@pytest.mark.parametrize("form", vortan.FORMS)
+def test_infinite_and_impossible_coordinates_give_nan_or_an_error_saying_what(form):
+    start = "htrs07-geographic" if form.startswith("htrs07") else "ggrs87-geographic"
+    point = np.array(vortan.Transformer(start, form).transform(38.0, 23.0, 100.0)
+                     if form != start else (38.0, 23.0, 100.0))
+    t = vortan.Transformer(form, WITHIN[form])
+    cases = [(axis, sign * np.inf) for axis in range(3) for sign in (1, -1)]
+    if form.endswith("geographic"):
+        cases += [(0, 95.0), (1, -181.0)]
+    for axis, value in cases:
+        given = point.copy()
+        given[axis] = value
+        assert np.isnan(t.transform(*given)).all(), (axis, value)
+        with pytest.raises(vortan.NumericFaultError) as raised:
+            t.transform(*given, errcheck=True)
+        text = str(raised.value)
+        if np.isinf(value) and not (form.endswith("geographic") and axis < 2):
+            assert "infinite coordinate" in text and raised.value.fault == "infinite coordinate"
+        else:  # a latitude or longitude beyond its range, infinite or not
+            assert isinstance(raised.value, vortan.OutOfRangeError) and "numeric" not in text
+            assert ("latitude beyond ±90°" if axis == 0 else "longitude beyond ±180°") in text

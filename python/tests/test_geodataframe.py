@@ -8,7 +8,7 @@ from conftest import DE, DN
 
 geopandas = pytest.importorskip("geopandas")
 pyproj = pytest.importorskip("pyproj")
-from shapely.geometry import MultiPoint, Point, Polygon  # noqa: E402
+from shapely.geometry import LineString, MultiPoint, Point, Polygon  # noqa: E402
 
 SHELL = [(400000, 2300000), (420000, 2300000), (420000, 2320000), (400000, 2320000)]
 HOLE = [(405000, 2305000), (410000, 2305000), (410000, 2310000)]
@@ -64,3 +64,23 @@ def test_kastelorizo_projection_gives_the_region():
     t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", region="kastelorizo")
     assert out.geometry[0].coords[0] == t.transform(300000.0, 2000000.0)
     assert out.crs.equals(pyproj.CRS.from_wkt(vortan.crs_of("ggrs87-tm87", "kastelorizo")[2]))
+
+
+def test_a_2d_feature_into_xyz_is_named_for_its_missing_z():
+    frame = geopandas.GeoDataFrame(
+        geometry=[Point(24.0, 38.0, 5.0), LineString([(24.0, 38.0, 1.0), (24.1, 38.1, 2.0)]),
+                  LineString([(24.0, 38.0), (24.1, 38.1)])], crs="EPSG:4121", index=[7, 8, 9])
+    with pytest.raises(ValueError, match=r"feature 2 \(index 9\) has no Z"):
+        vortan.transform_geodataframe(frame, to="htrs07-xyz", dn=DN, de=DE)
+
+
+def test_3d_results_in_xyz_and_latitude_longitude_carry_crss_told_apart():
+    frame = geopandas.GeoDataFrame(geometry=[Point(500000.0, 2300000.0, 100.0)],
+                                   crs=tm07_crs())
+    xyz = vortan.transform_geodataframe(frame, to="htrs07-xyz")
+    geographic = vortan.transform_geodataframe(frame, to="htrs07-geographic")
+    assert xyz.crs.is_geocentric and geographic.crs.is_geographic
+    assert xyz.crs.name != geographic.crs.name
+    back = vortan.transform_geodataframe(xyz, to="htrs07-tm07")  # the CRS is read again
+    assert np.allclose(np.asarray(back.geometry[0].coords), [(500000.0, 2300000.0, 100.0)],
+                       rtol=0, atol=1e-6)

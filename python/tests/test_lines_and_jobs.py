@@ -89,3 +89,15 @@ def test_run_job_raises_outside_grid_error_with_the_point_id(tmp_path):
         vortan.run_job("senh-to-htrs07", source, outputs, dn=DN, de=DE)
     assert (raised.value.point_id, raised.value.line) == ("FAR", 2)
 
+
+
+@pytest.mark.parametrize("last,error", [("FAR,1500000,2529618.096,0", vortan.OutsideGridError),
+                                        ("P3,566446.108,25x9618,51.610", vortan.JobError)])
+def test_transform_lines_errors_carry_the_lines_converted_before_them(last, error):
+    t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", dn=DN, de=DE)
+    good = ["P1,566446.108,2529618.096,51.610", "P2,400000,2300000,3"]
+    with pytest.raises(error) as raised:
+        t.transform_lines(good + [last])
+    assert raised.value.lines == t.transform_lines(good)
+    assert "2 points written to the output lines. The exception holds them as .lines." in str(
+        raised.value)

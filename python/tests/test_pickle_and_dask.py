@@ -74,3 +74,36 @@ def test_dataframe_through_map_partitions_is_the_single_process_result(tmp_path,
     e, n, h = t.transform(x, y, z)
     assert np.array_equal(out["e"], e) and np.array_equal(out["n"], n)
     assert np.array_equal(out["h"], h)
+
+
+def test_dask_example_never_mixes_runs_and_stops_at_the_first_failed_point(tmp_path, example,
+                                                                           client, monkeypatch,
+                                                                           capsys):
+    source = input_file(tmp_path, "mainland", "htrs07-xyz")
+    lines = source.read_bytes().splitlines(keepends=True)
+    bad = tmp_path / "bad.txt"  # line 200 far outside the grid, and more after it
+    bad.write_bytes(b"".join(lines[:199] + [b"FAR,9000000,1793377.277,4069248.371\r\n"] +
+                             lines[199:] + [b"FAR2,9000000,1793377.277,4069248.371\r\n"]))
+    t = vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=DN, de=DE, threads=1)
+    parts = tmp_path / "parts"
+    first = example.convert_record_file(client, t, source, parts, partitions=8)
+    before = {p.name: p.read_bytes() for p in parts.iterdir()}
+    with pytest.raises(example.Stopped, match="is not empty"):
+        example.convert_record_file(client, t, source, parts, partitions=4)
+    with pytest.raises(example.Stopped, match=rf"{bad}, line 200 \(point FAR\): .*outside"):
+        example.convert_record_file(client, t, bad, parts, partitions=8, overwrite=True)
+    assert {p.name: p.read_bytes() for p in parts.iterdir()} == before
+    assert len(example.convert_record_file(client, t, source, parts, partitions=4,
+                                           overwrite=True)) == 4 < len(first)
+    assert sorted(p.name for p in parts.iterdir()) == [f"part-{i:05d}.txt" for i in range(4)]
+
+    _, (x, y, z) = read_records(bad.read_bytes(), False)
+    csv = tmp_path / "bad.csv"
+    csv.write_text("x,y,z\n" + "".join(f"{a!r},{b!r},{c!r}\n" for a, b, c in zip(x, y, z)))
+    args = ["dask_convert.py", "--scheduler", client.scheduler.address, "--dn", str(DN),
+            "--de", str(DE), "--from", "htrs07-xyz", "--to", "ggrs87-tm87", "--frame",
+            "x,y,z,e,n,h", str(csv), str(tmp_path / "frame")]
+    monkeypatch.setattr("sys.argv", args)
+    assert example.main() == 3
+    assert f"{csv}, data row 200 (x 9000000.0" in capsys.readouterr().err
+    assert list((tmp_path / "frame").iterdir()) == []

@@ -1,9 +1,11 @@
 """VORTAN Transform for Python: the official HTRS07 <-> GGRS87 chains on numpy arrays.
 
     import vortan
+    t = vortan.Transformer.from_crs("EPSG:2100", vortan.crs_of("htrs07-tm07")[2],
+                                    dn="dN_2km_V1-0.grd", de="dE_2km_V1-0.grd")
+    e07, n07, h07 = t.transform(e87, n87, h87)
     t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", region="mainland",
                            dn="dN_2km_V1-0.grd", de="dE_2km_V1-0.grd")
-    e87, n87, h87 = t.transform(e07, n07, h07)
     e87, n87 = t.transform(e07, n07)          # h = 0 in the computation
 
 Forms, as `vortan-transform convert` names them: htrs07-xyz (X, Y, Z), htrs07-geographic and
@@ -12,15 +14,19 @@ ggrs87-tm87 (E, N, h). Metres throughout. Every value comes from the C++ engine 
 command-line tool and the desktop programs.
 """
 
+import itertools as _itertools
 import os as _os
 
 import numpy as _np
 
 from . import _vortan
+from . import crs as _crs
+
+__version__ = _vortan.__version__
 
 __all__ = [
     "FORMS", "JOBS", "Transformer", "VortanError", "OutsideGridError", "NumericFaultError",
-    "JobError", "run_job", "crs_of", "transform_geodataframe",
+    "OutOfRangeError", "JobError", "run_job", "crs_of", "transform_geodataframe",
 ]
 
 FORMS = tuple(_vortan.forms())
@@ -29,6 +35,7 @@ JOBS = tuple(_JOB_TABLE)
 REGIONS = ("mainland", "kastelorizo")
 DN_GRID_FILE = "dN_2km_V1-0.grd"
 DE_GRID_FILE = "dE_2km_V1-0.grd"
+_ITRANSFORM_CHUNK = 65536  # points itransform converts at once
 
 
 class VortanError(Exception):
@@ -40,19 +47,22 @@ class OutsideGridError(VortanError):
 
     index: position of the first such point (in the flattened input) for arrays, None for a job;
     point_id: the id of the point that stopped a job or transform_lines, None for arrays;
-    line: its line in the input of a job or transform_lines."""
+    line: its line in the input of a job or transform_lines; lines: for transform_lines, the
+    lines converted before it."""
 
-    def __init__(self, message, index=None, point_id=None, line=None, file=None):
+    def __init__(self, message, index=None, point_id=None, line=None, file=None, lines=None):
         super().__init__(message)
         self.index = index
         self.point_id = point_id
         self.line = line
         self.file = file
+        self.lines = lines
 
 
 class NumericFaultError(VortanError):
-    """A numeric fault (overflow, division by zero, invalid operation) in a point's computation:
-    its coordinates are far outside the area the conversion serves."""
+    """A point that no conversion computes: a numeric fault (overflow, division by zero,
+    invalid operation) in its computation, its coordinates being far outside the area the
+    conversion serves, or an infinite coordinate (fault "infinite coordinate")."""
 
     def __init__(self, message, index=None, fault=""):
         super().__init__(message)
@@ -60,14 +70,20 @@ class NumericFaultError(VortanError):
         self.fault = fault
 
 
+class OutOfRangeError(NumericFaultError):
+    """A latitude beyond 90 degrees or a longitude beyond 180 degrees: no point of the Earth.
+    fault says which ("latitude beyond ±90°")."""
+
+
 class JobError(VortanError):
     """A record job or transform_lines that stopped on an error: where and why.
 
     file, line (0 where no line applies), field ("" where none), reason, and message, the whole
-    paragraph the command-line tool prints; points_written: complete lines written before."""
+    paragraph the command-line tool prints; points_written: complete lines written before;
+    lines: for transform_lines, those lines."""
 
     def __init__(self, message, file="", line=0, field="", reason="", points_written=0,
-                 point_id=None):
+                 point_id=None, lines=None):
         super().__init__(message)
         self.message = message
         self.file = file
@@ -76,6 +92,7 @@ class JobError(VortanError):
         self.reason = reason
         self.points_written = points_written
         self.point_id = point_id
+        self.lines = lines
 
 
 def _form(name, what):
@@ -90,6 +107,13 @@ def _region(name):
     return name
 
 
+def _boolean(value, name):
+    """True or False; anything else (1, "no", None) is refused rather than taken for either."""
+    if isinstance(value, (bool, _np.bool_)):
+        return bool(value)
+    raise TypeError(f"{name} must be True or False, not {value!r}")
+
+
 def _threads(threads):
     if threads is None:
         return 0  # every core of the machine it runs on
@@ -97,6 +121,17 @@ def _threads(threads):
             1 <= threads <= 256):
         raise ValueError(f"threads must be a whole number from 1 to 256 or None, not {threads!r}")
     return int(threads)
+
+
+_DIRECTIONS = ("FORWARD", "INVERSE", "IDENT")
+
+
+def _direction(direction):
+    """FORWARD, INVERSE or IDENT, from a text in any case or pyproj's TransformDirection."""
+    name = getattr(direction, "name", direction)
+    if isinstance(name, str) and name.upper() in _DIRECTIONS:
+        return name.upper()
+    raise ValueError(f"direction must be 'FORWARD', 'INVERSE' or 'IDENT', not {direction!r}")
 
 
 def _check_grid_files(dn, de):
@@ -115,21 +150,62 @@ def _grid_paths(dn, de):
             _os.fspath(de) if de is not None else DE_GRID_FILE)
 
 
-def _raise_outcome(outcome):
-    """The exception of a job outcome that is not done; the outcome's count when done."""
+def _raise_outcome(outcome, lines=None):
+    """The exception of a job outcome that is not done; the outcome's count when done. lines:
+    for transform_lines, the lines converted before the stop, which the exception carries."""
     status = outcome["status"]
     if status == "done":
         return outcome["points_written"]
     point_id = outcome["point_id"].decode("utf-8", "surrogateescape")
     message = outcome["message"]
+    if lines:
+        n = len(lines)
+        message += f" The exception holds {'them' if n > 1 else 'it'} as .lines."
     if status == "outside-grid":
-        raise OutsideGridError(message, point_id=point_id, line=outcome["line"],
-                               file=outcome["file"])
-    if status == "cancelled":
-        raise KeyboardInterrupt(message)
-    raise JobError(message, file=outcome["file"], line=outcome["line"], field=outcome["field"],
-                   reason=outcome["reason"], points_written=outcome["points_written"],
-                   point_id=point_id or None)
+        error = OutsideGridError(message, point_id=point_id, line=outcome["line"],
+                                 file=outcome["file"])
+    elif status == "cancelled":
+        error = KeyboardInterrupt(message)
+    else:
+        error = JobError(message, file=outcome["file"], line=outcome["line"],
+                         field=outcome["field"], reason=outcome["reason"],
+                         points_written=outcome["points_written"], point_id=point_id or None)
+    if lines is not None:
+        error.lines = lines
+    raise error
+
+
+def _is_pandas(value):
+    return type(value).__module__.startswith("pandas.")
+
+
+def _coordinate_array(value):
+    """A numeric array of coordinates: NaN where pandas has NA or a masked array a mask; and the
+    value itself when it is a pandas Series (for its index)."""
+    if _is_pandas(value):
+        kind = getattr(getattr(value, "dtype", None), "kind", "O")
+        if kind not in "fiu":
+            raise TypeError(f"coordinates must be real numbers, not {value.dtype}")
+        series = value if type(value).__name__ == "Series" else None
+        return value.to_numpy(dtype=_np.float64, na_value=_np.nan), series
+    if isinstance(value, _np.ma.MaskedArray):
+        if value.dtype.kind not in "fiu":
+            raise TypeError(f"coordinates must be real numbers, not {value.dtype}")
+        return _np.ma.filled(value.astype(_np.float64), _np.nan), None
+    x = _np.asarray(value)
+    if x.dtype.kind not in "fiu":
+        raise TypeError(f"coordinates must be real numbers, not {x.dtype}")
+    return x, None
+
+
+def _swap_of(identified, always_xy):
+    """Whether a side takes or gives its first two coordinates in the other order than the
+    form's: longitude first for a geographic form with always_xy, else as its CRS's axes."""
+    if identified.form == "htrs07-xyz":
+        return False
+    if always_xy:
+        return identified.form.endswith("geographic")
+    return identified.swapped
 
 
 class Transformer:
@@ -142,18 +218,24 @@ class Transformer:
     ellipsoidal height from the Helmert step. threads: threads of the computation (None: every
     core). always_xy: geographic forms take and give (longitude, latitude) instead of the
     system's (latitude, longitude). errcheck: raise instead of giving NaN for a point that
-    fails.
+    fails. Transformer.from_crs makes one from CRSs instead of forms.
 
     A Transformer pickles with the values of its grids: it is rebuilt elsewhere (a Dask worker
     on another machine) without the grid files."""
 
     def __init__(self, from_form, to_form, region="mainland", dn=None, de=None,
                  keep_heights=False, threads=None, always_xy=False, errcheck=False):
-        self._settings = dict(from_form=_form(from_form, "from_form"),
-                              to_form=_form(to_form, "to_form"), region=_region(region),
-                              keep_heights=bool(keep_heights), threads=threads,
-                              always_xy=bool(always_xy), errcheck=bool(errcheck))
+        from_form, to_form = _form(from_form, "from_form"), _form(to_form, "to_form")
+        always_xy = _boolean(always_xy, "always_xy")
+        self._settings = dict(from_form=from_form, to_form=to_form, region=_region(region),
+                              keep_heights=_boolean(keep_heights, "keep_heights"),
+                              threads=threads, always_xy=always_xy,
+                              errcheck=_boolean(errcheck, "errcheck"),
+                              swap_from=always_xy and from_form.endswith("geographic"),
+                              swap_to=always_xy and to_form.endswith("geographic"),
+                              source_crs=None, target_crs=None)
         self._engine = self._make_engine()
+        self._inverse_engine = None
         if self._engine.needs_grids:
             dn, de = _grid_paths(dn, de)
             _check_grid_files(dn, de)
@@ -161,18 +243,62 @@ class Transformer:
         else:
             self._engine.load_state(None)
 
-    def _make_engine(self):
+    @classmethod
+    def from_crs(cls, crs_from, crs_to, region=None, always_xy=False, **options):
+        """The Transformer between two CRSs, as pyproj's Transformer.from_crs: each an EPSG code
+        ("EPSG:2100", 2100), a WKT text (those the GIS layer writes: crs_of), a pyproj.CRS,
+        anything else pyproj reads, or a form's name. Each must be one of the five forms; the
+        region is that of the projections among them (region= where there is none: the
+        mainland by default). Without always_xy the coordinates come in the order of each CRS's
+        axes (EPSG:4121: latitude first), with it longitude and E first. options: those of
+        Transformer (dn, de, keep_heights, threads, errcheck)."""
+        always_xy = _boolean(always_xy, "always_xy")
+        if region is not None:
+            _region(region)
+        source = _crs.identify(crs_from, region)
+        target = _crs.identify(crs_to, region)
+        regions = [r for r in REGIONS if r in source.regions and r in target.regions]
+        if not regions:
+            raise ValueError(
+                f"{source.name} is {_crs.form_text(source.form)} of {source.regions[0]} and "
+                f"{target.name} {_crs.form_text(target.form)} of {target.regions[0]}: a "
+                "conversion stays within one region")
+        transformer = cls(source.form, target.form,
+                          region=region or ("mainland" if "mainland" in regions else regions[0]),
+                          always_xy=always_xy, **options)
+        transformer._settings.update(swap_from=_swap_of(source, always_xy),
+                                     swap_to=_swap_of(target, always_xy),
+                                     source_crs=_crs_to_keep(crs_from),
+                                     target_crs=_crs_to_keep(crs_to))
+        return transformer
+
+    def _make_engine(self, inverse=False):
         s = self._settings
-        return _vortan.Engine(s["from_form"], s["to_form"], s["region"], s["keep_heights"],
-                              _threads(s["threads"]))
+        a, b = (s["to_form"], s["from_form"]) if inverse else (s["from_form"], s["to_form"])
+        return _vortan.Engine(a, b, s["region"], s["keep_heights"], _threads(s["threads"]))
+
+    def _inverse(self):
+        """The engine of the other direction, made on first use with this one's grids."""
+        if self._inverse_engine is None:
+            engine = self._make_engine(inverse=True)
+            engine.load_state(self._engine.grid_state())
+            self._inverse_engine = engine
+        return self._inverse_engine
 
     # Pickling: the settings and the grids' values, never a path.
     def __getstate__(self):
         return {"settings": self._settings, "grids": self._engine.grid_state()}
 
     def __setstate__(self, state):
-        self._settings = dict(state["settings"])
+        settings = dict(state["settings"])
+        xy = settings["always_xy"]
+        settings.setdefault("swap_from", xy and settings["from_form"].endswith("geographic"))
+        settings.setdefault("swap_to", xy and settings["to_form"].endswith("geographic"))
+        settings.setdefault("source_crs", None)
+        settings.setdefault("target_crs", None)
+        self._settings = settings
         self._engine = self._make_engine()
+        self._inverse_engine = None
         self._engine.load_state(state["grids"])
 
     def __repr__(self):
@@ -188,25 +314,52 @@ class Transformer:
     always_xy = property(lambda self: self._settings["always_xy"])
     threads = property(lambda self: self._engine.threads)
 
-    def transform(self, a, b, c=None, errcheck=None):
-        """Converts points given as two or three coordinates: scalars, lists or arrays of any
-        real dtype, broadcast together. Returns float64 arrays of the broadcast shape (floats
-        for scalars), as many as were given. Two coordinates: h = 0 in the computation (not for
-        X, Y, Z, which needs all three). A point that fails is NaN in every output, or with
-        errcheck raises OutsideGridError or NumericFaultError for the first one; NaN in gives
-        NaN out."""
+    @property
+    def source_crs(self):
+        """The pyproj.CRS of the input: the one given to from_crs, else the form's."""
+        return self._crs("source_crs", "from_form")
+
+    @property
+    def target_crs(self):
+        """The pyproj.CRS of the output: the one given to from_crs, else the form's."""
+        return self._crs("target_crs", "to_form")
+
+    def _crs(self, given, form):
+        import pyproj
+        if self._settings[given] is not None:
+            return pyproj.CRS.from_user_input(self._settings[given])
+        return _crs.crs_object(self._settings[form], self._settings["region"])
+
+    def transform(self, a, b, c=None, errcheck=None, *, radians=False, direction="FORWARD"):
+        """Converts points given as two or three coordinates: scalars, lists, numpy arrays
+        (masked ones too) or pandas Series of any real dtype (nullable ones too), broadcast
+        together. Returns float64 arrays of the broadcast shape (floats for scalars, Series
+        with the index for Series), as many as were given. Two coordinates: h = 0 in the
+        computation (not for X, Y, Z, which needs all three). A point that fails is NaN in
+        every output, or with errcheck raises OutsideGridError, OutOfRangeError or
+        NumericFaultError for the first one; NaN, pandas' NA and masked values in give NaN
+        out. radians: latitude and longitude in radians instead of degrees. direction:
+        "FORWARD", "INVERSE" (from the target form to the source form) or "IDENT"."""
+        return self._transform((a, b) if c is None else (a, b, c), errcheck, radians, direction)
+
+    def _transform(self, values, errcheck, radians, direction, offset=0):
         s = self._settings
-        errcheck = s["errcheck"] if errcheck is None else bool(errcheck)
-        three = c is not None
-        if not three and "htrs07-xyz" in (s["from_form"], s["to_form"]):
+        errcheck = s["errcheck"] if errcheck is None else _boolean(errcheck, "errcheck")
+        radians = _boolean(radians, "radians")
+        direction = _direction(direction)
+        from_form, to_form = s["from_form"], s["to_form"]
+        swap_in, swap_out = s["swap_from"], s["swap_to"]
+        if direction == "INVERSE":
+            from_form, to_form, swap_in, swap_out = to_form, from_form, swap_out, swap_in
+        three = len(values) == 3
+        if not three and direction != "IDENT" and "htrs07-xyz" in (from_form, to_form):
             raise ValueError("X, Y, Z takes and gives three coordinates: give c")
-        values = [a, b, c] if three else [a, b]
-        arrays = []
+        arrays, series = [], []
         for v in values:
-            x = _np.asarray(v)
-            if x.dtype.kind not in "fiu":
-                raise TypeError(f"coordinates must be real numbers, not {x.dtype}")
+            x, serie = _coordinate_array(v)
             arrays.append(x)
+            if serie is not None:
+                series.append(serie)
         scalar = all(x.ndim == 0 for x in arrays)
         try:
             arrays = _np.broadcast_arrays(*arrays)
@@ -214,31 +367,71 @@ class Transformer:
             shapes = " and ".join(str(x.shape) for x in arrays)
             raise ValueError(f"coordinate arrays of different lengths: {shapes}") from None
         shape = arrays[0].shape
+        if series and (shape != (len(series[0]),) or any(
+                not x.index.equals(series[0].index) for x in series[1:])):
+            raise ValueError("pandas Series of coordinates must have the same index (align "
+                             "them first), and other coordinates their length")
         flat = [_np.ascontiguousarray(x, dtype=_np.float64).reshape(-1) for x in arrays]
-        if not three:
-            flat.append(_np.zeros(flat[0].size))
-        if s["always_xy"] and s["from_form"].endswith("geographic"):
-            flat[0], flat[1] = flat[1], flat[0]
-        out = [_np.empty(flat[0].size) for _ in range(3)]
-        failures, first, status, fault = self._engine.convert(*flat, *out, errcheck)
-        if errcheck and first >= 0:
-            self._raise_point(first, status, fault, shape)
-        if s["always_xy"] and s["to_form"].endswith("geographic"):
-            out[0], out[1] = out[1], out[0]
-        out = out[:len(values)]
+        n = flat[0].size
+        if direction == "IDENT":
+            out = [x.copy() for x in flat]
+        else:
+            if not three:
+                flat.append(_np.zeros(n))
+            if swap_in:
+                flat[0], flat[1] = flat[1], flat[0]
+            out = [_np.empty(n) for _ in range(3)]
+            engine = self._engine if direction == "FORWARD" else self._inverse()
+            failures, first, status, fault, completed, interrupted = engine.convert(
+                *flat, *out, errcheck, radians)
+            if interrupted:
+                error = KeyboardInterrupt(
+                    f"the conversion was interrupted at point {offset + completed} of "
+                    f"{offset + n}: the points before it were converted, no result is kept")
+                error.index = offset + completed
+                raise error
+            if errcheck and first >= 0:
+                _raise_point(offset + first, status, fault, shape, swap_in, radians, offset)
+            if swap_out:
+                out[0], out[1] = out[1], out[0]
+            out = out[:len(values)]
         if scalar:
             return tuple(float(x[0]) for x in out)
+        if series:
+            kind, index = type(series[0]), series[0].index
+            return tuple(kind(x, index=index) for x in out)
         return tuple(x.reshape(shape) for x in out)
 
-    def _raise_point(self, index, status, fault, shape):
-        where = f"point {index}"
-        if len(shape) > 1:
-            where += f" (at {_np.unravel_index(index, shape)})"
-        if status == "outside-grid":
-            raise OutsideGridError(f"{where} lies outside the correction grid", index=index)
-        raise NumericFaultError(
-            f"numeric fault ({fault}) in the computation of {where}: its coordinates are far "
-            "outside the area the conversion serves", index=index, fault=fault)
+    def itransform(self, points, switch=False, radians=False, errcheck=None,
+                   direction="FORWARD"):
+        """Converts an iterable of points, each a tuple of two or three coordinates (all of the
+        same length), and yields tuples of floats of that length, as pyproj's itransform does.
+        switch: each tuple in and out with its first two coordinates the other way round. The
+        points are converted in chunks; errcheck counts the index over the whole iterable."""
+        switch = _boolean(switch, "switch")
+        iterator = iter(points)
+        start, width = 0, None
+        while True:
+            chunk = list(_itertools.islice(iterator, _ITRANSFORM_CHUNK))
+            if not chunk:
+                return
+            try:
+                values = _np.array(chunk, dtype=_np.float64)
+            except (TypeError, ValueError):
+                values = None
+            if values is None or values.ndim != 2 or values.shape[1] not in (2, 3) or (
+                    width is not None and values.shape[1] != width):
+                raise ValueError("itransform takes points of two or three coordinates, all of "
+                                 f"the same length (points {start} to {start + len(chunk) - 1})")
+            width = values.shape[1]
+            columns = list(values.T)
+            if switch:
+                columns[0], columns[1] = columns[1], columns[0]
+            out = list(self._transform(columns, errcheck, radians, direction, offset=start))
+            if switch:
+                out[0], out[1] = out[1], out[0]
+            yield from zip(*(x.tolist() for x in out))
+            start += len(chunk)
 
     def transform_lines(self, lines):
         """Converts record lines of the input form's layout (SXYZ for X, Y, Z, SFLh for latitude,
@@ -248,7 +441,7 @@ class Transformer:
         lines: an iterable of lines (str or bytes, with or without their line ends), or one
         text. str in gives str out (UTF-8), bytes in gives bytes out. A field that is no
         number raises JobError (line counted in the lines given), a point outside the grid
-        OutsideGridError with its id."""
+        OutsideGridError with its id; either carries the lines converted before it as lines."""
         if isinstance(lines, (str, bytes, bytearray)):
             items, as_text = [lines], isinstance(lines, str)
         else:
@@ -270,10 +463,42 @@ class Transformer:
             if len(items) > 1 and not line.endswith((b"\n", b"\r")):
                 parts.append(b"\r\n")
         outcome, written = self._engine.convert_lines(b"".join(parts))
-        _raise_outcome(outcome)
         if as_text:
-            return [w.decode("utf-8", "surrogateescape") for w in written]
+            written = [w.decode("utf-8", "surrogateescape") for w in written]
+        _raise_outcome(outcome, written)
         return written
+
+
+def _crs_to_keep(crs):
+    """What source_crs and target_crs give back for a CRS given to from_crs: the CRS itself
+    (pickled with the Transformer), its WKT for other libraries' objects, None for a form."""
+    if isinstance(crs, str) and crs.strip() in FORMS:
+        return None
+    if type(crs).__module__.startswith("pyproj") or isinstance(crs, (str, int, tuple)):
+        return crs
+    to_wkt = getattr(crs, "to_wkt", None)
+    return to_wkt() if callable(to_wkt) else crs
+
+
+def _raise_point(index, status, fault, shape, longitude_first, radians, offset):
+    where = f"point {index}"
+    if len(shape) > 1:
+        where += f" (at {_np.unravel_index(index - offset, shape)})"
+    if status == "outside-grid":
+        raise OutsideGridError(f"{where} lies outside the correction grid", index=index)
+    if status == "out-of-range":
+        raise OutOfRangeError(
+            f"{where} has a {fault}, which is no point of the Earth: give latitude and "
+            f"longitude in {'radians' if radians else 'degrees'}, "
+            f"{'longitude' if longitude_first else 'latitude'} first as this transformer takes "
+            "them", index=index, fault=fault)
+    if fault == "infinite coordinate":
+        raise NumericFaultError(f"{where} has an infinite coordinate, which no conversion "
+                                "takes: give finite numbers (NaN for a point without a value)",
+                                index=index, fault=fault)
+    raise NumericFaultError(
+        f"numeric fault ({fault}) in the computation of {where}: its coordinates are far "
+        "outside the area the conversion serves", index=index, fault=fault)
 
 
 def run_job(job, input, outputs, region="mainland", dn=None, de=None, threads=None):

@@ -5,35 +5,20 @@ polygons, the members of multi-geometries and collections), all vertices of the 
 converted in one call, and the geometries are built again of the same types and parts. This
 works with shapely 1.8 (Debian 12) and shapely 2."""
 
-import functools as _functools
-
 import numpy as _np
 
-from . import OutsideGridError, NumericFaultError, Transformer, crs_of, FORMS, REGIONS
-
-
-@_functools.lru_cache(maxsize=None)
-def _crs_object(form, region):
-    import pyproj
-    epsg, _name, wkt = crs_of(form, region)
-    return pyproj.CRS.from_epsg(epsg) if epsg else pyproj.CRS.from_wkt(wkt)
+from . import OutsideGridError, NumericFaultError, OutOfRangeError, Transformer, _boolean
+from . import crs as _crs
 
 
 def form_of_crs(crs, region=None):
     """The (form, region) of a CRS when it is one of ours, else None. A geographic CRS or X, Y,
     Z is the same in both regions: the region given, or the mainland."""
-    import pyproj
-    crs = pyproj.CRS.from_user_input(crs)
-    candidates = [(form, r) for r in ((region,) if region else REGIONS) for form in FORMS]
-    found = [(f, r) for f, r in candidates
-             if crs.equals(_crs_object(f, r), ignore_axis_order=True)]
-    if not found:
-        code = crs.to_epsg(min_confidence=100)
-        found = [(f, r) for f, r in candidates if code and crs_of(f, r)[0] == code]
-    if not found or len({f for f, _ in found}) > 1:
+    try:
+        found = _crs.identify(crs, region)
+    except ValueError:
         return None
-    regions_found = [r for _, r in found]
-    return found[0][0], ("mainland" if "mainland" in regions_found else regions_found[0])
+    return found.form, ("mainland" if "mainland" in found.regions else found.regions[0])
 
 
 # Taking geometries apart into coordinate arrays and building them again.
@@ -79,23 +64,25 @@ def transform_geodataframe(gdf, to, from_form=None, region=None, dn=None, de=Non
                            keep_heights=False, threads=None, errcheck=True, transformer=None):
     """A copy of the GeoDataFrame with every vertex of its geometry column converted to the
     form `to` and the CRS of that form set (EPSG:2100 for TM87 on the mainland, the WKT2 text
-    where there is no EPSG code).
+    where there is no EPSG code; X, Y, Z is the CRS "HTRS07 geocentric").
 
     from_form: the input form; by default the frame's CRS where it is one of ours (otherwise
-    ValueError). region: by default the one of the frame's CRS, or the mainland. Geometries
-    with Z are converted in 3D (heights by the engine's rule), others with h = 0. A vertex that
-    fails raises OutsideGridError / NumericFaultError naming the feature (its position in the
-    frame, and index the label) unless errcheck=False, which leaves it NaN. transformer: an
-    existing Transformer to use (its forms must match)."""
+    ValueError saying why it is none). region: by default the one of the frame's CRS, or the
+    mainland. Geometries with Z are converted in 3D (heights by the engine's rule), others with
+    h = 0; X, Y, Z in or out needs Z on every geometry. A vertex that fails raises
+    OutsideGridError / OutOfRangeError / NumericFaultError naming the feature (its position in
+    the frame, and index the label) unless errcheck=False, which leaves it NaN. transformer:
+    an existing Transformer to use (its forms must match)."""
+    errcheck = _boolean(errcheck, "errcheck")
     if from_form is None:
         if gdf.crs is None:
             raise ValueError("the frame has no CRS: give from_form")
-        found = form_of_crs(gdf.crs, region)
-        if found is None:
-            raise ValueError(f"the frame's CRS ({gdf.crs.name}) is none of the forms: give "
-                             "from_form")
-        from_form, crs_region = found
-        region = region or crs_region
+        try:
+            found = _crs.identify(gdf.crs, region)
+        except ValueError as e:
+            raise ValueError(f"the frame's CRS: {e}; give from_form") from None
+        from_form = found.form
+        region = region or ("mainland" if "mainland" in found.regions else found.regions[0])
     region = region or "mainland"
     if transformer is None:
         transformer = Transformer(from_form, to, region=region, dn=dn, de=de,
@@ -113,6 +100,10 @@ def transform_geodataframe(gdf, to, from_form=None, region=None, dn=None, de=Non
         _parts(geom, parts)
         owner.extend([row] * (len(parts) - before))
     three_d = [p.shape[1] == 3 for p in parts]
+    if "htrs07-xyz" in (from_form, to) and not all(three_d):
+        row = owner[three_d.index(False)]
+        raise ValueError(f"feature {row} (index {gdf.index[row]!r}) has no Z: X, Y, Z takes and "
+                         "gives three coordinates, so every geometry needs its heights")
     converted = [None] * len(parts)
     for dims in (2, 3):
         chosen = [i for i, z in enumerate(three_d) if (z if dims == 3 else not z)]
@@ -124,8 +115,14 @@ def transform_geodataframe(gdf, to, from_form=None, region=None, dn=None, de=Non
             result = transformer.transform(*coords.T, errcheck=errcheck)
         except (OutsideGridError, NumericFaultError) as e:
             row = int(rows[e.index])
-            what = "lies outside the correction grid" if isinstance(e, OutsideGridError) else (
-                f"gives a numeric fault ({e.fault})")
+            if isinstance(e, OutsideGridError):
+                what = "lies outside the correction grid"
+            elif isinstance(e, OutOfRangeError):
+                what = f"has a {e.fault}, which is no point of the Earth"
+            elif e.fault == "infinite coordinate":
+                what = "has an infinite coordinate"
+            else:
+                what = f"gives a numeric fault ({e.fault})"
             e.args = (f"a vertex of feature {row} (index {gdf.index[row]!r}) {what}",)
             e.index = row
             raise
@@ -138,4 +135,4 @@ def transform_geodataframe(gdf, to, from_form=None, region=None, dn=None, de=Non
     new = [None if geom is None else _rebuild(geom, parts_iter) for geom in geoms]
     result = gdf.copy()
     result[gdf.geometry.name] = new
-    return result.set_geometry(gdf.geometry.name, crs=_crs_object(to, region))
+    return result.set_geometry(gdf.geometry.name, crs=_crs.crs_object(to, region))
