@@ -6,14 +6,15 @@ import concurrent.futures
 import os
 
 import numpy as np
-from qgis.core import (QgsFeatureSink, QgsGeometry, QgsProcessing, QgsProcessingException,
+from qgis.core import (QgsFeatureRequest, QgsFeatureSink, QgsGeometry, QgsProcessing,
+                       QgsProcessingException, QgsProcessingFeatureSource,
                        QgsProcessingOutputNumber, QgsProcessingParameterEnum,
                        QgsProcessingParameterFeatureSink, QgsProcessingParameterFeatureSource,
                        QgsWkbTypes)
 
 from . import library as vortan
 from .common import Engine, VortanAlgorithm, across_datum
-from .crs import display_name, form_display_name
+from .crs import defined, display_name, form_display_name
 from .texts import tr
 from .wkb import Vertices, WkbError
 
@@ -67,7 +68,7 @@ class ConvertLayer(VortanAlgorithm):
                     "contradicting_crs", layer=layer, crs=display_name(crs),
                     found=form_display_name(crss, found, region),
                     given=form_display_name(crss, given, region)))
-            if not found and crs.isValid():
+            if not found and defined(crs):
                 if not crss.admits(crs, given, region):
                     raise QgsProcessingException(tr(
                         "crs_cannot_hold", layer=layer, crs=display_name(crs),
@@ -79,7 +80,7 @@ class ConvertLayer(VortanAlgorithm):
             feedback.pushInfo(tr("form_from_crs", layer=layer, form=found, crs=display_name(crs)))
             return found
         forms = ", ".join(vortan.FORMS)
-        if crs.isValid():
+        if defined(crs):
             where = "" if region == "mainland" else f" ({region})"
             raise QgsProcessingException(tr("crs_unknown", layer=layer, crs=display_name(crs),
                                             region=where, forms=forms))
@@ -157,32 +158,37 @@ class _Run:
 
     def go(self, source):
         total = source.featureCount()
+        # As QGIS's own Reproject layer: every vertex is converted, whether or not the geometry
+        # is valid (a check that failed would throw through the iteration).
+        features = source.getFeatures(QgsFeatureRequest(),
+                                      QgsProcessingFeatureSource.FlagSkipGeometryValidityChecks)
         done = 0
         with concurrent.futures.ThreadPoolExecutor(max_workers=1) as pool:
             pending = None
-            for chunk in self.chunks(source):
-                converting = pool.submit(self.convert, chunk)
+            while True:
+                chunk = self.read(features)
+                converting = pool.submit(self.convert, chunk) if chunk else None
                 if pending is not None:
                     done += self.write(*pending.result())
                     self.progress(done, total)
                 pending = converting
+                if pending is None:
+                    break
                 if self.feedback.isCanceled():
                     self.cancelled = True
                     break
-            if pending is not None and not self.cancelled:
-                done += self.write(*pending.result())
-                self.progress(done, total)
 
     def progress(self, done, total):
         if total > 0:
             self.feedback.setProgress(100.0 * done / total)
 
-    def chunks(self, source):
-        """Lists of (feature, WKB or None), CHUNK_FEATURES or CHUNK_BYTES at most."""
+    def read(self, features):
+        """The next (feature, WKB or None) of the iterator, CHUNK_FEATURES or CHUNK_BYTES at
+        most; none at the end."""
         chunk, size = [], 0
         add = chunk.append
         make3d = self.make3d
-        for feature in source.getFeatures():
+        for feature in features:
             geometry = feature.geometry()
             if make3d and not QgsWkbTypes.hasZ(geometry.wkbType()) and not geometry.isNull():
                 geometry.get().addZValue(0.0)
@@ -191,11 +197,8 @@ class _Run:
             if wkb is not None:
                 size += len(wkb)
             if len(chunk) >= CHUNK_FEATURES or size >= CHUNK_BYTES:
-                yield chunk
-                chunk, size = [], 0
-                add = chunk.append
-        if chunk:
-            yield chunk
+                break
+        return chunk
 
     def where(self, feature, vertices, i, v, a, b):
         text = tr("where", layer=self.layer, fid=feature.id())
@@ -207,7 +210,15 @@ class _Run:
         return text + f" ({names[0]} {a[v]:.3f}, {names[1]} {b[v]:.3f})"
 
     def convert(self, chunk):
-        """The chunk's vertices converted: (chunk, vertices, the features left out)."""
+        """The chunk's vertices converted: (chunk, vertices, the features left out, and what
+        stops the conversion or None). Runs on the worker thread, so it raises nothing: the
+        calling thread raises what stops."""
+        try:
+            return self._convert(chunk)
+        except Exception as e:  # noqa: BLE001 - handed to the calling thread
+            return chunk, None, set(), str(e)
+
+    def _convert(self, chunk):
         try:
             vertices = Vertices([wkb for _, wkb in chunk])
         except WkbError as e:
@@ -216,18 +227,17 @@ class _Run:
                 try:
                     Vertices([wkb])
                 except WkbError as one:
-                    raise QgsProcessingException(tr("bad_geometry", layer=self.layer,
-                                                    fid=feature.id(), reason=str(one))) from None
-            raise QgsProcessingException(str(e)) from None
+                    return chunk, None, set(), tr("bad_geometry", layer=self.layer,
+                                                  fid=feature.id(), reason=str(one))
+            return chunk, None, set(), str(e)
         left_out = set()
         if len(vertices) == 0:
-            return chunk, vertices, left_out
+            return chunk, vertices, left_out, None
         x, y, z, has_z = vertices.xyz()
         heights = bool(has_z.any())
         if self.form == "htrs07-xyz" and not has_z.all():
             i = int(np.searchsorted(vertices.first, np.flatnonzero(~has_z)[0], side="right") - 1)
-            raise QgsProcessingException(tr("xyz_needs_3d", layer=self.layer,
-                                            fid=chunk[i][0].id()))
+            return chunk, None, set(), tr("xyz_needs_3d", layer=self.layer, fid=chunk[i][0].id())
         geographic_in = self.form.endswith("geographic")
         a, b = (y, x) if geographic_in else (x, y)
         out_a, out_b, out_c, status, code, _ = self.engine.convert(
@@ -240,20 +250,22 @@ class _Run:
                 where = lambda: self.where(feature, vertices, i, v, a, b)  # noqa: E731
                 if status[v] == vortan.POINT_OUTSIDE_GRID:
                     if not self.skip:
-                        raise QgsProcessingException(tr("outside_stop", where=where()))
+                        return chunk, None, set(), tr("outside_stop", where=where())
                     left_out.add(int(i))
                 elif status[v] == vortan.POINT_NO_VALUE:
-                    raise QgsProcessingException(tr("no_value", where=where()))
+                    return chunk, None, set(), tr("no_value", where=where())
                 else:
-                    raise QgsProcessingException(tr(
+                    return chunk, None, set(), tr(
                         "fault", where=where(),
-                        form=form_display_name(Engine.crss, self.form, self.region)))
+                        form=form_display_name(Engine.crss, self.form, self.region))
         geographic_out = self.target.endswith("geographic")
         new_x, new_y = (out_b, out_a) if geographic_out else (out_a, out_b)
         vertices.set_xyz(new_x, new_y, out_c if heights else None)
-        return chunk, vertices, left_out
+        return chunk, vertices, left_out, None
 
-    def write(self, chunk, vertices, left_out):
+    def write(self, chunk, vertices, left_out, stop):
+        if stop is not None:
+            raise QgsProcessingException(stop)
         buffer = memoryview(vertices.buffer)
         bounds = vertices.bounds.tolist()
         features = []

@@ -12,7 +12,6 @@ of the HTRS07 geographic CRS is marked geographic once it is added.
 """
 
 import math
-import os
 import re
 import sqlite3
 
@@ -130,9 +129,10 @@ class Crss:
     def register(self):
         """Adds the HTRS07 and Kastelorizo CRSs as user CRSs where they are not yet, marks the
         geographic one geographic, and returns how many were added."""
+        # The user database with its tables (a profile that QGIS has only just made has an
+        # empty file; createDatabase makes and updates the tables).
+        QgsApplication.createDatabase()
         database = QgsApplication.qgisUserDatabaseFilePath()
-        if not os.path.exists(database):
-            QgsApplication.createDatabase()
         registry = QgsApplication.coordinateReferenceSystemRegistry()
         existing = {d.name: d for d in registry.userCrsList()}
         added = 0
@@ -184,7 +184,7 @@ class Crss:
 
     def form_of(self, crs, region):
         """The form a CRS is in the region, or None."""
-        if crs is None or not crs.isValid():
+        if not defined(crs):
             return None
         datum = _datum(crs)
         params = _proj(crs)
@@ -216,6 +216,14 @@ class Crss:
         if _kind_of_form(form) == "projected":
             return _same_projection(params, self._reference(form, region))
         return True
+
+
+def defined(crs):
+    """Whether a layer has a CRS: a GeoPackage says it has none with its two undefined ones."""
+    if crs is None or not crs.isValid():
+        return False
+    return crs.authid() != "" or crs.description().lower() not in (
+        "undefined geographic srs", "undefined cartesian srs")
 
 
 def display_name(crs):
