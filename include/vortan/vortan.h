@@ -6,7 +6,9 @@
  * and for record files the same bytes.
  *
  * libvortan.so on Linux, vortan.dll (import library vortan.lib, definitions vortan.def) on
- * Windows. Plain C types only; nothing is thrown across the library. Every call that can fail
+ * Windows; vortan.lib is MinGW's, which Microsoft's linker takes too, and
+ * "lib /def:vortan.def /machine:x64" makes Microsoft's own. Plain C types only; nothing is
+ * thrown across the library. Every call that can fail
  * returns a status code (vortan_status) and leaves a message on the calling thread that names
  * what went wrong and where (file, line and field, or the point) and what to do; the
  * vortan_error_* functions read it until the thread's next call into the library.

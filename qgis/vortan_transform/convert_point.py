@@ -59,6 +59,13 @@ class ConvertPoint(VortanAlgorithm):
         packed = self.enumString(parameters, "ANGLES", context) != "degrees"
         values = [self.parameterAsDouble(parameters, f"COORDINATE_{k + 1}", context)
                   for k in range(3)]
+        # A packed angle below 100 is less than a minute of arc: decimal degrees typed as
+        # DDMMSS.SSSSS, as the windows warn too.
+        if packed and form.endswith("geographic"):
+            for k, name in ((0, "φ"), (1, "λ")):
+                if values[k] != 0 and abs(values[k]) < 100:
+                    raise QgsProcessingException(tr("degrees_as_packed", name=name,
+                                                    value=values[k]))
         # Every form is asked for: the grids are needed on the mainland.
         needs = any(across_datum(form, other) for other in vortan.FORMS)
         with self.openContext(parameters, context, region, needs) as engine:

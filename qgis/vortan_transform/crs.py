@@ -134,18 +134,21 @@ class Crss:
         QgsApplication.createDatabase()
         database = QgsApplication.qgisUserDatabaseFilePath()
         registry = QgsApplication.coordinateReferenceSystemRegistry()
-        existing = {d.name: d for d in registry.userCrsList()}
+        preferred = QgsCoordinateReferenceSystem.WKT_PREFERRED
+        known = registry.userCrsList()
+        # The definitions as QGIS writes them back (it stores the WKT normalised).
+        by_wkt = {d.crs.toWkt(preferred): d.id for d in known}
+        names = {d.name for d in known}
         added = 0
         geographic_ids = []
         for form, region in _USER_FORMS:
             _, name, wkt = self.definition(form, region)
-            label = name + (" (X, Y, Z)" if form == "htrs07-xyz" else "")
             crs = QgsCoordinateReferenceSystem.fromWkt(wkt)
-            if label in existing:
-                srs_id = existing[label].id
-                if existing[label].wkt != wkt:
-                    registry.updateUserCrs(srs_id, crs, label, QgsCoordinateReferenceSystem.FormatWkt)
-            else:
+            srs_id = by_wkt.get(crs.toWkt(preferred))
+            if srs_id is None:
+                label = name + (" (X, Y, Z)" if form == "htrs07-xyz" else "")
+                if label in names:  # a CRS of the user's own under that name stays as it is
+                    label += " (VORTAN Transform)"
                 srs_id = registry.addUserCrs(crs, label, QgsCoordinateReferenceSystem.FormatWkt)
                 if srs_id < 0:
                     continue

@@ -138,6 +138,13 @@ TEXTS = {
                   "Ακυρώθηκε μετά από {features} στοιχεία."),
     "convert_needs_forms": ("convert needs the source form and the target form.",
                             "Το convert χρειάζεται τη μορφή εισόδου και τη μορφή εξόδου."),
+    "degrees_as_packed": (
+        "{name} {value} is less than a minute of arc as DDMMSS.SSSSS: decimal degrees? Give "
+        "the angle as DDMMSS.SSSSS (40°54'53.906\" is 405453.906) or choose 'degrees' for the "
+        "angles.",
+        "Το {name} {value} είναι λιγότερο από ένα πρώτο λεπτό ως ΜΜΛΛΔΔ.ΔΔΔΔΔ: δεκαδικές μοίρες; "
+        "Δώστε τη γωνία ως ΜΜΛΛΔΔ.ΔΔΔΔΔ (40°54'53.906\" είναι 405453.906) ή επιλέξτε 'degrees' "
+        "για τις γωνίες."),
     "done_file": ("{points} points written to {files}.", "Γράφτηκαν {points} σημεία στα {files}."),
 }
 

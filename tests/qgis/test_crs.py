@@ -133,3 +133,19 @@ def test_a_tm07_output_is_recognised_when_converted_again(tmp_path, engine):
     expected = tool(tool(layer, tmp_path / "t1.shp", "htrs07-tm07"), tmp_path / "t2.gpkg",
                     "ggrs87-tm87")
     assert [v for _, v in features(again)[0]] == [v for _, v in features(expected)[0]]
+
+
+def test_a_user_crs_of_the_same_name_is_left_as_it_is(engine):
+    from qgis.core import QgsApplication, QgsCoordinateReferenceSystem as Crs
+    registry = QgsApplication.coordinateReferenceSystemRegistry()
+    ours = next(d for d in registry.userCrsList() if d.name == "GGRS87 / TM87 Kastelorizo")
+    registry.removeUserCrs(ours.id)
+    theirs = Crs.fromProj("+proj=tmerc +lat_0=0 +lon_0=27 +k=1 +x_0=0 +y_0=0 +ellps=GRS80 +units=m")
+    theirs_id = registry.addUserCrs(theirs, "GGRS87 / TM87 Kastelorizo", Crs.FormatProj)
+    assert engine.crss.register() == 1
+    by_name = {d.name: d for d in registry.userCrsList()}
+    assert by_name["GGRS87 / TM87 Kastelorizo"].id == theirs_id
+    assert "+k=1" in by_name["GGRS87 / TM87 Kastelorizo"].proj
+    assert "GGRS87 / TM87 Kastelorizo (VORTAN Transform)" in by_name
+    assert engine.crss.output("ggrs87-tm87", "kastelorizo").description() == \
+        "GGRS87 / TM87 Kastelorizo (VORTAN Transform)"

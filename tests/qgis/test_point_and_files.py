@@ -71,6 +71,12 @@ def test_every_form_in_gives_the_same_point(engine):
                                         "COORDINATE_1": 405453.90607, "COORDINATE_2": 244720.59229,
                                         "COORDINATE_3": 51.610}))
     assert abs(packed["TM07_E"] - 566446.108) < 0.001
+    # Decimal degrees typed as packed angles are caught, as the windows catch them.
+    from qgis.core import QgsProcessingException
+    with pytest.raises(QgsProcessingException) as e:
+        run("convertpoint", grids({"SOURCE_FORM": "htrs07-geographic", "COORDINATE_1": 40.915,
+                                   "COORDINATE_2": 24.789, "COORDINATE_3": 51.6}))
+    assert "φ 40.915" in str(e.value) and "'degrees'" in str(e.value)
 
 
 @pytest.mark.parametrize("region", ["mainland", "kastelorizo"])
