@@ -111,8 +111,8 @@ class ConvertLayer(VortanAlgorithm):
                 parameters, "SKIPPED", context, source.fields(), source.wkbType(),
                 source.sourceCrs())
 
-        run = _Run(self, source.sourceName(), form, target, region, keep, skip, sink,
-                   skipped_sink, feedback)
+        run = _Run(source.sourceName(), form, target, region, keep, skip, sink, skipped_sink,
+                   feedback)
         # The features are read and written on this thread while the library computes: it
         # gets the other cores.
         threads = max(1, (os.cpu_count() or 1) - 1)
@@ -138,8 +138,7 @@ class _Run:
     """One conversion of a layer: reads chunks of features, converts each chunk's vertices in
     one batch call (on a thread of its own, while the next chunk is read), writes them."""
 
-    def __init__(self, algorithm, layer, form, target, region, keep, skip, sink, skipped_sink,
-                 feedback):
+    def __init__(self, layer, form, target, region, keep, skip, sink, skipped_sink, feedback):
         self.layer = layer
         self.form = form
         self.target = target
@@ -265,7 +264,8 @@ class _Run:
 
     def write(self, chunk, vertices, left_out, stop):
         if stop is not None:
-            raise QgsProcessingException(stop)
+            # The output holds what was written before: it is incomplete, and says so.
+            raise QgsProcessingException(stop + " " + tr("incomplete", n=self.written))
         buffer = memoryview(vertices.buffer)
         bounds = vertices.bounds.tolist()
         features = []

@@ -122,6 +122,9 @@ TEXTS = {
         "points outside the grid to leave out such features.",
         "{where}: εκτός του καννάβου διορθώσεων. Ο μετασχηματισμός σταμάτησε εκεί· επιλέξτε "
         "'skip' για τα σημεία εκτός καννάβου ώστε να παραλείπονται τέτοια στοιχεία."),
+    "incomplete": (
+        "The output holds only the {n} features written before, and is incomplete.",
+        "Η έξοδος περιέχει μόνο τα {n} στοιχεία που γράφτηκαν πριν, και είναι ελλιπής."),
     "no_value": ("{where}: a coordinate is not a number (NaN); correct the geometry.",
                  "{where}: μια συντεταγμένη δεν είναι αριθμός (NaN)· διορθώστε τη γεωμετρία."),
     "fault": ("{where}: the conversion fails there (a numeric fault); the coordinates are not "

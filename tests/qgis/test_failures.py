@@ -26,6 +26,7 @@ def test_outside_the_grid_stops_naming_the_feature_and_vertex(tmp_path,
     message = str(e.value)
     assert "Layer 'in', feature 13, vertex 3 (E 300100.000, N 1000000.000)" in message
     assert "outside the correction grid" in message and "'skip'" in message
+    assert "only the 0 features written before, and is incomplete" in message
 
 
 def test_skip_puts_the_feature_in_the_second_layer(tmp_path, engine,
