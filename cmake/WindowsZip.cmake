@@ -6,6 +6,8 @@
 #       example-grids-TEST-DATA/      the synthetic grids of this build and a README saying so
 #       samples/                      data/sample's two files (CR LF lines) and the Windows steps
 #                                     to convert them (cmake/windows/SAMPLES-README.txt.in)
+#       c-library/                    vortan.dll, its import library vortan.lib, vortan.def
+#                                     and include/vortan/vortan.h
 # The texts are written for Notepad: CR LF line ends and a UTF-8 byte-order mark.
 find_program(VORTAN_ZIP zip REQUIRED)
 
@@ -37,11 +39,17 @@ add_custom_command(OUTPUT ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E copy ${grids} ${zip_folder}/example-grids-TEST-DATA/
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/TEST-DATA-README.txt
                                    ${zip_folder}/example-grids-TEST-DATA/README.txt
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_folder}/c-library/include/vortan
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vortan> $<TARGET_LINKER_FILE:vortan>
+                                   ${PROJECT_BINARY_DIR}/bin/vortan.def ${zip_folder}/c-library/
+  COMMAND ${CMAKE_STRIP} --strip-unneeded ${zip_folder}/c-library/vortan.dll
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/include/vortan/vortan.h
+                                   ${zip_folder}/c-library/include/vortan/
   COMMAND ${CMAKE_COMMAND} -E copy ${samples} ${zip_folder}/samples/
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/samples-README.txt
                                    ${zip_folder}/samples/README.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${zip_stage} ${VORTAN_ZIP} -q -X -r ${zip_file} ${zip_name}
-  DEPENDS vortan-transform synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
+  DEPENDS vortan-transform vortan ${PROJECT_SOURCE_DIR}/include/vortan/vortan.h synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
           ${zip_texts}/TEST-DATA-README.txt ${zip_texts}/samples-README.txt
   COMMENT "Packing ${zip_name}.zip")
 add_custom_target(windows_zip ALL DEPENDS ${zip_file})

@@ -10,8 +10,15 @@ namespace vortan {
 TextSource::TextSource(int fd, std::size_t firstBuffer, std::size_t piece)
     : fd_(fd), piece_(piece), buffer_(firstBuffer) {}
 
+TextSource::TextSource(const char* bytes, std::size_t size)
+    : fd_(-1), piece_(0), buffer_(bytes, bytes + size), end_(size) {}
+
 bool TextSource::Refill() {
   if (eof_ || error_ != 0) return false;
+  if (fd_ < 0) {
+    eof_ = true;  // a text in memory is in the buffer whole
+    return false;
+  }
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;

@@ -17,6 +17,9 @@ class TextSource {
   // Reads from an open descriptor (not owned): a first buffer of firstBuffer bytes, then pieces
   // of piece bytes.
   TextSource(int fd, std::size_t firstBuffer, std::size_t piece);
+  // Reads the bytes of a text held in memory (copied): the whole text is there at once, and
+  // Refill finds its end.
+  TextSource(const char* bytes, std::size_t size);
 
   // The bytes read so far and not consumed: data()[begin(), end()).
   const char* data() const { return buffer_.data(); }
@@ -51,7 +54,7 @@ class TextSource {
   const NonTextKind& kind() const { return kind_; }
 
  private:
-  int fd_;
+  int fd_;  // -1 for a text in memory
   std::size_t piece_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;

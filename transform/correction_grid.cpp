@@ -28,6 +28,8 @@ namespace {
 class FieldScanner {
  public:
   explicit FieldScanner(int fd) : source_(fd, kPiece, kPiece) {}
+  // The fields of a grid file's bytes held in memory.
+  explicit FieldScanner(std::string_view bytes) : source_(bytes.data(), bytes.size()) {}
 
   // The next field, or an empty view at the end of the file (or at a read error: failed(), or
   // at a field longer than any number: tooLong(), or in a UTF-16 file: utf16()).
@@ -163,18 +165,10 @@ int OpenGridFile(const std::string& path, std::size_t& size, std::string& error)
   return fd;
 }
 
-}  // namespace
-
-std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
-  std::size_t fileSize = 0;
-  const int fd = OpenGridFile(path, fileSize, error);
-  if (fd < 0) return std::nullopt;
-  struct Closer {
-    int fd;
-    ~Closer() { CloseFile(fd); }
-  } closer{fd};
-  FieldScanner scanner(fd);
-  const std::string name = GridName(path);
+// The grid of a grid file's fields; name is the file as messages name it, fileSize its size
+// where known (else 0).
+std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::string& name,
+                                             std::size_t fileSize, std::string& error) {
   auto at = [&] { return name + ", line " + std::to_string(scanner.line()); };
   auto quoted = [](std::string_view field) {
     return "\"" + DisplayText(field.substr(0, 40)) + (field.size() > 40 ? "..." : "") + "\"";
@@ -350,6 +344,44 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
                      grid.values.begin() + static_cast<std::ptrdiff_t>(south) * columns);
   }
   return grid;
+}
+
+}  // namespace
+
+std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
+  std::size_t fileSize = 0;
+  const int fd = OpenGridFile(path, fileSize, error);
+  if (fd < 0) return std::nullopt;
+  struct Closer {
+    int fd;
+    ~Closer() { CloseFile(fd); }
+  } closer{fd};
+  FieldScanner scanner(fd);
+  return ReadGridFields(scanner, GridName(path), fileSize, error);
+}
+
+std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
+                                                      const std::string& name,
+                                                      std::string& error) {
+  FieldScanner scanner(bytes);
+  return ReadGridFields(scanner, DisplayText(name), bytes.size(), error);
+}
+
+GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& dnName,
+                                       std::string_view de, const std::string& deName) {
+  GridLoadResult result;
+  std::optional<CorrectionGrid> dnGrid = ReadCorrectionGridBytes(dn, dnName, result.error);
+  if (!dnGrid) return result;
+  std::optional<CorrectionGrid> deGrid = ReadCorrectionGridBytes(de, deName, result.error);
+  if (!deGrid) return result;
+  if (!(dnGrid->header == deGrid->header)) {
+    result.error = "The headers of " + DisplayText(dnName) + " and " + DisplayText(deName) +
+                   " differ (rows, columns, step or south-west corner): the two grids do not "
+                   "belong together. Give the dN and dE grids of one pair.";
+    return result;
+  }
+  result.grids = GridPair{std::move(*dnGrid), std::move(*deGrid)};
+  return result;
 }
 
 std::string FormatGridField(double value) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vortan {
@@ -59,6 +60,17 @@ struct GridLoadResult {
 // first, each row from west to east; fields separated by commas, blanks or line breaks.
 // On failure returns nothing and sets error.
 std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error);
+
+// Reads one grid from the bytes of a grid file held in memory, as ReadCorrectionGrid reads the
+// file; name stands for the file in the messages.
+std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
+                                                      const std::string& name,
+                                                      std::string& error);
+
+// Loads the dN and dE grids from the bytes of their files, as LoadCorrectionGrids loads the
+// files; the names stand for them in the messages.
+GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& dnName,
+                                       std::string_view de, const std::string& deName);
 
 // Loads the dN and dE grid files. Both must read completely and carry the same header;
 // otherwise nothing is loaded and error says which file and why.

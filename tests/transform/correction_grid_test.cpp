@@ -51,6 +51,31 @@ TEST_F(GridFiles, SouthernRowComesFirstInTheFile) {
   EXPECT_EQ(grid->Value(1, 2), 6);
 }
 
+// The bytes of a grid file in memory read as the file reads: the same grid, the same messages
+// (with the name given for the file).
+TEST_F(GridFiles, BytesInMemoryReadAsTheFile) {
+  const std::string texts[] = {kSmallGrid, "\xEF\xBB\xBF" "3,2,1000,1846000,42000,1,2,3,4,5,6",
+                               "3,2,1000,1846000,42000\r\n1,2,x,4", "3,2,1000,1846000,42000,1,2",
+                               "3,2,1000,1846000,42000,1,2,3,4,5,6,7", std::string("\0\0", 2)};
+  for (const std::string& text : texts) {
+    std::string fileError, bytesError;
+    const std::string path = Write("g.grd", text);
+    const auto fromFile = ReadCorrectionGrid(path, fileError);
+    const auto fromBytes = ReadCorrectionGridBytes(text, path, bytesError);
+    ASSERT_EQ(fromFile.has_value(), fromBytes.has_value()) << text;
+    if (fromFile) {
+      EXPECT_EQ(fromFile->header, fromBytes->header);
+      EXPECT_EQ(fromFile->values, fromBytes->values);
+    }
+    EXPECT_EQ(bytesError, fileError);
+  }
+  const std::string other = "3,2,1000,1846000,43000,1,2,3,4,5,6";
+  const GridLoadResult pair = LoadCorrectionGridBytes(kSmallGrid, "dN", other, "dE");
+  EXPECT_FALSE(pair.grids);
+  EXPECT_NE(pair.error.find("The headers of dN and dE differ"), std::string::npos) << pair.error;
+  EXPECT_TRUE(LoadCorrectionGridBytes(kSmallGrid, "dN", kSmallGrid, "dE").grids);
+}
+
 TEST_F(GridFiles, FieldsMaySeparateByCommasBlanksOrLineBreaks) {
   std::string error;
   const auto grid = ReadCorrectionGrid(Write("g.grd", "3,2,1000 1846000\n42000\r1,2\n3 4,5\t6"),
