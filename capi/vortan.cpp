@@ -162,6 +162,7 @@ uint8_t PointCode(PointStatus status) {
     case PointStatus::kOutsideGrid: return VORTAN_POINT_OUTSIDE_GRID;
     case PointStatus::kFault: return VORTAN_POINT_FAULT;
     case PointStatus::kNoValue: return VORTAN_POINT_NO_VALUE;
+    case PointStatus::kOutOfRange: return VORTAN_POINT_OUT_OF_RANGE;
   }
   return VORTAN_POINT_FAULT;
 }
@@ -541,6 +542,10 @@ int vortan_convert(const vortan_context* context, int from, int to, int keep_hei
     std::string what =
         outcome.firstOutcome.status == PointStatus::kOutsideGrid
             ? " lies outside the correction grid"
+        : outcome.firstOutcome.status == PointStatus::kOutOfRange
+            ? std::string(" is no point of the Earth (a ") + outcome.firstOutcome.fault +
+                  "); are its coordinates " + std::string(FormName(*source)) +
+                  ", latitude first?"
             : std::string(" cannot be converted (a numeric fault: ") + outcome.firstOutcome.fault +
                   "); its coordinates are not " + std::string(FormName(*source)) +
                   " coordinates of the area served";

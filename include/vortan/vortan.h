@@ -106,7 +106,8 @@ typedef enum vortan_point_status {
   VORTAN_POINT_DONE = 0,
   VORTAN_POINT_OUTSIDE_GRID = 1,  /* its TM07 position fails the extent test of the grids */
   VORTAN_POINT_FAULT = 2,         /* a numeric fault in its computation */
-  VORTAN_POINT_NO_VALUE = 3       /* an input coordinate is NaN: the output is NaN, no failure */
+  VORTAN_POINT_NO_VALUE = 3,      /* an input coordinate is NaN: the output is NaN, no failure */
+  VORTAN_POINT_OUT_OF_RANGE = 4   /* a latitude beyond 90 degrees or longitude beyond 180 */
 } vortan_point_status;
 
 /* ---------------------------------------------------------------------------------------- */

@@ -253,6 +253,10 @@ class _Run:
                     left_out.add(int(i))
                 elif status[v] == vortan.POINT_NO_VALUE:
                     return chunk, None, set(), tr("no_value", where=where())
+                elif status[v] == vortan.POINT_OUT_OF_RANGE:
+                    return chunk, None, set(), tr(
+                        "out_of_range", where=where(),
+                        form=form_display_name(Engine.crss, self.form, self.region))
                 else:
                     return chunk, None, set(), tr(
                         "fault", where=where(),

@@ -32,6 +32,7 @@ POINT_DONE = 0
 POINT_OUTSIDE_GRID = 1
 POINT_FAULT = 2
 POINT_NO_VALUE = 3
+POINT_OUT_OF_RANGE = 4
 
 
 def library_file_name(platform=None):

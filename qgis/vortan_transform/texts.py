@@ -127,6 +127,12 @@ TEXTS = {
         "Η έξοδος περιέχει μόνο τα {n} στοιχεία που γράφτηκαν πριν, και είναι ελλιπής."),
     "no_value": ("{where}: a coordinate is not a number (NaN); correct the geometry.",
                  "{where}: μια συντεταγμένη δεν είναι αριθμός (NaN)· διορθώστε τη γεωμετρία."),
+    "out_of_range": ("{where}: a latitude beyond ±90° or a longitude beyond ±180° is no point "
+                     "of the Earth: are the coordinates {form}, with latitude and longitude in "
+                     "their places?",
+                     "{where}: γεωγραφικό πλάτος πέρα από ±90° ή μήκος πέρα από ±180° δεν είναι "
+                     "σημείο της Γης: είναι οι συντεταγμένες {form}, με το πλάτος και το μήκος "
+                     "στη θέση τους;"),
     "fault": ("{where}: the conversion fails there (a numeric fault); the coordinates are not "
               "{form} coordinates.",
               "{where}: ο μετασχηματισμός αποτυγχάνει εκεί (αριθμητικό σφάλμα)· οι συντεταγμένες "

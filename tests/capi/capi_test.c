@@ -492,6 +492,16 @@ static void test_batch_failures(vortan_context *context) {
         "statuses %d %d %d %d", status[0], status[1], status[2], status[3]);
   CHECK(!isnan(oe[0]) && isnan(oe[1]) && isnan(on[2]) && isnan(oe[3]), "NaN where failed");
 
+  /* A latitude beyond 90 degrees is no point of the Earth: refused, naming the range. */
+  double lat[2] = {38.0, 95.0}, lon[2] = {23.7, 23.7}, olat[2], olon[2];
+  uint8_t range[2];
+  s = vortan_convert(context, VORTAN_GGRS87_GEOGRAPHIC, VORTAN_GGRS87_TM87, 0, 2, lat, lon, NULL,
+                     olat, olon, NULL, range);
+  CHECK(s == VORTAN_NUMERIC_FAULT && vortan_error_index() == 1 &&
+            strstr(vortan_error_message(), "latitude beyond") != NULL &&
+            range[0] == VORTAN_POINT_DONE && range[1] == VORTAN_POINT_OUT_OF_RANGE,
+        "out of range: %d %s", s, vortan_error_message());
+
   /* In place, 2D: the same numbers as into other arrays. */
   double ie[2] = {566446.108, 450000}, in2[2] = {2529618.096, 2300000}, fe[2], fn[2];
   CHECK(vortan_convert(context, VORTAN_HTRS07_TM07, VORTAN_GGRS87_TM87, 0, 2, ie, in2, NULL, fe,
