@@ -38,7 +38,13 @@ struct Stop {
   std::string field;
   std::uint64_t line = 0;
   std::string reason;
+  std::string reasonGreek;
   double easting = 0, northing = 0;  // outside the grid: the TM07 position refused
+};
+
+// A reason in English and in Greek.
+struct Said {
+  std::string english, greek;
 };
 
 // When the TM07 position a point outside the grid had lies inside the program's extent but
@@ -119,27 +125,44 @@ void NotePoints(const RecordTask& task, const Xyz* values, const Where* where, s
 // The value comes back through a reference: an optional<double> returned here went through
 // memory in a way that stalled the processor on every field.
 bool ReadField(const RecordBatch& batch, const FieldText& field, double& value,
-               std::string& reason) {
+               std::string& reason, std::string& greek) {
   const std::string_view text = batch.Field(field);
   // Excel's short scientific form is short; the numbers of a coordinate file seldom are.
   if (ReadPlainDecimalInText(batch.text.data(), text, value) &&
       (text.size() > 9 || !IsExcelRoundedNumber(text))) {
     return true;
   }
-  const std::optional<double> parsed = ParseFieldNumber(text, reason);
+  const std::optional<double> parsed = ParseFieldNumber(text, reason, greek);
   if (parsed) value = *parsed;
   return parsed.has_value();
 }
 
 // Why a latitude or longitude beyond its range is refused, naming the field's text.
-std::string OutOfRangeReason(std::string_view text, const StopDetail& detail) {
+Said OutOfRangeReason(std::string_view text, const StopDetail& detail) {
   char degrees[32];
   std::snprintf(degrees, sizeof degrees, "%.5f", detail.value * 180 / kPi);
-  return "\"" + DisplayText(text) + "\" is a " + (detail.field == 0 ? "latitude" : "longitude") +
-         " of " + degrees + "°, " + (detail.field == 0 ? "beyond ±90°" : "beyond ±180°") +
-         ": no point of the Earth has it. Are the columns in the right order (id, latitude, "
-         "longitude, height), with angles as DDMMSS.SSSSS, and is the file of the form the job "
-         "reads? Correct the field or choose the right file";
+  const bool latitude = detail.field == 0;
+  const std::string quoted = "\"" + DisplayText(text) + "\"";
+  return {quoted + " is a " + (latitude ? "latitude" : "longitude") + " of " + degrees + "°, " +
+              (latitude ? "beyond ±90°" : "beyond ±180°") +
+              ": no point of the Earth has it. Are the columns in the right order (id, "
+              "latitude, longitude, height), with angles as DDMMSS.SSSSS, and is the file of "
+              "the form the job reads? Correct the field or choose the right file",
+          "το " + quoted + " είναι γεωγραφικό " + (latitude ? "πλάτος " : "μήκος ") + degrees +
+              "°, πέρα από " + (latitude ? "±90°" : "±180°") +
+              ": κανένα σημείο της Γης δεν το έχει. Είναι οι στήλες στη σωστή σειρά (κωδικός, "
+              "πλάτος, μήκος, ύψος), με τις γωνίες σε DDMMSS.SSSSS, και είναι το αρχείο της "
+              "μορφής που διαβάζει η εργασία; Διορθώστε το πεδίο ή διαλέξτε το σωστό αρχείο"};
+}
+
+// Why a point whose computation raised a numeric fault is refused.
+Said NumericFaultReason(const char* fault) {
+  return {"numeric fault (" + std::string(fault) +
+              ") in the computation of this point: its coordinates are far outside the area "
+              "the conversion serves; correct or remove it",
+          "αριθμητικό σφάλμα (" + FaultNameGreek(fault) +
+              ") στον υπολογισμό αυτού του σημείου: οι συντεταγμένες του είναι πολύ έξω από "
+              "την περιοχή που εξυπηρετεί ο μετασχηματισμός· διορθώστε ή αφαιρέστε το"};
 }
 
 // Computes the records of a batch into chunk, stopping at the first point that cannot be
@@ -156,7 +179,7 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   chunk.stop = Stop{};
   chunk.notes = ChunkNotes{};
   const std::array<std::string_view, 3> names = task.FieldNames();
-  std::string reason;
+  std::string reason, greek;
   // The records go to the task in blocks: read up to a block of them (up to one that cannot
   // be read, or a cancel), compute the block, then stop where the first stop came.
   const std::size_t blockSize =
@@ -172,21 +195,23 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
     for (; n < blockSize && r + n < size; ++n) {
       const RawRecord& record = batch.records[r + n];
       if (cancel && cancel->load(std::memory_order_relaxed)) {
-        unread = {StopKind::kCancelled, r + n, "", record.id.line, ""};
+        unread = {StopKind::kCancelled, r + n, "", record.id.line, "", ""};
         break;
       }
       int bad = -1;
       for (int k = 0; k < 3 && bad < 0; ++k) {
-        if (!ReadField(batch, record.numbers[k], values[n][k], reason)) bad = k;
+        if (!ReadField(batch, record.numbers[k], values[n][k], reason, greek)) bad = k;
       }
       if (bad >= 0) {
         if (record.numbers[bad].line > record.id.line) {
           // The field was taken from a later line: a field may be missing before it.
           reason += " (the record begins on line " + std::to_string(record.id.line) +
                     "; is a field missing there?)";
+          greek += " (η εγγραφή αρχίζει στη γραμμή " + std::to_string(record.id.line) +
+                   "· λείπει εκεί ένα πεδίο;)";
         }
         unread = {StopKind::kField, r + n, std::string(names[bad]), record.numbers[bad].line,
-                  reason};
+                  reason, greek};
         break;
       }
       ids[n] = WrittenId(batch.Field(record.id), record.idNeedsQuotes, quoted[n]);
@@ -203,17 +228,15 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       const RawRecord& record = batch.records[r + done];
       if (kind == StopKind::kOutOfRange) {
         const FieldText& field = record.numbers[detail.field];
+        Said said = OutOfRangeReason(batch.Field(field), detail);
         chunk.stop = {StopKind::kField, r + done, std::string(names[detail.field]), field.line,
-                      OutOfRangeReason(batch.Field(field), detail)};
+                      std::move(said.english), std::move(said.greek)};
         return;
       }
-      chunk.stop = {kind, r + done, "", record.id.line,
-                    kind == StopKind::kFault
-                        ? "numeric fault (" + std::string(detail.fault) +
-                              ") in the computation of this point: its coordinates are far "
-                              "outside the area the conversion serves; correct or remove it"
-                        : "",
-                    detail.easting, detail.northing};
+      Said said;
+      if (kind == StopKind::kFault) said = NumericFaultReason(detail.fault);
+      chunk.stop = {kind,           r + done,        "", record.id.line, std::move(said.english),
+                    std::move(said.greek), detail.easting, detail.northing};
       return;
     }
     if (unread.kind != StopKind::kNone) {
@@ -232,30 +255,47 @@ struct Slot {
 };
 
 // Why an output could not take its lines, and what to do.
-std::string WriteFailure(int error, const std::string& path) {
+Said WriteFailure(int error, const std::string& path) {
   if (error == EPIPE) {
-    return path == "-"
-               ? "cannot be written: the program reading standard output has closed it (a "
-                 "broken pipe, as after | head); the outputs hold complete lines only, the same "
-                 "number in each. Let the reading program take the whole output, or give an "
-                 "output file instead of -"
-               : "cannot be written: the program reading this pipe has closed it (a broken "
-                 "pipe); the outputs hold complete lines only, the same number in each";
+    if (path == "-") {
+      return {"cannot be written: the program reading standard output has closed it (a broken "
+              "pipe, as after | head); the outputs hold complete lines only, the same number in "
+              "each. Let the reading program take the whole output, or give an output file "
+              "instead of -",
+              "δεν γράφεται: το πρόγραμμα που διάβαζε την τυπική έξοδο την έκλεισε (σπασμένη "
+              "σωλήνωση, όπως μετά από | head)· τα αρχεία εξόδου έχουν μόνο πλήρεις γραμμές, τον "
+              "ίδιο αριθμό το καθένα. Αφήστε το πρόγραμμα που διαβάζει να πάρει όλη την έξοδο, ή "
+              "δώστε αρχείο εξόδου αντί για -"};
+    }
+    return {"cannot be written: the program reading this pipe has closed it (a broken pipe); "
+            "the outputs hold complete lines only, the same number in each",
+            "δεν γράφεται: το πρόγραμμα που διάβαζε αυτή τη σωλήνωση την έκλεισε· τα αρχεία "
+            "εξόδου έχουν μόνο πλήρεις γραμμές, τον ίδιο αριθμό το καθένα"};
   }
   bool full = error == ENOSPC || error == EFBIG;
 #if defined(EDQUOT)
   full = full || error == EDQUOT;
 #endif
-  return "cannot be written (" + SystemReason(error) + "); the outputs hold complete lines only. " +
-         (full ? "Free some space or choose another place, then run the job again"
-               : "Choose another place, then run the job again");
+  return {"cannot be written (" + SystemReason(error) + "); the outputs hold complete lines only. " +
+              (full ? "Free some space or choose another place, then run the job again"
+                    : "Choose another place, then run the job again"),
+          "δεν γράφεται (" + SystemReasonGreek(error) +
+              ")· τα αρχεία εξόδου έχουν μόνο πλήρεις γραμμές. " +
+              (full ? "Ελευθερώστε χώρο ή διαλέξτε άλλη θέση και ξανατρέξτε την εργασία"
+                    : "Διαλέξτε άλλη θέση και ξανατρέξτε την εργασία")};
 }
 
 JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
-                std::string reason) {
+                Said reason) {
   outcome.status = JobStatus::kError;
-  static_cast<Problem&>(outcome) = {std::move(file), line, std::move(field), std::move(reason)};
+  static_cast<Problem&>(outcome) = {std::move(file), line, std::move(field),
+                                    std::move(reason.english), std::move(reason.greek)};
   return outcome;
+}
+
+JobOutcome Fail(JobOutcome outcome, const Problem& problem, std::string file) {
+  return Fail(std::move(outcome), std::move(file), problem.line, problem.field,
+              {problem.reason, problem.reasonGreek});
 }
 
 // The files the job reads, and the grids it does not read, which no output may be.
@@ -263,18 +303,20 @@ std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
                                 const std::string& input, const JobOptions& options) {
   std::vector<ReadFile> reads;
   if (const std::optional<FileIdentity> id = IdentityOfDescriptor(inputFd)) {
-    reads.push_back({*id, "the input (" + input + ")"});
+    reads.push_back({*id, "the input (" + input + ")", "η είσοδος (" + input + ")"});
   }
   if (context.grids) {
     for (const std::string* grid : {&context.dnPath, &context.dePath}) {
       if (const std::optional<FileIdentity> id = IdentityOfPath(*grid)) {
-        reads.push_back({*id, "the correction grid " + DisplayText(*grid)});
+        reads.push_back({*id, "the correction grid " + DisplayText(*grid),
+                         "ο κάνναβος διορθώσεων " + DisplayText(*grid)});
       }
     }
   }
   for (const std::string& grid : options.gridFiles) {
     if (const std::optional<FileIdentity> id = IdentityOfPath(grid)) {
-      reads.push_back({*id, "the correction grid " + DisplayText(grid), false});
+      reads.push_back({*id, "the correction grid " + DisplayText(grid),
+                       "ο κάνναβος διορθώσεων " + DisplayText(grid), false});
     }
   }
   return reads;
@@ -294,33 +336,44 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.input = input;
   if (outputPaths.size() != task.OutputCount()) {
     return Fail(outcome, "", 0, "",
-                name + " writes " + std::to_string(task.OutputCount()) + " output file" +
-                    (task.OutputCount() == 1 ? "" : "s") + ", " +
-                    std::to_string(outputPaths.size()) + " were given");
+                {name + " writes " + std::to_string(task.OutputCount()) + " output file" +
+                     (task.OutputCount() == 1 ? "" : "s") + ", " +
+                     std::to_string(outputPaths.size()) + " were given",
+                 "η εργασία γράφει " + std::to_string(task.OutputCount()) +
+                     " αρχεία εξόδου, δόθηκαν " + std::to_string(outputPaths.size())});
   }
   if (task.UsesTransform() && !context.Ready()) {
+    const bool grids = context.profile && context.profile->hasGrids;
     return Fail(outcome, "", 0, "",
-                "the initial step has not run: the transformation parameters" +
-                    std::string(context.profile && context.profile->hasGrids
-                                    ? " and the correction grids are not loaded"
-                                    : " are not set"));
+                {"the initial step has not run: the transformation parameters" +
+                     std::string(grids ? " and the correction grids are not loaded"
+                                       : " are not set"),
+                 "το αρχικό βήμα δεν έχει γίνει: " +
+                     std::string(grids ? "οι παράμετροι του μετασχηματισμού και οι κάνναβοι "
+                                         "διορθώσεων δεν έχουν φορτωθεί"
+                                       : "οι παράμετροι του μετασχηματισμού δεν έχουν οριστεί")});
   }
   if (inputPath.empty()) {
-    return Fail(outcome, input, 0, "", "an empty file name was given for the input; name a file");
+    return Fail(outcome, input, 0, "",
+                {"an empty file name was given for the input; name a file",
+                 "δόθηκε κενό όνομα αρχείου για την είσοδο· δώστε ένα αρχείο"});
   }
 
   // The input is opened before any output is created.
   if (const std::string device = ReservedDeviceName(inputPath); !device.empty()) {
-    return Fail(outcome, input, 0, "", ReservedDeviceReason(device));
+    return Fail(outcome, input, 0, "",
+                {ReservedDeviceReason(device), ReservedDeviceReasonGreek(device)});
   }
   const int inFd = inputPath == "-" ? kStandardInput : OpenForReading(inputPath);
   if (inFd < 0) {
     const int error = errno;
     if (const std::string cause = PathProblem(inputPath, error); !cause.empty()) {
-      return Fail(outcome, input, 0, "", cause);
+      return Fail(outcome, input, 0, "", {cause, PathProblemGreek(inputPath, error)});
     }
     return Fail(outcome, input, 0, "",
-                "cannot be opened (" + SystemReason(error) + "); check the name and the folder");
+                {"cannot be opened (" + SystemReason(error) + "); check the name and the folder",
+                 "δεν ανοίγει (" + SystemReasonGreek(error) +
+                     ")· ελέγξτε το όνομα και τον φάκελο"});
   }
   struct InputCloser {
     int fd;
@@ -329,22 +382,21 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     }
   } inCloser{inFd};
   if (IsFolder(inFd)) {
-    return Fail(outcome, input, 0, "", "is a folder, not a coordinate file; choose a file");
+    return Fail(outcome, input, 0, "",
+                {"is a folder, not a coordinate file; choose a file",
+                 "είναι φάκελος, όχι αρχείο συντεταγμένων· διαλέξτε ένα αρχείο"});
   }
   const std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
 
   // A file of another kind or encoding is refused before any output is touched.
   RecordReader reader(inFd, task.FieldNames());
-  if (!reader.Start()) {
-    const Problem& e = reader.error();
-    return Fail(outcome, input, e.line, e.field, e.reason);
-  }
+  if (!reader.Start()) return Fail(outcome, reader.error(), input);
 
   OutputSet outputs;
   if (const std::optional<OutputError> error =
           outputs.Open(outputPaths, FilesRead(context, inFd, input, options))) {
     return Fail(outcome, FileDisplayName(outputPaths[error->output], false), 0, "",
-                error->reason);
+                {error->reason, error->reasonGreek});
   }
   outcome.outputsCreated = true;
   outcome.linesWritten.assign(outputs.size(), 0);
@@ -398,7 +450,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
       case StopKind::kField:
       case StopKind::kFault:
       case StopKind::kOutOfRange:  // turned into a field's stop by ComputeChunk
-        return Fail(outcome, input, stop.line, stop.field, stop.reason);
+        return Fail(outcome, input, stop.line, stop.field, {stop.reason, stop.reasonGreek});
       case StopKind::kNone:
         break;
     }
@@ -484,13 +536,13 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   } catch (const std::bad_alloc&) {
     outcome.linesWritten = outputs.lines();
     return Fail(outcome, input, 0, "",
-                "not enough memory to go on (the system refused more); the outputs hold "
-                "complete lines. Close other programs, or run the job with fewer threads");
+                {"not enough memory to go on (the system refused more); the outputs hold "
+                 "complete lines. Close other programs, or run the job with fewer threads",
+                 "δεν υπάρχει αρκετή μνήμη για να συνεχίσει (το σύστημα αρνήθηκε)· τα αρχεία "
+                 "εξόδου έχουν πλήρεις γραμμές. Κλείστε άλλα προγράμματα ή τρέξτε την εργασία "
+                 "με λιγότερα νήματα"});
   }
-  if (reader.failed()) {
-    const Problem& e = reader.error();
-    return Fail(outcome, input, e.line, e.field, e.reason);
-  }
+  if (reader.failed()) return Fail(outcome, reader.error(), input);
   if (!outputs.Close()) {
     const std::string& failed = outputPaths[outputs.failedOutput()];
     return Fail(outcome, FileDisplayName(failed, false), 0, "",
@@ -513,8 +565,10 @@ JobOutcome OutOfMemory(const std::vector<std::string>& outputs) {
   JobOutcome outcome;
   outcome.outputs = outputs;
   return Fail(outcome, "", 0, "",
-              "not enough memory to run the job (the system refused more); close other "
-              "programs, or run the job with fewer threads");
+              {"not enough memory to run the job (the system refused more); close other "
+               "programs, or run the job with fewer threads",
+               "δεν υπάρχει αρκετή μνήμη για την εργασία (το σύστημα αρνήθηκε)· κλείστε άλλα "
+               "προγράμματα ή τρέξτε την εργασία με λιγότερα νήματα"});
 }
 
 }  // namespace

@@ -61,60 +61,84 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
   std::vector<FileIdentity> identities(paths.size());
   discarded_.clear();
   // Undoes what was done so far: closes what was opened, removes what was made.
-  auto fail = [&](std::size_t output, std::string reason) {
+  auto fail = [&](std::size_t output, std::string reason, std::string greek) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
       if (opened[i].fd >= 0 && paths[i] != "-") CloseFile(opened[i].fd);
       RemoveCreated(opened[i]);
     }
-    return OutputError{output, std::move(reason)};
+    return OutputError{output, std::move(reason), std::move(greek)};
   };
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
-    if (path.empty()) return fail(i, "no file name was given for this output; name a file");
+    if (path.empty()) {
+      return fail(i, "no file name was given for this output; name a file",
+                  "δεν δόθηκε όνομα αρχείου γι' αυτή την έξοδο· δώστε ένα αρχείο");
+    }
     if (path == "-") {
       opened[i].fd = kStandardOutput;
     } else {
       // NUL discards what it is given, as /dev/null does: an output may be it.
       if (const std::string device = ReservedDeviceName(path);
           !device.empty() && device != "NUL") {
-        return fail(i, ReservedDeviceReason(device));
+        return fail(i, ReservedDeviceReason(device), ReservedDeviceReasonGreek(device));
       }
       opened[i] = OpenForWriting(path);
       if (opened[i].fd < 0) {
         const int error = opened[i].error;
         if (const std::string cause = PathProblem(path, error); !cause.empty()) {
-          return fail(i, cause);
+          return fail(i, cause, PathProblemGreek(path, error));
         }
         if ((error == EACCES || error == EPERM || error == EROFS) && IdentityOfPath(path)) {
-          return fail(i, "cannot be written (" + SystemReason(error) +
-                             "): the file exists and may not be changed (read-only, or another "
-                             "user's); make it writable or choose another name");
+          return fail(i,
+                      "cannot be written (" + SystemReason(error) +
+                          "): the file exists and may not be changed (read-only, or another "
+                          "user's); make it writable or choose another name",
+                      "δεν γράφεται (" + SystemReasonGreek(error) +
+                          "): το αρχείο υπάρχει και δεν επιτρέπεται να αλλάξει (μόνο για "
+                          "ανάγνωση, ή άλλου χρήστη)· κάντε το εγγράψιμο ή διαλέξτε άλλο όνομα");
         }
-        return fail(i, "cannot be created (" + SystemReason(error) + ")" +
-                           (error == ENOENT
-                                ? "; the folder does not exist, create it or choose another"
-                                : "; choose another place"));
+        return fail(i,
+                    "cannot be created (" + SystemReason(error) + ")" +
+                        (error == ENOENT
+                             ? "; the folder does not exist, create it or choose another"
+                             : "; choose another place"),
+                    "δεν δημιουργείται (" + SystemReasonGreek(error) + ")" +
+                        (error == ENOENT ? "· ο φάκελος δεν υπάρχει, δημιουργήστε τον ή "
+                                           "διαλέξτε άλλον"
+                                         : "· διαλέξτε άλλη θέση"));
       }
     }
     const std::optional<FileIdentity> id = IdentityOfDescriptor(opened[i].fd);
     if (!id) {
-      return fail(i, path == "-" ? "standard output is closed; give an output file instead of -"
-                                 : "cannot be examined");
+      return path == "-"
+                 ? fail(i, "standard output is closed; give an output file instead of -",
+                        "η τυπική έξοδος είναι κλειστή· δώστε αρχείο εξόδου αντί για -")
+                 : fail(i, "cannot be examined", "δεν εξετάζεται");
     }
     identities[i] = *id;
     discarded_.push_back(id->nullDevice);
     for (const ReadFile& read : reads) {
       if (Clash(*id, read.identity, false)) {
-        return fail(i, "this output is " + read.name +
-                           (read.read ? ", which the job reads" : ", which is never an output") +
-                           "; choose another output name so that it is not overwritten");
+        return fail(i,
+                    "this output is " + read.name +
+                        (read.read ? ", which the job reads" : ", which is never an output") +
+                        "; choose another output name so that it is not overwritten",
+                    "αυτή η έξοδος είναι " + read.nameGreek +
+                        (read.read ? ", που τη διαβάζει η εργασία"
+                                   : ", που δεν είναι ποτέ έξοδος") +
+                        "· διαλέξτε άλλο όνομα εξόδου για να μη γραφτεί από πάνω");
       }
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (Clash(*id, identities[j], true)) {
-        return fail(i, "this output and " + OutputName(paths[j]) +
-                           " are one file, given for two outputs of the job; give each output "
-                           "its own file");
+        return fail(i,
+                    "this output and " + OutputName(paths[j]) +
+                        " are one file, given for two outputs of the job; give each output its "
+                        "own file",
+                    "αυτή η έξοδος και " +
+                        (paths[j] == "-" ? std::string("η τυπική έξοδος") : DisplayText(paths[j])) +
+                        " είναι ένα αρχείο, δοσμένο για δύο εξόδους της εργασίας· δώστε σε κάθε "
+                        "έξοδο δικό της αρχείο");
       }
     }
   }
@@ -127,7 +151,8 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
     if (f.owned && identities[i].regular && !Empty(f.fd)) {
       const int error = errno;
       files_.clear();  // fail() closes them
-      return fail(i, "cannot be emptied (" + SystemReason(error) + ")");
+      return fail(i, "cannot be emptied (" + SystemReason(error) + ")",
+                  "δεν αδειάζει (" + SystemReasonGreek(error) + ")");
     }
     f.start = WritePosition(f.fd);
     files_.push_back(std::move(f));

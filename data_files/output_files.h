@@ -19,14 +19,16 @@ namespace vortan {
 // read), which no output may be.
 struct ReadFile {
   FileIdentity identity;
-  std::string name;     // as messages name it
-  bool read = true;     // the job reads it
+  std::string name;       // as messages name it
+  std::string nameGreek;  // in Greek
+  bool read = true;       // the job reads it
 };
 
 // Why an output set could not be opened: which output and what to do.
 struct OutputError {
   std::size_t output = 0;  // index of the output at fault
   std::string reason;
+  std::string reasonGreek;
 };
 
 class OutputSet {

@@ -132,8 +132,8 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     source_.Consume(p);
     line_ = line;
   };
-  auto fail = [&](std::string field, std::string reason) {
-    error_ = {"", line, std::move(field), std::move(reason)};
+  auto fail = [&](std::string field, std::string reason, std::string greek) {
+    error_ = {"", line, std::move(field), std::move(reason), std::move(greek)};
     return Scan::kError;
   };
 
@@ -254,7 +254,9 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       if (c == kEof) {
         line = recordLine;
         return fail("id", "the id begins with a double quote that is never closed; close the "
-                          "quote or remove it");
+                          "quote or remove it",
+                    "ο κωδικός αρχίζει με εισαγωγικό που δεν κλείνει ποτέ· κλείστε το εισαγωγικό "
+                    "ή αφαιρέστε το");
       }
       if (c == '"') {
         const int next = at(p + 1);
@@ -284,10 +286,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
         line = recordLine;
         return fail("id", "the double quote that opens the id on this line closes only on line " +
                               closing + ", and text follows it there: is the closing quote "
-                              "missing? Close the quote on this line");
+                              "missing? Close the quote on this line",
+                    "το εισαγωγικό που ανοίγει τον κωδικό σε αυτή τη γραμμή κλείνει μόλις στη "
+                    "γραμμή " + closing + ", και εκεί ακολουθεί κείμενο: λείπει το εισαγωγικό "
+                    "που κλείνει; Κλείστε το εισαγωγικό σε αυτή τη γραμμή");
       }
       return fail("id", "text follows the closing double quote of the id; put a comma after "
-                        "the quoted id");
+                        "the quoted id",
+                  "μετά το εισαγωγικό που κλείνει τον κωδικό ακολουθεί κείμενο· βάλτε κόμμα μετά "
+                  "τον κωδικό σε εισαγωγικά");
     }
   } else {
     const std::size_t from = p;
@@ -325,7 +332,14 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
                               "decimals with a point (.). Save the file with commas between "
                               "the fields (an id that holds a " +
                               (semicolon ? "semicolon" : "tab") +
-                              " must be put in double quotes)");
+                              " must be put in double quotes)",
+                    std::string("τα πεδία αυτής της γραμμής φαίνεται να χωρίζονται με ") +
+                        (semicolon ? "ελληνικά ερωτηματικά (;)" : "στηλοθέτες (tab)") +
+                        ": αυτά τα αρχεία χωρίζουν τα πεδία με κόμμα (,) και γράφουν τα "
+                        "δεκαδικά με τελεία (.). Αποθηκεύστε το αρχείο με κόμματα ανάμεσα στα "
+                        "πεδία (ένας κωδικός που περιέχει " +
+                        (semicolon ? "ελληνικό ερωτηματικό" : "στηλοθέτη") +
+                        " μπαίνει σε εισαγωγικά)");
       }
     }
   }
@@ -349,7 +363,10 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
       const std::string name(fieldNames_[n]);
       return fail(name, "the file ends inside the record that begins on line " +
                             std::to_string(recordLine) + ": field " + name +
-                            " is missing; complete or remove that record");
+                            " is missing; complete or remove that record",
+                  "το αρχείο τελειώνει μέσα στην εγγραφή που αρχίζει στη γραμμή " +
+                      std::to_string(recordLine) + ": λείπει το πεδίο " + name +
+                      "· συμπληρώστε ή αφαιρέστε αυτή την εγγραφή");
     }
     const std::size_t from = p;
     const std::uint64_t fieldLine = line;
@@ -398,14 +415,15 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
             ++extra;
           }
         }
-        return fail(MidLineField(record, recordLine), MidLineReason(record, recordLine, extra));
+        return fail(MidLineField(record, recordLine), MidLineReason(record, recordLine, extra),
+                    MidLineReasonGreek(record, recordLine, extra));
       }
       p = q;
     }
     if (Break(at(p)) && !consumeBreak()) return Scan::kNeedMore;
   }
   const std::size_t length = p - recordStart;
-  if (textBase + length + quotedValue.size() > UINT32_MAX / 2) return fail("", "record too long");
+  if (textBase + length + quotedValue.size() > UINT32_MAX / 2) return fail("", "record too long", "εγγραφή πολύ μεγάλη");
   batch.text.append(data + recordStart, length);
   if (quoted) {
     record.id = FieldText{static_cast<std::uint32_t>(batch.text.size()),
@@ -453,27 +471,62 @@ std::string RecordReader::MidLineReason(const RawRecord& record, std::uint64_t r
          "job again";
 }
 
+std::string RecordReader::MidLineReasonGreek(const RawRecord& record, std::uint64_t recordLine,
+                                             std::size_t extraFields) const {
+  const std::string lineText = std::to_string(record.numbers[2].line);
+  const std::string begins = std::to_string(recordLine);
+  for (int n = 0; n < 3; ++n) {
+    if (record.numbers[n].line <= recordLine) continue;
+    return "η εγγραφή που αρχίζει στη γραμμή " + begins + " παίρνει το πεδίο " +
+           std::string(fieldNames_[n]) + " από τη γραμμή " +
+           std::to_string(record.numbers[n].line) +
+           ", όπου ακολουθούν κι άλλα πεδία, και η επόμενη εγγραφή θα άρχιζε στη μέση εκείνης "
+           "της γραμμής: λείπει ένα πεδίο στη γραμμή " + begins +
+           "; Κάθε εγγραφή χρειάζεται έναν κωδικό και τρεις αριθμούς· συμπληρώστε τη γραμμή " +
+           begins;
+  }
+  const std::size_t fields = 4 + extraFields;
+  const std::string looks =
+      fields >= 6 ? "δεκαδικά με κόμμα (ένας αριθμός όπως 375854,84000 γραμμένος με κόμμα "
+                    "αντί για τελεία, όπως τον εξάγει ένα ελληνικό υπολογιστικό φύλλο)"
+                  : "μια επιπλέον στήλη μετά το ύψος (ένας κωδικός ή μια σημείωση) ή ένα "
+                    "δεκαδικό κόμμα";
+  return "η γραμμή " + lineText + " έχει " + std::to_string(fields) +
+         " πεδία, περισσότερα από τα τέσσερα μιας εγγραφής (ένας κωδικός και τρεις αριθμοί): "
+         "μοιάζει με " + looks + ". Γράψτε τα δεκαδικά με τελεία (.), κρατήστε τέσσερα πεδία σε "
+         "κάθε γραμμή και ξανατρέξτε την εργασία";
+}
+
 bool RecordReader::Start() {
   if (started_) return !failed();
   started_ = true;
   // The encoding, told by the first bytes: a UTF-8 byte-order mark is skipped.
   const TextSource::Encoding encoding = source_.ReadEncoding();
   if (encoding == TextSource::Encoding::kBinary) {
-    error_ = {"", 1, "", source_.kind().known()
-                             ? NonTextReason(source_.kind(), "coordinate file")
-                             : "the file begins with NUL bytes: it is no text file and no "
-                               "coordinate file; choose the coordinate file"};
+    const bool known = source_.kind().known();
+    error_ = {"", 1, "",
+              known ? NonTextReason(source_.kind(), "coordinate file")
+                    : "the file begins with NUL bytes: it is no text file and no coordinate "
+                      "file; choose the coordinate file",
+              known ? NonTextReasonGreek(source_.kind(), "αρχείο συντεταγμένων")
+                    : "το αρχείο αρχίζει με bytes NUL: δεν είναι αρχείο κειμένου ούτε αρχείο "
+                      "συντεταγμένων· διαλέξτε το αρχείο συντεταγμένων"};
     return false;
   }
   if (encoding == TextSource::Encoding::kUtf16 || encoding == TextSource::Encoding::kUtf32) {
-    error_ = {"", 1, "", std::string("the file is in ") +
-                             (encoding == TextSource::Encoding::kUtf16 ? "UTF-16" : "UTF-32") +
-                             " (Unicode) encoding; save it as plain text (UTF-8 or ANSI) with "
-                             "one record a line, then run the job again"};
+    const char* unicode = encoding == TextSource::Encoding::kUtf16 ? "UTF-16" : "UTF-32";
+    error_ = {"", 1, "",
+              std::string("the file is in ") + unicode +
+                  " (Unicode) encoding; save it as plain text (UTF-8 or ANSI) with one record a "
+                  "line, then run the job again",
+              std::string("το αρχείο είναι σε κωδικοποίηση ") + unicode +
+                  " (Unicode)· αποθηκεύστε το ως απλό κείμενο (UTF-8 ή ANSI) με μία εγγραφή σε "
+                  "κάθε γραμμή και ξανατρέξτε την εργασία"};
     return false;
   }
   if (source_.failed()) {
-    error_ = {"", 1, "", "read error (" + SystemReason(source_.error()) + ")"};
+    error_ = {"", 1, "", "read error (" + SystemReason(source_.error()) + ")",
+              "σφάλμα ανάγνωσης (" + SystemReasonGreek(source_.error()) + ")"};
     return false;
   }
   return true;
@@ -497,14 +550,18 @@ bool RecordReader::ReadBatch(RecordBatch& batch, std::size_t maxRecords, std::si
         // arriving in small pieces (through a pipe) costs linear time.
         const std::size_t partial = source_.available();
         if (partial > kMaxRecordBytes) {
-          error_ = {"", line_, "", "a record longer than 1 MiB: no coordinate file has one (is this "
-                               "a coordinate file?)"};
+          error_ = {"", line_, "",
+                    "a record longer than 1 MiB: no coordinate file has one (is this a "
+                    "coordinate file?)",
+                    "εγγραφή μεγαλύτερη από 1 MiB: κανένα αρχείο συντεταγμένων δεν έχει τέτοια "
+                    "(είναι αυτό αρχείο συντεταγμένων;)"};
           return false;
         }
         do {
           if (!source_.Refill()) {
             if (source_.failed()) {
-              error_ = {"", line_, "", "read error (" + SystemReason(source_.error()) + ")"};
+              error_ = {"", line_, "", "read error (" + SystemReason(source_.error()) + ")",
+                        "σφάλμα ανάγνωσης (" + SystemReasonGreek(source_.error()) + ")"};
               return false;
             }
             break;  // the end of the input: the record is scanned to its end

@@ -89,6 +89,8 @@ class RecordReader {
   std::string MidLineField(const RawRecord& record, std::uint64_t recordLine) const;
   std::string MidLineReason(const RawRecord& record, std::uint64_t recordLine,
                             std::size_t extraFields) const;
+  std::string MidLineReasonGreek(const RawRecord& record, std::uint64_t recordLine,
+                                 std::size_t extraFields) const;
 
   TextSource source_;
   std::array<std::string_view, 3> fieldNames_;

@@ -75,13 +75,28 @@ std::string ExcelRoundedReason(std::string_view text) {
          "decimals) and save the file again";
 }
 
+std::string ExcelRoundedReasonGreek(std::string_view text) {
+  return "το \"" + DisplayText(text) +
+         "\" είναι αριθμός όπως τον δείχνει το Excel σε στήλη πολύ στενή γι' αυτόν: τρία "
+         "σημαντικά ψηφία, τα υπόλοιπα χάθηκαν. Φαρδύνετε τη στήλη (ή δώστε της μορφή αριθμού "
+         "με τα δεκαδικά της) και αποθηκεύστε ξανά το αρχείο";
+}
+
 std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason) {
+  std::string greek;
+  return ParseFieldNumber(text, reason, greek);
+}
+
+std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason,
+                                       std::string& greek) {
   if (text.empty()) {
     reason = "the field is empty";
+    greek = "το πεδίο είναι κενό";
     return std::nullopt;
   }
   if (IsExcelRoundedNumber(text)) {
     reason = ExcelRoundedReason(text);
+    greek = ExcelRoundedReasonGreek(text);
     return std::nullopt;
   }
   // The field as a message quotes it: its first 40 characters, control characters escaped.
@@ -90,16 +105,24 @@ std::optional<double> ParseFieldNumber(std::string_view text, std::string& reaso
   };
   if (!IsPlainDecimal(text)) {
     reason = quoted() + " is not a number (write it with digits and \".\" as decimal point)";
+    greek = "το " + quoted() + " δεν είναι αριθμός (γράψτε τον με ψηφία και \".\" για "
+            "υποδιαστολή)";
     if (text.find(';') != std::string_view::npos) {
       reason += "; the fields seem to be separated by semicolons, where these files use commas";
+      greek += "· τα πεδία φαίνεται να χωρίζονται με ελληνικά ερωτηματικά, ενώ αυτά τα αρχεία "
+               "χρησιμοποιούν κόμματα";
     } else if (text.find('\t') != std::string_view::npos) {
       reason += "; the fields seem to be separated by tabs, where these files use commas";
+      greek += "· τα πεδία φαίνεται να χωρίζονται με στηλοθέτες, ενώ αυτά τα αρχεία "
+               "χρησιμοποιούν κόμματα";
     }
     return std::nullopt;
   }
   const double value = ReadDecimal(text);
   if (std::isinf(value)) {
     reason = quoted() + " is too large a number for a coordinate; correct the field";
+    greek = "το " + quoted() + " είναι πολύ μεγάλος αριθμός για συντεταγμένη· διορθώστε το "
+            "πεδίο";
     return std::nullopt;
   }
   return value;

@@ -39,6 +39,9 @@ LatLon PackedPairToRadians(double packedLatitude, double packedLongitude);
 // Excel's short scientific form (3.84E+05 or 3,84E+05), which Excel writes in a column too
 // narrow for the number is refused too: it keeps three significant digits.
 std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason);
+// The same, with the reason in Greek too.
+std::optional<double> ParseFieldNumber(std::string_view text, std::string& reason,
+                                       std::string& greek);
 
 // Whether a text is a number in the scientific form Excel shows and saves in a column too
 // narrow for it: one digit, at most two decimals after a point or a comma, "E", a sign and two
@@ -47,5 +50,6 @@ std::optional<double> ParseFieldNumber(std::string_view text, std::string& reaso
 bool IsExcelRoundedNumber(std::string_view text);
 // Why such a number is refused, quoting it.
 std::string ExcelRoundedReason(std::string_view text);
+std::string ExcelRoundedReasonGreek(std::string_view text);
 
 }  // namespace vortan

@@ -10,10 +10,14 @@ namespace {
 struct Device {
   std::string_view name;
   std::string_view what;
+  std::string_view greek;
 };
 constexpr Device kDevices[] = {
-    {"CON", "the console"},          {"PRN", "the printer"},
-    {"AUX", "the auxiliary port"},   {"NUL", "the null device, which discards what it is given"},
+    {"CON", "the console", "η κονσόλα"},
+    {"PRN", "the printer", "ο εκτυπωτής"},
+    {"AUX", "the auxiliary port", "η βοηθητική θύρα"},
+    {"NUL", "the null device, which discards what it is given",
+     "η κενή συσκευή, που πετά ό,τι δέχεται"},
 };
 
 std::string Upper(std::string_view text) {
@@ -65,6 +69,18 @@ std::string ReservedDeviceReason(const std::string& device) {
   }
   return "is the Windows device " + device + " (" + what +
          "), not a file, whatever its extension or folder; choose another name";
+}
+
+std::string ReservedDeviceReasonGreek(const std::string& device) {
+  std::string what;
+  for (const Device& d : kDevices) {
+    if (device == d.name) what = std::string(d.greek);
+  }
+  if (what.empty()) {
+    what = device.compare(0, 3, "COM") == 0 ? "σειριακή θύρα" : "θύρα εκτυπωτή";
+  }
+  return "είναι η συσκευή " + device + " των Windows (" + what +
+         "), όχι αρχείο, όποια κι αν είναι η κατάληξη ή ο φάκελος· διαλέξτε άλλο όνομα";
 }
 
 }  // namespace vortan

@@ -12,6 +12,8 @@ namespace vortan {
 struct NonTextKind {
   const char* what = "";  // "an Excel workbook", "a zip archive", ...; "" when none is known
   const char* todo = "";  // what to do instead: "save the sheet as CSV or text", ...
+  const char* whatGreek = "";
+  const char* todoGreek = "";
   bool known() const { return *what != '\0'; }
 };
 
@@ -26,5 +28,7 @@ std::size_t NonTextBytesWanted(const char* bytes, std::size_t size);
 // "this is not a text file (it looks like an Excel workbook): save the sheet as CSV or text",
 // or for an unknown kind "this is not a text file (it holds NUL bytes) ...".
 std::string NonTextReason(const NonTextKind& kind, const char* whatTheFileShouldBe);
+// The same in Greek; whatTheFileShouldBe in Greek, in the accusative ("αρχείο συντεταγμένων").
+std::string NonTextReasonGreek(const NonTextKind& kind, const char* whatTheFileShouldBe);
 
 }  // namespace vortan

@@ -49,6 +49,14 @@ std::string PathProblem(const std::string& path, int) {
   return "";
 }
 
+std::string PathProblemGreek(const std::string& path, int) {
+  if (!path.empty() && path.back() == '/') {
+    return "τελειώνει σε /, άρα ονομάζει φάκελο, όχι αρχείο· γράψτε το όνομα του αρχείου μετά "
+           "την /";
+  }
+  return "";
+}
+
 int OpenForReading(const std::string& path) {
   int fd;
   do {

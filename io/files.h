@@ -15,8 +15,9 @@ namespace vortan {
 inline constexpr int kStandardInput = 0;
 inline constexpr int kStandardOutput = 1;
 
-// The reason of a system error code, in words a user understands.
+// The reason of a system error code, in words a user understands; in Greek.
 std::string SystemReason(int error);
+std::string SystemReasonGreek(int error);
 
 // Opens a file for reading; -1 and errno when it cannot be opened.
 int OpenForReading(const std::string& path);
@@ -76,12 +77,15 @@ bool CloseFile(int fd);
 // elsewhere, where such names are ordinary files).
 std::string ReservedDeviceNameOf(const std::string& path);
 std::string ReservedDeviceName(const std::string& path);
-// Why such a name is refused as a file, in the words of a message.
+// Why such a name is refused as a file, in the words of a message; in Greek.
 std::string ReservedDeviceReason(const std::string& device);
+std::string ReservedDeviceReasonGreek(const std::string& device);
 
 // The cause of an open that failed with error when the path itself is at fault, in the words of
 // a message: a name that ends in a folder separator, and on Windows a drive that does not
 // exist or a colon inside a name. "" when the path looks sound.
 std::string PathProblem(const std::string& path, int error);
+// The same cause in Greek ("" where PathProblem gives "").
+std::string PathProblemGreek(const std::string& path, int error);
 
 }  // namespace vortan

@@ -159,6 +159,25 @@ std::string PathProblem(const std::string& path, int) {
   return "";
 }
 
+std::string PathProblemGreek(const std::string& path, int error) {
+  if (PathProblem(path, error).empty()) return "";
+  if (path.back() == '"') {
+    return "τελειώνει σε εισαγωγικό: στη γραμμή εντολών μια \\ πριν από το εισαγωγικό που "
+           "κλείνει (\"outdir\\\") κρατά το εισαγωγικό στο όνομα· παραλείψτε αυτή την \\ ή "
+           "γράψτε τη δύο φορές (\"outdir\\\\\")";
+  }
+  if (path.back() == '\\' || path.back() == '/') {
+    return std::string("τελειώνει σε ") + path.back() +
+           ", άρα ονομάζει φάκελο, όχι αρχείο· γράψτε το όνομα του αρχείου μετά";
+  }
+  if (path.size() >= 2 && path[1] == ':' && path.find(':', 2) == std::string::npos) {
+    return "ονομάζει τον δίσκο " + path.substr(0, 2) +
+           ", που δεν υπάρχει σε αυτόν τον υπολογιστή· διαλέξτε φάκελο σε δίσκο που υπάρχει";
+  }
+  return "περιέχει άνω και κάτω τελεία (:), που δεν επιτρέπεται σε όνομα αρχείου των Windows "
+         "(μόνο μετά το γράμμα του δίσκου, όπως C:\\)· αφαιρέστε την από το όνομα";
+}
+
 int OpenForReading(const std::string& path) {
   const std::wstring name = WideText(path);
   // A folder opens too (with backup semantics), so that the caller can say it is a folder.

@@ -247,12 +247,13 @@ Outcome SinglePointConversions::Command3_Click() {
                    kDnGridFileName, kDeGridFileName);
   const GridPlace* place = FirstWithBoth(places);
   const std::filesystem::path folder = place != nullptr ? place->folder : "";
+  std::string errorGreek;
   std::string error = InitialStep(context_, (folder / kDnGridFileName).string(),
-                                  (folder / kDeGridFileName).string());
+                                  (folder / kDeGridFileName).string(), &errorGreek);
   if (grids && place == nullptr) {
     error = texts::GridsNotFoundText(places);
   } else if (!error.empty()) {
-    error = texts::GridLoadText(error, folder.string());
+    error = texts::GridLoadText(error, errorGreek, folder.string());
   }
 
   const HelmertParams& p = context_.helmert;

@@ -6,6 +6,7 @@
 
 #include "app/bilingual.h"
 #include "core/number_format.h"
+#include "io/problem.h"
 
 namespace vortan::texts {
 namespace {
@@ -123,17 +124,19 @@ std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_
     english += BoxNameEnglish(box);
   }
   return Bilingual("Οι τιμές των πεδίων " + greek + " δεν δίνουν έγκυρο αποτέλεσμα (" +
-                  std::string(fault) + "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
+                  FaultNameGreek(fault) + "). Ελέγξτε τις τιμές και πατήστε ξανά το κουμπί.",
               "The values in the boxes " + english + " give no valid result (" +
                   std::string(fault) + "). Check them and press the button again.");
 }
 
-std::string GridLoadText(std::string_view error, std::string_view folder) {
+std::string GridLoadText(std::string_view error, std::string_view errorGreek,
+                         std::string_view folder) {
   const std::string where(folder);
   return Bilingual(
-      "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν από τον φάκελο " + where +
-          ". Διορθώστε ή αντικαταστήστε εκεί τα αρχεία dN_2km_V1-0.grd και dE_2km_V1-0.grd και "
-          "πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
+      "Οι διορθωτικοί κάνναβοι δεν φορτώθηκαν από τον φάκελο " + where + ": " +
+          std::string(errorGreek) +
+          "\r\nΔιορθώστε ή αντικαταστήστε εκεί τα αρχεία dN_2km_V1-0.grd και dE_2km_V1-0.grd "
+          "και πατήστε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ.",
       "The correction grids were not loaded from " + where + ": " + std::string(error) +
           "\r\nCorrect or replace the files dN_2km_V1-0.grd and dE_2km_V1-0.grd there and press "
           "the initial step again.");

@@ -40,7 +40,8 @@ std::string OutOfRangeText(std::string_view box, std::string_view text, bool lat
 std::string NumericFaultText(const std::vector<std::string>& boxes, std::string_view fault);
 
 // The grid files were found in folder but did not load: error says which file and why.
-std::string GridLoadText(std::string_view error, std::string_view folder);
+std::string GridLoadText(std::string_view error, std::string_view errorGreek,
+                         std::string_view folder);
 
 // No place holds both grid files: every place looked in, what each holds, where to put them.
 std::string GridsNotFoundText(const std::vector<GridPlace>& places);

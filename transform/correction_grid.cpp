@@ -7,8 +7,7 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
-#include <thread>
+#include <new>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -147,18 +146,27 @@ bool ParseGridNumber(const char* textStart, std::string_view field, double& valu
 // How a message names a grid file.
 std::string GridName(const std::string& path) { return DisplayFileName(path); }
 
+// What is wrong with a grid file, in English and in Greek.
+struct GridError {
+  std::string english, greek;
+};
+
 // Opens a grid file for reading (the descriptor, or -1 and the message); its size where it can
 // be told, else 0.
-int OpenGridFile(const std::string& path, std::size_t& size, std::string& error) {
+int OpenGridFile(const std::string& path, std::size_t& size, GridError& error) {
   const int fd = path.empty() ? -1 : OpenForReading(path);
   if (fd < 0) {
-    error = GridName(path) + ": cannot be opened (missing or unreadable). Put the grid file "
-                             "there or choose another.";
+    error = {GridName(path) + ": cannot be opened (missing or unreadable). Put the grid file "
+                              "there or choose another.",
+             GridName(path) + ": δεν ανοίγει (λείπει ή δεν διαβάζεται). Βάλτε εκεί το αρχείο "
+                              "του καννάβου ή διαλέξτε άλλο."};
     return -1;
   }
   if (IsFolder(fd)) {
     CloseFile(fd);
-    error = GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.";
+    error = {GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.",
+             GridName(path) + ": είναι φάκελος, όχι αρχείο καννάβου. Διαλέξτε το ίδιο το αρχείο "
+                              "του καννάβου."};
     return -1;
   }
   size = static_cast<std::size_t>(RegularFileSize(fd).value_or(0));
@@ -168,74 +176,106 @@ int OpenGridFile(const std::string& path, std::size_t& size, std::string& error)
 // The grid of a grid file's fields; name is the file as messages name it, fileSize its size
 // where known (else 0).
 std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::string& name,
-                                             std::size_t fileSize, std::string& error) {
+                                             std::size_t fileSize, GridError& error) {
   auto at = [&] { return name + ", line " + std::to_string(scanner.line()); };
+  auto atGreek = [&] { return name + ", γραμμή " + std::to_string(scanner.line()); };
+  const GridError readError{name + ": read error.", name + ": σφάλμα ανάγνωσης."};
   auto quoted = [](std::string_view field) {
     return "\"" + DisplayText(field.substr(0, 40)) + (field.size() > 40 ? "..." : "") + "\"";
   };
-  // A field that is no number: why, in the words of the message.
-  auto unreadable = [&](std::string_view field, const std::string& where) -> std::string {
-    if (scanner.failed()) return name + ": read error.";
+  // A field that is no number: why, in the words of the message; where says where it stands.
+  auto unreadable = [&](std::string_view field, const GridError& where) -> GridError {
+    if (scanner.failed()) return readError;
     if (scanner.utf16()) {
-      return name + ": the file is in " + (scanner.utf32() ? "UTF-32" : "UTF-16") +
-             " (Unicode) encoding; save it as plain text (UTF-8 or ANSI).";
+      const char* unicode = scanner.utf32() ? "UTF-32" : "UTF-16";
+      return {name + ": the file is in " + unicode +
+                  " (Unicode) encoding; save it as plain text (UTF-8 or ANSI).",
+              name + ": το αρχείο είναι σε κωδικοποίηση " + unicode +
+                  " (Unicode)· αποθηκεύστε το ως απλό κείμενο (UTF-8 ή ANSI)."};
     }
     if (scanner.kind().known()) {
-      return name + ": " + NonTextReason(scanner.kind(), "correction grid file") + ".";
+      return {name + ": " + NonTextReason(scanner.kind(), "correction grid file") + ".",
+              name + ": " + NonTextReasonGreek(scanner.kind(), "αρχείο καννάβου διορθώσεων") +
+                  "."};
     }
     if (field.find('\0') != std::string_view::npos) {
-      return where + ": the file holds NUL bytes; it is no text file and no correction grid "
-                     "file.";
+      return {where.english + ": the file holds NUL bytes; it is no text file and no correction "
+                              "grid file.",
+              where.greek + ": το αρχείο περιέχει bytes NUL· δεν είναι αρχείο κειμένου ούτε "
+                            "αρχείο καννάβου διορθώσεων."};
     }
     if (scanner.tooLong()) {
-      return where + ": a field of more than 64 characters, which no number has. This is not a "
-                     "correction grid file.";
+      return {where.english + ": a field of more than 64 characters, which no number has. This "
+                              "is not a correction grid file.",
+              where.greek + ": πεδίο με περισσότερους από 64 χαρακτήρες, που κανένας αριθμός "
+                            "δεν έχει. Αυτό δεν είναι αρχείο καννάβου διορθώσεων."};
     }
-    return where + ": " + quoted(field) + " is not a number.";
+    return {where.english + ": " + quoted(field) + " is not a number.",
+            where.greek + ": το " + quoted(field) + " δεν είναι αριθμός."};
   };
+  const char* const notAGrid = " This is not a correction grid file.";
+  const char* const notAGridGreek = " Αυτό δεν είναι αρχείο καννάβου διορθώσεων.";
   static constexpr const char* kHeaderNames[] = {"row count", "column count", "step",
                                                  "southern Northing", "western Easting"};
+  static constexpr const char* kHeaderNamesGreek[] = {
+      "το πλήθος γραμμών", "το πλήθος στηλών", "το βήμα", "η βόρεια συντεταγμένη του νότου",
+      "η ανατολική συντεταγμένη της δύσης"};
   double header[5];
   for (int f = 0; f < 5; ++f) {
     const std::string_view field = scanner.Next();
     if (field.empty() && !scanner.utf16()) {
-      if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
-      error = at() + ": the file ends before the " + kHeaderNames[f] + " of the header.";
+      if (scanner.failed()) return (error = readError, std::nullopt);
+      error = {at() + ": the file ends before the " + kHeaderNames[f] + " of the header.",
+               atGreek() + ": το αρχείο τελειώνει πριν από την επικεφαλίδα (λείπει " +
+                   kHeaderNamesGreek[f] + ")."};
       return std::nullopt;
     }
     if (scanner.utf16() || scanner.tooLong() ||
         !ParseGridNumber(scanner.text(), field, header[f])) {
-      error = unreadable(field, at() + ", header field " + kHeaderNames[f]);
+      error = unreadable(field, {at() + ", header field " + kHeaderNames[f],
+                                 atGreek() + ", πεδίο επικεφαλίδας (" + kHeaderNamesGreek[f] + ")"});
       return std::nullopt;
     }
   }
   CorrectionGrid grid;
   for (int f = 0; f < 2; ++f) {
     if (header[f] < 1 || header[f] > kMaxGridCount || header[f] != std::floor(header[f])) {
-      error = name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
-              " is not a whole number from 1 to " + std::to_string(kMaxGridCount) +
-              ". This is not a correction grid file.";
+      error = {name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
+                   " is not a whole number from 1 to " + std::to_string(kMaxGridCount) + "." +
+                   notAGrid,
+               name + ", επικεφαλίδα: " + kHeaderNamesGreek[f] + " " +
+                   FormatGridField(header[f]) + " δεν είναι ακέραιος από 1 έως " +
+                   std::to_string(kMaxGridCount) + "." + notAGridGreek};
       return std::nullopt;
     }
   }
   if (!(header[2] > 0)) {
-    error = name + ", header: the step " + FormatGridField(header[2]) +
-            " is not positive. This is not a correction grid file.";
+    error = {name + ", header: the step " + FormatGridField(header[2]) + " is not positive." +
+                 notAGrid,
+             name + ", επικεφαλίδα: το βήμα " + FormatGridField(header[2]) +
+                 " δεν είναι θετικό." + notAGridGreek};
     return std::nullopt;
   }
   // A header far from any TM07 grid would make every point's interpolation overflow or lose
   // all precision, a fault that would be blamed on the points: it is refused here.
   if (header[2] < kMinGridStep || header[2] > kMaxGridStep) {
-    error = name + ", header: the step " + FormatGridField(header[2]) + " m is outside " +
-            FormatGridField(kMinGridStep) + " to " + FormatGridField(kMaxGridStep) +
-            " m. This is not a correction grid file.";
+    const std::string range = FormatGridField(kMinGridStep) + " to " +
+                              FormatGridField(kMaxGridStep) + " m.";
+    error = {name + ", header: the step " + FormatGridField(header[2]) + " m is outside " +
+                 range + notAGrid,
+             name + ", επικεφαλίδα: το βήμα " + FormatGridField(header[2]) +
+                 " m είναι έξω από το διάστημα " + FormatGridField(kMinGridStep) + " έως " +
+                 FormatGridField(kMaxGridStep) + " m." + notAGridGreek};
     return std::nullopt;
   }
   for (int f = 3; f < 5; ++f) {
     if (std::fabs(header[f]) > kMaxGridCoordinate) {
-      error = name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
-              " m lies beyond any TM07 coordinate (at most " +
-              FormatGridField(kMaxGridCoordinate) + " m). This is not a correction grid file.";
+      error = {name + ", header: the " + kHeaderNames[f] + " " + FormatGridField(header[f]) +
+                   " m lies beyond any TM07 coordinate (at most " +
+                   FormatGridField(kMaxGridCoordinate) + " m)." + notAGrid,
+               name + ", επικεφαλίδα: " + kHeaderNamesGreek[f] + " " +
+                   FormatGridField(header[f]) + " m είναι πέρα από κάθε συντεταγμένη TM07 (το "
+                   "πολύ " + FormatGridField(kMaxGridCoordinate) + " m)." + notAGridGreek};
       return std::nullopt;
     }
   }
@@ -267,36 +307,53 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
     }
     ++onLine;
     double value = 0;
-    const auto where = [k] { return ", value " + std::to_string(k + 1); };
+    const auto where = [&] {
+      return GridError{at() + ", value " + std::to_string(k + 1),
+                       atGreek() + ", τιμή " + std::to_string(k + 1)};
+    };
     if (field.empty()) {
-      if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
-      error = at() + ": the file ends after " + std::to_string(k) + " of the " +
-              std::to_string(total) + " correction values that its header announces.";
+      if (scanner.failed()) return (error = readError, std::nullopt);
+      error = {at() + ": the file ends after " + std::to_string(k) + " of the " +
+                   std::to_string(total) + " correction values that its header announces.",
+               atGreek() + ": το αρχείο τελειώνει μετά από " + std::to_string(k) + " από τις " +
+                   std::to_string(total) + " τιμές διορθώσεων που δηλώνει η επικεφαλίδα του."};
       return std::nullopt;
     }
     if (scanner.tooLong() || !ParseGridNumber(scanner.text(), field, value)) {
-      error = unreadable(field, at() + where());
+      error = unreadable(field, where());
       return std::nullopt;
     }
     if (std::fabs(value) > kMaxCorrectionCm) {
-      error = at() + where() + ": " + quoted(field) +
-              " is too large for a correction in centimetres: the corrections between the two "
-              "systems are a few tens of centimetres, and this file allows at most " +
-              FormatGridField(kMaxCorrectionCm) +
-              " cm (10 m). Is the file written with decimal commas (-31,49559 read as two "
-              "values)? Use the grid file as it was published.";
+      const GridError w = where();
+      error = {w.english + ": " + quoted(field) +
+                   " is too large for a correction in centimetres: the corrections between the "
+                   "two systems are a few tens of centimetres, and this file allows at most " +
+                   FormatGridField(kMaxCorrectionCm) +
+                   " cm (10 m). Is the file written with decimal commas (-31,49559 read as two "
+                   "values)? Use the grid file as it was published.",
+               w.greek + ": το " + quoted(field) +
+                   " είναι πολύ μεγάλο για διόρθωση σε εκατοστά: οι διορθώσεις μεταξύ των δύο "
+                   "συστημάτων είναι λίγες δεκάδες εκατοστά, και αυτό το αρχείο δέχεται το πολύ " +
+                   FormatGridField(kMaxCorrectionCm) +
+                   " cm (10 m). Είναι γραμμένο με δεκαδικά κόμματα (το -31,49559 διαβάζεται ως "
+                   "δύο τιμές); Χρησιμοποιήστε το αρχείο του καννάβου όπως δημοσιεύτηκε."};
       return std::nullopt;
     }
     grid.values.push_back(static_cast<float>(value));
   }
-  if (scanner.failed()) return (error = name + ": read error.", std::nullopt);
+  if (scanner.failed()) return (error = readError, std::nullopt);
   if (valueLine > headerLine && perLine >= 0) evenLines = evenLines && onLine <= perLine;
   if (evenLines && perLine > 1 && perLine == rows && rows != columns && lines == columns) {
-    error = name + ": every line of values holds " + std::to_string(rows) +
-            " values, the header's row count, where a row of the grid holds its column count, " +
-            std::to_string(columns) +
-            ": the row and column counts of the header look swapped. Use the grid file as it "
-            "was published.";
+    error = {name + ": every line of values holds " + std::to_string(rows) +
+                 " values, the header's row count, where a row of the grid holds its column "
+                 "count, " + std::to_string(columns) +
+                 ": the row and column counts of the header look swapped. Use the grid file as "
+                 "it was published.",
+             name + ": κάθε γραμμή τιμών έχει " + std::to_string(rows) +
+                 " τιμές, όσο το πλήθος γραμμών της επικεφαλίδας, ενώ μια γραμμή του καννάβου "
+                 "έχει όσες τιμές το πλήθος στηλών, " + std::to_string(columns) +
+                 ": τα πλήθη γραμμών και στηλών της επικεφαλίδας φαίνονται αντεστραμμένα. "
+                 "Χρησιμοποιήστε το αρχείο του καννάβου όπως δημοσιεύτηκε."};
     return std::nullopt;
   }
   // After the values: white space, a Ctrl+Z or NUL bytes (which copy /a and some editors add)
@@ -318,10 +375,14 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
         if (more.empty() || scanner.line() != line) break;
         text += " " + std::string(more);
       }
-      error = name + ", line " + std::to_string(line) + ": text after the " +
-              std::to_string(total) + " values: " + quoted(text) +
-              ". A grid file holds its header and its values only; use the grid file as it "
-              "was published.";
+      error = {name + ", line " + std::to_string(line) + ": text after the " +
+                   std::to_string(total) + " values: " + quoted(text) +
+                   ". A grid file holds its header and its values only; use the grid file as "
+                   "it was published.",
+               name + ", γραμμή " + std::to_string(line) + ": κείμενο μετά τις " +
+                   std::to_string(total) + " τιμές: " + quoted(text) +
+                   ". Ένα αρχείο καννάβου έχει μόνο την επικεφαλίδα και τις τιμές του· "
+                   "χρησιμοποιήστε το όπως δημοσιεύτηκε."};
       return std::nullopt;
     }
     std::size_t extra = 1;
@@ -330,11 +391,18 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
       if (more.empty() || padding(more)) break;
       ++extra;
     }
-    error = name + ": the file holds " +
-            (extra <= total ? std::to_string(extra) : "more than " + std::to_string(total)) +
-            " more values than the " + std::to_string(total) +
-            " its header announces. Is it written with decimal commas (-11,75 read as two "
-            "values)? Use the grid file as it was published.";
+    error = {name + ": the file holds " +
+                 (extra <= total ? std::to_string(extra) : "more than " + std::to_string(total)) +
+                 " more values than the " + std::to_string(total) +
+                 " its header announces. Is it written with decimal commas (-11,75 read as two "
+                 "values)? Use the grid file as it was published.",
+             name + ": το αρχείο έχει " +
+                 (extra <= total ? std::to_string(extra)
+                                 : "περισσότερες από " + std::to_string(total)) +
+                 " τιμές πάνω από τις " + std::to_string(total) +
+                 " που δηλώνει η επικεφαλίδα του. Είναι γραμμένο με δεκαδικά κόμματα (το -11,75 "
+                 "διαβάζεται ως δύο τιμές); Χρησιμοποιήστε το αρχείο του καννάβου όπως "
+                 "δημοσιεύτηκε."};
     return std::nullopt;
   }
   // value(i, j) of row i from the north: the k-th value read belongs to row rows - k / columns.
@@ -348,7 +416,9 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
 
 }  // namespace
 
-std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error) {
+namespace {
+
+std::optional<CorrectionGrid> ReadGridFile(const std::string& path, GridError& error) {
   std::size_t fileSize = 0;
   const int fd = OpenGridFile(path, fileSize, error);
   if (fd < 0) return std::nullopt;
@@ -360,24 +430,58 @@ std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::s
   return ReadGridFields(scanner, GridName(path), fileSize, error);
 }
 
-std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
-                                                      const std::string& name,
-                                                      std::string& error) {
+std::optional<CorrectionGrid> ReadGridBytes(std::string_view bytes, const std::string& name,
+                                            GridError& error) {
   FieldScanner scanner(bytes);
   return ReadGridFields(scanner, DisplayText(name), bytes.size(), error);
+}
+
+// The message of two grids whose headers differ.
+GridError DifferentHeaders(const std::string& dn, const std::string& de) {
+  return {"The headers of " + dn + " and " + de +
+              " differ (rows, columns, step or south-west corner): the two files do not belong "
+              "together. Choose the dN and dE files of one grid.",
+          "Οι επικεφαλίδες των " + dn + " και " + de +
+              " διαφέρουν (γραμμές, στήλες, βήμα ή νοτιοδυτική γωνία): τα δύο αρχεία δεν "
+              "ανήκουν μαζί. Διαλέξτε τα αρχεία dN και dE ενός καννάβου."};
+}
+
+void Failed(GridLoadResult& result, GridError error) {
+  result.error = std::move(error.english);
+  result.errorGreek = std::move(error.greek);
+}
+
+}  // namespace
+
+std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error,
+                                                 std::string* errorGreek) {
+  GridError e;
+  std::optional<CorrectionGrid> grid = ReadGridFile(path, e);
+  error = std::move(e.english);
+  if (errorGreek) *errorGreek = std::move(e.greek);
+  return grid;
+}
+
+std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
+                                                      const std::string& name, std::string& error,
+                                                      std::string* errorGreek) {
+  GridError e;
+  std::optional<CorrectionGrid> grid = ReadGridBytes(bytes, name, e);
+  error = std::move(e.english);
+  if (errorGreek) *errorGreek = std::move(e.greek);
+  return grid;
 }
 
 GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& dnName,
                                        std::string_view de, const std::string& deName) {
   GridLoadResult result;
-  std::optional<CorrectionGrid> dnGrid = ReadCorrectionGridBytes(dn, dnName, result.error);
-  if (!dnGrid) return result;
-  std::optional<CorrectionGrid> deGrid = ReadCorrectionGridBytes(de, deName, result.error);
-  if (!deGrid) return result;
+  GridError error;
+  std::optional<CorrectionGrid> dnGrid = ReadGridBytes(dn, dnName, error);
+  if (!dnGrid) return (Failed(result, std::move(error)), result);
+  std::optional<CorrectionGrid> deGrid = ReadGridBytes(de, deName, error);
+  if (!deGrid) return (Failed(result, std::move(error)), result);
   if (!(dnGrid->header == deGrid->header)) {
-    result.error = "The headers of " + DisplayText(dnName) + " and " + DisplayText(deName) +
-                   " differ (rows, columns, step or south-west corner): the two grids do not "
-                   "belong together. Give the dN and dE grids of one pair.";
+    Failed(result, DifferentHeaders(DisplayText(dnName), DisplayText(deName)));
     return result;
   }
   result.grids = GridPair{std::move(*dnGrid), std::move(*deGrid)};
@@ -418,61 +522,50 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
   // A dE file given as dN (or the reverse) would apply each correction to the other axis.
   const char dnSays = GridNameSays(dnPath), deSays = GridNameSays(dePath);
   if (dnSays == 'E' || deSays == 'N') {
-    std::string which;
-    if (dnSays == 'E') which = GridName(dnPath) + ", given as the dN grid, is named as a dE grid";
+    std::string which, whichGreek;
+    if (dnSays == 'E') {
+      which = GridName(dnPath) + ", given as the dN grid, is named as a dE grid";
+      whichGreek = "το " + GridName(dnPath) + ", δοσμένο ως κάνναβος dN, έχει όνομα καννάβου dE";
+    }
     if (deSays == 'N') {
       which += std::string(which.empty() ? "" : ", and ") + GridName(dePath) +
                ", given as the dE grid, is named as a dN grid";
+      whichGreek += std::string(whichGreek.empty() ? "" : ", και ") + "το " + GridName(dePath) +
+                    ", δοσμένο ως κάνναβος dE, έχει όνομα καννάβου dN";
     }
-    result.error = which + ": the two look swapped. Give the dN file as the dN grid and the dE "
-                           "file as the dE grid.";
+    Failed(result, {which + ": the two look swapped. Give the dN file as the dN grid and the dE "
+                            "file as the dE grid.",
+                    whichGreek + ": τα δύο φαίνονται αντεστραμμένα. Δώστε το αρχείο dN ως "
+                                 "κάνναβο dN και το αρχείο dE ως κάνναβο dE."});
     return result;
   }
   // One file for both corrections would apply the dN values as dE.
   if (SameFile(dnPath, dePath)) {
-    result.error = GridName(dnPath) + " is given for both the dN and the dE grid" +
-                   (dnPath == dePath ? "" : " (as " + GridName(dePath) + ")") +
-                   ": they are two files. Choose the dN file and the dE file.";
+    const std::string as = dnPath == dePath ? "" : GridName(dePath);
+    Failed(result, {GridName(dnPath) + " is given for both the dN and the dE grid" +
+                        (as.empty() ? "" : " (as " + as + ")") +
+                        ": they are two files. Choose the dN file and the dE file.",
+                    "Το " + GridName(dnPath) + " δόθηκε και για τον κάνναβο dN και για τον dE" +
+                        (as.empty() ? "" : " (ως " + as + ")") +
+                        ": είναι δύο αρχεία. Διαλέξτε το αρχείο dN και το αρχείο dE."});
     return result;
   }
-  // Where there is more than one core, dE is read on a thread of its own while dN is read
-  // here. The outcome is that of reading them one after the other: dN's error first.
-  std::optional<CorrectionGrid> de;
-  std::string deError;
-  std::thread deReader;
-  if (std::thread::hardware_concurrency() > 1) {
+  GridError error;
+  auto read = [&](const std::string& path) -> std::optional<CorrectionGrid> {
     try {
-      deReader = std::thread([&] {
-        try {
-          de = ReadCorrectionGrid(dePath, deError);
-        } catch (const std::bad_alloc&) {
-          deError = GridName(dePath) + ": not enough memory to load it.";
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: read dE afterwards.
+      return ReadGridFile(path, error);
+    } catch (const std::bad_alloc&) {
+      error = {GridName(path) + ": not enough memory to load it.",
+               GridName(path) + ": δεν υπάρχει αρκετή μνήμη για να φορτωθεί."};
+      return std::nullopt;
     }
-  }
-  std::optional<CorrectionGrid> dn;
-  try {
-    dn = ReadCorrectionGrid(dnPath, result.error);
-  } catch (const std::bad_alloc&) {
-    result.error = GridName(dnPath) + ": not enough memory to load it.";
-  }
-  if (deReader.joinable()) {
-    deReader.join();
-  } else if (dn) {
-    de = ReadCorrectionGrid(dePath, deError);
-  }
-  if (!dn) return result;
-  if (!de) {
-    result.error = deError;
-    return result;
-  }
+  };
+  std::optional<CorrectionGrid> dn = read(dnPath);
+  if (!dn) return (Failed(result, std::move(error)), result);
+  std::optional<CorrectionGrid> de = read(dePath);
+  if (!de) return (Failed(result, std::move(error)), result);
   if (!(dn->header == de->header)) {
-    result.error = "The headers of " + GridName(dnPath) + " and " + GridName(dePath) +
-                   " differ (rows, columns, step or south-west corner): the two files do not "
-                   "belong together. Choose the dN and dE files of one grid.";
+    Failed(result, DifferentHeaders(GridName(dnPath), GridName(dePath)));
     return result;
   }
   result.grids = GridPair{std::move(*dn), std::move(*de)};

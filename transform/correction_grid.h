@@ -54,18 +54,21 @@ inline constexpr double kMaxCorrectionCm = 1000;         // 10 m
 struct GridLoadResult {
   std::optional<GridPair> grids;  // set when both files loaded
   std::string error;              // what is wrong, naming the file and the position
+  std::string errorGreek;         // the same in Greek
 };
 
 // Reads one grid file: five header fields, then rowCount * columnCount values, southern row
 // first, each row from west to east; fields separated by commas, blanks or line breaks.
 // On failure returns nothing and sets error.
-std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error);
+// errorGreek, where given, receives the error in Greek.
+std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error,
+                                                 std::string* errorGreek = nullptr);
 
 // Reads one grid from the bytes of a grid file held in memory, as ReadCorrectionGrid reads the
 // file; name stands for the file in the messages.
 std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
-                                                      const std::string& name,
-                                                      std::string& error);
+                                                      const std::string& name, std::string& error,
+                                                      std::string* errorGreek = nullptr);
 
 // Loads the dN and dE grids from the bytes of their files, as LoadCorrectionGrids loads the
 // files; the names stand for them in the messages.

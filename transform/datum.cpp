@@ -17,13 +17,16 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 }
 
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
-                        const std::string& dePath) {
+                        const std::string& dePath, std::string* errorGreek) {
   context.helmert = context.profile->helmert;
   context.initialised = true;
   if (!context.profile->hasGrids) return "";
   context.grids.reset();
   GridLoadResult loaded = LoadCorrectionGrids(dnPath, dePath);
-  if (!loaded.grids) return loaded.error;
+  if (!loaded.grids) {
+    if (errorGreek) *errorGreek = loaded.errorGreek;
+    return loaded.error;
+  }
   context.grids = std::make_shared<const GridPair>(std::move(*loaded.grids));
   context.dnPath = dnPath;
   context.dePath = dePath;

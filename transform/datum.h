@@ -35,8 +35,9 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 
 // The initial step: stores the region's seven parameters and, where the region has grids,
 // loads them from the two paths. Returns "" or what went wrong (the grids are then unloaded).
+// errorGreek, where given, receives what went wrong in Greek.
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
-                        const std::string& dePath);
+                        const std::string& dePath, std::string* errorGreek = nullptr);
 
 // The initial step with grids already in memory (for example sent to another machine with the
 // conversion): stores the region's seven parameters and, where the region has grids, takes

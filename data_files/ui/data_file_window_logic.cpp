@@ -318,7 +318,8 @@ bool DataFileWindowLogic::InitialStep() {
 
   // Loaded into a copy, so that a failed load leaves no half-initialised context behind.
   TransformContext loaded = MakeContext(profile_, kDataFileBounds);
-  const std::string error = vortan::InitialStep(loaded, dn, de);
+  std::string errorGreek;
+  const std::string error = vortan::InitialStep(loaded, dn, de, &errorGreek);
   if (!error.empty()) {
     context_ = MakeContext(profile_, kDataFileBounds);
     context_.helmert = profile_.helmert;
@@ -327,9 +328,10 @@ bool DataFileWindowLogic::InitialStep() {
     EnableJobs();
     platform_.ShowMessage(
         std::string(dt::kGridLoadTitle),
-        Bilingual("Οι κάνναβοι διορθώσεων δεν φορτώθηκαν. Οι εργασίες των βημάτων 3 και 5 μένουν "
-             "ανενεργές μέχρι να φορτωθούν και τα δύο αρχεία καννάβων (ΑΡΧΙΚΟ ΒΗΜΑ)· τα βήματα "
-             "2 και 4 είναι διαθέσιμα.",
+        Bilingual("Οι κάνναβοι διορθώσεων δεν φορτώθηκαν. " + errorGreek +
+             " Οι εργασίες των βημάτων 3 και 5 μένουν ανενεργές μέχρι να φορτωθούν και τα δύο "
+             "αρχεία καννάβων: τρέξτε ξανά το ΑΡΧΙΚΟ ΒΗΜΑ και διαλέξτε το αρχείο dN και το "
+             "αρχείο dE. Τα βήματα 2 και 4 είναι διαθέσιμα.",
              "The correction grids were not loaded. " + error +
                  " The jobs of steps 3 and 5 stay disabled until both grid files load: run the "
                  "initial step again and choose the dN and the dE grid file. Steps 2 and 4 are "
@@ -457,12 +459,13 @@ std::string DataFileWindowLogic::Finish(const JobOutcome& outcome) {
       if (!outcome.field.empty()) where += ", πεδίο " + outcome.field;
       platform_.ShowMessage(
           std::string(dt::kJobErrorTitle),
-          Bilingual("Η εργασία σταμάτησε λόγω σφάλματος" + where + ". " +
-                   WrittenGreek(outcome.pointsWritten),
-               outcome.Message()),
+          Bilingual("Η εργασία σταμάτησε λόγω σφάλματος" + where + ": " + outcome.reasonGreek +
+                        ". " + WrittenGreek(outcome.pointsWritten),
+                    outcome.Message()),
           MessageIcon::kWarning, MessageButtons::kOk);
       greek = "Η εργασία σταμάτησε λόγω σφάλματος" +
-              (whereGreek.empty() ? "" : " (" + whereGreek + ")") + ". " + linesGreek;
+              (whereGreek.empty() ? "" : " (" + whereGreek + ")") + ": " + outcome.reasonGreek +
+              ". " + linesGreek;
       english = "The job stopped at an error" +
                 (whereEnglish.empty() ? "" : " (" + whereEnglish + ")") + ": " + outcome.reason +
                 ". " + linesEnglish;

@@ -534,6 +534,54 @@ TEST(DataFileJobs, AnErrorIsShownWithFileLineAndField) {
   EXPECT_EQ(ReadFile(dir / "out.txt"), "P1,500000.000,4205815.020,1.500\r\n");
 }
 
+// Both halves of a message give the same facts: the cause, with its numbers, in Greek too.
+TEST(DataFileJobs, TheGreekHalfSaysWhyToo) {
+  const fs::path dir = TempFolder();
+  struct Case {
+    std::string text;
+    const char* greek;    // in the Greek half, before the English one
+    const char* english;  // in the English half
+  };
+  const Case cases[] = {
+      {"101,375854,84000,234437,32000,320,412\r\n", "έχει 7 πεδία", "holds 7 fields"},
+      {"P1,380000,240000,1\r\nP2,1e9,240000,1\r\n", "αριθμητικό σφάλμα (μη έγκυρη πράξη)",
+       "numeric fault (invalid operation)"},
+      {"P1,950000.00000,240000,1\r\n", "πέρα από ±90°", "beyond ±90°"},
+      {"P1,38x,240000,1\r\n", "δεν είναι αριθμός", "is not a number"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    WriteFile(dir / "in.txt", c.text);
+    Window w;
+    ASSERT_TRUE(w.LoadReferenceGrids());
+    w.platform.Answer((dir / "in.txt").string());
+    w.platform.Answer((dir / "out.txt").string());
+    const auto job = w.logic.ChooseFiles(JobKind::kSflhToSenh);
+    ASSERT_TRUE(job);
+    const std::string status = w.logic.Finish(job->Run({}));
+    ASSERT_EQ(w.platform.messages.size(), 1u);
+    const std::string& text = w.platform.messages[0].text;
+    const std::size_t english = text.find("\r\n\r\n");
+    ASSERT_NE(english, std::string::npos) << text;
+    EXPECT_LT(text.find(c.greek), english) << text;
+    EXPECT_GT(text.find(c.english), english) << text;
+    EXPECT_LT(status.find(c.greek), status.find('\n')) << status;
+  }
+  // A grid that fails to load: the file, the line and why, in both halves.
+  WriteFile(dir / "short_dN.grd", "3\r\n2\r\n2000\r\n");
+  Window w;
+  w.platform.Answer((dir / "short_dN.grd").string());
+  w.platform.Answer(kDeGrid);
+  EXPECT_FALSE(w.logic.InitialStep());
+  ASSERT_EQ(w.platform.messages.size(), 1u);
+  const std::string& text = w.platform.messages[0].text;
+  const std::size_t english = text.find("\r\n\r\n");
+  EXPECT_LT(text.find("short_dN.grd, γραμμή 4: το αρχείο τελειώνει πριν από την επικεφαλίδα"),
+            english)
+      << text;
+  EXPECT_GT(text.find("short_dN.grd, line 4: the file ends before"), english) << text;
+}
+
 TEST(DataFileJobs, AMissingInputIsReportedAndNoOutputIsCreated) {
   const fs::path dir = TempFolder();
   Window w(ProgramKind::kDataFilesKastelorizo, kKastelorizoProfile);
