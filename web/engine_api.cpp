@@ -27,6 +27,7 @@
 #include "data_files/records.h"
 #include "data_files/ui/data_file_window_logic.h"
 #include "engine/conversion.h"
+#include "gis/csv_conversion.h"
 #include "io/files.h"
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
@@ -503,6 +504,45 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_run_conversion(int handle, const char* f
              RegionFileName(*engine->context.profile,
                             std::string(InHtrs07(*t) ? "HTRS07-" : "GGRS87-") +
                                 std::string(LayoutName(LayoutOf(*t))) + ".txt"));
+  json.EndObject();
+  return Answer(json.Take());
+}
+
+// convert --from FROM --to TO [--keep-heights] INPUT OUTPUT on a CSV table from a spreadsheet,
+// as the tool converts it through GDAL.
+EMSCRIPTEN_KEEPALIVE const char* vortan_convert_table(int handle, const char* from,
+                                                      const char* to, int keepHeights,
+                                                      const char* input, const char* output) {
+  Engine* engine = EngineOf(handle);
+  const std::optional<Form> f = FormOf(from), t = FormOf(to);
+  JsonWriter json;
+  json.BeginObject();
+  if (engine == nullptr || !f || !t) {
+    json.Field("error", engine == nullptr ? "no such engine" : "not a form").EndObject();
+    return Answer(json.Take());
+  }
+  gis::DatasetRequest request;
+  request.input = input;
+  request.output = output;
+  request.from = *f;
+  request.to = *t;
+  request.keepHeights = keepHeights != 0;
+  request.progress = [](const gis::DatasetProgress& p) {
+    ReportProgress(static_cast<double>(p.pointsDone), 0, 0);
+  };
+  const gis::DatasetOutcome o = gis::ConvertCsvTable(engine->context, request);
+  const char* status = o.status == gis::DatasetStatus::kDone          ? "done"
+                       : o.status == gis::DatasetStatus::kOutsideGrid ? "outside-grid"
+                       : o.status == gis::DatasetStatus::kCancelled   ? "cancelled"
+                       : o.status == gis::DatasetStatus::kUsage       ? "usage"
+                                                                      : "error";
+  json.Field("status", status)
+      .Field("message", o.message)
+      .Field("featuresWritten", static_cast<double>(o.featuresWritten))
+      .Field("pointsConverted", static_cast<double>(o.pointsConverted));
+  json.Key("notes").BeginArray();
+  for (const std::string& note : o.notes) json.Value(note);
+  json.EndArray();
   json.EndObject();
   return Answer(json.Take());
 }

@@ -239,6 +239,40 @@ class Vortan {
     return this.regionFileName(region || 'mainland', `${f.htrs07 ? 'HTRS07-' : 'GGRS87-'}${f.layout}.txt`);
   }
 
+  // convert --from FROM --to TO on a CSV table from a spreadsheet (input { name, bytes } or
+  // { name, file }), as the tool converts it: the same table out, named after the input
+  // ("σημεία.csv" to "σημεία-htrs07-tm07.csv"). Returns { outputs, message, notes, outcome };
+  // a table that does not convert is a VortanError with the tool's message, and no output.
+  convertTable(from, to, input, options = {}) {
+    const handle = this.engineOf(options.region, options.grids);
+    const name = (input && input.name) || 'table.csv';
+    const stem = name.replace(/\.[^.]*$/, '');
+    const outputName = `${stem}-${to}.csv`;
+    return this.withInput(input, 'table.csv', (inputPath, folder) => {
+      this.fs.mkdir(`${folder}/out`);
+      this.progress = options.onProgress || null;
+      let outcome;
+      try {
+        outcome = this.call('vortan_convert_table', handle, from, to, options.keepHeights ? 1 : 0,
+          inputPath, `out/${outputName}`);
+      } finally {
+        this.progress = null;
+      }
+      if (outcome.error) throw new VortanError(outcome.error);
+      if (outcome.status !== 'done') {
+        const error = new VortanError(outcome.message, { status: outcome.status });
+        error.notes = outcome.notes;
+        throw error;
+      }
+      const message = `${outcome.featuresWritten} feature${outcome.featuresWritten === 1 ? '' : 's'}` +
+        ` in 1 layer written to ${outputName} (${outcome.pointsConverted} points converted to ${to}).`;
+      return {
+        outputs: [{ name: outputName, bytes: this.fs.readFile(`${folder}/out/${outputName}`) }],
+        message, notes: outcome.notes, outcome,
+      };
+    });
+  }
+
   // The TM07 E, N of the points of a record file of a form (for a picture): at most capacity
   // points, taken evenly. Returns { east, north, points }.
   positions(from, input, options = {}) {

@@ -61,8 +61,15 @@ function vortanWorker(scope, bundle) {
       result = program.run(message.button, input, { onProgress });
       form = message.inputForm;
     } else if (message.kind === 'table') {
-      result = vortan.convertTable(message.from, message.to, input,
-        { region: message.region, grids: loaded, keepHeights: message.keepHeights, onProgress });
+      try {
+        const r = vortan.convertTable(message.from, message.to, input,
+          { region: message.region, grids: loaded, keepHeights: message.keepHeights, onProgress });
+        result = { status: 'done', message: [r.message, ...r.notes.map((n) => `note: ${n}`)].join('\n'),
+          files: r.outputs };
+      } catch (e) {
+        result = { status: e.status || 'error', files: [],
+          message: [e.message, ...(e.notes || []).map((n) => `note: ${n}`)].join('\n') };
+      }
       form = null;
     } else {
       try {
