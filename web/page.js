@@ -597,7 +597,7 @@
     status('job-status', '');
     $('run').disabled = true;
     $('progress-box').hidden = false;
-    $('progress').removeAttribute('value');
+    $('progress').value = 0;
     $('progress-text').textContent = 'Φόρτωση… / Starting…';
     const started = performance.now();
     try {
@@ -648,7 +648,9 @@
   async function showResult(result) {
     const done = result.status === 'done';
     status('job-status', (result.statusLine || result.message || '').replace(/\r\n/g, '\n'), done ? 'ok' : 'error');
+    // The times of the run: in the worker, and from the button to the files.
     $('job-status').dataset.seconds = String(result.seconds);
+    $('job-status').dataset.total = String(state.lastSeconds);
     if (done) {
       for (const file of result.files) {
         const url = URL.createObjectURL(file.blob);
@@ -750,6 +752,7 @@
     if (!state.singlePoint) await resetSinglePoint();
     drawScene();
     $('loading').hidden = true;
+    document.body.dataset.readyMs = String(Math.round(performance.now()));
     document.body.dataset.ready = 'true';
     // The worker's engine is compiled while the user chooses a file.
     startWorker().catch(() => stopWorker());
