@@ -42,7 +42,7 @@ function vortanWorker(scope, bundle) {
     let lastProgress = 0;
     const onProgress = (done, read, total) => {
       const now = performance.now();
-      if (now - lastProgress < 100 && read < total) return;
+      if (now - lastProgress < 250 && read < total) return;
       lastProgress = now;
       post({ type: 'progress', id: message.id, done, read, total });
     };

@@ -116,13 +116,13 @@ class Page:
         assert self.wait("return document.body.dataset.ready", 30) == "true", self.console()
         return time.monotonic() - started
 
-    def wait(self, script, seconds=60):
+    def wait(self, script, seconds=60, every=0.05):
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             value = self.driver.execute_script(script)
             if value:
                 return value
-            time.sleep(0.05)
+            time.sleep(every)
         return None
 
     def js(self, script, *args):
