@@ -8,7 +8,7 @@ function drawPicture(canvas, scene) {
   const height = canvas.height;
   ctx.fillStyle = '#ffffff';
   ctx.fillRect(0, 0, width, height);
-  const legendWidth = 120;
+  const legendWidth = 140;
   const margin = 30;
   const plot = { x: margin, y: margin, w: width - legendWidth - 2 * margin, h: height - 2 * margin - 30 };
 
