@@ -653,15 +653,21 @@
     $('job-status').dataset.total = String(state.lastSeconds);
     if (done) {
       for (const file of result.files) {
-        const url = URL.createObjectURL(file.blob);
-        state.downloads.push(url);
         const li = document.createElement('li');
         const a = document.createElement('a');
-        a.href = url;
+        // The file is made when it is first asked for (a copy of a large output takes time).
+        a.href = '#';
+        a.addEventListener('click', () => {
+          if (a.dataset.url) return;
+          const url = URL.createObjectURL(new Blob([file.bytes]));
+          state.downloads.push(url);
+          a.dataset.url = url;
+          a.href = url;
+        });
         a.download = file.name;
         a.textContent = file.name;
         const size = document.createElement('span');
-        size.textContent = ` ${file.blob.size.toLocaleString('el-GR')} bytes`;
+        size.textContent = ` ${file.bytes.length.toLocaleString('el-GR')} bytes`;
         li.append(a, size);
         $('downloads').appendChild(li);
       }

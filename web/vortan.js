@@ -109,6 +109,27 @@ class Vortan {
       if (node.usedBytes > 0) grown.set(node.contents.subarray(0, node.usedBytes), 0);
       node.contents = grown;
     };
+    // A File in a worker is read in windows of 8 MiB: Emscripten reads it in the pieces the
+    // reader asks for (256 KiB), each a request of its own to the browser's blob store, which
+    // cost a tenth of a job of a million points.
+    const workerfs = this.fs.filesystems.WORKERFS;
+    if (workerfs) {
+      const windowBytes = 8 << 20;
+      workerfs.stream_ops.read = (stream, buffer, offset, length, position) => {
+        const node = stream.node;
+        if (position >= node.size) return 0;
+        const n = Math.min(length, node.size - position);
+        let cache = node.window;
+        if (!cache || position < cache.start || position + n > cache.start + cache.bytes.length) {
+          const end = Math.min(node.size, position + Math.max(windowBytes, n));
+          const bytes = new Uint8Array(workerfs.reader.readAsArrayBuffer(node.contents.slice(position, end)));
+          cache = { start: position, bytes };
+          node.window = cache;
+        }
+        buffer.set(cache.bytes.subarray(position - cache.start, position - cache.start + n), offset);
+        return n;
+      };
+    }
     this.fs.mkdir('/grids');
     this.fs.mkdir('/work');
     this.sequence = 0;

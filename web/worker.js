@@ -83,13 +83,15 @@ function vortanWorker(scope, bundle) {
       form = message.from;
     }
     const seconds = (performance.now() - started) / 1000;
-    const files = (result.files || []).map((f) => ({ name: f.name, blob: new Blob([f.bytes]) }));
-    post({
+    // The files' bytes go to the page without a copy (their buffers are handed over).
+    const files = (result.files || []).map((f) => ({ name: f.name, bytes: f.bytes }));
+    const buffers = [...new Set(files.map((f) => f.bytes.buffer))];
+    scope.postMessage({
       type: 'result', id: message.id, seconds,
       status: result.status, message: result.message, statusLine: result.statusLine || '',
       messages: result.messages || [], texts: result.texts || {}, files,
       pointsWritten: result.pointsWritten || 0,
-    });
+    }, buffers);
     if (result.status === 'done' && form) positions(message, loaded, form);
   }
 
