@@ -317,10 +317,10 @@
     ] },
     { area: 'forward', rows: [
       ['Label17'], ['Label3'], ['Text5', 'Text6', 'Text7', 'Command2'],
-      { group: 'Frame1', rows: [['Text8', 'Text33', 'Text34', 'Text9', 'Text36', 'Text37'],
+      { group: 'Frame1', rows: [['Text8', 'Text33', 'Text34'], ['Text9', 'Text36', 'Text37'],
         ['Text10', 'Text11', 'Text12', 'Text13']] },
       ['Label5', 'Text16', 'Text17', 'Command5'],
-      { group: 'Frame2', rows: [['Text20', 'Text35', 'Text38', 'Text21', 'Text39', 'Text40'],
+      { group: 'Frame2', rows: [['Text20', 'Text35', 'Text38'], ['Text21', 'Text39', 'Text40'],
         ['Text22', 'Text23', 'Text32']] },
     ] },
     { area: 'back', rows: [
@@ -328,7 +328,7 @@
       { group: 'Frame5', rows: [['Text1', 'Text2', 'Text18']] },
       { group: 'Frame3', rows: [['Text3', 'Text4', 'Text19']] },
       ['Command1', 'Label19', 'Text26', 'Text27'],
-      { group: 'Frame4', rows: [['Text28', 'Text41', 'Text42', 'Text29', 'Text43', 'Text44'],
+      { group: 'Frame4', rows: [['Text28', 'Text41', 'Text42'], ['Text29', 'Text43', 'Text44'],
         ['Text30', 'Text31', 'Text24']] },
     ] },
   ];
