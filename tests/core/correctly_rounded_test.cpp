@@ -72,7 +72,11 @@ long long UlpDistance(double a, double b) {
   return ia > ib ? ia - ib : ib - ia;
 }
 
+// glibc's functions are the ones the results are held to; another library (MinGW's) is not.
 TEST(CorrectlyRounded, AgreeWithTheLibraryOverTheRangesOfTheChains) {
+#if !defined(__GLIBC__)
+  GTEST_SKIP() << "the library here is not glibc";
+#endif
   struct Range {
     const char* function;
     double low, high;
