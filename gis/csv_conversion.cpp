@@ -289,6 +289,17 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     name = Trimmed(name);
     names[k] = name.empty() ? "field_" + std::to_string(k + 1) : name;
   }
+  // A WKT column holds geometries, which GDAL reads (lines, polygons): not this path's.
+  for (const std::string& name : names) {
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (lower == "wkt") {
+      return Stopped(outcome, DatasetStatus::kUsage,
+                     input + ": its column " + Quote(name) +
+                         " holds geometries, which only the command-line tool converts (through "
+                         "GDAL); here a table has its coordinates in columns");
+    }
+  }
   CoordinateColumns columns;
   if (const std::string error = FindCoordinateColumns(names, request.columns, columns);
       !error.empty()) {

@@ -7,7 +7,7 @@
 // and written as the tool writes it (the same columns, the coordinates renamed where the kind
 // of form changes, the input's separator, decimal mark and byte-order mark, the cells quoted
 // where they hold a separator, a quote or a line break, CR LF line ends). The output appears
-// only whole.
+// only whole. A table with a WKT column (geometries) is refused: GDAL converts it.
 #pragma once
 
 #include "gis/dataset.h"

@@ -384,3 +384,9 @@ test('CSV tables convert to the tool\'s bytes, or stop with its message', () => 
     rmSync(folder, { recursive: true, force: true });
   }
 });
+
+test('a CSV table of geometries (a WKT column) is left to the tool, which converts it', () => {
+  const table = 'id;WKT\r\nA;"POINT (566296.541 4529332.314)"\r\n';
+  assert.throws(() => vortan.convertTable('ggrs87-tm87', 'htrs07-tm07', { name: 'g.csv', bytes: table },
+    { grids }), (e) => e instanceof VortanError && /column 'WKT' holds geometries/.test(e.message));
+});
