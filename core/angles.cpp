@@ -1,18 +1,18 @@
 #include "core/angles.h"
 
-#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "core/decimal_text.h"
 #include "core/geodetic_params.h"
+#include "core/numeric_guard.h"
 
 namespace vortan {
 namespace angles_internal {
 
 std::int16_t OutOfRange(double whole) {
-  std::feraiseexcept(FE_INVALID);
+  RaiseNumericFault(NumericFault::kInvalid);
   return whole > 0 ? INT16_MAX : INT16_MIN;
 }
 

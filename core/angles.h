@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/geodetic_params.h"
+#include "core/math_functions.h"
 
 namespace vortan {
 
@@ -47,6 +48,8 @@ inline Dms RadiansToDms(double radians) {
   const double degrees = std::floor(d);
   const double minutes = std::floor((d - degrees) * 60);
   const double seconds = ((d - degrees) * 60 - minutes) * 60;
+  math::NoteSplit(d - degrees);
+  math::NoteSplit((d - degrees) * 60 - minutes);
   const std::int16_t d16 = angles_internal::ToInt16(degrees);
   const std::int16_t m16 = angles_internal::ToInt16(minutes);
   const std::int32_t whole = std::int32_t{d16} * 10000 + std::int32_t{m16} * 100;

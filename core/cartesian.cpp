@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstddef>
 
+#include "core/math_functions.h"
+#include "core/numeric_guard.h"
+
 namespace vortan {
 namespace {
 
@@ -13,12 +16,14 @@ constexpr int kBowringPasses = 6;
 Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double lambda, double h) {
   const double f = params.flattening;
   const double e2 = 2 * f - f * f;
-  const double sinPhi = std::sin(phi);
-  const double cosPhi = std::cos(phi);
+  const double sinPhi = math::Sin(phi);
+  const double cosPhi = math::Cos(phi);
   const double w = std::sqrt(1 - sinPhi * sinPhi * e2);
   const double n = params.semiMajorAxis / w;
-  return {(n + h) * cosPhi * std::cos(lambda), (n + h) * cosPhi * std::sin(lambda),
-          ((1 - e2) * n + h) * sinPhi};
+  const Cartesian c{(n + h) * cosPhi * math::Cos(lambda), (n + h) * cosPhi * math::Sin(lambda),
+                    ((1 - e2) * n + h) * sinPhi};
+  NoteResults(c.x, c.y, c.z);
+  return c;
 }
 
 namespace {
@@ -54,10 +59,11 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     if (dp <= 0) h = -h;
     // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
     // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
-    const double lambda = x > 0 ? std::atan(y / x) : std::atan2(y, x);
+    const double lambda = x > 0 ? math::Atan(y / x) : math::Atan2(y, x);
     const double tanLatitude = t[k] / q;
     if (tanLatitudes) tanLatitudes[k] = tanLatitude;
-    g[k] = {std::atan(tanLatitude), lambda, h};
+    NoteResults(tanLatitude, lambda, h);
+    g[k] = {math::Atan(tanLatitude), lambda, h};
   }
   return g;
 }

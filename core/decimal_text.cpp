@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "core/float_chars.h"
+
 namespace vortan {
 
 namespace {
@@ -40,7 +42,7 @@ double ReadDecimal(std::string_view number) {
     number.remove_prefix(1);
   }
   double value = 0;
-  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+  const auto [end, ec] = DoubleFromChars(number.data(), number.data() + number.size(), value);
   (void)end;
   if (ec == std::errc::result_out_of_range) {
     // Order of magnitude: the power of ten of the first significant digit plus the exponent.
@@ -130,7 +132,7 @@ bool ReadPlainDecimalFast(std::string_view text, double& value) {
     if (negative) value = -value;
     return true;
   }
-  const auto [end, ec] = std::from_chars(first, last, value);
+  const auto [end, ec] = DoubleFromChars(first, last, value);
   if (ec != std::errc() || end != last) return false;
   if (negative) value = -value;
   return true;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/float_chars.h"
+
 namespace vortan {
 
 namespace {
@@ -87,6 +89,7 @@ std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
         (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
     std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
     const double rest = scaledFraction - static_cast<double>(fraction);
+    math::NoteRounding(whole, scale, scaledFraction, rest);
     if (std::fabs(rest - 0.5) < 1e-6) {
       const std::uint64_t scaled = ScaledRound(magnitude, pattern.decimals);  // up to 2^64
       whole = static_cast<std::int64_t>(scaled / kPowersOfTen[decimals]);
@@ -133,7 +136,7 @@ std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
     return n;
   }
   char digits[kMaxFormattedLength];
-  const auto result = std::to_chars(digits, digits + sizeof digits, magnitude,
+  const auto result = DoubleToChars(digits, digits + sizeof digits, magnitude,
                                     std::chars_format::fixed, pattern.decimals);
   // digits holds "I" or "I.DDD" with at least one integer digit.
   const std::size_t length = static_cast<std::size_t>(result.ptr - digits);

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/math_functions.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -188,6 +190,7 @@ constexpr bool CommonPattern(NumberPattern pattern) {
   // half FormatAny decides.
   std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
   const double rest = scaledFraction - static_cast<double>(fraction);
+  math::NoteRounding(whole, scale, scaledFraction, rest);
   if (std::fabs(rest - 0.5) < 1e-6) return internal::FormatAny(value, pattern, out);
 #if defined(__SSE2__) && defined(__x86_64__)
   // Away from a half that is the nearest whole number, the conversion's own rounding (the

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "core/angles.h"
+#include "core/math_functions.h"
+#include "core/numeric_guard.h"
 #include "core/tm_coefficients.h"
 
 namespace vortan {
@@ -174,7 +176,7 @@ EvenSines EvenMultipleSines(double s2, double c2) {
   return {s2, s4, s4 * c2 + c4 * s2, 2 * s4 * c4};
 }
 
-EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(std::sin(2 * x), std::cos(2 * x)); }
+EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(math::Sin(2 * x), math::Cos(2 * x)); }
 
 // sin x and 1 - cos x of a small angle (|x| below 0.01), by as many terms of their series as
 // x needs for the last bit of a double beside terms of 1 (the rest left out is below 1e-21):
@@ -293,8 +295,10 @@ GridPoint ForwardFrom(const GeodeticParams& params, double phi, double dLambda, 
       SeriesPair<tm_tables::kEastingCoefficients, tm_tables::kNorthingCoefficients>(l, t2, eta2);
   const double east = series[0];
   const double north = series[1];
-  return {params.falseEasting + k0 * n * east,
-          params.falseNorthing + k0 * m + k0 * n * t * north};
+  const GridPoint g{params.falseEasting + k0 * n * east,
+                    params.falseNorthing + k0 * m + k0 * n * t * north};
+  NoteResults(g.easting, g.northing);
+  return g;
 }
 
 // The powers of t^2, eta^2 and l = c dLambda that the scale and convergence series use.
@@ -323,23 +327,25 @@ ScaleTerms ScaleTermsFrom(const GeodeticParams& params, double dLambda, double c
 
 // Point scale factor k, k0 included.
 double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
-  return params.scaleFactor *
-         (1 + p.l2 / 2 * p.v2 +
-          p.l4 / 24 *
-              (5 - 4 * p.t2 + 14 * p.eta2 - 28 * p.t2 * p.eta2 + 13 * p.eta4 -
-               48 * p.t2 * p.eta4 + 4 * p.eta6 - 24 * p.t2 * p.eta6) +
-          p.l6 / 720 * (61 - 148 * p.t2 + 16 * p.t4));
+  const double k = params.scaleFactor *
+                   (1 + p.l2 / 2 * p.v2 +
+                    p.l4 / 24 *
+                        (5 - 4 * p.t2 + 14 * p.eta2 - 28 * p.t2 * p.eta2 + 13 * p.eta4 -
+                         48 * p.t2 * p.eta4 + 4 * p.eta6 - 24 * p.t2 * p.eta6) +
+                    p.l6 / 720 * (61 - 148 * p.t2 + 16 * p.t4));
+  NoteResult(k);
+  return k;
 }
 
 }  // namespace
 
 GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = std::sin(phi), c = std::cos(phi);
+  const double s = math::Sin(phi), c = math::Cos(phi);
   return ForwardFrom(params, phi, dLambda, s, c, s / c);
 }
 
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = std::sin(phi), c = std::cos(phi);
+  const double s = math::Sin(phi), c = math::Cos(phi);
   const ScaleTerms p = ScaleTermsFrom(params, dLambda, c, s / c);
   const double tanGamma =
       s * dLambda *
@@ -348,11 +354,12 @@ ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, do
            (2 + 4 * p.t2 + 2 * p.t4 + 15 * p.eta2 + 35 * p.eta4 - 40 * p.t2 * p.eta4 +
             33 * p.eta6 - 60 * p.t2 * p.eta6 + 11 * p.eta8 - 24 * p.t2 * p.eta8) +
        17 * p.l6 / 315 * (1 + 3 * p.t2 + 3 * p.t4 + p.t6));
-  return {std::atan(tanGamma), ScaleFrom(params, p)};
+  NoteResult(tanGamma);
+  return {math::Atan(tanGamma), ScaleFrom(params, p)};
 }
 
 GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = std::sin(phi), c = std::cos(phi);
+  const double s = math::Sin(phi), c = math::Cos(phi);
   const double t = s / c;
   const GridPoint g = ForwardFrom(params, phi, dLambda, s, c, t);
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
@@ -400,8 +407,8 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
     phi[k] = mu[k];
     // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less
     // than a hundredth of a radian a pass, and the pair is turned on by that angle.
-    s2[k] = std::sin(2 * phi[k]);
-    c2[k] = std::cos(2 * phi[k]);
+    s2[k] = math::Sin(2 * phi[k]);
+    c2[k] = math::Cos(2 * phi[k]);
     done[k] = false;
   }
   for (int pass = 1;; ++pass) {
@@ -421,8 +428,8 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
       if (std::fabs(turn) < 0.01) {
         Turn(turn, s2[k], c2[k]);
       } else {
-        s2[k] = std::sin(2 * next);
-        c2[k] = std::cos(2 * next);
+        s2[k] = math::Sin(2 * next);
+        c2[k] = math::Cos(2 * next);
       }
       phi[k] = next;
     }
@@ -439,12 +446,12 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
 }
 
 double IsometricLatitude(double phi, double e) {
-  return IsometricFrom(std::sin(phi), std::cos(phi), e);
+  return IsometricFrom(math::Sin(phi), math::Cos(phi), e);
 }
 
 IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
-  const double s = std::sin(phi);
-  const double c = std::cos(phi);
+  const double s = math::Sin(phi);
+  const double c = math::Cos(phi);
   const double psi = IsometricFrom(s, c, e);
   const double v2 = 1 + ep2 * c * c;
   const double dpsi = 1 / (v2 * c);
@@ -470,7 +477,7 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
   bool done[n];
   for (std::size_t k = 0; k < n; ++k) {
     const double ex = std::exp(psiTarget[k]);
-    phi[k] = 2 * std::atan(ex) - kPi / 2;
+    phi[k] = 2 * math::Atan(ex) - kPi / 2;
     const double ex2 = ex * ex;
     s[k] = (ex2 - 1) / (ex2 + 1);
     c[k] = 2 * ex / (ex2 + 1);
@@ -507,8 +514,8 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
         s[k] = sn;
         c[k] = cn;
       } else {
-        s[k] = std::sin(next);
-        c[k] = std::cos(next);
+        s[k] = math::Sin(next);
+        c[k] = math::Cos(next);
         dLn[k] = std::log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
       }
       phi[k] = next;
@@ -534,8 +541,8 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
   double psi[n], dLambda[n], phi[n];
   for (std::size_t k = 0; k < n; ++k) {
     const double x = easting[k] - params.falseEasting;
-    const double s1 = std::sin(phi1[k]);
-    const double c1 = std::cos(phi1[k]);
+    const double s1 = math::Sin(phi1[k]);
+    const double c1 = math::Cos(phi1[k]);
     const double t1 = s1 / c1;
     const double eta2 = ep2 * c1 * c1;
     const double v2 = 1 + eta2;
@@ -566,6 +573,7 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
       continue;
     }
     const double lambda = lambda0 + dLambda[k];
+    NoteResults(phi[k], lambda);
     out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
   }
 }

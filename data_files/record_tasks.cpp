@@ -1,6 +1,7 @@
 #include "data_files/record_tasks.h"
 
 #include "core/angles.h"
+#include "core/math_functions.h"
 #include "core/numeric_guard.h"
 #include "data_files/records.h"
 
@@ -14,6 +15,37 @@ namespace pat = patterns;
 void TellRefusedPosition(const PointResult& r, bool forward, StopDetail& detail) {
   detail.easting = forward ? r.htrs07.easting : r.uncorrectedEasting;
   detail.northing = forward ? r.htrs07.northing : r.uncorrectedNorthing;
+}
+
+// One point computed and printed by `point`. Where the elementary functions are checked
+// (core/math_functions.h), a point whose numbers came too close to a rounding boundary while it
+// was computed or printed (or whose chain was computed in a block that did, `noted`) has its
+// lines taken back and is computed and printed again with the correctly rounded functions;
+// `point` is then called a second time. Elsewhere this is `point` itself.
+template <typename F>
+StopKind CheckedPoint(std::vector<LineBuffer>& out, bool noted, F&& point) {
+  if constexpr (!math::kCheckedFunctions) {
+    (void)out;
+    (void)noted;
+    return point();
+  } else {
+    struct Mark {
+      std::size_t size;
+      std::uint64_t lines;
+    };
+    std::array<Mark, 8> marks{};
+    for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
+      marks[i] = {out[i].size(), out[i].lines()};
+    }
+    math::ResetNoted();
+    StopKind stop = point();
+    if (!noted && !math::Noted()) return stop;
+    for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
+      out[i].TakeBack(marks[i].size, marks[i].lines);
+    }
+    math::RecomputeExactly([&] { stop = point(); });
+    return stop;
+  }
 }
 
 // Records of one form into records of another: the input read in the layout of its form
@@ -149,10 +181,18 @@ class SxyzToGgrs87Task : public RecordTask {
                            std::vector<LineBuffer>& out, StopKind& stop,
                            StopDetail& detail, Where* where) const override {
     PointResult r[kMaxBlock];
+    math::ResetNoted();
     Htrs07XyzToGgrs87Block(context_, values, n, r);
+    const bool noted = math::Noted();
     for (std::size_t k = 0; k < n; ++k) {
+      bool again = false;
+      stop = CheckedPoint(out, noted, [&] {
+        // Computed again on its own (the block's chain gives the same numbers).
+        if (again) r[k] = Htrs07XyzToGgrs87(context_, values[k][0], values[k][1], values[k][2]);
+        again = true;
+        return Print(ids[k], r[k], out, detail);
+      });
       where[k] = {r[k].htrs07.latitude, r[k].htrs07.longitude};
-      stop = Print(ids[k], r[k], out, detail);
       if (stop != StopKind::kNone) return k;
     }
     return n;
@@ -188,7 +228,8 @@ std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* val
                                      std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
                                      StopDetail& detail, Where* where) const {
   for (std::size_t k = 0; k < n; ++k) {
-    stop = Compute(ids[k], values[k].data(), out, detail, where[k]);
+    stop = CheckedPoint(out, false,
+                        [&] { return Compute(ids[k], values[k].data(), out, detail, where[k]); });
     if (stop != StopKind::kNone) return k;
   }
   return n;

@@ -50,6 +50,11 @@ class LineBuffer {
     size_ = 0;
     lines_ = 0;
   }
+  // Takes back what was written after size() and lines() were these.
+  void TakeBack(std::size_t size, std::uint64_t lines) {
+    size_ = size;
+    lines_ = lines;
+  }
   // Gives back memory beyond what a batch of ordinary records needs.
   void Shrink(std::size_t keep) {
     if (data_.size() > keep && size_ <= keep) {

@@ -1,13 +1,13 @@
 #include "engine/crs.h"
 
-#include <charconv>
+#include "core/float_chars.h"
 
 namespace vortan {
 namespace {
 
 std::string Number(double value) {
   char buffer[64];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto r = DoubleToChars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, r.ptr);
 }
 

@@ -146,13 +146,6 @@ std::string CrsDisplayName(const OGRSpatialReference& srs) {
   return name;
 }
 
-std::string FormCrsDisplayName(Form form, const RegionProfile& profile) {
-  const CrsDefinition crs = CrsOf(form, profile);
-  std::string name = std::string(FormName(form)) + " (" + crs.name;
-  if (crs.epsg) name += ", EPSG:" + std::to_string(crs.epsg);
-  return name + ")";
-}
-
 std::unique_ptr<OGRSpatialReference> OutputCrs(Form form, const RegionProfile& profile) {
   const CrsDefinition crs = CrsOf(form, profile);
   auto srs = std::make_unique<OGRSpatialReference>();

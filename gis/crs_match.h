@@ -9,6 +9,7 @@
 #include <ogr_spatialref.h>
 
 #include "engine/forms.h"
+#include "gis/form_names.h"
 #include "transform/region_profile.h"
 
 namespace vortan::gis {
@@ -26,8 +27,6 @@ bool CrsAdmitsForm(const OGRSpatialReference& srs, Form form, const RegionProfil
 // How a message names a CRS: "GGRS87 / Greek Grid (EPSG:2100)".
 std::string CrsDisplayName(const OGRSpatialReference& srs);
 
-// How a message names the CRS of a form: "ggrs87-tm87 (GGRS87 / Greek Grid, EPSG:2100)".
-std::string FormCrsDisplayName(Form form, const RegionProfile& profile);
 
 // The CRS of a form for the output layers, longitude first for the geographic forms: EPSG's
 // definition where the form has a code, else the full WKT of engine/crs.h.

@@ -1,11 +1,12 @@
 #include "gis/csv_table.h"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 
 #include "io/text_encoding.h"
+
+#include "core/float_chars.h"
 
 namespace vortan::gis {
 namespace {
@@ -210,7 +211,7 @@ std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& 
   if (i != text.size()) return std::nullopt;
   const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
   double value = 0;
-  const auto r = std::from_chars(begin, text.data() + text.size(), value);
+  const auto r = DoubleFromChars(begin, text.data() + text.size(), value);
   if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value)) {
     return std::nullopt;
   }
@@ -220,7 +221,7 @@ std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& 
 
 std::string FormatCell(double value, bool decimalComma) {
   char buffer[64];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto r = DoubleToChars(buffer, buffer + sizeof buffer, value);
   std::string text(buffer, r.ptr);
   if (decimalComma) {
     for (char& c : text) {

@@ -167,7 +167,8 @@ std::vector<Control> SinglePointControls(const RegionProfile& profile) {
   if (RegionOf(profile) == Region::kMainland) return controls;
 
   std::erase_if(controls, [](const Control& control) {
-    return std::ranges::find(kKastelorizoMissing, control.name) != std::end(kKastelorizoMissing);
+    return std::find(std::begin(kKastelorizoMissing), std::end(kKastelorizoMissing),
+                     control.name) != std::end(kKastelorizoMissing);
   });
   for (const TextChange& change : kKastelorizoTexts) {
     for (Control& control : controls) {

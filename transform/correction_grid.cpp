@@ -13,6 +13,7 @@
 #endif
 
 #include "core/decimal_text.h"
+#include "core/float_chars.h"
 #include "io/display_text.h"
 #include "io/file_identity.h"
 #include "io/files.h"
@@ -492,7 +493,7 @@ std::string FormatGridField(double value) {
   // to_chars, not printf: the windows run under the user's locale, whose decimal point may be
   // a comma.
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+  const auto result = DoubleToChars(buffer, buffer + sizeof buffer, value,
                                     std::chars_format::general, 10);
   return std::string(buffer, result.ptr);
 }

@@ -1,0 +1,771 @@
+// The page: one point (the single-point window and the tool's convert on one point), files (the
+// data-file program's jobs and convert, in a worker), the grids (kept in this browser) and the
+// picture. Everything it computes, reads, writes or says comes from the engine; this file only
+// moves texts between the engine and the page.
+(function () {
+  'use strict';
+
+  const $ = (id) => document.getElementById(id);
+  const bundle = vortanBundle();
+  const state = {
+    vortan: null,
+    wasm: null,
+    region: 'mainland',
+    grids: null,        // { key, dn: { name, bytes }, de: { name, bytes }, example, loaded }
+    singlePoint: null,
+    worker: null,
+    workerReady: null,
+    runId: 0,
+    file: null,
+    downloads: [],
+    scene: { east: null, north: null },
+  };
+
+  const FORM_NAMES = {
+    'htrs07-xyz': 'HTRS07 X, Y, Z',
+    'htrs07-geographic': 'HTRS07 φ, λ, h',
+    'htrs07-tm07': 'HTRS07 TM07 E, N, h',
+    'ggrs87-geographic': 'ΕΓΣΑ87 φ, λ, h',
+    'ggrs87-tm87': 'ΕΓΣΑ87 TM87 E, N, h',
+  };
+  // The input boxes of the single-point window for a typed form, and its button.
+  const WINDOW_INPUTS = {
+    'htrs07-xyz': { boxes: ['Text5', 'Text6', 'Text7'], button: 'Command2' },
+    'htrs07-tm07': { boxes: ['Text11', 'Text12', 'Text10'], button: 'Command5' },
+    'ggrs87-tm87': { boxes: ['Text1', 'Text2', 'Text18'], button: 'Command1' },
+    'ggrs87-geographic': { boxes: ['Text3', 'Text4', 'Text19'], button: 'Command1', clear: ['Text1', 'Text2'] },
+  };
+
+  // --- the engine --------------------------------------------------------------------------
+
+  // vortan.wasm: fetched beside the page; from a folder (file://), where nothing can be
+  // fetched, from the same bytes in vortan-wasm.js.
+  async function loadWasm() {
+    if (location.protocol !== 'file:') {
+      try {
+        const response = await fetch('vortan.wasm');
+        if (response.ok) {
+          return WebAssembly.compileStreaming
+            ? await WebAssembly.compileStreaming(response)
+            : await WebAssembly.compile(await response.arrayBuffer());
+        }
+      } catch (e) {
+        // Fall back to the script below.
+      }
+    }
+    await loadScript('vortan-wasm.js');
+    const text = atob(globalThis.VORTAN_WASM_BASE64);
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+    return WebAssembly.compile(bytes);
+  }
+
+  function loadScript(src) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = src;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error(`${src} could not be loaded`));
+      document.head.appendChild(script);
+    });
+  }
+
+  // --- messages ----------------------------------------------------------------------------
+
+  // A message box of the programs: title, text (Greek, a blank line, English), OK or OK and
+  // Cancel. Resolves when it is closed.
+  function showMessage(message) {
+    const dialog = $('message');
+    $('message-title').textContent = message.title;
+    $('message-text').textContent = message.text.replace(/\r\n/g, '\n');
+    $('message-cancel').hidden = message.buttons !== 'ok-cancel';
+    dialog.dataset.icon = message.icon || 'information';
+    return new Promise((resolve) => {
+      dialog.addEventListener('close', () => resolve(dialog.returnValue), { once: true });
+      dialog.showModal();
+    });
+  }
+
+  async function showMessages(messages) {
+    for (const m of messages || []) await showMessage(m);
+  }
+
+  function status(id, text, kind) {
+    const p = $(id);
+    p.textContent = text || '';
+    p.dataset.kind = kind || '';
+  }
+
+  // --- grids kept in this browser (IndexedDB) -----------------------------------------------
+
+  function openStore() {
+    return new Promise((resolve, reject) => {
+      const request = indexedDB.open('vortan-transform', 1);
+      request.onupgradeneeded = () => request.result.createObjectStore('grids');
+      request.onsuccess = () => resolve(request.result);
+      request.onerror = () => reject(request.error);
+    });
+  }
+
+  async function storeGet(key) {
+    const db = await openStore();
+    return new Promise((resolve, reject) => {
+      const request = db.transaction('grids').objectStore('grids').get(key);
+      request.onsuccess = () => resolve(request.result);
+      request.onerror = () => reject(request.error);
+    });
+  }
+
+  async function storePut(key, value) {
+    const db = await openStore();
+    return new Promise((resolve, reject) => {
+      const tx = db.transaction('grids', 'readwrite');
+      if (value === undefined) tx.objectStore('grids').delete(key);
+      else tx.objectStore('grids').put(value, key);
+      tx.oncomplete = resolve;
+      tx.onerror = () => reject(tx.error);
+    });
+  }
+
+  // Loads a pair of grid files into the engine: the data-file program's initial step shows
+  // their header (or says why they do not load). Keeps them in the browser when they load.
+  async function useGrids(dn, de, example, keep) {
+    const v = state.vortan;
+    let loaded = null;
+    try {
+      loaded = v.loadGrids(dn, de);
+    } catch (e) {
+      loaded = null;
+    }
+    // The data-file window's own texts and messages, whichever way it went.
+    const files = loaded || v.gridFiles(dn, de);
+    const answer = v.dataFiles('mainland').initialStep(files);
+    if (!loaded) v.removeFolder(files.folder);
+    showGridTexts(answer.texts);
+    status('grid-status', answer.texts.StatusLine || '', loaded ? 'ok' : 'error');
+    if (!loaded) {
+      await showMessages(answer.messages);
+      return false;
+    }
+    state.grids = { key: `${dn.name}|${de.name}|${Date.now()}`, dn, de, example, loaded };
+    $('test-data').hidden = !example;
+    if (example) $('test-data').textContent = testDataWarning();
+    if (keep) {
+      await storePut('current', {
+        dn: { name: dn.name, bytes: dn.bytes }, de: { name: de.name, bytes: de.bytes },
+        example, saved: new Date().toISOString(),
+      });
+    }
+    await resetSinglePoint();
+    return true;
+  }
+
+  function showGridTexts(texts) {
+    for (const box of ['Text14', 'Text15', 'Text1', 'Text2', 'Text3', 'Text4', 'Text5', 'Text6', 'Text7']) {
+      $(box).value = texts[box] || '';
+    }
+  }
+
+  // The warning of the synthetic grids, in the words of the Windows zip's README: its title
+  // and the sentences that say they are not the official grids (the rest is about the tool).
+  function testDataWarning() {
+    const text = (globalThis.VORTAN_TEST_DATA_README || '').replace(/^\uFEFF/, '').replace(/\r/g, '');
+    const lines = text.split('\n');
+    const title = lines.slice(0, 2).join('\n');
+    const flat = text.replace(/\s+/g, ' ');
+    const english = flat.match(/THEY ARE NOT THE OFFICIAL.*?survey work\./);
+    const greek = flat.match(/ΔΕΝ είναι οι επίσημοι.*?εργασία\./);
+    if (!english || !greek) return text;
+    return `${title}\n\n${english[0]}\n${greek[0]}`;
+  }
+
+  async function restoreGrids() {
+    let kept = null;
+    try {
+      kept = await storeGet('current');
+    } catch (e) {
+      kept = null;
+    }
+    if (kept && kept.dn && kept.de) {
+      await useGrids({ name: kept.dn.name, bytes: new Uint8Array(kept.dn.bytes) },
+        { name: kept.de.name, bytes: new Uint8Array(kept.de.bytes) }, !!kept.example, false);
+      status('grid-status', `${$('grid-status').textContent}\nΑπό την προηγούμενη επίσκεψη / kept from the last visit (${kept.saved || ''}).`, 'ok');
+    } else {
+      status('grid-status', 'Δεν έχουν επιλεγεί κάνναβοι: επιλέξτε τα αρχεία dN και dE. ' +
+        '\nNo grids are chosen yet: choose the dN and dE files.', '');
+    }
+  }
+
+  async function chooseGridFiles() {
+    const dnFile = $('dn-file').files[0];
+    const deFile = $('de-file').files[0];
+    if (!dnFile || !deFile) return;
+    const dn = { name: dnFile.name, bytes: new Uint8Array(await dnFile.arrayBuffer()) };
+    const de = { name: deFile.name, bytes: new Uint8Array(await deFile.arrayBuffer()) };
+    await useGrids(dn, de, false, true);
+  }
+
+  async function exampleGrids() {
+    const grids = state.vortan.exampleGrids();
+    await useGrids(grids.dn, grids.de, true, true);
+  }
+
+  async function forgetGrids() {
+    await storePut('current', undefined);
+    state.grids = null;
+    showGridTexts({ Text14: 'γραμμές', Text15: 'στήλες' });
+    $('test-data').hidden = true;
+    status('grid-status', 'Οι κάνναβοι διαγράφηκαν από αυτόν τον browser.\nThe grids were removed from this browser.', '');
+    await resetSinglePoint();
+  }
+
+  // --- one point ---------------------------------------------------------------------------
+
+  function fillForms() {
+    const forms = state.vortan.forms;
+    for (const id of ['typed-form', 'wanted-form', 'from-form', 'to-form']) {
+      const select = $(id);
+      select.textContent = '';
+      for (const form of forms) {
+        const option = document.createElement('option');
+        option.value = form;
+        option.textContent = `${FORM_NAMES[form]} (${form})`;
+        select.appendChild(option);
+      }
+    }
+    $('typed-form').value = 'ggrs87-tm87';
+    $('wanted-form').value = 'htrs07-tm07';
+    $('from-form').value = 'htrs07-tm07';
+    $('to-form').value = 'ggrs87-tm87';
+  }
+
+  function coordinateLabels(form) {
+    const f = state.vortan.catalogue.forms.find((x) => x.name === form);
+    return f.coordinates.map((name, k) => {
+      if (k === 2) return `${name} [m]`;
+      return f.geographic ? `${name} [DDMMSS.SSSSS]` : `${name} [m]`;
+    });
+  }
+
+  function tripleBoxes(container, form, values, readOnly) {
+    container.textContent = '';
+    const labels = coordinateLabels(form);
+    const inputs = [];
+    labels.forEach((label, k) => {
+      const wrap = document.createElement('label');
+      wrap.textContent = label;
+      const input = document.createElement('input');
+      input.type = 'text';
+      input.spellcheck = false;
+      input.autocomplete = 'off';
+      input.value = values ? values[k] : '';
+      input.readOnly = readOnly;
+      input.dataset.coordinate = String(k);
+      wrap.appendChild(input);
+      container.appendChild(wrap);
+      inputs.push(input);
+    });
+    return inputs;
+  }
+
+  // The typed boxes start with the window's own default point for the form.
+  function resetTyped() {
+    const form = $('typed-form').value;
+    const win = WINDOW_INPUTS[form];
+    const texts = state.singlePoint ? state.singlePoint.texts : {};
+    let values = win ? win.boxes.map((b) => texts[b] || '') : ['', '', ''];
+    if (form === 'htrs07-tm07') values = ['566446.108', '2529618.096', '51.610'];
+    if (form === 'htrs07-geographic') values = ['405453.90607', '244720.59229', '51.610'];
+    if (state.region === 'kastelorizo' && form === 'htrs07-geographic') values = ['', '', ''];
+    if (state.region === 'kastelorizo' && form === 'htrs07-tm07') values = ['', '', ''];
+    const inputs = tripleBoxes($('typed-boxes'), form, values, false);
+    for (const input of inputs) {
+      input.addEventListener('keydown', (e) => {
+        if (e.key === 'Enter') convertPoint();
+      });
+    }
+    tripleBoxes($('wanted-boxes'), $('wanted-form').value, null, true);
+  }
+
+  async function resetSinglePoint() {
+    const v = state.vortan;
+    state.singlePoint = v.singlePoint(state.region, { grids: state.grids ? state.grids.loaded : null });
+    const program = state.catalogueRegion().programs.singlePoint;
+    $('window-caption').textContent = program.caption;
+    renderWindow();
+    // The initial step at once where it can run (on the mainland it needs the grids).
+    if (state.region === 'kastelorizo' || state.grids) {
+      const result = state.singlePoint.click('Command3');
+      updateWindow();
+      if (result.status !== 'done') await showMessages(result.messages);
+    } else {
+      status('point-status', 'Επιλέξτε πρώτα τους κανάβους dN, dE (Κάνναβοι).\n' +
+        'Choose the dN, dE grids first (Grids).', '');
+    }
+    resetTyped();
+  }
+
+  // The single-point window, built from its table of controls: the top area, the HTRS07 to
+  // ΕΓΣΑ87 area, the way back, with the groups of the desktop window.
+  const WINDOW_LAYOUT = [
+    { area: 'top', rows: [
+      ['Label20'], ['Label14'],
+      ['Command3', 'Command4'],
+      ['Text14', 'Text15'],
+      ['Label22', 'Text45', 'Label23', 'Text46', 'Label24', 'Text47'],
+      ['Label25', 'Text48', 'Label26', 'Text49', 'Label27', 'Text50', 'Label28', 'Text51'],
+    ] },
+    { area: 'forward', rows: [
+      ['Label17'], ['Label3'], ['Text5', 'Text6', 'Text7', 'Command2'],
+      { group: 'Frame1', rows: [['Text8', 'Text33', 'Text34'], ['Text9', 'Text36', 'Text37'],
+        ['Text10', 'Text11', 'Text12', 'Text13']] },
+      ['Label5', 'Text16', 'Text17', 'Command5'],
+      { group: 'Frame2', rows: [['Text20', 'Text35', 'Text38'], ['Text21', 'Text39', 'Text40'],
+        ['Text22', 'Text23', 'Text32']] },
+    ] },
+    { area: 'back', rows: [
+      ['Label18'], ['Label13'],
+      { group: 'Frame5', rows: [['Text1', 'Text2', 'Text18']] },
+      { group: 'Frame3', rows: [['Text3', 'Text4', 'Text19']] },
+      ['Command1', 'Label19', 'Text26', 'Text27'],
+      { group: 'Frame4', rows: [['Text28', 'Text41', 'Text42'], ['Text29', 'Text43', 'Text44'],
+        ['Text30', 'Text31', 'Text24']] },
+    ] },
+  ];
+
+  function renderWindow() {
+    const sp = state.singlePoint;
+    const byName = new Map(sp.controls.map((c) => [c.name, c]));
+    const root = $('window');
+    root.textContent = '';
+    const renderRow = (names, parent) => {
+      const row = document.createElement('div');
+      row.className = 'row';
+      for (const name of names) {
+        const c = byName.get(name);
+        if (!c) continue;
+        row.appendChild(renderControl(c));
+      }
+      if (row.childElementCount) parent.appendChild(row);
+    };
+    for (const area of WINDOW_LAYOUT) {
+      const div = document.createElement('div');
+      div.className = `area ${area.area}`;
+      for (const row of area.rows) {
+        if (Array.isArray(row)) {
+          renderRow(row, div);
+        } else {
+          const g = byName.get(row.group);
+          if (!g) continue;
+          const fieldset = document.createElement('fieldset');
+          fieldset.id = `w-${g.name}`;
+          fieldset.title = g.tip;
+          const legend = document.createElement('legend');
+          legend.textContent = g.text;
+          fieldset.appendChild(legend);
+          for (const r of row.rows) renderRow(r, fieldset);
+          div.appendChild(fieldset);
+        }
+      }
+      root.appendChild(div);
+    }
+    updateWindow();
+  }
+
+  function renderControl(c) {
+    let el;
+    if (c.kind === 'box') {
+      el = document.createElement('input');
+      el.type = 'text';
+      el.spellcheck = false;
+      el.value = state.singlePoint.texts[c.name] || '';
+      el.addEventListener('input', () => state.singlePoint.setText(c.name, el.value));
+      el.addEventListener('keydown', (e) => {
+        if (e.key === 'Enter') pressForBox(c.name);
+      });
+      if (c.background) {
+        el.style.background = `#${c.background.toString(16).padStart(6, '0')}`;
+      }
+    } else if (c.kind === 'button') {
+      el = document.createElement('button');
+      el.type = 'button';
+      el.textContent = c.text;
+      el.addEventListener('click', () => pressButton(c.name));
+    } else {
+      el = document.createElement('span');
+      el.className = 'label';
+      el.textContent = c.text;
+    }
+    el.id = `w-${c.name}`;
+    el.dataset.control = c.name;
+    if (c.tip) el.title = c.tip;
+    return el;
+  }
+
+  // Return in an input box presses the conversion button of its group.
+  function pressForBox(box) {
+    const groups = {
+      Command2: ['Text5', 'Text6', 'Text7'],
+      Command5: ['Text10', 'Text11', 'Text12'],
+      Command1: ['Text1', 'Text2', 'Text18', 'Text3', 'Text4', 'Text19'],
+    };
+    for (const [button, boxes] of Object.entries(groups)) {
+      if (boxes.includes(box)) pressButton(button);
+    }
+  }
+
+  function updateWindow() {
+    const sp = state.singlePoint;
+    for (const c of sp.controls) {
+      const el = $(`w-${c.name}`);
+      if (!el) continue;
+      if (c.kind === 'box') el.value = sp.texts[c.name] || '';
+      if (c.kind === 'label' && c.name === 'GridFolder') el.textContent = sp.texts.GridFolder || '';
+      if (c.kind === 'box' || c.kind === 'button') {
+        el.disabled = sp.enabled[c.name] === false;
+      }
+    }
+  }
+
+  async function pressButton(button) {
+    const sp = state.singlePoint;
+    if (button === 'Command4') {
+      await showMessage({ title: 'ΒΟΗΘΕΙΑ', buttons: 'ok', icon: 'information',
+        text: 'Το εγχειρίδιο των προγραμμάτων συνοδεύει την εγκατάσταση (docs/manual).\r\n\r\n' +
+          'The manual of the programs comes with the installation (docs/manual).' });
+      return null;
+    }
+    if (sp.enabled[button] === false) return null;
+    const result = sp.click(button);
+    updateWindow();
+    await showMessages(result.messages);
+    return result;
+  }
+
+  // The tool's convert on the one point typed: the record "P,a,b,c" through the same reader,
+  // chain and writer as a file.
+  function convertOne(from, to, texts) {
+    const v = state.vortan;
+    const grids = state.grids ? state.grids.loaded : null;
+    const record = `P,${texts.join(',')}\r\n`;
+    const r = v.convert(from, to, { name: 'σημείο.txt', bytes: record },
+      { region: state.region, grids });
+    const line = new TextDecoder().decode(r.outputs[0].bytes).replace(/\r\n$/, '');
+    return line.split(',').slice(1);
+  }
+
+  async function convertPoint() {
+    const from = $('typed-form').value;
+    const to = $('wanted-form').value;
+    const texts = Array.from($('typed-boxes').querySelectorAll('input'), (i) => i.value);
+    const wanted = Array.from($('wanted-boxes').querySelectorAll('input'));
+    for (const w of wanted) w.value = '';
+    status('point-status', '');
+    const needsGrids = state.region === 'mainland' &&
+      (from.startsWith('htrs07') !== to.startsWith('htrs07') || WINDOW_INPUTS[from]);
+    if (needsGrids && !state.grids) {
+      status('point-status', 'Επιλέξτε πρώτα τους κανάβους dN, dE (Κάνναβοι).\nChoose the dN, dE grids first (Grids).', 'error');
+      return;
+    }
+    // The window's button for the typed form, with the typed texts in its boxes.
+    const win = WINDOW_INPUTS[from];
+    if (win) {
+      const sp = state.singlePoint;
+      for (const box of win.clear || []) sp.setText(box, '');
+      win.boxes.forEach((box, k) => sp.setText(box, texts[k]));
+      updateWindow();
+      const result = await pressButton(win.button);
+      if (result && result.status !== 'done') {
+        status('point-status', result.message.replace(/\r\n/g, '\n'), 'error');
+        return;
+      }
+    }
+    try {
+      const values = convertOne(from, to, texts);
+      values.forEach((value, k) => {
+        if (wanted[k]) wanted[k].value = value;
+      });
+      status('point-status', `${FORM_NAMES[from]} → ${FORM_NAMES[to]}`, 'ok');
+      const tm07 = to === 'htrs07-tm07' ? values : convertOne(from, 'htrs07-tm07', texts);
+      showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1);
+    } catch (e) {
+      status('point-status', e.message, 'error');
+    }
+  }
+
+  // --- files -------------------------------------------------------------------------------
+
+  function fillJobs() {
+    const select = $('job');
+    select.textContent = '';
+    for (const job of state.vortan.catalogue.jobs) {
+      const option = document.createElement('option');
+      option.value = job.name;
+      option.textContent = `${job.title} (${job.name})`;
+      select.appendChild(option);
+    }
+    const option = document.createElement('option');
+    option.value = 'convert';
+    option.textContent = 'Μετατροπή μεταξύ μορφών - Conversion between forms (convert)';
+    select.appendChild(option);
+    select.value = 'sxyz-to-ggrs87';
+    select.addEventListener('change', jobChanged);
+    jobChanged();
+  }
+
+  function isTable(file) {
+    return file && /\.csv$/i.test(file.name);
+  }
+
+  function jobChanged() {
+    const table = isTable(state.file);
+    if (table) $('job').value = 'convert';
+    $('job').disabled = table;
+    $('convert-forms').hidden = $('job').value !== 'convert';
+    $('run').disabled = !state.file;
+  }
+
+  function chooseFile(file) {
+    state.file = file;
+    $('file-name').textContent = file ? `${file.name} — ${file.size.toLocaleString('el-GR')} bytes` : '';
+    clearDownloads();
+    jobChanged();
+  }
+
+  function clearDownloads() {
+    for (const url of state.downloads) URL.revokeObjectURL(url);
+    state.downloads = [];
+    $('downloads').textContent = '';
+  }
+
+  // The worker: this page's engine bundle and worker function in one script, from a blob, so
+  // that it runs from a folder (file://) too.
+  function startWorker() {
+    if (state.worker) return state.workerReady;
+    const source = `const bundle = (${vortanBundle.toString()})();\n(${vortanWorker.toString()})(self, bundle);\n`;
+    const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+    const worker = new Worker(url);
+    URL.revokeObjectURL(url);
+    state.worker = worker;
+    state.workerReady = new Promise((resolve, reject) => {
+      worker.onmessage = (event) => {
+        if (event.data.type === 'ready') resolve(worker);
+        else if (event.data.type === 'failed') reject(new Error(event.data.message));
+      };
+      worker.onerror = (event) => reject(new Error(event.message));
+    });
+    worker.postMessage({ type: 'init', wasm: state.wasm });
+    return state.workerReady;
+  }
+
+  function stopWorker() {
+    if (state.worker) state.worker.terminate();
+    state.worker = null;
+    state.workerReady = null;
+  }
+
+  function jobOf(name) {
+    return state.vortan.catalogue.jobs.find((j) => j.name === name);
+  }
+
+  async function runFile() {
+    const file = state.file;
+    if (!file) return;
+    const jobName = $('job').value;
+    const table = isTable(file);
+    const message = {
+      type: 'run', id: ++state.runId, region: state.region, file,
+      grids: state.grids && state.region === 'mainland'
+        ? { key: state.grids.key, dn: state.grids.dn, de: state.grids.de } : null,
+    };
+    let usesTransform;
+    if (jobName === 'convert') {
+      Object.assign(message, { kind: table ? 'table' : 'convert', from: $('from-form').value,
+        to: $('to-form').value, keepHeights: $('keep-heights').checked });
+      usesTransform = message.from.startsWith('htrs07') !== message.to.startsWith('htrs07');
+    } else {
+      const job = jobOf(jobName);
+      Object.assign(message, { kind: 'job', job: jobName, button: job.button, inputForm: job.inputForm });
+      usesTransform = job.usesTransform;
+    }
+    if (usesTransform && state.region === 'mainland' && !state.grids) {
+      status('job-status', 'Η εργασία χρειάζεται τους κανάβους dN, dE: επιλέξτε τους (Κάνναβοι).\n' +
+        'The job needs the dN, dE grids: choose them (Grids).', 'error');
+      return;
+    }
+    clearDownloads();
+    status('job-status', '');
+    $('run').disabled = true;
+    $('progress-box').hidden = false;
+    $('progress').value = 0;
+    $('progress-text').textContent = 'Φόρτωση… / Starting…';
+    const started = performance.now();
+    try {
+      const worker = await startWorker();
+      const result = await new Promise((resolve, reject) => {
+        state.cancelRun = () => reject(new Error('cancelled'));
+        worker.onmessage = (event) => {
+          const m = event.data;
+          if (m.id !== message.id) return;
+          if (m.type === 'progress') showProgress(m);
+          else if (m.type === 'result') resolve(m);
+          else if (m.type === 'positions') showPoints(m.east, m.north, m.points);
+          else if (m.type === 'failed') reject(new Error(m.message));
+        };
+        worker.onerror = (event) => reject(new Error(event.message || 'worker error'));
+        worker.postMessage(message);
+      });
+      state.lastSeconds = (performance.now() - started) / 1000;
+      endRun();
+      await showResult(result);
+    } catch (e) {
+      if (e.message === 'cancelled') {
+        status('job-status', 'Η εργασία ακυρώθηκε: τίποτα δεν γράφτηκε.\nThe job was cancelled: nothing was written.', '');
+      } else {
+        status('job-status', e.message, 'error');
+        stopWorker();
+      }
+    } finally {
+      endRun();
+    }
+  }
+
+  function endRun() {
+    state.cancelRun = null;
+    $('progress-box').hidden = true;
+    $('run').disabled = !state.file;
+  }
+
+  function showProgress(m) {
+    const progress = $('progress');
+    if (m.total > 0) {
+      progress.max = m.total;
+      progress.value = m.read;
+    }
+    $('progress-text').textContent = state.vortan.progressText(m.done, m.read, m.total).replace('\n', ' / ');
+  }
+
+  async function showResult(result) {
+    const done = result.status === 'done';
+    status('job-status', (result.statusLine || result.message || '').replace(/\r\n/g, '\n'), done ? 'ok' : 'error');
+    // The times of the run: in the worker, and from the button to the files.
+    $('job-status').dataset.seconds = String(result.seconds);
+    $('job-status').dataset.total = String(state.lastSeconds);
+    if (done) {
+      for (const file of result.files) {
+        const li = document.createElement('li');
+        const a = document.createElement('a');
+        // The file is made when it is first asked for (a copy of a large output takes time).
+        a.href = '#';
+        a.addEventListener('click', () => {
+          if (a.dataset.url) return;
+          const url = URL.createObjectURL(new Blob([file.bytes]));
+          state.downloads.push(url);
+          a.dataset.url = url;
+          a.href = url;
+        });
+        a.download = file.name;
+        a.textContent = file.name;
+        const size = document.createElement('span');
+        size.textContent = ` ${file.bytes.length.toLocaleString('el-GR')} bytes`;
+        li.append(a, size);
+        $('downloads').appendChild(li);
+      }
+    }
+    await showMessages(result.messages);
+  }
+
+  function cancelRun() {
+    stopWorker();
+    if (state.cancelRun) state.cancelRun();
+  }
+
+  // --- the picture -------------------------------------------------------------------------
+
+  function showPoints(east, north, total) {
+    state.scene.east = east;
+    state.scene.north = north;
+    state.scene.total = total;
+    drawScene();
+  }
+
+  function drawScene() {
+    const mainland = state.region === 'mainland';
+    const g = mainland && state.grids ? state.grids.loaded : null;
+    if (g && state.scene.gridKey !== g.folder) {
+      state.scene.dE = state.vortan.gridValues(g, 'dE');
+      state.scene.dN = state.vortan.gridValues(g, 'dN');
+      state.scene.gridKey = g.folder;
+    }
+    const field = document.querySelector('input[name="field"]:checked').value;
+    $('picture-status').dataset.points = String(state.scene.east ? state.scene.east.length : 0);
+    drawPicture($('map'), {
+      header: g ? g.header : null,
+      dE: g ? state.scene.dE : null,
+      dN: g ? state.scene.dN : null,
+      field,
+      east: state.scene.east,
+      north: state.scene.north,
+      total: state.scene.total,
+      bounds: g ? state.vortan.dataFileBounds() : null,
+    });
+  }
+
+  // --- start ---------------------------------------------------------------------------------
+
+  async function start() {
+    state.wasm = await loadWasm();
+    state.vortan = await bundle.createVortan({ wasm: state.wasm });
+    const v = state.vortan;
+    state.catalogueRegion = () => v.catalogue.regions.find((r) => r.name === state.region);
+    $('notice').textContent = `${v.catalogue.noticeTitle}\n${v.catalogue.noticeText.replace(/\r\n/g, '\n')}`;
+    $('notice').hidden = false;
+    $('version').textContent = v.catalogue.version || '';
+    fillForms();
+    fillJobs();
+    $('region').addEventListener('change', async () => {
+      state.region = $('region').value;
+      document.body.dataset.region = state.region;
+      await resetSinglePoint();
+      drawScene();
+    });
+    $('typed-form').addEventListener('change', resetTyped);
+    $('wanted-form').addEventListener('change', () => tripleBoxes($('wanted-boxes'), $('wanted-form').value, null, true));
+    $('point-convert').addEventListener('click', convertPoint);
+    $('file').addEventListener('change', () => chooseFile($('file').files[0] || null));
+    const drop = $('drop');
+    drop.addEventListener('dragover', (e) => {
+      e.preventDefault();
+      drop.classList.add('over');
+    });
+    drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+    drop.addEventListener('drop', (e) => {
+      e.preventDefault();
+      drop.classList.remove('over');
+      if (e.dataTransfer.files.length) chooseFile(e.dataTransfer.files[0]);
+    });
+    $('run').addEventListener('click', runFile);
+    $('cancel').addEventListener('click', cancelRun);
+    $('dn-file').addEventListener('change', chooseGridFiles);
+    $('de-file').addEventListener('change', chooseGridFiles);
+    $('example-grids').addEventListener('click', exampleGrids);
+    $('forget-grids').addEventListener('click', forgetGrids);
+    for (const radio of document.querySelectorAll('input[name="field"]')) {
+      radio.addEventListener('change', drawScene);
+    }
+    document.body.dataset.region = state.region;
+    await restoreGrids();
+    if (!state.singlePoint) await resetSinglePoint();
+    drawScene();
+    $('loading').hidden = true;
+    document.body.dataset.readyMs = String(Math.round(performance.now()));
+    document.body.dataset.ready = 'true';
+    // The worker's engine is compiled while the user chooses a file.
+    startWorker().catch(() => stopWorker());
+  }
+
+  start().catch((e) => {
+    status('loading', `Η σελίδα δεν ξεκίνησε / The page did not start: ${e.message}`, 'error');
+    document.body.dataset.ready = 'failed';
+  });
+})();
