@@ -1,7 +1,6 @@
 #include "core/transverse_mercator.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <cstddef>
@@ -565,15 +564,15 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
   const double n3 = f / (2 - f);
   const double quarter = a * (1 + n3 * n3 / 4 + n3 * n3 * n3 * n3 / 64) / (1 + n3) * (kPi / 2);
   for (std::size_t k = 0; k < n; ++k) {
+    const double lambda = lambda0 + dLambda[k];
+    NoteResults(phi[k], lambda);
     if (!(std::fabs(m[k]) <= quarter && std::fabs(phi[k]) <= kPi / 2 &&
           std::fabs(dLambda[k]) <= kPi / 2)) {
-      std::feraiseexcept(FE_INVALID);
+      RaiseNumericFault(NumericFault::kInvalid);
       const double nan = std::numeric_limits<double>::quiet_NaN();
       out[k] = {nan, nan, nan, nan};
       continue;
     }
-    const double lambda = lambda0 + dLambda[k];
-    NoteResults(phi[k], lambda);
     out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
   }
 }

@@ -12,11 +12,13 @@
 
 #include "core/geodetic_params.h"
 #include "core/math_functions.h"
+#include "data_files/records.h"
 #include "engine/conversion.h"
 #include "gis/csv_table.h"
 #include "gis/form_names.h"
 #include "io/display_text.h"
 #include "io/files.h"
+#include "io/text_encoding.h"
 
 namespace vortan::gis {
 namespace {
@@ -28,7 +30,12 @@ std::string Quote(const std::string& text) { return "'" + DisplayText(text) + "'
 
 std::string Coordinate(double value, bool angle) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, angle ? "%.9f" : "%.3f", value);
+  // A value far beyond any coordinate (1e300 in a broken file) in scientific notation.
+  if (!(std::fabs(value) < 1e12)) {
+    std::snprintf(buffer, sizeof buffer, "%.9g", value);
+  } else {
+    std::snprintf(buffer, sizeof buffer, angle ? "%.9f" : "%.3f", value);
+  }
   return buffer;
 }
 
@@ -117,6 +124,7 @@ class LineReader {
   bool Next(std::string& line) {
     if (at_ >= text_.size()) return false;
     line.clear();
+    start_ = next_;
     bool first = true;
     for (;;) {
       if (!first) line += '\n';
@@ -128,10 +136,13 @@ class LineReader {
       if (at_ < text_.size()) {
         if (text_[at_] == '\r' && at_ + 1 < text_.size() && text_[at_ + 1] == '\n') ++at_;
         ++at_;
+        ++next_;
       }
       if (!OpenQuote(line) || at_ >= text_.size()) return true;
     }
   }
+  // The line of the file where the line last returned begins, counted from 1.
+  std::uint64_t lineNumber() const { return start_; }
 
  private:
   // Whether the quotes of the line leave a string open.
@@ -149,6 +160,7 @@ class LineReader {
   }
 
   std::string_view text_;
+  std::uint64_t start_ = 1, next_ = 1;
   std::size_t at_ = 0;
 };
 
@@ -206,6 +218,7 @@ void AppendCell(std::string& out, const std::string& cell) {
 struct Row {
   std::vector<std::string> fields;
   std::uint64_t fid;
+  std::uint64_t line;  // of the file
 };
 
 DatasetOutcome Stopped(DatasetOutcome outcome, DatasetStatus status, std::string message) {
@@ -257,6 +270,13 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   if (!request.from) {
     return Stopped(outcome, DatasetStatus::kUsage,
                    input + ": a CSV table holds no CRS; give the form of its coordinates");
+  }
+  // A table that is not UTF-8 is Greek Excel's "CSV (delimited)", in Windows-1253.
+  if (!IsUtf8(text)) {
+    text = Windows1253ToUtf8(text);
+    outcome.notes.push_back(input +
+                            " is not UTF-8: its text is read as Windows-1253 (Greek Excel's "
+                            "\"CSV (delimited)\") and written in UTF-8");
   }
   const Form from = *request.from;
   const Form to = request.to;
@@ -356,11 +376,19 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     chunk = Chunk{};
     while (chunk.rows.size() < kChunkFeatures && lines.Next(line)) {
       if (line.empty()) continue;
-      chunk.rows.push_back({SplitFields(line, separator), ++fid});
+      ++fid;
+      std::vector<std::string> fields = SplitFields(line, separator);
+      // A row of empty cells (",,,", Excel's formatted empty rows) is no feature.
+      if (std::all_of(fields.begin(), fields.end(), [](const std::string& f) {
+            return f.find_first_not_of(" \t") == std::string::npos;
+          })) {
+        continue;
+      }
+      chunk.rows.push_back({std::move(fields), fid, lines.lineNumber()});
     }
     for (const Row& row : chunk.rows) {
       const std::string where = input + layer + ", feature " + std::to_string(row.fid) +
-                                " (line " + std::to_string(row.fid + 1) + ")";
+                                " (line " + std::to_string(row.line) + ")";
       for (std::size_t k = 0; k < names.size() && k < row.fields.size(); ++k) {
         if (!IsUtf8(row.fields[k])) {
           return where + ", column " + Quote(names[k]) +
@@ -376,6 +404,10 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
                                       ? row.fields[static_cast<std::size_t>(column)]
                                       : std::string();
         bool comma = false;
+        if (IsExcelRoundedNumber(cell)) {
+          return where + ", column " + Quote(names[static_cast<std::size_t>(column)]) + ": " +
+                 ExcelRoundedReason(cell);
+        }
         const std::optional<double> value = ParseCell(cell, decimalCommas, comma);
         if (!value) {
           return where + ", column " + Quote(names[static_cast<std::size_t>(column)]) + ": " +
@@ -428,7 +460,7 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
       const double y = geographic ? current.a[i] * 180.0 / kPi : current.b[i];
       const std::string where =
           input + layer + ", feature " + std::to_string(current.rows[i].fid) + " (line " +
-          std::to_string(current.rows[i].fid + 1) + ")" +
+          std::to_string(current.rows[i].line) + ")" +
           (geographic ? " (λ " + Coordinate(x, true) + "°, φ " + Coordinate(y, true) + "°)"
                       : " (" + std::string(fromNames[0]) + " " + Coordinate(x, false) + ", " +
                             std::string(fromNames[1]) + " " + Coordinate(y, false) + ")");
@@ -436,6 +468,15 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
         return Stopped(outcome, DatasetStatus::kOutsideGrid,
                        where + ": outside the correction grid. Nothing was written; give "
                                "--outside skip to leave out the features outside the grid");
+      }
+      if (status[i] == PointStatus::kOutOfRange) {
+        const int bad = GeographicOutOfRange(current.a[i], current.b[i]);
+        return Stopped(outcome, DatasetStatus::kError,
+                       where + ": a " + RangeFault(bad) +
+                           " is no point of the Earth: are the coordinates " +
+                           FormCrsDisplayName(from, *context.profile) +
+                           ", with latitude and longitude in their places? Correct the "
+                           "geometry or give the right --from");
       }
       return Stopped(outcome, DatasetStatus::kError,
                      where + ": the conversion fails there (a numeric fault); the coordinates "

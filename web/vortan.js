@@ -298,7 +298,8 @@ class Vortan {
         throw error;
       }
       const message = `${outcome.featuresWritten} feature${outcome.featuresWritten === 1 ? '' : 's'}` +
-        ` in 1 layer written to ${outputName} (${outcome.pointsConverted} points converted to ${to}).`;
+        ` in 1 layer written to ${outputName} (${outcome.pointsConverted}` +
+        ` point${outcome.pointsConverted === 1 ? '' : 's'} converted to ${to}).`;
       return {
         outputs: [{ name: outputName, bytes: this.fs.readFile(`${folder}/out/${outputName}`) }],
         message, notes: outcome.notes, outcome,
