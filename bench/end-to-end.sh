@@ -76,7 +76,10 @@ if [ -n "$baseline" ]; then
     [ -x "$f" ] || { echo "end-to-end.sh: $f is missing" >&2; exit 1; }
   done
   # The Python batch call of both builds, where both have the package.
-  if [ -d "$build/python/vortan" ] && [ -d "$baseline/python/vortan" ]; then python=/usr/bin/python3; fi
+  if compgen -G "$build/python/vortan/_vortan*.so" >/dev/null &&
+     compgen -G "$baseline/python/vortan/_vortan*.so" >/dev/null; then
+    python=/usr/bin/python3
+  fi
 fi
 command -v cct >/dev/null || { echo "end-to-end.sh: cct is missing (package proj-bin)" >&2; exit 1; }
 

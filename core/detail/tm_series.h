@@ -96,7 +96,7 @@ inline Pair CellPair() {
 
 // Row i of order j of both tables: sum over q of t[q] (t^2)^q.
 template <const auto& kA, const auto& kB, std::size_t j, std::size_t i, std::size_t... q>
-inline Pair RowPair(Pair t2, std::index_sequence<q...>) {
+inline Pair RowPair([[maybe_unused]] Pair t2, std::index_sequence<q...>) {
   constexpr std::size_t n = std::max(CellCount<kA>(j, i), CellCount<kB>(j, i));
   Pair poly = CellPair<kA, kB, j, i, n - 1>();
   ((poly = poly * t2 + CellPair<kA, kB, j, i, n - 2 - q>()), ...);
@@ -112,7 +112,7 @@ inline Pair RowPair(Pair t2) {
 
 // The polynomial P_k(t^2, eta^2) of order j of both tables.
 template <const auto& kA, const auto& kB, std::size_t j, std::size_t... i>
-inline Pair OrderPair(Pair t2, Pair eta2, std::index_sequence<i...>) {
+inline Pair OrderPair(Pair t2, [[maybe_unused]] Pair eta2, std::index_sequence<i...>) {
   constexpr std::size_t rows = std::max(OrderRows<kA>(j), OrderRows<kB>(j));
   Pair sum = RowPair<kA, kB, j, rows - 1>(t2);
   ((sum = sum * eta2 + RowPair<kA, kB, j, rows - 2 - i>(t2)), ...);
