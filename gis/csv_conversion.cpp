@@ -359,7 +359,8 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   }
   written += "\r\n";
 
-  const Conversion conversion(context, from, to, request.keepHeights);
+  // Every digit of the double is written: the plain routines, as the tool's GIS conversion.
+  const Conversion conversion(context, from, to, request.keepHeights, Routines::kPlain);
   const bool decimalCommas = out.separator != ',';
   bool writeCommas = false;
   const bool geographic = IsGeographic(from);

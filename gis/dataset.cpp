@@ -1241,7 +1241,10 @@ class Run {
         const std::string error = request_.prepare(from);
         if (!error.empty()) return Stop{DatasetStatus::kError, error};
       }
-      conversions_.emplace(from, Conversion(context_, from, request_.to, request_.keepHeights));
+      // Coordinates are written with every digit of the double: the plain routines, so that a
+      // file comes out the same on every processor and in the browser.
+      conversions_.emplace(from, Conversion(context_, from, request_.to, request_.keepHeights,
+                                            Routines::kPlain));
     }
     std::vector<std::string> grids = request_.gridFiles;
     if (!context_.dnPath.empty()) grids.push_back(context_.dnPath);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/geodetic_params.h"
+#include "core/lanes.h"
 #include "data_files/job_table.h"
 #include "data_files/jobs.h"
 #include "data_files/record_text.h"
@@ -375,6 +376,10 @@ PYBIND11_MODULE(_vortan, m) {
       .def("time_batch", &Engine::TimeBatch)
       .def("convert_lines", &Engine::ConvertLines);
   m.def("run_job", &vortan::RunJobFiles);
+  // The processor's vector target that the chains run on ("AVX3", "AVX2", "SSE4"; "none"), and
+  // the switch between it and the plain routines, for the benchmarks' comparison.
+  m.def("vector_target", [] { return std::string(vortan::lanes::Active() ? vortan::lanes::Target() : "none"); });
+  m.def("_set_vector_lanes", [](bool on) { vortan::lanes::SetActive(on); });
   m.def("crs_of", [](const std::string& form, const std::string& region) {
     const vortan::CrsDefinition crs = vortan::CrsOf(vortan::FormOf(form), vortan::ProfileOf(region));
     return py::make_tuple(crs.epsg, crs.name, crs.wkt);
