@@ -233,6 +233,8 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
     const V x = hn::Load(d, px.v + i), y = hn::Load(d, py.v + i), z = hn::Load(d, pz.v + i);
     const V p = hn::Sqrt(y * y + x * x);
     V t = z / (q * p);
+    // The plain routine's passes, operation for operation: the height and the tangent of the
+    // latitude come out as its own.
     for (int pass = 0; pass < kBowringPasses; ++pass) {
       const V s = hn::Sqrt(one + t * t);
       const V ts = t / s;
@@ -385,7 +387,7 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
       const V sl4 = sl2 * sl2;
       const V sl6 = sl4 * sl2;
       const V k =
-          K(k0) * (one + sl2 / K(2) * sv2 +
+          K(k0) * (one + sl2 * K(0.5) * sv2 +
                    sl4 / K(24) *
                        (K(5) - K(4) * st2 + K(14) * seta2 - K(28) * st2 * seta2 + K(13) * seta4 -
                         K(48) * st2 * seta4 + K(4) * seta6 - K(24) * st2 * seta6) +
@@ -406,34 +408,24 @@ constexpr int kFootpointMaxPasses = 20;
 constexpr double kIsometricTolerance = 1e-15;  // radians
 constexpr int kIsometricMaxPasses = 25;
 
-// sin x and 1 - cos x of a small angle by as many terms of their series as x needs, the
-// thresholds those of the plain routine; every lane takes its own branch.
+// sin x and 1 - cos x of a small angle (|x| < 0.01) by their series: all the terms in every
+// lane (the plain routine drops those that a smaller x does not need; they add nothing there).
 void SmallSinCos(V x, V& st, V& omc) {
-  const V ax = hn::Abs(x);
   const V x2 = x * x;
   const V s3 = K(-1.0 / 6), s5 = K(1.0 / 120), s7 = K(-1.0 / 5040), s9 = K(1.0 / 362880);
   const V c2 = K(1.0 / 2), c4 = K(-1.0 / 24), c6 = K(1.0 / 720), c8 = K(-1.0 / 40320);
-  const V fullSin = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
-  const V fullOmc = x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
-  const V midSin = x - x * x2 / K(6);
-  const V midOmc = x2 * (K(0.5) - x2 / K(24));
-  const M tiny = ax < K(1e-11), small = ax < K(1e-6), mid = ax < K(1e-4);
-  st = hn::IfThenElse(small, x, hn::IfThenElse(mid, midSin, fullSin));
-  omc = hn::IfThenElse(tiny, hn::Zero(D()),
-                       hn::IfThenElse(small, x2 / K(2), hn::IfThenElse(mid, midOmc, fullOmc)));
+  st = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
+  omc = x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
 }
 
-// ln(1 + r) for |r| below 0.01 by its series, shorter for small r, as the plain routine.
+// ln(1 + r) for |r| below 0.01 by its series, all its terms in every lane (the plain routine
+// drops those that a smaller r does not need), the divisions by constants as products.
 V Log1pSmall(V r) {
-  const V ar = hn::Abs(r);
   const V r2 = r * r;
   const V r4 = r2 * r2;
-  const V tiny = r - r * r * (K(0.5) - r / K(3));
-  const V mid = r - r2 * ((K(0.5) - r / K(3)) + r2 * (K(0.25) - r / K(5)));
-  const V low = (K(0.5) - r / K(3)) + r2 * (K(0.25) - r / K(5));
-  const V high = (K(1.0 / 6) - r / K(7)) + r2 * (K(0.125) - r / K(9));
-  const V full = r - r2 * (low + r4 * high);
-  return hn::IfThenElse(ar < K(1e-6), tiny, hn::IfThenElse(ar < K(1e-4), mid, full));
+  const V low = (K(0.5) - r * K(1.0 / 3)) + r2 * (K(0.25) - r * K(1.0 / 5));
+  const V high = (K(1.0 / 6) - r * K(1.0 / 7)) + r2 * (K(0.125) - r * K(1.0 / 9));
+  return r - r2 * (low + r4 * high);
 }
 
 V AtanhSmall(V x) {
@@ -535,7 +527,7 @@ V LatitudeFromIsometric(V psiTarget, double e, double ep2) {
     const V g = one - s * (K(3) * v2 - K(2)) / (v2 * c) * h;
     const V newton = phi - h;
     const V halley = phi - h / g;
-    const V next = (halley + newton) / K(2);
+    const V next = (halley + newton) * K(0.5);  // exactly the halving
     const M stop = hn::AndNot(done, hn::Abs(phi - next) < K(kIsometricTolerance));
     const M ends = counter > kIsometricMaxPasses ? hn::Not(done) : stop;
     out = hn::IfThenElse(ends, next, out);
@@ -636,8 +628,10 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
     }
     hn::Store(phi, d, olat.v + i);
     hn::Store(lambda, d, olon.v + i);
-    hn::Store(Packed(phi, nearSplit), d, oplat.v + i);
-    hn::Store(Packed(lambda, nearSplit), d, oplon.v + i);
+    if (packedLatitude) {
+      hn::Store(Packed(phi, nearSplit), d, oplat.v + i);
+      hn::Store(Packed(lambda, nearSplit), d, oplon.v + i);
+    }
   }
   if (nearSplit) math::internal::nearBoundary = true;
   if (outside) {
@@ -647,15 +641,19 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
       const TmInverseResult r = vortan::TmInverse(params, eastings[k], northings[k]);
       latitude[k] = r.latitude;
       longitude[k] = r.longitude;
-      packedLatitude[k] = r.packedLatitude;
-      packedLongitude[k] = r.packedLongitude;
+      if (packedLatitude) {
+        packedLatitude[k] = r.packedLatitude;
+        packedLongitude[k] = r.packedLongitude;
+      }
     }
     return;
   }
   std::copy(olat.v, olat.v + count, latitude);
   std::copy(olon.v, olon.v + count, longitude);
-  std::copy(oplat.v, oplat.v + count, packedLatitude);
-  std::copy(oplon.v, oplon.v + count, packedLongitude);
+  if (packedLatitude) {
+    std::copy(oplat.v, oplat.v + count, packedLatitude);
+    std::copy(oplon.v, oplon.v + count, packedLongitude);
+  }
 }
 
 void PackedPiece(std::size_t count, const double* radians, double* packed) {
@@ -709,7 +707,8 @@ void TmInverse(const GeodeticParams& params, std::size_t n, const double* eastin
   for (std::size_t b = 0; b < n; b += kPiece) {
     const std::size_t m = std::min(kPiece, n - b);
     TmInversePiece(params, m, easting + b, northing + b, latitude + b, longitude + b,
-                   packedLatitude + b, packedLongitude + b);
+                   packedLatitude ? packedLatitude + b : nullptr,
+                   packedLongitude ? packedLongitude + b : nullptr);
   }
 }
 

@@ -48,7 +48,8 @@ void TmForward(const GeodeticParams& params, std::size_t n, const double* phi,
                const double* tanPhi, const double* dLambda, double* easting, double* northing,
                double* scale);
 
-// TmInverse: latitude, absolute longitude and both packed. A position outside the projection's
+// TmInverse: latitude, absolute longitude and both packed (packedLatitude and packedLongitude
+// null: not wanted). A position outside the projection's
 // domain raises the invalid-operation flag and gives NaN, as TmInverse does.
 void TmInverse(const GeodeticParams& params, std::size_t n, const double* easting,
                const double* northing, double* latitude, double* longitude,

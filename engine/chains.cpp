@@ -19,6 +19,7 @@ struct StageChain::Block {
   GeodeticParams tm07, tm87;
   bool keepHeight = false;
   bool lanes = false;  // the core routines on vector lanes (core/lanes.h)
+  bool shown = true;   // the packed angles and the scale factor too
   PointResult* out = nullptr;
   std::size_t active[kBlock];  // the points still in the chain, in order
   std::size_t count = 0;
@@ -146,7 +147,8 @@ void Forwards(const Block& b, const GeodeticParams& p, std::size_t n, const doub
   }
 }
 
-// Latitude, longitude and both packed of TM E, N (the inverse projections side by side).
+// Latitude, longitude and both packed (where the pointers are not null) of TM E, N (the inverse
+// projections side by side).
 void Inverses(const Block& b, const GeodeticParams& p, std::size_t n, const double* easting,
               const double* northing, double* latitude, double* longitude,
               double* packedLatitude, double* packedLongitude) {
@@ -160,8 +162,10 @@ void Inverses(const Block& b, const GeodeticParams& p, std::size_t n, const doub
   for (std::size_t q = 0; q < n; ++q) {
     latitude[q] = r[q].latitude;
     longitude[q] = r[q].longitude;
-    packedLatitude[q] = r[q].packedLatitude;
-    packedLongitude[q] = r[q].packedLongitude;
+    if (packedLatitude) {
+      packedLatitude[q] = r[q].packedLatitude;
+      packedLongitude[q] = r[q].packedLongitude;
+    }
   }
 }
 
@@ -186,16 +190,20 @@ void Htrs07GeographicOfXyz(const TransformContext&, Block& b) {
     z[q] = v.z;
   }
   Geodetics(b, b.tm07, b.count, x, y, z, lat, lon, h, tan);
-  Packs(b, b.count, lat, packedLat);
-  Packs(b, b.count, lon, packedLon);
+  if (b.shown) {
+    Packs(b, b.count, lat, packedLat);
+    Packs(b, b.count, lon, packedLon);
+  }
   for (std::size_t q = 0; q < b.count; ++q) {
     const std::size_t k = b.active[q];
     Htrs07Values& v = b.out[k].htrs07;
     v.latitude = lat[q];
     v.longitude = lon[q];
     v.height = h[q];
-    v.packedLatitude = packedLat[q];
-    v.packedLongitude = packedLon[q];
+    if (b.shown) {
+      v.packedLatitude = packedLat[q];
+      v.packedLongitude = packedLon[q];
+    }
     b.tan[k] = tan[q];
   }
 }
@@ -229,12 +237,12 @@ void Tm07Of(Block& b, bool withTan) {
     if (withTan) tan[q] = b.tan[b.active[q]];
     dLambda[q] = v.longitude - lambda0;
   }
-  Forwards(b, b.tm07, b.count, phi, withTan ? tan : nullptr, dLambda, e, n, k);
+  Forwards(b, b.tm07, b.count, phi, withTan ? tan : nullptr, dLambda, e, n, b.shown ? k : nullptr);
   for (std::size_t q = 0; q < b.count; ++q) {
     Htrs07Values& v = b.out[b.active[q]].htrs07;
     v.easting = e[q];
     v.northing = n[q];
-    v.scale = k[q];
+    if (b.shown) v.scale = k[q];
   }
 }
 void Tm07OfGeographic(const TransformContext&, Block& b) { Tm07Of(b, false); }
@@ -249,13 +257,16 @@ void GeographicOfTm(Block& b, const GeodeticParams& params, Values PointResult::
     e[q] = v.easting;
     n[q] = v.northing;
   }
-  Inverses(b, params, b.count, e, n, lat, lon, packedLat, packedLon);
+  Inverses(b, params, b.count, e, n, lat, lon, b.shown ? packedLat : nullptr,
+           b.shown ? packedLon : nullptr);
   for (std::size_t q = 0; q < b.count; ++q) {
     Values& v = b.out[b.active[q]].*system;
     v.latitude = lat[q];
     v.longitude = lon[q];
-    v.packedLatitude = packedLat[q];
-    v.packedLongitude = packedLon[q];
+    if (b.shown) {
+      v.packedLatitude = packedLat[q];
+      v.packedLongitude = packedLon[q];
+    }
   }
 }
 
@@ -463,7 +474,8 @@ void StageChain::Add(Stage stage, bool completes, void (*run)(const TransformCon
 }
 
 StageChain::StageChain(const TransformContext& context, Form from, const ChainOptions& options)
-    : context_(context), from_(from), keepHeight_(options.keepHeight), lanes_(options.lanes) {
+    : context_(context), from_(from), keepHeight_(options.keepHeight), lanes_(options.lanes),
+      shown_(options.shown) {
   if (InHtrs07(from)) {
     switch (from) {
       case Form::kHtrs07Xyz:
@@ -510,6 +522,7 @@ void StageChain::RunBlock(const Xyz* in, std::size_t n, PointResult* out) const 
   block.tm87 = MakeGrs80Params(context_.profile->tm87);
   block.keepHeight = keepHeight_;
   block.lanes = lanes_ && lanes::Active() && !math::Exact();
+  block.shown = shown_;
   block.out = out;
   for (std::size_t k = 0; k < n; ++k) {
     Enter(from_, in[k], out[k]);
@@ -538,6 +551,7 @@ void StageChain::RunPoint(const Xyz& in, PointResult& out) const {
   block.tm87 = MakeGrs80Params(context_.profile->tm87);
   block.keepHeight = keepHeight_;
   block.lanes = lanes_ && lanes::Active() && !math::Exact();
+  block.shown = shown_;
   block.out = &out;
   block.active[0] = 0;
   block.count = 1;

@@ -87,6 +87,8 @@ struct ChainOptions {
   // The core routines on vector lanes where they run (core/lanes.h); off: the plain routines,
   // the same last bits on every processor and in every build.
   bool lanes = true;
+  // The packed angles and the TM07 scale factor, which the windows and the record files show.
+  bool shown = true;
 };
 
 // The chains across the datum, by entry form (a chain ends in the other system):
@@ -145,6 +147,7 @@ class StageChain {
   Form from_;
   bool keepHeight_;
   bool lanes_;
+  bool shown_;
   std::array<Step, 8> steps_{};
   std::size_t stepCount_ = 0;
 };

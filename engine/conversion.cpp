@@ -119,6 +119,7 @@ namespace {
 ChainOptions OptionsFor(Form to, bool keepHeights, bool lean, Routines routines) {
   ChainOptions options;
   options.lanes = routines == Routines::kLanes;
+  options.shown = !lean;
   options.ggrs87Geographic = !lean || to == Form::kGgrs87Geographic;
   options.htrs07Geographic = !lean || to != Form::kHtrs07Tm07;
   options.withXyz = to == Form::kHtrs07Xyz;
