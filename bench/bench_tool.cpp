@@ -140,18 +140,18 @@ bool ReadPoints(const std::string& path, std::vector<Point>& points) {
   return !reader.failed();
 }
 
-// What the batch job computes for a block of points (the chain and the fault guard of
-// Htrs07XyzToGgrs87Block), without its parsing and formatting. The sums keep the compiler from
+// What the batch jobs compute for their points (the chain of the job over blocks of points,
+// with its fault guard), without their parsing and formatting. The sums keep the compiler from
 // dropping the work.
-double SxyzToGgrs87(const vortan::TransformContext& context, const Point* p, std::size_t n) {
-  constexpr std::size_t kBlock = 16;  // the job's block
+double ChainOf(const vortan::StageChain& chain, const Point* p, std::size_t n) {
+  constexpr std::size_t kBlock = 16;  // the jobs' block
   vortan::Xyz xyz[kBlock];
   vortan::PointResult r[kBlock];
   double sum = 0;
   for (std::size_t b = 0; b < n; b += kBlock) {
     const std::size_t m = std::min(kBlock, n - b);
     for (std::size_t k = 0; k < m; ++k) xyz[k] = {p[b + k].v[0], p[b + k].v[1], p[b + k].v[2]};
-    vortan::Htrs07XyzToGgrs87Block(context, xyz, m, r);
+    chain.Run(xyz, m, r);
     for (std::size_t k = 0; k < m; ++k) {
       const vortan::PointResult& q = r[k];
       if (!q.ok()) continue;
@@ -161,17 +161,6 @@ double SxyzToGgrs87(const vortan::TransformContext& context, const Point* p, std
     }
   }
   return sum;
-}
-
-double SenhToHtrs07(const vortan::TransformContext& context, const vortan::GeodeticParams& tm87,
-                    const Point& p) {
-  vortan::NumericGuard guard;
-  const vortan::TmInverseResult g87 = vortan::TmInverse(tm87, p.v[0], p.v[1]);
-  const vortan::BackChainResult r =
-      vortan::Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.v[2]);
-  const double sum = g87.packedLatitude + g87.packedLongitude + r.e07 + r.n07 + r.packedPhi07 +
-                     r.packedLambda07;
-  return guard.Clean() ? sum : 0;
 }
 
 int Compute(const std::string& job, const std::string& input, const std::string& dn,
@@ -190,17 +179,13 @@ int Compute(const std::string& job, const std::string& input, const std::string&
   }
   const bool forward = job == "sxyz-to-ggrs87";
   if (!forward && job != "senh-to-htrs07") return Usage();
-  const vortan::GeodeticParams tm87 = vortan::MakeGrs80Params(context.profile->tm87);
+  const vortan::StageChain chain(
+      context, forward ? vortan::Form::kHtrs07Xyz : vortan::Form::kGgrs87Tm87);
   double best = std::numeric_limits<double>::infinity();
   double check = 0;
   for (int r = 0; r < repeat; ++r) {
     const Clock::time_point start = Clock::now();
-    double sum = 0;
-    if (forward) {
-      sum = SxyzToGgrs87(context, points.data(), points.size());
-    } else {
-      for (const Point& p : points) sum += SenhToHtrs07(context, tm87, p);
-    }
+    const double sum = ChainOf(chain, points.data(), points.size());
     best = std::min(best, Seconds(Clock::now() - start));
     check = sum;
   }

@@ -155,20 +155,23 @@ void BM_CartesianToGeodeticPair(benchmark::State& state) {
 }
 BENCHMARK(BM_CartesianToGeodeticPair);
 
-void BM_CartesianToGeodeticQuad(benchmark::State& state) {
+// Four points a call, with their tangents, as the chains convert a block.
+void BM_CartesianToGeodetics4(benchmark::State& state) {
   const std::vector<Sample>& s = Samples();
   std::size_t i = 0;
-  std::array<double, 4> tans;
+  double tans[4];
+  Geodetic g[4];
   for (auto _ : state) {
-    std::array<Cartesian, 4> c;
+    Cartesian c[4];
     for (Cartesian& q : c) {
       const Sample& p = s[i++ & (kPoints - 1)];
       q = Cartesian{p.x, p.y, p.z};
     }
-    benchmark::DoNotOptimize(CartesianToGeodeticQuad(Tm07(), c, tans));
+    CartesianToGeodetics(Tm07(), c, 4, g, tans);
+    benchmark::DoNotOptimize(g);
   }
 }
-BENCHMARK(BM_CartesianToGeodeticQuad);
+BENCHMARK(BM_CartesianToGeodetics4);
 
 void BM_GeodeticToCartesian(benchmark::State& state) {
   OverSamples(state, [&](const Sample& p) {
@@ -200,67 +203,41 @@ void BM_NumericGuard(benchmark::State& state) {
 }
 BENCHMARK(BM_NumericGuard);
 
-// One point of the HTRS07 X, Y, Z job as the batch job computes it: HTRS07 latitude,
-// longitude, height, TM07 E, N and scale factor, then the chain to GGRS87 (Htrs07PointToGgrs87),
-// and the packed angles of the HTRS07 line.
-void BM_ForwardChainPoint(benchmark::State& state) {
-  const TransformContext& context = Context();
-  OverSamples(state, [&](const Sample& p) {
-    NumericGuard guard;
-    const Htrs07PointResult r = Htrs07PointToGgrs87(context, p.x, p.y, p.z);
-    benchmark::DoNotOptimize(RadiansToDms(r.htrs07.latitude));
-    benchmark::DoNotOptimize(RadiansToDms(r.htrs07.longitude));
-    benchmark::DoNotOptimize(r);
-    benchmark::DoNotOptimize(guard.Clean());
-  });
+// The chain of one point (a block of one), as the single-point windows call it.
+void BM_ChainForwardPoint(benchmark::State& state) {
+  const StageChain chain(Context(), Form::kHtrs07Xyz);
+  OverSamples(state, [&](const Sample& p) { benchmark::DoNotOptimize(chain.Run({p.x, p.y, p.z})); });
 }
-BENCHMARK(BM_ForwardChainPoint);
+BENCHMARK(BM_ChainForwardPoint);
 
-// The same point by the separate calls: CartesianToGeodetic, TmForwardScale, Htrs07ToGgrs87.
-void BM_ForwardChainPointStepByStep(benchmark::State& state) {
-  const TransformContext& context = Context();
-  const GeodeticParams& tm07 = Tm07();
-  OverSamples(state, [&](const Sample& p) {
-    NumericGuard guard;
-    const Geodetic g = CartesianToGeodetic(tm07, p.x, p.y, p.z);
-    benchmark::DoNotOptimize(RadiansToDms(g.latitude));
-    benchmark::DoNotOptimize(RadiansToDms(g.longitude));
-    const double dLambda = g.longitude - CentralMeridianRad(tm07);
-    const GridPointScale p07 = TmForwardScale(tm07, g.latitude, dLambda);
-    benchmark::DoNotOptimize(Htrs07ToGgrs87(context, p.x, p.y, p.z, p07.easting, p07.northing));
-    benchmark::DoNotOptimize(guard.Clean());
-  });
+void BM_ChainBackPoint(benchmark::State& state) {
+  const StageChain chain(Context(), Form::kGgrs87Tm87);
+  OverSamples(state,
+              [&](const Sample& p) { benchmark::DoNotOptimize(chain.Run({p.e87, p.n87, p.h})); });
 }
-BENCHMARK(BM_ForwardChainPointStepByStep);
+BENCHMARK(BM_ChainBackPoint);
 
-// One point of the GGRS87 E, N, h job: TM87 inverse, then Ggrs87ToHtrs07.
-void BM_BackChainPoint(benchmark::State& state) {
-  const TransformContext& context = Context();
-  OverSamples(state, [&](const Sample& p) {
-    NumericGuard guard;
-    const TmInverseResult g87 = TmInverse(Tm87(), p.e87, p.n87);
-    benchmark::DoNotOptimize(Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, p.h));
-    benchmark::DoNotOptimize(guard.Clean());
-  });
+// The chains over blocks of 16 points, as the jobs run them; points per second are the items
+// per second.
+template <Form from>
+void BM_ChainBlock(benchmark::State& state) {
+  const StageChain chain(Context(), from);
+  const std::vector<Sample>& s = Samples();
+  std::size_t i = 0;
+  Xyz in[StageChain::kBlock];
+  PointResult out[StageChain::kBlock];
+  for (auto _ : state) {
+    for (Xyz& v : in) {
+      const Sample& p = s[i++ & (kPoints - 1)];
+      v = from == Form::kHtrs07Xyz ? Xyz{p.x, p.y, p.z} : Xyz{p.e87, p.n87, p.h};
+    }
+    chain.Run(in, StageChain::kBlock, out);
+    benchmark::DoNotOptimize(out);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * StageChain::kBlock));
 }
-BENCHMARK(BM_BackChainPoint);
-
-// The engine's chain of one point, as the jobs call it.
-void BM_EngineForwardPoint(benchmark::State& state) {
-  const TransformContext& context = Context();
-  OverSamples(state, [&](const Sample& p) {
-    benchmark::DoNotOptimize(Htrs07XyzToGgrs87(context, p.x, p.y, p.z));
-  });
-}
-BENCHMARK(BM_EngineForwardPoint);
-
-void BM_EngineBackPoint(benchmark::State& state) {
-  const TransformContext& context = Context();
-  OverSamples(state, [&](const Sample& p) {
-    benchmark::DoNotOptimize(Ggrs87Tm87ToHtrs07(context, p.e87, p.n87, p.h));
-  });
-}
-BENCHMARK(BM_EngineBackPoint);
+BENCHMARK(BM_ChainBlock<Form::kHtrs07Xyz>);
+BENCHMARK(BM_ChainBlock<Form::kGgrs87Tm87>);
 
 // The batch call on arrays, as the Python and GIS front ends use it: 1,000,000 HTRS07 X, Y, Z
 // to GGRS87 TM87 E, N, h on the given number of threads (one pool for all runs). Points per

@@ -11,9 +11,11 @@
 #   - the chains alone over the same points in memory (no parsing, no printing), the loading of
 #     the two grids (the first load in a fresh process, as at a program's initial step), and
 #     the peak resident memory of the jobs;
-#   - with --baseline, the chains alone of another build (an earlier commit, whose
-#     vortan-bench-tool has the same "compute" command) in the same rounds, for the speed-up of
-#     the chains.
+#   - with --baseline, the same of another build (an earlier commit, whose vortan-bench-tool
+#     has the same "compute" command) in the same rounds: its jobs on 1 and 2 threads, its
+#     chains alone and, where both builds have the Python package, the batch call of
+#     vortan.Transformer on 1,000,000 points, each beside this build's: a redesign holds them
+#     within 3 %.
 # Every measurement is repeated and the best kept: the machine may be shared and noisy, so the
 # figures that count are the ratios of runs made side by side.
 #
@@ -21,8 +23,9 @@
 #                           [--idle P]
 #   --build DIR   build folder with bin/vortan-transform and bin/vortan-bench-tool
 #                 (default: build-bench, then build, beside this script's project)
-#   --baseline DIR  build folder of an earlier commit with bin/vortan-bench-tool: its chains
-#                 alone are measured beside this build's (default: none)
+#   --baseline DIR  build folder of an earlier commit with bin/vortan-transform and
+#                 bin/vortan-bench-tool (and python/ for the Python package): measured beside
+#                 this build's (default: none)
 #   --points N    number of random points (default 1000000)
 #   --repeat R    rounds of measurements, the best run of each is kept (default 5; the
 #                 sxyz-to-ggrs87 jobs and their chain alone run twice a round)
@@ -64,9 +67,19 @@ for f in "$tool" "$helper"; do
   [ -x "$f" ] || { echo "end-to-end.sh: $f is missing (build the project, scripts/install-deps)" >&2; exit 1; }
 done
 baseHelper=""
+baseTool=""
+python=""
 if [ -n "$baseline" ]; then
   baseHelper="$baseline/bin/vortan-bench-tool"
-  [ -x "$baseHelper" ] || { echo "end-to-end.sh: $baseHelper is missing" >&2; exit 1; }
+  baseTool="$baseline/bin/vortan-transform"
+  for f in "$baseHelper" "$baseTool"; do
+    [ -x "$f" ] || { echo "end-to-end.sh: $f is missing" >&2; exit 1; }
+  done
+  # The Python batch call of both builds, where both have the package.
+  if compgen -G "$build/python/vortan/_vortan*.so" >/dev/null &&
+     compgen -G "$baseline/python/vortan/_vortan*.so" >/dev/null; then
+    python=/usr/bin/python3
+  fi
 fi
 command -v cct >/dev/null || { echo "end-to-end.sh: cct is missing (package proj-bin)" >&2; exit 1; }
 
@@ -177,6 +190,41 @@ for ((r = 1; r <= repeat; ++r)); do
   measure cctReverseStdout "$work/out-cct.txt" cct -d 3 $reverse "$work/cct-enh.txt"
   measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
   if [ -n "$baseHelper" ]; then
+    for ((k = 0; k < 2; ++k)); do
+      for t in 1 2; do
+        measure "baseSxyz$t" - "$baseTool" --threads $t --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+          "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
+          "$work/out-GGRS87-SEN.txt"
+        measure "baseSenh$t" - "$baseTool" --threads $t --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
+          "$work/out-GGRS87-SFLh.txt" "$work/out-HTRS07-SFL.txt" "$work/out-HTRS07-SEN.txt"
+        measure "senh$t" - "$tool" --threads $t --dn "$dn" --de "$de" senh-to-htrs07 "$senh" \
+          "$work/out-GGRS87-SFLh.txt" "$work/out-HTRS07-SFL.txt" "$work/out-HTRS07-SEN.txt"
+        measure "sxyz$t" - "$tool" --threads $t --dn "$dn" --de "$de" sxyz-to-ggrs87 "$sxyz" \
+          "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" "$work/out-GGRS87-SFL.txt" \
+          "$work/out-GGRS87-SEN.txt"
+      done
+    done
+    if [ -n "$python" ]; then
+      for b in "$baseline" "$build" "$baseline" "$build"; do
+        name=pyBatch; [ "$b" = "$baseline" ] && name=basePyBatch
+        measure_helper "$name" env PYTHONPATH="$b/python" "$python" -c '
+import sys, time, numpy as np, vortan
+n = 1000000
+rng = np.random.default_rng(2007)
+lat = np.radians(rng.uniform(35.0, 41.5, n)); lon = np.radians(rng.uniform(20.5, 26.5, n))
+a, e2 = 6378137.0, 0.00669438002290
+w = 1 / np.sqrt(1 - e2 * np.sin(lat) ** 2)
+x = a * w * np.cos(lat) * np.cos(lon); y = a * w * np.cos(lat) * np.sin(lon)
+z = a * w * (1 - e2) * np.sin(lat)
+t = vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=sys.argv[1], de=sys.argv[2])
+best = float("inf")
+for _ in range(3):
+    start = time.perf_counter()
+    t.transform(x, y, z)
+    best = min(best, time.perf_counter() - start)
+print(f"seconds={best:.6f}")' "$dn" "$de"
+      done
+    fi
     measure_helper baseSxyzCompute "$baseHelper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
     measure_helper baseSenhCompute "$baseHelper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
     measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
@@ -204,11 +252,15 @@ awk -v n="$points" \
     -v senh1="${best[senh1]}" -v cctR="${best[cctReverse]}" \
     -v sxyzC="${best[sxyzCompute]}" -v senhC="${best[senhCompute]}" -v grid="${best[gridLoad]}" \
     -v baseSxyzC="${best[baseSxyzCompute]:-0}" -v baseSenhC="${best[baseSenhCompute]:-0}" \
+    -v baseSxyz1="${best[baseSxyz1]:-0}" -v baseSxyz2="${best[baseSxyz2]:-0}" \
+    -v baseSenh1="${best[baseSenh1]:-0}" -v baseSenh2="${best[baseSenh2]:-0}" \
+    -v senh2="${best[senh2]:-0}" -v py="${best[pyBatch]:-0}" -v basePy="${best[basePyBatch]:-0}" \
     -v rss1="${peak[sxyz1]}" -v rss2="${peak[sxyz2]}" -v rssB="${peak[senh1]}" \
     -v rssS="${peak[sxyzSmall]}" '
 function pps(s) { return s > 0 ? n / s : 0 }
 function verdict(ok) { return ok ? "met" : "NOT met" }
 function row(name, s) { printf "%-62s %9.3f %14.0f\n", name, s, pps(s) }
+function same(name, s, base) { printf "%-62s %9.3f %10s\n", name, s / base, verdict(s <= 1.03 * base) " (1.03)" }
 BEGIN {
   printf "\n%-62s %9s %14s\n", "measurement (best run)", "seconds", "points/s"
   row("vortan-transform sxyz-to-ggrs87, 1 thread (4 files)", sxyz1)
@@ -229,6 +281,15 @@ BEGIN {
     cf = baseSxyzC / sxyzC; cb = baseSenhC / senhC
     printf "%-62s %8.2fx %10s\n", "forward chain alone vs baseline: at least 1.6x", cf, verdict(cf >= 1.6)
     printf "%-62s %8.2fx %10s\n", "back chain alone vs baseline: at least 1.6x", cb, verdict(cb >= 1.6)
+    printf "\n%-62s %9s %10s\n", "against the baseline build (time over its time)", "measured", "at most"
+    same("sxyz-to-ggrs87, 1 thread", sxyz1, baseSxyz1)
+    same("sxyz-to-ggrs87, 2 threads", sxyz2, baseSxyz2)
+    same("senh-to-htrs07, 1 thread", senh1, baseSenh1)
+    same("senh-to-htrs07, 2 threads", senh2, baseSenh2)
+    same("sxyz-to-ggrs87 chain alone", sxyzC, baseSxyzC)
+    same("senh-to-htrs07 chain alone", senhC, baseSenhC)
+    if (basePy > 0) same("Python batch call, 1,000,000 points", py, basePy)
+    printf "\n"
   } else {
     printf "%-62s %9s\n", "chains alone vs baseline: at least 1.6x (no --baseline given)", "-"
   }

@@ -1,5 +1,6 @@
 #include "core/cartesian.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -80,16 +81,18 @@ std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
   return ToGeodetic<2>(params, {first, second}, nullptr);
 }
 
-std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
-                                                const Cartesian& first, const Cartesian& second,
-                                                std::array<double, 2>& tanLatitudes) {
-  return ToGeodetic<2>(params, {first, second}, tanLatitudes.data());
-}
-
-std::array<Geodetic, 4> CartesianToGeodeticQuad(const GeodeticParams& params,
-                                                const std::array<Cartesian, 4>& c,
-                                                std::array<double, 4>& tanLatitudes) {
-  return ToGeodetic<4>(params, c, tanLatitudes.data());
+void CartesianToGeodetics(const GeodeticParams& params, const Cartesian* c, std::size_t n,
+                          Geodetic* g, double* tanLatitudes) {
+  std::size_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const std::array<Geodetic, 4> four =
+        ToGeodetic<4>(params, {c[k], c[k + 1], c[k + 2], c[k + 3]},
+                      tanLatitudes ? tanLatitudes + k : nullptr);
+    std::copy(four.begin(), four.end(), g + k);
+  }
+  for (; k < n; ++k) {
+    g[k] = ToGeodetic<1>(params, {c[k]}, tanLatitudes ? tanLatitudes + k : nullptr)[0];
+  }
 }
 
 }  // namespace vortan

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "core/geodetic_params.h"
 
@@ -31,15 +32,10 @@ Geodetic CartesianToGeodetic(const GeodeticParams& params, double x, double y, d
 std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
                                                 const Cartesian& first, const Cartesian& second);
 
-// The same, with the tangent of each latitude as the iteration ends with it (the latitude is
-// its arc tangent), for the projections that go on from the latitudes.
-std::array<Geodetic, 2> CartesianToGeodeticPair(const GeodeticParams& params,
-                                                const Cartesian& first, const Cartesian& second,
-                                                std::array<double, 2>& tanLatitudes);
-
-// Four at once, with their tangents: the same numbers as four calls.
-std::array<Geodetic, 4> CartesianToGeodeticQuad(const GeodeticParams& params,
-                                                const std::array<Cartesian, 4>& c,
-                                                std::array<double, 4>& tanLatitudes);
+// CartesianToGeodetic of the n points c[k] into g[k], four at a time side by side (the same
+// numbers as n calls); with tanLatitudes, also the tangent of each latitude as the iteration
+// ends with it (the latitude is its arc tangent), for the projections that go on from it.
+void CartesianToGeodetics(const GeodeticParams& params, const Cartesian* c, std::size_t n,
+                          Geodetic* g, double* tanLatitudes = nullptr);
 
 }  // namespace vortan

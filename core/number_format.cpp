@@ -19,8 +19,6 @@ constexpr int kMaxFastDecimals = 9;
 // Below 2^34 a value times 10^9 still fits into 64 bits.
 constexpr double kFastLimit = 17179869184.0;
 
-__extension__ typedef unsigned __int128 Uint128;
-
 // round(x * 10^decimals) for 0 <= x < kFastLimit, exactly on the binary value of x, ties to
 // even: the rounding that std::to_chars applies in fixed format.
 std::uint64_t ScaledRound(double x, int decimals) {
@@ -35,12 +33,26 @@ std::uint64_t ScaledRound(double x, int decimals) {
     mantissa |= std::uint64_t{1} << 52;
     shift = 1075 - biased;
   }
-  const Uint128 product = static_cast<Uint128>(mantissa) * kPowersOfTen[decimals];  // < 2^83
   if (shift > 83) return 0;  // less than half of the last decimal shown
-  const std::uint64_t quotient = static_cast<std::uint64_t>(product >> shift);
-  const Uint128 remainder = product & ((static_cast<Uint128>(1) << shift) - 1);
-  const Uint128 half = static_cast<Uint128>(1) << (shift - 1);
-  if (remainder > half || (remainder == half && (quotient & 1) != 0)) return quotient + 1;
+  // The product mantissa * 10^decimals (below 2^83) in two words, high and low: the mantissa
+  // in halves of 32 bits, each product with 10^decimals (below 2^30) below 2^62.
+  const std::uint64_t p = kPowersOfTen[decimals];
+  const std::uint64_t lowProduct = (mantissa & 0xFFFFFFFFu) * p;
+  const std::uint64_t highProduct = (mantissa >> 32) * p;  // times 2^32
+  const std::uint64_t low = lowProduct + (highProduct << 32);
+  const std::uint64_t high = (highProduct >> 32) + (low < lowProduct ? 1 : 0);
+  // Bit k of the product, and whether any bit below k is set (0 < k < 128).
+  const auto bit = [&](int k) {
+    return (k >= 64 ? high >> (k - 64) : low >> k) & 1u;
+  };
+  const auto anyBelow = [&](int k) {
+    if (k >= 64) return low != 0 || (k > 64 && (high << (128 - k)) != 0);
+    return (low << (64 - k)) != 0;
+  };
+  const std::uint64_t quotient =
+      shift >= 64 ? high >> (shift - 64) : (low >> shift) | (high << (64 - shift));
+  // The remainder below 2^shift against the half, 2^(shift - 1).
+  if (bit(shift - 1) != 0 && (anyBelow(shift - 1) || (quotient & 1) != 0)) return quotient + 1;
   return quotient;
 }
 
@@ -104,8 +116,8 @@ std::size_t FormatAny(double value, NumberPattern pattern, char* out) {
     if (CommonPattern(pattern) && whole < 100000000) {
       // Coordinates, angles, scale factors: as the inline case writes them.
       std::uint64_t lanes, fractionLanes;
-      DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
-                      lanes, fractionLanes);
+      simd::DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
+                            lanes, fractionLanes);
       return StoreNumber(out, negative, lanes, fractionLanes, pattern);
     }
     const std::size_t integerDigits = static_cast<std::size_t>(pattern.integerDigits);

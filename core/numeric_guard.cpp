@@ -1,6 +1,7 @@
 #include "core/numeric_guard.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace vortan {
 namespace {
@@ -96,7 +97,7 @@ double Operand(const TypeDescriptor& type, std::uintptr_t handle) {
   if (type.info == 64) {
     if (sizeof(std::uintptr_t) >= 8) {
       double value;
-      __builtin_memcpy(&value, &handle, sizeof value);
+      std::memcpy(&value, &handle, sizeof value);
       return value;
     }
     return *reinterpret_cast<const double*>(handle);
@@ -104,7 +105,7 @@ double Operand(const TypeDescriptor& type, std::uintptr_t handle) {
   if (type.info == 32) {
     float value;
     const std::uint32_t bits = static_cast<std::uint32_t>(handle);
-    __builtin_memcpy(&value, &bits, sizeof value);
+    std::memcpy(&value, &bits, sizeof value);
     return value;
   }
   return 1;  // long double and others: any finite non-zero dividend

@@ -1,13 +1,12 @@
 #include "data_files/record_reader.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/decimal_text.h"
+#include "core/simd.h"
 #include "io/display_text.h"
 #include "io/files.h"
 
@@ -38,26 +37,18 @@ constexpr std::array<ByteKind, 256> ByteKinds() {
 }
 constexpr std::array<ByteKind, 256> kByteKinds = ByteKinds();
 
-#if defined(__SSE2__)
 // The byte loop of the plain-line scan sixteen bytes at a time, while sixteen are in the
-// buffer: the bytes that are not plain found by comparisons, the first three commas taken.
-// True with q at the byte that ends the scan (a line break, another kind, or a fourth comma);
-// false with q where fewer than sixteen bytes are left, for the byte loop to go on from.
+// buffer: the bytes that are not plain found all at once (simd::MatchMask16), the first three
+// commas taken. True with q at the byte that ends the scan (a line break, another kind, or a
+// fourth comma); false with q where fewer than sixteen bytes are left, for the byte loop to go
+// on from.
 bool ScanSixteenAtATime(const char* data, std::size_t end, std::size_t& q, std::size_t* commas,
                         std::size_t& count) {
-  const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-  const __m128i quote = _mm_set1_epi8('"'), semicolon = _mm_set1_epi8(';');
-  const __m128i tab = _mm_set1_epi8('\t'), blank = _mm_set1_epi8(' ');
   for (; q + 16 <= end; q += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q));
-    const __m128i other = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, semicolon))),
-        _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, blank)));
-    const unsigned commaBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
-    unsigned special = commaBits | static_cast<unsigned>(_mm_movemask_epi8(other));
+    const unsigned commaBits = simd::MatchMask16<','>(data + q);
+    unsigned special = commaBits | simd::MatchMask16<'\r', '\n', '"', ';', '\t', ' '>(data + q);
     while (special != 0) {
-      const unsigned bit = static_cast<unsigned>(__builtin_ctz(special));
+      const unsigned bit = static_cast<unsigned>(std::countr_zero(special));
       if ((commaBits >> bit & 1u) == 0 || count == 3) {
         q += bit;
         return true;
@@ -68,7 +59,6 @@ bool ScanSixteenAtATime(const char* data, std::size_t end, std::size_t& q, std::
   }
   return false;
 }
-#endif
 
 }  // namespace
 
@@ -174,9 +164,7 @@ RecordReader::Scan RecordReader::ScanRecord(RecordBatch& batch) {
     std::size_t count = 0;
     std::size_t q = p;
     bool ended = false;  // q is at the byte that ends the scan
-#if defined(__SSE2__)
     ended = ScanSixteenAtATime(data, end, q, commas, count);
-#endif
     for (; !ended && q < end; ++q) {
       const ByteKind kind = kByteKinds[static_cast<unsigned char>(data[q])];
       if (kind == ByteKind::kPlain) continue;

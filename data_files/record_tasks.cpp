@@ -122,18 +122,71 @@ StopKind Stopped(const PointResult& r, bool forward, StopDetail& detail) {
   return StopKind::kFault;
 }
 
-// senh-to-htrs07: GGRS87 SFLh, then HTRS07 SEN and SFL (outputs in the order SFLh, SFL, SEN).
-class SenhToHtrs07Task : public RecordTask {
+// A job across the datum: the chain from the job's input form over a block of points, then
+// the lines of the stages each point completed.
+class ChainTask : public RecordTask {
  public:
-  explicit SenhToHtrs07Task(const TransformContext& context) : context_(context) {}
-  std::array<std::string_view, 3> FieldNames() const override { return {"E", "N", "h"}; }
-  std::size_t OutputCount() const override { return 3; }
+  ChainTask(const TransformContext& context, Form from) : chain_(context, from) {}
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                    StopDetail& detail, Where& where) const override {
-    const PointResult r = Ggrs87Tm87ToHtrs07(context_, v[0], v[1], v[2]);
-    where = {r.ggrs87.latitude, r.ggrs87.longitude};
+    const PointResult r = chain_.Run({v[0], v[1], v[2]});
+    where = WhereOf(r);
+    return Print(id, v, r, out, detail);
+  }
+
+  std::size_t BlockSize() const override { return kMaxBlock; }
+
+  std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
+                           std::vector<LineBuffer>& out, StopKind& stop,
+                           StopDetail& detail, Where* where) const override {
+    PointResult r[kMaxBlock];
+    math::ResetNoted();
+    chain_.Run(values, n, r);
+    const bool noted = math::Noted();
+    for (std::size_t k = 0; k < n; ++k) {
+      bool again = false;
+      stop = CheckedPoint(out, noted, [&] {
+        // Computed again on its own (a block of one gives the same numbers).
+        if (again) r[k] = chain_.Run(values[k]);
+        again = true;
+        return Print(ids[k], values[k].data(), r[k], out, detail);
+      });
+      where[k] = WhereOf(r[k]);
+      if (stop != StopKind::kNone) return k;
+    }
+    return n;
+  }
+
+ protected:
+  // The lines of a point from the stages it completed; kNone, or why it stopped.
+  virtual StopKind Print(std::string_view id, const double v[3], const PointResult& r,
+                         std::vector<LineBuffer>& out, StopDetail& detail) const = 0;
+
+  bool forward() const { return InHtrs07(chain_.from()); }
+
+ private:
+  // Where the point is: the latitude and longitude of the chain's entry system.
+  Where WhereOf(const PointResult& r) const {
+    return forward() ? Where{r.htrs07.latitude, r.htrs07.longitude}
+                     : Where{r.ggrs87.latitude, r.ggrs87.longitude};
+  }
+
+  StageChain chain_;
+};
+
+// senh-to-htrs07: GGRS87 SFLh, then HTRS07 SEN and SFL (outputs in the order SFLh, SFL, SEN).
+class SenhToHtrs07Task : public ChainTask {
+ public:
+  explicit SenhToHtrs07Task(const TransformContext& context)
+      : ChainTask(context, Form::kGgrs87Tm87) {}
+  std::array<std::string_view, 3> FieldNames() const override { return {"E", "N", "h"}; }
+  std::size_t OutputCount() const override { return 3; }
+
+ private:
+  StopKind Print(std::string_view id, const double v[3], const PointResult& r,
+                 std::vector<LineBuffer>& out, StopDetail& detail) const override {
     if (r.Completed(Stage::kGgrs87Geographic)) {
       LineOut(out[0]).Id(id)
           .Numbers(r.ggrs87.packedLatitude, pat::kPacked, r.ggrs87.packedLongitude, pat::kPacked)
@@ -147,53 +200,19 @@ class SenhToHtrs07Task : public RecordTask {
         .End();
     return StopKind::kNone;
   }
-
- private:
-  const TransformContext& context_;
 };
 
 // sxyz-to-ggrs87: HTRS07 SFLh and SENk, then GGRS87 SFL and SEN.
-class SxyzToGgrs87Task : public RecordTask {
+class SxyzToGgrs87Task : public ChainTask {
  public:
-  explicit SxyzToGgrs87Task(const TransformContext& context) : context_(context) {}
+  explicit SxyzToGgrs87Task(const TransformContext& context)
+      : ChainTask(context, Form::kHtrs07Xyz) {}
   std::array<std::string_view, 3> FieldNames() const override { return {"X", "Y", "Z"}; }
   std::size_t OutputCount() const override { return 4; }
-  bool UsesTransform() const override { return true; }
-
-  StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
-                   StopDetail& detail, Where& where) const override {
-    const PointResult r = Htrs07XyzToGgrs87(context_, v[0], v[1], v[2]);
-    where = {r.htrs07.latitude, r.htrs07.longitude};
-    return Print(id, r, out, detail);
-  }
-
-  std::size_t BlockSize() const override { return kMaxBlock; }
-
-  // The chain of a block of points at once (Htrs07XyzToGgrs87Block), then their lines.
-  std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
-                           std::vector<LineBuffer>& out, StopKind& stop,
-                           StopDetail& detail, Where* where) const override {
-    PointResult r[kMaxBlock];
-    math::ResetNoted();
-    Htrs07XyzToGgrs87Block(context_, values, n, r);
-    const bool noted = math::Noted();
-    for (std::size_t k = 0; k < n; ++k) {
-      bool again = false;
-      stop = CheckedPoint(out, noted, [&] {
-        // Computed again on its own (the block's chain gives the same numbers).
-        if (again) r[k] = Htrs07XyzToGgrs87(context_, values[k][0], values[k][1], values[k][2]);
-        again = true;
-        return Print(ids[k], r[k], out, detail);
-      });
-      where[k] = {r[k].htrs07.latitude, r[k].htrs07.longitude};
-      if (stop != StopKind::kNone) return k;
-    }
-    return n;
-  }
 
  private:
-  StopKind Print(std::string_view id, const PointResult& r, std::vector<LineBuffer>& out,
-                 StopDetail& detail) const {
+  StopKind Print(std::string_view id, const double*, const PointResult& r,
+                 std::vector<LineBuffer>& out, StopDetail& detail) const override {
     const Htrs07Values& h = r.htrs07;
     if (r.Completed(Stage::kHtrs07Geographic)) {
       LineOut(out[0]).Id(id)
@@ -211,8 +230,6 @@ class SxyzToGgrs87Task : public RecordTask {
     LineOut(out[3]).Id(id).Numbers(g.easting, pat::kMetres, g.northing, pat::kMetres).End();
     return StopKind::kNone;
   }
-
-  const TransformContext& context_;
 };
 
 }  // namespace

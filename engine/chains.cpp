@@ -1,6 +1,7 @@
 #include "engine/chains.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/angles.h"
 #include "core/cartesian.h"
@@ -8,350 +9,452 @@
 #include "core/transverse_mercator.h"
 
 namespace vortan {
+
+// A block of points on their way through a chain: the results, which the steps fill as they
+// go, the points still in the chain (a point leaves it outside the grid), and what one step
+// hands to the next of a point.
+struct StageChain::Block {
+  GeodeticParams tm07, tm87;
+  bool keepHeight = false;
+  PointResult* out = nullptr;
+  std::size_t lanes[kBlock];  // the points still in the chain, in order
+  std::size_t count = 0;
+  double tan[kBlock];         // the tangent of the latitude the last conversion ended with
+  Geodetic geodetic[kBlock];  // the latitude, longitude, height after Helmert
+  std::optional<GridCell> cell[kBlock];  // the grid cell of the correction (none: no grids)
+};
+
 namespace {
 
-// Marks a stage completed.
+using Block = StageChain::Block;
+constexpr std::size_t kBlock = StageChain::kBlock;
+
 void Complete(PointResult& r, Stage stage) { r.completed |= 1u << static_cast<unsigned>(stage); }
 
-// Ends a point at a stage that raised a numeric fault.
-PointResult& Fault(PointResult& r, Stage stage, const NumericGuard& guard) {
-  r.status = PointStatus::kFault;
-  r.failed = stage;
-  r.fault = guard.FaultName();
-  return r;
+// The entry values of a point, as its form gives them.
+void Enter(Form from, const Xyz& in, PointResult& r) {
+  r = PointResult{};
+  switch (from) {
+    case Form::kHtrs07Xyz:
+      r.htrs07.x = in[0];
+      r.htrs07.y = in[1];
+      r.htrs07.z = in[2];
+      break;
+    case Form::kHtrs07Geographic:
+      r.htrs07.latitude = in[0];
+      r.htrs07.longitude = in[1];
+      r.htrs07.height = in[2];
+      break;
+    case Form::kHtrs07Tm07:
+      r.htrs07.easting = in[0];
+      r.htrs07.northing = in[1];
+      r.htrs07.height = in[2];
+      break;
+    case Form::kGgrs87Geographic:
+      r.ggrs87.latitude = in[0];
+      r.ggrs87.longitude = in[1];
+      r.ggrs87.height = in[2];
+      break;
+    case Form::kGgrs87Tm87:
+      r.ggrs87.easting = in[0];
+      r.ggrs87.northing = in[1];
+      r.ggrs87.height = in[2];
+      break;
+  }
 }
 
-PointResult& OutsideGrid(PointResult& r) {
-  r.status = PointStatus::kOutsideGrid;
-  r.failed = Stage::kDatum;
-  return r;
+// The points that pass `keep` stay in the chain, in order; the others leave it outside the
+// grid (they stop at the datum step).
+template <typename Keep>
+void KeepInside(Block& b, Keep&& keep) {
+  std::size_t kept = 0;
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    if (keep(k)) {
+      b.lanes[kept++] = k;
+    } else {
+      b.out[k].status = PointStatus::kOutsideGrid;
+      b.out[k].failed = Stage::kDatum;
+    }
+  }
+  b.count = kept;
 }
 
-// The way back outside the grid: the TM07 position it refused.
-PointResult& OutsideGrid(PointResult& r, const BackChainResult& b) {
-  r.uncorrectedEasting = b.e07Uncorrected;
-  r.uncorrectedNorthing = b.n07Uncorrected;
-  return OutsideGrid(r);
+// The latitudes and longitudes, packed too, of the TM positions e(k), n(k), into set(k, result):
+// the inverse projections of the block side by side.
+template <typename E, typename N, typename Set>
+void InverseOf(const GeodeticParams& params, Block& b, E&& e, N&& n, Set&& set) {
+  double easting[kBlock], northing[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    easting[q] = e(b.lanes[q]);
+    northing[q] = n(b.lanes[q]);
+  }
+  TmInverseResult r[kBlock];
+  TmInverses(params, easting, northing, b.count, r);
+  for (std::size_t q = 0; q < b.count; ++q) set(b.lanes[q], r[q]);
 }
 
-void SetGeographic(Htrs07Values& v, double latitude, double longitude, double packedLatitude,
-                   double packedLongitude) {
-  v.latitude = latitude;
-  v.longitude = longitude;
-  v.packedLatitude = packedLatitude;
-  v.packedLongitude = packedLongitude;
+template <typename V>
+void SetGeographic(V& v, const TmInverseResult& r) {
+  v.latitude = r.latitude;
+  v.longitude = r.longitude;
+  v.packedLatitude = r.packedLatitude;
+  v.packedLongitude = r.packedLongitude;
 }
 
-// The GGRS87 side of the forward chain.
-void SetForward(PointResult& r, const ForwardChainResult& f) {
-  r.ggrs87.latitude = f.phi87;
-  r.ggrs87.longitude = f.lambda87;
-  r.ggrs87.packedLatitude = f.packedPhi87;
-  r.ggrs87.packedLongitude = f.packedLambda87;
-  r.ggrs87.height = f.h87;
-  r.ggrs87.easting = f.e87;
-  r.ggrs87.northing = f.n87;
-  r.uncorrectedEasting = f.e87Uncorrected;
-  r.uncorrectedNorthing = f.n87Uncorrected;
-  r.dE = f.dE;
-  r.dN = f.dN;
-  Complete(r, Stage::kDatum);
+// --- The steps within HTRS07 ---
+
+// Latitude, longitude (and packed) and height of X, Y, Z, with the tangents of the latitudes.
+void Htrs07GeographicOfXyz(const TransformContext&, Block& b) {
+  Cartesian c[kBlock];
+  Geodetic g[kBlock];
+  double tan[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const Htrs07Values& v = b.out[b.lanes[q]].htrs07;
+    c[q] = {v.x, v.y, v.z};
+  }
+  CartesianToGeodetics(b.tm07, c, b.count, g, tan);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    Htrs07Values& v = b.out[k].htrs07;
+    v.latitude = g[q].latitude;
+    v.longitude = g[q].longitude;
+    v.height = g[q].height;
+    v.packedLatitude = RadiansToDms(g[q].latitude).packed;
+    v.packedLongitude = RadiansToDms(g[q].longitude).packed;
+    b.tan[k] = tan[q];
+  }
 }
 
-// The HTRS07 side of the way back.
-void SetBack(PointResult& r, const BackChainResult& b, double inputHeight, bool keepHeight) {
-  SetGeographic(r.htrs07, b.phi07, b.lambda07, b.packedPhi07, b.packedLambda07);
-  r.htrs07.height = keepHeight ? inputHeight : b.h07;
-  r.htrs07.easting = b.e07;
-  r.htrs07.northing = b.n07;
-  r.uncorrectedEasting = b.e07Uncorrected;
-  r.uncorrectedNorthing = b.n07Uncorrected;
-  r.dE = b.dE;
-  r.dN = b.dN;
-  Complete(r, Stage::kDatum);
+// X, Y, Z of the HTRS07 latitude, longitude and height.
+void Htrs07XyzOfGeographic(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Htrs07Values& v = b.out[b.lanes[q]].htrs07;
+    const Cartesian c = GeodeticToCartesian(b.tm07, v.latitude, v.longitude, v.height);
+    v.x = c.x;
+    v.y = c.y;
+    v.z = c.z;
+  }
 }
 
-// The HTRS07 X, Y, Z of the result of the way back.
-Cartesian BackXyz(const GeodeticParams& tm07, const PointResult& r) {
-  return GeodeticToCartesian(tm07, r.htrs07.latitude, r.htrs07.longitude, r.htrs07.height);
+// TM07 E, N and scale factor of the latitude and longitude.
+void Tm07OfGeographic(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Htrs07Values& v = b.out[b.lanes[q]].htrs07;
+    const GridPointScale p =
+        TmForwardScale(b.tm07, v.latitude, v.longitude - CentralMeridianRad(b.tm07));
+    v.easting = p.easting;
+    v.northing = p.northing;
+    v.scale = p.scale;
+  }
 }
 
-void SetXyz(PointResult& r, const Cartesian& c) {
-  r.htrs07.x = c.x;
-  r.htrs07.y = c.y;
-  r.htrs07.z = c.z;
-  Complete(r, Stage::kHtrs07Xyz);
+// The same from the tangents of the latitudes that the conversion from X, Y, Z ended with.
+void Tm07OfTan(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    Htrs07Values& v = b.out[k].htrs07;
+    const GridPointScale p = TmForwardScaleOfTan(b.tm07, v.latitude, b.tan[k],
+                                                 v.longitude - CentralMeridianRad(b.tm07));
+    v.easting = p.easting;
+    v.northing = p.northing;
+    v.scale = p.scale;
+  }
+}
+
+// HTRS07 latitude, longitude (and packed) of TM07 E, N: the given ones, or on the way back the
+// corrected ones.
+void Htrs07GeographicOfTm07(const TransformContext&, Block& b) {
+  InverseOf(
+      b.tm07, b, [&](std::size_t k) { return b.out[k].htrs07.easting; },
+      [&](std::size_t k) { return b.out[k].htrs07.northing; },
+      [&](std::size_t k, const TmInverseResult& r) { SetGeographic(b.out[k].htrs07, r); });
+}
+
+// --- The steps within GGRS87 ---
+
+void Ggrs87GeographicOfTm87(const TransformContext&, Block& b) {
+  InverseOf(
+      b.tm87, b, [&](std::size_t k) { return b.out[k].ggrs87.easting; },
+      [&](std::size_t k) { return b.out[k].ggrs87.northing; },
+      [&](std::size_t k, const TmInverseResult& r) { SetGeographic(b.out[k].ggrs87, r); });
+}
+
+void Tm87OfGeographic(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Ggrs87Values& v = b.out[b.lanes[q]].ggrs87;
+    const GridPoint p =
+        TmForward(b.tm87, v.latitude, v.longitude - CentralMeridianRadByPi(b.tm87));
+    v.easting = p.easting;
+    v.northing = p.northing;
+  }
+}
+
+// --- The datum step ---
+
+// The extent test at a TM07 position and, inside, the grid cell there, whose values are asked
+// into the cache at once: they are read only when the correction is applied, after the steps
+// in between, which do not depend on them. False outside the extent or the grid read.
+bool FindCell(const TransformContext& context, double e07, double n07,
+              std::optional<GridCell>& cell) {
+  cell.reset();
+  if (!context.profile->hasGrids) return true;
+  if (!context.grids ||
+      !InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
+    return false;
+  }
+  cell = LocateCorrection(context.grids->dE.header, n07, e07);
+  if (!cell) return false;
+  PrefetchCorrection(*context.grids, *cell);
+  return true;
+}
+
+Correction CorrectionOf(const TransformContext& context, const std::optional<GridCell>& cell) {
+  return cell ? CorrectionInCell(*context.grids, *cell) : Correction{0, 0};
+}
+
+// The extent test alone, first of all, at the given TM07 E, N.
+void ExtentOfTm07(const TransformContext& context, Block& b) {
+  if (!context.profile->hasGrids) return;
+  KeepInside(b, [&](std::size_t k) {
+    const Htrs07Values& v = b.out[k].htrs07;
+    return InsideGridBounds(context.bounds, v.easting, v.northing,
+                            context.profile->tm07.falseNorthing);
+  });
+}
+
+// Forward: the extent test and the grid cell at the TM07 position.
+void CellAtTm07(const TransformContext& context, Block& b) {
+  KeepInside(b, [&](std::size_t k) {
+    return FindCell(context, b.out[k].htrs07.easting, b.out[k].htrs07.northing, b.cell[k]);
+  });
+}
+
+// Forward: Helmert to GGRS87, and its latitude, longitude and height with the tangents.
+void HelmertForward(const TransformContext& context, Block& b) {
+  Cartesian c[kBlock];
+  Geodetic g[kBlock];
+  double tan[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const Htrs07Values& v = b.out[b.lanes[q]].htrs07;
+    c[q] = HelmertTransform(context.helmert, v.x, v.y, v.z, +1);
+  }
+  CartesianToGeodetics(b.tm87, c, b.count, g, tan);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    b.geodetic[k] = g[q];
+    b.tan[k] = tan[q];
+    b.out[k].ggrs87.height = g[q].height;
+  }
+}
+
+// Forward: TM87 E, N of the GGRS87 latitude and longitude, before the correction.
+void Tm87BeforeCorrection(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    const Geodetic& g = b.geodetic[k];
+    const GridPoint p = TmForward(b.tm87, g.latitude, g.longitude - CentralMeridianRad(b.tm87));
+    b.out[k].uncorrectedEasting = p.easting;
+    b.out[k].uncorrectedNorthing = p.northing;
+  }
+}
+
+// The same from the tangents of the GGRS87 latitudes.
+void Tm87BeforeCorrectionOfTan(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    const Geodetic& g = b.geodetic[k];
+    const GridPoint p = TmForwardOfTan(b.tm87, g.latitude, b.tan[k],
+                                       g.longitude - CentralMeridianRad(b.tm87));
+    b.out[k].uncorrectedEasting = p.easting;
+    b.out[k].uncorrectedNorthing = p.northing;
+  }
+}
+
+// Forward: the correction added to TM87 E, N.
+void CorrectTm87(const TransformContext& context, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    PointResult& r = b.out[k];
+    const Correction correction = CorrectionOf(context, b.cell[k]);
+    r.dN = correction.dN;
+    r.dE = correction.dE;
+    r.ggrs87.easting = r.uncorrectedEasting + r.dE / 100.0;
+    r.ggrs87.northing = r.uncorrectedNorthing + r.dN / 100.0;
+  }
+}
+
+// Forward: the GGRS87 latitude and longitude of the corrected TM87 position.
+void Ggrs87GeographicOfCorrected(const TransformContext& context, Block& b) {
+  Ggrs87GeographicOfTm87(context, b);
+}
+
+// Back: X, Y, Z on GRS80 of the GGRS87 point, Helmert with the parameters negated, and the
+// HTRS07 latitude, longitude and height.
+void HelmertBack(const TransformContext& context, Block& b) {
+  Cartesian c[kBlock];
+  Geodetic g[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const Ggrs87Values& v = b.out[b.lanes[q]].ggrs87;
+    const Cartesian c87 = GeodeticToCartesian(b.tm07, v.latitude, v.longitude, v.height);
+    c[q] = HelmertTransform(context.helmert, c87.x, c87.y, c87.z, -1);
+  }
+  CartesianToGeodetics(b.tm07, c, b.count, g);
+  for (std::size_t q = 0; q < b.count; ++q) b.geodetic[b.lanes[q]] = g[q];
+}
+
+// Back: TM07 E, N of the HTRS07 latitude and longitude, before the correction.
+void Tm07BeforeCorrection(const TransformContext&, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    const Geodetic& g = b.geodetic[k];
+    const GridPoint p =
+        TmForward(b.tm07, g.latitude, g.longitude - CentralMeridianRadByPi(b.tm07));
+    b.out[k].uncorrectedEasting = p.easting;
+    b.out[k].uncorrectedNorthing = p.northing;
+  }
+}
+
+// Back: the extent test and the grid cell at the TM07 position before the correction (a point
+// that leaves keeps that position, as the refused one).
+void CellAtUncorrectedTm07(const TransformContext& context, Block& b) {
+  KeepInside(b, [&](std::size_t k) {
+    return FindCell(context, b.out[k].uncorrectedEasting, b.out[k].uncorrectedNorthing,
+                    b.cell[k]);
+  });
+}
+
+// Back: the correction subtracted from TM07 E, N (shown negated), and the HTRS07 height.
+void CorrectTm07(const TransformContext& context, Block& b) {
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.lanes[q];
+    PointResult& r = b.out[k];
+    const Correction correction = CorrectionOf(context, b.cell[k]);
+    r.htrs07.easting = r.uncorrectedEasting - correction.dE / 100.0;
+    r.htrs07.northing = r.uncorrectedNorthing - correction.dN / 100.0;
+    r.dE = -correction.dE;
+    r.dN = -correction.dN;
+    r.htrs07.height = b.keepHeight ? r.ggrs87.height : b.geodetic[k].height;
+  }
 }
 
 }  // namespace
 
-namespace {
-
-// The result of a point of Htrs07XyzToGgrs87 whose chain raised no fault, into r as it is
-// made (every member that the point sets is set here, the others are zero).
-PointResult& FillFromHtrs07Point(PointResult& r, double x, double y, double z,
-                                 const Htrs07PointResult& p, double packedLatitude,
-                                 double packedLongitude) {
-  r.htrs07.x = x;
-  r.htrs07.y = y;
-  r.htrs07.z = z;
-  SetGeographic(r.htrs07, p.htrs07.latitude, p.htrs07.longitude, packedLatitude,
-                packedLongitude);
-  r.htrs07.height = p.htrs07.height;
-  r.htrs07.easting = p.tm07.easting;
-  r.htrs07.northing = p.tm07.northing;
-  r.htrs07.scale = p.tm07.scale;
-  Complete(r, Stage::kHtrs07Geographic);
-  Complete(r, Stage::kTm07);
-  if (p.ggrs87.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-  SetForward(r, p.ggrs87);
-  return r;
+void StageChain::Add(Stage stage, bool completes, void (*run)(const TransformContext&, Block&)) {
+  steps_[stepCount_++] = Step{stage, completes, run};
 }
 
-}  // namespace
+StageChain::StageChain(const TransformContext& context, Form from, const ChainOptions& options)
+    : context_(context), from_(from), keepHeight_(options.keepHeight) {
+  if (InHtrs07(from)) {
+    switch (from) {
+      case Form::kHtrs07Xyz:
+        Add(Stage::kHtrs07Geographic, true, Htrs07GeographicOfXyz);
+        Add(Stage::kTm07, true, Tm07OfTan);
+        break;
+      case Form::kHtrs07Geographic:
+        Add(Stage::kHtrs07Xyz, true, Htrs07XyzOfGeographic);
+        Add(Stage::kTm07, true, Tm07OfGeographic);
+        break;
+      default:
+        Add(Stage::kDatum, false, ExtentOfTm07);
+        Add(Stage::kHtrs07Geographic, true, Htrs07GeographicOfTm07);
+        Add(Stage::kHtrs07Xyz, true, Htrs07XyzOfGeographic);
+        break;
+    }
+    Add(Stage::kDatum, false, CellAtTm07);
+    Add(Stage::kDatum, false, HelmertForward);
+    Add(Stage::kDatum, false,
+        from == Form::kHtrs07Xyz ? Tm87BeforeCorrectionOfTan : Tm87BeforeCorrection);
+    Add(Stage::kDatum, !options.ggrs87Geographic, CorrectTm87);
+    if (options.ggrs87Geographic) Add(Stage::kDatum, true, Ggrs87GeographicOfCorrected);
+    return;
+  }
+  if (from == Form::kGgrs87Tm87) {
+    Add(Stage::kGgrs87Geographic, true, Ggrs87GeographicOfTm87);
+  } else if (options.withTm87) {
+    Add(Stage::kTm87, true, Tm87OfGeographic);
+  }
+  Add(Stage::kDatum, false, HelmertBack);
+  Add(Stage::kDatum, false, Tm07BeforeCorrection);
+  Add(Stage::kDatum, false, CellAtUncorrectedTm07);
+  Add(Stage::kDatum, !options.htrs07Geographic, CorrectTm07);
+  if (options.htrs07Geographic) Add(Stage::kDatum, true, Htrs07GeographicOfTm07);
+  if (options.withXyz) Add(Stage::kHtrs07Xyz, true, Htrs07XyzOfGeographic);
+}
 
-// The chains compute the whole point first and test the fault flags once; a point that raised
-// one (far outside the served area) is computed again step by step, so that it completes
-// exactly the stages that come before the step that failed.
-
-PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
-                              bool geographic) {
+// The steps run over the whole block under one guard; a block that raised a fault (points far
+// outside the served area) runs again point by point, each step under its own test of the
+// guard, so that each point completes exactly the stages before the step that failed.
+void StageChain::RunBlock(const Xyz* in, std::size_t n, PointResult* out) const {
+  Block block;
+  block.tm07 = MakeGrs80Params(context_.profile->tm07);
+  block.tm87 = MakeGrs80Params(context_.profile->tm87);
+  block.keepHeight = keepHeight_;
+  block.out = out;
+  for (std::size_t k = 0; k < n; ++k) {
+    Enter(from_, in[k], out[k]);
+    block.lanes[k] = k;
+  }
+  block.count = n;
+  bool clean;
   {
     NumericGuard guard;
-    const Htrs07PointResult p = Htrs07PointToGgrs87(context, x, y, z, geographic);
-    const double packedLatitude = RadiansToDms(p.htrs07.latitude).packed;
-    const double packedLongitude = RadiansToDms(p.htrs07.longitude).packed;
-    if (guard.Clean()) {
-      PointResult r;
-      return FillFromHtrs07Point(r, x, y, z, p, packedLatitude, packedLongitude);
-    }
-  }
-  PointResult r;
-  r.htrs07.x = x;
-  r.htrs07.y = y;
-  r.htrs07.z = z;
-  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  NumericGuard guard;
-  const Geodetic g07 = CartesianToGeodetic(tm07, x, y, z);
-  const double packedLatitude = RadiansToDms(g07.latitude).packed;
-  const double packedLongitude = RadiansToDms(g07.longitude).packed;
-  if (!guard.Clean()) return Fault(r, Stage::kHtrs07Geographic, guard);
-  SetGeographic(r.htrs07, g07.latitude, g07.longitude, packedLatitude, packedLongitude);
-  r.htrs07.height = g07.height;
-  Complete(r, Stage::kHtrs07Geographic);
-  const GridPointScale p07 =
-      TmForwardScale(tm07, g07.latitude, g07.longitude - CentralMeridianRad(tm07));
-  if (!guard.Clean()) return Fault(r, Stage::kTm07, guard);
-  r.htrs07.easting = p07.easting;
-  r.htrs07.northing = p07.northing;
-  r.htrs07.scale = p07.scale;
-  Complete(r, Stage::kTm07);
-  const ForwardChainResult f = Htrs07ToGgrs87(context, x, y, z, p07.easting, p07.northing,
-                                              geographic);
-  if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-  SetForward(r, f);
-  return r;
-}
-
-void Htrs07XyzToGgrs87Block(const TransformContext& context, const Xyz* xyz, std::size_t n,
-                            PointResult* out) {
-  // A group's flags are tested once; a group that raised one is computed again point by point.
-  constexpr std::size_t kGroup = 16;
-  Htrs07PointResult p[kGroup];
-  double packed[kGroup][2];
-  for (std::size_t b = 0; b < n; b += kGroup) {
-    const std::size_t m = std::min(kGroup, n - b);
-    bool clean;
-    {
-      NumericGuard guard;
-      Htrs07PointsToGgrs87(context, xyz + b, m, p);
-      for (std::size_t k = 0; k < m; ++k) {
-        packed[k][0] = RadiansToDms(p[k].htrs07.latitude).packed;
-        packed[k][1] = RadiansToDms(p[k].htrs07.longitude).packed;
-      }
-      clean = guard.Clean();
-    }
-    for (std::size_t k = 0; k < m; ++k) {
-      const Xyz& v = xyz[b + k];
-      if (clean) {
-        out[b + k] = PointResult{};
-        FillFromHtrs07Point(out[b + k], v[0], v[1], v[2], p[k], packed[k][0], packed[k][1]);
-      } else {
-        out[b + k] = Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+    for (std::size_t s = 0; s < stepCount_ && block.count > 0; ++s) {
+      const Step& step = steps_[s];
+      step.run(context_, block);
+      if (step.completes) {
+        for (std::size_t q = 0; q < block.count; ++q) Complete(out[block.lanes[q]], step.stage);
       }
     }
+    clean = guard.Clean();
+  }
+  if (clean) return;
+  for (std::size_t k = 0; k < n; ++k) RunPoint(in[k], out[k]);
+}
+
+void StageChain::RunPoint(const Xyz& in, PointResult& out) const {
+  Block block;
+  block.tm07 = MakeGrs80Params(context_.profile->tm07);
+  block.tm87 = MakeGrs80Params(context_.profile->tm87);
+  block.keepHeight = keepHeight_;
+  block.out = &out;
+  block.lanes[0] = 0;
+  block.count = 1;
+  Enter(from_, in, out);
+  // The values of the stages completed: a stage that fails leaves its own values out.
+  PointResult completed = out;
+  NumericGuard guard;
+  for (std::size_t s = 0; s < stepCount_ && block.count > 0; ++s) {
+    const Step& step = steps_[s];
+    step.run(context_, block);
+    if (!guard.Clean()) {
+      out = completed;
+      out.status = PointStatus::kFault;
+      out.failed = step.stage;
+      out.fault = guard.FaultName();
+      return;
+    }
+    if (step.completes) {
+      Complete(out, step.stage);
+      completed = out;
+    }
   }
 }
 
-PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,
-                                     double longitude, double h, bool geographic) {
+void StageChain::Run(const Xyz* in, std::size_t n, PointResult* out) const {
+  for (std::size_t b = 0; b < n; b += kBlock) RunBlock(in + b, std::min(kBlock, n - b), out + b);
+}
+
+PointResult StageChain::Run(const Xyz& in) const {
   PointResult r;
-  r.htrs07.latitude = latitude;
-  r.htrs07.longitude = longitude;
-  r.htrs07.height = h;
-  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  const double dLambda = longitude - CentralMeridianRad(tm07);
-  {
-    NumericGuard guard;
-    const Cartesian c = GeodeticToCartesian(tm07, latitude, longitude, h);
-    const GridPointScale p07 = TmForwardScale(tm07, latitude, dLambda);
-    const ForwardChainResult f =
-        Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing, geographic);
-    if (guard.Clean()) {
-      SetXyz(r, c);
-      r.htrs07.easting = p07.easting;
-      r.htrs07.northing = p07.northing;
-      r.htrs07.scale = p07.scale;
-      Complete(r, Stage::kTm07);
-      if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-      SetForward(r, f);
-      return r;
-    }
-  }
-  NumericGuard guard;
-  const Cartesian c = GeodeticToCartesian(tm07, latitude, longitude, h);
-  if (!guard.Clean()) return Fault(r, Stage::kHtrs07Xyz, guard);
-  SetXyz(r, c);
-  const GridPointScale p07 = TmForwardScale(tm07, latitude, dLambda);
-  if (!guard.Clean()) return Fault(r, Stage::kTm07, guard);
-  r.htrs07.easting = p07.easting;
-  r.htrs07.northing = p07.northing;
-  r.htrs07.scale = p07.scale;
-  Complete(r, Stage::kTm07);
-  const ForwardChainResult f =
-      Htrs07ToGgrs87(context, c.x, c.y, c.z, p07.easting, p07.northing, geographic);
-  if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-  SetForward(r, f);
+  RunBlock(&in, 1, &r);
   return r;
 }
 
-PointResult Htrs07Tm07ToGgrs87(const TransformContext& context, double easting,
-                               double northing, double h, bool geographic) {
-  PointResult r;
-  r.htrs07.easting = easting;
-  r.htrs07.northing = northing;
-  r.htrs07.height = h;
-  // The extent test comes first, at the given TM07 position.
-  if (context.profile->hasGrids &&
-      !InsideGridBounds(context.bounds, easting, northing, context.profile->tm07.falseNorthing)) {
-    return OutsideGrid(r);
-  }
-  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  NumericGuard guard;
-  const TmInverseResult ll = TmInverse(tm07, easting, northing);
-  if (!guard.Clean()) return Fault(r, Stage::kHtrs07Geographic, guard);
-  SetGeographic(r.htrs07, ll.latitude, ll.longitude, ll.packedLatitude, ll.packedLongitude);
-  Complete(r, Stage::kHtrs07Geographic);
-  const Cartesian c = GeodeticToCartesian(tm07, ll.latitude, ll.longitude, h);
-  if (!guard.Clean()) return Fault(r, Stage::kHtrs07Xyz, guard);
-  SetXyz(r, c);
-  const ForwardChainResult f =
-      Htrs07ToGgrs87(context, c.x, c.y, c.z, easting, northing, geographic);
-  if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (f.status == ChainStatus::kOutsideGrid) return OutsideGrid(r);
-  SetForward(r, f);
-  return r;
-}
-
-PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, double northing,
-                               double h, const BackOptions& options) {
-  PointResult r;
-  r.ggrs87.easting = easting;
-  r.ggrs87.northing = northing;
-  r.ggrs87.height = h;
-  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  auto setGgrs87 = [&](const TmInverseResult& g87) {
-    r.ggrs87.latitude = g87.latitude;
-    r.ggrs87.longitude = g87.longitude;
-    r.ggrs87.packedLatitude = g87.packedLatitude;
-    r.ggrs87.packedLongitude = g87.packedLongitude;
-    Complete(r, Stage::kGgrs87Geographic);
-  };
-  {
-    NumericGuard guard;
-    const TmInverseResult g87 = TmInverse(tm87, easting, northing);
-    const BackChainResult b =
-        Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h, options.htrs07Geographic);
-    if (b.status == ChainStatus::kDone) {
-      SetBack(r, b, h, options.keepHeight);
-      if (options.withXyz) SetXyz(r, BackXyz(tm07, r));
-    }
-    if (guard.Clean()) {
-      setGgrs87(g87);
-      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
-      return r;
-    }
-    r.completed = 0;
-  }
-  NumericGuard guard;
-  const TmInverseResult g87 = TmInverse(tm87, easting, northing);
-  if (!guard.Clean()) return Fault(r, Stage::kGgrs87Geographic, guard);
-  setGgrs87(g87);
-  const BackChainResult b =
-      Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, h, options.htrs07Geographic);
-  if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
-  SetBack(r, b, h, options.keepHeight);
-  if (options.withXyz) {
-    const Cartesian c = BackXyz(tm07, r);
-    if (!guard.Clean()) return Fault(r, Stage::kHtrs07Xyz, guard);
-    SetXyz(r, c);
-  }
-  return r;
-}
-
-PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double latitude,
-                                     double longitude, double h, const BackOptions& options) {
-  PointResult r;
-  r.ggrs87.latitude = latitude;
-  r.ggrs87.longitude = longitude;
-  r.ggrs87.height = h;
-  const GeodeticParams tm87 = MakeGrs80Params(context.profile->tm87);
-  const GeodeticParams tm07 = MakeGrs80Params(context.profile->tm07);
-  auto setTm87 = [&](const GridPoint& en) {
-    r.ggrs87.easting = en.easting;
-    r.ggrs87.northing = en.northing;
-    Complete(r, Stage::kTm87);
-  };
-  auto tm87Of = [&] {
-    return TmForward(tm87, latitude, longitude - CentralMeridianRadByPi(tm87));
-  };
-  {
-    NumericGuard guard;
-    const GridPoint en = options.withTm87 ? tm87Of() : GridPoint{0, 0};
-    const BackChainResult b =
-        Ggrs87ToHtrs07(context, latitude, longitude, h, options.htrs07Geographic);
-    if (b.status == ChainStatus::kDone) {
-      SetBack(r, b, h, options.keepHeight);
-      if (options.withXyz) SetXyz(r, BackXyz(tm07, r));
-    }
-    if (guard.Clean()) {
-      if (options.withTm87) setTm87(en);
-      if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
-      return r;
-    }
-    r.completed = 0;
-  }
-  NumericGuard guard;
-  if (options.withTm87) {
-    const GridPoint en = tm87Of();
-    if (!guard.Clean()) return Fault(r, Stage::kTm87, guard);
-    setTm87(en);
-  }
-  const BackChainResult b =
-      Ggrs87ToHtrs07(context, latitude, longitude, h, options.htrs07Geographic);
-  if (!guard.Clean()) return Fault(r, Stage::kDatum, guard);
-  if (b.status == ChainStatus::kOutsideGrid) return OutsideGrid(r, b);
-  SetBack(r, b, h, options.keepHeight);
-  if (options.withXyz) {
-    const Cartesian c = BackXyz(tm07, r);
-    if (!guard.Clean()) return Fault(r, Stage::kHtrs07Xyz, guard);
-    SetXyz(r, c);
-  }
-  return r;
+PointResult ChainOfPoint(const TransformContext& context, Form from, const Xyz& in,
+                         const ChainOptions& options) {
+  return StageChain(context, from, options).Run(in);
 }
 
 }  // namespace vortan

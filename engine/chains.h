@@ -1,15 +1,20 @@
-// Every chain of the system, once: the way from each entry form of a point through the datum
-// transformation, in the fixed order of steps, under the numeric-fault guard. Each function
-// returns every value that a window or a job shows or writes of the point, and how far the
-// point got: the stages it completed and, on a failure, the stage that failed and why.
+// Every chain of the system, once: the way from each entry form of a point across the datum
+// transformation (and within one system), in the fixed order of steps, as a list of stages run
+// over a block of points (a single point is a block of one) under the numeric-fault guard.
+// Each stage fills the values that a window or a job shows or writes of the points it
+// computes, and a point records which stages it completed: on a failure, the stage that failed
+// and why.
 //
 // A stage completes as a whole or not at all; the values of a stage are valid only when the
 // result says the stage completed. The windows show, and the jobs write, exactly the values of
 // the completed stages.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
+#include "engine/forms.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -51,6 +56,7 @@ struct Ggrs87Values {
   double easting = 0, northing = 0;  // TM87, metres (corrected in the forward chains)
 };
 
+// Every value of one point, as the stages fill it.
 struct PointResult {
   PointStatus status = PointStatus::kDone;
   Stage failed = Stage::kNone;  // the stage that failed, kNone when done
@@ -71,47 +77,76 @@ struct PointResult {
   bool ok() const { return status == PointStatus::kDone; }
 };
 
-// The forward chains: with geographic false the GGRS87 latitude and longitude of the corrected
-// position are left out (zero), for a caller that needs only the TM87 E, N and the height.
-//
-// HTRS07 to GGRS87 (Htrs07ToGgrs87), from X, Y, Z: HTRS07 latitude, longitude, height; TM07
-// E, N and scale factor; then the datum step, its extent test at that TM07 position.
-// Stages: kHtrs07Geographic, kTm07, kDatum.
-PointResult Htrs07XyzToGgrs87(const TransformContext& context, double x, double y, double z,
-                              bool geographic = true);
-
-// Htrs07XyzToGgrs87 (geographic) of n points, each result that of its own call: the chain of
-// Htrs07PointsToGgrs87, the fault flags tested once a group of points.
-void Htrs07XyzToGgrs87Block(const TransformContext& context, const Xyz* xyz, std::size_t n,
-                            PointResult* out);
-
-// From HTRS07 latitude, longitude (radians) and height: X, Y, Z; the TM07 position of the given
-// latitude and longitude; then the datum step. Stages: kHtrs07Xyz, kTm07, kDatum.
-PointResult Htrs07GeographicToGgrs87(const TransformContext& context, double latitude,
-                                     double longitude, double h, bool geographic = true);
-
-// From TM07 E, N, h: the extent test at the given E, N first (outside: nothing completes);
-// latitude, longitude by the inverse TM07; X, Y, Z; then the datum step at the given E, N.
-// Stages: kHtrs07Geographic, kHtrs07Xyz, kDatum.
-PointResult Htrs07Tm07ToGgrs87(const TransformContext& context, double easting,
-                               double northing, double h, bool geographic = true);
-
-// What the way back computes beyond the HTRS07 TM07 position and latitude, longitude.
-struct BackOptions {
-  bool withXyz = false;      // HTRS07 X, Y, Z of the result (stage kHtrs07Xyz)
-  bool keepHeight = false;   // the HTRS07 height is the input height, not Helmert's
-  bool withTm87 = true;      // from latitude, longitude: their TM87 E, N (stage kTm87)
-  bool htrs07Geographic = true;  // HTRS07 latitude, longitude of the corrected TM07 position
+// What a chain computes beyond what its target form needs.
+struct ChainOptions {
+  bool ggrs87Geographic = true;  // forward: the GGRS87 latitude, longitude of the corrected TM87
+  bool htrs07Geographic = true;  // back: the HTRS07 latitude, longitude of the corrected TM07
+  bool withXyz = false;          // back: the HTRS07 X, Y, Z of the result (stage kHtrs07Xyz)
+  bool withTm87 = true;          // back from latitude, longitude: their TM87 E, N (kTm87)
+  bool keepHeight = false;       // back: the HTRS07 height is the input's, not Helmert's
 };
 
-// GGRS87 to HTRS07 (Ggrs87ToHtrs07), from TM87 E, N, h: latitude, longitude by the inverse
-// TM87, then the way back. Stages: kGgrs87Geographic, kDatum (and kHtrs07Xyz when asked).
-PointResult Ggrs87Tm87ToHtrs07(const TransformContext& context, double easting, double northing,
-                               double h, const BackOptions& options = {});
+// The chains across the datum, by entry form (a chain ends in the other system):
+//
+// From HTRS07 X, Y, Z: HTRS07 latitude, longitude and height (kHtrs07Geographic); TM07 E, N and
+// scale factor (kTm07), projected from the tangent of the latitude as the conversion ends with
+// it; the datum step, its extent test at that TM07 position (kDatum), with TM87 projected from
+// the tangent of the GGRS87 latitude likewise.
+// From HTRS07 latitude, longitude, h: X, Y, Z (kHtrs07Xyz); TM07 E, N, scale (kTm07); the datum.
+// From TM07 E, N, h: the extent test at the given E, N first (outside: nothing completes);
+// latitude, longitude by the inverse TM07 (kHtrs07Geographic); X, Y, Z (kHtrs07Xyz); the datum.
+// The forward datum step: the grid cell at the TM07 position, Helmert to GGRS87, its latitude,
+// longitude and height, TM87 E, N, the grid correction added (kDatum), and (ggrs87Geographic)
+// the GGRS87 latitude, longitude of the corrected position.
+//
+// From TM87 E, N, h: latitude, longitude by the inverse TM87 (kGgrs87Geographic), then the way
+// back. From GGRS87 latitude, longitude, h: (withTm87) TM87 E, N (kTm87), then the way back.
+// The way back: X, Y, Z on GRS80, Helmert with the seven parameters negated, HTRS07 latitude
+// and longitude, TM07 E, N, the extent test there, the correction subtracted (kDatum), the
+// (htrs07Geographic) HTRS07 latitude and longitude of the corrected position, and (withXyz)
+// the X, Y, Z of the result (kHtrs07Xyz).
+//
+// Each chain is one list of steps, each step a stage or part of one run over every point of a
+// block still in the chain; one runner tests the numeric-fault guard once a block and, when it
+// raised a fault, runs the block again point by point, step by step, to name the failing stage.
+class StageChain {
+ public:
+  // The chain across the datum from the form `from`. The context must outlive the chain and be
+  // initialised before the chain runs.
+  StageChain(const TransformContext& context, Form from, const ChainOptions& options = {});
 
-// From GGRS87 latitude, longitude (radians) and height: TM87 E, N of the point, then the way
-// back. Stages: kTm87 (unless left out), kDatum (and kHtrs07Xyz when asked).
-PointResult Ggrs87GeographicToHtrs07(const TransformContext& context, double latitude,
-                                     double longitude, double h, const BackOptions& options = {});
+  // The points in[k] (in the entry form's units, angles in radians, latitude first) through
+  // the chain into out[k]: every value of the stages each completed, its status and, on a
+  // failure, the stage that failed. Each result is that of a block of one, to the last bit.
+  void Run(const Xyz* in, std::size_t n, PointResult* out) const;
+  PointResult Run(const Xyz& in) const;
+
+  Form from() const { return from_; }
+
+  // The points a block holds: each step runs over so many at once.
+  static constexpr std::size_t kBlock = 16;
+
+  struct Block;
+  struct Step {
+    Stage stage;     // the stage the step is part of: a fault in it fails that stage
+    bool completes;  // the stage's last step: after it the point has completed the stage
+    void (*run)(const TransformContext& context, Block& block);
+  };
+
+ private:
+  void RunBlock(const Xyz* in, std::size_t n, PointResult* out) const;
+  void RunPoint(const Xyz& in, PointResult& out) const;
+  void Add(Stage stage, bool completes, void (*run)(const TransformContext&, Block&));
+
+  const TransformContext& context_;
+  Form from_;
+  bool keepHeight_;
+  std::array<Step, 8> steps_{};
+  std::size_t stepCount_ = 0;
+};
+
+// One point through the chain across the datum from a form: the chain of a block of one.
+PointResult ChainOfPoint(const TransformContext& context, Form from, const Xyz& in,
+                         const ChainOptions& options = {});
 
 }  // namespace vortan

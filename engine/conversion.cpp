@@ -111,56 +111,71 @@ std::array<std::string_view, 3> CoordinateNames(Form form) {
   return {"E", "N", "h"};
 }
 
-Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights)
-    : context_(context), from_(from), to_(to), keepHeights_(keepHeights) {}
+namespace {
 
-PointResult Conversion::Chain(const double in[3]) const { return Route(in, false); }
-
-PointResult Conversion::Route(const double in[3], bool lean) const {
-  // Lean: only what the target form needs, no latitude, longitude of the corrected position
-  // for an E, N target.
-  const bool geographic = !lean || to_ == Form::kGgrs87Geographic;
-  const BackOptions back{to_ == Form::kHtrs07Xyz, keepHeights_, false,
-                         !lean || to_ != Form::kHtrs07Tm07};
-  switch (from_) {
-    case Form::kHtrs07Xyz: return Htrs07XyzToGgrs87(context_, in[0], in[1], in[2], geographic);
-    case Form::kHtrs07Geographic:
-      return Htrs07GeographicToGgrs87(context_, in[0], in[1], in[2], geographic);
-    case Form::kHtrs07Tm07: return Htrs07Tm07ToGgrs87(context_, in[0], in[1], in[2], geographic);
-    case Form::kGgrs87Geographic:
-      return Ggrs87GeographicToHtrs07(context_, in[0], in[1], in[2], back);
-    case Form::kGgrs87Tm87: return Ggrs87Tm87ToHtrs07(context_, in[0], in[1], in[2], back);
-  }
-  throw std::logic_error("Conversion::Route: not a form");
+// The values a chain computes for a target form: for the lean chain only what that form
+// takes (no latitude, longitude of the corrected position for an E, N target); for the full
+// chain every value the windows show.
+ChainOptions OptionsFor(Form to, bool keepHeights, bool lean) {
+  ChainOptions options;
+  options.ggrs87Geographic = !lean || to == Form::kGgrs87Geographic;
+  options.htrs07Geographic = !lean || to != Form::kHtrs07Tm07;
+  options.withXyz = to == Form::kHtrs07Xyz;
+  options.withTm87 = false;
+  options.keepHeight = keepHeights;
+  return options;
 }
 
-PointOutcome Conversion::Point(const double in[3], double out[3], double* where) const {
+}  // namespace
+
+Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights)
+    : context_(context),
+      from_(from),
+      to_(to),
+      keepHeights_(keepHeights),
+      lean_(context, from, OptionsFor(to, keepHeights, true)),
+      full_(context, from, OptionsFor(to, keepHeights, false)) {}
+
+PointResult Conversion::Chain(const double in[3]) const { return full_.Run({in[0], in[1], in[2]}); }
+
+bool Conversion::Before(const double in[3], double out[3], double* where,
+                        PointOutcome& outcome) const {
+  outcome = {};
   if (std::isnan(in[0]) || std::isnan(in[1]) || std::isnan(in[2])) {
-    return {PointStatus::kNoValue, Stage::kNone, ""};
+    outcome = {PointStatus::kNoValue, Stage::kNone, ""};
+    return true;
   }
   if (IsGeographic(from_)) {
     if (const int bad = GeographicOutOfRange(in[0], in[1]); bad >= 0) {
-      return {PointStatus::kOutOfRange, Stage::kNone, RangeFault(bad)};
+      outcome = {PointStatus::kOutOfRange, Stage::kNone, RangeFault(bad)};
+      return true;
     }
   }
   // Infinities raise no flag in the chains (atan2 of an infinity is exact), and would come out
   // as a latitude of 0: a numeric fault before any chain runs.
   if (std::isinf(in[0]) || std::isinf(in[1]) || std::isinf(in[2])) {
-    return {PointStatus::kFault, Stage::kNone, kInfiniteCoordinate};
+    outcome = {PointStatus::kFault, Stage::kNone, kInfiniteCoordinate};
+    return true;
   }
   if (IsGeographic(from_) && where) {
     where[0] = in[0];
     where[1] = in[1];
-    where = nullptr;
   }
   if (from_ == to_) {
     std::copy(in, in + 3, out);
-    return {};
+    return true;
   }
-  if (!acrossDatum()) return Within(context_, from_, to_, in, out, where);
-  const PointResult r = Route(in, true);
+  if (!acrossDatum()) {
+    outcome = Within(context_, from_, to_, in, out, IsGeographic(from_) ? nullptr : where);
+    return true;
+  }
+  return false;
+}
+
+PointOutcome Conversion::After(const PointResult& r, const double in[3], double out[3],
+                               double* where) const {
   if (!r.ok()) return {r.status, r.failed, r.fault};
-  if (where) {
+  if (where && !IsGeographic(from_)) {
     // Every chain that does not begin with latitude and longitude forms them first.
     const bool htrs07 = InHtrs07(from_);
     where[0] = htrs07 ? r.htrs07.latitude : r.ggrs87.latitude;
@@ -185,6 +200,35 @@ PointOutcome Conversion::Point(const double in[3], double out[3], double* where)
     Set(out, v.easting, v.northing, h);
   }
   return {};
+}
+
+PointOutcome Conversion::Point(const double in[3], double out[3], double* where) const {
+  PointOutcome outcome;
+  if (Before(in, out, where, outcome)) return outcome;
+  return After(lean_.Run({in[0], in[1], in[2]}), in, out, where);
+}
+
+void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const {
+  constexpr std::size_t kBlock = StageChain::kBlock;
+  for (std::size_t b = 0; b < n; b += kBlock) {
+    const std::size_t m = std::min(kBlock, n - b);
+    // The points of the block that the chain takes, gathered.
+    Xyz taken[kBlock];
+    std::size_t index[kBlock];
+    std::size_t count = 0;
+    for (std::size_t k = b; k < b + m; ++k) {
+      if (!Before(in[k].data(), out[k].data(), nullptr, outcomes[k])) {
+        taken[count] = in[k];
+        index[count++] = k;
+      }
+    }
+    PointResult r[kBlock];
+    lean_.Run(taken, count, r);
+    for (std::size_t q = 0; q < count; ++q) {
+      const std::size_t k = index[q];
+      outcomes[k] = After(r[q], taken[q].data(), out[k].data(), nullptr);
+    }
+  }
 }
 
 namespace {
@@ -222,28 +266,35 @@ BatchOutcome ConvertBatch(const Conversion& conversion, std::span<const double> 
   const double nan = std::numeric_limits<double>::quiet_NaN();
   auto compute = [&](BatchChunk& chunk) {
     if (options.stopAtFirst && chunk.begin > stopAt.load(std::memory_order_relaxed)) return;
-    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-      const double in[3] = {a[i], b[i], c[i]};
-      double out[3];
-      const PointOutcome o = conversion.Point(in, out);
-      if (!status.empty()) status[i] = o.status;
-      if (o.ok()) {
-        outA[i] = out[0];
-        outB[i] = out[1];
-        outC[i] = out[2];
-        continue;
-      }
-      outA[i] = outB[i] = outC[i] = nan;
-      if (o.status == PointStatus::kNoValue) continue;
-      ++chunk.failures;
-      if (!chunk.firstFailure) {
-        chunk.firstFailure = i;
-        chunk.firstOutcome = o;
-        if (options.stopAtFirst) {
-          std::size_t seen = stopAt.load(std::memory_order_relaxed);
-          while (i < seen && !stopAt.compare_exchange_weak(seen, i)) {
+    constexpr std::size_t kBlock = StageChain::kBlock;
+    for (std::size_t first = chunk.begin; first < chunk.end; first += kBlock) {
+      const std::size_t m = std::min(kBlock, chunk.end - first);
+      Xyz in[kBlock], out[kBlock];
+      PointOutcome outcomes[kBlock];
+      for (std::size_t q = 0; q < m; ++q) in[q] = {a[first + q], b[first + q], c[first + q]};
+      conversion.Points(in, m, out, outcomes);
+      for (std::size_t q = 0; q < m; ++q) {
+        const std::size_t i = first + q;
+        const PointOutcome& o = outcomes[q];
+        if (!status.empty()) status[i] = o.status;
+        if (o.ok()) {
+          outA[i] = out[q][0];
+          outB[i] = out[q][1];
+          outC[i] = out[q][2];
+          continue;
+        }
+        outA[i] = outB[i] = outC[i] = nan;
+        if (o.status == PointStatus::kNoValue) continue;
+        ++chunk.failures;
+        if (!chunk.firstFailure) {
+          chunk.firstFailure = i;
+          chunk.firstOutcome = o;
+          if (options.stopAtFirst) {
+            std::size_t seen = stopAt.load(std::memory_order_relaxed);
+            while (i < seen && !stopAt.compare_exchange_weak(seen, i)) {
+            }
+            return;
           }
-          return;
         }
       }
     }

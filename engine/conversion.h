@@ -55,17 +55,27 @@ class Conversion {
   // is on the Earth.
   PointOutcome Point(const double in[3], double out[3], double* where = nullptr) const;
 
-  // The whole chain of one point across the datum with every value it shows (chains.h); for a
-  // conversion within one system, nothing but the status is filled.
+  // The points in[k] into out[k] with their outcomes, as Point gives them one by one: the
+  // chain runs over them in blocks.
+  void Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const;
+
+  // The whole chain of one point across the datum from the source form with every value it
+  // shows (chains.h), also for a conversion within one system.
   PointResult Chain(const double in[3]) const;
 
  private:
-  // The chain of the point; lean: only the values the target form takes.
-  PointResult Route(const double in[3], bool lean) const;
+  // A point the chain does not take, or that needs no chain: true, with its outcome (and, when
+  // done, its output).
+  bool Before(const double in[3], double out[3], double* where, PointOutcome& outcome) const;
+  // The output of a point the chain took, from its result.
+  PointOutcome After(const PointResult& r, const double in[3], double out[3],
+                     double* where) const;
 
   const TransformContext& context_;
   Form from_, to_;
   bool keepHeights_;
+  StageChain lean_;  // only the values the target form takes
+  StageChain full_;  // every value of the chain
 };
 
 struct BatchOptions {

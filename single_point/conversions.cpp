@@ -312,7 +312,7 @@ Outcome SinglePointConversions::Command1_Click() {
     if (e87 != 0 || n87 != 0) {
       // The E,N,h group: latitude and longitude from E, N.
       const double h = click.Number("Text18");
-      r = Ggrs87Tm87ToHtrs07(context_, e87, n87, h);
+      r = ChainOfPoint(context_, Form::kGgrs87Tm87, {e87, n87, h});
       if (r.failed == Stage::kGgrs87Geographic) click.Fault(r.fault, {"Text1", "Text2"});
       click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, {"Text1", "Text2"});
       writeOtherForm = [&] {
@@ -336,7 +336,7 @@ Outcome SinglePointConversions::Command1_Click() {
       // the notice beside its results says how the value is written.
       boxes_.SetText(std::string(kDegreesNoticeLabel),
                      texts::DecimalDegreesNotice(packedPhi, packedLambda));
-      r = Ggrs87GeographicToHtrs07(context_, phi87, lambda87, h);
+      r = ChainOfPoint(context_, Form::kGgrs87Geographic, {phi87, lambda87, h});
       if (r.failed == Stage::kTm87) click.Fault(r.fault, {"Text3", "Text4"});
       writeOtherForm = [&] {
         click.Write("Text1", r.ggrs87.easting, patterns::kMetres);
@@ -408,7 +408,7 @@ Outcome SinglePointConversions::Command2_Click() {
     const double z = click.Number("Text7");
     const Inputs inputs = {"Text5", "Text6", "Text7"};
 
-    const PointResult r = Htrs07XyzToGgrs87(context_, x, y, z);
+    const PointResult r = ChainOfPoint(context_, Form::kHtrs07Xyz, {x, y, z});
     if (r.failed == Stage::kHtrs07Geographic || r.failed == Stage::kTm07) {
       click.Fault(r.fault, inputs);
     }
@@ -437,7 +437,7 @@ Outcome SinglePointConversions::Command5_Click() {
     const double h = click.Number("Text10");
 
     // The extent test comes first, at the given TM07 position.
-    const PointResult r = Htrs07Tm07ToGgrs87(context_, e07, n07, h);
+    const PointResult r = ChainOfPoint(context_, Form::kHtrs07Tm07, {e07, n07, h});
     if (r.status == PointStatus::kOutsideGrid && r.completed == 0) {
       // The box to correct: E when it lies outside the extent, N otherwise.
       const bool eastingOutside = e07 < context_.bounds.eMin || e07 > context_.bounds.eMax;

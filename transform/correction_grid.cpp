@@ -8,12 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/decimal_text.h"
 #include "core/float_chars.h"
+#include "core/simd.h"
 #include "io/display_text.h"
 #include "io/file_identity.h"
 #include "io/files.h"
@@ -67,22 +65,6 @@ class FieldScanner {
       ++pos_;
     }
     std::size_t start = pos_;
-#if defined(__SSE2__)
-    // A field of fewer than sixteen bytes with sixteen in the buffer: its end is the first
-    // separator among them, found by comparisons on all of them at once.
-    if (pos_ + 16 <= source_.end()) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source_.data() + pos_));
-      const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-      const __m128i separator =
-          _mm_or_si128(_mm_or_si128(_mm_or_si128(is(' '), is(',')), is('\t')),
-                       _mm_or_si128(is('\n'), is('\r')));
-      const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(separator));
-      if (ends != 0) {
-        pos_ += static_cast<std::size_t>(__builtin_ctz(ends));
-        return std::string_view(source_.data() + start, pos_ - start);
-      }
-    }
-#endif
     for (;;) {
       if (pos_ == source_.end()) {
         // The field so far moves to the front of the buffer, whether or not more follows.
@@ -614,10 +596,10 @@ void PrefetchCorrection(const GridPair& grids, const GridCell& cell) {
     // value(i, j) and value(i, j + 1), then the same of row i + 1.
     const float* corner = g->values.data() + static_cast<std::size_t>(cell.i - 1) * columns +
                           static_cast<std::size_t>(cell.j - 1);
-    __builtin_prefetch(corner);
-    __builtin_prefetch(corner + 1);
-    __builtin_prefetch(corner + columns);
-    __builtin_prefetch(corner + columns + 1);
+    simd::Prefetch(corner);
+    simd::Prefetch(corner + 1);
+    simd::Prefetch(corner + columns);
+    simd::Prefetch(corner + columns + 1);
   }
 }
 

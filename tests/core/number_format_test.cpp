@@ -51,8 +51,8 @@ TEST(NumberFormat, HugeValuesFitTheBuffer) {
 // The digits of two numbers at once are those of each alone: every number below 10^4 (all the
 // values the 16-bit steps see), and numbers up to 10^8 - 1 in steps that cross every carry.
 TEST(NumberFormat, DigitsOfTwoNumbersAreTheDigitsOfEach) {
-  using number_format_internal::DigitLanes;
-  using number_format_internal::DigitLanesOfTwo;
+  using simd::DigitLanes;
+  using simd::DigitLanesOfTwo;
   const auto check = [](std::uint64_t a, std::uint64_t b) {
     std::uint64_t la = 0, lb = 0;
     DigitLanesOfTwo(a, b, la, lb);

@@ -450,7 +450,7 @@ TEST(CoreReferenceChain, ForwardChainAsThePlainFormulas) {
     int k = 0;
     for (const auto& [phi, lambda] : RegionNet(*profile)) {
       const Cartesian c = PlainGeodeticToCartesian(tm07, phi, lambda, 10.0 * (k++ % 300) - 60);
-      const PointResult r = Htrs07XyzToGgrs87(context, c.x, c.y, c.z);
+      const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
       ASSERT_TRUE(r.Completed(Stage::kTm07)) << phi << " " << lambda;
       const Geodetic g07 = PlainCartesianToGeodetic(tm07, c);
       ASSERT_NEAR(r.htrs07.latitude, g07.latitude, kRadianTolerance);
@@ -510,11 +510,12 @@ TEST(CoreReferenceChain, ForwardBlockIsThePointFunctionBitForBit) {
       if (k % 149 == 0) points.push_back({0, 0, 0});
     }
     std::vector<PointResult> block(points.size());
-    Htrs07XyzToGgrs87Block(context, points.data(), points.size(), block.data());
+    const StageChain chain(context, Form::kHtrs07Xyz);
+    chain.Run(points.data(), points.size(), block.data());
     int faults = 0;
     for (std::size_t i = 0; i < points.size(); ++i) {
       const Xyz& v = points[i];
-      const PointResult one = Htrs07XyzToGgrs87(context, v[0], v[1], v[2]);
+      const PointResult one = chain.Run(v);
       const PointResult& b = block[i];
       faults += one.status == PointStatus::kFault;
       ASSERT_EQ(b.status, one.status) << i;
@@ -559,7 +560,7 @@ TEST(CoreReferenceChain, BackChainAsThePlainFormulas) {
     for (const auto& [phi, lambda] : RegionNet(*profile)) {
       const PlainForward entry = PlainTmForward(tm87, phi, lambda - lambda87);
       const double h = 10.0 * (k++ % 300) - 60;
-      const PointResult r = Ggrs87Tm87ToHtrs07(context, entry.e, entry.n, h);
+      const PointResult r = ChainOfPoint(context, Form::kGgrs87Tm87, {entry.e, entry.n, h});
       ASSERT_TRUE(r.Completed(Stage::kGgrs87Geographic));
       const PlainInverse g87 = PlainTmInverse(tm87, entry.e, entry.n);
       ASSERT_NEAR(r.ggrs87.latitude, g87.phi, kRadianTolerance);

@@ -9,6 +9,7 @@
 #include "core/cartesian.h"
 #include "core/number_format.h"
 #include "core/transverse_mercator.h"
+#include "engine/chains.h"
 
 namespace vortan {
 namespace {
@@ -72,53 +73,55 @@ TEST(ForwardChain, DefaultPointBeforeTheCorrection) {
   noGrids.hasGrids = false;
   TransformContext context = MakeContext(noGrids, kSinglePointBounds);
   EXPECT_EQ(InitialStep(context, "", ""), "");
-  const ForwardChainResult r = Htrs07ToGgrs87(context, kX, kY, kZ, p07.easting, p07.northing);
-  EXPECT_EQ(FormatNumber(r.e87, patterns::kMetres), "566296.660");
-  EXPECT_EQ(FormatNumber(r.n87, patterns::kMetres), "4529332.491");
+  const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {kX, kY, kZ});
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(FormatNumber(r.ggrs87.easting, patterns::kMetres), "566296.660");
+  EXPECT_EQ(FormatNumber(r.ggrs87.northing, patterns::kMetres), "4529332.491");
 }
 
 TEST(ForwardChain, DefaultPointWithTheSyntheticGrids) {
   const TransformContext context = MainlandWithSyntheticGrids();
-  const ForwardChainResult r = Htrs07ToGgrs87(context, kX, kY, kZ, 566446.108, 2529618.096);
-  ASSERT_EQ(r.status, ChainStatus::kDone);
-  EXPECT_EQ(FormatNumber(r.e87, patterns::kMetres), "566296.541");
-  EXPECT_EQ(FormatNumber(r.n87, patterns::kMetres), "4529332.314");
+  const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {kX, kY, kZ});
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(FormatNumber(r.ggrs87.easting, patterns::kMetres), "566296.541");
+  EXPECT_EQ(FormatNumber(r.ggrs87.northing, patterns::kMetres), "4529332.314");
   EXPECT_EQ(FormatNumber(r.dE, patterns::kCentimetres), "-011.9");
   EXPECT_EQ(FormatNumber(r.dN, patterns::kCentimetres), "-017.7");
   // The latitude and longitude come from the corrected TM87 position.
-  EXPECT_EQ(FormatNumber(r.packedPhi87, patterns::kPacked), "405444.68271");
-  EXPECT_EQ(FormatNumber(r.packedLambda87, patterns::kPacked), "244714.08889");
+  EXPECT_EQ(FormatNumber(r.ggrs87.packedLatitude, patterns::kPacked), "405444.68271");
+  EXPECT_EQ(FormatNumber(r.ggrs87.packedLongitude, patterns::kPacked), "244714.08889");
 }
 
 TEST(BackChain, DefaultPointWithTheSyntheticGrids) {
   const TransformContext context = MainlandWithSyntheticGrids();
-  const GeodeticParams tm87 = MakeGrs80Params(kMainlandProfile.tm87);
-  const TmInverseResult g87 = TmInverse(tm87, 566296.541, 4529332.314);
-  const BackChainResult r = Ggrs87ToHtrs07(context, g87.latitude, g87.longitude, 6.501);
-  ASSERT_EQ(r.status, ChainStatus::kDone);
+  const PointResult r = ChainOfPoint(context, Form::kGgrs87Tm87, {566296.541, 4529332.314, 6.501});
+  ASSERT_TRUE(r.ok());
   // Shown corrections are the negated grid values: nearly opposite to the forward ones.
   EXPECT_EQ(FormatNumber(r.dE, patterns::kCentimetres), "011.9");
   EXPECT_EQ(FormatNumber(r.dN, patterns::kCentimetres), "017.7");
-  EXPECT_NEAR(r.e07, 566446.108, 0.002);
-  EXPECT_NEAR(r.n07, 2529618.096, 0.002);
-  EXPECT_EQ(Dms(r.phi07), "40 54 53.906");
-  EXPECT_EQ(Dms(r.lambda07), "24 47 20.592");
-  EXPECT_NEAR(r.h07, 51.610, 0.002);
+  EXPECT_NEAR(r.htrs07.easting, 566446.108, 0.002);
+  EXPECT_NEAR(r.htrs07.northing, 2529618.096, 0.002);
+  EXPECT_EQ(Dms(r.htrs07.latitude), "40 54 53.906");
+  EXPECT_EQ(Dms(r.htrs07.longitude), "24 47 20.592");
+  EXPECT_NEAR(r.htrs07.height, 51.610, 0.002);
 }
 
 TEST(Chains, OutsideTheExtentNothingOfTheOtherSideIsProduced) {
   const TransformContext context = MainlandWithSyntheticGrids();
   // Athos-like easting but far north of the bounds (TM07 N + 2000000 = 4700000).
-  const ForwardChainResult r = Htrs07ToGgrs87(context, kX, kY, kZ, 566446.108, 2700000);
-  EXPECT_EQ(r.status, ChainStatus::kOutsideGrid);
-  EXPECT_EQ(r.e87, 0);
-  const BackChainResult b = Ggrs87ToHtrs07(context, 43 * kPi / 180, 24 * kPi / 180, 0);
-  EXPECT_EQ(b.status, ChainStatus::kOutsideGrid);
+  const PointResult r = ChainOfPoint(context, Form::kHtrs07Tm07, {566446.108, 2700000, 0});
+  EXPECT_EQ(r.status, PointStatus::kOutsideGrid);
+  EXPECT_EQ(r.completed, 0);
+  EXPECT_EQ(r.ggrs87.easting, 0);
+  const PointResult b =
+      ChainOfPoint(context, Form::kGgrs87Geographic, {43 * kPi / 180, 24 * kPi / 180, 0});
+  EXPECT_EQ(b.status, PointStatus::kOutsideGrid);
+  EXPECT_FALSE(b.Completed(Stage::kDatum));
   // Without the initial step the mainland has no grids: nothing passes.
   const TransformContext empty = MakeContext(kMainlandProfile, kSinglePointBounds);
   EXPECT_FALSE(empty.Ready());
-  EXPECT_EQ(Htrs07ToGgrs87(empty, kX, kY, kZ, 566446.108, 2529618.096).status,
-            ChainStatus::kOutsideGrid);
+  EXPECT_EQ(ChainOfPoint(empty, Form::kHtrs07Xyz, {kX, kY, kZ}).status,
+            PointStatus::kOutsideGrid);
 }
 
 }  // namespace

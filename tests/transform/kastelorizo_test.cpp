@@ -6,6 +6,7 @@
 #include "core/cartesian.h"
 #include "core/number_format.h"
 #include "core/transverse_mercator.h"
+#include "engine/chains.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -66,18 +67,20 @@ TEST(Kastelorizo, NoPointIsRejectedAndTheCorrectionsAreZero) {
   for (const auto& [lat, lon] : {std::pair{36.15, 29.59}, {38.0, 23.7}, {48.0, 2.0}}) {
     const GeodeticParams grs80 = MakeGrs80Params(kKastelorizoProfile.tm07);
     const Cartesian c = GeodeticToCartesian(grs80, lat * kPi / 180, lon * kPi / 180, 10);
-    const ForwardChainResult f = Htrs07ToGgrs87(context, c.x, c.y, c.z, 0, 0);
-    ASSERT_EQ(f.status, ChainStatus::kDone);
+    const PointResult f = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+    ASSERT_TRUE(f.ok());
     EXPECT_EQ(f.dE, 0);
     EXPECT_EQ(f.dN, 0);
-    const BackChainResult b = Ggrs87ToHtrs07(context, f.phi87, f.lambda87, f.h87);
-    ASSERT_EQ(b.status, ChainStatus::kDone);
+    const PointResult b = ChainOfPoint(
+        context, Form::kGgrs87Geographic,
+        {f.ggrs87.latitude, f.ggrs87.longitude, f.ggrs87.height});
+    ASSERT_TRUE(b.ok());
     EXPECT_EQ(b.dE, 0);
     // The series serve a few degrees around the central meridians; far away they only run.
     if (std::fabs(lon - 30) > 7) continue;
-    EXPECT_NEAR(b.phi07, lat * kPi / 180, 1e-9);
-    EXPECT_NEAR(b.lambda07, lon * kPi / 180, 1e-9);
-    EXPECT_NEAR(b.h07, 10, 1e-3);
+    EXPECT_NEAR(b.htrs07.latitude, lat * kPi / 180, 1e-9);
+    EXPECT_NEAR(b.htrs07.longitude, lon * kPi / 180, 1e-9);
+    EXPECT_NEAR(b.htrs07.height, 10, 1e-3);
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "core/cartesian.h"
 #include "core/transverse_mercator.h"
+#include "engine/chains.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -90,8 +91,9 @@ TEST(ProjCrossCheck, Htrs07CartesianToTm87) {
   double worst = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Cartesian& c = net.htrs07[i];
-    const ForwardChainResult r = Htrs07ToGgrs87(context, c.x, c.y, c.z, 0, 0);
-    worst = std::max(worst, std::hypot(r.e87 - rows[i][0], r.n87 - rows[i][1]));
+    const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+    worst = std::max(worst, std::hypot(r.ggrs87.easting - rows[i][0],
+                                       r.ggrs87.northing - rows[i][1]));
   }
   std::printf("largest difference from cct, HTRS07 X,Y,Z to TM87: %.4f mm over %zu points\n",
               worst * 1000, rows.size());
@@ -117,12 +119,12 @@ TEST(ProjCrossCheck, Tm87ToHtrs07Tm07) {
                         input);
   ASSERT_EQ(tm07.size(), tm87.size());
   const TransformContext context = ZeroCorrections();
-  const GeodeticParams p87 = MakeGrs80Params(kMainlandProfile.tm87);
   double worst = 0;
   for (std::size_t i = 0; i < tm07.size(); ++i) {
-    const TmInverseResult g = TmInverse(p87, tm87[i][0], tm87[i][1]);
-    const BackChainResult r = Ggrs87ToHtrs07(context, g.latitude, g.longitude, tm87[i][2]);
-    worst = std::max(worst, std::hypot(r.e07 - tm07[i][0], r.n07 - tm07[i][1]));
+    const PointResult r =
+        ChainOfPoint(context, Form::kGgrs87Tm87, {tm87[i][0], tm87[i][1], tm87[i][2]});
+    worst = std::max(worst, std::hypot(r.htrs07.easting - tm07[i][0],
+                                       r.htrs07.northing - tm07[i][1]));
   }
   std::printf("largest difference from cct, TM87 E,N,h to HTRS07 TM07: %.4f mm over %zu points\n",
               worst * 1000, tm07.size());

@@ -1,0 +1,278 @@
+// Everything the fast paths take from the compiler or the processor, in one place, each with a
+// plain C++ fallback that gives the same results bit for bit: the fallbacks alone are built
+// with VORTAN_PORTABLE (and on any compiler or processor that has not what a fast path takes),
+// and the whole test suite runs on them too.
+//
+// - Prefetch: asks the processor to bring a line into its cache.
+// - Double2: two doubles with lane-wise IEEE + and *, for the series evaluated side by side.
+// - MatchMask16: which of sixteen bytes are one of some characters (the scanners of records
+//   and of grid files).
+// - PlainDigits16: the digits of a field of at most sixteen bytes as one whole number.
+// - DigitLanes, DigitLanesOfTwo: the eight decimal digits of a number below 10^8 at once.
+// - NearestWhole: a double rounded to the nearest whole number by the processor's conversion.
+// - FixedPartsOfTwo: the digits of two numbers of the common format patterns at once.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#if !defined(VORTAN_PORTABLE) && defined(__SSE2__) && defined(__x86_64__)
+#define VORTAN_SSE2 1
+#include <emmintrin.h>
+#else
+#define VORTAN_SSE2 0
+#endif
+
+#if !defined(VORTAN_PORTABLE) && defined(__GNUC__)
+#define VORTAN_GNU_VECTORS 1
+#else
+#define VORTAN_GNU_VECTORS 0
+#endif
+
+namespace vortan::simd {
+
+// --- The cache ---
+
+inline void Prefetch(const void* address) {
+#if VORTAN_GNU_VECTORS
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
+}
+
+// --- Two doubles side by side ---
+
+#if VORTAN_GNU_VECTORS
+using Double2 = double __attribute__((vector_size(16)));
+#else
+struct Double2 {
+  double lane[2];
+  double operator[](std::size_t k) const { return lane[k]; }
+};
+inline Double2 operator+(Double2 a, Double2 b) { return {a[0] + b[0], a[1] + b[1]}; }
+inline Double2 operator*(Double2 a, Double2 b) { return {a[0] * b[0], a[1] * b[1]}; }
+#endif
+
+// --- Bytes ---
+
+// Bit k set where p[k] (k = 0 to 15) is one of the characters c.
+template <char... c>
+[[gnu::always_inline]] inline unsigned MatchMask16(const char* p) {
+#if VORTAN_SSE2
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i any = _mm_setzero_si128();
+  ((any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)))), ...);
+  return static_cast<unsigned>(_mm_movemask_epi8(any));
+#else
+  unsigned mask = 0;
+  for (unsigned k = 0; k < 16; ++k) mask |= static_cast<unsigned>(((p[k] == c) || ...)) << k;
+  return mask;
+#endif
+}
+
+// The field of `length` bytes (1 to 16) that ends at `end`, when it is at most fifteen digits
+// with at most one "." among them (at least one digit): true, with the digits as one whole
+// number and the count of digits after the point. With SSE2, and sixteen readable bytes that
+// end at end (end - readableFrom >= 16), the bytes are read at once: the integer digits moved
+// one byte up over the point, the bytes before the field cleared, then pairs, fours and eights
+// of digits formed by multiplications.
+[[gnu::always_inline]] inline bool PlainDigits16(const char* readableFrom, const char* end,
+                                                 int length, std::uint64_t& whole,
+                                                 int& decimals) {
+#if VORTAN_SSE2
+  if (end - readableFrom >= 16) {
+    const __m128i digits = _mm_sub_epi8(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)), _mm_set1_epi8('0'));
+    const unsigned isDigit = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits)));
+    // The bytes of the field that are not digits: none, or one ".".
+    const unsigned other = (0xFFFFu << (16 - length)) & 0xFFFFu & ~isDigit;
+    const int count = length - (other != 0);  // digits
+    const int point = other != 0 ? std::countr_zero(other) : 0;
+    if ((other & (other - 1)) != 0 || count < 1 || count > 15 ||
+        (other != 0 && end[point - 16] != '.')) {
+      return false;
+    }
+    const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    // Up to the point (and byte 0, which is never kept, where there is none) each byte takes
+    // the one before it.
+    const __m128i upToPoint = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(point + 1)));
+    __m128i d = _mm_or_si128(_mm_and_si128(upToPoint, _mm_slli_si128(digits, 1)),
+                             _mm_andnot_si128(upToPoint, digits));
+    d = _mm_and_si128(d, _mm_cmpgt_epi8(index, _mm_set1_epi8(static_cast<char>(15 - count))));
+    // Byte 15 holds the units. Pairs in 16-bit lanes, fours in 32-bit, eights in 64-bit.
+    const __m128i pairs = _mm_add_epi16(
+        _mm_mullo_epi16(_mm_and_si128(d, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+        _mm_srli_epi16(d, 8));
+    const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));
+    const __m128i eights =
+        _mm_add_epi64(_mm_mul_epu32(fours, _mm_set1_epi64x(10000)), _mm_srli_epi64(fours, 32));
+    whole = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)) * 100000000u +
+            static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
+    decimals = other != 0 ? 15 - point : 0;
+    return true;
+  }
+#else
+  (void)readableFrom;
+#endif
+  std::uint64_t n = 0;
+  int count = 0, after = -1;
+  for (const char* p = end - length; p < end; ++p) {
+    const unsigned digit = static_cast<unsigned>(*p - '0');
+    if (digit <= 9) {
+      n = n * 10 + digit;
+      ++count;
+      if (after >= 0) ++after;
+    } else if (*p == '.' && after < 0) {
+      after = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count < 1 || count > 15) return false;
+  whole = n;
+  decimals = after < 0 ? 0 : after;
+  return true;
+}
+
+// --- Decimal digits ---
+
+// The eight decimal digits of n < 10^8, zeros in front, as the bytes of one 64-bit word in
+// memory order (the first digit in the lowest byte), as values 0 to 9, computed on all digits
+// at once: the two halves of four digits in 32-bit lanes, then pairs in 16-bit lanes, then
+// digits in bytes. Each division is a multiplication and a shift that is exact over the lane's
+// range (x / 100 for x < 10^4 as x * 10486 >> 20, x / 10 for x < 100 as x * 103 >> 10).
+[[gnu::always_inline]] inline std::uint64_t DigitLanes(std::uint64_t n) {
+  std::uint64_t lanes = n / 10000 | (n % 10000) << 32;
+  const std::uint64_t hundreds = (lanes * 10486 >> 20) & 0x0000007F0000007Full;
+  lanes = hundreds | (lanes - hundreds * 100) << 16;
+  const std::uint64_t tens = (lanes * 103 >> 10) & 0x000F000F000F000Full;
+  return tens | (lanes - tens * 10) << 8;
+}
+
+#if VORTAN_SSE2
+// Eight 16-bit lanes of k that the compiler does not see as a constant: it would turn a
+// multiplication by it into a chain of shifts and additions, four or five instructions for one.
+[[gnu::always_inline]] inline __m128i Opaque16(short k) {
+  __m128i v = _mm_set1_epi16(k);
+  asm("" : "+x"(v));
+  return v;
+}
+
+// The two digits of each number below 100 in the 16-bit lanes of pairs: the tens in the low
+// byte of its lane, the units in the high byte.
+[[gnu::always_inline]] inline __m128i DigitsOfPairs(__m128i pairs) {
+  const __m128i tens = _mm_mulhi_epu16(pairs, _mm_set1_epi16(6554));
+  return _mm_or_si128(tens,
+                      _mm_slli_epi16(_mm_sub_epi16(pairs, _mm_mullo_epi16(tens, Opaque16(10))), 8));
+}
+#endif
+
+// DigitLanes(a) and DigitLanes(b) at once: with SSE2 the same steps in 64-, 32- and 16-bit
+// vector lanes. a / 10000 is a * 0xD1B71759 >> 45 (exact for every 32-bit a); x / 100 for
+// x < 10^4 is (4x * 5243 >> 16) >> 5, x / 10 for x < 100 is x * 6554 >> 16.
+[[gnu::always_inline]] inline void DigitLanesOfTwo(std::uint64_t a, std::uint64_t b,
+                                                   std::uint64_t& lanesA, std::uint64_t& lanesB) {
+#if VORTAN_SSE2
+  const __m128i v = _mm_set_epi64x(static_cast<long long>(b), static_cast<long long>(a));
+  const __m128i high = _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi64x(0xD1B71759)), 45);
+  const __m128i low = _mm_sub_epi32(v, _mm_mul_epu32(high, _mm_set1_epi64x(10000)));
+  // Four numbers below 10^4 in the even 16-bit lanes, zeros in the odd ones.
+  const __m128i quads = _mm_or_si128(high, _mm_slli_epi64(low, 32));
+  const __m128i hundreds =
+      _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
+  const __m128i pairs = _mm_or_si128(
+      hundreds, _mm_slli_epi32(_mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, Opaque16(100))),
+                               16));
+  const __m128i digits = DigitsOfPairs(pairs);
+  lanesA = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
+  lanesB = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(digits, digits)));
+#else
+  lanesA = DigitLanes(a);
+  lanesB = DigitLanes(b);
+#endif
+}
+
+// The whole number nearest x, for a caller that has made sure x is not next to a half: with
+// SSE2 by the processor's conversion (its rounding to nearest, which nothing here changes),
+// so that the digits need not wait for a test; else from the truncation of x and what it
+// leaves (x - truncated).
+[[gnu::always_inline]] inline std::int64_t NearestWhole(double x, std::int64_t truncated,
+                                                        double rest) {
+#if VORTAN_SSE2
+  (void)truncated;
+  (void)rest;
+  return _mm_cvtsd_si64(_mm_set_sd(x));
+#else
+  (void)x;
+  return truncated + (rest > 0.5 ? 1 : 0);  // no branch: up or down is random
+#endif
+}
+
+// The digit lanes (DigitLanes) of two numbers a, b below 10^8 in magnitude at once, as two
+// fixed-point numbers with scaleA and scaleB (10^decimals, at most 10^8) are written: the whole
+// parts in lanes[0] and lanes[1], the decimals, rounded to nearest, in lanes[2] and lanes[3],
+// and in negative bit 0 and bit 1 their signs. False, with nothing computed, where this path
+// does not decide (no SSE2, a magnitude of 10^8 or more, a fraction next to a half, a carry to
+// 10^8): the caller formats the numbers one by one, with the same results.
+[[gnu::always_inline]] inline bool FixedPartsOfTwo(double a, double b, int scaleA, int scaleB,
+                                                   std::uint64_t lanes[4], int& negative) {
+#if VORTAN_SSE2
+  const __m128d signBit = _mm_set1_pd(-0.0);
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d value = _mm_set_pd(b, a);
+  const __m128d magnitude = _mm_andnot_pd(signBit, value);
+  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) return false;
+  const __m128d scale = _mm_set_pd(scaleB, scaleA);
+  // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
+  __m128i whole = _mm_cvttpd_epi32(magnitude);
+  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, _mm_cvtepi32_pd(whole)), scale);
+  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding.
+  __m128i fraction = _mm_cvtpd_epi32(scaledFraction);
+  const __m128d rest =
+      _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction)));
+  const __m128d nearHalf =
+      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(1e-6));
+  if (_mm_movemask_pd(nearHalf) != 0) return false;
+  // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
+  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(0, 0, scaleB, scaleA));
+  fraction = _mm_andnot_si128(carry, fraction);
+  whole = _mm_sub_epi32(whole, carry);
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(whole, _mm_set1_epi32(100000000))) & 0xFF) return false;
+  // Each of the four whole numbers below 10^8 (the whole parts, then the fractions, in 32-bit
+  // lanes) as its two halves of four digits, in 16-bit lanes: x / 10000 as x * 0xD1B71759 >>
+  // 45 (exact for every 32-bit x), in the even lanes and then the odd ones; the quotient
+  // (below 10^4) times 10000 as a product of 16-bit halves.
+  const __m128i numbers = _mm_unpacklo_epi64(whole, fraction);
+  const __m128i magic = _mm_set1_epi64x(0xD1B71759);
+  const __m128i high = _mm_or_si128(
+      _mm_srli_epi64(_mm_mul_epu32(numbers, magic), 45),
+      _mm_slli_epi64(_mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(numbers, 32), magic), 45), 32));
+  const __m128i low = _mm_sub_epi32(numbers, _mm_madd_epi16(high, _mm_set1_epi32(10000)));
+  const __m128i quads = _mm_or_si128(high, _mm_slli_epi32(low, 16));
+  const __m128i hundreds =
+      _mm_srli_epi16(_mm_mulhi_epu16(_mm_slli_epi16(quads, 2), _mm_set1_epi16(5243)), 5);
+  const __m128i belowHundred = _mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, Opaque16(100)));
+  const __m128i wholeDigits = DigitsOfPairs(_mm_unpacklo_epi16(hundreds, belowHundred));
+  const __m128i fractionDigits = DigitsOfPairs(_mm_unpackhi_epi16(hundreds, belowHundred));
+  negative = _mm_movemask_pd(_mm_cmplt_pd(value, _mm_setzero_pd()));
+  lanes[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeDigits));
+  lanes[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeDigits, wholeDigits)));
+  lanes[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionDigits));
+  lanes[3] = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionDigits, fractionDigits)));
+  return true;
+#else
+  (void)a;
+  (void)b;
+  (void)scaleA;
+  (void)scaleB;
+  (void)lanes;
+  (void)negative;
+  return false;
+#endif
+}
+
+}  // namespace vortan::simd
