@@ -33,10 +33,9 @@
 #include "engine/worker_pool.h"
 #include "io/display_text.h"
 #include "transform/datum.h"
+#include "transform/regions.h"
+#include "vortan/version.h"
 
-#ifndef VORTAN_VERSION_TEXT
-#error "VORTAN_VERSION_TEXT is set by capi/CMakeLists.txt"
-#endif
 
 struct vortan_context {
   vortan::TransformContext transform;
@@ -122,10 +121,10 @@ int Guarded(Body&& body) noexcept {
 // ---------------------------------------------------------------------------------------------
 // Codes and names.
 
+// The regions' codes are their places in the list (VORTAN_MAINLAND, VORTAN_KASTELORIZO).
 const RegionProfile* ProfileOf(int region) {
-  if (region == VORTAN_MAINLAND) return &kMainlandProfile;
-  if (region == VORTAN_KASTELORIZO) return &kKastelorizoProfile;
-  return nullptr;
+  if (region < 0 || static_cast<std::size_t>(region) >= Regions().size()) return nullptr;
+  return Regions()[static_cast<std::size_t>(region)];
 }
 
 std::optional<Form> FormOf(int form) {
@@ -142,15 +141,9 @@ const JobDefinition* JobOf(int job) {
   return &JobDefinitions()[static_cast<std::size_t>(job)];
 }
 
-std::string FormList() {
-  std::string names;
-  for (Form form : kAllForms) names += (names.empty() ? "" : ", ") + std::string(FormName(form));
-  return names;
-}
-
 int BadForm(const char* what, int form) {
   return Fail(VORTAN_INVALID_ARGUMENT, std::string(what) + ": " + std::to_string(form) +
-                                           " is no form (0 to 4: " + FormList() + ")");
+                                           " is no form (0 to 4: " + FormNameList() + ")");
 }
 
 int NullArgument(const char* name) {
@@ -274,7 +267,7 @@ using namespace vortan;
 
 extern "C" {
 
-const char* vortan_version(void) { return VORTAN_VERSION_TEXT; }
+const char* vortan_version(void) { return kVersion; }
 
 int vortan_api_version(void) { return VORTAN_API_VERSION; }
 
@@ -297,11 +290,9 @@ const char* vortan_region_name(int region) {
 }
 
 int vortan_region_of_name(const char* name) {
-  if (!name) return -1;
-  for (int r = 0; r < 2; ++r) {
-    if (ProfileOf(r)->name == name) return r;
-  }
-  return -1;
+  const RegionProfile* profile = name ? FindRegion(name) : nullptr;
+  if (!profile) return -1;
+  return static_cast<int>(std::find(Regions().begin(), Regions().end(), profile) - Regions().begin());
 }
 
 const char* vortan_job_name(int job) {

@@ -109,13 +109,6 @@ class ConversionTask : public RecordTask {
   Conversion conversion_;
 };
 
-// A job of the jobs' table that is a plain conversion: it owns its conversion.
-class OwnedConversionTask : public ConversionTask {
- public:
-  OwnedConversionTask(const TransformContext& context, Form from, Form to)
-      : ConversionTask(Conversion(context, from, to)) {}
-};
-
 StopKind Stopped(const PointResult& r, bool forward, StopDetail& detail) {
   if (r.status == PointStatus::kOutsideGrid) {
     TellRefusedPosition(r, forward, detail);
@@ -251,11 +244,11 @@ std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* val
 std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context) {
   switch (kind) {
     case JobKind::kSflhToSenh:
-      return std::make_unique<OwnedConversionTask>(context, Form::kGgrs87Geographic,
-                                                   Form::kGgrs87Tm87);
+      return std::make_unique<ConversionTask>(
+          Conversion(context, Form::kGgrs87Geographic, Form::kGgrs87Tm87));
     case JobKind::kSflhToSxyz:
-      return std::make_unique<OwnedConversionTask>(context, Form::kHtrs07Geographic,
-                                                   Form::kHtrs07Xyz);
+      return std::make_unique<ConversionTask>(
+          Conversion(context, Form::kHtrs07Geographic, Form::kHtrs07Xyz));
     case JobKind::kSenhToHtrs07: return std::make_unique<SenhToHtrs07Task>(context);
     case JobKind::kSxyzToGgrs87: return std::make_unique<SxyzToGgrs87Task>(context);
   }
