@@ -248,5 +248,25 @@ TEST_F(CliExitStatus, ConvertNeedsTwoFormsAndTakesOneOutput) {
   EXPECT_EQ(Run(Grids() + "convert --from htrs07-tm07 --to ggrs87-tm87 far.txt out.txt"), 3);
 }
 
+// A build without GDAL (VORTAN_BUILD_GIS=OFF, the preset dev) converts record files alone: a
+// dataset is an error that says so and leaves no file; a record file converts as ever.
+TEST_F(CliExitStatus, ABuildWithoutGisSaysThatItConvertsRecordFilesOnly) {
+  if (VORTAN_WITH_GIS) GTEST_SKIP() << "this build converts GIS datasets";
+  Write("in.txt", "A,380000,240000,1\r\n");
+  for (const char* output : {"out.gpkg", "out.shp", "out.csv"}) {
+    SCOPED_TRACE(output);
+    EXPECT_EQ(Run(std::string("convert --from ggrs87-geographic --to ggrs87-tm87 in.txt ") +
+                  output),
+              1);
+    EXPECT_NE(err_.find("are not converted by this build of vortan-transform, made without "
+                        "GDAL (VORTAN_BUILD_GIS=OFF)"),
+              std::string::npos)
+        << err_;
+    EXPECT_FALSE(std::filesystem::exists(Path(output)));
+  }
+  EXPECT_EQ(Run("convert --from ggrs87-geographic --to ggrs87-tm87 in.txt out.txt"), 0) << err_;
+  EXPECT_EQ(Read(Path("out.txt")), "A,500000.000,4205815.020,1.000\r\n");
+}
+
 }  // namespace
 }  // namespace vortan
