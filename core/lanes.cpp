@@ -767,8 +767,6 @@ Kernels Choose() {
     return VORTAN_KERNELS_OF(N_SSE4, "SSE4");
   }
 #endif
-#elif HWY_TARGETS & HWY_WASM
-  return VORTAN_KERNELS_OF(N_WASM, "WASM");
 #endif
 #endif
   return Kernels{"none", nullptr, nullptr, nullptr, nullptr, nullptr};

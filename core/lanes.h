@@ -8,8 +8,8 @@
 // (core/math_functions.h): files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
-// x86-64; WASM SIMD in the browser build). The environment variable VORTAN_SIMD=off, or
-// SetActive(false), keeps the plain routines in force, for comparison.
+// x86-64; other builds have none, core/CMakeLists.txt). The environment variable
+// VORTAN_SIMD=off, or SetActive(false), keeps the plain routines in force, for comparison.
 //
 // The arrays hold n points (any n); inputs and outputs may not overlap.
 #pragma once
@@ -20,7 +20,7 @@
 
 namespace vortan::lanes {
 
-// The vector target that runs ("AVX3", "AVX2", "SSE4", "WASM"), or "none" where the lanes are
+// The vector target that runs ("AVX3", "AVX2", "SSE4"), or "none" where the lanes are
 // not built or the processor has none of them.
 const char* Target();
 

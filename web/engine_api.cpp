@@ -399,7 +399,8 @@ EMSCRIPTEN_KEEPALIVE const float* vortan_engine_grid(int handle, int which) {
 }
 
 // Converts n points between two forms: a, b, c in, outA, outB, outC and a status byte per
-// point out (0 done, 1 outside the grid, 2 numeric fault, 3 no value). Latitude and longitude
+// point out (0 done, 1 outside the grid, 2 numeric fault, 3 no value, 4 a latitude or longitude
+// out of range). Latitude and longitude
 // in decimal degrees (latitude first), everything else in metres. With exact, the correctly
 // rounded elementary functions throughout (slower; the values then equal glibc's in all but
 // about one point in a hundred, to the last bit).
@@ -451,6 +452,7 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* fr
       case PointStatus::kOutsideGrid: status[i] = 1; break;
       case PointStatus::kFault: status[i] = 2; break;
       case PointStatus::kNoValue: status[i] = 3; break;
+      case PointStatus::kOutOfRange: status[i] = 4; break;
     }
   }
   json.Field("failures", static_cast<double>(o.failures));

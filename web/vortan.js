@@ -487,7 +487,7 @@ class Transformer {
         this.keepHeights ? 1 : 0, this.exact ? 1 : 0, n, ...inputs, ...outputs, status);
       if (answer.error) throw new VortanError(answer.error);
       const heap = E.HEAPF64;
-      const names = ['done', 'outside-grid', 'fault', 'no-value'];
+      const names = ['done', 'outside-grid', 'fault', 'no-value', 'out-of-range'];
       return {
         a: heap.slice(outputs[0] / 8, outputs[0] / 8 + n),
         b: heap.slice(outputs[1] / 8, outputs[1] / 8 + n),
@@ -510,6 +510,10 @@ class Transformer {
     }
     if (r.status[0] === 'fault') {
       throw new VortanError(`numeric fault (${r.fault}) in the computation of the point`, { status: 'fault' });
+    }
+    if (r.status[0] === 'out-of-range') {
+      throw new VortanError(`the point is out of range (${r.fault}): give latitude and longitude in degrees, latitude first`,
+        { status: 'out-of-range' });
     }
     return [r.a[0], r.b[0], r.c[0]];
   }

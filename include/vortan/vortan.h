@@ -202,7 +202,7 @@ VORTAN_API int vortan_context_set_threads(vortan_context *context, int threads);
  * default. The record calls print numbers to their decimals, the same either way, and always
  * use the lanes where they run. */
 VORTAN_API int vortan_context_set_vector_lanes(vortan_context *context, int on);
-/* The vector target the lanes run on ("AVX3", "AVX2", "SSE4", "WASM"), or "none". */
+/* The vector target the lanes run on ("AVX3", "AVX2", "SSE4"), or "none". */
 VORTAN_API const char *vortan_vector_target(void);
 
 /* A context may serve calls from several threads at once once its grids are loaded; loading

@@ -180,6 +180,10 @@ test('the batch call converts Float64Arrays as single points do, failures as NaN
   assert.throws(() => vortan.transformer('htrs07-tm07', 'ggrs87-tm87', { grids })
     .transform(500000, 4000000, 0), (e) => e.status === 'outside-grid');
   assert.throws(() => vortan.transformer('nowhere', 'ggrs87-tm87'), VortanError);
+  // A latitude beyond 90 degrees is its own failure, not a point done.
+  const far = vortan.transformer('htrs07-geographic', 'htrs07-tm07', { grids });
+  assert.deepEqual(far.transformArrays([95, 38], [23, 23], [0, 0]).status, ['out-of-range', 'done']);
+  assert.throws(() => far.transform(95, 23, 0), (e) => e.status === 'out-of-range');
 });
 
 test('the single-point window: box texts in, box texts and its messages out', () => {
