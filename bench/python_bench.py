@@ -7,7 +7,11 @@
   - the engine's batch call alone on the same arrays and the same worker pool, timed inside
     the module (what the binding adds is the difference);
   - pyproj's Transformer on the pipeline Helmert (coordinate frame) -> inverse cart -> tmerc
-    TM87, a smaller pipeline without grid, on one thread (PROJ computes on the calling thread).
+    TM87, a smaller pipeline without grid, on one thread (PROJ computes on the calling thread);
+  - the back chain, GGRS87 TM87 E, N, h of the same points to HTRS07 X, Y, Z, on one thread,
+    against pyproj's inverse pipeline;
+  - both chains of ours on one thread also with the plain routines instead of the processor's
+    vector lanes (what VORTAN_SIMD=off runs).
 Each measurement is the best of several runs, the runs of a round alternating; the figures that
 count are the ratios.
 
@@ -35,6 +39,7 @@ HELMERT = ("+proj=helmert +convention=coordinate_frame +x=203.437 +y=-73.461 +z=
            "+rx=-0.170 +ry=-0.060 +rz=-0.151 +s=-0.294 +ellps=GRS80")
 TM87 = "+proj=tmerc +lat_0=0 +lon_0=24 +k=0.9996 +x_0=500000 +y_0=0 +ellps=GRS80"
 PIPELINE = f"+proj=pipeline +step {HELMERT} +step +inv +proj=cart +ellps=GRS80 +step {TM87}"
+INVERSE = f"+proj=pipeline +step +inv {TM87} +step +proj=cart +ellps=GRS80 +step +inv {HELMERT}"
 
 
 def idle_percent():
@@ -81,6 +86,19 @@ def main():
     ours = {threads: vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=args.dn, de=args.de,
                                         threads=threads) for threads in (1, 2)}
     proj = pyproj.Transformer.from_pipeline(PIPELINE)
+    proj_back = pyproj.Transformer.from_pipeline(INVERSE)
+    back = vortan.Transformer("ggrs87-tm87", "htrs07-xyz", dn=args.dn, de=args.de, threads=1)
+    e87, n87, h87 = ours[1].transform(x, y, z)
+    target = vortan._vortan.vector_target()
+
+    def plain(run):
+        def timed():
+            vortan._vortan._set_vector_lanes(False)
+            try:
+                return run()
+            finally:
+                vortan._vortan._set_vector_lanes(True)
+        return timed
 
     runs = {
         "vortan, 1 thread": lambda: ours[1].transform(x, y, z),
@@ -88,7 +106,12 @@ def main():
         "batch call alone, 1 thread": lambda: ours[1]._engine._time_batch(x, y, z),
         "batch call alone, 2 threads": lambda: ours[2]._engine._time_batch(x, y, z),
         "pyproj, smaller pipeline, 1 thread": lambda: proj.transform(x, y, z),
+        "vortan back, 1 thread": lambda: back.transform(e87, n87, h87),
+        "pyproj inverse pipeline, 1 thread": lambda: proj_back.transform(e87, n87, h87),
     }
+    if target != "none":
+        runs["vortan, 1 thread, plain routines"] = plain(runs["vortan, 1 thread"])
+        runs["vortan back, 1 thread, plain routines"] = plain(runs["vortan back, 1 thread"])
     # Both compute: the difference is about the grid correction (a few tens of centimetres).
     e, n, _ = ours[1].transform(x, y, z)
     pe, pn, _ = proj.transform(x, y, z)
@@ -109,14 +132,24 @@ def main():
     print(f"python_bench: {args.points} points, best of {args.repeat} runs, "
           f"{os.cpu_count()} cores, load average at the end "
           f"{' '.join(open('/proc/loadavg').read().split()[:3])}")
-    print(f"numpy {np.__version__}, pyproj {pyproj.__version__} (PROJ {pyproj.proj_version_str})")
+    print(f"numpy {np.__version__}, pyproj {pyproj.__version__} (PROJ {pyproj.proj_version_str}); "
+          f"vector lanes: {target}")
     print(f"largest difference vortan - pyproj pipeline: {difference:.3f} m (the grid correction)")
     for name, seconds in best.items():
         print(f"{name:<38} {seconds:8.3f} s {args.points / seconds:12,.0f} points/s")
     p = best["pyproj, smaller pipeline, 1 thread"]
     print(f"vortan 2 threads against pyproj 1 thread: {p / best['vortan, 2 threads']:.2f} x"
           "  (target >= 1)")
-    print(f"vortan 1 thread against pyproj 1 thread: {p / best['vortan, 1 thread']:.2f} x")
+    print(f"vortan 1 thread against pyproj 1 thread: {p / best['vortan, 1 thread']:.2f} x"
+          "  (target >= 2)")
+    pb = best["pyproj inverse pipeline, 1 thread"]
+    print(f"vortan back chain against pyproj's inverse, 1 thread: "
+          f"{pb / best['vortan back, 1 thread']:.2f} x  (target >= 1.5)")
+    if target != "none":
+        for name in ("vortan", "vortan back"):
+            lanes = best[f"{name}, 1 thread"]
+            print(f"{name}, the lanes ({target}) against the plain routines: "
+                  f"{best[f'{name}, 1 thread, plain routines'] / lanes:.2f} x")
     for threads in (1, 2):
         s = "s" if threads > 1 else ""
         ours_s = best[f"vortan, {threads} thread{s}"]
