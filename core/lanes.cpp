@@ -318,19 +318,9 @@ EvenSines EvenMultipleSines(V s2, V c2) {
 
 // The meridian arc's series at phi, given sin 2k phi.
 V MeridianArcSeries(const GeodeticParams& params, V phi, const EvenSines& s) {
-  const double f = params.flattening;
-  const double n = f / (2 - f);
-  const double n2 = n * n;
-  const double n3 = n2 * n;
-  const double n4 = n2 * n2;
-  const double k = (1 - n) * (1 - n2);
-  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
-  const double a2 = k * (3 * n + 45.0 / 8 * n3);
-  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
-  const double a6 = n3 * 35 * k / 24;
-  const double a8 = n4 * 315 * k / 256;
-  return K(params.semiMajorAxis) * (K(a0) * phi - K(a2 / 2) * s.s2 + K(a4 / 2) * s.s4 -
-                                    K(a6 / 2) * s.s6 + K(a8 / 2) * s.s8);
+  const tm_series::MeridianArcTerms c = tm_series::MeridianArcOf(params.flattening);
+  return K(params.semiMajorAxis) * (K(c.a0) * phi - K(c.a2 / 2) * s.s2 + K(c.a4 / 2) * s.s4 -
+                                    K(c.a6 / 2) * s.s6 + K(c.a8 / 2) * s.s8);
 }
 
 void TmForwardPiece(const GeodeticParams& params, std::size_t count, const double* phis,
@@ -428,16 +418,7 @@ V Log1pSmall(V r) {
   return r - r2 * (low + r4 * high);
 }
 
-V AtanhSmall(V x) {
-  const V c1 = K(1.0 / 3), c2 = K(1.0 / 5), c3 = K(1.0 / 7), c4 = K(1.0 / 9), c5 = K(1.0 / 11),
-          c6 = K(1.0 / 13), c7 = K(1.0 / 15), c8 = K(1.0 / 17), c9 = K(1.0 / 19);
-  const V y = x * x;
-  const V y2 = y * y;
-  const V y4 = y2 * y2;
-  const V low = (c1 + c2 * y) + y2 * (c3 + c4 * y);
-  const V high = (c5 + c6 * y) + y2 * ((c7 + c8 * y) + y2 * c9);
-  return x + x * y * (low + y4 * high);
-}
+V AtanhSmall(V x) { return AtanhSeries(x, K); }
 
 V IsometricFrom(V s, V c, double e) {
   return hn::Log(D(), hn::Abs((K(1) + s) / c)) - K(e) * AtanhSmall(K(e) * s);
@@ -463,19 +444,9 @@ V PerLane(M take, V v, F&& f) {
 // own pass, keeping its value while the others go on.
 V FootpointLatitude(V m, double a, double f) {
   const D d;
-  const double nf = f / (2 - f);
-  const double n2 = nf * nf;
-  const double n3 = n2 * nf;
-  const double n4 = n2 * n2;
-  const double g = 1 + n2 / 4 + n4 / 64;
-  const double b2 = 3.0 / 2 * (nf - n3 / 8);
-  const double b4 = 15 * (n2 - n4 / 4) / 16;
-  const double b6 = 35 * n3 / 48;
-  const double b8 = 315 * n4 / 512;
-  const double inverseG = 1 / g;
-  const V k0 = K((b2 - b6) * inverseG), k1 = K((4 * b8 - 2 * b4) * inverseG);
-  const V k2 = K(4 * b6 * inverseG), k3 = K(-8 * b8 * inverseG);
-  const V mu = m * K(1 + nf) / K(a * g);
+  const tm_series::FootpointTerms terms = tm_series::FootpointOf(f);
+  const V k0 = K(terms.k0), k1 = K(terms.k1), k2 = K(terms.k2), k3 = K(terms.k3);
+  const V mu = m * K(1 + terms.n) / K(a * terms.g);
   V phi = mu;
   V s2, c2;
   SinCos(K(2) * phi, s2, c2);

@@ -90,19 +90,9 @@ double Log1pSmall(double r) {
   return r - r2 * (low + r4 * high);
 }
 
-// atanh x for |x| up to the first eccentricity (0.082) by its series to x^19: the terms left
-// out are below 1e-21 of the result. The polynomial in x^2 is evaluated in two halves and
-// pairs (Estrin's scheme) rather than by one chain of Horner steps, so that its multiplications
-// overlap: it is evaluated once or more in every pass of the latitude iteration.
+// atanh x for |x| up to the first eccentricity (tm_series::AtanhSeries).
 double AtanhSmall(double x) {
-  constexpr double c1 = 1.0 / 3, c2 = 1.0 / 5, c3 = 1.0 / 7, c4 = 1.0 / 9, c5 = 1.0 / 11,
-                   c6 = 1.0 / 13, c7 = 1.0 / 15, c8 = 1.0 / 17, c9 = 1.0 / 19;
-  const double y = x * x;
-  const double y2 = y * y;
-  const double y4 = y2 * y2;
-  const double low = (c1 + c2 * y) + y2 * (c3 + c4 * y);
-  const double high = (c5 + c6 * y) + y2 * ((c7 + c8 * y) + y2 * c9);
-  return x + x * y * (low + y4 * high);
+  return tm_series::AtanhSeries(x, [](double c) { return c; });
 }
 
 // The isometric latitude from sin phi and cos phi: ln|tan(phi/2 + pi/4)| is ln|(1 + sin phi) /
@@ -114,19 +104,9 @@ double IsometricFrom(double s, double c, double e) {
 
 // The meridian arc's series at phi, given sin 2k phi (k = 1 to 4).
 double MeridianArcSeries(const GeodeticParams& params, double phi, const EvenSines& s) {
-  const double f = params.flattening;
-  const double n = f / (2 - f);
-  const double n2 = n * n;
-  const double n3 = n2 * n;
-  const double n4 = n2 * n2;
-  const double k = (1 - n) * (1 - n2);
-  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
-  const double a2 = k * (3 * n + 45.0 / 8 * n3);
-  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
-  const double a6 = n3 * 35 * k / 24;
-  const double a8 = n4 * 315 * k / 256;
+  const tm_series::MeridianArcTerms c = tm_series::MeridianArcOf(params.flattening);
   return params.semiMajorAxis *
-         (a0 * phi - a2 / 2 * s.s2 + a4 / 2 * s.s4 - a6 / 2 * s.s6 + a8 / 2 * s.s8);
+         (c.a0 * phi - c.a2 / 2 * s.s2 + c.a4 / 2 * s.s4 - c.a6 / 2 * s.s6 + c.a8 / 2 * s.s8);
 }
 
 // MeridianArc with sin 2 phi and cos 2 phi formed from sin phi and cos phi.
@@ -249,22 +229,12 @@ namespace {
 // an iteration of its own and stops at its own pass.
 template <std::size_t n>
 void FootpointLatitudes(const double* m, double a, double f, double tolerance, double* out) {
-  const double nf = f / (2 - f);
-  const double n2 = nf * nf;
-  const double n3 = n2 * nf;
-  const double n4 = n2 * n2;
-  const double g = 1 + n2 / 4 + n4 / 64;
-  const double b2 = 3.0 / 2 * (nf - n3 / 8);
-  const double b4 = 15 * (n2 - n4 / 4) / 16;
-  const double b6 = 35 * n3 / 48;
-  const double b8 = 315 * n4 / 512;
-  const double inverseG = 1 / g;
-  // The correction -(-b2 sin 2phi + b4 sin 4phi - b6 sin 6phi + b8 sin 8phi) / g as sin 2phi
-  // times a cubic in c = cos 2phi (sin 4x = 2 s c, sin 6x = s (4 c^2 - 1), sin 8x =
-  // 4 s c (2 c^2 - 1) with s, c of 2 phi), its coefficients formed once; the cubic is evaluated
-  // in two halves that overlap. Each pass waits for the one before: this is its chain.
-  const double k0 = (b2 - b6) * inverseG, k1 = (4 * b8 - 2 * b4) * inverseG;
-  const double k2 = 4 * b6 * inverseG, k3 = -8 * b8 * inverseG;
+  // The correction as sin 2phi times a cubic in cos 2phi (tm_series::FootpointOf), its
+  // coefficients formed once; the cubic is evaluated in two halves that overlap. Each pass
+  // waits for the one before: this is its chain.
+  const tm_series::FootpointTerms terms = tm_series::FootpointOf(f);
+  const double nf = terms.n, g = terms.g;
+  const double k0 = terms.k0, k1 = terms.k1, k2 = terms.k2, k3 = terms.k3;
   double mu[n], phi[n], s2[n], c2[n];
   bool done[n];
   for (std::size_t k = 0; k < n; ++k) {

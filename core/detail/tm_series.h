@@ -98,6 +98,43 @@ struct DoubleOps {
   static Pair Of(double x, double y) { return Pair{x, y}; }
 };
 
+// The meridian arc's series in n = f / (2 - f): the arc is a (a0 phi - a2/2 sin 2phi +
+// a4/2 sin 4phi - a6/2 sin 6phi + a8/2 sin 8phi).
+struct MeridianArcTerms {
+  double a0, a2, a4, a6, a8;
+};
+inline MeridianArcTerms MeridianArcOf(double f) {
+  const double n = f / (2 - f);
+  const double n2 = n * n;
+  const double n3 = n2 * n;
+  const double n4 = n2 * n2;
+  const double k = (1 - n) * (1 - n2);
+  return {(1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k, k * (3 * n + 45.0 / 8 * n3),
+          k * (15.0 / 8 * n2 + 105.0 / 32 * n4), n3 * 35 * k / 24, n4 * 315 * k / 256};
+}
+
+// The footpoint latitude's iteration in n = f / (2 - f): phi starts at mu = m (1 + n) / (a g),
+// and the correction -(-b2 sin 2phi + b4 sin 4phi - b6 sin 6phi + b8 sin 8phi) / g is sin 2phi
+// times the cubic k0 + k1 c + k2 c^2 + k3 c^3 in c = cos 2phi (sin 4x = 2 s c, sin 6x =
+// s (4 c^2 - 1), sin 8x = 4 s c (2 c^2 - 1) with s, c of 2 phi).
+struct FootpointTerms {
+  double n, g, k0, k1, k2, k3;
+};
+inline FootpointTerms FootpointOf(double f) {
+  const double nf = f / (2 - f);
+  const double n2 = nf * nf;
+  const double n3 = n2 * nf;
+  const double n4 = n2 * n2;
+  const double g = 1 + n2 / 4 + n4 / 64;
+  const double b2 = 3.0 / 2 * (nf - n3 / 8);
+  const double b4 = 15 * (n2 - n4 / 4) / 16;
+  const double b6 = 35 * n3 / 48;
+  const double b8 = 315 * n4 / 512;
+  const double inverseG = 1 / g;
+  return {nf, g, (b2 - b6) * inverseG, (4 * b8 - 2 * b4) * inverseG, 4 * b6 * inverseG,
+          -8 * b8 * inverseG};
+}
+
 // The evaluation templates, in this namespace for the plain pair; core/lanes.cpp includes them
 // in the namespace of each vector target, for pairs of vectors.
 #include "core/detail/tm_series_eval.inc"
