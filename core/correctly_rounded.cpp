@@ -13,7 +13,7 @@
 
 namespace vortan::math {
 namespace internal {
-bool checking = false;
+std::atomic<bool> checking{false};
 thread_local bool exact = false;
 thread_local bool nearBoundary = false;
 }  // namespace internal

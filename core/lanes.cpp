@@ -10,6 +10,7 @@
 #include "core/lanes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -757,8 +758,9 @@ bool StartsActive() {
   return on;
 }
 
-bool& ActiveFlag() {
-  static bool active = StartsActive();
+// Read by every thread that converts; set by SetActive.
+std::atomic<bool>& ActiveFlag() {
+  static std::atomic<bool> active{StartsActive()};
   return active;
 }
 
@@ -769,11 +771,12 @@ bool& ActiveFlag() {
 
 const char* Target() { return Chosen().name; }
 
-bool Active() { return ActiveFlag(); }
+bool Active() { return ActiveFlag().load(std::memory_order_relaxed); }
 
 void SetActive(bool on) {
-  ActiveFlag() = on && Chosen().tmInverse != nullptr;
-  if (!math::kCheckedFunctions) math::SetChecking(ActiveFlag());
+  const bool active = on && Chosen().tmInverse != nullptr;
+  ActiveFlag().store(active, std::memory_order_relaxed);
+  if (!math::kCheckedFunctions) math::SetChecking(active);
 }
 
 void CartesianToGeodetic(const GeodeticParams& params, std::size_t n, const double* x,

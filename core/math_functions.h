@@ -13,6 +13,7 @@
 // same noting is in force, and a noted point is computed again by the plain routines.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -33,7 +34,7 @@ double CorrectlyRoundedAtan2(double y, double x);
 namespace internal {
 // Whether numbers to be printed are checked (always where the functions are checked; while the
 // vector lanes are on, elsewhere).
-extern bool checking;
+extern std::atomic<bool> checking;
 // Whether the reference computation is in force (the correctly rounded functions, and the
 // plain routines instead of the lanes), and whether a number computed since the last reset
 // was near a rounding boundary: of the calling thread.
@@ -42,11 +43,13 @@ extern thread_local bool nearBoundary;
 }  // namespace internal
 
 // Whether printed numbers are checked for rounding boundaries.
-inline bool Checking() { return kCheckedFunctions || internal::checking; }
+inline bool Checking() {
+  return kCheckedFunctions || internal::checking.load(std::memory_order_relaxed);
+}
 // Whether the reference computation is in force (RecomputeExactly).
 inline bool Exact() { return internal::exact; }
 // Turns the checking on or off where the functions are not checked (the lanes do).
-inline void SetChecking(bool on) { internal::checking = on; }
+inline void SetChecking(bool on) { internal::checking.store(on, std::memory_order_relaxed); }
 
 inline double Sin(double x) {
   if constexpr (kCheckedFunctions) {
