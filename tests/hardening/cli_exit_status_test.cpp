@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <string>
 
-#include "temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace vortan {
 namespace {
 
 const std::string kGrids = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
 
-class CliExitStatus : public hardening::TempFolder {
+class CliExitStatus : public support::FolderTest {
  protected:
   // Runs vortan-transform with arguments (already quoted) in the test folder; returns the exit
   // status and keeps standard error in err_.

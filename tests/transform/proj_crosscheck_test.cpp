@@ -2,11 +2,9 @@
 // implementation: Helmert in the coordinate-frame convention, then geographic, then
 // Transverse Mercator, both directions, over a net of points covering Greece.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "core/cartesian.h"
 #include "core/transverse_mercator.h"
 #include "engine/chains.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -30,10 +29,9 @@ const std::string kTm07 =
 
 // Runs cct with the pipeline on the lines of input; one output row of numbers per line.
 std::vector<std::vector<double>> Cct(const std::string& pipeline, const std::string& input) {
-  // One file per test process: ctest runs the tests of this file side by side.
-  const std::string path = testing::TempDir() + "vortan-cct-" + std::to_string(::getpid()) + "-" +
-                           testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-  std::ofstream(path) << input;
+  // A folder per call: ctest runs the tests of this file side by side.
+  const support::TempFolder folder(support::CurrentTestName());
+  const std::string path = folder.Write("input.txt", input);
   const std::string command = std::string(CCT_EXECUTABLE) + " -d 6 " + pipeline + " " + path;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   std::vector<std::vector<double>> rows;
