@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data_files/jobs.h"
+#include "data_files/ui/messages.h"
 #include "app/platform.h"
 #include "app/programs.h"
 #include "transform/datum.h"
@@ -38,27 +39,14 @@ struct PreparedJob {
   }
 };
 
-// Texts of the window's own messages.
 namespace data_file_texts {
-inline constexpr std::string_view kGridDialogFilter = "Text files *.grd(*.grd)|*.grd";
-inline constexpr std::string_view kDnGridDialogTitle = "Input N-correction grid";
-inline constexpr std::string_view kDeGridDialogTitle = "Input E-correction grid";
-inline constexpr std::string_view kJobDialogFilter = "Text files *.txt(*.txt)|*.txt";
-inline constexpr std::string_view kGridLoadTitle = "Φόρτωση καννάβων - Grid files";
-inline constexpr std::string_view kJobErrorTitle = "Σφάλμα αρχείου - File error";
-inline constexpr std::string_view kOutputRefusedTitle = "Αρχείο εξόδου - Output file";
 // The line under the jobs: what the last action did, Greek, a line break, English. Empty while
 // nothing has been done.
 inline constexpr std::string_view kStatusLine = "StatusLine";
-inline constexpr std::string_view kStatusIdle = "";
-// The progress dialog's text while a job stops after its current point.
-inline constexpr std::string_view kCancelling =
-    "Ακύρωση μετά το τρέχον σημείο...\nCancelling after the current point...";
 }  // namespace data_file_texts
 
-// The progress dialog's text: points done and, where the input's size is known, the share of
-// it read; Greek, a line break, English.
-std::string ProgressText(const JobProgress& progress);
+// The progress dialog's text, as the window and the browser page show it.
+using data_file_texts::ProgressText;
 
 // The initial texts of the path boxes, with the region's default file names: "Input file  : "
 // followed by the name, "GGRS87-SENh.txt" becoming "GGRS87-KAST-SENh.txt" on Kastelorizo.
@@ -135,7 +123,7 @@ class DataFileWindowLogic {
 
  private:
   void EnableJobs();
-  void SetStatus(const std::string& greek, const std::string& english);
+  void SetStatus(const data_file_texts::Status& status);
   void ShowParameters();
   void ShowGridHeader(const GridHeader& header);
   void ClearGridHeader();
