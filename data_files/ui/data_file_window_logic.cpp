@@ -1,7 +1,6 @@
 #include "data_files/ui/data_file_window_logic.h"
 
 #include <filesystem>
-#include <stdexcept>
 #include <utility>
 
 #include "core/number_format.h"
@@ -13,65 +12,6 @@ namespace {
 namespace pat = patterns;
 namespace dt = data_file_texts;
 namespace fs = std::filesystem;
-
-
-// The parameter boxes in the order tx, ty, tz, εx, εy, εz, ds.
-constexpr std::string_view kParameterBoxes[] = {"Text45", "Text46", "Text47", "Text48",
-                                                "Text49", "Text50", "Text51"};
-// The boxes of the grid header and grid files, mainland only.
-constexpr std::string_view kGridBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5",
-                                           "Text14", "Text15"};
-
-const std::vector<JobWindow>& JobWindows() {
-  static const std::vector<JobWindow> windows = {
-      {JobKind::kSflhToSenh, "Command5",
-       "Βήμα 4: ΕΓΣΑ87 (φ,λ,h) σε (E,N,h) - Step 4: GGRS87 (φ,λ,h) to (E,N,h)",
-       {{"CD14", "Input GGRS87 (φ,λ,h) coordinate file", "Text21"},
-        {"CD15", "Output GGRS87 (E,N,h) coordinate file", "Text22"}}},
-      {JobKind::kSenhToHtrs07, "Command1",
-       "Βήμα 5: ΕΓΣΑ87 (E,N,h) σε HTRS07 (φ,λ) και (E,N) - Step 5: GGRS87 (E,N,h) to HTRS07",
-       {{"CD10", "Input GGRS87 (E,N,h) coordinate file", "Text17"},
-        {"CD11", "Output GGRS87 (φ,λ,h) coordinate file", "Text18"},
-        {"CD12", "Output HTRS07 (φ,λ) coordinate file", "Text19"},
-        {"CD13", "Output HTRS07 (E,N) coordinate file", "Text20"}}},
-      {JobKind::kSflhToSxyz, "Command4",
-       "Βήμα 2: HTRS07 (φ,λ,h) σε (X,Y,Z) - Step 2: HTRS07 (φ,λ,h) to (X,Y,Z)",
-       {{"CD3", "Input HTRS07 φ,λ,h coordinates file", "Text8"},
-        {"CD4", "Output HTRS07 X,Y,Z coordinates file", "Text9"}}},
-      {JobKind::kSxyzToGgrs87, "Command2",
-       "Βήμα 3: HTRS07 (X,Y,Z) σε ΕΓΣΑ87 (φ,λ) και (E,N) - Step 3: HTRS07 (X,Y,Z) to GGRS87",
-       {{"CD5", "Input HTRS07 X,Y,Z coordinates file", "Text10"},
-        {"CD6", "Output HTRS07 φ,λ,h coordinates file", "Text11"},
-        {"CD7", "Output HTRS07 E,N,scale coordinates file", "Text12"},
-        {"CD8", "Output GGRS87 φ,λ coordinates file", "Text13"},
-        {"CD9", "Output GGRS87 E,N coordinates file", "Text16"}}},
-  };
-  return windows;
-}
-
-struct PathBoxDefault {
-  std::string_view box;
-  std::string_view prefix;
-  std::string_view mainlandName;
-};
-
-// The path boxes as the window opens; the prefixes keep their blanks.
-constexpr PathBoxDefault kPathBoxDefaults[] = {
-    {"Text8", "Input file  : ", "HTRS07-SFLh.txt"},
-    {"Text9", "Output file: ", "HTRS07-SXYZ.txt"},
-    {"Text10", "Input file  : ", "HTRS07-SXYZ.txt"},
-    {"Text11", "Output file : ", "HTRS07-SFLh.txt"},
-    {"Text12", "Output file : ", "HTRS07-SENK.txt"},
-    {"Text13", "Output file : ", "GGRS87-SFL.txt"},
-    {"Text16", "Output file : ", "GGRS87-SEN.txt"},
-    {"Text21", "Input file  : ", "GGRS87-SFLh.txt"},
-    {"Text22", "Output file : ", "GGRS87-SENh.txt"},
-    {"Text17", "Input file  : ", "GGRS87-SENh.txt"},
-    {"Text18", "Output file : ", "GGRS87-SFLh.txt"},
-    {"Text19", "Output file : ", "HTRS07-SFL.txt"},
-    {"Text20", "Output file : ", "HTRS07-SEN.txt"},
-};
-
 
 // Two paths that name one file: the same existing file, or the same path for a file that does
 // not exist yet.
@@ -88,34 +28,13 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile) {
-  std::vector<PathBoxText> texts;
-  for (const PathBoxDefault& d : kPathBoxDefaults) {
-    texts.push_back({d.box, std::string(d.prefix) + RegionFileName(profile, d.mainlandName)});
-  }
-  return texts;
-}
-
-const JobWindow& WindowOf(JobKind kind) {
-  for (const JobWindow& window : JobWindows()) {
-    if (window.kind == kind) return window;
-  }
-  throw std::logic_error("WindowOf: a job kind without dialogs");
-}
-
-std::optional<JobKind> JobOfButton(std::string_view button) {
-  for (const JobWindow& window : JobWindows()) {
-    if (window.button == button) return window.kind;
-  }
-  return std::nullopt;
-}
-
 DataFileWindowLogic::DataFileWindowLogic(ProgramKind program, const RegionProfile& profile,
                                          Platform& platform, DataFileControls& controls)
     : program_(InfoOf(program)),
       profile_(profile),
       platform_(platform),
       controls_(controls),
+      form_(DataFileForm(profile, program_.helpFileName)),
       context_(MakeContext(profile, kDataFileBounds)) {}
 
 void DataFileWindowLogic::FormLoad() {
@@ -163,9 +82,7 @@ void DataFileWindowLogic::ShowGridHeader(const GridHeader& h) {
 
 // The header boxes as the window opens: no grid is shown that is not in force.
 void DataFileWindowLogic::ClearGridHeader() {
-  for (std::string_view box : kGridBoxes) controls_.SetText(box, "");
-  controls_.SetText("Text14", "γραμμές");
-  controls_.SetText("Text15", "στήλες");
+  for (std::string_view box : kGridBoxes) controls_.SetText(box, FindControl(form_, box)->text);
   for (std::string_view box : kGridBoxes) controls_.SetEnabled(box, true);
 }
 

@@ -112,6 +112,36 @@ TEST(DataFileWindowStart, PathBoxesCarryTheRegionsDefaultNames) {
   EXPECT_EQ(kast["Text16"], "Output file : GGRS87-KAST-SEN.txt");
 }
 
+// The window is built from its form: each name once, every control the logic and the jobs'
+// dialogs name is in it, the grid header on the mainland only, as many parameter boxes as the
+// region shows.
+TEST(DataFileWindowStart, TheFormHoldsEveryControlTheWindowNamesOnce) {
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    SCOPED_TRACE(profile->name);
+    const std::vector<DataFileControl> form = DataFileForm(*profile, "help.pdf");
+    std::set<std::string_view> names;
+    for (const DataFileControl& c : form) EXPECT_TRUE(names.insert(c.name).second) << c.name;
+    std::vector<std::string_view> named = {data_file_texts::kStatusLine, "Command3", "Command6",
+                                           "Threads", "Frame1", "Frame2"};
+    named.insert(named.end(), std::begin(kJobButtons), std::end(kJobButtons));
+    for (std::string_view button : kJobButtons) {
+      for (const JobDialog& d : WindowOf(*JobOfButton(button)).dialogs) {
+        const DataFileControl* box = FindControl(form, d.pathBox);
+        ASSERT_TRUE(box) << d.pathBox;
+        EXPECT_EQ(box->kind, DataFileControlKind::kPathBox);
+      }
+    }
+    for (int k = 0; k < 7; ++k) {
+      EXPECT_EQ(FindControl(form, kParameterBoxes[k]) != nullptr,
+                k < profile->shownParameterCount) << kParameterBoxes[k];
+    }
+    for (std::string_view box : kGridBoxes) {
+      EXPECT_EQ(FindControl(form, box) != nullptr, profile->hasGrids) << box;
+    }
+    for (std::string_view name : named) EXPECT_TRUE(FindControl(form, name)) << name;
+  }
+}
+
 TEST(DataFileWindowStart, ButtonsMapToTheirJobs) {
   EXPECT_EQ(JobOfButton("Command5"), JobKind::kSflhToSenh);
   EXPECT_EQ(JobOfButton("Command1"), JobKind::kSenhToHtrs07);
