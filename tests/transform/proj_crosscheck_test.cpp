@@ -11,7 +11,7 @@
 
 #include "core/cartesian.h"
 #include "core/transverse_mercator.h"
-#include "engine/chains.h"
+#include "engine/conversion.h"
 #include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
@@ -89,7 +89,8 @@ TEST(ProjCrossCheck, Htrs07CartesianToTm87) {
   double worst = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Cartesian& c = net.htrs07[i];
-    const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+    const PointResult r =
+        Conversion(context, Form::kHtrs07Xyz, Form::kGgrs87Tm87).Chain(Xyz{c.x, c.y, c.z}.data());
     worst = std::max(worst, std::hypot(r.ggrs87.easting - rows[i][0],
                                        r.ggrs87.northing - rows[i][1]));
   }
@@ -119,8 +120,8 @@ TEST(ProjCrossCheck, Tm87ToHtrs07Tm07) {
   const TransformContext context = ZeroCorrections();
   double worst = 0;
   for (std::size_t i = 0; i < tm07.size(); ++i) {
-    const PointResult r =
-        ChainOfPoint(context, Form::kGgrs87Tm87, {tm87[i][0], tm87[i][1], tm87[i][2]});
+    const PointResult r = Conversion(context, Form::kGgrs87Tm87, Form::kHtrs07Tm07)
+                              .Chain(Xyz{tm87[i][0], tm87[i][1], tm87[i][2]}.data());
     worst = std::max(worst, std::hypot(r.htrs07.easting - tm07[i][0],
                                        r.htrs07.northing - tm07[i][1]));
   }
