@@ -26,6 +26,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/angles.h"
@@ -212,12 +213,15 @@ TEST_P(ChainCases, EveryPointGivesItsValues) {
   }
 }
 
+// The files of the folder; a folder without any gives one test that fails naming it.
 std::vector<std::string> CaseFiles() {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(VORTAN_CHAIN_CASES)) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(VORTAN_CHAIN_CASES, ec)) {
     if (entry.path().extension() == ".chains") names.push_back(entry.path().stem().string());
   }
   std::sort(names.begin(), names.end());
+  if (names.empty()) names.push_back("no_chain_cases");
   return names;
 }
 
