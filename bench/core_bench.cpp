@@ -2,6 +2,9 @@
 // Each benchmark walks through a fixed set of random points over the mainland, so that the
 // iteration counts and branches are those of real data rather than of one repeated point.
 #include <benchmark/benchmark.h>
+#if VORTAN_BENCH_PROJ
+#include <proj.h>
+#endif
 
 #include <cstddef>
 #include <cstdlib>
@@ -13,6 +16,7 @@
 #include "core/cartesian.h"
 #include "core/decimal_text.h"
 #include "core/geodetic_params.h"
+#include "core/lanes.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
@@ -217,10 +221,13 @@ void BM_ChainBackPoint(benchmark::State& state) {
 }
 BENCHMARK(BM_ChainBackPoint);
 
-// The chains over blocks of 16 points, as the jobs run them; points per second are the items
-// per second.
+// The chains over blocks of 16 points, as the jobs run them, on the vector lanes (argument 1,
+// where the processor has them: lanes::Target()) or the plain routines (0); points per second
+// are the items per second.
 template <Form from>
 void BM_ChainBlock(benchmark::State& state) {
+  lanes::SetActive(state.range(0) != 0);
+  state.SetLabel(state.range(0) ? lanes::Target() : "plain");
   const StageChain chain(Context(), from);
   const std::vector<Sample>& s = Samples();
   std::size_t i = 0;
@@ -235,9 +242,10 @@ void BM_ChainBlock(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * StageChain::kBlock));
+  lanes::SetActive(true);
 }
-BENCHMARK(BM_ChainBlock<Form::kHtrs07Xyz>);
-BENCHMARK(BM_ChainBlock<Form::kGgrs87Tm87>);
+BENCHMARK(BM_ChainBlock<Form::kHtrs07Xyz>)->Arg(1)->Arg(0);
+BENCHMARK(BM_ChainBlock<Form::kGgrs87Tm87>)->Arg(1)->Arg(0);
 
 // The batch call on arrays, as the Python and GIS front ends use it: 1,000,000 HTRS07 X, Y, Z
 // to GGRS87 TM87 E, N, h on the given number of threads (one pool for all runs). Points per
@@ -350,3 +358,99 @@ void BM_ReadXyzFields(benchmark::State& state) {
 BENCHMARK(BM_ReadXyzFields);
 
 }  // namespace
+
+#if VORTAN_BENCH_PROJ
+// In memory on one thread, 1,000,000 points: the batch call (as the Python package and the
+// browser call it) on the lanes (argument 1) or the plain routines (0), against PROJ's
+// pipelines on the same points: Helmert and TM87 forward, no grid (a smaller pipeline than
+// ours), and its inverse; points per second are the items per second.
+constexpr const char* kHelmert =
+    "+proj=helmert +convention=coordinate_frame +x=203.437 +y=-73.461 +z=-243.594 "
+    "+rx=-0.170 +ry=-0.060 +rz=-0.151 +s=-0.294 +ellps=GRS80";
+constexpr const char* kTm87 =
+    "+proj=tmerc +lat_0=0 +lon_0=24 +k=0.9996 +x_0=500000 +y_0=0 +ellps=GRS80";
+
+struct Arrays {
+  std::vector<double> a, b, c;
+};
+
+// HTRS07 X, Y, Z and GGRS87 TM87 E, N, h of 1,000,000 points over the grid, in random order.
+const Arrays& InMemoryPoints(bool back) {
+  static const Arrays xyz = [] {
+    std::mt19937_64 random(2007);
+    std::uniform_real_distribution<double> east(60000, 860000);
+    std::uniform_real_distribution<double> north(3870000, 4630000);
+    std::uniform_real_distribution<double> height(-60, 2900);
+    Arrays a;
+    for (std::size_t i = 0; i < 1000000; ++i) {
+      const TmInverseResult g =
+          TmInverse(Tm07(), east(random), north(random) + Tm07().falseNorthing);
+      const Cartesian c = GeodeticToCartesian(Tm07(), g.latitude, g.longitude, height(random));
+      a.a.push_back(c.x);
+      a.b.push_back(c.y);
+      a.c.push_back(c.z);
+    }
+    return a;
+  }();
+  static const Arrays tm87 = [] {
+    Arrays t{std::vector<double>(xyz.a.size()), std::vector<double>(xyz.a.size()),
+             std::vector<double>(xyz.a.size())};
+    const Conversion forward(Context(), Form::kHtrs07Xyz, Form::kGgrs87Tm87);
+    ConvertBatch(forward, xyz.a, xyz.b, xyz.c, t.a, t.b, t.c, {}, {});
+    return t;
+  }();
+  return back ? tm87 : xyz;
+}
+
+template <bool back>
+void BM_InMemory(benchmark::State& state) {
+  lanes::SetActive(state.range(0) != 0);
+  state.SetLabel(state.range(0) ? lanes::Target() : "plain");
+  const Arrays& in = InMemoryPoints(back);
+  Arrays out{std::vector<double>(in.a.size()), std::vector<double>(in.a.size()),
+             std::vector<double>(in.a.size())};
+  const Conversion conversion(Context(), back ? Form::kGgrs87Tm87 : Form::kHtrs07Xyz,
+                              back ? Form::kHtrs07Xyz : Form::kGgrs87Tm87);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        ConvertBatch(conversion, in.a, in.b, in.c, out.a, out.b, out.c, {}, {}));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(in.a.size()));
+  lanes::SetActive(true);
+}
+BENCHMARK(BM_InMemory<false>)->Name("BM_InMemoryForward")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InMemory<true>)->Name("BM_InMemoryBack")->Arg(1)->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+
+template <bool back>
+void BM_ProjInMemory(benchmark::State& state) {
+  PJ_CONTEXT* context = proj_context_create();
+  const std::string pipeline =
+      back ? std::string("+proj=pipeline +step +inv ") + kTm87 +
+                 " +step +proj=cart +ellps=GRS80 +step +inv " + kHelmert
+           : std::string("+proj=pipeline +step ") + kHelmert +
+                 " +step +inv +proj=cart +ellps=GRS80 +step " + kTm87;
+  PJ* p = proj_create(context, pipeline.c_str());
+  if (!p) {
+    state.SkipWithError("PROJ does not take the pipeline");
+    return;
+  }
+  const Arrays& in = InMemoryPoints(back);
+  Arrays out = in;
+  const std::size_t n = in.a.size();
+  for (auto _ : state) {
+    state.PauseTiming();
+    out = in;  // PROJ converts in place
+    state.ResumeTiming();
+    proj_trans_generic(p, PJ_FWD, out.a.data(), sizeof(double), n, out.b.data(), sizeof(double),
+                       n, out.c.data(), sizeof(double), n, nullptr, 0, 0);
+    benchmark::DoNotOptimize(out.a.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+  proj_destroy(p);
+  proj_context_destroy(context);
+}
+BENCHMARK(BM_ProjInMemory<false>)->Name("BM_ProjInMemoryForward")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjInMemory<true>)->Name("BM_ProjInMemoryBack")->Unit(benchmark::kMillisecond);
+#endif

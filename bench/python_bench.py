@@ -85,8 +85,8 @@ def main():
     runs = {
         "vortan, 1 thread": lambda: ours[1].transform(x, y, z),
         "vortan, 2 threads": lambda: ours[2].transform(x, y, z),
-        "batch call alone, 1 thread": lambda: ours[1]._engine.time_batch(x, y, z),
-        "batch call alone, 2 threads": lambda: ours[2]._engine.time_batch(x, y, z),
+        "batch call alone, 1 thread": lambda: ours[1]._engine._time_batch(x, y, z),
+        "batch call alone, 2 threads": lambda: ours[2]._engine._time_batch(x, y, z),
         "pyproj, smaller pipeline, 1 thread": lambda: proj.transform(x, y, z),
     }
     # Both compute: the difference is about the grid correction (a few tens of centimetres).

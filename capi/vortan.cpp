@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/angles.h"
+#include "core/lanes.h"
 #include "core/geodetic_params.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
@@ -32,15 +33,16 @@
 #include "engine/worker_pool.h"
 #include "io/display_text.h"
 #include "transform/datum.h"
+#include "transform/regions.h"
+#include "vortan/version.h"
 
-#ifndef VORTAN_VERSION_TEXT
-#error "VORTAN_VERSION_TEXT is set by capi/CMakeLists.txt"
-#endif
 
 struct vortan_context {
   vortan::TransformContext transform;
   int region = VORTAN_MAINLAND;
   int threads = 1;
+  // The batch and point calls on the vector lanes (vortan_context_set_vector_lanes).
+  bool lanes = false;
   // The worker pool of the batch call, made on first use with more than one thread.
   mutable std::mutex poolMutex;
   mutable std::unique_ptr<vortan::WorkerPool> pool;
@@ -50,6 +52,10 @@ namespace vortan {
 namespace {
 
 constexpr double kRadiansPerDegree = kPi / 180.0;
+
+Routines RoutinesOf(const vortan_context& context) {
+  return context.lanes ? Routines::kLanes : Routines::kPlain;
+}
 constexpr double kDegreesPerRadian = 180.0 / kPi;
 constexpr int kMaxThreads = 256;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -115,10 +121,10 @@ int Guarded(Body&& body) noexcept {
 // ---------------------------------------------------------------------------------------------
 // Codes and names.
 
+// The regions' codes are their places in the list (VORTAN_MAINLAND, VORTAN_KASTELORIZO).
 const RegionProfile* ProfileOf(int region) {
-  if (region == VORTAN_MAINLAND) return &kMainlandProfile;
-  if (region == VORTAN_KASTELORIZO) return &kKastelorizoProfile;
-  return nullptr;
+  if (region < 0 || static_cast<std::size_t>(region) >= Regions().size()) return nullptr;
+  return Regions()[static_cast<std::size_t>(region)];
 }
 
 std::optional<Form> FormOf(int form) {
@@ -135,15 +141,9 @@ const JobDefinition* JobOf(int job) {
   return &JobDefinitions()[static_cast<std::size_t>(job)];
 }
 
-std::string FormList() {
-  std::string names;
-  for (Form form : kAllForms) names += (names.empty() ? "" : ", ") + std::string(FormName(form));
-  return names;
-}
-
 int BadForm(const char* what, int form) {
   return Fail(VORTAN_INVALID_ARGUMENT, std::string(what) + ": " + std::to_string(form) +
-                                           " is no form (0 to 4: " + FormList() + ")");
+                                           " is no form (0 to 4: " + FormNameList() + ")");
 }
 
 int NullArgument(const char* name) {
@@ -267,7 +267,7 @@ using namespace vortan;
 
 extern "C" {
 
-const char* vortan_version(void) { return VORTAN_VERSION_TEXT; }
+const char* vortan_version(void) { return kVersion; }
 
 int vortan_api_version(void) { return VORTAN_API_VERSION; }
 
@@ -290,11 +290,9 @@ const char* vortan_region_name(int region) {
 }
 
 int vortan_region_of_name(const char* name) {
-  if (!name) return -1;
-  for (int r = 0; r < 2; ++r) {
-    if (ProfileOf(r)->name == name) return r;
-  }
-  return -1;
+  const RegionProfile* profile = name ? FindRegion(name) : nullptr;
+  if (!profile) return -1;
+  return static_cast<int>(std::find(Regions().begin(), Regions().end(), profile) - Regions().begin());
 }
 
 const char* vortan_job_name(int job) {
@@ -452,6 +450,16 @@ int vortan_context_region(const vortan_context* context) {
   return context ? context->region : -1;
 }
 
+int vortan_context_set_vector_lanes(vortan_context* context, int on) {
+  return Guarded([&]() -> int {
+    if (!context) return NullArgument("context");
+    context->lanes = on != 0;
+    return VORTAN_OK;
+  });
+}
+
+const char* vortan_vector_target(void) { return lanes::Target(); }
+
 int vortan_context_set_threads(vortan_context* context, int threads) {
   return Guarded([&]() -> int {
     if (!context) return NullArgument("context");
@@ -483,7 +491,8 @@ int vortan_convert(const vortan_context* context, int from, int to, int keep_hei
     if (!c && *source == Form::kHtrs07Xyz) {
       return Fail(VORTAN_INVALID_ARGUMENT, "c is NULL, and X, Y, Z needs all three coordinates");
     }
-    const Conversion conversion(context->transform, *source, *target, keep_heights != 0);
+    const Conversion conversion(context->transform, *source, *target, keep_heights != 0,
+                                RoutinesOf(*context));
     if (conversion.acrossDatum() && !context->transform.Ready()) return NotReady();
 
     // Latitude and longitude go to the engine in radians, as the GIS datasets' do.
@@ -608,7 +617,8 @@ int vortan_convert_point(const vortan_context* context, int from, int keep_heigh
       if (form == *source) {
         std::copy(point, point + 3, result);
       } else {
-        outcome = Conversion(transform, *source, form, keep_heights != 0).Point(point, result);
+        outcome = Conversion(transform, *source, form, keep_heights != 0, RoutinesOf(*context))
+                      .Point(point, result);
       }
       out->status[f] = PointCode(outcome.status);
       if (!outcome.ok()) {
@@ -664,7 +674,8 @@ int vortan_convert_point(const vortan_context* context, int from, int keep_heigh
     // have them; the scale factor at the HTRS07 position where the chain starts in GGRS87.
     const Form across = InHtrs07(*source) ? Form::kGgrs87Tm87 : Form::kHtrs07Tm07;
     const PointResult chain =
-        Conversion(transform, *source, across, keep_heights != 0).Chain(point);
+        Conversion(transform, *source, across, keep_heights != 0, RoutinesOf(*context))
+            .Chain(point);
     if (chain.Completed(Stage::kDatum)) {
       out->de_cm = chain.dE;
       out->dn_cm = chain.dN;

@@ -20,11 +20,10 @@ std::int16_t OutOfRange(double whole) {
 
 using angles_internal::ToInt16;
 
-double IntFloor(double x) { return std::floor(x); }
-
 PackedAngle PackedToRadians(double packed) {
-  const double degrees = IntFloor(packed / 10000);
-  const double minutes = IntFloor((packed - degrees * 10000) / 100);
+  // Int, rounding towards minus infinity.
+  const double degrees = std::floor(packed / 10000);
+  const double minutes = std::floor((packed - degrees * 10000) / 100);
   const double seconds = (packed - degrees * 10000) - minutes * 100;
   const double radians = ((degrees + minutes / 60) + seconds / 3600) * kPi / 180;
   return {{ToInt16(degrees), ToInt16(minutes), seconds, packed}, radians};

@@ -20,9 +20,6 @@ struct Dms {
   double packed;
 };
 
-// Int(x): the largest integer not greater than x.
-double IntFloor(double x);
-
 // Degrees, minutes, seconds and packed form of an angle in radians. Degrees and minutes are
 // formed with Int (towards minus infinity); no carry is made when the seconds round to 60.
 // Inline: every point of a job forms two to four of them.

@@ -13,8 +13,9 @@
 
 namespace vortan::math {
 namespace internal {
-bool exact = false;
-bool nearBoundary = false;
+bool checking = false;
+thread_local bool exact = false;
+thread_local bool nearBoundary = false;
 }  // namespace internal
 
 namespace {

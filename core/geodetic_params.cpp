@@ -5,11 +5,9 @@
 namespace vortan {
 
 void SetGrs80(GeodeticParams& params) {
-  params.pi = kPi;
   params.semiMajorAxis = kGrs80SemiMajorAxis;
   params.inverseFlattening = kGrs80InverseFlattening;
   params.flattening = 1.0 / kGrs80InverseFlattening;
-  params.degreesPerRadian = 180.0 / params.pi;
 }
 
 void SetProjection(GeodeticParams& params, const Projection& projection) {
@@ -27,7 +25,8 @@ GeodeticParams MakeGrs80Params(const Projection& projection) {
 }
 
 double CentralMeridianRad(const GeodeticParams& params) {
-  return params.centralMeridianDeg / params.degreesPerRadian;
+  constexpr double kDegreesPerRadian = 180.0 / kPi;  // rho
+  return params.centralMeridianDeg / kDegreesPerRadian;
 }
 
 double CentralMeridianRadByPi(const GeodeticParams& params) {

@@ -20,8 +20,6 @@ struct GeodeticParams {
   double scaleFactor = 0;
   double falseEasting = 0;
   double falseNorthing = 0;
-  double pi = 0;                // 4 atan(1)
-  double degreesPerRadian = 0;  // 180 / pi
 };
 
 // pi as the programs form it, 4 atan(1) in double precision; this literal is the same double
@@ -31,7 +29,7 @@ inline constexpr double kPi = 3.141592653589793;
 inline constexpr double kGrs80SemiMajorAxis = 6378137.0;
 inline constexpr double kGrs80InverseFlattening = 298.257222101;
 
-// Sets the GRS80 ellipsoid, pi and degrees per radian; leaves the projection fields alone.
+// Sets the GRS80 ellipsoid; leaves the projection fields alone.
 void SetGrs80(GeodeticParams& params);
 
 // Copies all four projection fields into the block.

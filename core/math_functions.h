@@ -8,7 +8,9 @@
 // (RecomputeExactly below; the printer and the angle splitting note such numbers). The
 // exponential and the logarithms stay the library's: musl's already equal glibc's in all but
 // about one call in a thousand (the same algorithms), as near as correctly rounded ones would.
-// With glibc nothing is switched or noted, and each function is the library's.
+// With glibc the functions are the library's and nothing is switched; where the chains run on
+// vector lanes (core/lanes.h), whose functions differ from the library's in the last bits, the
+// same noting is in force, and a noted point is computed again by the plain routines.
 #pragma once
 
 #include <cmath>
@@ -29,11 +31,22 @@ double CorrectlyRoundedAtan(double x);
 double CorrectlyRoundedAtan2(double y, double x);
 
 namespace internal {
-// Whether the correctly rounded functions are in force, and whether a number computed since
-// the last reset was near a rounding boundary (WebAssembly build only; one thread there).
-extern bool exact;
-extern bool nearBoundary;
+// Whether numbers to be printed are checked (always where the functions are checked; while the
+// vector lanes are on, elsewhere).
+extern bool checking;
+// Whether the reference computation is in force (the correctly rounded functions, and the
+// plain routines instead of the lanes), and whether a number computed since the last reset
+// was near a rounding boundary: of the calling thread.
+extern thread_local bool exact;
+extern thread_local bool nearBoundary;
 }  // namespace internal
+
+// Whether printed numbers are checked for rounding boundaries.
+inline bool Checking() { return kCheckedFunctions || internal::checking; }
+// Whether the reference computation is in force (RecomputeExactly).
+inline bool Exact() { return internal::exact; }
+// Turns the checking on or off where the functions are not checked (the lanes do).
+inline void SetChecking(bool on) { internal::checking = on; }
 
 inline double Sin(double x) {
   if constexpr (kCheckedFunctions) {
@@ -67,48 +80,42 @@ inline constexpr double kBoundaryMargin = 3e-4;
 // The same for whole degrees and minutes split off an angle, in degrees or minutes: the last
 // bits move an angle by less than 1e-13 degrees.
 inline constexpr double kSplitMargin = 1e-9;
+// The same for a TM position against the bounds of the extent test, in metres.
+inline constexpr double kComparisonMargin = 1e-6;
 
 // A number to be printed: its whole part, the scale of its last digit shown (10^decimals), its
 // fraction times that scale and what the truncation of that leaves (`rest`, 0.5 the rounding
 // boundary). Near zero its sign ("-.000") is at stake too.
 inline void NoteRounding(std::int64_t whole, std::int64_t scale, double scaledFraction,
                          double rest) {
-  if constexpr (kCheckedFunctions) {
-    if (std::fabs(rest - 0.5) < kBoundaryMargin ||
-        (whole == 0 && scaledFraction < kBoundaryMargin)) {
-      internal::nearBoundary = true;
-    }
-  } else {
-    (void)whole;
-    (void)scale;
-    (void)scaledFraction;
-    (void)rest;
+  (void)scale;
+  if (Checking() && (std::fabs(rest - 0.5) < kBoundaryMargin ||
+                     (whole == 0 && scaledFraction < kBoundaryMargin))) {
+    internal::nearBoundary = true;
   }
 }
 // A whole number split off (degrees, minutes) whose fraction is `fraction` (0 and 1 the
 // boundaries).
 inline void NoteSplit(double fraction) {
-  if constexpr (kCheckedFunctions) {
-    if (fraction < kSplitMargin || fraction > 1 - kSplitMargin) internal::nearBoundary = true;
-  } else {
-    (void)fraction;
+  if (Checking() && (fraction < kSplitMargin || fraction > 1 - kSplitMargin)) {
+    internal::nearBoundary = true;
   }
+}
+// A number compared with a bound (an extent test): near it, the comparison is at stake.
+inline void NoteComparison(double value, double bound) {
+  if (Checking() && std::fabs(value - bound) < kComparisonMargin) internal::nearBoundary = true;
 }
 
 // Forgets what was noted; whether something was noted since.
-inline void ResetNoted() {
-  if constexpr (kCheckedFunctions) internal::nearBoundary = false;
-}
-inline bool Noted() {
-  if constexpr (kCheckedFunctions) return internal::nearBoundary;
-  return false;
-}
+inline void ResetNoted() { internal::nearBoundary = false; }
+inline bool Noted() { return Checking() && internal::nearBoundary; }
 
-// Runs `compute` with the correctly rounded functions in force (where the functions are
-// checked; elsewhere there is nothing to do again and it is not called).
+// Runs `compute` with the reference computation in force: the correctly rounded functions
+// where the functions are checked, the plain routines instead of the lanes (where nothing is
+// checked there is nothing to do again and it is not called).
 template <typename F>
 void RecomputeExactly(F&& compute) {
-  if constexpr (kCheckedFunctions) {
+  if (Checking()) {
     internal::exact = true;
     try {
       compute();

@@ -215,9 +215,11 @@ template <char... c>
 // fixed-point numbers with scaleA and scaleB (10^decimals, at most 10^8) are written: the whole
 // parts in lanes[0] and lanes[1], the decimals, rounded to nearest, in lanes[2] and lanes[3],
 // and in negative bit 0 and bit 1 their signs. False, with nothing computed, where this path
-// does not decide (no SSE2, a magnitude of 10^8 or more, a fraction next to a half, a carry to
+// does not decide (no SSE2, a magnitude of 10^8 or more, a fraction within `margin` of a half
+// or, with zeroAtStake, a value whose whole part is 0 within `margin` of zero, a carry to
 // 10^8): the caller formats the numbers one by one, with the same results.
 [[gnu::always_inline]] inline bool FixedPartsOfTwo(double a, double b, int scaleA, int scaleB,
+                                                   double margin, bool zeroAtStake,
                                                    std::uint64_t lanes[4], int& negative) {
 #if VORTAN_SSE2
   const __m128d signBit = _mm_set1_pd(-0.0);
@@ -234,8 +236,13 @@ template <char... c>
   const __m128d rest =
       _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction)));
   const __m128d nearHalf =
-      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(1e-6));
+      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(margin));
   if (_mm_movemask_pd(nearHalf) != 0) return false;
+  if (zeroAtStake &&
+      _mm_movemask_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_cvtepi32_pd(whole), _mm_setzero_pd()),
+                                 _mm_cmplt_pd(scaledFraction, _mm_set1_pd(margin)))) != 0) {
+    return false;
+  }
   // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
   const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(0, 0, scaleB, scaleA));
   fraction = _mm_andnot_si128(carry, fraction);
@@ -269,6 +276,8 @@ template <char... c>
   (void)b;
   (void)scaleA;
   (void)scaleB;
+  (void)margin;
+  (void)zeroAtStake;
   (void)lanes;
   (void)negative;
   return false;

@@ -28,7 +28,6 @@ struct JobDefinition {
   JobKind kind;
   std::string_view cliName;  // "sflh-to-senh"
   std::string_view description;
-  std::array<std::string_view, 3> fieldNames;  // the numeric fields of the input record
   JobFile input;
   std::vector<JobFile> outputs;  // in the order the job is given them
   bool usesTransform;            // needs the initial step's parameters (and grids)

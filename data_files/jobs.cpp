@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "engine/worker_pool.h"
 #include "io/display_text.h"
 #include "io/files.h"
+#include "transform/grid_file.h"
 
 namespace vortan {
 namespace {
@@ -322,6 +324,175 @@ std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
   return reads;
 }
 
+// Writes the lines of the computed batches into the outputs, in input order, and keeps the
+// outcome of the job up to date: the points and lines written, the first of each note, and the
+// stop that ends the job. Reports the progress of what it has written.
+class ChunkWriter {
+ public:
+  ChunkWriter(const RecordTask& task, const TransformContext& context, const std::string& input,
+              const std::vector<std::string>& outputPaths, OutputSet& outputs,
+              JobOutcome& outcome, const RecordReader& reader, std::uint64_t totalBytes,
+              const std::function<void(const JobProgress&)>& progress)
+      : task_(task),
+        context_(context),
+        input_(input),
+        outputPaths_(outputPaths),
+        outputs_(outputs),
+        outcome_(outcome),
+        reader_(reader),
+        totalBytes_(totalBytes),
+        progress_(progress) {}
+
+  // Writes the lines of a batch; returns the final outcome when the batch ends the job.
+  std::optional<JobOutcome> Write(const RecordBatch& batch, const ChunkResult& chunk) {
+    if (!outputs_.Append(chunk.lines)) {
+      outcome_.linesWritten = outputs_.lines();
+      const std::string& failed = outputPaths_[outputs_.failedOutput()];
+      return Fail(outcome_, FileDisplayName(failed, false), 0, "",
+                  WriteFailure(outputs_.error(), failed));
+    }
+    outcome_.linesWritten = outputs_.lines();
+    outcome_.pointsWritten += chunk.completed;
+    Note(batch, chunk.notes);
+    if (chunk.stop.kind == StopKind::kNone) return std::nullopt;
+    return Stopped(batch, chunk.stop);
+  }
+
+  void ReportProgress() const {
+    if (progress_) progress_({outcome_.pointsWritten, reader_.bytesConsumed(), totalBytes_});
+  }
+
+ private:
+  // The first note of the job is the first of the first batch that has one.
+  void Note(const RecordBatch& batch, const ChunkNotes& n) {
+    JobNotes& notes = outcome_.notes;
+    if (n.outsideGreece > 0 && notes.outsideGreece == 0) {
+      const RawRecord& record = batch.records[n.outsideRecord];
+      notes.outsideId = std::string(batch.Field(record.id));
+      notes.outsideLine = record.id.line;
+      notes.outsideLatitude = n.outsideWhere.latitude / kRadiansPerDegree;
+      notes.outsideLongitude = n.outsideWhere.longitude / kRadiansPerDegree;
+    }
+    notes.outsideGreece += n.outsideGreece;
+    if (n.decimalDegrees > 0 && notes.decimalDegrees == 0) {
+      const RawRecord& record = batch.records[n.degreesRecord];
+      notes.degreesId = std::string(batch.Field(record.id));
+      notes.degreesLine = record.numbers[n.degreesField].line;
+      notes.degreesField = std::string(task_.FieldNames()[n.degreesField]);
+      notes.degreesText = std::string(batch.Field(record.numbers[n.degreesField]));
+      notes.degreesValue = n.degreesValue;
+    }
+    notes.decimalDegrees += n.decimalDegrees;
+  }
+
+  // The outcome of a job that a point of the batch stopped.
+  JobOutcome Stopped(const RecordBatch& batch, const Stop& stop) {
+    const RawRecord& record = batch.records[stop.record];
+    outcome_.pointId = std::string(batch.Field(record.id));
+    switch (stop.kind) {
+      case StopKind::kOutsideGrid:
+        outcome_.status = JobStatus::kOutsideGrid;
+        outcome_.file = input_;
+        outcome_.line = stop.line;
+        outcome_.gridCoverage = GridCoverage(context_, stop.easting, stop.northing);
+        return outcome_;
+      case StopKind::kCancelled:
+        outcome_.status = JobStatus::kCancelled;
+        return outcome_;
+      case StopKind::kField:
+      case StopKind::kFault:
+      case StopKind::kOutOfRange:  // turned into a field's stop by ComputeChunk
+      case StopKind::kNone:        // not given here (Write)
+        break;
+    }
+    return Fail(outcome_, input_, stop.line, stop.field, {stop.reason, stop.reasonGreek});
+  }
+
+  const RecordTask& task_;
+  const TransformContext& context_;
+  const std::string& input_;
+  const std::vector<std::string>& outputPaths_;
+  OutputSet& outputs_;
+  JobOutcome& outcome_;
+  const RecordReader& reader_;
+  const std::uint64_t totalBytes_;
+  const std::function<void(const JobProgress&)>& progress_;
+};
+
+// The records on one thread: read a batch, compute it, write it. The final outcome when a batch
+// ends the job before the input does.
+std::optional<JobOutcome> RunOneThread(const RecordTask& task, RecordReader& reader,
+                                       ChunkWriter& writer, const std::atomic<bool>* cancel) {
+  RecordBatch batch;
+  ChunkResult chunk;
+  bool more = true;
+  while (more) {
+    more = reader.ReadBatch(batch, kBatchRecords, kBatchBytes);
+    ComputeChunk(task, batch, cancel, chunk);
+    if (std::optional<JobOutcome> end = writer.Write(batch, chunk)) return end;
+    for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
+    writer.ReportProgress();
+  }
+  return std::nullopt;
+}
+
+// The records on several threads: this thread keeps a ring of batches read ahead, whose
+// computation the pool's workers take, writes the finished ones in input order, and in between
+// computes batches like the workers. The final outcome when a batch ends the job before the
+// input does.
+std::optional<JobOutcome> RunPipelined(const RecordTask& task, RecordReader& reader,
+                                       ChunkWriter& writer, WorkerPool& pool,
+                                       const std::atomic<bool>* cancel) {
+  std::vector<Slot> slots(std::min(kMaxSlots, 2 * static_cast<std::size_t>(pool.threads()) + 2));
+  auto at = [&](std::uint64_t sequence) -> Slot& { return slots[sequence % slots.size()]; };
+  // The slots whose tasks are queued have run before the ring goes.
+  struct Drain {
+    WorkerPool& pool;
+    std::vector<Slot>& slots;
+    ~Drain() {
+      for (Slot& slot : slots) {
+        try {
+          pool.Wait(slot.ticket);
+        } catch (...) {
+        }
+      }
+    }
+  } drain{pool, slots};
+  std::uint64_t read = 0, written = 0, sinceProgress = 0;
+  std::size_t inFlight = 0;  // input bytes of the batches read and not yet written
+  bool more = true;
+  while (more || written < read) {
+    if (more && read - written < slots.size() && inFlight < kInFlightBytes) {
+      Slot& slot = at(read);
+      more = reader.ReadBatch(slot.batch, kChunkRecords, kBatchBytes);
+      if (!slot.batch.records.empty()) {
+        inFlight += slot.batch.text.size();
+        pool.Submit([&task, &slot, cancel] { ComputeChunk(task, slot.batch, cancel, slot.result); },
+                    slot.ticket);
+        ++read;
+      }
+      continue;
+    }
+    Slot& slot = at(written);
+    if (!pool.Done(slot.ticket) && pool.RunOne()) continue;
+    pool.Wait(slot.ticket);
+    if (std::optional<JobOutcome> end = writer.Write(slot.batch, slot.result)) return end;
+    inFlight -= slot.batch.text.size();
+    for (LineBuffer& lines : slot.result.lines) lines.Shrink(kLineBufferKeep);
+    if (slot.batch.text.capacity() > 2 * kBatchBytes) {
+      slot.batch.text.clear();
+      slot.batch.text.shrink_to_fit();
+    }
+    ++written;
+    sinceProgress += slot.batch.records.size();
+    if (sinceProgress >= kBatchRecords || (!more && written == read)) {
+      sinceProgress = 0;
+      writer.ReportProgress();
+    }
+  }
+  return std::nullopt;
+}
+
 // The frame of every record job: paths checked, input opened before any output, outputs
 // checked before any is emptied, the records streamed in batches through the task (on several
 // threads if asked), the lines written in input order, and what happened.
@@ -402,137 +573,16 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.linesWritten.assign(outputs.size(), 0);
   outcome.discarded = outputs.discarded();
 
-  // Writes the lines of a batch; returns the final outcome when the batch ends the job.
-  auto writeChunk = [&](const RecordBatch& batch, const ChunkResult& chunk)
-      -> std::optional<JobOutcome> {
-    if (!outputs.Append(chunk.lines)) {
-      outcome.linesWritten = outputs.lines();
-      const std::string& failed = outputPaths[outputs.failedOutput()];
-      return Fail(outcome, FileDisplayName(failed, false), 0, "",
-                  WriteFailure(outputs.error(), failed));
-    }
-    outcome.linesWritten = outputs.lines();
-    outcome.pointsWritten += chunk.completed;
-    // The first note of the job is the first of the first batch that has one.
-    const ChunkNotes& n = chunk.notes;
-    JobNotes& notes = outcome.notes;
-    if (n.outsideGreece > 0 && notes.outsideGreece == 0) {
-      const RawRecord& record = batch.records[n.outsideRecord];
-      notes.outsideId = std::string(batch.Field(record.id));
-      notes.outsideLine = record.id.line;
-      notes.outsideLatitude = n.outsideWhere.latitude / kRadiansPerDegree;
-      notes.outsideLongitude = n.outsideWhere.longitude / kRadiansPerDegree;
-    }
-    notes.outsideGreece += n.outsideGreece;
-    if (n.decimalDegrees > 0 && notes.decimalDegrees == 0) {
-      const RawRecord& record = batch.records[n.degreesRecord];
-      notes.degreesId = std::string(batch.Field(record.id));
-      notes.degreesLine = record.numbers[n.degreesField].line;
-      notes.degreesField = std::string(task.FieldNames()[n.degreesField]);
-      notes.degreesText = std::string(batch.Field(record.numbers[n.degreesField]));
-      notes.degreesValue = n.degreesValue;
-    }
-    notes.decimalDegrees += n.decimalDegrees;
-    const Stop& stop = chunk.stop;
-    if (stop.kind == StopKind::kNone) return std::nullopt;
-    const RawRecord& record = batch.records[stop.record];
-    outcome.pointId = std::string(batch.Field(record.id));
-    switch (stop.kind) {
-      case StopKind::kOutsideGrid:
-        outcome.status = JobStatus::kOutsideGrid;
-        outcome.file = input;
-        outcome.line = stop.line;
-        outcome.gridCoverage = GridCoverage(context, stop.easting, stop.northing);
-        return outcome;
-      case StopKind::kCancelled:
-        outcome.status = JobStatus::kCancelled;
-        return outcome;
-      case StopKind::kField:
-      case StopKind::kFault:
-      case StopKind::kOutOfRange:  // turned into a field's stop by ComputeChunk
-        return Fail(outcome, input, stop.line, stop.field, {stop.reason, stop.reasonGreek});
-      case StopKind::kNone:
-        break;
-    }
-    return std::nullopt;
-  };
-  auto reportProgress = [&] {
-    if (options.progress) {
-      options.progress({outcome.pointsWritten, reader.bytesConsumed(), totalBytes});
-    }
-  };
-
+  ChunkWriter writer(task, context, input, outputPaths, outputs, outcome, reader, totalBytes,
+                     options.progress);
   try {
     std::unique_ptr<WorkerPool> pool;
     if (outcome.threadsAsked > 1) pool = std::make_unique<WorkerPool>(outcome.threadsAsked);
     outcome.threadsUsed = pool ? pool->threads() : 1;
-    if (outcome.threadsUsed <= 1) {
-      // One thread: read a batch, compute it, write it.
-      RecordBatch batch;
-      ChunkResult chunk;
-      bool more = true;
-      while (more) {
-        more = reader.ReadBatch(batch, kBatchRecords, kBatchBytes);
-        ComputeChunk(task, batch, options.cancel, chunk);
-        if (std::optional<JobOutcome> end = writeChunk(batch, chunk)) return *end;
-        for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
-        reportProgress();
-      }
-    } else {
-      // Several threads: this thread keeps a ring of batches read ahead, writes the finished
-      // ones in input order, and in between computes batches like the workers.
-      std::vector<Slot> slots(
-          std::min(kMaxSlots, 2 * static_cast<std::size_t>(outcome.threadsUsed) + 2));
-      auto at = [&](std::uint64_t sequence) -> Slot& { return slots[sequence % slots.size()]; };
-      // The slots whose tasks are queued have run before the ring goes.
-      struct Drain {
-        WorkerPool& pool;
-        std::vector<Slot>& slots;
-        ~Drain() {
-          for (Slot& slot : slots) {
-            try {
-              pool.Wait(slot.ticket);
-            } catch (...) {
-            }
-          }
-        }
-      } drain{*pool, slots};
-      std::uint64_t read = 0, written = 0, sinceProgress = 0;
-      std::size_t inFlight = 0;  // input bytes of the batches read and not yet written
-      bool more = true;
-      while (more || written < read) {
-        if (more && read - written < slots.size() && inFlight < kInFlightBytes) {
-          Slot& slot = at(read);
-          more = reader.ReadBatch(slot.batch, kChunkRecords, kBatchBytes);
-          if (!slot.batch.records.empty()) {
-            inFlight += slot.batch.text.size();
-            pool->Submit(
-                [&task, &slot, cancel = options.cancel] {
-                  ComputeChunk(task, slot.batch, cancel, slot.result);
-                },
-                slot.ticket);
-            ++read;
-          }
-          continue;
-        }
-        Slot& slot = at(written);
-        if (!pool->Done(slot.ticket) && pool->RunOne()) continue;
-        pool->Wait(slot.ticket);
-        if (std::optional<JobOutcome> end = writeChunk(slot.batch, slot.result)) return *end;
-        inFlight -= slot.batch.text.size();
-        for (LineBuffer& lines : slot.result.lines) lines.Shrink(kLineBufferKeep);
-        if (slot.batch.text.capacity() > 2 * kBatchBytes) {
-          slot.batch.text.clear();
-          slot.batch.text.shrink_to_fit();
-        }
-        ++written;
-        sinceProgress += slot.batch.records.size();
-        if (sinceProgress >= kBatchRecords || (!more && written == read)) {
-          sinceProgress = 0;
-          reportProgress();
-        }
-      }
-    }
+    const std::optional<JobOutcome> end =
+        outcome.threadsUsed <= 1 ? RunOneThread(task, reader, writer, options.cancel)
+                                 : RunPipelined(task, reader, writer, *pool, options.cancel);
+    if (end) return *end;
   } catch (const std::bad_alloc&) {
     outcome.linesWritten = outputs.lines();
     return Fail(outcome, input, 0, "",

@@ -84,14 +84,6 @@ class RecordReader {
   std::uint64_t bytesConsumed() const { return source_.consumed(); }
 
  private:
-  enum class Scan { kRecord, kEnd, kNeedMore, kError };
-  Scan ScanRecord(RecordBatch& batch);
-  std::string MidLineField(const RawRecord& record, std::uint64_t recordLine) const;
-  std::string MidLineReason(const RawRecord& record, std::uint64_t recordLine,
-                            std::size_t extraFields) const;
-  std::string MidLineReasonGreek(const RawRecord& record, std::uint64_t recordLine,
-                                 std::size_t extraFields) const;
-
   TextSource source_;
   std::array<std::string_view, 3> fieldNames_;
   bool started_ = false;  // the first bytes have been looked at

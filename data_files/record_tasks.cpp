@@ -17,35 +17,31 @@ void TellRefusedPosition(const PointResult& r, bool forward, StopDetail& detail)
   detail.northing = forward ? r.htrs07.northing : r.uncorrectedNorthing;
 }
 
-// One point computed and printed by `point`. Where the elementary functions are checked
-// (core/math_functions.h), a point whose numbers came too close to a rounding boundary while it
-// was computed or printed (or whose chain was computed in a block that did, `noted`) has its
-// lines taken back and is computed and printed again with the correctly rounded functions;
-// `point` is then called a second time. Elsewhere this is `point` itself.
+// One point computed and printed by `point`. Where printed numbers are checked
+// (core/math_functions.h: the functions are checked, or the chains run on vector lanes), a
+// point whose numbers came too close to a rounding boundary while it was computed or printed
+// (or whose chain was computed in a block that did, `noted`) has its lines taken back and is
+// computed and printed again by the reference computation; `point` is then called a second
+// time. Elsewhere this is `point` itself.
 template <typename F>
 StopKind CheckedPoint(std::vector<LineBuffer>& out, bool noted, F&& point) {
-  if constexpr (!math::kCheckedFunctions) {
-    (void)out;
-    (void)noted;
-    return point();
-  } else {
-    struct Mark {
-      std::size_t size;
-      std::uint64_t lines;
-    };
-    std::array<Mark, 8> marks{};
-    for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
-      marks[i] = {out[i].size(), out[i].lines()};
-    }
-    math::ResetNoted();
-    StopKind stop = point();
-    if (!noted && !math::Noted()) return stop;
-    for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
-      out[i].TakeBack(marks[i].size, marks[i].lines);
-    }
-    math::RecomputeExactly([&] { stop = point(); });
-    return stop;
+  if (!math::Checking()) return point();
+  struct Mark {
+    std::size_t size;
+    std::uint64_t lines;
+  };
+  std::array<Mark, 8> marks{};
+  for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
+    marks[i] = {out[i].size(), out[i].lines()};
   }
+  math::ResetNoted();
+  StopKind stop = point();
+  if (!noted && !math::Noted()) return stop;
+  for (std::size_t i = 0; i < out.size() && i < marks.size(); ++i) {
+    out[i].TakeBack(marks[i].size, marks[i].lines);
+  }
+  math::RecomputeExactly([&] { stop = point(); });
+  return stop;
 }
 
 // Records of one form into records of another: the input read in the layout of its form
@@ -111,13 +107,6 @@ class ConversionTask : public RecordTask {
 
  private:
   Conversion conversion_;
-};
-
-// A job of the jobs' table that is a plain conversion: it owns its conversion.
-class OwnedConversionTask : public ConversionTask {
- public:
-  OwnedConversionTask(const TransformContext& context, Form from, Form to)
-      : ConversionTask(Conversion(context, from, to)) {}
 };
 
 StopKind Stopped(const PointResult& r, bool forward, StopDetail& detail) {
@@ -255,11 +244,11 @@ std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* val
 std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context) {
   switch (kind) {
     case JobKind::kSflhToSenh:
-      return std::make_unique<OwnedConversionTask>(context, Form::kGgrs87Geographic,
-                                                   Form::kGgrs87Tm87);
+      return std::make_unique<ConversionTask>(
+          Conversion(context, Form::kGgrs87Geographic, Form::kGgrs87Tm87));
     case JobKind::kSflhToSxyz:
-      return std::make_unique<OwnedConversionTask>(context, Form::kHtrs07Geographic,
-                                                   Form::kHtrs07Xyz);
+      return std::make_unique<ConversionTask>(
+          Conversion(context, Form::kHtrs07Geographic, Form::kHtrs07Xyz));
     case JobKind::kSenhToHtrs07: return std::make_unique<SenhToHtrs07Task>(context);
     case JobKind::kSxyzToGgrs87: return std::make_unique<SxyzToGgrs87Task>(context);
   }

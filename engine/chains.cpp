@@ -5,6 +5,8 @@
 
 #include "core/angles.h"
 #include "core/cartesian.h"
+#include "core/lanes.h"
+#include "core/math_functions.h"
 #include "core/numeric_guard.h"
 #include "core/transverse_mercator.h"
 
@@ -16,8 +18,10 @@ namespace vortan {
 struct StageChain::Block {
   GeodeticParams tm07, tm87;
   bool keepHeight = false;
+  bool lanes = false;  // the core routines on vector lanes (core/lanes.h)
+  bool shown = true;   // the packed angles and the scale factor too
   PointResult* out = nullptr;
-  std::size_t lanes[kBlock];  // the points still in the chain, in order
+  std::size_t active[kBlock];  // the points still in the chain, in order
   std::size_t count = 0;
   double tan[kBlock];         // the tangent of the latitude the last conversion ended with
   Geodetic geodetic[kBlock];  // the latitude, longitude, height after Helmert
@@ -69,9 +73,9 @@ template <typename Keep>
 void KeepInside(Block& b, Keep&& keep) {
   std::size_t kept = 0;
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
+    const std::size_t k = b.active[q];
     if (keep(k)) {
-      b.lanes[kept++] = k;
+      b.active[kept++] = k;
     } else {
       b.out[k].status = PointStatus::kOutsideGrid;
       b.out[k].failed = Stage::kDatum;
@@ -80,117 +84,233 @@ void KeepInside(Block& b, Keep&& keep) {
   b.count = kept;
 }
 
-// The latitudes and longitudes, packed too, of the TM positions e(k), n(k), into set(k, result):
-// the inverse projections of the block side by side.
-template <typename E, typename N, typename Set>
-void InverseOf(const GeodeticParams& params, Block& b, E&& e, N&& n, Set&& set) {
-  double easting[kBlock], northing[kBlock];
-  for (std::size_t q = 0; q < b.count; ++q) {
-    easting[q] = e(b.lanes[q]);
-    northing[q] = n(b.lanes[q]);
+// The core routines over the n points of a block (arrays of the points still in the chain),
+// on the vector lanes where the block uses them, else one point after the other.
+
+// Latitude, longitude, height of X, Y, Z, and the tangents of the latitudes (tan may be null).
+void Geodetics(const Block& b, const GeodeticParams& p, std::size_t n, const double* x,
+               const double* y, const double* z, double* latitude, double* longitude,
+               double* height, double* tan) {
+  if (b.lanes) {
+    lanes::CartesianToGeodetic(p, n, x, y, z, latitude, longitude, height, tan);
+    return;
   }
-  TmInverseResult r[kBlock];
-  TmInverses(params, easting, northing, b.count, r);
-  for (std::size_t q = 0; q < b.count; ++q) set(b.lanes[q], r[q]);
+  Cartesian c[kBlock]{};
+  Geodetic g[kBlock];
+  for (std::size_t q = 0; q < n; ++q) c[q] = {x[q], y[q], z[q]};
+  CartesianToGeodetics(p, c, n, g, tan);
+  for (std::size_t q = 0; q < n; ++q) {
+    latitude[q] = g[q].latitude;
+    longitude[q] = g[q].longitude;
+    height[q] = g[q].height;
+  }
 }
 
-template <typename V>
-void SetGeographic(V& v, const TmInverseResult& r) {
-  v.latitude = r.latitude;
-  v.longitude = r.longitude;
-  v.packedLatitude = r.packedLatitude;
-  v.packedLongitude = r.packedLongitude;
+void Cartesians(const Block& b, const GeodeticParams& p, std::size_t n, const double* latitude,
+                const double* longitude, const double* height, double* x, double* y,
+                double* z) {
+  if (b.lanes) {
+    lanes::GeodeticToCartesian(p, n, latitude, longitude, height, x, y, z);
+    return;
+  }
+  for (std::size_t q = 0; q < n; ++q) {
+    const Cartesian c = GeodeticToCartesian(p, latitude[q], longitude[q], height[q]);
+    x[q] = c.x;
+    y[q] = c.y;
+    z[q] = c.z;
+  }
+}
+
+// TM E, N (and with scale the point scale factor) of latitudes phi and longitude differences
+// dLambda; with tan, sin and cos of phi from its tangent.
+void Forwards(const Block& b, const GeodeticParams& p, std::size_t n, const double* phi,
+              const double* tan, const double* dLambda, double* easting, double* northing,
+              double* scale) {
+  if (b.lanes) {
+    lanes::TmForward(p, n, phi, tan, dLambda, easting, northing, scale);
+    return;
+  }
+  for (std::size_t q = 0; q < n; ++q) {
+    GridPointScale r{0, 0, 0};
+    if (scale) {
+      r = tan ? TmForwardScaleOfTan(p, phi[q], tan[q], dLambda[q])
+              : TmForwardScale(p, phi[q], dLambda[q]);
+      scale[q] = r.scale;
+    } else {
+      const GridPoint g =
+          tan ? TmForwardOfTan(p, phi[q], tan[q], dLambda[q]) : TmForward(p, phi[q], dLambda[q]);
+      r.easting = g.easting;
+      r.northing = g.northing;
+    }
+    easting[q] = r.easting;
+    northing[q] = r.northing;
+  }
+}
+
+// Latitude, longitude and both packed (where the pointers are not null) of TM E, N (the inverse
+// projections side by side).
+void Inverses(const Block& b, const GeodeticParams& p, std::size_t n, const double* easting,
+              const double* northing, double* latitude, double* longitude,
+              double* packedLatitude, double* packedLongitude) {
+  if (b.lanes) {
+    lanes::TmInverse(p, n, easting, northing, latitude, longitude, packedLatitude,
+                     packedLongitude);
+    return;
+  }
+  TmInverseResult r[kBlock];
+  TmInverses(p, easting, northing, n, r);
+  for (std::size_t q = 0; q < n; ++q) {
+    latitude[q] = r[q].latitude;
+    longitude[q] = r[q].longitude;
+    if (packedLatitude) {
+      packedLatitude[q] = r[q].packedLatitude;
+      packedLongitude[q] = r[q].packedLongitude;
+    }
+  }
+}
+
+void Packs(const Block& b, std::size_t n, const double* radians, double* packed) {
+  if (b.lanes) {
+    lanes::PackedAngles(n, radians, packed);
+    return;
+  }
+  for (std::size_t q = 0; q < n; ++q) packed[q] = RadiansToDms(radians[q]).packed;
 }
 
 // --- The steps within HTRS07 ---
 
 // Latitude, longitude (and packed) and height of X, Y, Z, with the tangents of the latitudes.
 void Htrs07GeographicOfXyz(const TransformContext&, Block& b) {
-  Cartesian c[kBlock];
-  Geodetic g[kBlock];
-  double tan[kBlock];
+  double x[kBlock], y[kBlock], z[kBlock], lat[kBlock], lon[kBlock], h[kBlock], tan[kBlock];
+  double packedLat[kBlock], packedLon[kBlock];
   for (std::size_t q = 0; q < b.count; ++q) {
-    const Htrs07Values& v = b.out[b.lanes[q]].htrs07;
-    c[q] = {v.x, v.y, v.z};
+    const Htrs07Values& v = b.out[b.active[q]].htrs07;
+    x[q] = v.x;
+    y[q] = v.y;
+    z[q] = v.z;
   }
-  CartesianToGeodetics(b.tm07, c, b.count, g, tan);
+  Geodetics(b, b.tm07, b.count, x, y, z, lat, lon, h, tan);
+  if (b.shown) {
+    Packs(b, b.count, lat, packedLat);
+    Packs(b, b.count, lon, packedLon);
+  }
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
+    const std::size_t k = b.active[q];
     Htrs07Values& v = b.out[k].htrs07;
-    v.latitude = g[q].latitude;
-    v.longitude = g[q].longitude;
-    v.height = g[q].height;
-    v.packedLatitude = RadiansToDms(g[q].latitude).packed;
-    v.packedLongitude = RadiansToDms(g[q].longitude).packed;
+    v.latitude = lat[q];
+    v.longitude = lon[q];
+    v.height = h[q];
+    if (b.shown) {
+      v.packedLatitude = packedLat[q];
+      v.packedLongitude = packedLon[q];
+    }
     b.tan[k] = tan[q];
   }
 }
 
 // X, Y, Z of the HTRS07 latitude, longitude and height.
 void Htrs07XyzOfGeographic(const TransformContext&, Block& b) {
+  double lat[kBlock], lon[kBlock], h[kBlock], x[kBlock], y[kBlock], z[kBlock];
   for (std::size_t q = 0; q < b.count; ++q) {
-    Htrs07Values& v = b.out[b.lanes[q]].htrs07;
-    const Cartesian c = GeodeticToCartesian(b.tm07, v.latitude, v.longitude, v.height);
-    v.x = c.x;
-    v.y = c.y;
-    v.z = c.z;
+    const Htrs07Values& v = b.out[b.active[q]].htrs07;
+    lat[q] = v.latitude;
+    lon[q] = v.longitude;
+    h[q] = v.height;
+  }
+  Cartesians(b, b.tm07, b.count, lat, lon, h, x, y, z);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Htrs07Values& v = b.out[b.active[q]].htrs07;
+    v.x = x[q];
+    v.y = y[q];
+    v.z = z[q];
   }
 }
 
-// TM07 E, N and scale factor of the latitude and longitude.
-void Tm07OfGeographic(const TransformContext&, Block& b) {
+// TM07 E, N and scale factor of the latitude and longitude; with tangents, from the tangents
+// of the latitudes that the conversion from X, Y, Z ended with.
+void Tm07Of(Block& b, bool withTan) {
+  double phi[kBlock], tan[kBlock], dLambda[kBlock], e[kBlock], n[kBlock], k[kBlock];
+  const double lambda0 = CentralMeridianRad(b.tm07);
   for (std::size_t q = 0; q < b.count; ++q) {
-    Htrs07Values& v = b.out[b.lanes[q]].htrs07;
-    const GridPointScale p =
-        TmForwardScale(b.tm07, v.latitude, v.longitude - CentralMeridianRad(b.tm07));
-    v.easting = p.easting;
-    v.northing = p.northing;
-    v.scale = p.scale;
+    const Htrs07Values& v = b.out[b.active[q]].htrs07;
+    phi[q] = v.latitude;
+    if (withTan) tan[q] = b.tan[b.active[q]];
+    dLambda[q] = v.longitude - lambda0;
+  }
+  Forwards(b, b.tm07, b.count, phi, withTan ? tan : nullptr, dLambda, e, n, b.shown ? k : nullptr);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Htrs07Values& v = b.out[b.active[q]].htrs07;
+    v.easting = e[q];
+    v.northing = n[q];
+    if (b.shown) v.scale = k[q];
   }
 }
+void Tm07OfGeographic(const TransformContext&, Block& b) { Tm07Of(b, false); }
+void Tm07OfTan(const TransformContext&, Block& b) { Tm07Of(b, true); }
 
-// The same from the tangents of the latitudes that the conversion from X, Y, Z ended with.
-void Tm07OfTan(const TransformContext&, Block& b) {
+// Latitude, longitude (and packed) of TM E, N of the points, by set.
+template <typename Values>
+void GeographicOfTm(Block& b, const GeodeticParams& params, Values PointResult::*system) {
+  double e[kBlock]{}, n[kBlock]{}, lat[kBlock], lon[kBlock], packedLat[kBlock], packedLon[kBlock];
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
-    Htrs07Values& v = b.out[k].htrs07;
-    const GridPointScale p = TmForwardScaleOfTan(b.tm07, v.latitude, b.tan[k],
-                                                 v.longitude - CentralMeridianRad(b.tm07));
-    v.easting = p.easting;
-    v.northing = p.northing;
-    v.scale = p.scale;
+    const Values& v = b.out[b.active[q]].*system;
+    e[q] = v.easting;
+    n[q] = v.northing;
+  }
+  Inverses(b, params, b.count, e, n, lat, lon, b.shown ? packedLat : nullptr,
+           b.shown ? packedLon : nullptr);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Values& v = b.out[b.active[q]].*system;
+    v.latitude = lat[q];
+    v.longitude = lon[q];
+    if (b.shown) {
+      v.packedLatitude = packedLat[q];
+      v.packedLongitude = packedLon[q];
+    }
   }
 }
 
 // HTRS07 latitude, longitude (and packed) of TM07 E, N: the given ones, or on the way back the
 // corrected ones.
 void Htrs07GeographicOfTm07(const TransformContext&, Block& b) {
-  InverseOf(
-      b.tm07, b, [&](std::size_t k) { return b.out[k].htrs07.easting; },
-      [&](std::size_t k) { return b.out[k].htrs07.northing; },
-      [&](std::size_t k, const TmInverseResult& r) { SetGeographic(b.out[k].htrs07, r); });
+  GeographicOfTm(b, b.tm07, &PointResult::htrs07);
 }
 
 // --- The steps within GGRS87 ---
 
 void Ggrs87GeographicOfTm87(const TransformContext&, Block& b) {
-  InverseOf(
-      b.tm87, b, [&](std::size_t k) { return b.out[k].ggrs87.easting; },
-      [&](std::size_t k) { return b.out[k].ggrs87.northing; },
-      [&](std::size_t k, const TmInverseResult& r) { SetGeographic(b.out[k].ggrs87, r); });
+  GeographicOfTm(b, b.tm87, &PointResult::ggrs87);
 }
 
 void Tm87OfGeographic(const TransformContext&, Block& b) {
+  double phi[kBlock], dLambda[kBlock], e[kBlock], n[kBlock];
+  const double lambda0 = CentralMeridianRadByPi(b.tm87);
   for (std::size_t q = 0; q < b.count; ++q) {
-    Ggrs87Values& v = b.out[b.lanes[q]].ggrs87;
-    const GridPoint p =
-        TmForward(b.tm87, v.latitude, v.longitude - CentralMeridianRadByPi(b.tm87));
-    v.easting = p.easting;
-    v.northing = p.northing;
+    const Ggrs87Values& v = b.out[b.active[q]].ggrs87;
+    phi[q] = v.latitude;
+    dLambda[q] = v.longitude - lambda0;
+  }
+  Forwards(b, b.tm87, b.count, phi, nullptr, dLambda, e, n, nullptr);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    Ggrs87Values& v = b.out[b.active[q]].ggrs87;
+    v.easting = e[q];
+    v.northing = n[q];
   }
 }
 
 // --- The datum step ---
+
+// Where printed numbers are checked, a TM07 position next to the bounds of the extent test: the
+// last bits of the functions could decide the test there.
+void NoteBounds(const TransformContext& context, double e07, double n07) {
+  if (!math::Checking()) return;
+  const GridBounds& g = context.bounds;
+  const double n = n07 - context.profile->tm07.falseNorthing;
+  math::NoteComparison(e07, g.eMin);
+  math::NoteComparison(e07, g.eMax);
+  math::NoteComparison(n, g.nMin);
+  math::NoteComparison(n, g.nMax);
+}
 
 // The extent test at a TM07 position and, inside, the grid cell there, whose values are asked
 // into the cache at once: they are read only when the correction is applied, after the steps
@@ -199,6 +319,7 @@ bool FindCell(const TransformContext& context, double e07, double n07,
               std::optional<GridCell>& cell) {
   cell.reset();
   if (!context.profile->hasGrids) return true;
+  NoteBounds(context, e07, n07);
   if (!context.grids ||
       !InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
     return false;
@@ -218,6 +339,7 @@ void ExtentOfTm07(const TransformContext& context, Block& b) {
   if (!context.profile->hasGrids) return;
   KeepInside(b, [&](std::size_t k) {
     const Htrs07Values& v = b.out[k].htrs07;
+    NoteBounds(context, v.easting, v.northing);
     return InsideGridBounds(context.bounds, v.easting, v.northing,
                             context.profile->tm07.falseNorthing);
   });
@@ -232,49 +354,56 @@ void CellAtTm07(const TransformContext& context, Block& b) {
 
 // Forward: Helmert to GGRS87, and its latitude, longitude and height with the tangents.
 void HelmertForward(const TransformContext& context, Block& b) {
-  Cartesian c[kBlock];
-  Geodetic g[kBlock];
-  double tan[kBlock];
+  double x[kBlock], y[kBlock], z[kBlock], lat[kBlock], lon[kBlock], h[kBlock], tan[kBlock];
   for (std::size_t q = 0; q < b.count; ++q) {
-    const Htrs07Values& v = b.out[b.lanes[q]].htrs07;
-    c[q] = HelmertTransform(context.helmert, v.x, v.y, v.z, +1);
+    const Htrs07Values& v = b.out[b.active[q]].htrs07;
+    const Cartesian c = HelmertTransform(context.helmert, v.x, v.y, v.z, +1);
+    x[q] = c.x;
+    y[q] = c.y;
+    z[q] = c.z;
   }
-  CartesianToGeodetics(b.tm87, c, b.count, g, tan);
+  Geodetics(b, b.tm87, b.count, x, y, z, lat, lon, h, tan);
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
-    b.geodetic[k] = g[q];
+    const std::size_t k = b.active[q];
+    b.geodetic[k] = {lat[q], lon[q], h[q]};
     b.tan[k] = tan[q];
-    b.out[k].ggrs87.height = g[q].height;
+    b.out[k].ggrs87.height = h[q];
+  }
+}
+
+// The TM position before the correction of the latitudes and longitudes after Helmert: TM87
+// forward (central meridian lambda0 / rho; from the tangents of the latitudes where the chain
+// began with X, Y, Z), TM07 on the way back (lambda0 * pi / 180).
+void BeforeCorrection(Block& b, const GeodeticParams& params, double lambda0, bool withTan) {
+  double phi[kBlock], tan[kBlock], dLambda[kBlock], e[kBlock], n[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const std::size_t k = b.active[q];
+    phi[q] = b.geodetic[k].latitude;
+    if (withTan) tan[q] = b.tan[k];
+    dLambda[q] = b.geodetic[k].longitude - lambda0;
+  }
+  Forwards(b, params, b.count, phi, withTan ? tan : nullptr, dLambda, e, n, nullptr);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    PointResult& r = b.out[b.active[q]];
+    r.uncorrectedEasting = e[q];
+    r.uncorrectedNorthing = n[q];
   }
 }
 
 // Forward: TM87 E, N of the GGRS87 latitude and longitude, before the correction.
 void Tm87BeforeCorrection(const TransformContext&, Block& b) {
-  for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
-    const Geodetic& g = b.geodetic[k];
-    const GridPoint p = TmForward(b.tm87, g.latitude, g.longitude - CentralMeridianRad(b.tm87));
-    b.out[k].uncorrectedEasting = p.easting;
-    b.out[k].uncorrectedNorthing = p.northing;
-  }
+  BeforeCorrection(b, b.tm87, CentralMeridianRad(b.tm87), false);
 }
 
 // The same from the tangents of the GGRS87 latitudes.
 void Tm87BeforeCorrectionOfTan(const TransformContext&, Block& b) {
-  for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
-    const Geodetic& g = b.geodetic[k];
-    const GridPoint p = TmForwardOfTan(b.tm87, g.latitude, b.tan[k],
-                                       g.longitude - CentralMeridianRad(b.tm87));
-    b.out[k].uncorrectedEasting = p.easting;
-    b.out[k].uncorrectedNorthing = p.northing;
-  }
+  BeforeCorrection(b, b.tm87, CentralMeridianRad(b.tm87), true);
 }
 
 // Forward: the correction added to TM87 E, N.
 void CorrectTm87(const TransformContext& context, Block& b) {
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
+    const std::size_t k = b.active[q];
     PointResult& r = b.out[k];
     const Correction correction = CorrectionOf(context, b.cell[k]);
     r.dN = correction.dN;
@@ -292,27 +421,27 @@ void Ggrs87GeographicOfCorrected(const TransformContext& context, Block& b) {
 // Back: X, Y, Z on GRS80 of the GGRS87 point, Helmert with the parameters negated, and the
 // HTRS07 latitude, longitude and height.
 void HelmertBack(const TransformContext& context, Block& b) {
-  Cartesian c[kBlock];
-  Geodetic g[kBlock];
+  double lat[kBlock], lon[kBlock], h[kBlock], x[kBlock], y[kBlock], z[kBlock];
   for (std::size_t q = 0; q < b.count; ++q) {
-    const Ggrs87Values& v = b.out[b.lanes[q]].ggrs87;
-    const Cartesian c87 = GeodeticToCartesian(b.tm07, v.latitude, v.longitude, v.height);
-    c[q] = HelmertTransform(context.helmert, c87.x, c87.y, c87.z, -1);
+    const Ggrs87Values& v = b.out[b.active[q]].ggrs87;
+    lat[q] = v.latitude;
+    lon[q] = v.longitude;
+    h[q] = v.height;
   }
-  CartesianToGeodetics(b.tm07, c, b.count, g);
-  for (std::size_t q = 0; q < b.count; ++q) b.geodetic[b.lanes[q]] = g[q];
+  Cartesians(b, b.tm07, b.count, lat, lon, h, x, y, z);
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const Cartesian c = HelmertTransform(context.helmert, x[q], y[q], z[q], -1);
+    x[q] = c.x;
+    y[q] = c.y;
+    z[q] = c.z;
+  }
+  Geodetics(b, b.tm07, b.count, x, y, z, lat, lon, h, nullptr);
+  for (std::size_t q = 0; q < b.count; ++q) b.geodetic[b.active[q]] = {lat[q], lon[q], h[q]};
 }
 
 // Back: TM07 E, N of the HTRS07 latitude and longitude, before the correction.
 void Tm07BeforeCorrection(const TransformContext&, Block& b) {
-  for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
-    const Geodetic& g = b.geodetic[k];
-    const GridPoint p =
-        TmForward(b.tm07, g.latitude, g.longitude - CentralMeridianRadByPi(b.tm07));
-    b.out[k].uncorrectedEasting = p.easting;
-    b.out[k].uncorrectedNorthing = p.northing;
-  }
+  BeforeCorrection(b, b.tm07, CentralMeridianRadByPi(b.tm07), false);
 }
 
 // Back: the extent test and the grid cell at the TM07 position before the correction (a point
@@ -327,7 +456,7 @@ void CellAtUncorrectedTm07(const TransformContext& context, Block& b) {
 // Back: the correction subtracted from TM07 E, N (shown negated), and the HTRS07 height.
 void CorrectTm07(const TransformContext& context, Block& b) {
   for (std::size_t q = 0; q < b.count; ++q) {
-    const std::size_t k = b.lanes[q];
+    const std::size_t k = b.active[q];
     PointResult& r = b.out[k];
     const Correction correction = CorrectionOf(context, b.cell[k]);
     r.htrs07.easting = r.uncorrectedEasting - correction.dE / 100.0;
@@ -345,7 +474,8 @@ void StageChain::Add(Stage stage, bool completes, void (*run)(const TransformCon
 }
 
 StageChain::StageChain(const TransformContext& context, Form from, const ChainOptions& options)
-    : context_(context), from_(from), keepHeight_(options.keepHeight) {
+    : context_(context), from_(from), keepHeight_(options.keepHeight), lanes_(options.lanes),
+      shown_(options.shown) {
   if (InHtrs07(from)) {
     switch (from) {
       case Form::kHtrs07Xyz:
@@ -391,10 +521,12 @@ void StageChain::RunBlock(const Xyz* in, std::size_t n, PointResult* out) const 
   block.tm07 = MakeGrs80Params(context_.profile->tm07);
   block.tm87 = MakeGrs80Params(context_.profile->tm87);
   block.keepHeight = keepHeight_;
+  block.lanes = lanes_ && lanes::Active() && !math::Exact();
+  block.shown = shown_;
   block.out = out;
   for (std::size_t k = 0; k < n; ++k) {
     Enter(from_, in[k], out[k]);
-    block.lanes[k] = k;
+    block.active[k] = k;
   }
   block.count = n;
   bool clean;
@@ -404,7 +536,7 @@ void StageChain::RunBlock(const Xyz* in, std::size_t n, PointResult* out) const 
       const Step& step = steps_[s];
       step.run(context_, block);
       if (step.completes) {
-        for (std::size_t q = 0; q < block.count; ++q) Complete(out[block.lanes[q]], step.stage);
+        for (std::size_t q = 0; q < block.count; ++q) Complete(out[block.active[q]], step.stage);
       }
     }
     clean = guard.Clean();
@@ -418,8 +550,10 @@ void StageChain::RunPoint(const Xyz& in, PointResult& out) const {
   block.tm07 = MakeGrs80Params(context_.profile->tm07);
   block.tm87 = MakeGrs80Params(context_.profile->tm87);
   block.keepHeight = keepHeight_;
+  block.lanes = lanes_ && lanes::Active() && !math::Exact();
+  block.shown = shown_;
   block.out = &out;
-  block.lanes[0] = 0;
+  block.active[0] = 0;
   block.count = 1;
   Enter(from_, in, out);
   // The values of the stages completed: a stage that fails leaves its own values out.

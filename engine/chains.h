@@ -84,6 +84,11 @@ struct ChainOptions {
   bool withXyz = false;          // back: the HTRS07 X, Y, Z of the result (stage kHtrs07Xyz)
   bool withTm87 = true;          // back from latitude, longitude: their TM87 E, N (kTm87)
   bool keepHeight = false;       // back: the HTRS07 height is the input's, not Helmert's
+  // The core routines on vector lanes where they run (core/lanes.h); off: the plain routines,
+  // the same last bits on every processor and in every build.
+  bool lanes = true;
+  // The packed angles and the TM07 scale factor, which the windows and the record files show.
+  bool shown = true;
 };
 
 // The chains across the datum, by entry form (a chain ends in the other system):
@@ -141,6 +146,8 @@ class StageChain {
   const TransformContext& context_;
   Form from_;
   bool keepHeight_;
+  bool lanes_;
+  bool shown_;
   std::array<Step, 8> steps_{};
   std::size_t stepCount_ = 0;
 };

@@ -116,8 +116,10 @@ namespace {
 // The values a chain computes for a target form: for the lean chain only what that form
 // takes (no latitude, longitude of the corrected position for an E, N target); for the full
 // chain every value the windows show.
-ChainOptions OptionsFor(Form to, bool keepHeights, bool lean) {
+ChainOptions OptionsFor(Form to, bool keepHeights, bool lean, Routines routines) {
   ChainOptions options;
+  options.lanes = routines == Routines::kLanes;
+  options.shown = !lean;
   options.ggrs87Geographic = !lean || to == Form::kGgrs87Geographic;
   options.htrs07Geographic = !lean || to != Form::kHtrs07Tm07;
   options.withXyz = to == Form::kHtrs07Xyz;
@@ -128,13 +130,14 @@ ChainOptions OptionsFor(Form to, bool keepHeights, bool lean) {
 
 }  // namespace
 
-Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights)
+Conversion::Conversion(const TransformContext& context, Form from, Form to, bool keepHeights,
+                       Routines routines)
     : context_(context),
       from_(from),
       to_(to),
       keepHeights_(keepHeights),
-      lean_(context, from, OptionsFor(to, keepHeights, true)),
-      full_(context, from, OptionsFor(to, keepHeights, false)) {}
+      lean_(context, from, OptionsFor(to, keepHeights, true, routines)),
+      full_(context, from, OptionsFor(to, keepHeights, false, routines)) {}
 
 PointResult Conversion::Chain(const double in[3]) const { return full_.Run({in[0], in[1], in[2]}); }
 

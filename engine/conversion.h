@@ -36,10 +36,17 @@ struct PointOutcome {
   bool ok() const { return status == PointStatus::kDone; }
 };
 
+// The core routines a conversion runs on: the vector lanes where the processor has them (the
+// results within 1e-12 m or rad of the plain routines; numbers printed to their decimals are
+// checked and the same), or the plain routines, whose last bits are the same on every processor
+// and in every build (for numbers written with every digit of the double).
+enum class Routines { kLanes, kPlain };
+
 class Conversion {
  public:
   // The context must stay alive and, for a conversion across the datum, be initialised.
-  Conversion(const TransformContext& context, Form from, Form to, bool keepHeights = false);
+  Conversion(const TransformContext& context, Form from, Form to, bool keepHeights = false,
+             Routines routines = Routines::kLanes);
 
   Form from() const { return from_; }
   Form to() const { return to_; }

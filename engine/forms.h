@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vortan {
@@ -24,6 +25,12 @@ inline constexpr std::array<Form, 5> kAllForms = {Form::kHtrs07Xyz, Form::kHtrs0
 std::string_view FormName(Form form);
 // The form of a name; nothing for a name that is none.
 std::optional<Form> FormOfName(std::string_view name);
+// The names of the five forms, as messages list them: "htrs07-xyz, htrs07-geographic, ...".
+inline std::string FormNameList() {
+  std::string names;
+  for (Form form : kAllForms) names += (names.empty() ? "" : ", ") + std::string(FormName(form));
+  return names;
+}
 
 // Whether the form belongs to HTRS07 (else GGRS87).
 constexpr bool InHtrs07(Form form) {

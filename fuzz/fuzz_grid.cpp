@@ -14,7 +14,7 @@
 #include <string>
 
 #include "fuzz/memory_file.h"
-#include "transform/correction_grid.h"
+#include "transform/grid_file.h"
 
 using vortan::fuzz::Broken;
 using vortan::fuzz::MemoryFile;

@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/geodetic_params.h"
 #include "core/math_functions.h"
-#include "data_files/records.h"
 #include "engine/conversion.h"
+#include "gis/conversion_messages.h"
 #include "gis/csv_table.h"
-#include "gis/form_names.h"
 #include "io/display_text.h"
 #include "io/files.h"
 #include "io/text_encoding.h"
@@ -25,65 +20,6 @@ namespace {
 
 // As the GDAL path reads and converts: features a chunk.
 constexpr std::size_t kChunkFeatures = 8192;
-
-std::string Quote(const std::string& text) { return "'" + DisplayText(text) + "'"; }
-
-std::string Coordinate(double value, bool angle) {
-  char buffer[64];
-  // A value far beyond any coordinate (1e300 in a broken file) in scientific notation.
-  if (!(std::fabs(value) < 1e12)) {
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-  } else {
-    std::snprintf(buffer, sizeof buffer, angle ? "%.9f" : "%.3f", value);
-  }
-  return buffer;
-}
-
-std::array<const char*, 3> ColumnNames(Form form) {
-  if (form == Form::kHtrs07Xyz) return {"X", "Y", "Z"};
-  if (IsGeographic(form)) return {"lon", "lat", "h"};
-  return {"E", "N", "h"};
-}
-
-int KindOf(Form form) { return form == Form::kHtrs07Xyz ? 0 : IsGeographic(form) ? 1 : 2; }
-
-// Whether the bytes are UTF-8: no stray continuation byte, no overlong form, no surrogate, no
-// code point above U+10FFFF.
-bool IsUtf8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t n;
-    unsigned code;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      n = 1;
-      code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      n = 2;
-      code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      n = 3;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    for (std::size_t k = 1; k <= n; ++k) {
-      if (i + k >= s.size()) return false;
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    if ((n == 2 && code < 0x800) || (n == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
-        (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += n + 1;
-  }
-  return true;
-}
 
 // The field separator of the header line as GDAL finds it: the first of comma, semicolon and
 // tab outside quotes, a comma where two of them are found, a blank where none is and a blank
@@ -227,23 +163,6 @@ DatasetOutcome Stopped(DatasetOutcome outcome, DatasetStatus status, std::string
   return outcome;
 }
 
-bool ReadAll(const std::string& path, std::string& text) {
-  const int fd = OpenForReading(path);
-  if (fd < 0) return false;
-  char buffer[1 << 16];
-  for (;;) {
-    const long long n = ReadSome(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      CloseFile(fd);
-      return false;
-    }
-    if (n == 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  CloseFile(fd);
-  return true;
-}
-
 }  // namespace
 
 bool IsCsvTablePath(const std::string& path) {
@@ -256,12 +175,12 @@ bool IsCsvTablePath(const std::string& path) {
 DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetRequest& request) {
   DatasetOutcome outcome;
   const std::string input = DisplayText(request.input);
-  std::string text;
-  if (!ReadAll(request.input, text)) {
+  std::optional<CsvText> csv = ReadCsvText(request.input);
+  if (!csv) {
     return Stopped(outcome, DatasetStatus::kError,
                    input + ": cannot be opened (no such file or folder)");
   }
-  if (text.empty()) {
+  if (csv->utf8.empty()) {
     return Stopped(outcome, DatasetStatus::kError,
                    input + ": is no GIS dataset that GDAL reads (`" + request.input +
                        "' not recognized as a supported file format.); record files of this "
@@ -272,17 +191,11 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
                    input + ": a CSV table holds no CRS; give the form of its coordinates");
   }
   // A table that is not UTF-8 is Greek Excel's "CSV (delimited)", in Windows-1253.
-  if (!IsUtf8(text)) {
-    text = Windows1253ToUtf8(text);
-    outcome.notes.push_back(input +
-                            " is not UTF-8: its text is read as Windows-1253 (Greek Excel's "
-                            "\"CSV (delimited)\") and written in UTF-8");
-  }
+  if (csv->fromWindows1253) outcome.notes.push_back(RecodedNote(request.input));
   const Form from = *request.from;
   const Form to = request.to;
-  const std::optional<CsvLayout> layout = SniffCsv(request.input);
-  const CsvLayout out = layout.value_or(CsvLayout{});
-  std::string_view body(text);
+  const CsvLayout out = csv->layout;
+  std::string_view body(csv->utf8);
   if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
 
   // The layer: its name is the file's, without folder and extension.
@@ -293,7 +206,6 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   if (const std::size_t dot = layerName.find_last_of('.'); dot != std::string::npos) {
     layerName = layerName.substr(0, dot);
   }
-  const std::string layer = ", layer " + Quote(layerName);
 
   LineReader lines(body);
   std::string line;
@@ -325,18 +237,11 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
       !error.empty()) {
     return Stopped(outcome, DatasetStatus::kUsage, input + ": " + error);
   }
-  outcome.notes.push_back("CSV holds no CRS: the coordinates written are " +
-                          FormCrsDisplayName(to, *context.profile) + "; give --from " +
-                          std::string(FormName(to)) + " when you convert the file again");
-  if (request.prepare) {
-    if (const std::string error = request.prepare(from); !error.empty()) {
-      return Stopped(outcome, DatasetStatus::kError, error);
-    }
-  }
+  outcome.notes.push_back(NoCrsNote("CSV holds no CRS", to, *context.profile));
 
   // The columns written: each name once, in the order of the input, the coordinates renamed
   // where the kind of form changes; a later column of an earlier one's name writes into it.
-  const bool rename = KindOf(from) != KindOf(to);
+  const bool rename = RenamesColumns(from, to);
   const std::array<const char*, 3> targetNames = ColumnNames(to);
   const int coordinateColumn[3] = {columns.x, columns.y, columns.z};
   std::vector<std::string> outputNames;
@@ -359,12 +264,14 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   }
   written += "\r\n";
 
-  const Conversion conversion(context, from, to, request.keepHeights);
+  // Every digit of the double is written: the plain routines, as the tool's GIS conversion.
+  const Conversion conversion(context, from, to, request.keepHeights, Routines::kPlain);
   const bool decimalCommas = out.separator != ',';
   bool writeCommas = false;
-  const bool geographic = IsGeographic(from);
-  const std::array<std::string_view, 3> fromNames = CoordinateNames(from);
   std::uint64_t fid = 0;
+  auto where = [&](const Row& row) {
+    return FeaturePlace(request.input, layerName, static_cast<std::int64_t>(row.fid), row.line);
+  };
 
   // A chunk of rows with their coordinates in the units of the form, read and checked; a
   // decimal comma in it makes the table's numbers be written with commas.
@@ -387,46 +294,20 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
       chunk.rows.push_back({std::move(fields), fid, lines.lineNumber()});
     }
     for (const Row& row : chunk.rows) {
-      const std::string where = input + layer + ", feature " + std::to_string(row.fid) +
-                                " (line " + std::to_string(row.line) + ")";
       for (std::size_t k = 0; k < names.size() && k < row.fields.size(); ++k) {
-        if (!IsUtf8(row.fields[k])) {
-          return where + ", column " + Quote(names[k]) +
-                 ": the text is not UTF-8 (a file saved as Windows-1253?); save the sheet from "
-                 "Excel as \"CSV UTF-8\" and convert it again";
-        }
+        if (!IsValidUtf8(row.fields[k])) return where(row) + NotUtf8Cell(names[k]);
       }
       double v[3] = {0, 0, 0};
       for (int k = 0; k < 3; ++k) {
         const int column = coordinateColumn[k];
         if (column < 0) continue;
-        const std::string& cell = static_cast<std::size_t>(column) < row.fields.size()
-                                      ? row.fields[static_cast<std::size_t>(column)]
-                                      : std::string();
-        bool comma = false;
-        if (IsExcelRoundedNumber(cell)) {
-          return where + ", column " + Quote(names[static_cast<std::size_t>(column)]) + ": " +
-                 ExcelRoundedReason(cell);
-        }
-        const std::optional<double> value = ParseCell(cell, decimalCommas, comma);
-        if (!value) {
-          return where + ", column " + Quote(names[static_cast<std::size_t>(column)]) + ": " +
-                 (!cell.empty() ? "\"" + DisplayText(cell) + "\" is not a number"
-                                : std::string("the cell is empty")) +
-                 "; correct the cell (digits with a decimal point" +
-                 (decimalCommas ? std::string(" or comma") : std::string()) + ")";
-        }
-        if (comma) writeCommas = true;
-        v[k] = *value;
+        const std::size_t at = static_cast<std::size_t>(column);
+        const std::string_view cell = at < row.fields.size() ? row.fields[at] : std::string_view();
+        const std::string error =
+            ReadCoordinateCell(cell, names[at], decimalCommas, writeCommas, v[k]);
+        if (!error.empty()) return where(row) + error;
       }
-      if (geographic) {
-        chunk.a.push_back(v[1] * kPi / 180.0);
-        chunk.b.push_back(v[0] * kPi / 180.0);
-      } else {
-        chunk.a.push_back(v[0]);
-        chunk.b.push_back(v[1]);
-      }
-      chunk.c.push_back(v[2]);
+      AppendTablePoint(from, v, chunk.a, chunk.b, chunk.c);
     }
     return std::nullopt;
   };
@@ -437,7 +318,6 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   if (std::optional<std::string> error = read(current)) {
     return Stopped(outcome, DatasetStatus::kError, *error);
   }
-  const bool geographicOut = IsGeographic(to);
   DatasetProgress progress;
   while (!current.rows.empty()) {
     const std::size_t n = current.rows.size();
@@ -456,32 +336,11 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     const std::optional<std::string> readError = read(next);
     for (std::size_t i = 0; i < n; ++i) {
       if (status[i] == PointStatus::kDone) continue;
-      const double x = geographic ? current.b[i] * 180.0 / kPi : current.a[i];
-      const double y = geographic ? current.a[i] * 180.0 / kPi : current.b[i];
-      const std::string where =
-          input + layer + ", feature " + std::to_string(current.rows[i].fid) + " (line " +
-          std::to_string(current.rows[i].line) + ")" +
-          (geographic ? " (λ " + Coordinate(x, true) + "°, φ " + Coordinate(y, true) + "°)"
-                      : " (" + std::string(fromNames[0]) + " " + Coordinate(x, false) + ", " +
-                            std::string(fromNames[1]) + " " + Coordinate(y, false) + ")");
-      if (status[i] == PointStatus::kOutsideGrid) {
-        return Stopped(outcome, DatasetStatus::kOutsideGrid,
-                       where + ": outside the correction grid. Nothing was written; give "
-                               "--outside skip to leave out the features outside the grid");
-      }
-      if (status[i] == PointStatus::kOutOfRange) {
-        const int bad = GeographicOutOfRange(current.a[i], current.b[i]);
-        return Stopped(outcome, DatasetStatus::kError,
-                       where + ": a " + RangeFault(bad) +
-                           " is no point of the Earth: are the coordinates " +
-                           FormCrsDisplayName(from, *context.profile) +
-                           ", with latitude and longitude in their places? Correct the "
-                           "geometry or give the right --from");
-      }
-      return Stopped(outcome, DatasetStatus::kError,
-                     where + ": the conversion fails there (a numeric fault); the coordinates "
-                             "are not " +
-                         FormCrsDisplayName(from, *context.profile));
+      const Stop stop =
+          PointStop(status[i],
+                    where(current.rows[i]) + VertexPosition(from, current.a[i], current.b[i]),
+                    from, current.a[i], current.b[i], *context.profile);
+      return Stopped(outcome, stop.status, stop.message);
     }
     outcome.pointsConverted += n;
     if (readError) return Stopped(outcome, DatasetStatus::kError, *readError);
@@ -492,12 +351,11 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
       for (std::size_t k = 0; k < names.size() && k < row.fields.size(); ++k) {
         cells[outputOf[k]] = row.fields[k];
       }
-      const double values[3] = {geographicOut ? outB[i] * 180.0 / kPi : outA[i],
-                                geographicOut ? outA[i] * 180.0 / kPi : outB[i], outC[i]};
+      const std::array<double, 3> values = TablePointColumns(to, outA[i], outB[i], outC[i]);
       for (int k = 0; k < 3; ++k) {
         if (coordinateColumn[k] < 0) continue;
         cells[outputOf[static_cast<std::size_t>(coordinateColumn[k])]] =
-            FormatCell(values[k], writeCommas);
+            FormatCell(values[static_cast<std::size_t>(k)], writeCommas);
       }
       for (std::size_t k = 0; k < cells.size(); ++k) {
         if (k > 0) written += out.separator;

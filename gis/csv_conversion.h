@@ -11,6 +11,7 @@
 #pragma once
 
 #include "gis/dataset.h"
+#include "transform/datum.h"
 
 namespace vortan::gis {
 
@@ -18,7 +19,8 @@ namespace vortan::gis {
 bool IsCsvTablePath(const std::string& path);
 
 // Converts the CSV table request.input into request.output; request.from must be given (a CSV
-// holds no CRS). The context is the one request.prepare makes ready.
+// holds no CRS). The context must be ready for the conversion (the browser's engine runs its
+// initial step when it is made).
 DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetRequest& request);
 
 }  // namespace vortan::gis

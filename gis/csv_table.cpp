@@ -1,12 +1,14 @@
 #include "gis/csv_table.h"
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
-
-#include "io/text_encoding.h"
 
 #include "core/float_chars.h"
+#include "core/geodetic_params.h"
+#include "data_files/records.h"
+#include "gis/conversion_messages.h"
+#include "io/display_text.h"
+#include "io/files.h"
+#include "io/text_encoding.h"
 
 namespace vortan::gis {
 namespace {
@@ -77,14 +79,30 @@ std::string Quoted(const std::vector<std::string>& names, const std::vector<int>
   return out;
 }
 
+// The bytes of a file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  const int fd = OpenForReading(path);
+  if (fd < 0) return false;
+  char buffer[1 << 16];
+  for (;;) {
+    const long long n = ReadSome(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      CloseFile(fd);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  CloseFile(fd);
+  return true;
+}
+
 }  // namespace
 
 std::optional<CsvText> ReadCsvText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
   CsvText csv;
-  csv.utf8.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) return std::nullopt;
+  if (!ReadWholeFile(path, csv.utf8)) return std::nullopt;
+  csv.layout = LayoutOfCsv(csv.utf8);
   if (!IsValidUtf8(csv.utf8)) {
     csv.utf8 = Windows1253ToUtf8(csv.utf8);
     csv.fromWindows1253 = true;
@@ -110,11 +128,8 @@ std::optional<CsvText> ReadCsvText(const std::string& path) {
   return csv;
 }
 
-std::optional<CsvLayout> SniffCsv(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string line;
-  std::getline(in, line);
+CsvLayout LayoutOfCsv(std::string_view bytes) {
+  const std::string_view line = bytes.substr(0, bytes.find('\n'));
   CsvLayout layout;
   if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) layout.byteOrderMark = true;
   std::size_t commas = 0, semicolons = 0, tabs = 0;
@@ -217,6 +232,56 @@ std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& 
   }
   usedComma = usedComma || comma;
   return value;
+}
+
+std::string ReadCoordinateCell(std::string_view cell, const std::string& column,
+                               bool decimalComma, bool& usedComma, double& value) {
+  const std::string where = ", column " + Quote(column) + ": ";
+  if (IsExcelRoundedNumber(cell)) return where + ExcelRoundedReason(cell);
+  const std::optional<double> parsed = ParseCell(cell, decimalComma, usedComma);
+  if (!parsed) {
+    return where +
+           (!cell.empty() ? "\"" + DisplayText(cell) + "\" is not a number"
+                          : std::string("the cell is empty")) +
+           "; correct the cell (digits with a decimal point" +
+           (decimalComma ? std::string(" or comma") : std::string()) + ")";
+  }
+  value = *parsed;
+  return "";
+}
+
+std::string NotUtf8Cell(const std::string& column) {
+  return ", column " + Quote(column) +
+         ": the text is not UTF-8 (a file saved as Windows-1253?); save the sheet from Excel as "
+         "\"CSV UTF-8\" and convert it again";
+}
+
+void AppendTablePoint(Form form, const double xyz[3], std::vector<double>& a,
+                      std::vector<double>& b, std::vector<double>& c) {
+  if (IsGeographic(form)) {
+    a.push_back(xyz[1] * kPi / 180.0);
+    b.push_back(xyz[0] * kPi / 180.0);
+  } else {
+    a.push_back(xyz[0]);
+    b.push_back(xyz[1]);
+  }
+  c.push_back(xyz[2]);
+}
+
+std::array<double, 3> TablePointColumns(Form form, double a, double b, double c) {
+  if (IsGeographic(form)) return {b * 180.0 / kPi, a * 180.0 / kPi, c};
+  return {a, b, c};
+}
+
+std::array<const char*, 3> ColumnNames(Form form) {
+  if (form == Form::kHtrs07Xyz) return {"X", "Y", "Z"};
+  if (IsGeographic(form)) return {"lon", "lat", "h"};
+  return {"E", "N", "h"};
+}
+
+bool RenamesColumns(Form from, Form to) {
+  const auto kind = [](Form form) { return form == Form::kHtrs07Xyz ? 0 : IsGeographic(form) ? 1 : 2; };
+  return kind(from) != kind(to);
 }
 
 std::string FormatCell(double value, bool decimalComma) {

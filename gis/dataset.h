@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/forms.h"
-#include "transform/datum.h"
+#include "transform/region_profile.h"
 
 namespace vortan::gis {
 
@@ -37,6 +37,10 @@ struct DatasetProgress {
 };
 
 struct DatasetRequest {
+  // The region, and the correction grid files that the initial step reads where a layer's form
+  // crosses the datum: the conversion runs it once it knows the forms of the input's layers.
+  const RegionProfile* profile = nullptr;
+  std::string dnPath, dePath;
   std::string input;
   std::string output;
   std::optional<Form> from;  // nothing: from the CRS of each layer
@@ -49,9 +53,6 @@ struct DatasetRequest {
   int threads = 1;
   std::function<void(const DatasetProgress&)> progress;  // called after each chunk
   const std::atomic<bool>* cancel = nullptr;             // stops before the next chunk
-  // Makes the context ready for a conversion from `from` to `to` (the initial step where it
-  // crosses the datum) once the input forms are known; returns "" or what went wrong.
-  std::function<std::string(Form from)> prepare;
   // Correction grid files that the output may not be, whether or not they are read.
   std::vector<std::string> gridFiles;
   // The input, or the output, is a record file of the system rather than a dataset
@@ -83,9 +84,12 @@ struct DatasetOutcome {
   int threadsUsed = 1;
 };
 
+// Converts the dataset (or record file) request.input into request.output.
+DatasetOutcome ConvertDataset(const DatasetRequest& request);
 
-// Converts the dataset (or record file) request.input into request.output. The context is the
-// one request.prepare makes ready; it must outlive the call.
-DatasetOutcome ConvertDataset(const TransformContext& context, const DatasetRequest& request);
+// What a failed initial step says on the command line: why, the grid files read, and the
+// options that name others (for datasets and record files alike).
+std::string GridFilesError(const std::string& error, const std::string& dnPath,
+                           const std::string& dePath);
 
 }  // namespace vortan::gis

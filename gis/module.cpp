@@ -1,16 +1,11 @@
 // The symbol the tool looks up in the module.
-#include <gdal.h>
-
+#include "gis/gdal_support.h"
 #include "gis/module.h"
 
 namespace {
 
 bool IsVectorDataset(const std::string& path) {
-  CPLPushErrorHandler(CPLQuietErrorHandler);
-  GDALAllRegister();
-  const GDALDriverH driver = GDALIdentifyDriverEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr);
-  CPLPopErrorHandler();
-  return driver != nullptr;
+  return !vortan::gis::IdentifiedDriver(path).empty();
 }
 
 }  // namespace

@@ -13,12 +13,12 @@ namespace vortan::gis {
 // What the module exports, under the C name kModuleSymbol.
 struct ModuleInterface {
   int version;  // kModuleVersion of the module's build
-  DatasetOutcome (*convert)(const TransformContext& context, const DatasetRequest& request);
+  DatasetOutcome (*convert)(const DatasetRequest& request);
   // Whether GDAL opens the file as a vector dataset.
   bool (*isDataset)(const std::string& path);
 };
 
-inline constexpr int kModuleVersion = 2;
+inline constexpr int kModuleVersion = 3;
 
 // The GIS formats told by their extensions, and the GDAL driver that writes each.
 struct DriverByExtension {

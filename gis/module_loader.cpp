@@ -92,6 +92,15 @@ const ModuleInterface* LoadModule(std::string& error) {
       "the points as a .txt record file, or use the Linux build for GIS datasets";
   return nullptr;
 }
+#elif defined(VORTAN_WITHOUT_GIS)
+const ModuleInterface* LoadModule(std::string& error) {
+  error =
+      "GIS datasets (GeoPackage, Shapefile, GeoJSON, DXF, KML, CSV) are not converted by this "
+      "build of vortan-transform, made without GDAL (VORTAN_BUILD_GIS=OFF), which converts the "
+      "record files (.txt) only: convert the points as a .txt record file, or build the project "
+      "whole (scripts/build) for GIS datasets";
+  return nullptr;
+}
 #else
 const ModuleInterface* LoadModule(std::string& error) {
   static std::mutex mutex;

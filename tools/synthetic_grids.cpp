@@ -5,7 +5,7 @@
 
 #include "core/cartesian.h"
 #include "core/transverse_mercator.h"
-#include "transform/correction_grid.h"
+#include "transform/grid_file.h"
 #include "transform/helmert.h"
 #include "transform/region_profile.h"
 

@@ -1,11 +1,10 @@
-// The 2 km correction grids dE, dN (centimetres) on a square mesh in TM07 coordinates: the
-// grid file format, loading, the extent test and the bilinear interpolation.
+// The 2 km correction grids dE, dN (centimetres) on a square mesh in TM07 coordinates, as they
+// are held in memory: the extent test, the cell that holds a point, and the bilinear
+// interpolation. Reading and checking grid files: transform/grid_file.h.
 #pragma once
 
 #include <cstddef>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace vortan {
@@ -38,47 +37,6 @@ struct GridPair {
   CorrectionGrid dE;
 };
 
-inline constexpr const char* kDnGridFileName = "dN_2km_V1-0.grd";
-inline constexpr const char* kDeGridFileName = "dE_2km_V1-0.grd";
-
-// What a grid file may hold. A real 2 km grid of Greece has a few hundred rows and columns, a
-// step of 2000 m, corners within a few thousand kilometres of the origin of TM07, and
-// corrections of a few tens of centimetres; anything far beyond is no correction grid (a file
-// with decimal commas, another kind of file) and is refused at load, naming the value.
-inline constexpr int kMaxGridCount = 20000;
-inline constexpr double kMinGridStep = 1;                // metres
-inline constexpr double kMaxGridStep = 100000;           // metres
-inline constexpr double kMaxGridCoordinate = 10000000;   // metres, south-west corner
-inline constexpr double kMaxCorrectionCm = 1000;         // 10 m
-
-struct GridLoadResult {
-  std::optional<GridPair> grids;  // set when both files loaded
-  std::string error;              // what is wrong, naming the file and the position
-  std::string errorGreek;         // the same in Greek
-};
-
-// Reads one grid file: five header fields, then rowCount * columnCount values, southern row
-// first, each row from west to east; fields separated by commas, blanks or line breaks.
-// On failure returns nothing and sets error.
-// errorGreek, where given, receives the error in Greek.
-std::optional<CorrectionGrid> ReadCorrectionGrid(const std::string& path, std::string& error,
-                                                 std::string* errorGreek = nullptr);
-
-// Reads one grid from the bytes of a grid file held in memory, as ReadCorrectionGrid reads the
-// file; name stands for the file in the messages.
-std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
-                                                      const std::string& name, std::string& error,
-                                                      std::string* errorGreek = nullptr);
-
-// Loads the dN and dE grids from the bytes of their files, as LoadCorrectionGrids loads the
-// files; the names stand for them in the messages.
-GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& dnName,
-                                       std::string_view de, const std::string& deName);
-
-// Loads the dN and dE grid files. Both must read completely and carry the same header;
-// otherwise nothing is loaded and error says which file and why.
-GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath);
-
 // The extent a program accepts, in TM07 Northing without the false northing and Easting.
 struct GridBounds {
   double nMin, nMax, eMin, eMax;
@@ -95,9 +53,6 @@ struct Correction {
   float dN;  // centimetres
   float dE;  // centimetres
 };
-
-// A header value as the error messages show it.
-std::string FormatGridField(double value);
 
 // Bilinear interpolation of both grids at TM07 N, E. Nothing when the point lies outside the
 // grid that was read (a point on the southern row or the eastern column uses the last cell).

@@ -1,7 +1,6 @@
 #include "transform/datum.h"
 
-#include <cmath>
-
+#include <optional>
 
 namespace vortan {
 
@@ -36,27 +35,7 @@ std::string InitialStepWithGrids(TransformContext& context, GridPair grids) {
   context.dnPath.clear();
   context.dePath.clear();
   if (!context.profile->hasGrids) return "";
-  for (const CorrectionGrid* grid : {&grids.dN, &grids.dE}) {
-    const GridHeader& h = grid->header;
-    if (h.rowCount < 1 || h.columnCount < 1 || h.rowCount > kMaxGridCount ||
-        h.columnCount > kMaxGridCount || !(h.step > 0) || !std::isfinite(h.nSouth) ||
-        !std::isfinite(h.eWest)) {
-      return "the grid header (" + std::to_string(h.rowCount) + " rows, " +
-             std::to_string(h.columnCount) + " columns, step " + FormatGridField(h.step) +
-             ") is not that of a correction grid";
-    }
-    if (grid->values.size() !=
-        static_cast<std::size_t>(h.rowCount) * static_cast<std::size_t>(h.columnCount)) {
-      return "the grid holds " + std::to_string(grid->values.size()) + " values, its header " +
-             "asks for " + std::to_string(h.rowCount) + " x " + std::to_string(h.columnCount);
-    }
-    for (float value : grid->values) {
-      if (!std::isfinite(value)) return "a grid value is not a finite number";
-    }
-  }
-  if (!(grids.dN.header == grids.dE.header)) {
-    return "the dN and dE grids have different headers";
-  }
+  if (const std::optional<GridError> wrong = CheckGridPair(grids)) return wrong->english;
   context.grids = std::make_shared<const GridPair>(std::move(grids));
   return "";
 }

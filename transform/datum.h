@@ -8,6 +8,7 @@
 #include <string>
 
 #include "transform/correction_grid.h"
+#include "transform/grid_file.h"
 #include "transform/helmert.h"
 #include "transform/region_profile.h"
 
@@ -39,8 +40,8 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
 
 // The initial step with grids already in memory (for example sent to another machine with the
 // conversion): stores the region's seven parameters and, where the region has grids, takes
-// these. Returns "" or what is wrong with them (the grids are then unloaded). No file is read,
-// so dnPath and dePath stay empty.
+// these once they pass the checks of a grid file (CheckGridPair). Returns "" or what is wrong
+// with them (the grids are then unloaded). No file is read, so dnPath and dePath stay empty.
 std::string InitialStepWithGrids(TransformContext& context, GridPair grids);
 
 }  // namespace vortan

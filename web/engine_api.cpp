@@ -34,7 +34,9 @@
 #include "single_point/form.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"
+#include "transform/regions.h"
 #include "tools/synthetic_grids.h"
+#include "vortan/version.h"
 #include "web/json.h"
 
 namespace vortan::web {
@@ -43,8 +45,10 @@ namespace {
 constexpr double kRadiansPerDegree = kPi / 180.0;
 constexpr double kDegreesPerRadian = 180.0 / kPi;
 
+// A region by its place in the list (0 the mainland, 1 Kastelorizo); the mainland for another.
 const RegionProfile& ProfileOf(int region) {
-  return region == 1 ? kKastelorizoProfile : kMainlandProfile;
+  if (region < 0 || static_cast<std::size_t>(region) >= Regions().size()) return kMainlandProfile;
+  return *Regions()[static_cast<std::size_t>(region)];
 }
 
 // The answer of the last call.
@@ -344,7 +348,7 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_catalogue() {
   }
   json.EndArray();
   json.Field("noticeTitle", texts::kNoticeTitle).Field("noticeText", texts::NoticeText());
-  json.Field("version", VORTAN_VERSION);
+  json.Field("version", kVersion);
   // The extent test of the data-file program in TM07 (false northing included).
   const double falseNorthing = kMainlandProfile.tm07.falseNorthing;
   json.Key("dataFileBounds")

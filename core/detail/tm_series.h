@@ -41,7 +41,6 @@ constexpr std::size_t RowLength(const SeriesRow& row) {
 // inverse. Each lane goes through exactly the operations of Horner's rule on its own table, as
 // if evaluated alone; the shorter table is padded at the top (its missing highest orders, rows
 // and coefficients are zeros), where Horner's rule turns a zero into nothing: 0 * y + c is c.
-using Pair = simd::Double2;
 
 // The orders of a table, counted from the lowest (j = 0): the first row of order j, and the
 // size of the table for j at the count.
@@ -88,67 +87,19 @@ constexpr double OrderFactor(std::size_t j) {
   return j < OrderCount<kRows>() ? InverseFactorial(kRows[OrderBegin<kRows>(j)].k) : 0;
 }
 
-template <const auto& kA, const auto& kB, std::size_t j, std::size_t i, std::size_t q>
-inline Pair CellPair() {
-  constexpr double a = Cell<kA>(j, i, q), b = Cell<kB>(j, i, q);
-  return Pair{a, b};
-}
+// The arithmetic of a pair of series, for the plain pair of doubles below and for pairs of
+// vectors of lanes (core/lanes.cpp): Pair with lane-wise + and *, Const(a, b) a pair of
+// constants, Both(x) and Of(x, y) pairs of values.
+struct DoubleOps {
+  using Value = double;
+  using Pair = simd::Double2;
+  static Pair Const(double a, double b) { return Pair{a, b}; }
+  static Pair Both(double x) { return Pair{x, x}; }
+  static Pair Of(double x, double y) { return Pair{x, y}; }
+};
 
-// Row i of order j of both tables: sum over q of t[q] (t^2)^q.
-template <const auto& kA, const auto& kB, std::size_t j, std::size_t i, std::size_t... q>
-inline Pair RowPair([[maybe_unused]] Pair t2, std::index_sequence<q...>) {
-  constexpr std::size_t n = std::max(CellCount<kA>(j, i), CellCount<kB>(j, i));
-  Pair poly = CellPair<kA, kB, j, i, n - 1>();
-  ((poly = poly * t2 + CellPair<kA, kB, j, i, n - 2 - q>()), ...);
-  return poly;
-}
-
-template <const auto& kA, const auto& kB, std::size_t j, std::size_t i>
-inline Pair RowPair(Pair t2) {
-  constexpr std::size_t n = std::max(CellCount<kA>(j, i), CellCount<kB>(j, i));
-  static_assert(n > 0, "a row of a series table has at least one coefficient");
-  return RowPair<kA, kB, j, i>(t2, std::make_index_sequence<n - 1>());
-}
-
-// The polynomial P_k(t^2, eta^2) of order j of both tables.
-template <const auto& kA, const auto& kB, std::size_t j, std::size_t... i>
-inline Pair OrderPair(Pair t2, [[maybe_unused]] Pair eta2, std::index_sequence<i...>) {
-  constexpr std::size_t rows = std::max(OrderRows<kA>(j), OrderRows<kB>(j));
-  Pair sum = RowPair<kA, kB, j, rows - 1>(t2);
-  ((sum = sum * eta2 + RowPair<kA, kB, j, rows - 2 - i>(t2)), ...);
-  return sum;
-}
-
-// P_k / k! of order j of both tables.
-template <const auto& kA, const auto& kB, std::size_t j>
-inline Pair TermPair(Pair t2, Pair eta2) {
-  constexpr std::size_t rows = std::max(OrderRows<kA>(j), OrderRows<kB>(j));
-  constexpr double fa = OrderFactor<kA>(j), fb = OrderFactor<kB>(j);
-  return OrderPair<kA, kB, j>(t2, eta2, std::make_index_sequence<rows - 1>()) * Pair{fa, fb};
-}
-
-// Horner's rule in x^2 over the orders below j (exclusive), continuing from acc.
-template <const auto& kA, const auto& kB, std::size_t j>
-inline Pair OrdersBelowPair(Pair acc, Pair x2, Pair t2, Pair eta2) {
-  if constexpr (j == 0) {
-    return acc;
-  } else {
-    return OrdersBelowPair<kA, kB, j - 1>(acc * x2 + TermPair<kA, kB, j - 1>(t2, eta2), x2, t2,
-                                          eta2);
-  }
-}
-
-// Sum over the orders k of x^k / k! * P_k(t^2, eta^2) of table kA and of table kB at the same
-// x, t^2, eta^2: {sum A, sum B}. All orders of a table have the same parity; the lowest is 1
-// (odd series) or 2 (even series).
-template <const auto& kA, const auto& kB>
-inline Pair SeriesPair(double x, double t2, double eta2) {
-  constexpr std::size_t orders = std::max(OrderCount<kA>(), OrderCount<kB>());
-  const double x2 = x * x;
-  const Pair x2s = {x2, x2}, t2s = {t2, t2}, eta2s = {eta2, eta2};
-  const Pair top = TermPair<kA, kB, orders - 1>(t2s, eta2s);
-  const Pair acc = OrdersBelowPair<kA, kB, orders - 1>(top, x2s, t2s, eta2s);
-  return acc * Pair{kA[0].k == 1 ? x : x2, kB[0].k == 1 ? x : x2};
-}
+// The evaluation templates, in this namespace for the plain pair; core/lanes.cpp includes them
+// in the namespace of each vector target, for pairs of vectors.
+#include "core/detail/tm_series_eval.inc"
 
 }  // namespace vortan::tm_series

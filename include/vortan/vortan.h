@@ -53,7 +53,7 @@ extern "C" {
 
 /* The version of this interface: calls are only ever added, never changed, within one major
  * version; vortan_api_version() of the library loaded is at least the header's. */
-#define VORTAN_API_VERSION 1
+#define VORTAN_API_VERSION 2
 
 /* ---------------------------------------------------------------------------------------- */
 /* Codes */
@@ -196,6 +196,14 @@ VORTAN_API int vortan_context_region(const vortan_context *context);
 /* Threads that vortan_convert and the record calls compute on: 1 (the default) to 256, or 0
  * for every core of the machine. The results do not depend on it. */
 VORTAN_API int vortan_context_set_threads(vortan_context *context, int threads);
+/* With on nonzero, vortan_convert and vortan_convert_point compute on the processor's vector
+ * lanes (vortan_vector_target()), several points at once: within 1e-12 m or rad of the plain
+ * routines, whose last bits are the same on every processor and in every build. Off (0) is the
+ * default. The record calls print numbers to their decimals, the same either way, and always
+ * use the lanes where they run. */
+VORTAN_API int vortan_context_set_vector_lanes(vortan_context *context, int on);
+/* The vector target the lanes run on ("AVX3", "AVX2", "SSE4", "WASM"), or "none". */
+VORTAN_API const char *vortan_vector_target(void);
 
 /* A context may serve calls from several threads at once once its grids are loaded; loading
  * grids and setting threads must not overlap other calls on the same context. */

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/geodetic_params.h"
+#include "core/lanes.h"
 #include "data_files/job_table.h"
 #include "data_files/jobs.h"
 #include "data_files/record_text.h"
@@ -30,6 +31,8 @@
 #include "engine/forms.h"
 #include "engine/worker_pool.h"
 #include "transform/datum.h"
+#include "transform/regions.h"
+#include "vortan/version.h"
 
 namespace py = pybind11;
 
@@ -42,16 +45,13 @@ constexpr double kRadiansPerDegree = kPi / 180.0;
 constexpr double kDegreesPerRadian = 180.0 / kPi;
 
 const RegionProfile& ProfileOf(const std::string& region) {
-  if (region == "mainland") return kMainlandProfile;
-  if (region == "kastelorizo") return kKastelorizoProfile;
-  throw py::value_error("unknown region '" + region + "' (mainland or kastelorizo)");
+  if (const RegionProfile* profile = FindRegion(region)) return *profile;
+  throw py::value_error("unknown region '" + region + "' (" + RegionNameList() + ")");
 }
 
 Form FormOf(const std::string& name) {
   if (const std::optional<Form> form = FormOfName(name)) return *form;
-  throw py::value_error("unknown form '" + name +
-                        "' (htrs07-xyz, htrs07-geographic, htrs07-tm07, ggrs87-geographic, "
-                        "ggrs87-tm87)");
+  throw py::value_error("unknown form '" + name + "' (" + FormNameList() + ")");
 }
 
 int EveryCore() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
@@ -361,7 +361,7 @@ py::dict RunJobFiles(const std::string& job, const std::string& input,
 PYBIND11_MODULE(_vortan, m) {
   using vortan::Engine;
   m.doc() = "The VORTAN conversion engine (use the package vortan)";
-  m.attr("__version__") = VORTAN_VERSION;
+  m.attr("__version__") = vortan::kVersion;
   py::class_<Engine>(m, "Engine")
       .def(py::init<const std::string&, const std::string&, const std::string&, bool, int>(),
            py::arg("from_form"), py::arg("to_form"), py::arg("region"), py::arg("keep_heights"),
@@ -372,12 +372,22 @@ PYBIND11_MODULE(_vortan, m) {
       .def("grid_state", &Engine::GridState)
       .def("load_state", &Engine::LoadState)
       .def("convert", &Engine::Convert)
-      .def("time_batch", &Engine::TimeBatch)
+      // The benchmark's (bench/python_bench.py), not the package's.
+      .def("_time_batch", &Engine::TimeBatch)
       .def("convert_lines", &Engine::ConvertLines);
   m.def("run_job", &vortan::RunJobFiles);
+  // The processor's vector target that the chains run on ("AVX3", "AVX2", "SSE4"; "none"), and
+  // the switch between it and the plain routines, for the benchmarks' comparison.
+  m.def("vector_target", [] { return std::string(vortan::lanes::Active() ? vortan::lanes::Target() : "none"); });
+  m.def("_set_vector_lanes", [](bool on) { vortan::lanes::SetActive(on); });
   m.def("crs_of", [](const std::string& form, const std::string& region) {
     const vortan::CrsDefinition crs = vortan::CrsOf(vortan::FormOf(form), vortan::ProfileOf(region));
     return py::make_tuple(crs.epsg, crs.name, crs.wkt);
+  });
+  m.def("regions", [] {
+    std::vector<std::string> names;
+    for (const vortan::RegionProfile* region : vortan::Regions()) names.emplace_back(region->name);
+    return names;
   });
   m.def("forms", [] {
     std::vector<std::string> names;

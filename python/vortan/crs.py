@@ -15,7 +15,7 @@ import re as _re
 from . import _vortan
 
 FORMS = tuple(_vortan.forms())
-REGIONS = ("mainland", "kastelorizo")
+REGIONS = tuple(_vortan.regions())
 
 # What the five forms are, for messages.
 _FORM_TEXT = {

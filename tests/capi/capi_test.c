@@ -138,7 +138,7 @@ static const char *region_folder(int region) { return vortan_region_name(region)
 /* Names, CRS, number patterns */
 
 static void test_names(void) {
-  CHECK(strcmp(vortan_version(), "1.0.0") == 0, "version %s", vortan_version());
+  CHECK(strcmp(vortan_version(), VORTAN_PROJECT_VERSION) == 0, "version %s", vortan_version());
   CHECK(vortan_api_version() >= VORTAN_API_VERSION, "api %d", vortan_api_version());
   static const char *forms[] = {"htrs07-xyz", "htrs07-geographic", "htrs07-tm07",
                                 "ggrs87-geographic", "ggrs87-tm87"};
@@ -692,6 +692,15 @@ int main(int argc, char **argv) {
     snprintf(threaded, sizeof threaded, "%s-threads", label);
     test_batch(context, region, threaded);
     test_jobs(context, region, threaded);
+    /* On the vector lanes: the same printed numbers. */
+    CHECK(vortan_context_set_vector_lanes(context, 1) == VORTAN_OK &&
+              vortan_context_set_vector_lanes(NULL, 1) == VORTAN_INVALID_ARGUMENT &&
+              vortan_vector_target() != NULL,
+          "vector lanes");
+    char lanes[64];
+    snprintf(lanes, sizeof lanes, "%s-lanes-%s", label, vortan_vector_target());
+    test_batch(context, region, lanes);
+    test_points(context, region, lanes);
     vortan_context_free(context);
   }
   vortan_context *mainland = loaded_context(VORTAN_MAINLAND);

@@ -19,8 +19,8 @@ TEST(ParameterBlock, Grs80AndProjectionSets) {
   GeodeticParams p = MakeGrs80Params(kTm87);
   EXPECT_EQ(p.semiMajorAxis, 6378137.0);
   EXPECT_EQ(p.flattening, 1 / 298.257222101);
-  EXPECT_EQ(p.pi, 4 * std::atan(1.0));
-  EXPECT_EQ(p.pi, std::numbers::pi);
+  EXPECT_EQ(kPi, 4 * std::atan(1.0));
+  EXPECT_EQ(kPi, std::numbers::pi);
   EXPECT_EQ(p.centralMeridianDeg, 24);
   EXPECT_EQ(p.scaleFactor, 0.9996);
   EXPECT_EQ(p.falseEasting, 500000);

@@ -600,5 +600,36 @@ TEST_F(GisConvert, TheToolLinksNoGdal) {
   EXPECT_TRUE(fs::exists(fs::path(VORTAN_CLI).parent_path() / "libvortan-gis.so"));
 }
 
+// The GIS module runs the initial step itself once it knows the layers' forms: the grids given
+// are read where a layer crosses the datum on the mainland, and only there.
+TEST_F(GisConvert, TheGridsAreReadWhereALayerCrossesTheDatum) {
+  std::ofstream(Path("points.txt"), std::ios::binary) << "P1,566446.108,2529618.096,51.610\r\n";
+  std::ofstream(Path("table.csv"), std::ios::binary) << "id,E,N\r\nP1,566446.108,2529618.096\r\n";
+  const std::string missing = "--dn no-dN.grd --de no-dE.grd ";
+  const struct {
+    std::string arguments;
+    int status;
+  } cases[] = {
+      {missing + "convert --from htrs07-tm07 --to ggrs87-tm87 points.txt a.gpkg", 1},
+      {missing + "convert --from htrs07-tm07 --to ggrs87-tm87 table.csv b.csv", 1},
+      {missing + "convert --from htrs07-tm07 --to htrs07-geographic points.txt c.gpkg", 0},
+      {missing + "convert --from htrs07-tm07 --to htrs07-xyz table.csv d.csv", 0},
+      {missing + "--region kastelorizo convert --from htrs07-tm07 --to ggrs87-tm87 table.csv e.csv", 0},
+      {"convert --from htrs07-tm07 --to ggrs87-tm87 table.csv f.csv", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    EXPECT_EQ(Run(c.arguments), c.status) << err_;
+    if (c.status == 1) {
+      EXPECT_NE(err_.find("no-dN.grd"), std::string::npos) << err_;
+      EXPECT_NE(err_.find("\nThe grids are read from no-dN.grd and no-dE.grd; give other files "
+                          "with --dn and --de.\n"),
+                std::string::npos)
+          << err_;
+    }
+  }
+  EXPECT_FALSE(fs::exists(Path("a.gpkg")) || fs::exists(Path("b.csv")));
+}
+
 }  // namespace
 }  // namespace vortan

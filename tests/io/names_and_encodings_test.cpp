@@ -33,6 +33,9 @@ TEST(ReservedDeviceNames, AreToldWithAnyExtensionInAnyFolderAndCase) {
 
 TEST(TextEncodings, Windows1253IsReadAsTheSystemReadsIt) {
   iconv_t cd = iconv_open("UTF-8", "CP1253");
+  if (cd == reinterpret_cast<iconv_t>(-1) && VORTAN_CROSS_BUILD) {
+    GTEST_SKIP() << "the C library of the cross build's sysroot has no CP1253 converter";
+  }
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
   for (int b = 1; b < 256; ++b) {
     char in[1] = {static_cast<char>(b)};

@@ -1,0 +1,840 @@
+// The core's routines over vector lanes (core/lanes.h), compiled for each target of Google
+// Highway in this one file (hwy/foreach_target.h includes it again per target), the target
+// chosen at run time from the processor's features. Each routine is the plain one's formula
+// with the same operations in the same order, lane by lane (no contraction into fused
+// multiply-adds: the build forbids it); the elementary functions are Highway's, whose
+// polynomials use the processor's fused multiply-add where it has one, so that their last bits
+// may differ from target to target (and from the C library's). Short arrays are padded with
+// copies of their first point, so that the lanes past the end compute something harmless and
+// raise no flag of their own.
+#include "core/lanes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "core/angles.h"
+#include "core/detail/tm_series.h"
+#include "core/math_functions.h"
+#include "core/numeric_guard.h"
+#include "core/tm_coefficients.h"
+#include "core/transverse_mercator.h"
+
+#if VORTAN_HIGHWAY
+// A processor with SSSE3 but no SSE4 (older than 2008) runs the plain routines.
+#ifndef HWY_DISABLED_TARGETS
+#define HWY_DISABLED_TARGETS HWY_SSSE3
+#endif
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "core/lanes.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+#include "hwy/contrib/math/math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vortan::lanes {
+namespace HWY_NAMESPACE {
+namespace {
+
+namespace hn = hwy::HWY_NAMESPACE;
+using D = hn::ScalableTag<double>;
+using V = hn::Vec<D>;
+using M = hn::Mask<D>;
+
+// The widest target has eight lanes of doubles; the arrays of a call are worked in pieces of
+// at most kPiece points, padded to whole vectors.
+constexpr std::size_t kPiece = 16;
+
+V K(double x) { return hn::Set(D(), x); }
+
+// A pair of vectors for the series tables: the arithmetic of tm_series_eval.inc.
+struct VPair {
+  V a, b;
+};
+VPair operator*(VPair x, VPair y) { return {x.a * y.a, x.b * y.b}; }
+VPair operator+(VPair x, VPair y) { return {x.a + y.a, x.b + y.b}; }
+struct VectorOps {
+  using Value = V;
+  using Pair = VPair;
+  static Pair Const(double a, double b) { return {K(a), K(b)}; }
+  static Pair Both(V x) { return {x, x}; }
+  static Pair Of(V x, V y) { return {x, y}; }
+};
+
+using tm_series::Cell;
+using tm_series::DoubleOps;
+using tm_series::CellCount;
+using tm_series::OrderCount;
+using tm_series::OrderFactor;
+using tm_series::OrderRows;
+#include "core/detail/tm_series_eval.inc"
+
+// The inputs of a piece, padded: lanes past count copy the first point.
+struct Padded {
+  alignas(64) double v[kPiece];
+};
+void Pad(const double* in, std::size_t count, std::size_t lanes, Padded& p) {
+  std::copy(in, in + count, p.v);
+  for (std::size_t k = count; k < lanes; ++k) p.v[k] = in[0];
+}
+std::size_t Rounded(std::size_t count, std::size_t lanes) {
+  return (count + lanes - 1) / lanes * lanes;
+}
+
+// With flags kept in software (WebAssembly), a lane that is not finite raises the flag a
+// processor would have: overflow for an infinity, invalid operation for a NaN.
+void NoteLanes(V v) {
+  if constexpr (kSoftwareFaultFlags) {
+    const D d;
+    if (!hn::AllTrue(d, hn::IsFinite(v))) {
+      const bool nan = !hn::AllFalse(d, hn::IsNaN(v));
+      RaiseNumericFault(nan ? NumericFault::kInvalid : NumericFault::kOverflow);
+    }
+  } else {
+    (void)v;
+  }
+}
+
+// --- The elementary functions ---
+//
+// Sine, cosine and arc tangent within one unit in the last place, as the C library's are
+// (Highway's own are within three or four, which moved a chain's metres by up to 1e-8): the
+// classic kernels of the freely distributable libm, their reduction by pi/2 in three parts and
+// their polynomials, lane by lane. Beyond |x| = 1e5 (no chain's angle, but a far point's) a
+// lane takes the library's functions.
+
+constexpr double kSinCosLimit = 1e5;
+
+// sin and cos of r + tail, |r| <= pi/4.
+void KernelSinCos(V r, V tail, V& sine, V& cosine) {
+  const V z = r * r;
+  const V w = z * z;
+  const V sr = K(8.33333333332248946124e-03) + z * (K(-1.98412698298579493134e-04) +
+                                                    z * K(2.75573137070700676789e-06)) +
+               z * w * (K(-2.50507602534068634195e-08) + z * K(1.58969099521155010221e-10));
+  const V v = z * r;
+  sine = r - ((z * (K(0.5) * tail - v * sr) - tail) - v * K(-1.66666666666666324348e-01));
+  const V cr = z * (K(4.16666666666666019037e-02) +
+                    z * (K(-1.38888888888741095749e-03) + z * K(2.48015872894767294178e-05))) +
+               w * w * (K(-2.75573143513906633035e-07) +
+                        z * (K(2.08757232129817482790e-09) + z * K(-1.13596475577881948265e-11)));
+  const V hz = K(0.5) * z;
+  const V one = K(1);
+  const V u = one - hz;
+  cosine = u + (((one - u) - hz) + (z * cr - r * tail));
+}
+
+void SinCos(V x, V& sine, V& cosine) {
+  const D d;
+  const M far = hn::Not(hn::Abs(x) <= K(kSinCosLimit));  // NaN too
+  const V xs = hn::IfThenZeroElse(far, x);
+  // x - n pi/2 in two rounds of 33-bit parts of pi/2, as r + tail.
+  const V n = hn::Round(xs * K(6.36619772367581382433e-01));
+  const V r1 = xs - n * K(1.57079632673412561417e+00);
+  const V w1 = n * K(6.07710050630396597660e-11);
+  const V r2 = r1 - w1;
+  const V w2 = n * K(2.02226624879595063154e-21) - ((r1 - r2) - w1);
+  const V r = r2 - w2;
+  const V tail = (r2 - r) - w2;
+  V s, c;
+  KernelSinCos(r, tail, s, c);
+  // The quadrant, n mod 4.
+  const V q = n - K(4) * hn::Floor(n * K(0.25));
+  const M odd = hn::Or(hn::Eq(q, K(1)), hn::Eq(q, K(3)));
+  const M sineNegative = hn::Ge(q, K(2));
+  const M cosineNegative = hn::Or(hn::Eq(q, K(1)), hn::Eq(q, K(2)));
+  V ss = hn::IfThenElse(odd, c, s), cc = hn::IfThenElse(odd, s, c);
+  ss = hn::IfThenElse(sineNegative, hn::Neg(ss), ss);
+  cc = hn::IfThenElse(cosineNegative, hn::Neg(cc), cc);
+  if (!hn::AllFalse(d, far)) {
+    alignas(64) double xv[HWY_MAX_BYTES / sizeof(double)], sv[HWY_MAX_BYTES / sizeof(double)],
+        cv[HWY_MAX_BYTES / sizeof(double)], fv[HWY_MAX_BYTES / sizeof(double)];
+    hn::Store(x, d, xv);
+    hn::Store(ss, d, sv);
+    hn::Store(cc, d, cv);
+    hn::Store(hn::IfThenElseZero(far, K(1)), d, fv);
+    for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
+      if (fv[k] != 0) {
+        sv[k] = std::sin(xv[k]);
+        cv[k] = std::cos(xv[k]);
+      }
+    }
+    ss = hn::Load(d, sv);
+    cc = hn::Load(d, cv);
+  }
+  sine = ss;
+  cosine = cc;
+}
+
+// The arc tangent by the reduction to four intervals and its polynomial.
+V Atan(V x) {
+  const V ax = hn::Abs(x);
+  const V one = K(1);
+  const M m0 = ax < K(0.4375), m1 = ax < K(0.6875), m2 = ax < K(1.1875), m3 = ax < K(2.4375);
+  // The argument of the polynomial: x, (2x - 1) / (2 + x), (x - 1) / (x + 1),
+  // (x - 1.5) / (1 + 1.5 x), -1 / x by interval.
+  V num = hn::IfThenElse(m3, ax - K(1.5), K(-1));
+  V den = hn::IfThenElse(m3, one + K(1.5) * ax, ax);
+  num = hn::IfThenElse(m2, ax - one, num);
+  den = hn::IfThenElse(m2, ax + one, den);
+  num = hn::IfThenElse(m1, K(2) * ax - one, num);
+  den = hn::IfThenElse(m1, K(2) + ax, den);
+  num = hn::IfThenElse(m0, ax, num);
+  den = hn::IfThenElse(m0, one, den);
+  const V t = num / den;
+  V hi = hn::IfThenElse(m3, K(9.82793723247329054082e-01), K(1.57079632679489655800e+00));
+  V lo = hn::IfThenElse(m3, K(1.39033110312309984516e-17), K(6.12323399573676603587e-17));
+  hi = hn::IfThenElse(m2, K(7.85398163397448278999e-01), hi);
+  lo = hn::IfThenElse(m2, K(3.06161699786838301793e-17), lo);
+  hi = hn::IfThenElse(m1, K(4.63647609000806093515e-01), hi);
+  lo = hn::IfThenElse(m1, K(2.26987774529616870924e-17), lo);
+  hi = hn::IfThenZeroElse(m0, hi);
+  lo = hn::IfThenZeroElse(m0, lo);
+  const V z = t * t;
+  const V w = z * z;
+  const V s1 =
+      z * (K(3.33333333333329318027e-01) +
+           w * (K(1.42857142725034663711e-01) +
+                w * (K(9.09088713343650656196e-02) +
+                     w * (K(6.66107313738753120669e-02) +
+                          w * (K(4.97687799461593236017e-02) + w * K(1.62858201153657823623e-02))))));
+  const V s2 = w * (K(-1.99999999998764832476e-01) +
+                    w * (K(-1.11111104054623557880e-01) +
+                         w * (K(-7.69187620504482999495e-02) +
+                              w * (K(-5.83357013379057348645e-02) +
+                                   w * K(-3.65315727442169155270e-02)))));
+  const V a = hi - ((t * (s1 + s2) - lo) - t);
+  return hn::CopySign(a, x);
+}
+
+// --- X, Y, Z and latitude, longitude, height ---
+
+constexpr int kBowringPasses = 6;
+
+void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const double* xs,
+                     const double* ys, const double* zs, double* latitude, double* longitude,
+                     double* height, double* tanLatitude) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  Padded px, py, pz, lat, lon, h, tan;
+  Pad(xs, count, kPiece, px);
+  Pad(ys, count, kPiece, py);
+  Pad(zs, count, kPiece, pz);
+  const double a = params.semiMajorAxis;
+  const double qs = 1 - 1 / params.inverseFlattening;  // b / a
+  const V q = K(qs);
+  const V aE2 = K(a * (1 - qs * qs));  // a e^2
+  const V qa = K(qs * a);
+  const V one = K(1);
+  bool westOrPolar = false;
+  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
+    const V x = hn::Load(d, px.v + i), y = hn::Load(d, py.v + i), z = hn::Load(d, pz.v + i);
+    const V p = hn::Sqrt(y * y + x * x);
+    V t = z / (q * p);
+    // The plain routine's passes, operation for operation: the height and the tangent of the
+    // latitude come out as its own.
+    for (int pass = 0; pass < kBowringPasses; ++pass) {
+      const V s = hn::Sqrt(one + t * t);
+      const V ts = t / s;
+      t = (q * z + aE2 * (ts * ts * ts)) / (p - aE2 / (s * s * s));
+    }
+    const V s = hn::Sqrt(one + t * t);
+    const V dz = z - t * qa / s;
+    const V dp = p - K(a) / s;
+    V hv = hn::Sqrt(dz * dz + dp * dp);
+    hv = hn::IfThenElse(dp <= hn::Zero(d), hn::Neg(hv), hv);
+    const V tanLat = t / q;
+    // atan(Y / X) in the eastern hemisphere; elsewhere (no division by an X of 0) the lane's
+    // longitude comes from the plain routine below.
+    const M east = x > hn::Zero(d);
+    const V lambda = Atan(y / hn::IfThenElse(east, x, one));
+    westOrPolar = westOrPolar || !hn::AllTrue(d, east);
+    NoteLanes(tanLat);
+    NoteLanes(lambda);
+    NoteLanes(hv);
+    hn::Store(Atan(tanLat), d, lat.v + i);
+    hn::Store(lambda, d, lon.v + i);
+    hn::Store(hv, d, h.v + i);
+    hn::Store(tanLat, d, tan.v + i);
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    latitude[k] = lat.v[k];
+    // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
+    // the signs of X and Y, as in the plain routine.
+    longitude[k] = westOrPolar && !(xs[k] > 0) ? math::Atan2(ys[k], xs[k]) : lon.v[k];
+    height[k] = h.v[k];
+    if (tanLatitude) tanLatitude[k] = tan.v[k];
+  }
+}
+
+void ToCartesianPiece(const GeodeticParams& params, std::size_t count, const double* latitude,
+                      const double* longitude, const double* height, double* xs, double* ys,
+                      double* zs) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  Padded pphi, plambda, ph, ox, oy, oz;
+  Pad(latitude, count, kPiece, pphi);
+  Pad(longitude, count, kPiece, plambda);
+  Pad(height, count, kPiece, ph);
+  const double f = params.flattening;
+  const double e2s = 2 * f - f * f;
+  const V e2 = K(e2s), one = K(1), a = K(params.semiMajorAxis);
+  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
+    const V phi = hn::Load(d, pphi.v + i), lambda = hn::Load(d, plambda.v + i);
+    const V h = hn::Load(d, ph.v + i);
+    V sinPhi, cosPhi, sinLambda, cosLambda;
+    SinCos(phi, sinPhi, cosPhi);
+    SinCos(lambda, sinLambda, cosLambda);
+    const V w = hn::Sqrt(one - sinPhi * sinPhi * e2);
+    const V n = a / w;
+    const V x = (n + h) * cosPhi * cosLambda;
+    const V y = (n + h) * cosPhi * sinLambda;
+    const V z = ((one - e2) * n + h) * sinPhi;
+    NoteLanes(x);
+    NoteLanes(y);
+    NoteLanes(z);
+    hn::Store(x, d, ox.v + i);
+    hn::Store(y, d, oy.v + i);
+    hn::Store(z, d, oz.v + i);
+  }
+  std::copy(ox.v, ox.v + count, xs);
+  std::copy(oy.v, oy.v + count, ys);
+  std::copy(oz.v, oz.v + count, zs);
+}
+
+// --- The projection, forward ---
+
+// sin 2x, sin 4x, sin 6x, sin 8x from sin 2x and cos 2x by the multiple-angle recurrence.
+struct EvenSines {
+  V s2, s4, s6, s8;
+};
+EvenSines EvenMultipleSines(V s2, V c2) {
+  const V s4 = K(2) * s2 * c2;
+  const V c4 = K(1) - K(2) * s2 * s2;
+  return {s2, s4, s4 * c2 + c4 * s2, K(2) * s4 * c4};
+}
+
+// The meridian arc's series at phi, given sin 2k phi.
+V MeridianArcSeries(const GeodeticParams& params, V phi, const EvenSines& s) {
+  const double f = params.flattening;
+  const double n = f / (2 - f);
+  const double n2 = n * n;
+  const double n3 = n2 * n;
+  const double n4 = n2 * n2;
+  const double k = (1 - n) * (1 - n2);
+  const double a0 = (1 + 9.0 / 4 * n2 + 225.0 / 64 * n4) * k;
+  const double a2 = k * (3 * n + 45.0 / 8 * n3);
+  const double a4 = k * (15.0 / 8 * n2 + 105.0 / 32 * n4);
+  const double a6 = n3 * 35 * k / 24;
+  const double a8 = n4 * 315 * k / 256;
+  return K(params.semiMajorAxis) * (K(a0) * phi - K(a2 / 2) * s.s2 + K(a4 / 2) * s.s4 -
+                                    K(a6 / 2) * s.s6 + K(a8 / 2) * s.s8);
+}
+
+void TmForwardPiece(const GeodeticParams& params, std::size_t count, const double* phis,
+                    const double* tans, const double* dLambdas, double* easting,
+                    double* northing, double* scale) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  Padded pphi, ptan, pdl, oe, on, ok;
+  Pad(phis, count, kPiece, pphi);
+  if (tans) Pad(tans, count, kPiece, ptan);
+  Pad(dLambdas, count, kPiece, pdl);
+  const double a = params.semiMajorAxis;
+  const double f = params.flattening;
+  const double k0 = params.scaleFactor;
+  const double e2 = f * (2 - f);
+  const double ep2 = e2 / ((1 - f) * (1 - f));
+  const double ep2Scale = f * (2 - f) / ((1 - f) * (1 - f));
+  const V one = K(1);
+  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
+    const V phi = hn::Load(d, pphi.v + i), dLambda = hn::Load(d, pdl.v + i);
+    V s, c, t;
+    if (tans) {
+      t = hn::Load(d, ptan.v + i);
+      c = one / hn::Sqrt(one + t * t);
+      s = t * c;
+    } else {
+      SinCos(phi, s, c);
+      t = s / c;
+    }
+    const V m = MeridianArcSeries(params, phi,
+                                  EvenMultipleSines(K(2) * s * c, (c - s) * (c + s)));
+    const V eta2 = c * c * K(ep2);
+    const V v2 = one + eta2;
+    const V n = K(a) / (K(1 - f) * hn::Sqrt(v2));
+    const V t2 = t * t;
+    const V l = c * dLambda;
+    const VPair series =
+        SeriesPair<tm_tables::kEastingCoefficients,
+                                tm_tables::kNorthingCoefficients, VectorOps>(l, t2, eta2);
+    const V e = K(params.falseEasting) + K(k0) * n * series.a;
+    const V north = K(params.falseNorthing) + K(k0) * m + K(k0) * n * t * series.b;
+    NoteLanes(e);
+    NoteLanes(north);
+    hn::Store(e, d, oe.v + i);
+    hn::Store(north, d, on.v + i);
+    if (scale) {
+      const V st2 = t * t;
+      const V st4 = st2 * st2;
+      const V seta2 = K(ep2Scale) * c * c;
+      const V seta4 = seta2 * seta2;
+      const V seta6 = seta4 * seta2;
+      const V sv2 = one + seta2;
+      const V sl2 = l * l;
+      const V sl4 = sl2 * sl2;
+      const V sl6 = sl4 * sl2;
+      const V k =
+          K(k0) * (one + sl2 * K(0.5) * sv2 +
+                   sl4 / K(24) *
+                       (K(5) - K(4) * st2 + K(14) * seta2 - K(28) * st2 * seta2 + K(13) * seta4 -
+                        K(48) * st2 * seta4 + K(4) * seta6 - K(24) * st2 * seta6) +
+                   sl6 / K(720) * (K(61) - K(148) * st2 + K(16) * st4));
+      NoteLanes(k);
+      hn::Store(k, d, ok.v + i);
+    }
+  }
+  std::copy(oe.v, oe.v + count, easting);
+  std::copy(on.v, on.v + count, northing);
+  if (scale) std::copy(ok.v, ok.v + count, scale);
+}
+
+// --- The projection, inverse ---
+
+constexpr double kFootpointTolerance = 1e-15;  // radians
+constexpr int kFootpointMaxPasses = 20;
+constexpr double kIsometricTolerance = 1e-15;  // radians
+constexpr int kIsometricMaxPasses = 25;
+
+// sin x and 1 - cos x of a small angle (|x| < 0.01) by their series: all the terms in every
+// lane (the plain routine drops those that a smaller x does not need; they add nothing there).
+void SmallSinCos(V x, V& st, V& omc) {
+  const V x2 = x * x;
+  const V s3 = K(-1.0 / 6), s5 = K(1.0 / 120), s7 = K(-1.0 / 5040), s9 = K(1.0 / 362880);
+  const V c2 = K(1.0 / 2), c4 = K(-1.0 / 24), c6 = K(1.0 / 720), c8 = K(-1.0 / 40320);
+  st = x + x * x2 * (s3 + x2 * (s5 + x2 * (s7 + x2 * s9)));
+  omc = x2 * (c2 + x2 * (c4 + x2 * (c6 + x2 * c8)));
+}
+
+// ln(1 + r) for |r| below 0.01 by its series, all its terms in every lane (the plain routine
+// drops those that a smaller r does not need), the divisions by constants as products.
+V Log1pSmall(V r) {
+  const V r2 = r * r;
+  const V r4 = r2 * r2;
+  const V low = (K(0.5) - r * K(1.0 / 3)) + r2 * (K(0.25) - r * K(1.0 / 5));
+  const V high = (K(1.0 / 6) - r * K(1.0 / 7)) + r2 * (K(0.125) - r * K(1.0 / 9));
+  return r - r2 * (low + r4 * high);
+}
+
+V AtanhSmall(V x) {
+  const V c1 = K(1.0 / 3), c2 = K(1.0 / 5), c3 = K(1.0 / 7), c4 = K(1.0 / 9), c5 = K(1.0 / 11),
+          c6 = K(1.0 / 13), c7 = K(1.0 / 15), c8 = K(1.0 / 17), c9 = K(1.0 / 19);
+  const V y = x * x;
+  const V y2 = y * y;
+  const V y4 = y2 * y2;
+  const V low = (c1 + c2 * y) + y2 * (c3 + c4 * y);
+  const V high = (c5 + c6 * y) + y2 * ((c7 + c8 * y) + y2 * c9);
+  return x + x * y * (low + y4 * high);
+}
+
+V IsometricFrom(V s, V c, double e) {
+  return hn::Log(D(), hn::Abs((K(1) + s) / c)) - K(e) * AtanhSmall(K(e) * s);
+}
+
+// The lanes of `v` where `take` is set replaced by f of them lane by lane, in the plain
+// routine's function (for the rare large steps of the iterations).
+template <typename F>
+V PerLane(M take, V v, F&& f) {
+  const D d;
+  if (hn::AllFalse(d, take)) return v;
+  alignas(64) double values[HWY_MAX_BYTES / sizeof(double)];
+  alignas(64) double mask[HWY_MAX_BYTES / sizeof(double)];
+  hn::Store(v, d, values);
+  hn::Store(hn::IfThenElseZero(take, K(1)), d, mask);
+  for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
+    if (mask[k] != 0) values[k] = f(values[k]);
+  }
+  return hn::Load(d, values);
+}
+
+// The footpoint latitude of arcs m, lane by lane as the plain iteration: each lane stops at its
+// own pass, keeping its value while the others go on.
+V FootpointLatitude(V m, double a, double f) {
+  const D d;
+  const double nf = f / (2 - f);
+  const double n2 = nf * nf;
+  const double n3 = n2 * nf;
+  const double n4 = n2 * n2;
+  const double g = 1 + n2 / 4 + n4 / 64;
+  const double b2 = 3.0 / 2 * (nf - n3 / 8);
+  const double b4 = 15 * (n2 - n4 / 4) / 16;
+  const double b6 = 35 * n3 / 48;
+  const double b8 = 315 * n4 / 512;
+  const double inverseG = 1 / g;
+  const V k0 = K((b2 - b6) * inverseG), k1 = K((4 * b8 - 2 * b4) * inverseG);
+  const V k2 = K(4 * b6 * inverseG), k3 = K(-8 * b8 * inverseG);
+  const V mu = m * K(1 + nf) / K(a * g);
+  V phi = mu;
+  V s2, c2;
+  SinCos(K(2) * phi, s2, c2);
+  V out = phi;
+  M done = hn::MaskFromVec(hn::Zero(d));
+  for (int pass = 1;; ++pass) {
+    const V delta = s2 * ((k0 + k1 * c2) + (c2 * c2) * (k2 + k3 * c2));
+    const M stop = hn::AndNot(done, hn::Abs((phi - mu) - delta) < K(kFootpointTolerance));
+    const M ends = pass > kFootpointMaxPasses ? hn::Not(done) : stop;
+    out = hn::IfThenElse(ends, phi, out);
+    done = hn::Or(done, ends);
+    if (hn::AllTrue(d, done)) return out;
+    const V next = delta + mu;
+    const V turn = K(2) * (next - phi);
+    V st, omc;
+    SmallSinCos(turn, st, omc);
+    const V sn = s2 + (c2 * st - s2 * omc);
+    const V cn = c2 - (s2 * st + c2 * omc);
+    const M large = hn::AndNot(done, hn::Not(hn::Abs(turn) < K(0.01)));
+    V ns = hn::IfThenElse(large, s2, sn), nc = hn::IfThenElse(large, c2, cn);
+    if (!hn::AllFalse(d, large)) {
+      V ls, lc;
+      SinCos(K(2) * next, ls, lc);
+      ns = hn::IfThenElse(large, ls, ns);
+      nc = hn::IfThenElse(large, lc, nc);
+    }
+    s2 = hn::IfThenElse(done, s2, ns);
+    c2 = hn::IfThenElse(done, c2, nc);
+    phi = hn::IfThenElse(done, phi, next);
+  }
+}
+
+// The latitude whose isometric latitude is psiTarget, lane by lane as the plain iteration.
+V LatitudeFromIsometric(V psiTarget, double e, double ep2) {
+  const D d;
+  const V one = K(1);
+  const V ex = hn::Exp(d, psiTarget);
+  V phi = K(2) * Atan(ex) - K(kPi / 2);
+  const V ex2 = ex * ex;
+  V s = (ex2 - one) / (ex2 + one);
+  V c = K(2) * ex / (ex2 + one);
+  V dLn = hn::Zero(d);
+  V out = phi;
+  M done = hn::MaskFromVec(hn::Zero(d));
+  for (int counter = 0;; ++counter) {
+    const V dPsi = dLn - K(e) * AtanhSmall(K(e) * s);
+    const V v2 = one + K(ep2) * c * c;
+    const V h = dPsi * (v2 * c);
+    const V g = one - s * (K(3) * v2 - K(2)) / (v2 * c) * h;
+    const V newton = phi - h;
+    const V halley = phi - h / g;
+    const V next = (halley + newton) * K(0.5);  // exactly the halving
+    const M stop = hn::AndNot(done, hn::Abs(phi - next) < K(kIsometricTolerance));
+    const M ends = counter > kIsometricMaxPasses ? hn::Not(done) : stop;
+    out = hn::IfThenElse(ends, next, out);
+    done = hn::Or(done, ends);
+    if (hn::AllTrue(d, done)) return out;
+    const V x = next - phi;
+    V st, omc;
+    SmallSinCos(x, st, omc);
+    const V sn = s + (c * st - s * omc);
+    const V cn = c - (s * st + c * omc);
+    const V r = (c * omc + st * (one + s)) / ((one + s) * cn);
+    const M small = hn::Abs(x) < K(0.01);
+    const M smallR = hn::Abs(r) < K(0.01);
+    V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
+    ln = PerLane(hn::And(hn::AndNot(done, small), hn::Not(smallR)), ln,
+                 [](double v) { return std::log1p(v); });
+    V ns = sn, nc = cn, nd = dLn + ln;
+    const M large = hn::AndNot(done, hn::Not(small));
+    if (!hn::AllFalse(d, large)) {
+      V ls, lc;
+      SinCos(next, ls, lc);
+      ns = hn::IfThenElse(large, ls, ns);
+      nc = hn::IfThenElse(large, lc, nc);
+      nd = hn::IfThenElse(large, hn::Log(d, hn::Abs((one + ls) / lc)) - psiTarget, nd);
+    }
+    s = hn::IfThenElse(done, s, ns);
+    c = hn::IfThenElse(done, c, nc);
+    dLn = hn::IfThenElse(done, dLn, nd);
+    phi = hn::IfThenElse(done, phi, next);
+  }
+}
+
+// RadiansToDms(r).packed of the lanes, and whether a split came near its boundary.
+V Packed(V radians, bool& nearSplit) {
+  const V dv = radians * K(180) / K(kPi);
+  const V degrees = hn::Floor(dv);
+  const V minutes = hn::Floor((dv - degrees) * K(60));
+  const V seconds = ((dv - degrees) * K(60) - minutes) * K(60);
+  if (math::Checking()) {
+    const V f1 = dv - degrees, f2 = (dv - degrees) * K(60) - minutes;
+    const V margin = K(math::kSplitMargin), top = K(1 - math::kSplitMargin);
+    const M near = hn::Or(hn::Or(f1 < margin, f1 > top), hn::Or(f2 < margin, f2 > top));
+    nearSplit = nearSplit || !hn::AllFalse(D(), near);
+  }
+  // Whole degrees beyond 16 bits have no packed value: the plain routine raises the invalid
+  // operation there.
+  if (!hn::AllTrue(D(), hn::Abs(degrees) <= K(32767))) RaiseNumericFault(NumericFault::kInvalid);
+  return (degrees * K(10000) + minutes * K(100)) + seconds;
+}
+
+void TmInversePiece(const GeodeticParams& params, std::size_t count, const double* eastings,
+                    const double* northings, double* latitude, double* longitude,
+                    double* packedLatitude, double* packedLongitude) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  Padded pe, pn, olat, olon, oplat, oplon;
+  Pad(eastings, count, kPiece, pe);
+  Pad(northings, count, kPiece, pn);
+  const double a = params.semiMajorAxis;
+  const double f = 1 / params.inverseFlattening;
+  const double lambda0 = CentralMeridianRadByPi(params);
+  const double k0 = params.scaleFactor;
+  const double e2 = f * (2 - f);
+  const double e = std::sqrt(e2);
+  const double ep2 = e2 / ((1 - f) * (1 - f));
+  const double n3 = f / (2 - f);
+  const double quarter = a * (1 + n3 * n3 / 4 + n3 * n3 * n3 * n3 / 64) / (1 + n3) * (kPi / 2);
+  const V one = K(1);
+  bool outside = false, nearSplit = false;
+  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
+    const V east = hn::Load(d, pe.v + i), north = hn::Load(d, pn.v + i);
+    const V m = (north - K(params.falseNorthing)) / K(k0);
+    const V phi1 = FootpointLatitude(m, a, f);
+    const V x = east - K(params.falseEasting);
+    V s1, c1;
+    SinCos(phi1, s1, c1);
+    const V t1 = s1 / c1;
+    const V eta2 = K(ep2) * c1 * c1;
+    const V v2 = one + eta2;
+    const V n1 = K(a) / (K(1 - f) * hn::Sqrt(v2));
+    const V dd = x / (K(k0) * n1);
+    const V t2 = t1 * t1;
+    const V psi1 = IsometricFrom(s1, c1, e);
+    const VPair series =
+        SeriesPair<tm_tables::kIsometricLatitudeCoefficients,
+                                tm_tables::kLongitudeCoefficients, VectorOps>(dd, t2, eta2);
+    const V psi = psi1 + (t1 / c1) * series.a;
+    const V dLambda = (one / c1) * series.b;
+    const V phi = LatitudeFromIsometric(psi, e, ep2);
+    const V lambda = K(lambda0) + dLambda;
+    NoteLanes(phi);
+    NoteLanes(lambda);
+    const M inside = hn::And(hn::And(hn::Abs(m) <= K(quarter), hn::Abs(phi) <= K(kPi / 2)),
+                             hn::Abs(dLambda) <= K(kPi / 2));
+    if (!hn::AllTrue(d, inside)) {
+      outside = true;
+      continue;
+    }
+    hn::Store(phi, d, olat.v + i);
+    hn::Store(lambda, d, olon.v + i);
+    if (packedLatitude) {
+      hn::Store(Packed(phi, nearSplit), d, oplat.v + i);
+      hn::Store(Packed(lambda, nearSplit), d, oplon.v + i);
+    }
+  }
+  if (nearSplit) math::internal::nearBoundary = true;
+  if (outside) {
+    // A position without an inverse: the plain routine says which, raising the invalid
+    // operation and giving NaN there.
+    for (std::size_t k = 0; k < count; ++k) {
+      const TmInverseResult r = vortan::TmInverse(params, eastings[k], northings[k]);
+      latitude[k] = r.latitude;
+      longitude[k] = r.longitude;
+      if (packedLatitude) {
+        packedLatitude[k] = r.packedLatitude;
+        packedLongitude[k] = r.packedLongitude;
+      }
+    }
+    return;
+  }
+  std::copy(olat.v, olat.v + count, latitude);
+  std::copy(olon.v, olon.v + count, longitude);
+  if (packedLatitude) {
+    std::copy(oplat.v, oplat.v + count, packedLatitude);
+    std::copy(oplon.v, oplon.v + count, packedLongitude);
+  }
+}
+
+void PackedPiece(std::size_t count, const double* radians, double* packed) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  Padded pr, op;
+  Pad(radians, count, kPiece, pr);
+  bool nearSplit = false;
+  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
+    hn::Store(Packed(hn::Load(d, pr.v + i), nearSplit), d, op.v + i);
+  }
+  if (nearSplit) math::internal::nearBoundary = true;
+  std::copy(op.v, op.v + count, packed);
+}
+
+}  // namespace
+
+// The routines of the target, over pieces of kPiece points.
+void CartesianToGeodetic(const GeodeticParams& params, std::size_t n, const double* x,
+                         const double* y, const double* z, double* latitude, double* longitude,
+                         double* height, double* tanLatitude) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    const std::size_t m = std::min(kPiece, n - b);
+    ToGeodeticPiece(params, m, x + b, y + b, z + b, latitude + b, longitude + b, height + b,
+                    tanLatitude ? tanLatitude + b : nullptr);
+  }
+}
+
+void GeodeticToCartesian(const GeodeticParams& params, std::size_t n, const double* latitude,
+                         const double* longitude, const double* height, double* x, double* y,
+                         double* z) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    const std::size_t m = std::min(kPiece, n - b);
+    ToCartesianPiece(params, m, latitude + b, longitude + b, height + b, x + b, y + b, z + b);
+  }
+}
+
+void TmForward(const GeodeticParams& params, std::size_t n, const double* phi,
+               const double* tanPhi, const double* dLambda, double* easting, double* northing,
+               double* scale) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    const std::size_t m = std::min(kPiece, n - b);
+    TmForwardPiece(params, m, phi + b, tanPhi ? tanPhi + b : nullptr, dLambda + b, easting + b,
+                   northing + b, scale ? scale + b : nullptr);
+  }
+}
+
+void TmInverse(const GeodeticParams& params, std::size_t n, const double* easting,
+               const double* northing, double* latitude, double* longitude,
+               double* packedLatitude, double* packedLongitude) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    const std::size_t m = std::min(kPiece, n - b);
+    TmInversePiece(params, m, easting + b, northing + b, latitude + b, longitude + b,
+                   packedLatitude ? packedLatitude + b : nullptr,
+                   packedLongitude ? packedLongitude + b : nullptr);
+  }
+}
+
+void PackedAngles(std::size_t n, const double* radians, double* packed) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    PackedPiece(std::min(kPiece, n - b), radians + b, packed + b);
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vortan::lanes
+HWY_AFTER_NAMESPACE();
+#endif  // VORTAN_HIGHWAY
+
+#if !VORTAN_HIGHWAY || HWY_ONCE
+namespace vortan::lanes {
+namespace {
+
+// The routines of one target.
+struct Kernels {
+  const char* name;
+  decltype(&vortan::lanes::CartesianToGeodetic) cartesianToGeodetic;
+  decltype(&vortan::lanes::GeodeticToCartesian) geodeticToCartesian;
+  decltype(&vortan::lanes::TmForward) tmForward;
+  decltype(&vortan::lanes::TmInverse) tmInverse;
+  decltype(&vortan::lanes::PackedAngles) packedAngles;
+};
+
+#define VORTAN_KERNELS_OF(ns, label)                                                        \
+  Kernels {                                                                                 \
+    label, &ns::CartesianToGeodetic, &ns::GeodeticToCartesian, &ns::TmForward,             \
+        &ns::TmInverse, &ns::PackedAngles                                                   \
+  }
+
+// The widest target of this build that the processor runs (the features Highway's targets
+// take), or none.
+Kernels Choose() {
+#if VORTAN_HIGHWAY
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+#if HWY_TARGETS & HWY_AVX3
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
+    return VORTAN_KERNELS_OF(N_AVX3, "AVX3");
+  }
+#endif
+#if HWY_TARGETS & HWY_AVX2
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+      __builtin_cpu_supports("bmi2")) {
+    return VORTAN_KERNELS_OF(N_AVX2, "AVX2");
+  }
+#endif
+#if HWY_TARGETS & HWY_SSE4
+  if (__builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("pclmul") &&
+      __builtin_cpu_supports("aes")) {
+    return VORTAN_KERNELS_OF(N_SSE4, "SSE4");
+  }
+#endif
+#elif HWY_TARGETS & HWY_WASM
+  return VORTAN_KERNELS_OF(N_WASM, "WASM");
+#endif
+#endif
+  return Kernels{"none", nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+const Kernels& Chosen() {
+  static const Kernels kernels = Choose();
+  return kernels;
+}
+
+// On where a target runs, unless VORTAN_SIMD=off.
+bool StartsActive() {
+  if (Chosen().tmInverse == nullptr) return false;
+  const char* setting = std::getenv("VORTAN_SIMD");
+  const bool on = !(setting && (std::strcmp(setting, "off") == 0 || std::strcmp(setting, "0") == 0));
+  math::SetChecking(on);
+  return on;
+}
+
+bool& ActiveFlag() {
+  static bool active = StartsActive();
+  return active;
+}
+
+// The setting read, and the checking of printed numbers set, before anything is computed.
+[[maybe_unused]] const bool kStarted = ActiveFlag();
+
+}  // namespace
+
+const char* Target() { return Chosen().name; }
+
+bool Active() { return ActiveFlag(); }
+
+void SetActive(bool on) {
+  ActiveFlag() = on && Chosen().tmInverse != nullptr;
+  if (!math::kCheckedFunctions) math::SetChecking(ActiveFlag());
+}
+
+void CartesianToGeodetic(const GeodeticParams& params, std::size_t n, const double* x,
+                         const double* y, const double* z, double* latitude, double* longitude,
+                         double* height, double* tanLatitude) {
+  Chosen().cartesianToGeodetic(params, n, x, y, z, latitude, longitude, height, tanLatitude);
+}
+
+void GeodeticToCartesian(const GeodeticParams& params, std::size_t n, const double* latitude,
+                         const double* longitude, const double* height, double* x, double* y,
+                         double* z) {
+  Chosen().geodeticToCartesian(params, n, latitude, longitude, height, x, y, z);
+}
+
+void TmForward(const GeodeticParams& params, std::size_t n, const double* phi,
+               const double* tanPhi, const double* dLambda, double* easting, double* northing,
+               double* scale) {
+  Chosen().tmForward(params, n, phi, tanPhi, dLambda, easting, northing, scale);
+}
+
+void TmInverse(const GeodeticParams& params, std::size_t n, const double* easting,
+               const double* northing, double* latitude, double* longitude,
+               double* packedLatitude, double* packedLongitude) {
+  Chosen().tmInverse(params, n, easting, northing, latitude, longitude, packedLatitude,
+                     packedLongitude);
+}
+
+void PackedAngles(std::size_t n, const double* radians, double* packed) {
+  Chosen().packedAngles(n, radians, packed);
+}
+
+}  // namespace vortan::lanes
+#endif

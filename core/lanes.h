@@ -1,0 +1,61 @@
+// The core's routines over the lanes of the processor's widest vectors (Google Highway), for the
+// chains' blocks: the same formulas, the same iterations under the same rules and tolerances,
+// each lane a point. Arithmetic is IEEE lane by lane, as in the plain routines; the sine,
+// cosine, arc tangent, exponential and logarithm are Highway's, within a few units in the last
+// place of the C library's, so that a result may differ from the plain routine's in its last
+// bits (by less than 1e-12 of a metre or a radian). Where a printed digit could depend on those
+// bits, the printing notes it and the point is computed again by the plain routines
+// (core/math_functions.h): files come out the same either way.
+//
+// The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
+// x86-64; WASM SIMD in the browser build). The environment variable VORTAN_SIMD=off, or
+// SetActive(false), keeps the plain routines in force, for comparison.
+//
+// The arrays hold n points (any n); inputs and outputs may not overlap.
+#pragma once
+
+#include <cstddef>
+
+#include "core/geodetic_params.h"
+
+namespace vortan::lanes {
+
+// The vector target that runs ("AVX3", "AVX2", "SSE4", "WASM"), or "none" where the lanes are
+// not built or the processor has none of them.
+const char* Target();
+
+// Whether the chains use the lanes: a target runs and they are not switched off.
+bool Active();
+
+// Switches the lanes on (where a target runs) or off, for the whole process.
+void SetActive(bool on);
+
+// CartesianToGeodetic of x, y, z: latitude, longitude (radians), height, and the tangent of the
+// latitude as the iteration ends with it.
+void CartesianToGeodetic(const GeodeticParams& params, std::size_t n, const double* x,
+                         const double* y, const double* z, double* latitude, double* longitude,
+                         double* height, double* tanLatitude);
+
+// GeodeticToCartesian.
+void GeodeticToCartesian(const GeodeticParams& params, std::size_t n, const double* latitude,
+                         const double* longitude, const double* height, double* x, double* y,
+                         double* z);
+
+// TmForward at latitude phi and longitude difference dLambda; with tanPhi (not null) sin and
+// cos of phi from its tangent, as TmForwardOfTan; with scale (not null) also the point scale
+// factor, as TmForwardScale.
+void TmForward(const GeodeticParams& params, std::size_t n, const double* phi,
+               const double* tanPhi, const double* dLambda, double* easting, double* northing,
+               double* scale);
+
+// TmInverse: latitude, absolute longitude and both packed (packedLatitude and packedLongitude
+// null: not wanted). A position outside the projection's
+// domain raises the invalid-operation flag and gives NaN, as TmInverse does.
+void TmInverse(const GeodeticParams& params, std::size_t n, const double* easting,
+               const double* northing, double* latitude, double* longitude,
+               double* packedLatitude, double* packedLongitude);
+
+// RadiansToDms(radians).packed.
+void PackedAngles(std::size_t n, const double* radians, double* packed);
+
+}  // namespace vortan::lanes

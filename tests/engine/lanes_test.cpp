@@ -1,0 +1,220 @@
+// The chains on vector lanes against the plain routines, on a dense net over both regions:
+// every value within 1e-9 m and 1e-12 rad, the same points outside the grid; the jobs write
+// the same files, counting the printed values that differ (at most one in a million).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "data_files/jobs.h"
+#include "core/cartesian.h"
+#include "core/geodetic_params.h"
+#include "core/lanes.h"
+#include "core/transverse_mercator.h"
+#include "engine/conversion.h"
+#include "tests/support/folder_test.h"
+#include "transform/datum.h"
+
+namespace vortan {
+namespace {
+
+bool LanesRun() { return std::string(lanes::Target()) != "none"; }
+
+// The lanes on for the scope, then as they were.
+class LanesOn {
+ public:
+  explicit LanesOn(bool on) : was_(lanes::Active()) { lanes::SetActive(on); }
+  ~LanesOn() { lanes::SetActive(was_); }
+
+ private:
+  bool was_;
+};
+
+TransformContext Ready(const RegionProfile& profile) {
+  TransformContext context = MakeContext(profile, kDataFileBounds);
+  const std::string grids = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
+  EXPECT_EQ(InitialStep(context, grids + kDnGridFileName, grids + kDeGridFileName), "");
+  return context;
+}
+
+// HTRS07 latitude, longitude (radians) every 2 km of TM07 over the extent of the mainland grid,
+// every 0.005 degrees over Kastelorizo, heights from -60 to 2,940 m.
+struct NetPoint {
+  double latitude, longitude, height;
+};
+std::vector<NetPoint> Net(const RegionProfile& profile) {
+  std::vector<NetPoint> net;
+  int k = 0;
+  if (profile.hasGrids) {
+    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
+    const GridBounds& g = kDataFileBounds;
+    for (double n = g.nMin + 700; n < g.nMax; n += 2000) {
+      for (double e = g.eMin + 300; e < g.eMax; e += 2000) {
+        const TmInverseResult r = TmInverse(tm07, e, n + profile.tm07.falseNorthing);
+        net.push_back({r.latitude, r.longitude, 10.0 * (k++ % 300) - 60});
+      }
+    }
+  } else {
+    for (double lat = 35.9; lat < 36.3; lat += 0.005) {
+      for (double lon = 29.3; lon < 29.9; lon += 0.005) {
+        net.push_back({lat * kPi / 180, lon * kPi / 180, 10.0 * (k++ % 300) - 60});
+      }
+    }
+  }
+  return net;
+}
+
+// The entry values of a net point in a form (in GGRS87 as if its latitude and longitude were
+// GGRS87's: the same area either way).
+Xyz Entry(const RegionProfile& profile, Form form, const NetPoint& p) {
+  const Projection& tm = InHtrs07(form) ? profile.tm07 : profile.tm87;
+  const GeodeticParams params = MakeGrs80Params(tm);
+  switch (form) {
+    case Form::kHtrs07Xyz: {
+      const Cartesian c = GeodeticToCartesian(params, p.latitude, p.longitude, p.height);
+      return {c.x, c.y, c.z};
+    }
+    case Form::kHtrs07Tm07:
+    case Form::kGgrs87Tm87: {
+      const GridPoint g =
+          TmForward(params, p.latitude, p.longitude - tm.centralMeridianDeg * kPi / 180);
+      return {g.easting, g.northing, p.height};
+    }
+    default: return {p.latitude, p.longitude, p.height};
+  }
+}
+
+// The net points that both jobs take in (inside the grid read, both ways).
+std::vector<NetPoint> JobNet(const TransformContext& context) {
+  const RegionProfile& profile = *context.profile;
+  const Conversion forward(context, Form::kHtrs07Xyz, Form::kGgrs87Tm87, false, Routines::kPlain);
+  const Conversion back(context, Form::kGgrs87Tm87, Form::kHtrs07Tm07, false, Routines::kPlain);
+  std::vector<NetPoint> kept;
+  for (const NetPoint& p : Net(profile)) {
+    double out[3];
+    const Xyz x = Entry(profile, Form::kHtrs07Xyz, p), t = Entry(profile, Form::kGgrs87Tm87, p);
+    if (forward.Point(x.data(), out).ok() && back.Point(t.data(), out).ok()) kept.push_back(p);
+  }
+  return kept;
+}
+
+// A chain's iterations stop within 1e-15 rad of their limit, 6e-9 m on the ground: two
+// evaluations whose functions differ in their last bits end that far apart in metres. Angles
+// keep to 1e-12 rad by far.
+constexpr double kMetreTolerance = 2e-8;
+constexpr double kRadianTolerance = 1e-12;
+
+TEST(Lanes, EveryChainIsThePlainRoutinesWithinTolerances) {
+  if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    const TransformContext context = Ready(*profile);
+    const std::vector<NetPoint> net = Net(*profile);
+    double worstMetres = 0, worstRadians = 0;
+    for (Form from : kAllForms) {
+      std::vector<Xyz> in;
+      for (const NetPoint& p : net) in.push_back(Entry(*profile, from, p));
+      for (Form to : kAllForms) {
+        if (InHtrs07(from) == InHtrs07(to)) continue;
+        std::vector<Xyz> lanes(in.size()), plain(in.size());
+        std::vector<PointOutcome> lanesOutcome(in.size()), plainOutcome(in.size());
+        Conversion(context, from, to, false, Routines::kLanes)
+            .Points(in.data(), in.size(), lanes.data(), lanesOutcome.data());
+        Conversion(context, from, to, false, Routines::kPlain)
+            .Points(in.data(), in.size(), plain.data(), plainOutcome.data());
+        int done = 0;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+          ASSERT_EQ(lanesOutcome[i].status, plainOutcome[i].status) << i;
+          if (!plainOutcome[i].ok()) continue;
+          ++done;
+          for (int c = 0; c < 3; ++c) {
+            const bool angle = IsGeographic(to) && c < 2;
+            const double d = std::fabs(lanes[i][c] - plain[i][c]);
+            double& worst = angle ? worstRadians : worstMetres;
+            worst = std::max(worst, d);
+            ASSERT_LE(d, angle ? kRadianTolerance : kMetreTolerance)
+                << profile->name << " " << FormName(from) << " -> " << FormName(to) << " " << i;
+          }
+        }
+        EXPECT_GT(done, 0);
+      }
+    }
+    std::printf("%.*s: the lanes within %.3g m and %.3g rad of the plain routines\n",
+                static_cast<int>(profile->name.size()), profile->name.data(), worstMetres,
+                worstRadians);
+  }
+}
+
+// The values of two files of records that differ, field by field; -1 when their lines differ
+// in number or in their fields.
+long DifferentValues(const std::string& a, const std::string& b, long& values) {
+  std::istringstream sa(a), sb(b);
+  std::string la, lb;
+  long differ = 0;
+  while (std::getline(sa, la)) {
+    if (!std::getline(sb, lb)) return -1;
+    std::istringstream fa(la), fb(lb);
+    std::string x, y;
+    while (std::getline(fa, x, ',')) {
+      if (!std::getline(fb, y, ',')) return -1;
+      ++values;
+      differ += x != y;
+    }
+    if (std::getline(fb, y, ',')) return -1;
+  }
+  return std::getline(sb, lb) ? -1 : differ;
+}
+
+class LanesJobs : public support::FolderTest {};
+
+// sxyz-to-ggrs87 and senh-to-htrs07 over the net, with the lanes and with the plain routines.
+TEST_F(LanesJobs, WriteThePlainRoutinesFiles) {
+  if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    const TransformContext context = Ready(*profile);
+    std::string sxyz, senh;
+    int k = 0;
+    for (const NetPoint& p : JobNet(context)) {
+      char line[160];
+      const Xyz x = Entry(*profile, Form::kHtrs07Xyz, p);
+      std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k, x[0], x[1], x[2]);
+      sxyz += line;
+      const Xyz t = Entry(*profile, Form::kGgrs87Tm87, p);
+      std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k++, t[0], t[1], t[2]);
+      senh += line;
+    }
+    struct Run {
+      JobKind kind;
+      std::string input;
+      int outputs;
+    };
+    for (const Run& run : {Run{JobKind::kSxyzToGgrs87, Write("in.sxyz", sxyz), 4},
+                           Run{JobKind::kSenhToHtrs07, Write("in.senh", senh), 3}}) {
+      std::vector<std::string> files[2];
+      for (int plain = 0; plain < 2; ++plain) {
+        LanesOn on(plain == 0);
+        std::vector<std::string> outputs;
+        for (int o = 0; o < run.outputs; ++o) {
+          outputs.push_back(Path("out" + std::to_string(plain) + "-" + std::to_string(o)));
+        }
+        const JobOutcome outcome = RunJob(run.kind, context, run.input, outputs);
+        ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
+        for (const std::string& o : outputs) files[plain].push_back(Read(o));
+      }
+      long values = 0, differ = 0;
+      for (int o = 0; o < run.outputs; ++o) {
+        const long d = DifferentValues(files[0][o], files[1][o], values);
+        ASSERT_GE(d, 0) << "output " << o << " differs in its lines";
+        differ += d;
+      }
+      std::printf("%.*s, job %d: %ld of %ld printed values differ from the plain routines'\n",
+                  static_cast<int>(profile->name.size()), profile->name.data(),
+                  static_cast<int>(run.kind), differ, values);
+      EXPECT_LE(differ, values / 1000000);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vortan
