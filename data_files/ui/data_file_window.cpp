@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <string>
 
 #include "widgets/logos.h"
 #include "widgets/window_frame.h"
@@ -36,31 +38,15 @@ QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Texts of the window that differ between the regions.
-struct RegionTexts {
-  const char* label20;
-  const char* label14;
-  const char* command4;
-  const char* command2;
-  const char* command5;
-};
+// The grid header's boxes that show a coordinate.
+bool IsCoordinateBox(std::string_view name) {
+  return name == "Text1" || name == "Text2" || name == "Text3" || name == "Text4" ||
+         name == "Text5";
+}
 
-constexpr RegionTexts kMainlandTexts{
-    "Έκδοση βασιζόμενη σε ένα  3Δ 7-παραμετρικό  μοντέλο Helmert και σε διορθωτικούς "
-    "καννάβους ΔΕ, ΔΝ.",
-    "Σημ. Αυτή η έκδοση ΔΕΝ εφαρμόζεται για την περιοχή του Καστελόριζου.",
-    "Εάν απαιτείται :       Μετατροπή     (φ,λ,h) σε ( X,Y,Z)",
-    "Μετατροπή  (X,Y,Z) σε (φ,λ,h) και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)",
-    "Εάν απαιτείται :       Μετατροπή      (φ,λ,h) σε ( E,N,h)    ",
-};
-
-constexpr RegionTexts kKastelorizoTexts{
-    "Έκδοση βασιζόμενη σε ένα 3Δ 3-παραμετρικό  μοντέλο Helmert.",
-    "Σημ. Αυτή η έκδοση εφαρμόζεται  MONO για την περιοχή του Καστελόριζου.",
-    "Εάν απαιτείται :        Μετατροπή   (φ,λ,h)  σε  (X,Y,Z)",
-    "Μετατροπή (X,Y,Z) σε (φ,λ,h)  και Μετ/σμός  σε ΕΓΣΑ87 (φ,λ) και (E,N)",
-    "Εάν απαιτείται :          Μετατροπή     (φ,λ,h) σε ( E,N,h)",
-};
+bool IsJobButton(std::string_view name) {
+  return std::find(std::begin(kJobButtons), std::end(kJobButtons), name) != std::end(kJobButtons);
+}
 
 }  // namespace
 
@@ -68,26 +54,31 @@ constexpr RegionTexts kKastelorizoTexts{
 // that the region's window lacks is skipped.
 class DataFileWindow::WidgetControls : public DataFileControls {
  public:
-  explicit WidgetControls(QWidget* window) : window_(window) {}
+  void Add(std::string_view name, QWidget* widget) { widgets_.emplace(name, widget); }
+  QWidget* Find(std::string_view name) const {
+    const auto it = widgets_.find(name);
+    return it != widgets_.end() ? it->second : nullptr;
+  }
   void SetText(std::string_view control, const std::string& text) override {
-    if (auto* box = window_->findChild<QLineEdit*>(Q(control))) {
+    QWidget* widget = Find(control);
+    if (auto* box = qobject_cast<QLineEdit*>(widget)) {
       box->setText(Q(text));
-    } else if (auto* label = window_->findChild<QLabel*>(Q(control))) {
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
       label->setText(Q(text));
     }
   }
   void SetEnabled(std::string_view control, bool enabled) override {
-    if (auto* widget = window_->findChild<QWidget*>(Q(control))) widget->setEnabled(enabled);
+    if (QWidget* widget = Find(control)) widget->setEnabled(enabled);
   }
 
  private:
-  QWidget* window_;
+  std::map<std::string, QWidget*, std::less<>> widgets_;
 };
 
 DataFileWindow::DataFileWindow(ProgramKind program, const RegionProfile& profile,
                                Platform& platform, QWidget* parent)
     : QWidget(parent),
-      controls_(std::make_unique<WidgetControls>(this)),
+      controls_(std::make_unique<WidgetControls>()),
       logic_(program, profile, platform, *controls_) {
   BuildForm();
   Form_Load();
@@ -101,210 +92,93 @@ DataFileWindow::~DataFileWindow() {
   }
 }
 
-// The whole form in one place: the notes and help at the top, the initial step with the
-// parameter and grid boxes, the two groups of jobs side by side, the line under the jobs.
-void DataFileWindow::BuildForm() {
-  const RegionProfile& profile = logic_.profile();
-  const bool grids = profile.hasGrids;
-  const RegionTexts& texts = grids ? kMainlandTexts : kKastelorizoTexts;
-
-  setObjectName("Form1");
-  setWindowTitle(Q(logic_.program().caption));
-  auto* formWidget = new QWidget;
-  formWidget->setObjectName("Form");
-
-  auto label = [this](const char* name, const QString& text) {
-    auto* l = new QLabel(text, this);
-    l->setObjectName(name);
-    return l;
-  };
+// The controls of the form's table, each as the window shows it.
+void DataFileWindow::CreateControls() {
   // Boxes that the initial step disables stay legible: their text is dark grey, not faint.
   QPalette legible = palette();
   legible.setColor(QPalette::Disabled, QPalette::Text, QColor(0x45, 0x45, 0x45));
-  auto box = [this, &legible](const char* name, const QString& text, const QString& tip,
-                              int width) {
-    auto* b = new QLineEdit(text, this);
-    b->setObjectName(name);
-    b->setToolTip(tip);
-    b->setPalette(legible);
-    // At least wide enough for its values; wider with the window.
-    if (width > 0) b->setMinimumWidth(width);
-    return b;
-  };
-  auto button = [this](const char* name, const QString& caption, const QString& tip) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(name);
-    b->setToolTip(tip);
-    return b;
-  };
+  // At least wide enough for its values; wider with the window.
   const int number = fontMetrics().horizontalAdvance(QStringLiteral("-.000000294")) + 16;
-
-  // Notes, pictures and help.
-  // The two logos of all four programs.
-  auto* image1 = label("Image1", QString());
-  image1->setPixmap(GlobeLogo(kLogoSize));
-  image1->setFixedSize(kLogoSize, kLogoSize);
-  auto* image2 = label("Image2", QString());
-  image2->setPixmap(SurveyLogo(kLogoSize));
-  image2->setFixedSize(kLogoSize, kLogoSize);
-  auto* notes = new QVBoxLayout;
-  auto* label20 = label("Label20", Q(texts.label20));
-  label20->setWordWrap(true);
-  auto* label14 = label("Label14", Q(texts.label14));
-  label14->setWordWrap(true);
-  QFont bold = label14->font();
-  bold.setBold(true);
-  label14->setFont(bold);
-  notes->addWidget(label20);
-  notes->addWidget(label14);
-  auto* command6 = button("Command6", Q("ΒΟΗΘΕΙΑ"), Q(logic_.program().helpFileName));
-  command6->setMinimumHeight(36);
-  // The number of threads a job computes on, under help: the line under the jobs keeps the
-  // window's whole width for the status.
-  threads_ = new QSpinBox(this);
-  threads_->setObjectName("Threads");
-  threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
-  threads_->setValue(std::max(1, QThread::idealThreadCount()));
-  threads_->setToolTip(Q("Νήματα υπολογισμού / Threads a job computes on (default: every core)"));
-  auto* threadsLabel = label("ThreadsLabel", Q("Νήματα / Threads:"));
-  threadsLabel->setBuddy(threads_);
-  auto* threads = new QHBoxLayout;
-  threads->addWidget(threadsLabel);
-  threads->addWidget(threads_);
-  auto* corner = new QVBoxLayout;
-  corner->addWidget(command6, 0, Qt::AlignRight);
-  corner->addLayout(threads);
-  auto* top = new QHBoxLayout;
-  top->addWidget(image1);
-  top->addLayout(notes, 1);
-  top->addWidget(image2);
-  top->addSpacing(8);
-  top->addLayout(corner);
-
-  // The initial step and what it shows.
-  auto* command3 =
-      button("Command3", Q(profile.initialStepCaption), Q("STEP-1 : Needs to be executed FIRST !!!"));
-  command3->setMinimumHeight(36);
-  QFont strong = command3->font();
-  strong.setBold(true);
-  command3->setFont(strong);
-  auto* parameters = new QGridLayout;
-  struct Parameter {
-    const char* label;
-    const char* caption;
-    const char* box;
-    const char* tip;
-  };
-  const Parameter kParameters[] = {
-      {"Label22", "tx", "Text45", "tx [m]"},           {"Label23", "ty", "Text46", "ty [m]"},
-      {"Label24", "tz", "Text47", "tz [m]"},           {"Label25", "εx", "Text48", "εx ['']"},
-      {"Label26", "εy", "Text49", "εy ['']"},          {"Label27", "εz", "Text50", "εz ['']"},
-      {"Label28", "ds", "Text51", "ds (x 1000000 = ppm)"},
-  };
-  for (int k = 0; k < profile.shownParameterCount; ++k) {
-    const Parameter& p = kParameters[k];
-    auto* l = label(p.label, Q(p.caption));
-    l->setAlignment(Qt::AlignCenter);
-    parameters->addWidget(l, 0, k);
-    parameters->addWidget(box(p.box, QString(), Q(p.tip), number), 1, k);
-  }
-  // Seven columns in both regions, so that the boxes line up with the grid header below and
-  // the three boxes of Kastelorizo are as wide as the mainland's seven.
-  for (int k = 0; k < 7; ++k) parameters->setColumnStretch(k, 1);
-  auto* step = new QVBoxLayout;
-  step->addWidget(command3);
-  step->addLayout(parameters);
-
-  if (grids) {
-    auto* header = new QGridLayout;
-    header->setHorizontalSpacing(6);
-    const int count = fontMetrics().horizontalAdvance(QStringLiteral("στήλες")) + 16;
-    const int coordinate = fontMetrics().horizontalAdvance(QStringLiteral("2660000.")) + 20;
-    header->addWidget(label("Label9", Q("γραμμές / στήλες")), 0, 0, 1, 2);
-    header->addWidget(box("Text14", Q("γραμμές"), Q("πλήθος γραμμών καννάβου"), count), 1, 0);
-    header->addWidget(box("Text15", Q("στήλες"), Q("πλήθος στηλών καννάβου"), count), 1, 1);
-    header->addWidget(label("Label10", Q("βήμα [m]")), 0, 2);
-    header->addWidget(box("Text1", QString(), Q("βήμα καννάβου [m]"), coordinate), 1, 2);
-    header->addWidget(label("Label11", Q("N νότιο / βόρειο [m]")), 0, 3, 1, 2);
-    header->addWidget(box("Text2", QString(), Q("TM07 N της νότιας γραμμής (southern row)"),
-                          coordinate),
-                      1, 3);
-    header->addWidget(box("Text4", QString(), Q("TM07 N της βόρειας γραμμής (northern row)"),
-                          coordinate),
-                      1, 4);
-    header->addWidget(label("Label12", Q("E δυτικό / ανατολικό [m]")), 0, 5, 1, 2);
-    header->addWidget(box("Text3", QString(), Q("TM07 E της δυτικής στήλης (western column)"),
-                          coordinate),
-                      1, 5);
-    header->addWidget(box("Text5", QString(),
-                          Q("TM07 E της ανατολικής στήλης (eastern column)"), coordinate),
-                      1, 6);
-    for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
-    step->addLayout(header);
-    // The two grid files side by side, each box as wide as a path usually is.
-    auto* files = new QHBoxLayout;
-    files->addWidget(label("Label15", Q("Κάνναβοι dN, dE :")));
-    files->addWidget(box("Text6", QString(), Q("αρχείο καννάβου dN (N-correction grid)"), 0), 1);
-    files->addWidget(box("Text7", QString(), Q("αρχείο καννάβου dE (E-correction grid)"), 0), 1);
-    step->addLayout(files);
-  }
-
-  // The jobs: each button above the boxes that show its files.
-  std::map<std::string, QString> pathTexts;
-  for (const PathBoxText& t : InitialPathBoxTexts(profile)) {
-    pathTexts[std::string(t.box)] = Q(t.text);
-  }
-  auto jobGroup = [&](const char* frame, const char* caption, const char* heading,
-                      const char* headingText,
-                      std::initializer_list<std::pair<QPushButton*, std::vector<const char*>>>
-                          jobs) {
-    auto* group = new QGroupBox(Q(caption), this);
-    group->setObjectName(frame);
-    // The path boxes of a job close together under its button, as one list.
-    auto* layout = new QVBoxLayout(group);
-    layout->setSpacing(kPathBoxSpacing);
-    auto* h = label(heading, Q(headingText));
-    h->setWordWrap(true);
-    layout->addWidget(h);
-    for (const auto& [jobButton, boxes] : jobs) {
-      jobButton->setMinimumHeight(32);
-      jobButton->setMinimumWidth(jobButton->fontMetrics().horizontalAdvance(jobButton->text()) +
-                                 48);
-      layout->addSpacing(6);
-      layout->addWidget(jobButton);
-      for (const char* name : boxes) {
-        QLineEdit* b = box(name, pathTexts[name], QString(), 0);
-        b->setReadOnly(true);
-        layout->addWidget(b);
+  const int count = fontMetrics().horizontalAdvance(QStringLiteral("στήλες")) + 16;
+  const int coordinate = fontMetrics().horizontalAdvance(QStringLiteral("2660000.")) + 20;
+  for (const DataFileControl& control : logic_.form()) {
+    const QString text = Q(control.text);
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case DataFileControlKind::kPicture: {
+        auto* picture = new QLabel(QString(), this);
+        picture->setPixmap(control.name == "Image1" ? GlobeLogo(kLogoSize)
+                                                    : SurveyLogo(kLogoSize));
+        picture->setFixedSize(kLogoSize, kLogoSize);
+        widget = picture;
+        break;
       }
+      case DataFileControlKind::kLabel:
+        widget = new QLabel(text, this);
+        break;
+      case DataFileControlKind::kButton: {
+        auto* button = new QPushButton(text, this);
+        if (IsJobButton(control.name)) {
+          button->setMinimumHeight(32);
+          button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 48);
+        } else {
+          button->setMinimumHeight(36);
+        }
+        widget = button;
+        break;
+      }
+      case DataFileControlKind::kBox:
+      case DataFileControlKind::kPathBox: {
+        auto* box = new QLineEdit(text, this);
+        box->setPalette(legible);
+        int width = 0;
+        if (control.name == "Text14" || control.name == "Text15") {
+          width = count;
+        } else if (IsCoordinateBox(control.name)) {
+          width = coordinate;
+        } else if (std::find(std::begin(kParameterBoxes), std::end(kParameterBoxes),
+                             control.name) != std::end(kParameterBoxes)) {
+          width = number;
+        }
+        if (width > 0) box->setMinimumWidth(width);
+        box->setReadOnly(control.kind == DataFileControlKind::kPathBox);
+        widget = box;
+        break;
+      }
+      case DataFileControlKind::kThreads:
+        threads_ = new QSpinBox(this);
+        threads_->setRange(1, std::max(1, QThread::idealThreadCount()) * 4);
+        threads_->setValue(std::max(1, QThread::idealThreadCount()));
+        widget = threads_;
+        break;
+      case DataFileControlKind::kGroup:
+        widget = new QGroupBox(text, this);
+        break;
     }
-    layout->addStretch(1);
-    return group;
-  };
-  auto* command4 = button("Command4", Q(texts.command4), Q("STEP 2 (if needed)"));
-  auto* command2 = button("Command2", Q(texts.command2), Q("STEP 3"));
-  auto* command5 = button("Command5", Q(texts.command5), Q("STEP 4 (if needed)"));
-  auto* command1 = button("Command1",
-                          Q("Μετατροπή (E,N,h) σε (φ,λ,h)  και Μετ/σμός σε HTRS07 (φ,λ) και (E,N)"),
-                          Q("STEP 5"));
-  QGroupBox* frame1 =
-      jobGroup("Frame1", "HTRS07 (φ,λ,h) or (X,Y,Z) > HTRS07 (E,N,scale) > ΕΓΣΑ87 (φ,λ) and (E,N)",
-               "Label17", "Μετασχηματισμός από HTRS07 (VORTAN ETRF2005/2007.5)  σε  ΕΓΣΑ87 ",
-               {{command4, {"Text8", "Text9"}},
-                {command2, {"Text10", "Text11", "Text12", "Text13", "Text16"}}});
-  QGroupBox* frame2 =
-      jobGroup("Frame2", "ΕΓΣΑ87 (E,N,h) <> ΕΓΣΑ87 (φ,λ,h)   > HTRS07 (φ,λ) and (E,N)", "Label18",
-               "Μετασχηματισμός από   ΕΓΣΑ87  σε  HTRS07",
-               {{command5, {"Text21", "Text22"}},
-                {command1, {"Text17", "Text18", "Text19", "Text20"}}});
-  auto* jobs = new QHBoxLayout;
-  jobs->addWidget(frame1, 1);
-  jobs->addWidget(frame2, 1);
+    widget->setObjectName(Q(control.name));
+    if (!control.tip.empty()) widget->setToolTip(Q(control.tip));
+    controls_->Add(control.name, widget);
+  }
+
+  // The notes wrap, the second and the initial step stand out; the parameter captions sit over
+  // their boxes; the group headings wrap.
+  for (const char* note : {"Label20", "Label14", "Label17", "Label18"}) {
+    Label(note)->setWordWrap(true);
+  }
+  for (const char* strong : {"Label14", "Command3"}) {
+    QFont bold = Widget(strong)->font();
+    bold.setBold(true);
+    Widget(strong)->setFont(bold);
+  }
+  for (std::string_view caption : kParameterCaptions) {
+    if (QLabel* label = Label(caption)) label->setAlignment(Qt::AlignCenter);
+  }
+  Label("ThreadsLabel")->setBuddy(threads_);
 
   // The line under the jobs, in a panel with room for the longest status the window writes
   // (a stop with the lines of every output, an error with its reason), so that it shows whole
   // without scrolling at the window's opening size.
-  status_ = label(data_file_texts::kStatusLine.data(), Q(data_file_texts::kStatusIdle));
+  status_ = Label(data_file_texts::kStatusLine);
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -312,6 +186,99 @@ void DataFileWindow::BuildForm() {
   status_->setMargin(kStatusMargin);
   status_->setMinimumHeight(fontMetrics().lineSpacing() * kStatusLines + 2 * kStatusMargin +
                             2 * status_->frameWidth());
+}
+
+QWidget* DataFileWindow::Widget(std::string_view name) const { return controls_->Find(name); }
+
+QLabel* DataFileWindow::Label(std::string_view name) const {
+  return qobject_cast<QLabel*>(Widget(name));
+}
+
+// The form in one place: the notes and help at the top, the initial step with the parameter
+// and grid boxes, the two groups of jobs side by side, the line under the jobs.
+void DataFileWindow::BuildForm() {
+  const RegionProfile& profile = logic_.profile();
+  setObjectName("Form1");
+  setWindowTitle(Q(logic_.program().caption));
+  auto* formWidget = new QWidget;
+  formWidget->setObjectName("Form");
+  CreateControls();
+
+  // Notes, pictures and help; the number of threads a job computes on under help, so that the
+  // line under the jobs keeps the window's whole width for the status.
+  auto* notes = new QVBoxLayout;
+  notes->addWidget(Widget("Label20"));
+  notes->addWidget(Widget("Label14"));
+  auto* threads = new QHBoxLayout;
+  threads->addWidget(Widget("ThreadsLabel"));
+  threads->addWidget(threads_);
+  auto* corner = new QVBoxLayout;
+  corner->addWidget(Widget("Command6"), 0, Qt::AlignRight);
+  corner->addLayout(threads);
+  auto* top = new QHBoxLayout;
+  top->addWidget(Widget("Image1"));
+  top->addLayout(notes, 1);
+  top->addWidget(Widget("Image2"));
+  top->addSpacing(8);
+  top->addLayout(corner);
+
+  // The initial step and what it shows.
+  auto* parameters = new QGridLayout;
+  for (int k = 0; k < profile.shownParameterCount; ++k) {
+    parameters->addWidget(Widget(kParameterCaptions[k]), 0, k);
+    parameters->addWidget(Widget(kParameterBoxes[k]), 1, k);
+  }
+  // Seven columns in both regions, so that the boxes line up with the grid header below and
+  // the three boxes of Kastelorizo are as wide as the mainland's seven.
+  for (int k = 0; k < 7; ++k) parameters->setColumnStretch(k, 1);
+  auto* step = new QVBoxLayout;
+  step->addWidget(Widget("Command3"));
+  step->addLayout(parameters);
+
+  if (profile.hasGrids) {
+    auto* header = new QGridLayout;
+    header->setHorizontalSpacing(6);
+    header->addWidget(Widget("Label9"), 0, 0, 1, 2);
+    header->addWidget(Widget("Text14"), 1, 0);
+    header->addWidget(Widget("Text15"), 1, 1);
+    header->addWidget(Widget("Label10"), 0, 2);
+    header->addWidget(Widget("Text1"), 1, 2);
+    header->addWidget(Widget("Label11"), 0, 3, 1, 2);
+    header->addWidget(Widget("Text2"), 1, 3);
+    header->addWidget(Widget("Text4"), 1, 4);
+    header->addWidget(Widget("Label12"), 0, 5, 1, 2);
+    header->addWidget(Widget("Text3"), 1, 5);
+    header->addWidget(Widget("Text5"), 1, 6);
+    for (int k = 0; k < 7; ++k) header->setColumnStretch(k, 1);
+    step->addLayout(header);
+    // The two grid files side by side, each box as wide as a path usually is.
+    auto* files = new QHBoxLayout;
+    files->addWidget(Widget("Label15"));
+    files->addWidget(Widget("Text6"), 1);
+    files->addWidget(Widget("Text7"), 1);
+    step->addLayout(files);
+  }
+
+  // The jobs: each button above the boxes that show its files, close together as one list.
+  auto jobGroup = [this](const char* frame, const char* heading,
+                         std::initializer_list<const char*> jobButtons) {
+    auto* group = static_cast<QGroupBox*>(Widget(frame));
+    auto* layout = new QVBoxLayout(group);
+    layout->setSpacing(kPathBoxSpacing);
+    layout->addWidget(Widget(heading));
+    for (const char* button : jobButtons) {
+      layout->addSpacing(6);
+      layout->addWidget(Widget(button));
+      for (const JobDialog& dialog : WindowOf(*JobOfButton(button)).dialogs) {
+        layout->addWidget(Widget(dialog.pathBox));
+      }
+    }
+    layout->addStretch(1);
+    return group;
+  };
+  auto* jobs = new QHBoxLayout;
+  jobs->addWidget(jobGroup("Frame1", "Label17", {"Command4", "Command2"}), 1);
+  jobs->addWidget(jobGroup("Frame2", "Label18", {"Command5", "Command1"}), 1);
 
   auto* form = new QVBoxLayout(formWidget);
   form->addLayout(top);
@@ -321,12 +288,15 @@ void DataFileWindow::BuildForm() {
   scrollArea_ = PutInScrollArea(this, formWidget);
   FitToScreen(this, scrollArea_);
 
-  connect(command3, &QPushButton::clicked, this, &DataFileWindow::Command3_Click);
-  connect(command4, &QPushButton::clicked, this, &DataFileWindow::Command4_Click);
-  connect(command2, &QPushButton::clicked, this, &DataFileWindow::Command2_Click);
-  connect(command5, &QPushButton::clicked, this, &DataFileWindow::Command5_Click);
-  connect(command1, &QPushButton::clicked, this, &DataFileWindow::Command1_Click);
-  connect(command6, &QPushButton::clicked, this, &DataFileWindow::Command6_Click);
+  const auto onClick = [this](const char* name, void (DataFileWindow::*handler)()) {
+    connect(static_cast<QPushButton*>(Widget(name)), &QPushButton::clicked, this, handler);
+  };
+  onClick("Command3", &DataFileWindow::Command3_Click);
+  onClick("Command4", &DataFileWindow::Command4_Click);
+  onClick("Command2", &DataFileWindow::Command2_Click);
+  onClick("Command5", &DataFileWindow::Command5_Click);
+  onClick("Command1", &DataFileWindow::Command1_Click);
+  onClick("Command6", &DataFileWindow::Command6_Click);
 }
 
 void DataFileWindow::Form_Load() { logic_.FormLoad(); }

@@ -53,7 +53,10 @@ class DataFileWindow : public QWidget {
   void readyToClose();
 
  private:
+  void CreateControls();
   void BuildForm();
+  QWidget* Widget(std::string_view name) const;
+  QLabel* Label(std::string_view name) const;
   void Form_Load();
 
   void Command3_Click();

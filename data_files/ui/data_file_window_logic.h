@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "data_files/jobs.h"
+#include "data_files/ui/form.h"
+#include "data_files/ui/messages.h"
 #include "app/platform.h"
 #include "app/programs.h"
 #include "transform/datum.h"
@@ -38,61 +40,8 @@ struct PreparedJob {
   }
 };
 
-// Texts of the window's own messages.
-namespace data_file_texts {
-inline constexpr std::string_view kGridDialogFilter = "Text files *.grd(*.grd)|*.grd";
-inline constexpr std::string_view kDnGridDialogTitle = "Input N-correction grid";
-inline constexpr std::string_view kDeGridDialogTitle = "Input E-correction grid";
-inline constexpr std::string_view kJobDialogFilter = "Text files *.txt(*.txt)|*.txt";
-inline constexpr std::string_view kGridLoadTitle = "Φόρτωση καννάβων - Grid files";
-inline constexpr std::string_view kJobErrorTitle = "Σφάλμα αρχείου - File error";
-inline constexpr std::string_view kOutputRefusedTitle = "Αρχείο εξόδου - Output file";
-// The line under the jobs: what the last action did, Greek, a line break, English. Empty while
-// nothing has been done.
-inline constexpr std::string_view kStatusLine = "StatusLine";
-inline constexpr std::string_view kStatusIdle = "";
-// The progress dialog's text while a job stops after its current point.
-inline constexpr std::string_view kCancelling =
-    "Ακύρωση μετά το τρέχον σημείο...\nCancelling after the current point...";
-}  // namespace data_file_texts
-
-// The progress dialog's text: points done and, where the input's size is known, the share of
-// it read; Greek, a line break, English.
-std::string ProgressText(const JobProgress& progress);
-
-// The initial texts of the path boxes, with the region's default file names: "Input file  : "
-// followed by the name, "GGRS87-SENh.txt" becoming "GGRS87-KAST-SENh.txt" on Kastelorizo.
-struct PathBoxText {
-  std::string_view box;
-  std::string text;
-};
-std::vector<PathBoxText> InitialPathBoxTexts(const RegionProfile& profile);
-
-// One file dialog of a job: the input first (an open dialog), then the outputs (save dialogs)
-// in the order the job takes them.
-struct JobDialog {
-  std::string_view dialog;   // "CD14"
-  std::string_view title;
-  std::string_view pathBox;  // the box that shows the chosen path, "Text21"
-};
-
-// What the window shows of a job: its button, the job in words (the progress dialog's title)
-// and its dialogs.
-struct JobWindow {
-  JobKind kind;
-  std::string_view button;  // "Command5"
-  std::string_view title;   // "Βήμα 4: ... - Step 4: ..."
-  std::vector<JobDialog> dialogs;
-};
-
-const JobWindow& WindowOf(JobKind kind);
-
-// The job that a window button starts ("Command5" -> kSflhToSenh); nothing for other names.
-std::optional<JobKind> JobOfButton(std::string_view button);
-
-// The four job buttons, in the order of the window.
-inline constexpr std::string_view kJobButtons[] = {"Command4", "Command2", "Command5",
-                                                   "Command1"};
+// The progress dialog's text, as the window and the browser page show it.
+using data_file_texts::ProgressText;
 
 class DataFileWindowLogic {
  public:
@@ -132,10 +81,12 @@ class DataFileWindowLogic {
   const TransformContext& context() const { return context_; }
   const ProgramInfo& program() const { return program_; }
   const RegionProfile& profile() const { return profile_; }
+  // The controls of the window, as it creates them.
+  const std::vector<DataFileControl>& form() const { return form_; }
 
  private:
   void EnableJobs();
-  void SetStatus(const std::string& greek, const std::string& english);
+  void SetStatus(const data_file_texts::Status& status);
   void ShowParameters();
   void ShowGridHeader(const GridHeader& header);
   void ClearGridHeader();
@@ -146,6 +97,7 @@ class DataFileWindowLogic {
   const RegionProfile& profile_;
   Platform& platform_;
   DataFileControls& controls_;
+  std::vector<DataFileControl> form_;
   TransformContext context_;
   bool parametersStored_ = false;
   std::vector<std::string> gridPaths_;  // the grid files in force

@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "data_files/ui/data_file_window_logic.h"
 #include "scripted_platform.h"
+#include "tests/support/folder_test.h"
 
 namespace vortan {
 namespace {
@@ -43,25 +42,8 @@ class MapControls : public DataFileControls {
   std::map<std::string, bool> enabled_;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-// A fresh folder per test.
-fs::path TempFolder() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path dir = fs::temp_directory_path() / "vortan-data-file-window" /
-                       (std::string(info->test_suite_name()) + "." + info->name());
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+using support::ReadFile;
+using support::WriteFile;
 
 struct Window {
   explicit Window(ProgramKind kind = ProgramKind::kDataFilesMainland,
@@ -130,6 +112,36 @@ TEST(DataFileWindowStart, PathBoxesCarryTheRegionsDefaultNames) {
   EXPECT_EQ(kast["Text16"], "Output file : GGRS87-KAST-SEN.txt");
 }
 
+// The window is built from its form: each name once, every control the logic and the jobs'
+// dialogs name is in it, the grid header on the mainland only, as many parameter boxes as the
+// region shows.
+TEST(DataFileWindowStart, TheFormHoldsEveryControlTheWindowNamesOnce) {
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    SCOPED_TRACE(profile->name);
+    const std::vector<DataFileControl> form = DataFileForm(*profile, "help.pdf");
+    std::set<std::string_view> names;
+    for (const DataFileControl& c : form) EXPECT_TRUE(names.insert(c.name).second) << c.name;
+    std::vector<std::string_view> named = {data_file_texts::kStatusLine, "Command3", "Command6",
+                                           "Threads", "Frame1", "Frame2"};
+    named.insert(named.end(), std::begin(kJobButtons), std::end(kJobButtons));
+    for (std::string_view button : kJobButtons) {
+      for (const JobDialog& d : WindowOf(*JobOfButton(button)).dialogs) {
+        const DataFileControl* box = FindControl(form, d.pathBox);
+        ASSERT_TRUE(box) << d.pathBox;
+        EXPECT_EQ(box->kind, DataFileControlKind::kPathBox);
+      }
+    }
+    for (int k = 0; k < 7; ++k) {
+      EXPECT_EQ(FindControl(form, kParameterBoxes[k]) != nullptr,
+                k < profile->shownParameterCount) << kParameterBoxes[k];
+    }
+    for (std::string_view box : kGridBoxes) {
+      EXPECT_EQ(FindControl(form, box) != nullptr, profile->hasGrids) << box;
+    }
+    for (std::string_view name : named) EXPECT_TRUE(FindControl(form, name)) << name;
+  }
+}
+
 TEST(DataFileWindowStart, ButtonsMapToTheirJobs) {
   EXPECT_EQ(JobOfButton("Command5"), JobKind::kSflhToSenh);
   EXPECT_EQ(JobOfButton("Command1"), JobKind::kSenhToHtrs07);
@@ -183,7 +195,8 @@ TEST(DataFileInitialStep, AsksForBothGridsAndShowsParametersAndHeader) {
 }
 
 TEST(DataFileInitialStep, SmallHeaderValuesKeepTheirLeadingZeros) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   // 3 rows, 2 columns, step 500, south 1846000, west 4200: the south-west value first.
   const std::string grid = "3\r\n2\r\n500\r\n1846000\r\n4200\r\n1 2\r\n3 4\r\n5 6\r\n";
   WriteFile(dir / "dN.grd", grid);
@@ -206,7 +219,8 @@ TEST(DataFileInitialStep, SmallHeaderValuesKeepTheirLeadingZeros) {
 }
 
 TEST(DataFileInitialStep, AFailedGridLoadSaysWhichFileAndWhyAndKeepsTheGridJobsDisabled) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   const std::string missing = (dir / "no-such-dE.grd").string();
   Window w;
   w.platform.Answer(kDnGrid);
@@ -225,7 +239,8 @@ TEST(DataFileInitialStep, AFailedGridLoadSaysWhichFileAndWhyAndKeepsTheGridJobsD
 }
 
 TEST(DataFileInitialStep, AMalformedGridNamesTheLineAndUnloadsEarlierGrids) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   WriteFile(dir / "bad.grd", "3\r\n2\r\n500\r\n1846000\r\n4200\r\n1 2\r\n3 x\r\n5 6\r\n");
   Window w;
   ASSERT_TRUE(w.LoadReferenceGrids());
@@ -332,7 +347,8 @@ TEST(DataFileJobDialogs, KastelorizoPresetsCarryTheInfix) {
 }
 
 TEST(DataFileJobDialogs, CancelInAnyDialogCancelsTheJobAndTouchesNothing) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   for (std::size_t cancelAt = 0; cancelAt < 4; ++cancelAt) {
     Window w;
     ASSERT_TRUE(w.LoadReferenceGrids());
@@ -353,7 +369,8 @@ TEST(DataFileJobDialogs, CancelInAnyDialogCancelsTheJobAndTouchesNothing) {
 }
 
 TEST(DataFileJobDialogs, StartInTheFolderOfTheFileChosenLast) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   fs::create_directories(dir / "in");
   fs::create_directories(dir / "out");
   Window w;
@@ -380,7 +397,8 @@ TEST(DataFileJobDialogs, StartInTheFolderOfTheFileChosenLast) {
 }
 
 TEST(DataFileJobDialogs, AnOutputThatIsTheInputAnOutputOrAGridIsRefusedInItsDialog) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   WriteFile(dir / "in.txt", "P1,566296.541,4529332.314,6.501\r\n");
   fs::create_symlink(dir / "in.txt", dir / "link-to-in.txt");
   struct Case {
@@ -428,7 +446,8 @@ TEST(DataFileJobDialogs, AnOutputThatIsTheInputAnOutputOrAGridIsRefusedInItsDial
 void RunReferenceJob(ProgramKind kind, const RegionProfile& profile, const std::string& region,
                      JobKind job) {
   const JobDefinition& definition = DefinitionOf(job);
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   const fs::path refDir = kReference / region;
   Window w(kind, profile);
   if (profile.hasGrids) {
@@ -478,7 +497,8 @@ TEST(DataFileJobs, KastelorizoJobsWriteTheReferenceFiles) {
 }
 
 TEST(DataFileJobs, APointOutsideTheGridIsShownWithItsIdAndTheProgramGoesOn) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   // The second point lies west of the grid's extent (TM07 Easting below 42000).
   WriteFile(dir / "in.txt",
             "P1,466591.820,4258474.289,593.998\r\nFAR-7,20000.000,4258474.289,1.000\r\n"
@@ -512,7 +532,8 @@ TEST(DataFileJobs, APointOutsideTheGridIsShownWithItsIdAndTheProgramGoesOn) {
 }
 
 TEST(DataFileJobs, AnErrorIsShownWithFileLineAndField) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   WriteFile(dir / "in.txt", "P1,380000.00000,240000.00000,1.5\r\nP2,38x,240000.00000,1.5\r\n");
   Window w;
   ASSERT_TRUE(w.LoadReferenceGrids());
@@ -536,7 +557,8 @@ TEST(DataFileJobs, AnErrorIsShownWithFileLineAndField) {
 
 // Both halves of a message give the same facts: the cause, with its numbers, in Greek too.
 TEST(DataFileJobs, TheGreekHalfSaysWhyToo) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   struct Case {
     std::string text;
     const char* greek;    // in the Greek half, before the English one
@@ -583,7 +605,8 @@ TEST(DataFileJobs, TheGreekHalfSaysWhyToo) {
 }
 
 TEST(DataFileJobs, AMissingInputIsReportedAndNoOutputIsCreated) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   Window w(ProgramKind::kDataFilesKastelorizo, kKastelorizoProfile);
   ASSERT_TRUE(w.logic.InitialStep());
   w.platform.Answer((dir / "missing.txt").string());
@@ -598,7 +621,8 @@ TEST(DataFileJobs, AMissingInputIsReportedAndNoOutputIsCreated) {
 }
 
 TEST(DataFileJobs, ACancelledRunIsSummedUpWithoutAMessage) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   std::ostringstream in;
   for (int i = 0; i < 20000; ++i) in << "P" << i << ",380000.00000,240000.00000,1.5\r\n";
   WriteFile(dir / "in.txt", in.str());
@@ -623,7 +647,8 @@ TEST(DataFileJobs, ACancelledRunIsSummedUpWithoutAMessage) {
 }
 
 TEST(DataFileHelp, OpensTheProgramsOwnManualOrNamesTheMissingFile) {
-  const fs::path dir = TempFolder();
+  const support::TempFolder folder(support::CurrentTestName());
+  const fs::path& dir = folder.path();
   Window w(ProgramKind::kDataFilesKastelorizo, kKastelorizoProfile);
   w.platform.programFolder = dir.string();
   w.logic.Help();

@@ -38,6 +38,8 @@
 #include "widgets/termination.h"
 #include "programs/qt_platform.h"
 #include "scripted_platform.h"
+#include "tests/support/files.h"
+#include "tests/support/window_fit.h"
 #include "widgets/logos.h"
 #include "widgets/window_frame.h"
 
@@ -52,14 +54,10 @@ const QString kReference = kData + "/reference";
 const std::string kDnGrid = (kReference + "/grids/dN_2km_V1-0.grd").toStdString();
 const std::string kDeGrid = (kReference + "/grids/dE_2km_V1-0.grd").toStdString();
 
-std::string ReadFile(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadFile(const QString& path) { return vortan::support::ReadFile(path.toStdString()); }
 
 void WriteFile(const QString& path, const std::string& text) {
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  out << text;
+  vortan::support::WriteFile(path.toStdString(), text);
 }
 
 // One program's window with its scripted platform.
@@ -834,29 +832,11 @@ class DataFileWindowTest : public QObject {
       Program p(kast);
       p.window.show();
       QVERIFY(QTest::qWaitForWindowExposed(&p.window));
-      const QSize room = p.window.screen()->availableGeometry().size();
-      QVERIFY(p.window.width() <= room.width() && p.window.height() <= room.height());
-      QVERIFY(p.window.minimumSizeHint().width() < 400);
-
-      QScrollArea* area = p.window.scrollArea();
-      const QSize natural = vortan::NaturalWindowSize(area);
-      p.window.resize(natural);
-      QTest::qWait(20);
-      QVERIFY(!area->horizontalScrollBar()->isVisible());
-      auto* box = p.window.findChild<QLineEdit*>("Text45");
-      auto* path = p.window.findChild<QLineEdit*>("Text17");
-      const int boxWidth = box->width(), pathWidth = path->width();
-
-      p.window.resize(natural.width() * 2 / 3, natural.height() * 2 / 3);
-      QTest::qWait(20);
-      QVERIFY(area->horizontalScrollBar()->isVisible());
-      QVERIFY(area->verticalScrollBar()->isVisible());
-      QCOMPARE(box->width(), boxWidth);  // scrolled, not squeezed
-
-      p.window.resize(natural.width() + 300, natural.height());
-      QTest::qWait(20);
-      QVERIFY2(box->width() > boxWidth, kast ? "kastelorizo" : "mainland");
-      QVERIFY(path->width() > pathWidth);
+      vortan::support::VerifyFitsScrollsAndGrows(
+          p.window, p.window.scrollArea(),
+          {p.window.findChild<QLineEdit*>("Text45"), p.window.findChild<QLineEdit*>("Text17")},
+          kast ? "kastelorizo" : "mainland");
+      if (QTest::currentTestFailed()) return;
     }
   }
 

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "job_fixture.h"
+#include "tests/support/folder_test.h"
+#include "tests/support/reference_cases.h"
 
 namespace vortan {
 namespace {
@@ -22,12 +23,8 @@ TransformContext Initialised(const RegionProfile& profile) {
   return context;
 }
 
-struct ReferenceCase {
-  const RegionProfile* profile;
-  JobKind kind;
-};
-
-class ReferenceFiles : public JobFolder, public testing::WithParamInterface<ReferenceCase> {};
+class ReferenceFiles : public support::FolderTest,
+                       public testing::WithParamInterface<support::ReferenceCase> {};
 
 // Every job of both regions writes exactly the files of the independent implementation.
 TEST_P(ReferenceFiles, ByteForByte) {
@@ -51,18 +48,10 @@ TEST_P(ReferenceFiles, ByteForByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothRegions, ReferenceFiles,
-    testing::Values(ReferenceCase{&kMainlandProfile, JobKind::kSflhToSenh},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSenhToHtrs07},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSflhToSxyz},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSxyzToGgrs87},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSflhToSenh},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSenhToHtrs07},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSflhToSxyz},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSxyzToGgrs87}));
+INSTANTIATE_TEST_SUITE_P(BothRegions, ReferenceFiles, support::kReferenceCases,
+                         support::ReferenceCaseName);
 
-class Jobs : public JobFolder {};
+class Jobs : public support::FolderTest {};
 
 TEST_F(Jobs, OutsideTheGridGgrs87ToHtrs07StopsAfterTheGgrs87Line) {
   // The second point lies far north of the grid (TM87 N 4800000).

@@ -1,12 +1,13 @@
 // The rules by which the fields of coordinate files are read, through the simplest job.
 #include <gtest/gtest.h>
 
-#include "job_fixture.h"
+#include "data_files/jobs.h"
+#include "tests/support/folder_test.h"
 
 namespace vortan {
 namespace {
 
-class FieldsAsRead : public JobFolder {
+class FieldsAsRead : public support::FolderTest {
  protected:
   // Runs GGRS87 phi, lambda, h -> E, N, h on the text and returns the output.
   std::string Convert(const std::string& text, JobOutcome* outcome = nullptr) {

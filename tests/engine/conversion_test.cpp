@@ -12,11 +12,10 @@
 #include "data_files/jobs.h"
 #include "engine/conversion.h"
 #include "core/angles.h"
-#include "tests/data_files/job_fixture.h"
+#include "tests/support/folder_test.h"
 #if VORTAN_SINGLE_POINT
 #include "single_point/conversions.h"
 #include "tests/single_point/scripted_platform.h"
-#include "tests/single_point/work_folder.h"
 #endif
 
 namespace vortan {
@@ -40,14 +39,9 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string DropLastField(const std::string& line) { return line.substr(0, line.rfind(',')); }
 
-class ConvertFiles : public JobFolder {
+class ConvertFiles : public support::FolderTest {
  protected:
   std::string Convert(const TransformContext& context, Form from, Form to,
                       const std::string& input, bool keepHeights = false) {
@@ -117,7 +111,7 @@ TEST(ConvertPairs, EveryPairReturnsByItsReverse) {
     const TransformContext context = Initialised(*profile);
     // The reference points as HTRS07 X, Y, Z, and the same points in every form.
     std::vector<std::array<double, 3>> xyz;
-    std::istringstream in(ReadText(kReference + std::string(profile->name) + "/" +
+    std::istringstream in(support::ReadFile(kReference + std::string(profile->name) + "/" +
                                           RegionFileName(*profile, "HTRS07-SXYZ.txt")));
     const GeodeticParams grs80 = MakeGrs80Params(profile->tm07);
     for (std::string line; std::getline(in, line);) {
@@ -160,7 +154,7 @@ TEST(ConvertPairs, EveryPairReturnsByItsReverse) {
 // TM07 E, N, h to GGRS87 gives what the single-point window's Command5 shows: the same
 // E, N and latitude, longitude to the last printed digit.
 TEST(ConvertPairs, Tm07ToGgrs87ShowsWhatCommand5Shows) {
-  testing::WorkFolder folder;
+  support::WorkFolder folder;
   folder.CopyGrids(kReference + "grids");
   BoxMap boxes;
   testing::RecordingPlatform platform;

@@ -8,12 +8,13 @@
 #include <sstream>
 #include <vector>
 
-#include "../data_files/job_fixture.h"
+#include "data_files/jobs.h"
 #include "core/cartesian.h"
 #include "core/geodetic_params.h"
 #include "core/lanes.h"
 #include "core/transverse_mercator.h"
 #include "engine/conversion.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -165,7 +166,7 @@ long DifferentValues(const std::string& a, const std::string& b, long& values) {
   return std::getline(sb, lb) ? -1 : differ;
 }
 
-class LanesJobs : public JobFolder {};
+class LanesJobs : public support::FolderTest {};
 
 // sxyz-to-ggrs87 and senh-to-htrs07 over the net, with the lanes and with the plain routines.
 TEST_F(LanesJobs, WriteThePlainRoutinesFiles) {

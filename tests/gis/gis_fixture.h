@@ -7,14 +7,12 @@
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "core/geodetic_params.h"
 #include "engine/conversion.h"
 #include "engine/crs.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan::gistest {
@@ -65,10 +64,7 @@ inline std::vector<Record> ReadRecords(const std::string& path) {
   return records;
 }
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using support::ReadFile;
 
 // A vertex of a point layer as GDAL reads it back.
 struct Vertex {
@@ -96,26 +92,14 @@ inline std::vector<Vertex> ReadPoints(const std::string& path, const char* const
   return out;
 }
 
-class GisConvert : public testing::Test {
+class GisConvert : public support::FolderTest {
  protected:
   static void SetUpTestSuite() { GDALAllRegister(); }
 
   void SetUp() override {
-    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    folder_ = fs::temp_directory_path() / ("vortan-gis-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
     context_ = MakeContext(kMainlandProfile, kDataFileBounds);
     ASSERT_EQ(InitialStep(context_, kGrids + kDnGridFileName, kGrids + kDeGridFileName), "");
   }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-
   // Runs vortan-transform with the test grids in the test folder; the exit status, with
   // standard error in err_.
   int Run(const std::string& arguments) {
@@ -186,7 +170,6 @@ class GisConvert : public testing::Test {
     }
   }
 
-  fs::path folder_;
   std::string err_;
   TransformContext context_;
 };

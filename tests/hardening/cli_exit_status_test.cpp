@@ -9,14 +9,14 @@
 
 #include "data_files/job_table.h"
 #include "engine/forms.h"
-#include "temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace vortan {
 namespace {
 
 const std::string kGrids = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
 
-class CliExitStatus : public hardening::TempFolder {
+class CliExitStatus : public support::FolderTest {
  protected:
   // Runs vortan-transform with arguments (already quoted) in the test folder; returns the exit
   // status and keeps standard error in err_.

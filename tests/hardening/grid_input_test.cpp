@@ -4,16 +4,16 @@
 
 #include <string>
 
-#include "temp_folder.h"
+#include "tests/support/folder_test.h"
 #include "transform/correction_grid.h"
 #include "transform/datum.h"
 
 namespace vortan {
 namespace {
 
-using hardening::TempFolder;
+using support::FolderTest;
 
-class BadGrids : public TempFolder {
+class BadGrids : public FolderTest {
  protected:
   // The error of loading dN from text (and dE from a good file).
   std::string Refusal(const std::string& text) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "data_files/jobs.h"
-#include "temp_folder.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -56,7 +56,7 @@ void ExpectCompleteLines(const std::string& text) {
       << "a bare CR or LF";
 }
 
-class BadInput : public hardening::TempFolder {
+class BadInput : public support::FolderTest {
  protected:
   // Runs the GGRS87 phi,lambda,h to E,N,h job on text and returns its output.
   std::string Convert(const std::string& text, JobOutcome* outcome = nullptr) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace vortan {
 namespace {
@@ -22,7 +22,7 @@ const std::string kGridOptions =
 // An endless SXYZ input: the job can only end by being stopped.
 const std::string kEndless = "yes 'P1,4382064.771,2023782.319,4155326.131' | ";
 
-class Stops : public hardening::TempFolder {
+class Stops : public support::FolderTest {
  protected:
   // Runs a shell script in the test folder; its exit status.
   int Shell(const std::string& script) {

@@ -3,7 +3,6 @@
 // converts, or stops with a message that names the box; nothing else is shown, and the program
 // converts the next good point as before.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <functional>
@@ -15,6 +14,7 @@
 #include "single_point/conversions.h"
 #include "single_point/form.h"
 #include "tests/single_point/scripted_platform.h"
+#include "tests/support/folder_test.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -30,20 +30,7 @@ std::string Shown(const testing::RecordingPlatform::Message& m) { return m.title
 // folder that holds the grids.
 class WindowBoxes : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "vortan-boxes-XXXXXX").string();
-    folder_ = ::mkdtemp(pattern.data());
-    for (const char* name : {"dN_2km_V1-0.grd", "dE_2km_V1-0.grd"}) {
-      std::filesystem::copy_file(kGrids / name, folder_ / name);
-    }
-    std::filesystem::current_path(folder_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
-  }
-
+  void SetUp() override { folder_.CopyGrids(kGrids); }
 
  public:
   struct Program {
@@ -57,9 +44,8 @@ class WindowBoxes : public ::testing::Test {
     SinglePointConversions conversions;
   };
 
-
  private:
-  std::filesystem::path previous_, folder_;
+  support::WorkFolder folder_{support::CurrentTestName()};
 };
 
 struct Button {

@@ -17,14 +17,14 @@
 #include "app/programs.h"
 #include "single_point/form.h"
 #include "tests/single_point/scripted_platform.h"
-#include "tests/single_point/work_folder.h"
+#include "tests/support/temp_folder.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
 namespace {
 
 using testing::RecordingPlatform;
-using testing::WorkFolder;
+using support::WorkFolder;
 
 const std::filesystem::path kReference = std::filesystem::path(VORTAN_TEST_DATA) / "reference";
 const std::filesystem::path kGridDir = VORTAN_GRID_DIR;

@@ -25,7 +25,8 @@
 #include "app/programs.h"
 #include "single_point/ui/single_point_window.h"
 #include "tests/single_point/scripted_platform.h"
-#include "tests/single_point/work_folder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/window_fit.h"
 #include "transform/region_profile.h"
 #include "widgets/logos.h"
 #include "widgets/window_frame.h"
@@ -35,7 +36,7 @@ using vortan::MessageIcon;
 using vortan::ProgramKind;
 using vortan::SinglePointWindow;
 using vortan::testing::RecordingPlatform;
-using vortan::testing::WorkFolder;
+using vortan::support::WorkFolder;
 
 namespace {
 
@@ -571,28 +572,9 @@ class SinglePointWindowTest : public QObject {
     Program p(kastelorizo);
     p.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&p.window));
-    const QSize room = p.window.screen()->availableGeometry().size();
-    QVERIFY(p.window.width() <= room.width() && p.window.height() <= room.height());
-    QVERIFY(p.window.minimumSizeHint().width() < 400);
-
-    QScrollArea* area = p.window.scrollArea();
-    const QSize natural = vortan::NaturalWindowSize(area);
-    p.window.resize(natural);
-    QTest::qWait(20);
-    QVERIFY(!area->horizontalScrollBar()->isVisible());
-    const int width = p.Box("Text5")->width();
-    const int seconds = p.Box("Text34")->width();
-
-    p.window.resize(natural * 2 / 3);
-    QTest::qWait(20);
-    QVERIFY(area->horizontalScrollBar()->isVisible());
-    QVERIFY(area->verticalScrollBar()->isVisible());
-    QCOMPARE(p.Box("Text5")->width(), width);  // scrolled, not squeezed
-
-    p.window.resize(natural.width() + 300, natural.height());
-    QTest::qWait(20);
-    QVERIFY(p.Box("Text5")->width() > width);
-    QVERIFY(p.Box("Text34")->width() > seconds);
+    vortan::support::VerifyFitsScrollsAndGrows(p.window, p.window.scrollArea(),
+                                               {p.Box("Text5"), p.Box("Text34")},
+                                               kastelorizo ? "kastelorizo" : "mainland");
   }
 
   // Return in an input box runs its group's conversion; after a refusal the box at fault has

@@ -4,9 +4,9 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -14,24 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class GridFiles : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("vortan-grid-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-  }
-
-  fs::path folder_;
-};
+class GridFiles : public support::FolderTest {};
 
 // rows 3, columns 2, step 1000, south 1846000, west 42000; values 1..6 from the south-west.
 constexpr const char* kSmallGrid = "3\r\n2\r\n1000\r\n1846000\r\n42000\r\n1 2\r\n3 4\r\n5 6\r\n";

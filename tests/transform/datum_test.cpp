@@ -9,7 +9,6 @@
 #include "core/cartesian.h"
 #include "core/number_format.h"
 #include "core/transverse_mercator.h"
-#include "engine/chains.h"
 
 namespace vortan {
 namespace {
@@ -22,15 +21,6 @@ std::string Dms(double radians) {
   const vortan::Dms d = RadiansToDms(radians);
   return std::to_string(d.degrees) + " " + std::to_string(d.minutes) + " " +
          FormatNumber(d.seconds, NumberPattern::Of(".000"));
-}
-
-TransformContext MainlandWithSyntheticGrids() {
-  TransformContext context = MakeContext(kMainlandProfile, kSinglePointBounds);
-  const std::string folder = VORTAN_SYNTHETIC_GRIDS;
-  const std::string error =
-      InitialStep(context, folder + "/dN_2km_V1-0.grd", folder + "/dE_2km_V1-0.grd");
-  EXPECT_EQ(error, "");
-  return context;
 }
 
 TEST(Helmert, ZeroParametersLeaveThePointAndSignMinusOneIsNoExactInverse) {
@@ -68,61 +58,9 @@ TEST(ForwardChain, DefaultPointBeforeTheCorrection) {
   const GridPoint p07 = TmForward(tm07, g07.latitude, g07.longitude - CentralMeridianRad(tm07));
   EXPECT_EQ(FormatNumber(p07.easting, patterns::kMetres), "566446.108");
   EXPECT_EQ(FormatNumber(p07.northing, patterns::kMetres), "2529618.096");
-  // Zero grid values: the corrected result is the uncorrected TM87 position.
-  RegionProfile noGrids = kMainlandProfile;
-  noGrids.hasGrids = false;
-  TransformContext context = MakeContext(noGrids, kSinglePointBounds);
-  EXPECT_EQ(InitialStep(context, "", ""), "");
-  const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {kX, kY, kZ});
-  ASSERT_TRUE(r.ok());
-  EXPECT_EQ(FormatNumber(r.ggrs87.easting, patterns::kMetres), "566296.660");
-  EXPECT_EQ(FormatNumber(r.ggrs87.northing, patterns::kMetres), "4529332.491");
 }
 
-TEST(ForwardChain, DefaultPointWithTheSyntheticGrids) {
-  const TransformContext context = MainlandWithSyntheticGrids();
-  const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {kX, kY, kZ});
-  ASSERT_TRUE(r.ok());
-  EXPECT_EQ(FormatNumber(r.ggrs87.easting, patterns::kMetres), "566296.541");
-  EXPECT_EQ(FormatNumber(r.ggrs87.northing, patterns::kMetres), "4529332.314");
-  EXPECT_EQ(FormatNumber(r.dE, patterns::kCentimetres), "-011.9");
-  EXPECT_EQ(FormatNumber(r.dN, patterns::kCentimetres), "-017.7");
-  // The latitude and longitude come from the corrected TM87 position.
-  EXPECT_EQ(FormatNumber(r.ggrs87.packedLatitude, patterns::kPacked), "405444.68271");
-  EXPECT_EQ(FormatNumber(r.ggrs87.packedLongitude, patterns::kPacked), "244714.08889");
-}
-
-TEST(BackChain, DefaultPointWithTheSyntheticGrids) {
-  const TransformContext context = MainlandWithSyntheticGrids();
-  const PointResult r = ChainOfPoint(context, Form::kGgrs87Tm87, {566296.541, 4529332.314, 6.501});
-  ASSERT_TRUE(r.ok());
-  // Shown corrections are the negated grid values: nearly opposite to the forward ones.
-  EXPECT_EQ(FormatNumber(r.dE, patterns::kCentimetres), "011.9");
-  EXPECT_EQ(FormatNumber(r.dN, patterns::kCentimetres), "017.7");
-  EXPECT_NEAR(r.htrs07.easting, 566446.108, 0.002);
-  EXPECT_NEAR(r.htrs07.northing, 2529618.096, 0.002);
-  EXPECT_EQ(Dms(r.htrs07.latitude), "40 54 53.906");
-  EXPECT_EQ(Dms(r.htrs07.longitude), "24 47 20.592");
-  EXPECT_NEAR(r.htrs07.height, 51.610, 0.002);
-}
-
-TEST(Chains, OutsideTheExtentNothingOfTheOtherSideIsProduced) {
-  const TransformContext context = MainlandWithSyntheticGrids();
-  // Athos-like easting but far north of the bounds (TM07 N + 2000000 = 4700000).
-  const PointResult r = ChainOfPoint(context, Form::kHtrs07Tm07, {566446.108, 2700000, 0});
-  EXPECT_EQ(r.status, PointStatus::kOutsideGrid);
-  EXPECT_EQ(r.completed, 0);
-  EXPECT_EQ(r.ggrs87.easting, 0);
-  const PointResult b =
-      ChainOfPoint(context, Form::kGgrs87Geographic, {43 * kPi / 180, 24 * kPi / 180, 0});
-  EXPECT_EQ(b.status, PointStatus::kOutsideGrid);
-  EXPECT_FALSE(b.Completed(Stage::kDatum));
-  // Without the initial step the mainland has no grids: nothing passes.
-  const TransformContext empty = MakeContext(kMainlandProfile, kSinglePointBounds);
-  EXPECT_FALSE(empty.Ready());
-  EXPECT_EQ(ChainOfPoint(empty, Form::kHtrs07Xyz, {kX, kY, kZ}).status,
-            PointStatus::kOutsideGrid);
-}
+// The default point through the whole chains, and points outside the extent: chains/*.chains.
 
 }  // namespace
 }  // namespace vortan

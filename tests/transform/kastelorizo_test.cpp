@@ -6,7 +6,7 @@
 #include "core/cartesian.h"
 #include "core/number_format.h"
 #include "core/transverse_mercator.h"
-#include "engine/chains.h"
+#include "engine/conversion.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -67,13 +67,14 @@ TEST(Kastelorizo, NoPointIsRejectedAndTheCorrectionsAreZero) {
   for (const auto& [lat, lon] : {std::pair{36.15, 29.59}, {38.0, 23.7}, {48.0, 2.0}}) {
     const GeodeticParams grs80 = MakeGrs80Params(kKastelorizoProfile.tm07);
     const Cartesian c = GeodeticToCartesian(grs80, lat * kPi / 180, lon * kPi / 180, 10);
-    const PointResult f = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+    const PointResult f = Conversion(context, Form::kHtrs07Xyz, Form::kGgrs87Geographic)
+                              .Chain(Xyz{c.x, c.y, c.z}.data());
     ASSERT_TRUE(f.ok());
     EXPECT_EQ(f.dE, 0);
     EXPECT_EQ(f.dN, 0);
-    const PointResult b = ChainOfPoint(
-        context, Form::kGgrs87Geographic,
-        {f.ggrs87.latitude, f.ggrs87.longitude, f.ggrs87.height});
+    const PointResult b = Conversion(context, Form::kGgrs87Geographic, Form::kHtrs07Geographic)
+                              .Chain(Xyz{f.ggrs87.latitude, f.ggrs87.longitude, f.ggrs87.height}
+                                         .data());
     ASSERT_TRUE(b.ok());
     EXPECT_EQ(b.dE, 0);
     // The series serve a few degrees around the central meridians; far away they only run.

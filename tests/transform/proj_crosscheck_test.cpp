@@ -2,18 +2,17 @@
 // implementation: Helmert in the coordinate-frame convention, then geographic, then
 // Transverse Mercator, both directions, over a net of points covering Greece.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/cartesian.h"
 #include "core/transverse_mercator.h"
-#include "engine/chains.h"
+#include "engine/conversion.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -30,10 +29,9 @@ const std::string kTm07 =
 
 // Runs cct with the pipeline on the lines of input; one output row of numbers per line.
 std::vector<std::vector<double>> Cct(const std::string& pipeline, const std::string& input) {
-  // One file per test process: ctest runs the tests of this file side by side.
-  const std::string path = testing::TempDir() + "vortan-cct-" + std::to_string(::getpid()) + "-" +
-                           testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-  std::ofstream(path) << input;
+  // A folder per call: ctest runs the tests of this file side by side.
+  const support::TempFolder folder(support::CurrentTestName());
+  const std::string path = folder.Write("input.txt", input);
   const std::string command = std::string(CCT_EXECUTABLE) + " -d 6 " + pipeline + " " + path;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   std::vector<std::vector<double>> rows;
@@ -91,7 +89,8 @@ TEST(ProjCrossCheck, Htrs07CartesianToTm87) {
   double worst = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Cartesian& c = net.htrs07[i];
-    const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+    const PointResult r =
+        Conversion(context, Form::kHtrs07Xyz, Form::kGgrs87Tm87).Chain(Xyz{c.x, c.y, c.z}.data());
     worst = std::max(worst, std::hypot(r.ggrs87.easting - rows[i][0],
                                        r.ggrs87.northing - rows[i][1]));
   }
@@ -121,8 +120,8 @@ TEST(ProjCrossCheck, Tm87ToHtrs07Tm07) {
   const TransformContext context = ZeroCorrections();
   double worst = 0;
   for (std::size_t i = 0; i < tm07.size(); ++i) {
-    const PointResult r =
-        ChainOfPoint(context, Form::kGgrs87Tm87, {tm87[i][0], tm87[i][1], tm87[i][2]});
+    const PointResult r = Conversion(context, Form::kGgrs87Tm87, Form::kHtrs07Tm07)
+                              .Chain(Xyz{tm87[i][0], tm87[i][1], tm87[i][2]}.data());
     worst = std::max(worst, std::hypot(r.htrs07.easting - tm07[i][0],
                                        r.htrs07.northing - tm07[i][1]));
   }

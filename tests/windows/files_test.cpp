@@ -17,7 +17,7 @@ class Files : public ToolFolder {};
 // Standard output opened by ">>" only appends: its writes go to the end whatever the file
 // pointer says, so a failed write is cut back to the size the file had, not to the pointer.
 TEST_F(Files, AnAppendOnlyOutputIsPlacedAtItsEnd) {
-  WriteBytes(folder_ / "log.txt", "kept\r\n");
+  WriteFile(folder_ / "log.txt", "kept\r\n");
   const HANDLE handle = ::CreateFileW((folder_ / "log.txt").c_str(),
                                       FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -30,7 +30,7 @@ TEST_F(Files, AnAppendOnlyOutputIsPlacedAtItsEnd) {
   EXPECT_TRUE(WriteAll(fd, "line\r\n", 6, written));
   EXPECT_EQ(WritePosition(fd), std::optional<std::uint64_t>(12));
   CloseFile(fd);
-  EXPECT_EQ(ReadBytes(folder_ / "log.txt"), "kept\r\nline\r\n");
+  EXPECT_EQ(ReadFile(folder_ / "log.txt"), "kept\r\nline\r\n");
 }
 
 }  // namespace

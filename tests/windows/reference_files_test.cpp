@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "data_files/job_table.h"
+#include "tests/support/reference_cases.h"
 #include "tool_runner.h"
 #include "transform/region_profile.h"
 
 namespace vortan::windows {
 namespace {
 
-struct ReferenceCase {
-  const RegionProfile* profile;
-  JobKind kind;
-};
-
-class ReferenceFiles : public ToolFolder, public testing::WithParamInterface<ReferenceCase> {};
+class ReferenceFiles : public ToolFolder,
+                       public testing::WithParamInterface<support::ReferenceCase> {};
 
 TEST_P(ReferenceFiles, TheExeWritesThemByteForByte) {
   const RegionProfile& profile = *GetParam().profile;
@@ -35,30 +32,14 @@ TEST_P(ReferenceFiles, TheExeWritesThemByteForByte) {
   for (const JobFile& file : job.outputs) {
     const std::string name = RegionFileName(profile, file.defaultName);
     const std::string expected =
-        ReadBytes(folder / ("expected-" + std::string(job.cliName) + "." + name));
+        ReadFile(folder / ("expected-" + std::string(job.cliName) + "." + name));
     ASSERT_FALSE(expected.empty()) << name;
-    EXPECT_TRUE(ReadBytes(folder_ / name) == expected) << name << " differs from the reference";
+    EXPECT_TRUE(ReadFile(folder_ / name) == expected) << name << " differs from the reference";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothRegions, ReferenceFiles,
-    testing::Values(ReferenceCase{&kMainlandProfile, JobKind::kSflhToSenh},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSenhToHtrs07},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSflhToSxyz},
-                    ReferenceCase{&kMainlandProfile, JobKind::kSxyzToGgrs87},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSflhToSenh},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSenhToHtrs07},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSflhToSxyz},
-                    ReferenceCase{&kKastelorizoProfile, JobKind::kSxyzToGgrs87}),
-    [](const testing::TestParamInfo<ReferenceCase>& info) {
-      std::string name = std::string(info.param.profile->name) + "_" +
-                         std::string(DefinitionOf(info.param.kind).cliName);
-      for (char& c : name) {
-        if (c == '-') c = '_';
-      }
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(BothRegions, ReferenceFiles, support::kReferenceCases,
+                         support::ReferenceCaseName);
 
 }  // namespace
 }  // namespace vortan::windows

@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/folder_test.h"
 
 namespace vortan::windows {
 
@@ -28,14 +28,9 @@ inline fs::path ProgramFolder() {
 // Wine finds on the drive of the current folder only).
 inline fs::path TestData() { return fs::absolute(fs::path(VORTAN_TEST_DATA)); }
 
-inline std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+// Files as bytes (the Win32 functions of the same names are ::ReadFile and ::WriteFile).
+using support::ReadFile;
+using support::WriteFile;
 
 struct ToolResult {
   DWORD status = 0;
@@ -44,24 +39,8 @@ struct ToolResult {
 };
 
 // A fresh folder per test under the temporary folder; the tool runs in it.
-class ToolFolder : public testing::Test {
+class ToolFolder : public support::FolderTest {
  protected:
-  void SetUp() override {
-    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    folder_ = fs::temp_directory_path() /
-              ("vortan-windows-" + std::to_string(::GetCurrentProcessId()) + "-" + name);
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-
   // Starts the tool with the arguments (each quoted), standard input from `input` (NUL when
   // empty); returns the process and fills the handles of its standard output and error files.
   PROCESS_INFORMATION Start(const std::vector<std::wstring>& arguments, HANDLE input,
@@ -97,8 +76,8 @@ class ToolFolder : public testing::Test {
     ::GetExitCodeProcess(process.hProcess, &result.status);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    result.out = ReadBytes(folder_ / "stdout.bin");
-    result.err = ReadBytes(folder_ / "stderr.bin");
+    result.out = ReadFile(folder_ / "stdout.bin");
+    result.err = ReadFile(folder_ / "stderr.bin");
     return result;
   }
 
@@ -114,8 +93,6 @@ class ToolFolder : public testing::Test {
     if (in != nullptr) ::CloseHandle(in);
     return Wait(process);
   }
-
-  fs::path folder_;
 };
 
 }  // namespace vortan::windows

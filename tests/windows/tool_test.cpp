@@ -24,11 +24,11 @@ class Tool : public ToolFolder {};
 // The runtime's text mode would write CR CR LF for the CR LF of a line, and turn a lone LF
 // read into CR LF: every line written ends in exactly one CR LF, to a file and to "-".
 TEST_F(Tool, AWrittenLineEndsInOneCrLf) {
-  WriteBytes(folder_ / "in.txt", std::string(kSflh) + "\r\n" + kSflh + "\n" + kSflh);
+  WriteFile(folder_ / "in.txt", std::string(kSflh) + "\r\n" + kSflh + "\n" + kSflh);
   const std::string expected = std::string(kSenh) + kSenh + kSenh;
   const ToolResult file = Run({L"sflh-to-senh", L"in.txt", L"out.txt"});
   EXPECT_EQ(file.status, 0u) << file.err;
-  EXPECT_EQ(ReadBytes(folder_ / "out.txt"), expected);
+  EXPECT_EQ(ReadFile(folder_ / "out.txt"), expected);
   const ToolResult piped = Run({L"sflh-to-senh", L"in.txt", L"-"});
   EXPECT_EQ(piped.status, 0u) << piped.err;
   EXPECT_EQ(piped.out, expected);
@@ -37,7 +37,7 @@ TEST_F(Tool, AWrittenLineEndsInOneCrLf) {
 // "-" is read in binary mode: a Ctrl+Z byte (the end of a text-mode file) is data like any
 // other, and the CR of each line reaches the reader.
 TEST_F(Tool, StandardInputIsReadInBinaryMode) {
-  WriteBytes(folder_ / "in.txt", "Z\x1A" + std::string(kSflh + 1) + "\r\n" + kSflh + "\r\n");
+  WriteFile(folder_ / "in.txt", "Z\x1A" + std::string(kSflh + 1) + "\r\n" + kSflh + "\r\n");
   const ToolResult result = Run({L"sflh-to-senh", L"-", L"-"}, L"in.txt");
   EXPECT_EQ(result.status, 0u) << result.err;
   EXPECT_EQ(result.out, "Z\x1A" + std::string(kSenh + 1) + kSenh);
@@ -47,11 +47,11 @@ TEST_F(Tool, StandardInputIsReadInBinaryMode) {
 // them in UTF-8.
 TEST_F(Tool, GreekFileAndFolderNames) {
   fs::create_directories(folder_ / L"Μετρήσεις 2024");
-  WriteBytes(folder_ / L"Μετρήσεις 2024" / L"Σημεία ΕΓΣΑ87.txt", std::string(kSflh) + "\r\n");
+  WriteFile(folder_ / L"Μετρήσεις 2024" / L"Σημεία ΕΓΣΑ87.txt", std::string(kSflh) + "\r\n");
   const ToolResult result = Run({L"sflh-to-senh", L"Μετρήσεις 2024\\Σημεία ΕΓΣΑ87.txt",
                                  L"Μετρήσεις 2024\\Αποτελέσματα.txt"});
   EXPECT_EQ(result.status, 0u) << result.err;
-  EXPECT_EQ(ReadBytes(folder_ / L"Μετρήσεις 2024" / L"Αποτελέσματα.txt"), kSenh);
+  EXPECT_EQ(ReadFile(folder_ / L"Μετρήσεις 2024" / L"Αποτελέσματα.txt"), kSenh);
   EXPECT_NE(result.err.find("Μετρήσεις 2024\\Αποτελέσματα.txt"), std::string::npos)
       << result.err;
 
@@ -63,7 +63,7 @@ TEST_F(Tool, GreekFileAndFolderNames) {
 // Absolute paths with a drive letter, either case, backslashes, slashes and "..".
 TEST_F(Tool, DriveLettersAndBackslashes) {
   fs::create_directories(folder_ / "sub");
-  WriteBytes(folder_ / "sub" / "in.txt", std::string(kSflh) + "\r\n");
+  WriteFile(folder_ / "sub" / "in.txt", std::string(kSflh) + "\r\n");
   std::wstring absolute = folder_.wstring();  // C:\users\...
   ASSERT_EQ(absolute[1], L':');
   std::wstring lower = absolute;
@@ -83,8 +83,8 @@ TEST_F(Tool, DriveLettersAndBackslashes) {
     SCOPED_TRACE(fs::path(s.input).string());
     const ToolResult result = Run({L"sflh-to-senh", s.input, s.output});
     EXPECT_EQ(result.status, 0u) << result.err;
-    EXPECT_EQ(ReadBytes(fs::path(s.output).is_absolute() ? fs::path(s.output)
-                                                          : folder_ / s.output),
+    EXPECT_EQ(ReadFile(fs::path(s.output).is_absolute() ? fs::path(s.output)
+                                                         : folder_ / s.output),
               kSenh);
   }
 }
@@ -93,23 +93,23 @@ TEST_F(Tool, DriveLettersAndBackslashes) {
 TEST_F(Tool, AnotherSpellingOfTheInputIsTheInput) {
   fs::create_directories(folder_ / "sub");
   const std::string text = std::string(kSflh) + "\r\n";
-  WriteBytes(folder_ / "sub" / "in.txt", text);
+  WriteFile(folder_ / "sub" / "in.txt", text);
   for (const std::wstring& output :
        {std::wstring(L"SUB/./IN.TXT"), folder_.wstring() + L"\\Sub\\In.Txt"}) {
     SCOPED_TRACE(fs::path(output).string());
     const ToolResult result = Run({L"sflh-to-senh", L"sub\\in.txt", output});
     EXPECT_EQ(result.status, 1u);
     EXPECT_NE(result.err.find("is the input"), std::string::npos) << result.err;
-    EXPECT_EQ(ReadBytes(folder_ / "sub" / "in.txt"), text);
+    EXPECT_EQ(ReadFile(folder_ / "sub" / "in.txt"), text);
   }
 }
 
 // The exit status tells the kind of ending as on Linux: 0 done, 1 an error, 2 wrong usage,
 // 3 a point outside the grid.
 TEST_F(Tool, ExitStatusAsOnLinux) {
-  WriteBytes(folder_ / "good.txt", std::string(kSflh) + "\r\n");
-  WriteBytes(folder_ / "bad.txt", std::string(kSflh) + "\r\nB,380000,x,1\r\n");
-  WriteBytes(folder_ / "far.txt", "P1,466591.820,4258474.289,593.998\r\nFAR,500000,6000000,10\r\n");
+  WriteFile(folder_ / "good.txt", std::string(kSflh) + "\r\n");
+  WriteFile(folder_ / "bad.txt", std::string(kSflh) + "\r\nB,380000,x,1\r\n");
+  WriteFile(folder_ / "far.txt", "P1,466591.820,4258474.289,593.998\r\nFAR,500000,6000000,10\r\n");
   const std::wstring dn = Grid(L"dN_2km_V1-0.grd"), de = Grid(L"dE_2km_V1-0.grd");
   const struct {
     std::vector<std::wstring> arguments;
@@ -137,8 +137,8 @@ TEST_F(Tool, ExitStatusAsOnLinux) {
 // What only Windows refuses, in words: a file another program holds, a character no Windows
 // name may have, a folder; NUL takes any number of outputs.
 TEST_F(Tool, WhatWindowsRefusesIsSaid) {
-  WriteBytes(folder_ / "in.txt", std::string(kSflh) + "\r\n");
-  WriteBytes(folder_ / "held.txt", "");
+  WriteFile(folder_ / "in.txt", std::string(kSflh) + "\r\n");
+  WriteFile(folder_ / "held.txt", "");
   fs::create_directories(folder_ / "folder");
   // Held as a spreadsheet program holds an open file: nobody else may write it.
   const HANDLE held = ::CreateFileW((folder_ / "held.txt").c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -170,7 +170,7 @@ TEST_F(Tool, WhatWindowsRefusesIsSaid) {
 // extension or folder: no input or output may be one (but NUL, which discards what it is
 // given). A name ending in a backslash, or on a drive that does not exist, is named as such.
 TEST_F(Tool, DeviceNamesAndPathsAreNamed) {
-  WriteBytes(folder_ / "in.txt", std::string(kSflh) + "\r\n");
+  WriteFile(folder_ / "in.txt", std::string(kSflh) + "\r\n");
   const struct {
     std::vector<std::wstring> arguments;
     DWORD status;
@@ -224,7 +224,7 @@ TEST_F(Tool, CtrlCLeavesCompleteLines) {
                          nullptr) != 0;
     };
     // Lines until the job has written some, then Ctrl+C (which this test ignores).
-    for (int round = 0; round < 200 && ReadBytes(folder_ / "c.txt").empty(); ++round) {
+    for (int round = 0; round < 200 && ReadFile(folder_ / "c.txt").empty(); ++round) {
       ASSERT_TRUE(feed());
       ::Sleep(50);
     }
@@ -251,7 +251,7 @@ TEST_F(Tool, CtrlCLeavesCompleteLines) {
     EXPECT_NE(result.err.find("stopped by Ctrl+C"), std::string::npos) << result.err;
     std::size_t count = 0;
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-      const std::string out = ReadBytes(folder_ / name);
+      const std::string out = ReadFile(folder_ / name);
       ASSERT_GE(out.size(), 2u) << name;
       EXPECT_EQ(out.substr(out.size() - 2), "\r\n") << name;
       const auto n = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));

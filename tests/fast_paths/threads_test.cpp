@@ -3,11 +3,7 @@
 // cannot be read) stops it at the same point, with the same outcome and the same files. The
 // inputs are the reference files repeated into many batches, so that the stops fall into
 // every position of a batch and of a thread's share of it.
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "data_files/jobs.h"
+#include "tests/support/folder_test.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -22,15 +19,10 @@ namespace {
 
 const std::string kReference = std::string(VORTAN_TEST_DATA) + "/reference/";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The lines of a reference input without their line ends.
 std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> lines;
-  std::istringstream in(ReadFile(path));
+  std::istringstream in(support::ReadFile(path));
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -81,13 +73,9 @@ std::string Join(const std::vector<std::string>& records) {
   return text;
 }
 
-class ThreadsLikeOne : public testing::Test {
+class ThreadsLikeOne : public support::FolderTest {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("vortan-threads-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
     mainland_ = MakeContext(kMainlandProfile, kDataFileBounds);
     ASSERT_EQ(InitialStep(mainland_, kReference + "grids/dN_2km_V1-0.grd",
                           kReference + "grids/dE_2km_V1-0.grd"),
@@ -95,10 +83,6 @@ class ThreadsLikeOne : public testing::Test {
     kastelorizo_ = MakeContext(kKastelorizoProfile, kDataFileBounds);
     ASSERT_EQ(InitialStep(kastelorizo_, "", ""), "");
   }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-
   // Runs the job on `threads` threads into files named after the run; returns the outcome and
   // the texts of the outputs.
   struct Run {
@@ -119,7 +103,7 @@ class ThreadsLikeOne : public testing::Test {
     options.threads = threads;
     Run run;
     run.outcome = RunJob(kind, context, input, outputs, options);
-    for (const std::string& o : outputs) run.files.push_back(ReadFile(o));
+    for (const std::string& o : outputs) run.files.push_back(support::ReadFile(o));
     // The message names the outputs: name them as one thread's run does.
     run.message = run.outcome.Message();
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
@@ -136,7 +120,7 @@ class ThreadsLikeOne : public testing::Test {
   // returned.
   std::vector<std::string> ExpectSameAsOneThread(JobKind kind, const TransformContext& context,
                                                  const std::string& text, JobStatus expected) {
-    std::ofstream(Path("input.txt"), std::ios::binary) << text;
+    Write("input.txt", text);
     const Run one = RunWith(kind, context, Path("input.txt"), 1);
     EXPECT_EQ(one.outcome.status, expected) << one.outcome.Message();
     for (int threads : {2, 3, 8}) {
@@ -160,11 +144,10 @@ class ThreadsLikeOne : public testing::Test {
 
   // The files of the job on the records without the stop.
   std::vector<std::string> FullRun(JobKind kind, const std::vector<std::string>& records) {
-    std::ofstream(Path("full.txt"), std::ios::binary) << Join(records);
+    Write("full.txt", Join(records));
     return RunWith(kind, mainland_, Path("full.txt"), 1).files;
   }
 
-  std::filesystem::path folder_;
   TransformContext mainland_;
   TransformContext kastelorizo_;
 };

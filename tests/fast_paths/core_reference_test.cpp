@@ -20,6 +20,7 @@
 #include "core/tm_coefficients.h"
 #include "core/transverse_mercator.h"
 #include "engine/chains.h"
+#include "engine/conversion.h"
 #include "transform/correction_grid.h"
 #include "transform/datum.h"
 #include "transform/helmert.h"
@@ -450,7 +451,8 @@ TEST(CoreReferenceChain, ForwardChainAsThePlainFormulas) {
     int k = 0;
     for (const auto& [phi, lambda] : RegionNet(*profile)) {
       const Cartesian c = PlainGeodeticToCartesian(tm07, phi, lambda, 10.0 * (k++ % 300) - 60);
-      const PointResult r = ChainOfPoint(context, Form::kHtrs07Xyz, {c.x, c.y, c.z});
+      const PointResult r = Conversion(context, Form::kHtrs07Xyz, Form::kGgrs87Tm87)
+                                .Chain(Xyz{c.x, c.y, c.z}.data());
       ASSERT_TRUE(r.Completed(Stage::kTm07)) << phi << " " << lambda;
       const Geodetic g07 = PlainCartesianToGeodetic(tm07, c);
       ASSERT_NEAR(r.htrs07.latitude, g07.latitude, kRadianTolerance);
@@ -560,7 +562,8 @@ TEST(CoreReferenceChain, BackChainAsThePlainFormulas) {
     for (const auto& [phi, lambda] : RegionNet(*profile)) {
       const PlainForward entry = PlainTmForward(tm87, phi, lambda - lambda87);
       const double h = 10.0 * (k++ % 300) - 60;
-      const PointResult r = ChainOfPoint(context, Form::kGgrs87Tm87, {entry.e, entry.n, h});
+      const PointResult r = Conversion(context, Form::kGgrs87Tm87, Form::kHtrs07Tm07)
+                                .Chain(Xyz{entry.e, entry.n, h}.data());
       ASSERT_TRUE(r.Completed(Stage::kGgrs87Geographic));
       const PlainInverse g87 = PlainTmInverse(tm87, entry.e, entry.n);
       ASSERT_NEAR(r.ggrs87.latitude, g87.phi, kRadianTolerance);
