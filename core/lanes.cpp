@@ -50,18 +50,45 @@ constexpr std::size_t kPiece = 16;
 
 V K(double x) { return hn::Set(D(), x); }
 
-// A pair of vectors for the series tables: the arithmetic of tm_series_eval.inc.
-struct VPair {
-  V a, b;
+// The iterations and the series run kChains vectors side by side: each pass or each step of
+// Horner's rule waits for the one before, and the processor overlaps the chains of independent
+// vectors, which one vector alone leaves idle. A
+// piece is worked in groups of kChains vectors (kPiece is a multiple of kChains vectors on every
+// target).
+constexpr std::size_t kChains = 2;
+static_assert(kPiece % (kChains * (HWY_MAX_BYTES / sizeof(double))) == 0);
+#define VORTAN_EACH _Pragma("GCC unroll 2") for (std::size_t j = 0; j < kChains; ++j)
+
+// kChains vectors with lane-wise + and *.
+struct Chains {
+  V v[kChains];
 };
-VPair operator*(VPair x, VPair y) { return {x.a * y.a, x.b * y.b}; }
-VPair operator+(VPair x, VPair y) { return {x.a + y.a, x.b + y.b}; }
+Chains operator*(const Chains& x, const Chains& y) {
+  Chains r;
+  VORTAN_EACH r.v[j] = x.v[j] * y.v[j];
+  return r;
+}
+Chains operator+(const Chains& x, const Chains& y) {
+  Chains r;
+  VORTAN_EACH r.v[j] = x.v[j] + y.v[j];
+  return r;
+}
+
+// One series table over kChains vectors: the arithmetic of tm_series_eval.inc, the table given
+// as both of its pair. Each table is evaluated alone, on its own rows, where the plain routine
+// pads the shorter table of a pair with zeros to evaluate both in the two halves of one
+// register: Horner's rule turns a zero into nothing (0 * y + c is c), so that the sums are the
+// same, without the operations on the padding.
 struct VectorOps {
-  using Value = V;
-  using Pair = VPair;
-  static Pair Const(double a, double b) { return {K(a), K(b)}; }
-  static Pair Both(V x) { return {x, x}; }
-  static Pair Of(V x, V y) { return {x, y}; }
+  using Value = Chains;
+  using Pair = Chains;
+  static Pair Const(double a, double) {
+    Chains r;
+    VORTAN_EACH r.v[j] = K(a);
+    return r;
+  }
+  static Pair Both(const Chains& x) { return x; }
+  static Pair Of(const Chains& x, const Chains&) { return x; }
 };
 
 using tm_series::Cell;
@@ -71,6 +98,11 @@ using tm_series::OrderCount;
 using tm_series::OrderFactor;
 using tm_series::OrderRows;
 #include "core/detail/tm_series_eval.inc"
+
+template <const auto& kRows>
+Chains Series(const Chains& x, const Chains& t2, const Chains& eta2) {
+  return SeriesPair<kRows, kRows, VectorOps>(x, t2, eta2);
+}
 
 // The inputs of a piece, padded: lanes past count copy the first point.
 struct Padded {
@@ -210,6 +242,14 @@ V Atan(V x) {
   return hn::CopySign(a, x);
 }
 
+M NoLanes() { return hn::MaskFromVec(hn::Zero(D())); }
+
+bool AllDone(const M (&done)[kChains]) {
+  bool all = true;
+  VORTAN_EACH all = all && hn::AllTrue(D(), done[j]);
+  return all;
+}
+
 // --- X, Y, Z and latitude, longitude, height ---
 
 constexpr int kBowringPasses = 6;
@@ -230,35 +270,45 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
   const V qa = K(qs * a);
   const V one = K(1);
   bool westOrPolar = false;
-  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
-    const V x = hn::Load(d, px.v + i), y = hn::Load(d, py.v + i), z = hn::Load(d, pz.v + i);
-    const V p = hn::Sqrt(y * y + x * x);
-    V t = z / (q * p);
+  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+    V x[kChains], y[kChains], z[kChains], p[kChains], t[kChains];
+    VORTAN_EACH {
+      x[j] = hn::Load(d, px.v + i + j * lanes);
+      y[j] = hn::Load(d, py.v + i + j * lanes);
+      z[j] = hn::Load(d, pz.v + i + j * lanes);
+      p[j] = hn::Sqrt(y[j] * y[j] + x[j] * x[j]);
+      t[j] = z[j] / (q * p[j]);
+    }
     // The plain routine's passes, operation for operation: the height and the tangent of the
     // latitude come out as its own.
     for (int pass = 0; pass < kBowringPasses; ++pass) {
-      const V s = hn::Sqrt(one + t * t);
-      const V ts = t / s;
-      t = (q * z + aE2 * (ts * ts * ts)) / (p - aE2 / (s * s * s));
+      VORTAN_EACH {
+        const V s = hn::Sqrt(one + t[j] * t[j]);
+        const V ts = t[j] / s;
+        t[j] = (q * z[j] + aE2 * (ts * ts * ts)) / (p[j] - aE2 / (s * s * s));
+      }
     }
-    const V s = hn::Sqrt(one + t * t);
-    const V dz = z - t * qa / s;
-    const V dp = p - K(a) / s;
-    V hv = hn::Sqrt(dz * dz + dp * dp);
-    hv = hn::IfThenElse(dp <= hn::Zero(d), hn::Neg(hv), hv);
-    const V tanLat = t / q;
-    // atan(Y / X) in the eastern hemisphere; elsewhere (no division by an X of 0) the lane's
-    // longitude comes from the plain routine below.
-    const M east = x > hn::Zero(d);
-    const V lambda = Atan(y / hn::IfThenElse(east, x, one));
-    westOrPolar = westOrPolar || !hn::AllTrue(d, east);
-    NoteLanes(tanLat);
-    NoteLanes(lambda);
-    NoteLanes(hv);
-    hn::Store(Atan(tanLat), d, lat.v + i);
-    hn::Store(lambda, d, lon.v + i);
-    hn::Store(hv, d, h.v + i);
-    hn::Store(tanLat, d, tan.v + i);
+    VORTAN_EACH {
+      const std::size_t at = i + j * lanes;
+      const V s = hn::Sqrt(one + t[j] * t[j]);
+      const V dz = z[j] - t[j] * qa / s;
+      const V dp = p[j] - K(a) / s;
+      V hv = hn::Sqrt(dz * dz + dp * dp);
+      hv = hn::IfThenElse(dp <= hn::Zero(d), hn::Neg(hv), hv);
+      const V tanLat = t[j] / q;
+      // atan(Y / X) in the eastern hemisphere; elsewhere (no division by an X of 0) the lane's
+      // longitude comes from the plain routine below.
+      const M east = x[j] > hn::Zero(d);
+      const V lambda = Atan(y[j] / hn::IfThenElse(east, x[j], one));
+      westOrPolar = westOrPolar || !hn::AllTrue(d, east);
+      NoteLanes(tanLat);
+      NoteLanes(lambda);
+      NoteLanes(hv);
+      hn::Store(Atan(tanLat), d, lat.v + at);
+      hn::Store(lambda, d, lon.v + at);
+      hn::Store(hv, d, h.v + at);
+      hn::Store(tanLat, d, tan.v + at);
+    }
   }
   for (std::size_t k = 0; k < count; ++k) {
     latitude[k] = lat.v[k];
@@ -340,51 +390,60 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double ep2Scale = f * (2 - f) / ((1 - f) * (1 - f));
   const V one = K(1);
-  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
-    const V phi = hn::Load(d, pphi.v + i), dLambda = hn::Load(d, pdl.v + i);
-    V s, c, t;
-    if (tans) {
-      t = hn::Load(d, ptan.v + i);
-      c = one / hn::Sqrt(one + t * t);
-      s = t * c;
-    } else {
-      SinCos(phi, s, c);
-      t = s / c;
+  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+    V s[kChains], c[kChains], t[kChains], m[kChains], n[kChains];
+    Chains l, t2, eta2;
+    VORTAN_EACH {
+      const std::size_t at = i + j * lanes;
+      const V phi = hn::Load(d, pphi.v + at);
+      if (tans) {
+        t[j] = hn::Load(d, ptan.v + at);
+        c[j] = one / hn::Sqrt(one + t[j] * t[j]);
+        s[j] = t[j] * c[j];
+      } else {
+        SinCos(phi, s[j], c[j]);
+        t[j] = s[j] / c[j];
+      }
+      m[j] = MeridianArcSeries(
+          params, phi, EvenMultipleSines(K(2) * s[j] * c[j], (c[j] - s[j]) * (c[j] + s[j])));
+      eta2.v[j] = c[j] * c[j] * K(ep2);
+      const V v2 = one + eta2.v[j];
+      n[j] = K(a) / (K(1 - f) * hn::Sqrt(v2));
+      t2.v[j] = t[j] * t[j];
+      l.v[j] = c[j] * hn::Load(d, pdl.v + at);
     }
-    const V m = MeridianArcSeries(params, phi,
-                                  EvenMultipleSines(K(2) * s * c, (c - s) * (c + s)));
-    const V eta2 = c * c * K(ep2);
-    const V v2 = one + eta2;
-    const V n = K(a) / (K(1 - f) * hn::Sqrt(v2));
-    const V t2 = t * t;
-    const V l = c * dLambda;
-    const VPair series =
-        SeriesPair<tm_tables::kEastingCoefficients,
-                                tm_tables::kNorthingCoefficients, VectorOps>(l, t2, eta2);
-    const V e = K(params.falseEasting) + K(k0) * n * series.a;
-    const V north = K(params.falseNorthing) + K(k0) * m + K(k0) * n * t * series.b;
-    NoteLanes(e);
-    NoteLanes(north);
-    hn::Store(e, d, oe.v + i);
-    hn::Store(north, d, on.v + i);
+    const Chains eastSeries = Series<tm_tables::kEastingCoefficients>(l, t2, eta2);
+    const Chains northSeries = Series<tm_tables::kNorthingCoefficients>(l, t2, eta2);
+    VORTAN_EACH {
+      const std::size_t at = i + j * lanes;
+      const V e = K(params.falseEasting) + K(k0) * n[j] * eastSeries.v[j];
+      const V north =
+          K(params.falseNorthing) + K(k0) * m[j] + K(k0) * n[j] * t[j] * northSeries.v[j];
+      NoteLanes(e);
+      NoteLanes(north);
+      hn::Store(e, d, oe.v + at);
+      hn::Store(north, d, on.v + at);
+    }
     if (scale) {
-      const V st2 = t * t;
-      const V st4 = st2 * st2;
-      const V seta2 = K(ep2Scale) * c * c;
-      const V seta4 = seta2 * seta2;
-      const V seta6 = seta4 * seta2;
-      const V sv2 = one + seta2;
-      const V sl2 = l * l;
-      const V sl4 = sl2 * sl2;
-      const V sl6 = sl4 * sl2;
-      const V k =
-          K(k0) * (one + sl2 * K(0.5) * sv2 +
-                   sl4 / K(24) *
-                       (K(5) - K(4) * st2 + K(14) * seta2 - K(28) * st2 * seta2 + K(13) * seta4 -
-                        K(48) * st2 * seta4 + K(4) * seta6 - K(24) * st2 * seta6) +
-                   sl6 / K(720) * (K(61) - K(148) * st2 + K(16) * st4));
-      NoteLanes(k);
-      hn::Store(k, d, ok.v + i);
+      VORTAN_EACH {
+        const V st2 = t[j] * t[j];
+        const V st4 = st2 * st2;
+        const V seta2 = K(ep2Scale) * c[j] * c[j];
+        const V seta4 = seta2 * seta2;
+        const V seta6 = seta4 * seta2;
+        const V sv2 = one + seta2;
+        const V sl2 = l.v[j] * l.v[j];
+        const V sl4 = sl2 * sl2;
+        const V sl6 = sl4 * sl2;
+        const V k = K(k0) * (one + sl2 * K(0.5) * sv2 +
+                             sl4 / K(24) *
+                                 (K(5) - K(4) * st2 + K(14) * seta2 - K(28) * st2 * seta2 +
+                                  K(13) * seta4 - K(48) * st2 * seta4 + K(4) * seta6 -
+                                  K(24) * st2 * seta6) +
+                             sl6 / K(720) * (K(61) - K(148) * st2 + K(16) * st4));
+        NoteLanes(k);
+        hn::Store(k, d, ok.v + i + j * lanes);
+      }
     }
   }
   std::copy(oe.v, oe.v + count, easting);
@@ -441,94 +500,120 @@ V PerLane(M take, V v, F&& f) {
   return hn::Load(d, values);
 }
 
-// The footpoint latitude of arcs m, lane by lane as the plain iteration: each lane stops at its
-// own pass, keeping its value while the others go on.
-V FootpointLatitude(V m, double a, double f) {
+// The footpoint latitudes of arcs m, lane by lane as the plain iteration: each lane stops at
+// its own pass, keeping its value while the others go on.
+void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kChains]) {
   const D d;
   const tm_series::FootpointTerms terms = tm_series::FootpointOf(f);
   const V k0 = K(terms.k0), k1 = K(terms.k1), k2 = K(terms.k2), k3 = K(terms.k3);
-  const V mu = m * K(1 + terms.n) / K(a * terms.g);
-  V phi = mu;
-  V s2, c2;
-  SinCos(K(2) * phi, s2, c2);
-  V out = phi;
-  M done = hn::MaskFromVec(hn::Zero(d));
+  V mu[kChains], phi[kChains], s2[kChains], c2[kChains];
+  M done[kChains];
+  VORTAN_EACH {
+    mu[j] = m[j] * K(1 + terms.n) / K(a * terms.g);
+    phi[j] = mu[j];
+    SinCos(K(2) * phi[j], s2[j], c2[j]);
+    out[j] = phi[j];
+    done[j] = NoLanes();
+  }
   for (int pass = 1;; ++pass) {
-    const V delta = s2 * ((k0 + k1 * c2) + (c2 * c2) * (k2 + k3 * c2));
-    const M stop = hn::AndNot(done, hn::Abs((phi - mu) - delta) < K(kFootpointTolerance));
-    const M ends = pass > kFootpointMaxPasses ? hn::Not(done) : stop;
-    out = hn::IfThenElse(ends, phi, out);
-    done = hn::Or(done, ends);
-    if (hn::AllTrue(d, done)) return out;
-    const V next = delta + mu;
-    const V turn = K(2) * (next - phi);
-    V st, omc;
-    SmallSinCos(turn, st, omc);
-    const V sn = s2 + (c2 * st - s2 * omc);
-    const V cn = c2 - (s2 * st + c2 * omc);
-    const M large = hn::AndNot(done, hn::Not(hn::Abs(turn) < K(0.01)));
-    V ns = hn::IfThenElse(large, s2, sn), nc = hn::IfThenElse(large, c2, cn);
-    if (!hn::AllFalse(d, large)) {
-      V ls, lc;
-      SinCos(K(2) * next, ls, lc);
-      ns = hn::IfThenElse(large, ls, ns);
-      nc = hn::IfThenElse(large, lc, nc);
+    V next[kChains];
+    M large[kChains];
+    bool anyLarge = false;
+    VORTAN_EACH {
+      const V delta = s2[j] * ((k0 + k1 * c2[j]) + (c2[j] * c2[j]) * (k2 + k3 * c2[j]));
+      const M stop =
+          hn::AndNot(done[j], hn::Abs((phi[j] - mu[j]) - delta) < K(kFootpointTolerance));
+      const M ends = pass > kFootpointMaxPasses ? hn::Not(done[j]) : stop;
+      out[j] = hn::IfThenElse(ends, phi[j], out[j]);
+      done[j] = hn::Or(done[j], ends);
+      next[j] = delta + mu[j];
+      const V turn = K(2) * (next[j] - phi[j]);
+      V st, omc;
+      SmallSinCos(turn, st, omc);
+      const V sn = s2[j] + (c2[j] * st - s2[j] * omc);
+      const V cn = c2[j] - (s2[j] * st + c2[j] * omc);
+      large[j] = hn::AndNot(done[j], hn::Not(hn::Abs(turn) < K(0.01)));
+      anyLarge = anyLarge || !hn::AllFalse(d, large[j]);
+      s2[j] = hn::IfThenElse(done[j], s2[j], sn);
+      c2[j] = hn::IfThenElse(done[j], c2[j], cn);
     }
-    s2 = hn::IfThenElse(done, s2, ns);
-    c2 = hn::IfThenElse(done, c2, nc);
-    phi = hn::IfThenElse(done, phi, next);
+    if (AllDone(done)) return;
+    if (anyLarge) {
+      VORTAN_EACH {
+        if (hn::AllFalse(d, large[j])) continue;
+        V ls, lc;
+        SinCos(K(2) * next[j], ls, lc);
+        s2[j] = hn::IfThenElse(large[j], ls, s2[j]);
+        c2[j] = hn::IfThenElse(large[j], lc, c2[j]);
+      }
+    }
+    VORTAN_EACH phi[j] = hn::IfThenElse(done[j], phi[j], next[j]);
   }
 }
 
-// The latitude whose isometric latitude is psiTarget, lane by lane as the plain iteration.
-V LatitudeFromIsometric(V psiTarget, double e, double ep2) {
+// The latitudes whose isometric latitudes are psiTarget, lane by lane as the plain iteration.
+void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
+                            V (&out)[kChains]) {
   const D d;
   const V one = K(1);
-  const V ex = hn::Exp(d, psiTarget);
-  V phi = K(2) * Atan(ex) - K(kPi / 2);
-  const V ex2 = ex * ex;
-  V s = (ex2 - one) / (ex2 + one);
-  V c = K(2) * ex / (ex2 + one);
-  V dLn = hn::Zero(d);
-  V out = phi;
-  M done = hn::MaskFromVec(hn::Zero(d));
+  V phi[kChains], s[kChains], c[kChains], dLn[kChains];
+  M done[kChains];
+  VORTAN_EACH {
+    const V ex = hn::Exp(d, psiTarget[j]);
+    phi[j] = K(2) * Atan(ex) - K(kPi / 2);
+    const V ex2 = ex * ex;
+    s[j] = (ex2 - one) / (ex2 + one);
+    c[j] = K(2) * ex / (ex2 + one);
+    dLn[j] = hn::Zero(d);
+    out[j] = phi[j];
+    done[j] = NoLanes();
+  }
   for (int counter = 0;; ++counter) {
-    const V dPsi = dLn - K(e) * AtanhSmall(K(e) * s);
-    const V v2 = one + K(ep2) * c * c;
-    const V h = dPsi * (v2 * c);
-    const V g = one - s * (K(3) * v2 - K(2)) / (v2 * c) * h;
-    const V newton = phi - h;
-    const V halley = phi - h / g;
-    const V next = (halley + newton) * K(0.5);  // exactly the halving
-    const M stop = hn::AndNot(done, hn::Abs(phi - next) < K(kIsometricTolerance));
-    const M ends = counter > kIsometricMaxPasses ? hn::Not(done) : stop;
-    out = hn::IfThenElse(ends, next, out);
-    done = hn::Or(done, ends);
-    if (hn::AllTrue(d, done)) return out;
-    const V x = next - phi;
-    V st, omc;
-    SmallSinCos(x, st, omc);
-    const V sn = s + (c * st - s * omc);
-    const V cn = c - (s * st + c * omc);
-    const V r = (c * omc + st * (one + s)) / ((one + s) * cn);
-    const M small = hn::Abs(x) < K(0.01);
-    const M smallR = hn::Abs(r) < K(0.01);
-    V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
-    ln = PerLane(hn::And(hn::AndNot(done, small), hn::Not(smallR)), ln,
-                 [](double v) { return std::log1p(v); });
-    V ns = sn, nc = cn, nd = dLn + ln;
-    const M large = hn::AndNot(done, hn::Not(small));
-    if (!hn::AllFalse(d, large)) {
-      V ls, lc;
-      SinCos(next, ls, lc);
-      ns = hn::IfThenElse(large, ls, ns);
-      nc = hn::IfThenElse(large, lc, nc);
-      nd = hn::IfThenElse(large, hn::Log(d, hn::Abs((one + ls) / lc)) - psiTarget, nd);
+    V next[kChains];
+    M large[kChains];
+    bool anyLarge = false;
+    VORTAN_EACH {
+      const V dPsi = dLn[j] - K(e) * AtanhSmall(K(e) * s[j]);
+      const V v2 = one + K(ep2) * c[j] * c[j];
+      const V h = dPsi * (v2 * c[j]);
+      const V g = one - s[j] * (K(3) * v2 - K(2)) / (v2 * c[j]) * h;
+      const V newton = phi[j] - h;
+      const V halley = phi[j] - h / g;
+      next[j] = (halley + newton) * K(0.5);  // exactly the halving
+      const M stop = hn::AndNot(done[j], hn::Abs(phi[j] - next[j]) < K(kIsometricTolerance));
+      const M ends = counter > kIsometricMaxPasses ? hn::Not(done[j]) : stop;
+      out[j] = hn::IfThenElse(ends, next[j], out[j]);
+      done[j] = hn::Or(done[j], ends);
+      const V x = next[j] - phi[j];
+      V st, omc;
+      SmallSinCos(x, st, omc);
+      const V sn = s[j] + (c[j] * st - s[j] * omc);
+      const V cn = c[j] - (s[j] * st + c[j] * omc);
+      const V r = (c[j] * omc + st * (one + s[j])) / ((one + s[j]) * cn);
+      const M small = hn::Abs(x) < K(0.01);
+      const M smallR = hn::Abs(r) < K(0.01);
+      V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
+      ln = PerLane(hn::And(hn::AndNot(done[j], small), hn::Not(smallR)), ln,
+                   [](double v) { return std::log1p(v); });
+      large[j] = hn::AndNot(done[j], hn::Not(small));
+      anyLarge = anyLarge || !hn::AllFalse(d, large[j]);
+      s[j] = hn::IfThenElse(done[j], s[j], sn);
+      c[j] = hn::IfThenElse(done[j], c[j], cn);
+      dLn[j] = hn::IfThenElse(done[j], dLn[j], dLn[j] + ln);
     }
-    s = hn::IfThenElse(done, s, ns);
-    c = hn::IfThenElse(done, c, nc);
-    dLn = hn::IfThenElse(done, dLn, nd);
-    phi = hn::IfThenElse(done, phi, next);
+    if (AllDone(done)) return;
+    if (anyLarge) {
+      VORTAN_EACH {
+        if (hn::AllFalse(d, large[j])) continue;
+        V ls, lc;
+        SinCos(next[j], ls, lc);
+        s[j] = hn::IfThenElse(large[j], ls, s[j]);
+        c[j] = hn::IfThenElse(large[j], lc, c[j]);
+        dLn[j] = hn::IfThenElse(
+            large[j], hn::Log(d, hn::Abs((one + ls) / lc)) - psiTarget[j], dLn[j]);
+      }
+    }
+    VORTAN_EACH phi[j] = hn::IfThenElse(done[j], phi[j], next[j]);
   }
 }
 
@@ -559,50 +644,55 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
   Pad(eastings, count, kPiece, pe);
   Pad(northings, count, kPiece, pn);
   const double a = params.semiMajorAxis;
-  const double f = 1 / params.inverseFlattening;
+  const tm_series::InverseTerms terms = tm_series::InverseOf(a, params.inverseFlattening);
+  const double f = terms.f, e = terms.e, ep2 = terms.ep2;
   const double lambda0 = CentralMeridianRadByPi(params);
   const double k0 = params.scaleFactor;
-  const double e2 = f * (2 - f);
-  const double e = std::sqrt(e2);
-  const double ep2 = e2 / ((1 - f) * (1 - f));
-  const double n3 = f / (2 - f);
-  const double quarter = a * (1 + n3 * n3 / 4 + n3 * n3 * n3 * n3 / 64) / (1 + n3) * (kPi / 2);
   const V one = K(1);
   bool outside = false, nearSplit = false;
-  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
-    const V east = hn::Load(d, pe.v + i), north = hn::Load(d, pn.v + i);
-    const V m = (north - K(params.falseNorthing)) / K(k0);
-    const V phi1 = FootpointLatitude(m, a, f);
-    const V x = east - K(params.falseEasting);
-    V s1, c1;
-    SinCos(phi1, s1, c1);
-    const V t1 = s1 / c1;
-    const V eta2 = K(ep2) * c1 * c1;
-    const V v2 = one + eta2;
-    const V n1 = K(a) / (K(1 - f) * hn::Sqrt(v2));
-    const V dd = x / (K(k0) * n1);
-    const V t2 = t1 * t1;
-    const V psi1 = IsometricFrom(s1, c1, e);
-    const VPair series =
-        SeriesPair<tm_tables::kIsometricLatitudeCoefficients,
-                                tm_tables::kLongitudeCoefficients, VectorOps>(dd, t2, eta2);
-    const V psi = psi1 + (t1 / c1) * series.a;
-    const V dLambda = (one / c1) * series.b;
-    const V phi = LatitudeFromIsometric(psi, e, ep2);
-    const V lambda = K(lambda0) + dLambda;
-    NoteLanes(phi);
-    NoteLanes(lambda);
-    const M inside = hn::And(hn::And(hn::Abs(m) <= K(quarter), hn::Abs(phi) <= K(kPi / 2)),
-                             hn::Abs(dLambda) <= K(kPi / 2));
-    if (!hn::AllTrue(d, inside)) {
-      outside = true;
-      continue;
+  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+    V m[kChains], phi1[kChains], psi[kChains], dLambda[kChains], phi[kChains];
+    VORTAN_EACH m[j] = (hn::Load(d, pn.v + i + j * lanes) - K(params.falseNorthing)) / K(k0);
+    FootpointLatitudes(m, a, f, phi1);
+    V t1[kChains], c1[kChains], psi1[kChains];
+    Chains dd, t2, eta2;
+    VORTAN_EACH {
+      const V x = hn::Load(d, pe.v + i + j * lanes) - K(params.falseEasting);
+      V s1;
+      SinCos(phi1[j], s1, c1[j]);
+      t1[j] = s1 / c1[j];
+      eta2.v[j] = K(ep2) * c1[j] * c1[j];
+      const V v2 = one + eta2.v[j];
+      const V n1 = K(a) / (K(1 - f) * hn::Sqrt(v2));
+      dd.v[j] = x / (K(k0) * n1);
+      t2.v[j] = t1[j] * t1[j];
+      psi1[j] = IsometricFrom(s1, c1[j], e);
     }
-    hn::Store(phi, d, olat.v + i);
-    hn::Store(lambda, d, olon.v + i);
-    if (packedLatitude) {
-      hn::Store(Packed(phi, nearSplit), d, oplat.v + i);
-      hn::Store(Packed(lambda, nearSplit), d, oplon.v + i);
+    const Chains psiSeries = Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
+    const Chains lambdaSeries = Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
+    VORTAN_EACH {
+      psi[j] = psi1[j] + (t1[j] / c1[j]) * psiSeries.v[j];
+      dLambda[j] = (one / c1[j]) * lambdaSeries.v[j];
+    }
+    LatitudesFromIsometric(psi, e, ep2, phi);
+    VORTAN_EACH {
+      const V lambda = K(lambda0) + dLambda[j];
+      NoteLanes(phi[j]);
+      NoteLanes(lambda);
+      const M inside =
+          hn::And(hn::And(hn::Abs(m[j]) <= K(terms.quarter), hn::Abs(phi[j]) <= K(kPi / 2)),
+                  hn::Abs(dLambda[j]) <= K(kPi / 2));
+      if (!hn::AllTrue(d, inside)) {
+        outside = true;
+        continue;
+      }
+      const std::size_t at = i + j * lanes;
+      hn::Store(phi[j], d, olat.v + at);
+      hn::Store(lambda, d, olon.v + at);
+      if (packedLatitude) {
+        hn::Store(Packed(phi[j], nearSplit), d, oplat.v + at);
+        hn::Store(Packed(lambda, nearSplit), d, oplon.v + at);
+      }
     }
   }
   if (nearSplit) math::internal::nearBoundary = true;

@@ -364,12 +364,10 @@ template <std::size_t n>
 void TmInverseLanes(const GeodeticParams& params, const double* easting, const double* northing,
                     TmInverseResult* out) {
   const double a = params.semiMajorAxis;
-  const double f = 1 / params.inverseFlattening;
+  const tm_series::InverseTerms terms = tm_series::InverseOf(a, params.inverseFlattening);
+  const double f = terms.f, e = terms.e, ep2 = terms.ep2;
   const double lambda0 = CentralMeridianRadByPi(params);
   const double k0 = params.scaleFactor;
-  const double e2 = f * (2 - f);
-  const double e = std::sqrt(e2);
-  const double ep2 = e2 / ((1 - f) * (1 - f));
   double m[n], phi1[n];
   for (std::size_t k = 0; k < n; ++k) m[k] = (northing[k] - params.falseNorthing) / k0;
   FootpointLatitudes<n>(m, a, f, kFootpointTolerance, phi1);
@@ -392,17 +390,15 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
     dLambda[k] = (1 / c1) * series[1];
   }
   LatitudesFromIsometric<n>(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance, phi);
-  // The domain: a Northing within a quarter meridian of the equator (the footpoint series
-  // reaches the pole at m = a G / (1 + n) pi / 2), and a result on the projection's half of the
-  // ellipsoid (|phi| <= 90 degrees, |lambda - lambda0| <= 90 degrees). Beyond it the series
-  // give numbers without meaning: the position has no inverse, an invalid operation like the
-  // logarithm of a negative number, which the numeric-fault guard reports.
-  const double n3 = f / (2 - f);
-  const double quarter = a * (1 + n3 * n3 / 4 + n3 * n3 * n3 * n3 / 64) / (1 + n3) * (kPi / 2);
+  // The domain: a Northing within a quarter meridian of the equator (terms.quarter), and a
+  // result on the projection's half of the ellipsoid (|phi| <= 90 degrees, |lambda - lambda0|
+  // <= 90 degrees). Beyond it the series give numbers without meaning: the position has no
+  // inverse, an invalid operation like the logarithm of a negative number, which the
+  // numeric-fault guard reports.
   for (std::size_t k = 0; k < n; ++k) {
     const double lambda = lambda0 + dLambda[k];
     NoteResults(phi[k], lambda);
-    if (!(std::fabs(m[k]) <= quarter && std::fabs(phi[k]) <= kPi / 2 &&
+    if (!(std::fabs(m[k]) <= terms.quarter && std::fabs(phi[k]) <= kPi / 2 &&
           std::fabs(dLambda[k]) <= kPi / 2)) {
       RaiseNumericFault(NumericFault::kInvalid);
       const double nan = std::numeric_limits<double>::quiet_NaN();

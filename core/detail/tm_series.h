@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <utility>
 
@@ -133,6 +134,22 @@ inline FootpointTerms FootpointOf(double f) {
   const double inverseG = 1 / g;
   return {nf, g, (b2 - b6) * inverseG, (4 * b8 - 2 * b4) * inverseG, 4 * b6 * inverseG,
           -8 * b8 * inverseG};
+}
+
+// The ellipsoid's constants of the inverse projection of semi-major axis a: the flattening, the
+// first eccentricity, the second eccentricity squared, and the quarter meridian as the
+// footpoint series measures it (it reaches the pole at m = a g / (1 + n) pi / 2), beyond which
+// a Northing has no inverse.
+struct InverseTerms {
+  double f, e, ep2, quarter;
+};
+inline InverseTerms InverseOf(double a, double inverseFlattening) {
+  constexpr double kHalfPi = 1.5707963267948966;
+  const double f = 1 / inverseFlattening;
+  const double e2 = f * (2 - f);
+  const double n = f / (2 - f);
+  return {f, std::sqrt(e2), e2 / ((1 - f) * (1 - f)),
+          a * (1 + n * n / 4 + n * n * n * n / 64) / (1 + n) * kHalfPi};
 }
 
 // The evaluation templates, in this namespace for the plain pair; core/lanes.cpp includes them
