@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "core/angles.h"
 #include "core/detail/tm_series.h"
@@ -805,39 +807,68 @@ struct Kernels {
         &ns::TmInverse, &ns::PackedAngles                                                   \
   }
 
-// The widest target of this build that the processor runs (the features Highway's targets
-// take), or none.
-Kernels Choose() {
+// The targets of this build that the processor runs (the features Highway's targets take),
+// widest first.
+std::vector<Kernels> Runnable() {
+  std::vector<Kernels> runnable;
 #if VORTAN_HIGHWAY
 #if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();
 #if HWY_TARGETS & HWY_AVX3
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
       __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
-    return VORTAN_KERNELS_OF(N_AVX3, "AVX3");
+    runnable.push_back(VORTAN_KERNELS_OF(N_AVX3, "AVX3"));
   }
 #endif
 #if HWY_TARGETS & HWY_AVX2
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
       __builtin_cpu_supports("bmi2")) {
-    return VORTAN_KERNELS_OF(N_AVX2, "AVX2");
+    runnable.push_back(VORTAN_KERNELS_OF(N_AVX2, "AVX2"));
   }
 #endif
 #if HWY_TARGETS & HWY_SSE4
   if (__builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("pclmul") &&
       __builtin_cpu_supports("aes")) {
-    return VORTAN_KERNELS_OF(N_SSE4, "SSE4");
+    runnable.push_back(VORTAN_KERNELS_OF(N_SSE4, "SSE4"));
   }
 #endif
 #endif
 #endif
-  return Kernels{"none", nullptr, nullptr, nullptr, nullptr, nullptr};
+  return runnable;
 }
 
-const Kernels& Chosen() {
-  static const Kernels kernels = Choose();
-  return kernels;
+const std::vector<Kernels>& AllRunnable() {
+  static const std::vector<Kernels> runnable = Runnable();
+  return runnable;
 }
+
+const Kernels kNone{"none", nullptr, nullptr, nullptr, nullptr, nullptr};
+
+// The runnable target of that name, in capitals or not.
+const Kernels* Named(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const Kernels& k : AllRunnable()) {
+    std::size_t i = 0;
+    while (k.name[i] != 0 && std::toupper(static_cast<unsigned char>(name[i])) == k.name[i]) ++i;
+    if (k.name[i] == 0 && name[i] == 0) return &k;
+  }
+  return nullptr;
+}
+
+// The target VORTAN_SIMD names (AVX3, AVX2 or SSE4, for comparison), where the processor runs
+// it; else the widest, or none.
+const Kernels* Initial() {
+  if (const Kernels* named = Named(std::getenv("VORTAN_SIMD"))) return named;
+  return AllRunnable().empty() ? &kNone : &AllRunnable().front();
+}
+
+// Set once at the start, and by SelectTarget.
+std::atomic<const Kernels*>& ChosenPointer() {
+  static std::atomic<const Kernels*> chosen{Initial()};
+  return chosen;
+}
+
+const Kernels& Chosen() { return *ChosenPointer().load(std::memory_order_relaxed); }
 
 // On where a target runs, unless VORTAN_SIMD=off.
 bool StartsActive() {
@@ -860,6 +891,19 @@ std::atomic<bool>& ActiveFlag() {
 }  // namespace
 
 const char* Target() { return Chosen().name; }
+
+std::vector<const char*> Targets() {
+  std::vector<const char*> names;
+  for (const Kernels& k : AllRunnable()) names.push_back(k.name);
+  return names;
+}
+
+bool SelectTarget(const char* name) {
+  const Kernels* named = Named(name);
+  if (!named) return false;
+  ChosenPointer().store(named, std::memory_order_relaxed);
+  return true;
+}
 
 bool Active() { return ActiveFlag().load(std::memory_order_relaxed); }
 

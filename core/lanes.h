@@ -1,20 +1,22 @@
 // The core's routines over the lanes of the processor's widest vectors (Google Highway), for the
 // chains' blocks: the same formulas, the same iterations under the same rules and tolerances,
 // each lane a point. Arithmetic is IEEE lane by lane, as in the plain routines; the sine,
-// cosine, arc tangent, exponential and logarithm are Highway's, within a few units in the last
-// place of the C library's, so that a result may differ from the plain routine's in its last
-// bits (by less than 1e-12 of a metre or a radian). Where a printed digit could depend on those
-// bits, the printing notes it and the point is computed again by the plain routines
-// (core/math_functions.h): files come out the same either way.
+// cosine and arc tangent are kernels of their own within one unit in the last place, the
+// exponential and logarithm Highway's, within a few, so that a result may differ from the
+// plain routine's in its last bits (by less than 1e-8 of a metre, 1e-14 of a radian). Where a
+// printed digit could depend on those bits, the printing notes it and the point is computed
+// again by the plain routines (core/math_functions.h): files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
 // x86-64; other builds have none, core/CMakeLists.txt). The environment variable
-// VORTAN_SIMD=off, or SetActive(false), keeps the plain routines in force, for comparison.
+// VORTAN_SIMD=off, or SetActive(false), keeps the plain routines in force, for comparison;
+// VORTAN_SIMD=AVX2 or SSE4 runs that narrower target where the processor has a wider one.
 //
 // The arrays hold n points (any n); inputs and outputs may not overlap.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "core/geodetic_params.h"
 
@@ -23,6 +25,13 @@ namespace vortan::lanes {
 // The vector target that runs ("AVX3", "AVX2", "SSE4"), or "none" where the lanes are
 // not built or the processor has none of them.
 const char* Target();
+
+// The targets of this build that the processor runs, widest first (empty: none).
+std::vector<const char*> Targets();
+
+// Makes the named target, one of Targets(), the one that runs; false, and nothing changed, for
+// any other name. For comparisons and the tests: not while another thread converts.
+bool SelectTarget(const char* name);
 
 // Whether the chains use the lanes: a target runs and they are not switched off.
 bool Active();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "data_files/jobs.h"
@@ -30,6 +31,17 @@ class LanesOn {
 
  private:
   bool was_;
+};
+
+// Each target the processor runs, in turn, for the scope; then the one that ran before.
+class EachTarget {
+ public:
+  EachTarget() : was_(lanes::Target()) {}
+  ~EachTarget() { lanes::SelectTarget(was_.c_str()); }
+  std::vector<const char*> Targets() const { return lanes::Targets(); }
+
+ private:
+  std::string was_;
 };
 
 TransformContext Ready(const RegionProfile& profile) {
@@ -108,41 +120,46 @@ constexpr double kRadianTolerance = 1e-12;
 
 TEST(Lanes, EveryChainIsThePlainRoutinesWithinTolerances) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
-  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
-    const TransformContext context = Ready(*profile);
-    const std::vector<NetPoint> net = Net(*profile);
-    double worstMetres = 0, worstRadians = 0;
-    for (Form from : kAllForms) {
-      std::vector<Xyz> in;
-      for (const NetPoint& p : net) in.push_back(Entry(*profile, from, p));
-      for (Form to : kAllForms) {
-        if (InHtrs07(from) == InHtrs07(to)) continue;
-        std::vector<Xyz> lanes(in.size()), plain(in.size());
-        std::vector<PointOutcome> lanesOutcome(in.size()), plainOutcome(in.size());
-        Conversion(context, from, to, false, Routines::kLanes)
-            .Points(in.data(), in.size(), lanes.data(), lanesOutcome.data());
-        Conversion(context, from, to, false, Routines::kPlain)
-            .Points(in.data(), in.size(), plain.data(), plainOutcome.data());
-        int done = 0;
-        for (std::size_t i = 0; i < in.size(); ++i) {
-          ASSERT_EQ(lanesOutcome[i].status, plainOutcome[i].status) << i;
-          if (!plainOutcome[i].ok()) continue;
-          ++done;
-          for (int c = 0; c < 3; ++c) {
-            const bool angle = IsGeographic(to) && c < 2;
-            const double d = std::fabs(lanes[i][c] - plain[i][c]);
-            double& worst = angle ? worstRadians : worstMetres;
-            worst = std::max(worst, d);
-            ASSERT_LE(d, angle ? kRadianTolerance : kMetreTolerance)
-                << profile->name << " " << FormName(from) << " -> " << FormName(to) << " " << i;
+  const EachTarget targets;
+  for (const char* target : targets.Targets()) {
+    ASSERT_TRUE(lanes::SelectTarget(target));
+    for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+      const TransformContext context = Ready(*profile);
+      const std::vector<NetPoint> net = Net(*profile);
+      double worstMetres = 0, worstRadians = 0;
+      for (Form from : kAllForms) {
+        std::vector<Xyz> in;
+        for (const NetPoint& p : net) in.push_back(Entry(*profile, from, p));
+        for (Form to : kAllForms) {
+          if (InHtrs07(from) == InHtrs07(to)) continue;
+          std::vector<Xyz> lanes(in.size()), plain(in.size());
+          std::vector<PointOutcome> lanesOutcome(in.size()), plainOutcome(in.size());
+          Conversion(context, from, to, false, Routines::kLanes)
+              .Points(in.data(), in.size(), lanes.data(), lanesOutcome.data());
+          Conversion(context, from, to, false, Routines::kPlain)
+              .Points(in.data(), in.size(), plain.data(), plainOutcome.data());
+          int done = 0;
+          for (std::size_t i = 0; i < in.size(); ++i) {
+            ASSERT_EQ(lanesOutcome[i].status, plainOutcome[i].status) << i;
+            if (!plainOutcome[i].ok()) continue;
+            ++done;
+            for (int c = 0; c < 3; ++c) {
+              const bool angle = IsGeographic(to) && c < 2;
+              const double d = std::fabs(lanes[i][c] - plain[i][c]);
+              double& worst = angle ? worstRadians : worstMetres;
+              worst = std::max(worst, d);
+              ASSERT_LE(d, angle ? kRadianTolerance : kMetreTolerance)
+                  << target << " " << profile->name << " " << FormName(from) << " -> "
+                  << FormName(to) << " " << i;
+            }
           }
+          EXPECT_GT(done, 0);
         }
-        EXPECT_GT(done, 0);
       }
+      std::printf("%s, %.*s: the lanes within %.3g m and %.3g rad of the plain routines\n",
+                  target, static_cast<int>(profile->name.size()), profile->name.data(),
+                  worstMetres, worstRadians);
     }
-    std::printf("%.*s: the lanes within %.3g m and %.3g rad of the plain routines\n",
-                static_cast<int>(profile->name.size()), profile->name.data(), worstMetres,
-                worstRadians);
   }
 }
 
@@ -171,47 +188,52 @@ class LanesJobs : public support::FolderTest {};
 // sxyz-to-ggrs87 and senh-to-htrs07 over the net, with the lanes and with the plain routines.
 TEST_F(LanesJobs, WriteThePlainRoutinesFiles) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
-  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
-    const TransformContext context = Ready(*profile);
-    std::string sxyz, senh;
-    int k = 0;
-    for (const NetPoint& p : JobNet(context)) {
-      char line[160];
-      const Xyz x = Entry(*profile, Form::kHtrs07Xyz, p);
-      std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k, x[0], x[1], x[2]);
-      sxyz += line;
-      const Xyz t = Entry(*profile, Form::kGgrs87Tm87, p);
-      std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k++, t[0], t[1], t[2]);
-      senh += line;
-    }
-    struct Run {
-      JobKind kind;
-      std::string input;
-      int outputs;
-    };
-    for (const Run& run : {Run{JobKind::kSxyzToGgrs87, Write("in.sxyz", sxyz), 4},
-                           Run{JobKind::kSenhToHtrs07, Write("in.senh", senh), 3}}) {
-      std::vector<std::string> files[2];
-      for (int plain = 0; plain < 2; ++plain) {
-        LanesOn on(plain == 0);
-        std::vector<std::string> outputs;
-        for (int o = 0; o < run.outputs; ++o) {
-          outputs.push_back(Path("out" + std::to_string(plain) + "-" + std::to_string(o)));
+  const EachTarget targets;
+  for (const char* target : targets.Targets()) {
+    ASSERT_TRUE(lanes::SelectTarget(target));
+    for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+      const TransformContext context = Ready(*profile);
+      std::string sxyz, senh;
+      int k = 0;
+      for (const NetPoint& p : JobNet(context)) {
+        char line[160];
+        const Xyz x = Entry(*profile, Form::kHtrs07Xyz, p);
+        std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k, x[0], x[1], x[2]);
+        sxyz += line;
+        const Xyz t = Entry(*profile, Form::kGgrs87Tm87, p);
+        std::snprintf(line, sizeof line, "P%d,%.3f,%.3f,%.3f\n", k++, t[0], t[1], t[2]);
+        senh += line;
+      }
+      struct Run {
+        JobKind kind;
+        std::string input;
+        int outputs;
+      };
+      for (const Run& run : {Run{JobKind::kSxyzToGgrs87, Write("in.sxyz", sxyz), 4},
+                             Run{JobKind::kSenhToHtrs07, Write("in.senh", senh), 3}}) {
+        std::vector<std::string> files[2];
+        for (int plain = 0; plain < 2; ++plain) {
+          LanesOn on(plain == 0);
+          std::vector<std::string> outputs;
+          for (int o = 0; o < run.outputs; ++o) {
+            outputs.push_back(Path("out" + std::to_string(plain) + "-" + std::to_string(o)));
+          }
+          const JobOutcome outcome = RunJob(run.kind, context, run.input, outputs);
+          ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
+          for (const std::string& o : outputs) files[plain].push_back(Read(o));
         }
-        const JobOutcome outcome = RunJob(run.kind, context, run.input, outputs);
-        ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
-        for (const std::string& o : outputs) files[plain].push_back(Read(o));
+        long values = 0, differ = 0;
+        for (int o = 0; o < run.outputs; ++o) {
+          const long d = DifferentValues(files[0][o], files[1][o], values);
+          ASSERT_GE(d, 0) << "output " << o << " differs in its lines";
+          differ += d;
+        }
+        std::printf("%s, %.*s, job %d: %ld of %ld printed values differ from the plain "
+                    "routines'\n",
+                    target, static_cast<int>(profile->name.size()), profile->name.data(),
+                    static_cast<int>(run.kind), differ, values);
+        EXPECT_LE(differ, values / 1000000);
       }
-      long values = 0, differ = 0;
-      for (int o = 0; o < run.outputs; ++o) {
-        const long d = DifferentValues(files[0][o], files[1][o], values);
-        ASSERT_GE(d, 0) << "output " << o << " differs in its lines";
-        differ += d;
-      }
-      std::printf("%.*s, job %d: %ld of %ld printed values differ from the plain routines'\n",
-                  static_cast<int>(profile->name.size()), profile->name.data(),
-                  static_cast<int>(run.kind), differ, values);
-      EXPECT_LE(differ, values / 1000000);
     }
   }
 }
