@@ -65,12 +65,12 @@ static_assert(kPiece % (kChains * (HWY_MAX_BYTES / sizeof(double))) == 0);
 struct Chains {
   V v[kChains];
 };
-Chains operator*(const Chains& x, const Chains& y) {
+HWY_INLINE Chains operator*(const Chains& x, const Chains& y) {
   Chains r;
   VORTAN_EACH r.v[j] = x.v[j] * y.v[j];
   return r;
 }
-Chains operator+(const Chains& x, const Chains& y) {
+HWY_INLINE Chains operator+(const Chains& x, const Chains& y) {
   Chains r;
   VORTAN_EACH r.v[j] = x.v[j] + y.v[j];
   return r;
@@ -106,17 +106,49 @@ Chains Series(const Chains& x, const Chains& t2, const Chains& eta2) {
   return SeriesPair<kRows, kRows, VectorOps>(x, t2, eta2);
 }
 
-// The inputs of a piece, padded: lanes past count copy the first point.
-struct Padded {
-  alignas(64) double v[kPiece];
-};
-void Pad(const double* in, std::size_t count, std::size_t lanes, Padded& p) {
-  std::copy(in, in + count, p.v);
-  for (std::size_t k = count; k < lanes; ++k) p.v[k] = in[0];
-}
 std::size_t Rounded(std::size_t count, std::size_t lanes) {
   return (count + lanes - 1) / lanes * lanes;
 }
+
+// The points of a piece in whole groups of kChains vectors.
+std::size_t Whole(std::size_t count) { return Rounded(count, kChains * hn::Lanes(D())); }
+
+// An input array of a piece, read as whole vectors: the caller's own where its points fill
+// them, else a copy whose lanes past the points repeat the first point, so that they compute
+// something harmless and raise no flag of their own.
+class Input {
+ public:
+  Input(const double* in, std::size_t count) : at_(in) {
+    if (in == nullptr || count == Whole(count)) return;
+    std::copy(in, in + count, pad_);
+    std::fill(pad_ + count, pad_ + kPiece, in[0]);
+    at_ = pad_;
+  }
+  V operator()(std::size_t i) const { return hn::LoadU(D(), at_ + i); }
+
+ private:
+  alignas(64) double pad_[kPiece];
+  const double* at_;
+};
+
+// An output array of a piece, written as whole vectors: in place where its points fill them,
+// else into a scratch whose first points Finish copies out. A null array takes nothing.
+class Output {
+ public:
+  Output(double* out, std::size_t count)
+      : out_(out), count_(count), at_(out && count == Whole(count) ? out : scratch_) {}
+  void operator()(std::size_t i, V v) { hn::StoreU(v, D(), at_ + i); }
+  double operator[](std::size_t k) const { return at_[k]; }
+  void Finish() {
+    if (out_ && at_ != out_) std::copy(at_, at_ + count_, out_);
+  }
+
+ private:
+  alignas(64) double scratch_[kPiece];
+  double* out_;
+  std::size_t count_;
+  double* at_;
+};
 
 // With flags kept in software (WebAssembly), a lane that is not finite raises the flag a
 // processor would have: overflow for an infinity, invalid operation for a NaN.
@@ -261,10 +293,8 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
                      double* height, double* tanLatitude) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
-  Padded px, py, pz, lat, lon, h, tan;
-  Pad(xs, count, kPiece, px);
-  Pad(ys, count, kPiece, py);
-  Pad(zs, count, kPiece, pz);
+  const Input px(xs, count), py(ys, count), pz(zs, count);
+  Output lat(latitude, count), lon(longitude, count), h(height, count), tan(tanLatitude, count);
   const double a = params.semiMajorAxis;
   const double qs = 1 - 1 / params.inverseFlattening;  // b / a
   const V q = K(qs);
@@ -272,12 +302,12 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
   const V qa = K(qs * a);
   const V one = K(1);
   bool westOrPolar = false;
-  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+  for (std::size_t i = 0; i < Whole(count); i += kChains * lanes) {
     V x[kChains], y[kChains], z[kChains], p[kChains], t[kChains];
     VORTAN_EACH {
-      x[j] = hn::Load(d, px.v + i + j * lanes);
-      y[j] = hn::Load(d, py.v + i + j * lanes);
-      z[j] = hn::Load(d, pz.v + i + j * lanes);
+      x[j] = px(i + j * lanes);
+      y[j] = py(i + j * lanes);
+      z[j] = pz(i + j * lanes);
       p[j] = hn::Sqrt(y[j] * y[j] + x[j] * x[j]);
       t[j] = z[j] / (q * p[j]);
     }
@@ -306,19 +336,22 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
       NoteLanes(tanLat);
       NoteLanes(lambda);
       NoteLanes(hv);
-      hn::Store(Atan(tanLat), d, lat.v + at);
-      hn::Store(lambda, d, lon.v + at);
-      hn::Store(hv, d, h.v + at);
-      hn::Store(tanLat, d, tan.v + at);
+      lat(at, Atan(tanLat));
+      lon(at, lambda);
+      h(at, hv);
+      tan(at, tanLat);
     }
   }
-  for (std::size_t k = 0; k < count; ++k) {
-    latitude[k] = lat.v[k];
-    // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
-    // the signs of X and Y, as in the plain routine.
-    longitude[k] = westOrPolar && !(xs[k] > 0) ? math::Atan2(ys[k], xs[k]) : lon.v[k];
-    height[k] = h.v[k];
-    if (tanLatitude) tanLatitude[k] = tan.v[k];
+  lat.Finish();
+  lon.Finish();
+  h.Finish();
+  tan.Finish();
+  // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from the
+  // signs of X and Y, as in the plain routine.
+  if (westOrPolar) {
+    for (std::size_t k = 0; k < count; ++k) {
+      if (!(xs[k] > 0)) longitude[k] = math::Atan2(ys[k], xs[k]);
+    }
   }
 }
 
@@ -327,16 +360,13 @@ void ToCartesianPiece(const GeodeticParams& params, std::size_t count, const dou
                       double* zs) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
-  Padded pphi, plambda, ph, ox, oy, oz;
-  Pad(latitude, count, kPiece, pphi);
-  Pad(longitude, count, kPiece, plambda);
-  Pad(height, count, kPiece, ph);
+  const Input pphi(latitude, count), plambda(longitude, count), ph(height, count);
+  Output ox(xs, count), oy(ys, count), oz(zs, count);
   const double f = params.flattening;
   const double e2s = 2 * f - f * f;
   const V e2 = K(e2s), one = K(1), a = K(params.semiMajorAxis);
-  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
-    const V phi = hn::Load(d, pphi.v + i), lambda = hn::Load(d, plambda.v + i);
-    const V h = hn::Load(d, ph.v + i);
+  for (std::size_t i = 0; i < Whole(count); i += lanes) {
+    const V phi = pphi(i), lambda = plambda(i), h = ph(i);
     V sinPhi, cosPhi, sinLambda, cosLambda;
     SinCos(phi, sinPhi, cosPhi);
     SinCos(lambda, sinLambda, cosLambda);
@@ -348,13 +378,13 @@ void ToCartesianPiece(const GeodeticParams& params, std::size_t count, const dou
     NoteLanes(x);
     NoteLanes(y);
     NoteLanes(z);
-    hn::Store(x, d, ox.v + i);
-    hn::Store(y, d, oy.v + i);
-    hn::Store(z, d, oz.v + i);
+    ox(i, x);
+    oy(i, y);
+    oz(i, z);
   }
-  std::copy(ox.v, ox.v + count, xs);
-  std::copy(oy.v, oy.v + count, ys);
-  std::copy(oz.v, oz.v + count, zs);
+  ox.Finish();
+  oy.Finish();
+  oz.Finish();
 }
 
 // --- The projection, forward ---
@@ -381,10 +411,8 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
                     double* northing, double* scale) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
-  Padded pphi, ptan, pdl, oe, on, ok;
-  Pad(phis, count, kPiece, pphi);
-  if (tans) Pad(tans, count, kPiece, ptan);
-  Pad(dLambdas, count, kPiece, pdl);
+  const Input pphi(phis, count), ptan(tans, count), pdl(dLambdas, count);
+  Output oe(easting, count), on(northing, count), ok(scale, count);
   const double a = params.semiMajorAxis;
   const double f = params.flattening;
   const double k0 = params.scaleFactor;
@@ -392,14 +420,14 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
   const double ep2 = e2 / ((1 - f) * (1 - f));
   const double ep2Scale = f * (2 - f) / ((1 - f) * (1 - f));
   const V one = K(1);
-  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+  for (std::size_t i = 0; i < Whole(count); i += kChains * lanes) {
     V s[kChains], c[kChains], t[kChains], m[kChains], n[kChains];
     Chains l, t2, eta2;
     VORTAN_EACH {
       const std::size_t at = i + j * lanes;
-      const V phi = hn::Load(d, pphi.v + at);
+      const V phi = pphi(at);
       if (tans) {
-        t[j] = hn::Load(d, ptan.v + at);
+        t[j] = ptan(at);
         c[j] = one / hn::Sqrt(one + t[j] * t[j]);
         s[j] = t[j] * c[j];
       } else {
@@ -412,7 +440,7 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
       const V v2 = one + eta2.v[j];
       n[j] = K(a) / (K(1 - f) * hn::Sqrt(v2));
       t2.v[j] = t[j] * t[j];
-      l.v[j] = c[j] * hn::Load(d, pdl.v + at);
+      l.v[j] = c[j] * pdl(at);
     }
     const Chains eastSeries = Series<tm_tables::kEastingCoefficients>(l, t2, eta2);
     const Chains northSeries = Series<tm_tables::kNorthingCoefficients>(l, t2, eta2);
@@ -423,8 +451,8 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
           K(params.falseNorthing) + K(k0) * m[j] + K(k0) * n[j] * t[j] * northSeries.v[j];
       NoteLanes(e);
       NoteLanes(north);
-      hn::Store(e, d, oe.v + at);
-      hn::Store(north, d, on.v + at);
+      oe(at, e);
+      on(at, north);
     }
     if (scale) {
       VORTAN_EACH {
@@ -444,13 +472,13 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
                                   K(24) * st2 * seta6) +
                              sl6 / K(720) * (K(61) - K(148) * st2 + K(16) * st4));
         NoteLanes(k);
-        hn::Store(k, d, ok.v + i + j * lanes);
+        ok(i + j * lanes, k);
       }
     }
   }
-  std::copy(oe.v, oe.v + count, easting);
-  std::copy(on.v, on.v + count, northing);
-  if (scale) std::copy(ok.v, ok.v + count, scale);
+  oe.Finish();
+  on.Finish();
+  ok.Finish();
 }
 
 // --- The projection, inverse ---
@@ -642,9 +670,9 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
                     double* packedLatitude, double* packedLongitude) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
-  Padded pe, pn, olat, olon, oplat, oplon;
-  Pad(eastings, count, kPiece, pe);
-  Pad(northings, count, kPiece, pn);
+  const Input pe(eastings, count), pn(northings, count);
+  Output olat(latitude, count), olon(longitude, count), oplat(packedLatitude, count),
+      oplon(packedLongitude, count);
   const double a = params.semiMajorAxis;
   const tm_series::InverseTerms terms = tm_series::InverseOf(a, params.inverseFlattening);
   const double f = terms.f, e = terms.e, ep2 = terms.ep2;
@@ -652,14 +680,14 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
   const double k0 = params.scaleFactor;
   const V one = K(1);
   bool outside = false, nearSplit = false;
-  for (std::size_t i = 0; i < Rounded(count, kChains * lanes); i += kChains * lanes) {
+  for (std::size_t i = 0; i < Whole(count); i += kChains * lanes) {
     V m[kChains], phi1[kChains], psi[kChains], dLambda[kChains], phi[kChains];
-    VORTAN_EACH m[j] = (hn::Load(d, pn.v + i + j * lanes) - K(params.falseNorthing)) / K(k0);
+    VORTAN_EACH m[j] = (pn(i + j * lanes) - K(params.falseNorthing)) / K(k0);
     FootpointLatitudes(m, a, f, phi1);
     V t1[kChains], c1[kChains], psi1[kChains];
     Chains dd, t2, eta2;
     VORTAN_EACH {
-      const V x = hn::Load(d, pe.v + i + j * lanes) - K(params.falseEasting);
+      const V x = pe(i + j * lanes) - K(params.falseEasting);
       V s1;
       SinCos(phi1[j], s1, c1[j]);
       t1[j] = s1 / c1[j];
@@ -689,11 +717,11 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
         continue;
       }
       const std::size_t at = i + j * lanes;
-      hn::Store(phi[j], d, olat.v + at);
-      hn::Store(lambda, d, olon.v + at);
+      olat(at, phi[j]);
+      olon(at, lambda);
       if (packedLatitude) {
-        hn::Store(Packed(phi[j], nearSplit), d, oplat.v + at);
-        hn::Store(Packed(lambda, nearSplit), d, oplon.v + at);
+        oplat(at, Packed(phi[j], nearSplit));
+        oplon(at, Packed(lambda, nearSplit));
       }
     }
   }
@@ -712,25 +740,21 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
     }
     return;
   }
-  std::copy(olat.v, olat.v + count, latitude);
-  std::copy(olon.v, olon.v + count, longitude);
-  if (packedLatitude) {
-    std::copy(oplat.v, oplat.v + count, packedLatitude);
-    std::copy(oplon.v, oplon.v + count, packedLongitude);
-  }
+  olat.Finish();
+  olon.Finish();
+  oplat.Finish();
+  oplon.Finish();
 }
 
 void PackedPiece(std::size_t count, const double* radians, double* packed) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
-  Padded pr, op;
-  Pad(radians, count, kPiece, pr);
+  const Input pr(radians, count);
+  Output op(packed, count);
   bool nearSplit = false;
-  for (std::size_t i = 0; i < Rounded(count, lanes); i += lanes) {
-    hn::Store(Packed(hn::Load(d, pr.v + i), nearSplit), d, op.v + i);
-  }
+  for (std::size_t i = 0; i < Whole(count); i += lanes) op(i, Packed(pr(i), nearSplit));
   if (nearSplit) math::internal::nearBoundary = true;
-  std::copy(op.v, op.v + count, packed);
+  op.Finish();
 }
 
 }  // namespace

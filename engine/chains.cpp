@@ -37,7 +37,11 @@ void Complete(PointResult& r, Stage stage) { r.completed |= 1u << static_cast<un
 
 // The entry values of a point, as its form gives them.
 void Enter(Form from, const Xyz& in, PointResult& r) {
-  r = PointResult{};
+  // Copied from a fresh one that is never written: zeroing in place, the compiler emits a
+  // string instruction for a structure of this size, whose start costs more than the copy (and
+  // from a constant it would zero in place again).
+  static PointResult fresh{};
+  r = fresh;
   switch (from) {
     case Form::kHtrs07Xyz:
       r.htrs07.x = in[0];

@@ -152,6 +152,12 @@ inline InverseTerms InverseOf(double a, double inverseFlattening) {
           a * (1 + n * n / 4 + n * n * n * n / 64) / (1 + n) * kHalfPi};
 }
 
+#if defined(__GNUC__) || defined(__clang__)
+#define VORTAN_SERIES_INLINE inline __attribute__((always_inline))
+#else
+#define VORTAN_SERIES_INLINE inline
+#endif
+
 // The evaluation templates, in this namespace for the plain pair; core/lanes.cpp includes them
 // in the namespace of each vector target, for pairs of vectors.
 #include "core/detail/tm_series_eval.inc"
