@@ -3,7 +3,6 @@
 // with VORTAN_PORTABLE (and on any compiler or processor that has not what a fast path takes),
 // and the whole test suite runs on them too.
 //
-// - Prefetch: asks the processor to bring a line into its cache.
 // - Double2: two doubles with lane-wise IEEE + and *, for the series evaluated side by side.
 // - MatchMask16: which of sixteen bytes are one of some characters (the scanners of records
 //   and of grid files).
@@ -31,16 +30,6 @@
 #endif
 
 namespace vortan::simd {
-
-// --- The cache ---
-
-inline void Prefetch(const void* address) {
-#if VORTAN_GNU_VECTORS
-  __builtin_prefetch(address);
-#else
-  (void)address;
-#endif
-}
 
 // --- Two doubles side by side ---
 

@@ -1,6 +1,5 @@
 #include "transform/correction_grid.h"
 
-#include "core/simd.h"
 
 namespace vortan {
 
@@ -37,19 +36,6 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   const double t = (i * step - fromNorth) / step;  // 0 at row i + 1, 1 at row i
   const double s = (fromWest - (j - 1) * step) / step;  // 0 at column j, 1 at column j + 1
   return GridCell{i, j, t, s};
-}
-
-void PrefetchCorrection(const GridPair& grids, const GridCell& cell) {
-  for (const CorrectionGrid* g : {&grids.dN, &grids.dE}) {
-    const std::size_t columns = static_cast<std::size_t>(g->header.columnCount);
-    // value(i, j) and value(i, j + 1), then the same of row i + 1.
-    const float* corner = g->values.data() + static_cast<std::size_t>(cell.i - 1) * columns +
-                          static_cast<std::size_t>(cell.j - 1);
-    simd::Prefetch(corner);
-    simd::Prefetch(corner + 1);
-    simd::Prefetch(corner + columns);
-    simd::Prefetch(corner + columns + 1);
-  }
 }
 
 Correction CorrectionInCell(const GridPair& grids, const GridCell& cell) {

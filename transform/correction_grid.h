@@ -59,9 +59,10 @@ struct Correction {
 std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,
                                                 double easting);
 
-// InterpolateCorrection in two steps, so that the grid values can be fetched into the cache
-// while other work of the point goes on: the cell that holds TM07 N, E with the weights in it
-// (nothing outside the grid), then the interpolation in that cell.
+// InterpolateCorrection in two steps, so that the grid values are read only where the
+// correction is applied, after other work of the point that does not depend on them: the cell
+// that holds TM07 N, E with the weights in it (nothing outside the grid), then the
+// interpolation in that cell.
 struct GridCell {
   int i, j;  // rows i, i + 1 (from the north) and columns j, j + 1 (from the west)
   double t;  // weight of row i (0 at row i + 1)
@@ -69,8 +70,6 @@ struct GridCell {
 };
 std::optional<GridCell> LocateCorrection(const GridHeader& header, double northing,
                                          double easting);
-// Asks the processor to bring the corners of the cell in both grids into its cache.
-void PrefetchCorrection(const GridPair& grids, const GridCell& cell);
 Correction CorrectionInCell(const GridPair& grids, const GridCell& cell);
 
 }  // namespace vortan
