@@ -2,11 +2,11 @@
 // Highway in this one file (hwy/foreach_target.h includes it again per target), the target
 // chosen at run time from the processor's features. Each routine is the plain one's formula
 // with the same operations in the same order, lane by lane (no contraction into fused
-// multiply-adds: the build forbids it); the elementary functions are Highway's, whose
-// polynomials use the processor's fused multiply-add where it has one, so that their last bits
-// may differ from target to target (and from the C library's). Short arrays are padded with
-// copies of their first point, so that the lanes past the end compute something harmless and
-// raise no flag of their own.
+// multiply-adds: the build forbids it); sine, cosine and arc tangent are kernels of this file,
+// the exponential and logarithm Highway's, whose polynomials use the processor's fused
+// multiply-add where it has one, so that their last bits may differ from target to target (and
+// from the C library's). Short arrays are padded with copies of their first point, so that the
+// lanes past the end compute something harmless and raise no flag of their own.
 #include "core/lanes.h"
 
 #include <algorithm>
@@ -54,9 +54,8 @@ V K(double x) { return hn::Set(D(), x); }
 
 // The iterations and the series run kChains vectors side by side: each pass or each step of
 // Horner's rule waits for the one before, and the processor overlaps the chains of independent
-// vectors, which one vector alone leaves idle. A
-// piece is worked in groups of kChains vectors (kPiece is a multiple of kChains vectors on every
-// target).
+// vectors, which one vector alone leaves idle. A piece is worked in groups of kChains vectors
+// (kPiece is a multiple of kChains vectors on every target).
 constexpr std::size_t kChains = 2;
 static_assert(kPiece % (kChains * (HWY_MAX_BYTES / sizeof(double))) == 0);
 #define VORTAN_EACH _Pragma("GCC unroll 2") for (std::size_t j = 0; j < kChains; ++j)
