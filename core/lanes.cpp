@@ -52,44 +52,27 @@ constexpr std::size_t kPiece = 16;
 
 V K(double x) { return hn::Set(D(), x); }
 
-// The iterations and the series run kChains vectors side by side: each pass or each step of
-// Horner's rule waits for the one before, and the processor overlaps the chains of independent
-// vectors, which one vector alone leaves idle. A piece is worked in groups of kChains vectors
-// (kPiece is a multiple of kChains vectors on every target).
+// The iterations run kChains vectors side by side: each pass waits for the one before, and the
+// processor overlaps the chains of independent vectors, which one vector alone leaves idle. A
+// piece is worked in groups of kChains vectors (kPiece is a multiple of kChains vectors on
+// every target).
 constexpr std::size_t kChains = 2;
 static_assert(kPiece % (kChains * (HWY_MAX_BYTES / sizeof(double))) == 0);
 #define VORTAN_EACH _Pragma("GCC unroll 2") for (std::size_t j = 0; j < kChains; ++j)
 
-// kChains vectors with lane-wise + and *.
-struct Chains {
-  V v[kChains];
-};
-HWY_INLINE Chains operator*(const Chains& x, const Chains& y) {
-  Chains r;
-  VORTAN_EACH r.v[j] = x.v[j] * y.v[j];
-  return r;
-}
-HWY_INLINE Chains operator+(const Chains& x, const Chains& y) {
-  Chains r;
-  VORTAN_EACH r.v[j] = x.v[j] + y.v[j];
-  return r;
-}
-
-// One series table over kChains vectors: the arithmetic of tm_series_eval.inc, the table given
-// as both of its pair. Each table is evaluated alone, on its own rows, where the plain routine
-// pads the shorter table of a pair with zeros to evaluate both in the two halves of one
-// register: Horner's rule turns a zero into nothing (0 * y + c is c), so that the sums are the
-// same, without the operations on the padding.
+// One series table on vectors: the arithmetic of tm_series_eval.inc on single vectors, the
+// table given as both of its pair. Each table is evaluated alone, on its own rows, where the
+// plain routine pads the shorter table of a pair with zeros to evaluate both in the two halves
+// of one register: Horner's rule turns a zero into nothing (0 * y + c is c), so that the sums
+// are the same, without the operations on the padding. (Its rows are independent chains of
+// their own: evaluating the tables of two vectors in lock step gained nothing measurable and
+// made this file take minutes to compile with the sanitizers.)
 struct VectorOps {
-  using Value = Chains;
-  using Pair = Chains;
-  static Pair Const(double a, double) {
-    Chains r;
-    VORTAN_EACH r.v[j] = K(a);
-    return r;
-  }
-  static Pair Both(const Chains& x) { return x; }
-  static Pair Of(const Chains& x, const Chains&) { return x; }
+  using Value = V;
+  using Pair = V;
+  static Pair Const(double a, double) { return K(a); }
+  static Pair Both(V x) { return x; }
+  static Pair Of(V x, V) { return x; }
 };
 
 using tm_series::Cell;
@@ -101,7 +84,7 @@ using tm_series::OrderRows;
 #include "core/detail/tm_series_eval.inc"
 
 template <const auto& kRows>
-Chains Series(const Chains& x, const Chains& t2, const Chains& eta2) {
+V Series(V x, V t2, V eta2) {
   return SeriesPair<kRows, kRows, VectorOps>(x, t2, eta2);
 }
 
@@ -420,8 +403,7 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
   const double ep2Scale = f * (2 - f) / ((1 - f) * (1 - f));
   const V one = K(1);
   for (std::size_t i = 0; i < Whole(count); i += kChains * lanes) {
-    V s[kChains], c[kChains], t[kChains], m[kChains], n[kChains];
-    Chains l, t2, eta2;
+    V s[kChains], c[kChains], t[kChains], l[kChains];
     VORTAN_EACH {
       const std::size_t at = i + j * lanes;
       const V phi = pphi(at);
@@ -433,21 +415,17 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
         SinCos(phi, s[j], c[j]);
         t[j] = s[j] / c[j];
       }
-      m[j] = MeridianArcSeries(
+      const V m = MeridianArcSeries(
           params, phi, EvenMultipleSines(K(2) * s[j] * c[j], (c[j] - s[j]) * (c[j] + s[j])));
-      eta2.v[j] = c[j] * c[j] * K(ep2);
-      const V v2 = one + eta2.v[j];
-      n[j] = K(a) / (K(1 - f) * hn::Sqrt(v2));
-      t2.v[j] = t[j] * t[j];
-      l.v[j] = c[j] * pdl(at);
-    }
-    const Chains eastSeries = Series<tm_tables::kEastingCoefficients>(l, t2, eta2);
-    const Chains northSeries = Series<tm_tables::kNorthingCoefficients>(l, t2, eta2);
-    VORTAN_EACH {
-      const std::size_t at = i + j * lanes;
-      const V e = K(params.falseEasting) + K(k0) * n[j] * eastSeries.v[j];
-      const V north =
-          K(params.falseNorthing) + K(k0) * m[j] + K(k0) * n[j] * t[j] * northSeries.v[j];
+      const V eta2 = c[j] * c[j] * K(ep2);
+      const V v2 = one + eta2;
+      const V n = K(a) / (K(1 - f) * hn::Sqrt(v2));
+      const V t2 = t[j] * t[j];
+      l[j] = c[j] * pdl(at);
+      const V eastSeries = Series<tm_tables::kEastingCoefficients>(l[j], t2, eta2);
+      const V northSeries = Series<tm_tables::kNorthingCoefficients>(l[j], t2, eta2);
+      const V e = K(params.falseEasting) + K(k0) * n * eastSeries;
+      const V north = K(params.falseNorthing) + K(k0) * m + K(k0) * n * t[j] * northSeries;
       NoteLanes(e);
       NoteLanes(north);
       oe(at, e);
@@ -461,7 +439,7 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
         const V seta4 = seta2 * seta2;
         const V seta6 = seta4 * seta2;
         const V sv2 = one + seta2;
-        const V sl2 = l.v[j] * l.v[j];
+        const V sl2 = l[j] * l[j];
         const V sl4 = sl2 * sl2;
         const V sl6 = sl4 * sl2;
         const V k = K(k0) * (one + sl2 * K(0.5) * sv2 +
@@ -683,25 +661,20 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
     V m[kChains], phi1[kChains], psi[kChains], dLambda[kChains], phi[kChains];
     VORTAN_EACH m[j] = (pn(i + j * lanes) - K(params.falseNorthing)) / K(k0);
     FootpointLatitudes(m, a, f, phi1);
-    V t1[kChains], c1[kChains], psi1[kChains];
-    Chains dd, t2, eta2;
     VORTAN_EACH {
       const V x = pe(i + j * lanes) - K(params.falseEasting);
-      V s1;
-      SinCos(phi1[j], s1, c1[j]);
-      t1[j] = s1 / c1[j];
-      eta2.v[j] = K(ep2) * c1[j] * c1[j];
-      const V v2 = one + eta2.v[j];
+      V s1, c1;
+      SinCos(phi1[j], s1, c1);
+      const V t1 = s1 / c1;
+      const V eta2 = K(ep2) * c1 * c1;
+      const V v2 = one + eta2;
       const V n1 = K(a) / (K(1 - f) * hn::Sqrt(v2));
-      dd.v[j] = x / (K(k0) * n1);
-      t2.v[j] = t1[j] * t1[j];
-      psi1[j] = IsometricFrom(s1, c1[j], e);
-    }
-    const Chains psiSeries = Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
-    const Chains lambdaSeries = Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
-    VORTAN_EACH {
-      psi[j] = psi1[j] + (t1[j] / c1[j]) * psiSeries.v[j];
-      dLambda[j] = (one / c1[j]) * lambdaSeries.v[j];
+      const V dd = x / (K(k0) * n1);
+      const V t2 = t1 * t1;
+      const V psi1 = IsometricFrom(s1, c1, e);
+      psi[j] =
+          psi1 + (t1 / c1) * Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
+      dLambda[j] = (one / c1) * Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
     }
     LatitudesFromIsometric(psi, e, ep2, phi);
     VORTAN_EACH {
