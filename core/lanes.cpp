@@ -88,12 +88,11 @@ V Series(V x, V t2, V eta2) {
   return SeriesPair<kRows, kRows, VectorOps>(x, t2, eta2);
 }
 
-std::size_t Rounded(std::size_t count, std::size_t lanes) {
-  return (count + lanes - 1) / lanes * lanes;
-}
-
 // The points of a piece in whole groups of kChains vectors.
-std::size_t Whole(std::size_t count) { return Rounded(count, kChains * hn::Lanes(D())); }
+std::size_t Whole(std::size_t count) {
+  const std::size_t group = kChains * hn::Lanes(D());
+  return (count + group - 1) / group * group;
+}
 
 // An input array of a piece, read as whole vectors: the caller's own where its points fill
 // them, else a copy whose lanes past the points repeat the first point, so that they compute

@@ -33,12 +33,11 @@ class LanesOn {
   bool was_;
 };
 
-// Each target the processor runs, in turn, for the scope; then the one that ran before.
-class EachTarget {
+// The target that runs, chosen again at the end of the scope (the tests select each in turn).
+class RestoresTarget {
  public:
-  EachTarget() : was_(lanes::Target()) {}
-  ~EachTarget() { lanes::SelectTarget(was_.c_str()); }
-  std::vector<const char*> Targets() const { return lanes::Targets(); }
+  RestoresTarget() : was_(lanes::Target()) {}
+  ~RestoresTarget() { lanes::SelectTarget(was_.c_str()); }
 
  private:
   std::string was_;
@@ -120,8 +119,8 @@ constexpr double kRadianTolerance = 1e-12;
 
 TEST(Lanes, EveryChainIsThePlainRoutinesWithinTolerances) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
-  const EachTarget targets;
-  for (const char* target : targets.Targets()) {
+  const RestoresTarget restore;
+  for (const char* target : lanes::Targets()) {
     ASSERT_TRUE(lanes::SelectTarget(target));
     for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
       const TransformContext context = Ready(*profile);
@@ -188,8 +187,8 @@ class LanesJobs : public support::FolderTest {};
 // sxyz-to-ggrs87 and senh-to-htrs07 over the net, with the lanes and with the plain routines.
 TEST_F(LanesJobs, WriteThePlainRoutinesFiles) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
-  const EachTarget targets;
-  for (const char* target : targets.Targets()) {
+  const RestoresTarget restore;
+  for (const char* target : lanes::Targets()) {
     ASSERT_TRUE(lanes::SelectTarget(target));
     for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
       const TransformContext context = Ready(*profile);
