@@ -184,8 +184,12 @@ void DataFileWindow::CreateControls() {
   status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   status_->setFrameShape(QFrame::StyledPanel);
   status_->setMargin(kStatusMargin);
-  status_->setMinimumHeight(fontMetrics().lineSpacing() * kStatusLines + 2 * kStatusMargin +
-                            2 * status_->frameWidth());
+  // Its height for that many lines, measured on the label itself: selectable text is laid out
+  // as a document, whose lines come to a pixel more than the font's line spacing.
+  const QString text = status_->text();
+  status_->setText(QStringList(kStatusLines, QStringLiteral("Ag")).join(QLatin1Char('\n')));
+  status_->setMinimumHeight(status_->heightForWidth(QWIDGETSIZE_MAX));
+  status_->setText(text);
 }
 
 QWidget* DataFileWindow::Widget(std::string_view name) const { return controls_->Find(name); }

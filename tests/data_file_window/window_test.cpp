@@ -907,6 +907,9 @@ class DataFileWindowTest : public QObject {
       auto* status = p.window.findChild<QLabel*>("StatusLine");
       QScrollArea* area = p.window.scrollArea();
       for (const QString& text : statuses) {
+        // After a longer text, which scrolls, the bar goes again.
+        status->setText(text + text);
+        QTRY_VERIFY_WITH_TIMEOUT(area->verticalScrollBar()->isVisible(), 2000);
         status->setText(text);
         // The layout settles over posted events (a busy machine may take more than one pass).
         QCoreApplication::processEvents();
@@ -915,7 +918,10 @@ class DataFileWindowTest : public QObject {
         QTRY_VERIFY2_WITH_TIMEOUT(!area->horizontalScrollBar()->isVisible(), qPrintable(text),
                                   2000);
         // The height the text needs, without the room the panel keeps.
-        QLabel measure(text);
+        QLabel measure;
+        measure.setTextInteractionFlags(status->textInteractionFlags());
+        measure.setAlignment(status->alignment());
+        measure.setText(text);
         measure.setFont(status->font());
         measure.setWordWrap(true);
         measure.setFrameShape(status->frameShape());
