@@ -728,6 +728,46 @@ void PackedPiece(std::size_t count, const double* radians, double* packed) {
   op.Finish();
 }
 
+void GridCellsPiece(const Mesh& mesh, std::size_t count, const double* northings,
+                    const double* eastings, double* rows, double* columns, double* ts,
+                    double* ss) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  const Input pn(northings, count), pe(eastings, count);
+  Output orow(rows, count), ocolumn(columns, count), ot(ts, count), os(ss, count);
+  // A cell needs rows i, i + 1 and columns j, j + 1.
+  const bool cells = mesh.rowCount >= 2 && mesh.columnCount >= 2;
+  const double lastRow = mesh.rowCount - 1, lastColumn = mesh.columnCount - 1;
+  const V step = K(mesh.step), zero = hn::Zero(d), one = K(1);
+  const V below = K(-mesh.rounding), rowLimit = K(lastRow), columnLimit = K(lastColumn);
+  const V rowBeyond = K(lastRow + mesh.rounding), columnBeyond = K(lastColumn + mesh.rounding);
+  for (std::size_t i = 0; i < Whole(count); i += lanes) {
+    const V fromNorth = K(mesh.nNorth) - pn(i);
+    const V fromWest = pe(i) - K(mesh.eWest);
+    V u = fromNorth / step;
+    V v = fromWest / step;
+    // Beyond an edge by no more than rounding: on it.
+    u = hn::IfThenZeroElse(hn::And(u < zero, u > below), u);
+    v = hn::IfThenZeroElse(hn::And(v < zero, v > below), v);
+    u = hn::IfThenElse(hn::And(u > rowLimit, u < rowBeyond), rowLimit, u);
+    v = hn::IfThenElse(hn::And(v > columnLimit, v < columnBeyond), columnLimit, v);
+    const M inside =
+        hn::And(hn::And(u >= zero, u <= rowLimit), hn::And(v >= zero, v <= columnLimit));
+    // The floor of u, v (not negative inside) plus one; on the southern row or the eastern
+    // column the last cell.
+    const V row = hn::Min(hn::Floor(hn::IfThenElseZero(inside, u)) + one, rowLimit);
+    const V column = hn::Min(hn::Floor(hn::IfThenElseZero(inside, v)) + one, columnLimit);
+    orow(i, cells ? hn::IfThenElseZero(inside, row) : zero);
+    ocolumn(i, column);
+    ot(i, (row * step - fromNorth) / step);
+    os(i, (fromWest - (column - one) * step) / step);
+  }
+  orow.Finish();
+  ocolumn.Finish();
+  ot.Finish();
+  os.Finish();
+}
+
 }  // namespace
 
 // The routines of the target, over pieces of kPiece points.
@@ -777,6 +817,14 @@ void PackedAngles(std::size_t n, const double* radians, double* packed) {
   }
 }
 
+void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
+               double* row, double* column, double* t, double* s) {
+  for (std::size_t b = 0; b < n; b += kPiece) {
+    GridCellsPiece(mesh, std::min(kPiece, n - b), northing + b, easting + b, row + b,
+                   column + b, t + b, s + b);
+  }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace vortan::lanes
 HWY_AFTER_NAMESPACE();
@@ -794,12 +842,13 @@ struct Kernels {
   decltype(&vortan::lanes::TmForward) tmForward;
   decltype(&vortan::lanes::TmInverse) tmInverse;
   decltype(&vortan::lanes::PackedAngles) packedAngles;
+  decltype(&vortan::lanes::GridCells) gridCells;
 };
 
 #define VORTAN_KERNELS_OF(ns, label)                                                        \
   Kernels {                                                                                 \
     label, &ns::CartesianToGeodetic, &ns::GeodeticToCartesian, &ns::TmForward,             \
-        &ns::TmInverse, &ns::PackedAngles                                                   \
+        &ns::TmInverse, &ns::PackedAngles, &ns::GridCells                                   \
   }
 
 // The targets of this build that the processor runs (the features Highway's targets take),
@@ -837,7 +886,7 @@ const std::vector<Kernels>& AllRunnable() {
   return runnable;
 }
 
-const Kernels kNone{"none", nullptr, nullptr, nullptr, nullptr, nullptr};
+const Kernels kNone{"none", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 // The runnable target of that name, in capitals or not.
 const Kernels* Named(const char* name) {
@@ -935,6 +984,11 @@ void TmInverse(const GeodeticParams& params, std::size_t n, const double* eastin
 
 void PackedAngles(std::size_t n, const double* radians, double* packed) {
   Chosen().packedAngles(n, radians, packed);
+}
+
+void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
+               double* row, double* column, double* t, double* s) {
+  Chosen().gridCells(mesh, n, northing, easting, row, column, t, s);
 }
 
 }  // namespace vortan::lanes

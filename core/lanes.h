@@ -67,4 +67,18 @@ void TmInverse(const GeodeticParams& params, std::size_t n, const double* eastin
 // RadiansToDms(radians).packed.
 void PackedAngles(std::size_t n, const double* radians, double* packed);
 
+// The mesh of a correction grid as its cells are located: rows and columns, the step (metres),
+// the TM07 Northing of the northern row and Easting of the western column, and the fraction of
+// a cell by which a position beyond an edge counts as on it.
+struct Mesh {
+  int rowCount, columnCount;
+  double step, nNorth, eWest, rounding;
+};
+
+// The grid cells of n TM07 positions, as LocateCorrection finds them: row i (from the north)
+// and column j (from the west) of the cell's first corner, whole numbers, 0 where the position
+// lies outside the grid; t, the weight of row i, and s, that of column j + 1.
+void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
+               double* row, double* column, double* t, double* s);
+
 }  // namespace vortan::lanes

@@ -1,7 +1,9 @@
 #include "engine/chains.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
+#include <utility>
 
 #include "core/angles.h"
 #include "core/cartesian.h"
@@ -25,7 +27,9 @@ struct StageChain::Block {
   std::size_t count = 0;
   double tan[kBlock];         // the tangent of the latitude the last conversion ended with
   Geodetic geodetic[kBlock];  // the latitude, longitude, height after Helmert
-  std::optional<GridCell> cell[kBlock];  // the grid cell of the correction (none: no grids)
+  // The grid cell of the correction, row 0 where there is none (no grids). Not an optional:
+  // the compiler zeroes an array of those at every block.
+  GridCell cell[kBlock];
 };
 
 namespace {
@@ -37,11 +41,12 @@ void Complete(PointResult& r, Stage stage) { r.completed |= 1u << static_cast<un
 
 // The entry values of a point, as its form gives them.
 void Enter(Form from, const Xyz& in, PointResult& r) {
-  // Copied from a fresh one that is never written: zeroing in place, the compiler emits a
-  // string instruction for a structure of this size, whose start costs more than the copy (and
-  // from a constant it would zero in place again).
+  // Constructed as a copy of a fresh one that is never written: zeroing in place, the compiler
+  // emits a string instruction for a structure of this size, whose start costs more than the
+  // copy (and from a constant it would zero in place again). Constructed, not assigned: r may
+  // be storage where no result lives yet.
   static PointResult fresh{};
-  r = fresh;
+  ::new (static_cast<void*>(&r)) PointResult(fresh);
   switch (from) {
     case Form::kHtrs07Xyz:
       r.htrs07.x = in[0];
@@ -321,21 +326,23 @@ void NoteBounds(const TransformContext& context, double e07, double n07) {
 // (the processor loads them while those steps compute: asking for them ahead with prefetch
 // instructions, 16 points at a time, made the chains 6 % slower). False outside the extent or
 // the grid read.
-bool FindCell(const TransformContext& context, double e07, double n07,
-              std::optional<GridCell>& cell) {
-  cell.reset();
+constexpr GridCell kNoCell{0, 0, 0, 0};
+
+bool FindCell(const TransformContext& context, double e07, double n07, GridCell& cell) {
+  cell = kNoCell;
   if (!context.profile->hasGrids) return true;
   NoteBounds(context, e07, n07);
   if (!context.grids ||
       !InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
     return false;
   }
-  cell = LocateCorrection(context.grids->dE.header, n07, e07);
-  return cell.has_value();
+  const std::optional<GridCell> found = LocateCorrection(context.grids->dE.header, n07, e07);
+  if (found) cell = *found;
+  return found.has_value();
 }
 
-Correction CorrectionOf(const TransformContext& context, const std::optional<GridCell>& cell) {
-  return cell ? CorrectionInCell(*context.grids, *cell) : Correction{0, 0};
+Correction CorrectionOf(const TransformContext& context, const GridCell& cell) {
+  return cell.i != 0 ? CorrectionInCell(*context.grids, cell) : Correction{0, 0};
 }
 
 // The extent test alone, first of all, at the given TM07 E, N.
@@ -349,10 +356,45 @@ void ExtentOfTm07(const TransformContext& context, Block& b) {
   });
 }
 
+// The extent test and the grid cell at the TM07 positions of the points still in the block
+// (position(k) gives E, N), the cells located on the lanes where the block uses them.
+template <typename Position>
+void CellsAt(const TransformContext& context, Block& b, Position&& position) {
+  if (!b.lanes || !context.profile->hasGrids || !context.grids) {
+    KeepInside(b, [&](std::size_t k) {
+      const auto [e07, n07] = position(k);
+      return FindCell(context, e07, n07, b.cell[k]);
+    });
+    return;
+  }
+  double e07[kBlock], n07[kBlock], row[kBlock], column[kBlock], t[kBlock], s[kBlock];
+  for (std::size_t q = 0; q < b.count; ++q) {
+    const auto [e, n] = position(b.active[q]);
+    e07[q] = e;
+    n07[q] = n;
+  }
+  const GridHeader& h = context.grids->dE.header;
+  const lanes::Mesh mesh{h.rowCount, h.columnCount, h.step, h.nNorth(), h.eWest, kCellRounding};
+  lanes::GridCells(mesh, b.count, n07, e07, row, column, t, s);
+  std::size_t q = 0;  // KeepInside asks for the points in order
+  KeepInside(b, [&](std::size_t k) {
+    const std::size_t at = q++;
+    b.cell[k] = kNoCell;
+    NoteBounds(context, e07[at], n07[at]);
+    if (!InsideGridBounds(context.bounds, e07[at], n07[at],
+                          context.profile->tm07.falseNorthing) ||
+        row[at] == 0) {
+      return false;
+    }
+    b.cell[k] = GridCell{static_cast<int>(row[at]), static_cast<int>(column[at]), t[at], s[at]};
+    return true;
+  });
+}
+
 // Forward: the extent test and the grid cell at the TM07 position.
 void CellAtTm07(const TransformContext& context, Block& b) {
-  KeepInside(b, [&](std::size_t k) {
-    return FindCell(context, b.out[k].htrs07.easting, b.out[k].htrs07.northing, b.cell[k]);
+  CellsAt(context, b, [&](std::size_t k) {
+    return std::pair{b.out[k].htrs07.easting, b.out[k].htrs07.northing};
   });
 }
 
@@ -451,9 +493,8 @@ void Tm07BeforeCorrection(const TransformContext&, Block& b) {
 // Back: the extent test and the grid cell at the TM07 position before the correction (a point
 // that leaves keeps that position, as the refused one).
 void CellAtUncorrectedTm07(const TransformContext& context, Block& b) {
-  KeepInside(b, [&](std::size_t k) {
-    return FindCell(context, b.out[k].uncorrectedEasting, b.out[k].uncorrectedNorthing,
-                    b.cell[k]);
+  CellsAt(context, b, [&](std::size_t k) {
+    return std::pair{b.out[k].uncorrectedEasting, b.out[k].uncorrectedNorthing};
   });
 }
 

@@ -225,7 +225,13 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
         index[count++] = k;
       }
     }
-    PointResult r[kBlock];
+    // Storage the chain fills (it begins each point afresh): results constructed here would be
+    // zeroed at every block for nothing.
+    union Results {
+      Results() {}
+      PointResult r[kBlock];
+    } results;
+    PointResult* r = results.r;
     lean_.Run(taken, count, r);
     for (std::size_t q = 0; q < count; ++q) {
       const std::size_t k = index[q];

@@ -18,7 +18,7 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   // A position beyond the first or last row or column by no more than rounding (the extent
   // test's N + 2000000 computed as 3846000 while N is the southern row less one unit of the
   // last place) uses the cell at the edge.
-  constexpr double kRounding = 1e-9;  // of a cell: 2 micrometres on a 2 km grid
+  constexpr double kRounding = kCellRounding;
   const double lastRow = h.rowCount - 1, lastColumn = h.columnCount - 1;
   if (u < 0 && u > -kRounding) u = 0;
   if (v < 0 && v > -kRounding) v = 0;

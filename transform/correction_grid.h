@@ -68,6 +68,9 @@ struct GridCell {
   double t;  // weight of row i (0 at row i + 1)
   double s;  // weight of column j + 1 (0 at column j)
 };
+// A position beyond the first or last row or column by no more than this fraction of a cell
+// (rounding: 2 micrometres on a 2 km grid) uses the cell at the edge.
+inline constexpr double kCellRounding = 1e-9;
 std::optional<GridCell> LocateCorrection(const GridHeader& header, double northing,
                                          double easting);
 Correction CorrectionInCell(const GridPair& grids, const GridCell& cell);

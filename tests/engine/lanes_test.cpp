@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "core/transverse_mercator.h"
 #include "engine/conversion.h"
 #include "tests/support/folder_test.h"
+#include "transform/correction_grid.h"
 #include "transform/datum.h"
 
 namespace vortan {
@@ -180,6 +182,49 @@ long DifferentValues(const std::string& a, const std::string& b, long& values) {
     if (std::getline(fb, y, ',')) return -1;
   }
   return std::getline(sb, lb) ? -1 : differ;
+}
+
+// The cells of positions at the edges of the grid (on them, beyond by less than the rounding
+// and by more) and inside it, on every target, as LocateCorrection gives them: the same cell
+// and weights to the last bit, or none; a grid of one row has no cell.
+TEST(Lanes, GridCellsAreLocateCorrections) {
+  if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
+  const RestoresTarget restore;
+  const GridHeader grid = Ready(kMainlandProfile).grids->dE.header;
+  const double rows = grid.rowCount - 1, columns = grid.columnCount - 1;
+  const double near[] = {0, -0.5e-9, -2e-9, 1e-12, 0.5, 1, 7.25, 100.0 / 3, rows - 1e-13, rows,
+                         rows + 0.5e-9, rows + 2e-9, columns, columns + 0.5e-9, columns + 2e-9,
+                         -1, 1e6};
+  std::vector<double> n, e;  // every pair of those, in cells from the north and the west
+  for (double u : near) {
+    for (double v : near) {
+      n.push_back(grid.nNorth() - u * grid.step);
+      e.push_back(grid.eWest + v * grid.step);
+    }
+  }
+  for (const char* target : lanes::Targets()) {
+    ASSERT_TRUE(lanes::SelectTarget(target));
+    for (const int rowCount : {grid.rowCount, 1}) {
+      const lanes::Mesh mesh{rowCount, grid.columnCount, grid.step,
+                             grid.nSouth + (rowCount - 1) * grid.step, grid.eWest, kCellRounding};
+      GridHeader header = grid;
+      header.rowCount = rowCount;
+      std::vector<double> row(n.size()), column(n.size()), t(n.size()), s(n.size());
+      lanes::GridCells(mesh, n.size(), n.data(), e.data(), row.data(), column.data(), t.data(),
+                       s.data());
+      for (std::size_t k = 0; k < n.size(); ++k) {
+        const std::optional<GridCell> cell = LocateCorrection(header, n[k], e[k]);
+        SCOPED_TRACE(testing::Message() << target << ", rows " << rowCount << ", N " << n[k]
+                                        << ", E " << e[k]);
+        ASSERT_EQ(row[k] != 0, cell.has_value());
+        if (!cell) continue;
+        EXPECT_EQ(row[k], cell->i);
+        EXPECT_EQ(column[k], cell->j);
+        EXPECT_EQ(t[k], cell->t);
+        EXPECT_EQ(s[k], cell->s);
+      }
+    }
+  }
 }
 
 class LanesJobs : public support::FolderTest {};
