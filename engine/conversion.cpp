@@ -219,8 +219,16 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
     Xyz taken[kBlock];
     std::size_t index[kBlock];
     std::size_t count = 0;
+    // Before lets finite E, N or X, Y, Z across the datum go to the chain as they are: those
+    // are told here without the call.
+    const bool finiteGoes = acrossDatum() && !IsGeographic(from_);
     for (std::size_t k = b; k < b + m; ++k) {
-      if (!Before(in[k].data(), out[k].data(), nullptr, outcomes[k])) {
+      const Xyz& p = in[k];
+      if (finiteGoes && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) {
+        outcomes[k] = {};
+        taken[count] = p;
+        index[count++] = k;
+      } else if (!Before(p.data(), out[k].data(), nullptr, outcomes[k])) {
         taken[count] = in[k];
         index[count++] = k;
       }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/cartesian.h"
+#include "core/geodetic_params.h"
 
 namespace vortan {
 
@@ -15,6 +16,17 @@ struct HelmertParams {
 
 // X', Y', Z' of X, Y, Z (metres). sign +1 is HTRS07 -> GGRS87; -1 applies all seven parameters
 // negated (the way back, not an exact inverse). The rotations are not scaled by (1 + ds).
-Cartesian HelmertTransform(const HelmertParams& params, double x, double y, double z, int sign);
+// Inline: the chains' loops over a block take it point after point.
+inline Cartesian HelmertTransform(const HelmertParams& params, double x, double y, double z,
+                                  int sign) {
+  const double rho = kPi / 3600 / 180;  // radians per arc-second
+  const double s = sign;
+  const double tx = s * params.tx, ty = s * params.ty, tz = s * params.tz;
+  const double ex = s * params.ex, ey = s * params.ey, ez = s * params.ez;
+  const double ds = s * params.ds;
+  return {((1 + ds) * x + tx) + (ez * y - ey * z) * rho,
+          ((1 + ds) * y + ty) + (-ez * x + ex * z) * rho,
+          ((1 + ds) * z + tz) + (ey * x - ex * y) * rho};
+}
 
 }  // namespace vortan
