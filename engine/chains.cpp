@@ -321,21 +321,24 @@ void NoteBounds(const TransformContext& context, double e07, double n07) {
   math::NoteComparison(n, g.nMax);
 }
 
+// Inside the extent the program accepts, at a TM07 position (noted where printed numbers are
+// checked).
+bool InsideExtent(const TransformContext& context, double e07, double n07) {
+  NoteBounds(context, e07, n07);
+  return InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing);
+}
+
+constexpr GridCell kNoCell{0, 0, 0, 0};
+
 // The extent test at a TM07 position and, inside, the grid cell there, whose values are read
 // only when the correction is applied, after the steps in between, which do not depend on them
 // (the processor loads them while those steps compute: asking for them ahead with prefetch
 // instructions, 16 points at a time, made the chains 6 % slower). False outside the extent or
 // the grid read.
-constexpr GridCell kNoCell{0, 0, 0, 0};
-
 bool FindCell(const TransformContext& context, double e07, double n07, GridCell& cell) {
   cell = kNoCell;
   if (!context.profile->hasGrids) return true;
-  NoteBounds(context, e07, n07);
-  if (!context.grids ||
-      !InsideGridBounds(context.bounds, e07, n07, context.profile->tm07.falseNorthing)) {
-    return false;
-  }
+  if (!context.grids || !InsideExtent(context, e07, n07)) return false;
   const std::optional<GridCell> found = LocateCorrection(context.grids->dE.header, n07, e07);
   if (found) cell = *found;
   return found.has_value();
@@ -349,10 +352,7 @@ Correction CorrectionOf(const TransformContext& context, const GridCell& cell) {
 void ExtentOfTm07(const TransformContext& context, Block& b) {
   if (!context.profile->hasGrids) return;
   KeepInside(b, [&](std::size_t k) {
-    const Htrs07Values& v = b.out[k].htrs07;
-    NoteBounds(context, v.easting, v.northing);
-    return InsideGridBounds(context.bounds, v.easting, v.northing,
-                            context.profile->tm07.falseNorthing);
+    return InsideExtent(context, b.out[k].htrs07.easting, b.out[k].htrs07.northing);
   });
 }
 
@@ -380,12 +380,7 @@ void CellsAt(const TransformContext& context, Block& b, Position&& position) {
   KeepInside(b, [&](std::size_t k) {
     const std::size_t at = q++;
     b.cell[k] = kNoCell;
-    NoteBounds(context, e07[at], n07[at]);
-    if (!InsideGridBounds(context.bounds, e07[at], n07[at],
-                          context.profile->tm07.falseNorthing) ||
-        row[at] == 0) {
-      return false;
-    }
+    if (!InsideExtent(context, e07[at], n07[at]) || row[at] == 0) return false;
     b.cell[k] = GridCell{static_cast<int>(row[at]), static_cast<int>(column[at]), t[at], s[at]};
     return true;
   });
