@@ -144,7 +144,7 @@ bool ReadPoints(const std::string& path, std::vector<Point>& points) {
 // with its fault guard), without their parsing and formatting. The sums keep the compiler from
 // dropping the work.
 double ChainOf(const vortan::StageChain& chain, const Point* p, std::size_t n) {
-  constexpr std::size_t kBlock = 16;  // the jobs' block
+  constexpr std::size_t kBlock = vortan::StageChain::kBlock;  // the jobs' block
   vortan::Xyz xyz[kBlock];
   vortan::PointResult r[kBlock];
   double sum = 0;

@@ -57,7 +57,7 @@ class RecordTask {
   virtual std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values,
                                    std::size_t n, std::vector<LineBuffer>& out, StopKind& stop,
                                    StopDetail& detail, Where* where) const;
-  static constexpr std::size_t kMaxBlock = 16;
+  static constexpr std::size_t kMaxBlock = StageChain::kBlock;  // a block of the chains
 };
 
 // The task of one of the four jobs.
