@@ -286,6 +286,18 @@ BatchOutcome ConvertBatch(const Conversion& conversion, std::span<const double> 
     constexpr std::size_t kBlock = StageChain::kBlock;
     for (std::size_t first = chunk.begin; first < chunk.end; first += kBlock) {
       const std::size_t m = std::min(kBlock, chunk.end - first);
+      // The next block's lines of the arrays asked for while this one computes: the processor
+      // fetches a stream ahead only while it is being read, and a block computes for
+      // microseconds between its reads.
+      for (std::size_t i = first + kBlock; i < std::min(first + 2 * kBlock, chunk.end);
+           i += 64 / sizeof(double)) {
+        __builtin_prefetch(&a[i]);
+        __builtin_prefetch(&b[i]);
+        __builtin_prefetch(&c[i]);
+        __builtin_prefetch(&outA[i], 1);
+        __builtin_prefetch(&outB[i], 1);
+        __builtin_prefetch(&outC[i], 1);
+      }
       Xyz in[kBlock], out[kBlock];
       PointOutcome outcomes[kBlock];
       for (std::size_t q = 0; q < m; ++q) in[q] = {a[first + q], b[first + q], c[first + q]};
