@@ -728,9 +728,9 @@ void PackedPiece(std::size_t count, const double* radians, double* packed) {
   op.Finish();
 }
 
-void GridCellsPiece(const Mesh& mesh, std::size_t count, const double* northings,
-                    const double* eastings, double* rows, double* columns, double* ts,
-                    double* ss) {
+void GridCellsPiece(const Mesh& mesh, const Extent& extent, std::size_t count,
+                    const double* northings, const double* eastings, double* rows,
+                    double* columns, double* ts, double* ss) {
   const D d;
   const std::size_t lanes = hn::Lanes(d);
   const Input pn(northings, count), pe(eastings, count);
@@ -741,9 +741,22 @@ void GridCellsPiece(const Mesh& mesh, std::size_t count, const double* northings
   const V step = K(mesh.step), zero = hn::Zero(d), one = K(1);
   const V below = K(-mesh.rounding), rowLimit = K(lastRow), columnLimit = K(lastColumn);
   const V rowBeyond = K(lastRow + mesh.rounding), columnBeyond = K(lastColumn + mesh.rounding);
+  const V nMin = K(extent.nMin), nMax = K(extent.nMax), eMin = K(extent.eMin),
+          eMax = K(extent.eMax), margin = K(math::kComparisonMargin);
+  const bool checking = math::Checking();
+  bool near = false;
   for (std::size_t i = 0; i < Whole(count); i += lanes) {
-    const V fromNorth = K(mesh.nNorth) - pn(i);
-    const V fromWest = pe(i) - K(mesh.eWest);
+    const V northing = pn(i), easting = pe(i);
+    const V n = northing - K(extent.falseNorthing);
+    if (checking) {
+      const M nearN = hn::Or(hn::Abs(n - nMin) < margin, hn::Abs(n - nMax) < margin);
+      const M nearE = hn::Or(hn::Abs(easting - eMin) < margin, hn::Abs(easting - eMax) < margin);
+      near = near || !hn::AllFalse(d, hn::Or(nearN, nearE));
+    }
+    const M inExtent =
+        hn::And(hn::And(nMin <= n, n <= nMax), hn::And(eMin <= easting, easting <= eMax));
+    const V fromNorth = K(mesh.nNorth) - northing;
+    const V fromWest = easting - K(mesh.eWest);
     V u = fromNorth / step;
     V v = fromWest / step;
     // Beyond an edge by no more than rounding: on it.
@@ -757,11 +770,12 @@ void GridCellsPiece(const Mesh& mesh, std::size_t count, const double* northings
     // column the last cell.
     const V row = hn::Min(hn::Floor(hn::IfThenElseZero(inside, u)) + one, rowLimit);
     const V column = hn::Min(hn::Floor(hn::IfThenElseZero(inside, v)) + one, columnLimit);
-    orow(i, cells ? hn::IfThenElseZero(inside, row) : zero);
+    orow(i, cells ? hn::IfThenElseZero(hn::And(inExtent, inside), row) : zero);
     ocolumn(i, column);
     ot(i, (row * step - fromNorth) / step);
     os(i, (fromWest - (column - one) * step) / step);
   }
+  if (near) math::internal::nearBoundary = true;
   orow.Finish();
   ocolumn.Finish();
   ot.Finish();
@@ -817,10 +831,10 @@ void PackedAngles(std::size_t n, const double* radians, double* packed) {
   }
 }
 
-void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
-               double* row, double* column, double* t, double* s) {
+void GridCells(const Mesh& mesh, const Extent& extent, std::size_t n, const double* northing,
+               const double* easting, double* row, double* column, double* t, double* s) {
   for (std::size_t b = 0; b < n; b += kPiece) {
-    GridCellsPiece(mesh, std::min(kPiece, n - b), northing + b, easting + b, row + b,
+    GridCellsPiece(mesh, extent, std::min(kPiece, n - b), northing + b, easting + b, row + b,
                    column + b, t + b, s + b);
   }
 }
@@ -986,9 +1000,9 @@ void PackedAngles(std::size_t n, const double* radians, double* packed) {
   Chosen().packedAngles(n, radians, packed);
 }
 
-void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
-               double* row, double* column, double* t, double* s) {
-  Chosen().gridCells(mesh, n, northing, easting, row, column, t, s);
+void GridCells(const Mesh& mesh, const Extent& extent, std::size_t n, const double* northing,
+               const double* easting, double* row, double* column, double* t, double* s) {
+  Chosen().gridCells(mesh, extent, n, northing, easting, row, column, t, s);
 }
 
 }  // namespace vortan::lanes

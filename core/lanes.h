@@ -75,10 +75,18 @@ struct Mesh {
   double step, nNorth, eWest, rounding;
 };
 
-// The grid cells of n TM07 positions, as LocateCorrection finds them: row i (from the north)
-// and column j (from the west) of the cell's first corner, whole numbers, 0 where the position
-// lies outside the grid; t, the weight of row i, and s, that of column j + 1.
-void GridCells(const Mesh& mesh, std::size_t n, const double* northing, const double* easting,
-               double* row, double* column, double* t, double* s);
+// The extent a program accepts, as InsideGridBounds tests it: the TM07 Northing less the false
+// northing within nMin..nMax and the Easting within eMin..eMax, bounds inclusive.
+struct Extent {
+  double nMin, nMax, eMin, eMax, falseNorthing;
+};
+
+// The grid cells of n TM07 positions inside the extent, as LocateCorrection finds them: row i
+// (from the north) and column j (from the west) of the cell's first corner, whole numbers, 0
+// where the position lies outside the extent or the grid; t, the weight of row i, and s, that
+// of column j + 1. Where printed numbers are checked, a position next to a bound of the extent
+// is noted, as math::NoteComparison notes it.
+void GridCells(const Mesh& mesh, const Extent& extent, std::size_t n, const double* northing,
+               const double* easting, double* row, double* column, double* t, double* s);
 
 }  // namespace vortan::lanes

@@ -375,12 +375,16 @@ void CellsAt(const TransformContext& context, Block& b, Position&& position) {
   }
   const GridHeader& h = context.grids->dE.header;
   const lanes::Mesh mesh{h.rowCount, h.columnCount, h.step, h.nNorth(), h.eWest, kCellRounding};
-  lanes::GridCells(mesh, b.count, n07, e07, row, column, t, s);
+  const GridBounds& g = context.bounds;
+  const lanes::Extent extent{g.nMin, g.nMax, g.eMin, g.eMax, context.profile->tm07.falseNorthing};
+  lanes::GridCells(mesh, extent, b.count, n07, e07, row, column, t, s);
   std::size_t q = 0;  // KeepInside asks for the points in order
   KeepInside(b, [&](std::size_t k) {
     const std::size_t at = q++;
-    b.cell[k] = kNoCell;
-    if (!InsideExtent(context, e07[at], n07[at]) || row[at] == 0) return false;
+    if (row[at] == 0) {
+      b.cell[k] = kNoCell;
+      return false;
+    }
     b.cell[k] = GridCell{static_cast<int>(row[at]), static_cast<int>(column[at]), t[at], s[at]};
     return true;
   });

@@ -14,6 +14,7 @@
 #include "core/cartesian.h"
 #include "core/geodetic_params.h"
 #include "core/lanes.h"
+#include "core/math_functions.h"
 #include "core/transverse_mercator.h"
 #include "engine/conversion.h"
 #include "tests/support/folder_test.h"
@@ -185,12 +186,16 @@ long DifferentValues(const std::string& a, const std::string& b, long& values) {
 }
 
 // The cells of positions at the edges of the grid (on them, beyond by less than the rounding
-// and by more) and inside it, on every target, as LocateCorrection gives them: the same cell
-// and weights to the last bit, or none; a grid of one row has no cell.
-TEST(Lanes, GridCellsAreLocateCorrections) {
+// and by more), at the bounds of the extent and inside both, on every target, as the extent
+// test and LocateCorrection give them: the same cell and weights to the last bit, or none; a
+// grid of one row has no cell. A position next to a bound of the extent is noted.
+TEST(Lanes, GridCellsAreTheExtentTestAndLocateCorrection) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
   const RestoresTarget restore;
+  const LanesOn on(true);  // and the checking of printed numbers with them
   const GridHeader grid = Ready(kMainlandProfile).grids->dE.header;
+  const double falseNorthing = kMainlandProfile.tm07.falseNorthing;
+  const GridBounds& b = kDataFileBounds;
   const double rows = grid.rowCount - 1, columns = grid.columnCount - 1;
   const double near[] = {0, -0.5e-9, -2e-9, 1e-12, 0.5, 1, 7.25, 100.0 / 3, rows - 1e-13, rows,
                          rows + 0.5e-9, rows + 2e-9, columns, columns + 0.5e-9, columns + 2e-9,
@@ -202,27 +207,51 @@ TEST(Lanes, GridCellsAreLocateCorrections) {
       e.push_back(grid.eWest + v * grid.step);
     }
   }
+  for (double d : {0.0, 1e-7, -1e-7}) {  // on the extent's bounds, just inside and outside
+    n.insert(n.end(), {b.nMin + falseNorthing - d, b.nMax + falseNorthing + d, 4.2e6, 4.2e6});
+    e.insert(e.end(), {4e5, 4e5, b.eMin - d, b.eMax + d});
+  }
+  const double far = 1e300;
   for (const char* target : lanes::Targets()) {
     ASSERT_TRUE(lanes::SelectTarget(target));
     for (const int rowCount : {grid.rowCount, 1}) {
-      const lanes::Mesh mesh{rowCount, grid.columnCount, grid.step,
-                             grid.nSouth + (rowCount - 1) * grid.step, grid.eWest, kCellRounding};
-      GridHeader header = grid;
-      header.rowCount = rowCount;
-      std::vector<double> row(n.size()), column(n.size()), t(n.size()), s(n.size());
-      lanes::GridCells(mesh, n.size(), n.data(), e.data(), row.data(), column.data(), t.data(),
-                       s.data());
-      for (std::size_t k = 0; k < n.size(); ++k) {
-        const std::optional<GridCell> cell = LocateCorrection(header, n[k], e[k]);
-        SCOPED_TRACE(testing::Message() << target << ", rows " << rowCount << ", N " << n[k]
-                                        << ", E " << e[k]);
-        ASSERT_EQ(row[k] != 0, cell.has_value());
-        if (!cell) continue;
-        EXPECT_EQ(row[k], cell->i);
-        EXPECT_EQ(column[k], cell->j);
-        EXPECT_EQ(t[k], cell->t);
-        EXPECT_EQ(s[k], cell->s);
+      for (const GridBounds& bounds : {b, GridBounds{-far, far, -far, far}}) {
+        const lanes::Mesh mesh{rowCount, grid.columnCount, grid.step,
+                               grid.nSouth + (rowCount - 1) * grid.step, grid.eWest,
+                               kCellRounding};
+        const lanes::Extent extent{bounds.nMin, bounds.nMax, bounds.eMin, bounds.eMax,
+                                   falseNorthing};
+        GridHeader header = grid;
+        header.rowCount = rowCount;
+        std::vector<double> row(n.size()), column(n.size()), t(n.size()), s(n.size());
+        lanes::GridCells(mesh, extent, n.size(), n.data(), e.data(), row.data(), column.data(),
+                         t.data(), s.data());
+        for (std::size_t k = 0; k < n.size(); ++k) {
+          const std::optional<GridCell> cell =
+              InsideGridBounds(bounds, e[k], n[k], falseNorthing)
+                  ? LocateCorrection(header, n[k], e[k])
+                  : std::nullopt;
+          SCOPED_TRACE(testing::Message() << target << ", rows " << rowCount << ", N " << n[k]
+                                          << ", E " << e[k] << ", extent from " << bounds.eMin);
+          ASSERT_EQ(row[k] != 0, cell.has_value());
+          if (!cell) continue;
+          EXPECT_EQ(row[k], cell->i);
+          EXPECT_EQ(column[k], cell->j);
+          EXPECT_EQ(t[k], cell->t);
+          EXPECT_EQ(s[k], cell->s);
+        }
       }
+    }
+    // Noted next to a bound, not inside.
+    const lanes::Extent extent{b.nMin, b.nMax, b.eMin, b.eMax, falseNorthing};
+    const lanes::Mesh mesh{grid.rowCount, grid.columnCount, grid.step, grid.nNorth(), grid.eWest,
+                           kCellRounding};
+    for (const double east : {b.eMin, b.eMin + 1}) {
+      const double north = 4.2e6;
+      double r, c, t, s;
+      math::ResetNoted();
+      lanes::GridCells(mesh, extent, 1, &north, &east, &r, &c, &t, &s);
+      EXPECT_EQ(math::Noted(), east == b.eMin) << target << ", E " << east;
     }
   }
 }
