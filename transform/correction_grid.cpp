@@ -38,6 +38,17 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   return GridCell{i, j, t, s};
 }
 
+Correction CorrectionInCell(const GridPair& grids, const GridCell& cell) {
+  const int i = cell.i, j = cell.j;
+  const double t = cell.t, s = cell.s;
+  auto bilinear = [&](const CorrectionGrid& g) {
+    const double a = g.Value(i + 1, j) + (g.Value(i, j) - g.Value(i + 1, j)) * t;
+    const double b = g.Value(i + 1, j + 1) + (g.Value(i, j + 1) - g.Value(i + 1, j + 1)) * t;
+    return static_cast<float>(a + (b - a) * s);
+  };
+  return Correction{bilinear(grids.dN), bilinear(grids.dE)};
+}
+
 std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,
                                                 double easting) {
   const std::optional<GridCell> cell = LocateCorrection(grids.dE.header, northing, easting);

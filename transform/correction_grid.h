@@ -73,21 +73,6 @@ struct GridCell {
 inline constexpr double kCellRounding = 1e-9;
 std::optional<GridCell> LocateCorrection(const GridHeader& header, double northing,
                                          double easting);
-// Inline, with the four values of each grid found from one offset (the grids share their
-// header): the chains take it point after point.
-inline Correction CorrectionInCell(const GridPair& grids, const GridCell& cell) {
-  const std::size_t columns = static_cast<std::size_t>(grids.dE.header.columnCount);
-  // value(i, j); value(i + 1, j) is a row, columns values, further.
-  const std::size_t at = static_cast<std::size_t>(cell.i - 1) * columns +
-                         static_cast<std::size_t>(cell.j - 1);
-  const double t = cell.t, s = cell.s;
-  auto bilinear = [&](const CorrectionGrid& g) {
-    const float* v = g.values.data() + at;
-    const double a = v[columns] + (v[0] - v[columns]) * t;
-    const double b = v[columns + 1] + (v[1] - v[columns + 1]) * t;
-    return static_cast<float>(a + (b - a) * s);
-  };
-  return Correction{bilinear(grids.dN), bilinear(grids.dE)};
-}
+Correction CorrectionInCell(const GridPair& grids, const GridCell& cell);
 
 }  // namespace vortan
