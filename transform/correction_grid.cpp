@@ -18,12 +18,11 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   // A position beyond the first or last row or column by no more than rounding (the extent
   // test's N + 2000000 computed as 3846000 while N is the southern row less one unit of the
   // last place) uses the cell at the edge.
-  constexpr double kRounding = kCellRounding;
   const double lastRow = h.rowCount - 1, lastColumn = h.columnCount - 1;
-  if (u < 0 && u > -kRounding) u = 0;
-  if (v < 0 && v > -kRounding) v = 0;
-  if (u > lastRow && u < lastRow + kRounding) u = lastRow;
-  if (v > lastColumn && v < lastColumn + kRounding) v = lastColumn;
+  if (u < 0 && u > -kCellRounding) u = 0;
+  if (v < 0 && v > -kCellRounding) v = 0;
+  if (u > lastRow && u < lastRow + kCellRounding) u = lastRow;
+  if (v > lastColumn && v < lastColumn + kCellRounding) v = lastColumn;
   // A cell needs rows i, i + 1 and columns j, j + 1 inside the grid.
   if (!(u >= 0 && u <= lastRow && v >= 0 && v <= lastColumn)) return std::nullopt;
   if (h.rowCount < 2 || h.columnCount < 2) return std::nullopt;
