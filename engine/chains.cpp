@@ -39,40 +39,41 @@ constexpr std::size_t kBlock = StageChain::kBlock;
 
 void Complete(PointResult& r, Stage stage) { r.completed |= 1u << static_cast<unsigned>(stage); }
 
-// The entry values of a point, as its form gives them.
-void Enter(Form from, const Xyz& in, PointResult& r) {
-  // Constructed as a copy of a fresh one that is never written: zeroing in place, the compiler
-  // emits a string instruction for a structure of this size, whose start costs more than the
-  // copy (and from a constant it would zero in place again). Constructed, not assigned: r may
-  // be storage where no result lives yet.
+// The entry values of n points into fresh results: the three values of each point go into
+// the members a, b, c of the system the form is in.
+template <typename Values>
+void EnterInto(Values PointResult::*system, double Values::*a, double Values::*b,
+               double Values::*c, const Xyz* in, std::size_t n, PointResult* out) {
+  // Each result constructed as a copy of a fresh one that is never written: zeroing in place,
+  // the compiler emits a string instruction for a structure of this size, whose start costs
+  // more than the copy (and from a constant it would zero in place again). Constructed, not
+  // assigned: out may be storage where no result lives yet.
   static PointResult fresh{};
-  ::new (static_cast<void*>(&r)) PointResult(fresh);
+  for (std::size_t k = 0; k < n; ++k) {
+    PointResult& r = *::new (static_cast<void*>(&out[k])) PointResult(fresh);
+    Values& v = r.*system;
+    v.*a = in[k][0];
+    v.*b = in[k][1];
+    v.*c = in[k][2];
+  }
+}
+
+// The entry values of n points, as their form gives them.
+void Enter(Form from, const Xyz* in, std::size_t n, PointResult* out) {
+  using H = Htrs07Values;
+  using G = Ggrs87Values;
+  constexpr auto htrs07 = &PointResult::htrs07;
+  constexpr auto ggrs87 = &PointResult::ggrs87;
   switch (from) {
-    case Form::kHtrs07Xyz:
-      r.htrs07.x = in[0];
-      r.htrs07.y = in[1];
-      r.htrs07.z = in[2];
-      break;
+    case Form::kHtrs07Xyz: return EnterInto(htrs07, &H::x, &H::y, &H::z, in, n, out);
     case Form::kHtrs07Geographic:
-      r.htrs07.latitude = in[0];
-      r.htrs07.longitude = in[1];
-      r.htrs07.height = in[2];
-      break;
+      return EnterInto(htrs07, &H::latitude, &H::longitude, &H::height, in, n, out);
     case Form::kHtrs07Tm07:
-      r.htrs07.easting = in[0];
-      r.htrs07.northing = in[1];
-      r.htrs07.height = in[2];
-      break;
+      return EnterInto(htrs07, &H::easting, &H::northing, &H::height, in, n, out);
     case Form::kGgrs87Geographic:
-      r.ggrs87.latitude = in[0];
-      r.ggrs87.longitude = in[1];
-      r.ggrs87.height = in[2];
-      break;
+      return EnterInto(ggrs87, &G::latitude, &G::longitude, &G::height, in, n, out);
     case Form::kGgrs87Tm87:
-      r.ggrs87.easting = in[0];
-      r.ggrs87.northing = in[1];
-      r.ggrs87.height = in[2];
-      break;
+      return EnterInto(ggrs87, &G::easting, &G::northing, &G::height, in, n, out);
   }
 }
 
@@ -568,10 +569,8 @@ void StageChain::RunBlock(const Xyz* in, std::size_t n, PointResult* out) const 
   block.lanes = lanes_ && lanes::Active() && !math::Exact();
   block.shown = shown_;
   block.out = out;
-  for (std::size_t k = 0; k < n; ++k) {
-    Enter(from_, in[k], out[k]);
-    block.active[k] = k;
-  }
+  Enter(from_, in, n, out);
+  for (std::size_t k = 0; k < n; ++k) block.active[k] = k;
   block.count = n;
   bool clean;
   {
@@ -599,7 +598,7 @@ void StageChain::RunPoint(const Xyz& in, PointResult& out) const {
   block.out = &out;
   block.active[0] = 0;
   block.count = 1;
-  Enter(from_, in, out);
+  Enter(from_, &in, 1, &out);
   // The values of the stages completed: a stage that fails leaves its own values out.
   PointResult completed = out;
   NumericGuard guard;
