@@ -77,14 +77,15 @@ void Enter(Form from, const Xyz* in, std::size_t n, PointResult* out) {
   }
 }
 
-// The points that pass `keep` stay in the chain, in order; the others leave it outside the
+// The points that pass `keep` (asked with the point's place q among those still in the chain
+// and its index k in the block) stay in the chain, in order; the others leave it outside the
 // grid (they stop at the datum step).
 template <typename Keep>
 void KeepInside(Block& b, Keep&& keep) {
   std::size_t kept = 0;
   for (std::size_t q = 0; q < b.count; ++q) {
     const std::size_t k = b.active[q];
-    if (keep(k)) {
+    if (keep(q, k)) {
       b.active[kept++] = k;
     } else {
       b.out[k].status = PointStatus::kOutsideGrid;
@@ -352,7 +353,7 @@ Correction CorrectionOf(const TransformContext& context, const GridCell& cell) {
 // The extent test alone, first of all, at the given TM07 E, N.
 void ExtentOfTm07(const TransformContext& context, Block& b) {
   if (!context.profile->hasGrids) return;
-  KeepInside(b, [&](std::size_t k) {
+  KeepInside(b, [&](std::size_t, std::size_t k) {
     return InsideExtent(context, b.out[k].htrs07.easting, b.out[k].htrs07.northing);
   });
 }
@@ -362,7 +363,7 @@ void ExtentOfTm07(const TransformContext& context, Block& b) {
 template <typename Position>
 void CellsAt(const TransformContext& context, Block& b, Position&& position) {
   if (!b.lanes || !context.profile->hasGrids || !context.grids) {
-    KeepInside(b, [&](std::size_t k) {
+    KeepInside(b, [&](std::size_t, std::size_t k) {
       const auto [e07, n07] = position(k);
       return FindCell(context, e07, n07, b.cell[k]);
     });
@@ -379,14 +380,12 @@ void CellsAt(const TransformContext& context, Block& b, Position&& position) {
   const GridBounds& g = context.bounds;
   const lanes::Extent extent{g.nMin, g.nMax, g.eMin, g.eMax, context.profile->tm07.falseNorthing};
   lanes::GridCells(mesh, extent, b.count, n07, e07, row, column, t, s);
-  std::size_t q = 0;  // KeepInside asks for the points in order
-  KeepInside(b, [&](std::size_t k) {
-    const std::size_t at = q++;
-    if (row[at] == 0) {
+  KeepInside(b, [&](std::size_t q, std::size_t k) {
+    if (row[q] == 0) {
       b.cell[k] = kNoCell;
       return false;
     }
-    b.cell[k] = GridCell{static_cast<int>(row[at]), static_cast<int>(column[at]), t[at], s[at]};
+    b.cell[k] = GridCell{static_cast<int>(row[q]), static_cast<int>(column[q]), t[q], s[q]};
     return true;
   });
 }

@@ -213,15 +213,15 @@ PointOutcome Conversion::Point(const double in[3], double out[3], double* where)
 
 void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const {
   constexpr std::size_t kBlock = StageChain::kBlock;
+  // Before lets finite E, N or X, Y, Z across the datum go to the chain as they are: those are
+  // told here without the call.
+  const bool finiteGoes = acrossDatum() && !IsGeographic(from_);
   for (std::size_t b = 0; b < n; b += kBlock) {
     const std::size_t m = std::min(kBlock, n - b);
     // The points of the block that the chain takes, gathered.
     Xyz taken[kBlock];
     std::size_t index[kBlock];
     std::size_t count = 0;
-    // Before lets finite E, N or X, Y, Z across the datum go to the chain as they are: those
-    // are told here without the call.
-    const bool finiteGoes = acrossDatum() && !IsGeographic(from_);
     for (std::size_t k = b; k < b + m; ++k) {
       const Xyz& p = in[k];
       if (finiteGoes && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) {
@@ -229,7 +229,7 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
         taken[count] = p;
         index[count++] = k;
       } else if (!Before(p.data(), out[k].data(), nullptr, outcomes[k])) {
-        taken[count] = in[k];
+        taken[count] = p;
         index[count++] = k;
       }
     }
