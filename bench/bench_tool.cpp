@@ -8,9 +8,11 @@
 //   vortan-bench-tool compute JOB INPUT DN DE [REPEAT]
 //       reads INPUT into memory (not timed), then runs the chain of the job over every point,
 //       without parsing or formatting, REPEAT times (default 5); prints the best time.
-//   vortan-bench-tool load-grids DN DE [REPEAT]
-//       loads the two correction grids REPEAT times (default 1); prints the time of the first
-//       load, as a program makes it once at its initial step, and the best of the later ones.
+//   vortan-bench-tool load-grids DN DE [REPEAT [THREADS]]
+//       loads the two correction grids REPEAT times (default 1), on THREADS threads (default 1;
+//       2 reads them at the same time, as a job on several threads does); prints the time of
+//       the first load, as a program makes it once at its initial step, and the best of the
+//       later ones.
 //   vortan-bench-tool time OUT COMMAND [ARGS...]
 //       runs COMMAND (its standard streams those of the tool) and writes its wall time in
 //       seconds, to the microsecond, and its peak resident memory in KiB into the file OUT, as
@@ -61,7 +63,7 @@ int Usage() {
                "usage: vortan-bench-tool points COUNT SEED DIR\n"
                "       vortan-bench-tool compute sxyz-to-ggrs87|senh-to-htrs07 INPUT DN DE "
                "[REPEAT]\n"
-               "       vortan-bench-tool load-grids DN DE [REPEAT]\n"
+               "       vortan-bench-tool load-grids DN DE [REPEAT [THREADS]]\n"
                "       vortan-bench-tool time OUT COMMAND [ARGS...]\n");
   return 2;
 }
@@ -196,12 +198,12 @@ int Compute(const std::string& job, const std::string& input, const std::string&
 
 // The first load is what a program pays at its initial step (fresh memory, no warm caches of
 // the allocator); the later ones show the same work on memory already in use.
-int LoadGrids(const std::string& dn, const std::string& de, int repeat) {
+int LoadGrids(const std::string& dn, const std::string& de, int repeat, int threads) {
   double first = 0;
   double best = std::numeric_limits<double>::infinity();
   for (int r = 0; r < repeat; ++r) {
     const Clock::time_point start = Clock::now();
-    const vortan::GridLoadResult loaded = vortan::LoadCorrectionGrids(dn, de);
+    const vortan::GridLoadResult loaded = vortan::LoadCorrectionGrids(dn, de, threads);
     const double s = Seconds(Clock::now() - start);
     if (!loaded.grids) {
       std::fprintf(stderr, "%s\n", loaded.error.c_str());
@@ -253,8 +255,9 @@ int main(int argc, char** argv) {
     return Compute(args[1], args[2], args[3], args[4],
                    args.size() == 6 ? std::atoi(args[5].c_str()) : 5);
   }
-  if (args[0] == "load-grids" && (args.size() == 3 || args.size() == 4)) {
-    return LoadGrids(args[1], args[2], args.size() == 4 ? std::atoi(args[3].c_str()) : 1);
+  if (args[0] == "load-grids" && args.size() >= 3 && args.size() <= 5) {
+    return LoadGrids(args[1], args[2], args.size() >= 4 ? std::atoi(args[3].c_str()) : 1,
+                     args.size() == 5 ? std::atoi(args[4].c_str()) : 1);
   }
   return Usage();
 }

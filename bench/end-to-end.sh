@@ -9,7 +9,8 @@
 #     which costs it about a second per million points here; that figure is shown too, as a
 #     second row, and is no target;
 #   - the chains alone over the same points in memory (no parsing, no printing), the loading of
-#     the two grids (the first load in a fresh process, as at a program's initial step), and
+#     the two grids (the first load in a fresh process, as at a program's initial step; on one
+#     thread and, as a job on several threads loads them, on two), and
 #     the peak resident memory of the jobs;
 #   - with --baseline, the same of another build (an earlier commit, whose vortan-bench-tool
 #     has the same "compute" command) in the same rounds: its jobs on 1 and 2 threads, its
@@ -230,7 +231,10 @@ print(f"seconds={best:.6f}")' "$dn" "$de"
     measure_helper sxyzCompute "$helper" compute sxyz-to-ggrs87 "$sxyz" "$dn" "$de" 1
     measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
   fi
-  for ((g = 0; g < 3; ++g)); do measure_helper gridLoad "$helper" load-grids "$dn" "$de"; done
+  for ((g = 0; g < 3; ++g)); do
+    measure_helper gridLoad "$helper" load-grids "$dn" "$de"
+    measure_helper gridLoad2 "$helper" load-grids "$dn" "$de" 1 2
+  done
   # The same job on 1000 points: the memory does not grow with the number of points.
   measure sxyzSmall - "$tool" --threads 1 --dn "$dn" --de "$de" sxyz-to-ggrs87 \
     "$work/small-SXYZ.txt" "$work/out-HTRS07-SFLh.txt" "$work/out-HTRS07-SENk.txt" \
@@ -251,6 +255,7 @@ awk -v n="$points" \
     -v cctFS="${best[cctForwardStdout]}" -v cctRS="${best[cctReverseStdout]}" \
     -v senh1="${best[senh1]}" -v cctR="${best[cctReverse]}" \
     -v sxyzC="${best[sxyzCompute]}" -v senhC="${best[senhCompute]}" -v grid="${best[gridLoad]}" \
+    -v grid2="${best[gridLoad2]}" \
     -v baseSxyzC="${best[baseSxyzCompute]:-0}" -v baseSenhC="${best[baseSenhCompute]:-0}" \
     -v baseSxyz1="${best[baseSxyz1]:-0}" -v baseSxyz2="${best[baseSxyz2]:-0}" \
     -v baseSenh1="${best[baseSenh1]:-0}" -v baseSenh2="${best[baseSenh2]:-0}" \
@@ -297,6 +302,7 @@ BEGIN {
   printf "%-62s %8.2fx %10s\n", "sxyz-to-ggrs87 2 threads vs 1 thread: at least 1.85x", r2, verdict(r2 >= 1.85)
   printf "%-62s %8.1f%% %10s\n", "reading, parsing, printing, writing: at most 25% of job", 100 * share, verdict(share <= 0.25)
   printf "%-62s %6.1f ms %10s\n", "loading both grids (408 x 422 values each): at most 30 ms", 1000 * grid, verdict(grid <= 0.030)
+  printf "%-62s %6.1f ms\n", "the same on two threads, as a job on several threads loads them", 1000 * grid2
   printf "%-62s %5.1f MiB %10s\n", "peak resident, 1 thread: at most 32 MiB", rss1 / 1024, verdict(rss1 <= 32 * 1024)
   printf "%-62s %5.1f MiB %10s\n", "peak resident, 2 threads: at most 32 MiB", rss2 / 1024, verdict(rss2 <= 32 * 1024)
   printf "%-62s %5.1f MiB\n", "peak resident, 1 thread, 1000 points (flat in the points)", rssS / 1024

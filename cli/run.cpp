@@ -47,7 +47,8 @@ int RunRecords(const Command& command) {
   const bool acrossDatum = command.convert() ? InHtrs07(*command.from) != InHtrs07(*command.to)
                                              : command.job->usesTransform;
   if (acrossDatum) {
-    const std::string error = InitialStep(context, command.dnPath, command.dePath);
+    const std::string error = InitialStep(context, command.dnPath, command.dePath, nullptr,
+                                            command.threads);
     if (!error.empty()) return Error(gis::GridFilesError(error, command.dnPath, command.dePath));
   }
   JobOptions options;

@@ -83,7 +83,8 @@ std::string RecodedNote(const std::string& file) {
 std::optional<Stop> PrepareContext(TransformContext& context, const DatasetRequest& request,
                                    Form from) {
   if (InHtrs07(from) == InHtrs07(request.to) || context.initialised) return std::nullopt;
-  const std::string error = InitialStep(context, request.dnPath, request.dePath);
+  const std::string error =
+      InitialStep(context, request.dnPath, request.dePath, nullptr, request.threads);
   if (error.empty()) return std::nullopt;
   return Stop{DatasetStatus::kError, GridFilesError(error, request.dnPath, request.dePath)};
 }

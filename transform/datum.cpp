@@ -12,12 +12,12 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 }
 
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
-                        const std::string& dePath, std::string* errorGreek) {
+                        const std::string& dePath, std::string* errorGreek, int threads) {
   context.helmert = context.profile->helmert;
   context.initialised = true;
   if (!context.profile->hasGrids) return "";
   context.grids.reset();
-  GridLoadResult loaded = LoadCorrectionGrids(dnPath, dePath);
+  GridLoadResult loaded = LoadCorrectionGrids(dnPath, dePath, threads);
   if (!loaded.grids) {
     if (errorGreek) *errorGreek = loaded.errorGreek;
     return loaded.error;

@@ -34,9 +34,11 @@ TransformContext MakeContext(const RegionProfile& profile, const GridBounds& bou
 
 // The initial step: stores the region's seven parameters and, where the region has grids,
 // loads them from the two paths. Returns "" or what went wrong (the grids are then unloaded).
-// errorGreek, where given, receives what went wrong in Greek.
+// errorGreek, where given, receives what went wrong in Greek. threads: as many as the grids
+// may be read on (LoadCorrectionGrids).
 std::string InitialStep(TransformContext& context, const std::string& dnPath,
-                        const std::string& dePath, std::string* errorGreek = nullptr);
+                        const std::string& dePath, std::string* errorGreek = nullptr,
+                        int threads = 1);
 
 // The initial step with grids already in memory (for example sent to another machine with the
 // conversion): stores the region's seven parameters and, where the region has grids, takes

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "core/decimal_text.h"
 #include "core/float_chars.h"
@@ -535,7 +537,8 @@ char GridNameSays(const std::string& path) {
 
 }  // namespace
 
-GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath) {
+GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath,
+                                   int threads) {
   GridLoadResult result;
   // A dE file given as dN (or the reverse) would apply each correction to the other axis.
   const char dnSays = GridNameSays(dnPath), deSays = GridNameSays(dePath);
@@ -568,8 +571,7 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
                         ": είναι δύο αρχεία. Διαλέξτε το αρχείο dN και το αρχείο dE."});
     return result;
   }
-  GridError error;
-  auto read = [&](const std::string& path) -> std::optional<CorrectionGrid> {
+  auto read = [](const std::string& path, GridError& error) -> std::optional<CorrectionGrid> {
     try {
       return ReadGridFile(path, error);
     } catch (const std::bad_alloc&) {
@@ -578,10 +580,27 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
       return std::nullopt;
     }
   };
-  std::optional<CorrectionGrid> dn = read(dnPath);
-  if (!dn) return (Failed(result, std::move(error)), result);
-  std::optional<CorrectionGrid> de = read(dePath);
-  if (!de) return (Failed(result, std::move(error)), result);
+  // With a second thread allowed, dE is read on it while dN is read here: the load is the
+  // longest part of a job's start, and the other processor would wait for it. The outcome is
+  // that of reading them one after the other: dN's error first.
+  GridError dnError, deError;
+  std::optional<CorrectionGrid> de;
+  std::thread deReader;
+  if (threads > 1) {
+    try {
+      deReader = std::thread([&] { de = read(dePath, deError); });
+    } catch (const std::system_error&) {
+      // No thread to be had: dE is read afterwards.
+    }
+  }
+  std::optional<CorrectionGrid> dn = read(dnPath, dnError);
+  if (deReader.joinable()) {
+    deReader.join();
+  } else if (dn) {
+    de = read(dePath, deError);
+  }
+  if (!dn) return (Failed(result, std::move(dnError)), result);
+  if (!de) return (Failed(result, std::move(deError)), result);
   if (std::optional<GridError> wrong =
           CheckSameHeaders(*dn, *de, GridName(dnPath), GridName(dePath))) {
     Failed(result, std::move(*wrong));

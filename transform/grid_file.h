@@ -55,8 +55,10 @@ GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& d
                                        std::string_view de, const std::string& deName);
 
 // Loads the dN and dE grid files. Both must read completely and carry the same header;
-// otherwise nothing is loaded and error says which file and why.
-GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath);
+// otherwise nothing is loaded and error says which file and why. With threads > 1 the two
+// files are read at the same time, on this thread and one more; the outcome is the same.
+GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath,
+                                   int threads = 1);
 
 // What is wrong with a pair of grids held in memory (restored from a copy, not read from a
 // file), by the checks a grid file passes as it is read: the row and column counts, the step,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/support/folder_test.h"
 #include "transform/correction_grid.h"
@@ -164,6 +165,28 @@ TEST_F(BadGrids, DifferentHeadersAreRefusedAndTheInitialStepLeavesNoGrids) {
   EXPECT_TRUE(context.Ready());
   EXPECT_NE(InitialStep(context, dn, de), "");
   EXPECT_FALSE(context.Ready()) << "a failed initial step must not keep the old grids";
+}
+
+// Read at the same time on two threads, the grids give what reading them in turn gives: the
+// same values, and of two faulty files dN's fault.
+TEST_F(BadGrids, TwoThreadsLoadWhatOneLoads) {
+  const std::string good = kGood, bad = "3\r\n2\r\n2000\r\n1846000\r\n42000\r\n1 x\r\n";
+  const std::string other = "3\r\n2\r\n2000\r\n1846000\r\n42000\r\n6 5 4 3 2 1\r\n";
+  for (const auto& [dnText, deText] : {std::pair{good, other}, std::pair{bad, other},
+                                       std::pair{good, bad}, std::pair{bad, bad}}) {
+    const std::string dn = Write("dN.grd", dnText), de = Write("dE.grd", deText);
+    const GridLoadResult one = LoadCorrectionGrids(dn, de, 1), two = LoadCorrectionGrids(dn, de, 2);
+    SCOPED_TRACE(one.error);
+    EXPECT_EQ(two.error, one.error);
+    EXPECT_EQ(two.errorGreek, one.errorGreek);
+    ASSERT_EQ(two.grids.has_value(), one.grids.has_value());
+    if (one.grids) {
+      EXPECT_EQ(two.grids->dN.values, one.grids->dN.values);
+      EXPECT_EQ(two.grids->dE.values, one.grids->dE.values);
+    } else {
+      EXPECT_EQ(one.error.rfind(dnText == bad ? dn : de, 0), 0u);
+    }
+  }
 }
 
 // The rows of a grid are stored from the north, whatever order they are read in.
