@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include "core/angles.h"
 #include "core/decimal_text.h"
@@ -23,15 +26,13 @@
 namespace vortan {
 namespace {
 
-// A batch is cut by records and by bytes, and the batches read ahead are bounded in bytes, so
-// that memory stays bounded whatever the shape of the input and the number of threads: at
-// most about kInFlightBytes of input in flight, the lines printed from it, and the reader's
-// buffer with one record of at most RecordReader::kMaxRecordBytes.
+// A batch is cut by records and by bytes, and each thread holds one batch at a time, so that
+// memory stays bounded whatever the shape of the input: per thread a batch of at most about
+// kBatchBytes of input and the lines printed from it, and the reader's buffer with one record
+// of at most RecordReader::kMaxRecordBytes.
 constexpr std::size_t kBatchRecords = 4096;         // records read at a time on one thread
-constexpr std::size_t kChunkRecords = 2048;         // records a worker computes at a time
+constexpr std::size_t kChunkRecords = 2048;         // records a batch holds on several threads
 constexpr std::size_t kBatchBytes = 256u << 10;     // input bytes of a batch (or one record)
-constexpr std::size_t kInFlightBytes = 4u << 20;    // input bytes read ahead on several threads
-constexpr std::size_t kMaxSlots = 16;               // batches read ahead on several threads
 constexpr std::size_t kLineBufferKeep = 256u << 10;  // memory an output buffer keeps
 
 struct Stop {
@@ -249,13 +250,6 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
   }
 }
 
-// A batch read in input order, what its points gave, and the task that computes it.
-struct Slot {
-  RecordBatch batch;
-  ChunkResult result;
-  TaskTicket ticket;
-};
-
 // Why an output could not take its lines, and what to do.
 Said WriteFailure(int error, const std::string& path) {
   if (error == EPIPE) {
@@ -331,7 +325,7 @@ class ChunkWriter {
  public:
   ChunkWriter(const RecordTask& task, const TransformContext& context, const std::string& input,
               const std::vector<std::string>& outputPaths, OutputSet& outputs,
-              JobOutcome& outcome, const RecordReader& reader, std::uint64_t totalBytes,
+              JobOutcome& outcome, std::uint64_t totalBytes,
               const std::function<void(const JobProgress&)>& progress)
       : task_(task),
         context_(context),
@@ -339,7 +333,6 @@ class ChunkWriter {
         outputPaths_(outputPaths),
         outputs_(outputs),
         outcome_(outcome),
-        reader_(reader),
         totalBytes_(totalBytes),
         progress_(progress) {}
 
@@ -358,8 +351,9 @@ class ChunkWriter {
     return Stopped(batch, chunk.stop);
   }
 
-  void ReportProgress() const {
-    if (progress_) progress_({outcome_.pointsWritten, reader_.bytesConsumed(), totalBytes_});
+  // Tells the points written and the input bytes read up to them.
+  void ReportProgress(std::uint64_t bytesRead) const {
+    if (progress_) progress_({outcome_.pointsWritten, bytesRead, totalBytes_});
   }
 
  private:
@@ -414,7 +408,6 @@ class ChunkWriter {
   const std::vector<std::string>& outputPaths_;
   OutputSet& outputs_;
   JobOutcome& outcome_;
-  const RecordReader& reader_;
   const std::uint64_t totalBytes_;
   const std::function<void(const JobProgress&)>& progress_;
 };
@@ -431,65 +424,95 @@ std::optional<JobOutcome> RunOneThread(const RecordTask& task, RecordReader& rea
     ComputeChunk(task, batch, cancel, chunk);
     if (std::optional<JobOutcome> end = writer.Write(batch, chunk)) return end;
     for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
-    writer.ReportProgress();
+    writer.ReportProgress(reader.bytesConsumed());
   }
   return std::nullopt;
 }
 
-// The records on several threads: this thread keeps a ring of batches read ahead, whose
-// computation the pool's workers take, writes the finished ones in input order, and in between
-// computes batches like the workers. The final outcome when a batch ends the job before the
-// input does.
-std::optional<JobOutcome> RunPipelined(const RecordTask& task, RecordReader& reader,
-                                       ChunkWriter& writer, WorkerPool& pool,
-                                       const std::atomic<bool>* cancel) {
-  std::vector<Slot> slots(std::min(kMaxSlots, 2 * static_cast<std::size_t>(pool.threads()) + 2));
-  auto at = [&](std::uint64_t sequence) -> Slot& { return slots[sequence % slots.size()]; };
-  // The slots whose tasks are queued have run before the ring goes.
-  struct Drain {
-    WorkerPool& pool;
-    std::vector<Slot>& slots;
-    ~Drain() {
-      for (Slot& slot : slots) {
-        try {
-          pool.Wait(slot.ticket);
-        } catch (...) {
+// The records on several threads, each of which takes the next batch in turn, computes it on
+// its own and, in turn again, writes it: a batch's text and lines stay in the cache of the
+// processor that computes them, where handing them from a reading thread to a computing one and
+// back to be written made every thread slower. At most one batch a thread is in memory. The
+// progress is told on this thread, after the batches it writes. The final outcome when a batch
+// ends the job before the input does.
+std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader,
+                                    ChunkWriter& writer, WorkerPool& pool,
+                                    const std::atomic<bool>* cancel) {
+  std::mutex reading;  // the reader, more and read
+  bool more = true;
+  std::uint64_t read = 0;
+  std::mutex writing;  // the writer, written, stopped and end
+  std::condition_variable turn;
+  std::uint64_t written = 0;
+  bool stopped = false;  // a batch ended the job, or a thread failed: nothing more is written
+  std::optional<JobOutcome> end;
+  std::uint64_t bytesWritten = 0;  // input bytes up to the last batch written
+  const std::thread::id caller = std::this_thread::get_id();
+  auto run = [&] {
+    RecordBatch batch;
+    ChunkResult chunk;
+    try {
+      for (;;) {
+        std::uint64_t sequence, bytes;
+        {
+          const std::lock_guard<std::mutex> lock(reading);
+          if (!more) return;
+          {
+            const std::lock_guard<std::mutex> stop(writing);
+            if (stopped) return;
+          }
+          more = reader.ReadBatch(batch, kChunkRecords, kBatchBytes);
+          if (batch.records.empty()) return;
+          sequence = read++;
+          bytes = reader.bytesConsumed();
+        }
+        ComputeChunk(task, batch, cancel, chunk);
+        {
+          std::unique_lock<std::mutex> lock(writing);
+          turn.wait(lock, [&] { return stopped || written == sequence; });
+          if (stopped) return;
+          end = writer.Write(batch, chunk);
+          bytesWritten = bytes;
+          ++written;
+          stopped = end.has_value();
+          if (!stopped && std::this_thread::get_id() == caller) writer.ReportProgress(bytes);
+        }
+        turn.notify_all();
+        for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
+        if (batch.text.capacity() > 2 * kBatchBytes) {
+          batch.text.clear();
+          batch.text.shrink_to_fit();
         }
       }
-    }
-  } drain{pool, slots};
-  std::uint64_t read = 0, written = 0, sinceProgress = 0;
-  std::size_t inFlight = 0;  // input bytes of the batches read and not yet written
-  bool more = true;
-  while (more || written < read) {
-    if (more && read - written < slots.size() && inFlight < kInFlightBytes) {
-      Slot& slot = at(read);
-      more = reader.ReadBatch(slot.batch, kChunkRecords, kBatchBytes);
-      if (!slot.batch.records.empty()) {
-        inFlight += slot.batch.text.size();
-        pool.Submit([&task, &slot, cancel] { ComputeChunk(task, slot.batch, cancel, slot.result); },
-                    slot.ticket);
-        ++read;
+    } catch (...) {
+      // No batch after this one can be written: the others stop, and the job fails.
+      {
+        const std::lock_guard<std::mutex> lock(writing);
+        stopped = true;
       }
-      continue;
+      turn.notify_all();
+      throw;
     }
-    Slot& slot = at(written);
-    if (!pool.Done(slot.ticket) && pool.RunOne()) continue;
-    pool.Wait(slot.ticket);
-    if (std::optional<JobOutcome> end = writer.Write(slot.batch, slot.result)) return end;
-    inFlight -= slot.batch.text.size();
-    for (LineBuffer& lines : slot.result.lines) lines.Shrink(kLineBufferKeep);
-    if (slot.batch.text.capacity() > 2 * kBatchBytes) {
-      slot.batch.text.clear();
-      slot.batch.text.shrink_to_fit();
-    }
-    ++written;
-    sinceProgress += slot.batch.records.size();
-    if (sinceProgress >= kBatchRecords || (!more && written == read)) {
-      sinceProgress = 0;
-      writer.ReportProgress();
+  };
+  std::vector<TaskTicket> tickets(static_cast<std::size_t>(pool.threads() - 1));
+  for (TaskTicket& ticket : tickets) pool.Submit(run, ticket);
+  std::exception_ptr failure;
+  try {
+    run();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The other threads' runs use this frame: they end before it does.
+  for (TaskTicket& ticket : tickets) {
+    try {
+      pool.Wait(ticket);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
     }
   }
+  if (failure) std::rethrow_exception(failure);
+  if (end) return end;
+  writer.ReportProgress(bytesWritten);
   return std::nullopt;
 }
 
@@ -573,7 +596,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.linesWritten.assign(outputs.size(), 0);
   outcome.discarded = outputs.discarded();
 
-  ChunkWriter writer(task, context, input, outputPaths, outputs, outcome, reader, totalBytes,
+  ChunkWriter writer(task, context, input, outputPaths, outputs, outcome, totalBytes,
                      options.progress);
   try {
     std::unique_ptr<WorkerPool> pool;
@@ -581,7 +604,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     outcome.threadsUsed = pool ? pool->threads() : 1;
     const std::optional<JobOutcome> end =
         outcome.threadsUsed <= 1 ? RunOneThread(task, reader, writer, options.cancel)
-                                 : RunPipelined(task, reader, writer, *pool, options.cancel);
+                                 : RunShared(task, reader, writer, *pool, options.cancel);
     if (end) return *end;
   } catch (const std::bad_alloc&) {
     outcome.linesWritten = outputs.lines();
