@@ -495,14 +495,20 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
     }
   };
   std::vector<TaskTicket> tickets(static_cast<std::size_t>(pool.threads() - 1));
-  for (TaskTicket& ticket : tickets) pool.Submit(run, ticket);
   std::exception_ptr failure;
   try {
+    for (TaskTicket& ticket : tickets) pool.Submit(run, ticket);
     run();
   } catch (...) {
     failure = std::current_exception();
+    {
+      const std::lock_guard<std::mutex> lock(writing);
+      stopped = true;
+    }
+    turn.notify_all();
   }
-  // The other threads' runs use this frame: they end before it does.
+  // The other threads' runs use this frame: they end before it does (a ticket never
+  // submitted is done).
   for (TaskTicket& ticket : tickets) {
     try {
       pool.Wait(ticket);

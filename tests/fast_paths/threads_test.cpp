@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,8 @@ class ThreadsLikeOne : public support::FolderTest {
     JobOutcome outcome;
     std::string message;
     std::vector<std::string> files;
+    std::vector<JobProgress> progress;
+    bool progressElsewhere = false;  // a report came on another thread than the caller's
   };
   Run RunWith(JobKind kind, const TransformContext& context, const std::string& input,
               int threads) {
@@ -102,6 +105,11 @@ class ThreadsLikeOne : public support::FolderTest {
     JobOptions options;
     options.threads = threads;
     Run run;
+    const std::thread::id caller = std::this_thread::get_id();
+    options.progress = [&](const JobProgress& p) {
+      run.progress.push_back(p);
+      run.progressElsewhere = run.progressElsewhere || std::this_thread::get_id() != caller;
+    };
     run.outcome = RunJob(kind, context, input, outputs, options);
     for (const std::string& o : outputs) run.files.push_back(support::ReadFile(o));
     // The message names the outputs: name them as one thread's run does.
@@ -134,6 +142,19 @@ class ThreadsLikeOne : public support::FolderTest {
       EXPECT_EQ(many.outcome.field, one.outcome.field);
       EXPECT_EQ(many.outcome.reason, one.outcome.reason);
       EXPECT_EQ(many.message, one.message);
+      // The progress is told on the calling thread, never going back, and a job done ends
+      // with all its points and bytes.
+      EXPECT_FALSE(many.progressElsewhere);
+      for (std::size_t i = 1; i < many.progress.size(); ++i) {
+        EXPECT_LE(many.progress[i - 1].pointsDone, many.progress[i].pointsDone);
+        EXPECT_LE(many.progress[i - 1].bytesRead, many.progress[i].bytesRead);
+      }
+      if (many.outcome.status == JobStatus::kDone && many.progress.empty()) {
+        ADD_FAILURE() << "no progress told";
+      } else if (many.outcome.status == JobStatus::kDone) {
+        EXPECT_EQ(many.progress.back().pointsDone, many.outcome.pointsWritten);
+        EXPECT_EQ(many.progress.back().bytesRead, many.progress.back().bytesTotal);
+      }
       EXPECT_EQ(many.files.size(), one.files.size());
       for (std::size_t i = 0; i < one.files.size() && i < many.files.size(); ++i) {
         EXPECT_TRUE(many.files[i] == one.files[i]) << "output " << i << " differs";
