@@ -293,7 +293,9 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
       t[j] = z[j] / (q * p[j]);
     }
     // The plain routine's passes, operation for operation: the height and the tangent of the
-    // latitude come out as its own.
+    // latitude come out as its own. (With the quotient's terms multiplied by s^3, one division
+    // a pass instead of three, the chains ran 7 % faster, but a height in a hundred came out
+    // up to 2e-9 m from the plain routine's, whatever passes were left as they are.)
     for (int pass = 0; pass < kBowringPasses; ++pass) {
       VORTAN_EACH {
         const V s = hn::Sqrt(one + t[j] * t[j]);
@@ -568,8 +570,9 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
     const V ex = hn::Exp(d, psiTarget[j]);
     phi[j] = K(2) * Atan(ex) - K(kPi / 2);
     const V ex2 = ex * ex;
-    s[j] = (ex2 - one) / (ex2 + one);
-    c[j] = K(2) * ex / (ex2 + one);
+    const V r = one / (ex2 + one);
+    s[j] = (ex2 - one) * r;
+    c[j] = K(2) * ex * r;
     dLn[j] = hn::Zero(d);
     out[j] = phi[j];
     done[j] = NoLanes();
@@ -581,10 +584,12 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
     VORTAN_EACH {
       const V dPsi = dLn[j] - K(e) * AtanhSmall(K(e) * s[j]);
       const V v2 = one + K(ep2) * c[j] * c[j];
-      const V h = dPsi * (v2 * c[j]);
-      const V g = one - s[j] * (K(3) * v2 - K(2)) / (v2 * c[j]) * h;
+      // h / g with g = 1 - s (3 V^2 - 2) / w h, w = V^2 cos phi, as h w / (w - s (3 V^2 - 2)
+      // h): one division instead of two.
+      const V w = v2 * c[j];
+      const V h = dPsi * w;
       const V newton = phi[j] - h;
-      const V halley = phi[j] - h / g;
+      const V halley = phi[j] - (h * w) / (w - s[j] * (K(3) * v2 - K(2)) * h);
       next[j] = (halley + newton) * K(0.5);  // exactly the halving
       const M stop = hn::AndNot(done[j], hn::Abs(phi[j] - next[j]) < K(kIsometricTolerance));
       const M ends = counter > kIsometricMaxPasses ? hn::Not(done[j]) : stop;
@@ -664,16 +669,17 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
       const V x = pe(i + j * lanes) - K(params.falseEasting);
       V s1, c1;
       SinCos(phi1[j], s1, c1);
-      const V t1 = s1 / c1;
+      // The quotients by cos phi1 and by N1 = a / ((1 - f) V) as products: one division.
+      const V rc = one / c1;
+      const V t1 = s1 * rc;
       const V eta2 = K(ep2) * c1 * c1;
       const V v2 = one + eta2;
-      const V n1 = K(a) / (K(1 - f) * hn::Sqrt(v2));
-      const V dd = x / (K(k0) * n1);
+      const V dd = x * (K(1 - f) * hn::Sqrt(v2)) * K(1 / (k0 * a));
       const V t2 = t1 * t1;
       const V psi1 = IsometricFrom(s1, c1, e);
       psi[j] =
-          psi1 + (t1 / c1) * Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
-      dLambda[j] = (one / c1) * Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
+          psi1 + (t1 * rc) * Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
+      dLambda[j] = rc * Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
     }
     LatitudesFromIsometric(psi, e, ep2, phi);
     VORTAN_EACH {
