@@ -1,13 +1,13 @@
 // The core's routines over the lanes of the processor's widest vectors (Google Highway), for the
-// chains' blocks: the same formulas, the same iterations under the same rules and tolerances,
-// each lane a point. Arithmetic is IEEE lane by lane, as in the plain routines, but where a
-// formula divides several times by one quantity it is rearranged to divide once (the divider
-// is shared by the lanes, and was the slowest part of the chains); the sine, cosine and arc
-// tangent are kernels of their own within one unit in the last place, the exponential and
-// logarithm Highway's, within a few, so that a result may differ from the plain routine's in
-// its last bits (by less than 1e-8 of a metre, 1e-14 of a radian). Where a
-// printed digit could depend on those bits, the printing notes it and the point is computed
-// again by the plain routines (core/math_functions.h): files come out the same either way.
+// chains' blocks: the same formulas, the same iterations under the same rules and tolerances, each
+// lane a point. Arithmetic is IEEE lane by lane, as in the plain routines, except that the inverse
+// projection divides once where its formulas divide several times by one quantity (the divider,
+// shared by the lanes, is the slowest part of the chains); the sine, cosine and arc tangent are
+// kernels of their own within one unit in the last place, the exponential and logarithm Highway's,
+// within a few, so that a result may differ from the plain routine's in its last bits (by less than
+// 1e-8 of a metre, 1e-14 of a radian). Where a printed digit could depend on those bits, the
+// printing notes it and the point is computed again by the plain routines (core/math_functions.h):
+// files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
 // x86-64; other builds have none, core/CMakeLists.txt). The environment variable

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -585,10 +586,23 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
   // that of reading them one after the other: dN's error first.
   GridError dnError, deError;
   std::optional<CorrectionGrid> de;
+  std::exception_ptr deFailure;  // what reading dE threw on its thread
   std::thread deReader;
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() {
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{deReader};
   if (threads > 1) {
     try {
-      deReader = std::thread([&] { de = read(dePath, deError); });
+      deReader = std::thread([&] {
+        try {
+          de = read(dePath, deError);
+        } catch (...) {
+          deFailure = std::current_exception();
+        }
+      });
     } catch (const std::system_error&) {
       // No thread to be had: dE is read afterwards.
     }
@@ -600,6 +614,7 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
     de = read(dePath, deError);
   }
   if (!dn) return (Failed(result, std::move(dnError)), result);
+  if (deFailure) std::rethrow_exception(deFailure);
   if (!de) return (Failed(result, std::move(deError)), result);
   if (std::optional<GridError> wrong =
           CheckSameHeaders(*dn, *de, GridName(dnPath), GridName(dePath))) {
