@@ -412,32 +412,16 @@ class ChunkWriter {
   const std::function<void(const JobProgress&)>& progress_;
 };
 
-// The records on one thread: read a batch, compute it, write it. The final outcome when a batch
-// ends the job before the input does.
-std::optional<JobOutcome> RunOneThread(const RecordTask& task, RecordReader& reader,
-                                       ChunkWriter& writer, const std::atomic<bool>* cancel) {
-  RecordBatch batch;
-  ChunkResult chunk;
-  bool more = true;
-  while (more) {
-    more = reader.ReadBatch(batch, kBatchRecords, kBatchBytes);
-    ComputeChunk(task, batch, cancel, chunk);
-    if (std::optional<JobOutcome> end = writer.Write(batch, chunk)) return end;
-    for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
-    writer.ReportProgress(reader.bytesConsumed());
-  }
-  return std::nullopt;
-}
-
-// The records on several threads, each of which takes the next batch in turn, computes it on
-// its own and, in turn again, writes it: a batch's text and lines stay in the cache of the
-// processor that computes them, where handing them from a reading thread to a computing one and
-// back to be written made every thread slower. At most one batch a thread is in memory. The
-// progress is told on this thread, after the batches it writes. The final outcome when a batch
-// ends the job before the input does.
-std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader,
-                                    ChunkWriter& writer, WorkerPool& pool,
-                                    const std::atomic<bool>* cancel) {
+// The records on this thread and the pool's (none without a pool), each of which takes the
+// next batch in turn, computes it on its own and, in turn again, writes it: a batch's text and
+// lines stay in the cache of the processor that computes them, where handing them from a
+// reading thread to a computing one and back to be written made every thread slower. At most
+// one batch a thread is in memory. The progress is told on this thread, after the batches it
+// writes. The final outcome when a batch ends the job before the input does.
+std::optional<JobOutcome> RunBatches(const RecordTask& task, RecordReader& reader,
+                                     ChunkWriter& writer, WorkerPool* pool,
+                                     const std::atomic<bool>* cancel) {
+  const std::size_t batchRecords = pool ? kChunkRecords : kBatchRecords;
   std::mutex reading;  // the reader, more and read
   bool more = true;
   std::uint64_t read = 0;
@@ -446,7 +430,7 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
   std::uint64_t written = 0;
   bool stopped = false;  // a batch ended the job, or a thread failed: nothing more is written
   std::optional<JobOutcome> end;
-  std::uint64_t bytesWritten = 0;  // input bytes up to the last batch written
+  std::optional<std::uint64_t> told;  // the input bytes the progress told last
   const std::thread::id caller = std::this_thread::get_id();
   auto run = [&] {
     RecordBatch batch;
@@ -461,7 +445,7 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
             const std::lock_guard<std::mutex> stop(writing);
             if (stopped) return;
           }
-          more = reader.ReadBatch(batch, kChunkRecords, kBatchBytes);
+          more = reader.ReadBatch(batch, batchRecords, kBatchBytes);
           if (batch.records.empty()) return;
           sequence = read++;
           bytes = reader.bytesConsumed();
@@ -472,10 +456,12 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
           turn.wait(lock, [&] { return stopped || written == sequence; });
           if (stopped) return;
           end = writer.Write(batch, chunk);
-          bytesWritten = bytes;
           ++written;
           stopped = end.has_value();
-          if (!stopped && std::this_thread::get_id() == caller) writer.ReportProgress(bytes);
+          if (!stopped && std::this_thread::get_id() == caller) {
+            writer.ReportProgress(bytes);
+            told = bytes;
+          }
         }
         turn.notify_all();
         for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
@@ -494,10 +480,10 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
       throw;
     }
   };
-  std::vector<TaskTicket> tickets(static_cast<std::size_t>(pool.threads() - 1));
+  std::vector<TaskTicket> tickets(pool ? static_cast<std::size_t>(pool->threads() - 1) : 0);
   std::exception_ptr failure;
   try {
-    for (TaskTicket& ticket : tickets) pool.Submit(run, ticket);
+    for (TaskTicket& ticket : tickets) pool->Submit(run, ticket);
     run();
   } catch (...) {
     failure = std::current_exception();
@@ -511,14 +497,15 @@ std::optional<JobOutcome> RunShared(const RecordTask& task, RecordReader& reader
   // submitted is done).
   for (TaskTicket& ticket : tickets) {
     try {
-      pool.Wait(ticket);
+      pool->Wait(ticket);
     } catch (...) {
       if (!failure) failure = std::current_exception();
     }
   }
   if (failure) std::rethrow_exception(failure);
   if (end) return end;
-  writer.ReportProgress(bytesWritten);
+  // Every batch is written: the progress tells the end, unless this thread's last did.
+  if (told != reader.bytesConsumed()) writer.ReportProgress(reader.bytesConsumed());
   return std::nullopt;
 }
 
@@ -608,9 +595,8 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     std::unique_ptr<WorkerPool> pool;
     if (outcome.threadsAsked > 1) pool = std::make_unique<WorkerPool>(outcome.threadsAsked);
     outcome.threadsUsed = pool ? pool->threads() : 1;
-    const std::optional<JobOutcome> end =
-        outcome.threadsUsed <= 1 ? RunOneThread(task, reader, writer, options.cancel)
-                                 : RunShared(task, reader, writer, *pool, options.cancel);
+    const std::optional<JobOutcome> end = RunBatches(
+        task, reader, writer, outcome.threadsUsed > 1 ? pool.get() : nullptr, options.cancel);
     if (end) return *end;
   } catch (const std::bad_alloc&) {
     outcome.linesWritten = outputs.lines();

@@ -144,6 +144,7 @@ PointResult Conversion::Chain(const double in[3]) const { return full_.Run({in[0
 bool Conversion::Before(const double in[3], double out[3], double* where,
                         PointOutcome& outcome) const {
   outcome = {};
+  if (GoesAsIs(in)) return false;
   if (std::isnan(in[0]) || std::isnan(in[1]) || std::isnan(in[2])) {
     outcome = {PointStatus::kNoValue, Stage::kNone, ""};
     return true;
@@ -213,9 +214,6 @@ PointOutcome Conversion::Point(const double in[3], double out[3], double* where)
 
 void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const {
   constexpr std::size_t kBlock = StageChain::kBlock;
-  // Before lets finite E, N or X, Y, Z across the datum go to the chain as they are: those are
-  // told here without the call.
-  const bool finiteGoes = acrossDatum() && !IsGeographic(from_);
   for (std::size_t b = 0; b < n; b += kBlock) {
     const std::size_t m = std::min(kBlock, n - b);
     // The points of the block that the chain takes, gathered.
@@ -224,7 +222,7 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
     std::size_t count = 0;
     for (std::size_t k = b; k < b + m; ++k) {
       const Xyz& p = in[k];
-      if (finiteGoes && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) {
+      if (GoesAsIs(p.data())) {
         outcomes[k] = {};
         taken[count] = p;
         index[count++] = k;

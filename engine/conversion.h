@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,12 @@ class Conversion {
   PointResult Chain(const double in[3]) const;
 
  private:
+  // Whether a point goes to the chain as it is, without further checks: finite E, N or X, Y, Z
+  // across the datum (Before's first test; the batch loops ask it without the call).
+  bool GoesAsIs(const double in[3]) const {
+    return acrossDatum() && !IsGeographic(from_) && std::isfinite(in[0]) &&
+           std::isfinite(in[1]) && std::isfinite(in[2]);
+  }
   // A point the chain does not take, or that needs no chain: true, with its outcome (and, when
   // done, its output).
   bool Before(const double in[3], double out[3], double* where, PointOutcome& outcome) const;
