@@ -49,6 +49,12 @@ class Run {
     if (!request_.columns.empty() && request_.columns.size() != 2 && request_.columns.size() != 3) {
       return Stop{DatasetStatus::kUsage, "--columns names two or three columns: X,Y or X,Y,Z"};
     }
+    for (const std::string* path : {&request_.input, &request_.output}) {
+      if (*path == "-") continue;
+      if (std::optional<std::string> why = NetworkPath(*path)) {
+        return Stop{DatasetStatus::kError, *why};
+      }
+    }
     DatasetInput input(request_, profile_, errors_, outcome_.notes);
     if (std::optional<Stop> stop = input.Open()) return stop;
     std::vector<InputLayer>& layers = input.layers();

@@ -53,8 +53,18 @@ class ScopedWriteOptions {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-// Registers GDAL's drivers, once.
+// Registers GDAL's drivers, once, with every way to the network closed: GDAL's remote file
+// systems (/vsicurl/, /vsis3/, …) open nothing, HTTP requests fail, and the drivers that connect
+// on their own or open the datasets a file names (VRT) are not registered.
 void RegisterGdal();
+
+// Why the path may not be opened: a URL or a path through one of GDAL's remote file systems,
+// anywhere in it (/vsizip//vsicurl/…); nothing for a path on this computer.
+std::optional<std::string> NetworkPath(const std::string& path);
+
+// Why the file is not opened as a dataset: it is a GDAL virtual dataset (VRT) whatever its
+// name; nothing for any other file.
+std::optional<std::string> VirtualDatasetFile(const std::string& path);
 
 // The vector driver that GDAL would take the file for, told from its name and first bytes
 // without opening it as a dataset; "" for none.

@@ -402,6 +402,9 @@ std::optional<Stop> DatasetInput::OpenDataset() {
       return Stop{DatasetStatus::kError, DisplayText(request_.input) +
                                              ": cannot be opened (no such file or folder)"};
     }
+    if (std::optional<std::string> why = VirtualDatasetFile(request_.input)) {
+      return Stop{DatasetStatus::kError, *why};
+    }
     return Stop{DatasetStatus::kError,
                 DisplayText(request_.input) + ": is no GIS dataset that GDAL reads" +
                     (failure.empty() ? std::string() : " (" + failure + ")") +
