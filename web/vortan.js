@@ -10,7 +10,9 @@
 //
 // The forms are those of `vortan-transform convert`; latitude and longitude in decimal degrees,
 // latitude first; everything else in metres. Record files go in and come out as bytes, byte for
-// byte those of the tool. Every failure is a VortanError whose message is the tool's.
+// byte those of the tool. Every failure is a VortanError whose message is the tool's; an
+// argument of the wrong kind is a TypeError, one out of its range a RangeError, each naming the
+// call, the argument and what it takes, before anything reaches the engine.
 import createVortanEngine from './vortan-engine.mjs';
 
 const REGIONS = { mainland: 0, kastelorizo: 1 };
@@ -30,12 +32,145 @@ export class VortanError extends Error {
   }
 }
 
-function regionNumber(region) {
-  const number = REGIONS[region || 'mainland'];
-  if (number === undefined) {
+// --- the arguments of the calls
+
+// A value as a message shows it: its kind and, for a number or a text, the value (a text
+// escaped and cut short, so that no argument can forge a message).
+function shown(value) {
+  if (value === undefined || value === null) return String(value);
+  switch (typeof value) {
+    case 'number': return `the number ${value}`;
+    case 'bigint': return `the BigInt ${value}`;
+    case 'boolean': return `the boolean ${value}`;
+    case 'string': return `the text ${JSON.stringify(value.length > 60 ? `${value.slice(0, 60)}…` : value)}`;
+    case 'function': return 'a function';
+    case 'symbol': return 'a symbol';
+    default: break;
+  }
+  if (Array.isArray(value)) return `an Array of ${value.length}`;
+  if (ArrayBuffer.isView(value)) return `a ${value.constructor.name}`;
+  return `an object (${Object.prototype.toString.call(value).slice(8, -1)})`;
+}
+
+// "call: argument must be what it takes, not what it is", as a TypeError or a RangeError.
+function typeError(call, argument, expected, value) {
+  return new TypeError(`${call}: ${argument} must be ${expected}, not ${shown(value)}`);
+}
+
+function rangeError(call, argument, expected, value) {
+  return new RangeError(`${call}: ${argument} must be ${expected}, not ${shown(value)}`);
+}
+
+function checkText(call, argument, text) {
+  if (typeof text !== 'string') throw typeError(call, argument, 'a text', text);
+  // The engine takes texts as C strings: a NUL would cut them short in silence.
+  if (text.includes('\0')) throw rangeError(call, argument, 'a text without NUL characters', text);
+  return text;
+}
+
+// A file name is only ever a name in the module's own folders: no folder in it, not one of the
+// folder names "." and "..", no NUL (which would cut it), not empty.
+function checkName(call, argument, name) {
+  if (typeof name !== 'string') throw typeError(call, argument, 'a file name (a text)', name);
+  const wrong = name === '' ? 'is empty'
+    : name === '.' || name === '..' ? 'names a folder'
+      : name.includes('\0') ? 'holds a NUL character'
+        : /[/\\]/.test(name) ? 'holds a folder separator (/ or \\)'
+          : '';
+  if (wrong) {
+    throw new RangeError(`${call}: ${argument} ${shown(name)} ${wrong}: give the name of the ` +
+      'file alone, without a folder (such as "GGRS87-SENh.txt")');
+  }
+  return name;
+}
+
+function checkBoolean(call, argument, value) {
+  if (value !== undefined && typeof value !== 'boolean') {
+    throw typeError(call, argument, 'true or false', value);
+  }
+  return !!value;
+}
+
+// A count: a whole number from 0 (or from) to at most.
+function checkCount(call, argument, value, from, at) {
+  if (typeof value !== 'number') throw typeError(call, argument, 'a number', value);
+  if (!Number.isInteger(value) || value < from || value > at) {
+    throw rangeError(call, argument, `a whole number from ${from} to ${at}`, value);
+  }
+  return value;
+}
+
+// The options of a call: an object (or nothing) that holds only options of the call, so that a
+// misspelt one (keepHeight) is not left out in silence.
+function checkOptions(call, options, known) {
+  if (options === undefined) return {};
+  if (options === null || typeof options !== 'object' || Array.isArray(options)) {
+    throw typeError(call, 'options', `an object ({ ${known.join(', ')} })`, options);
+  }
+  for (const key of Object.keys(options)) {
+    if (!known.includes(key)) {
+      throw new RangeError(`${call}: options.${key} is no option of ${call}; its options are ` +
+        `${known.join(', ')}`);
+    }
+  }
+  if (options.onProgress !== undefined && options.onProgress !== null &&
+      typeof options.onProgress !== 'function') {
+    throw typeError(call, 'options.onProgress', 'a function (done, read, total)', options.onProgress);
+  }
+  checkBoolean(call, 'options.keepHeights', options.keepHeights);
+  checkBoolean(call, 'options.exact', options.exact);
+  return options;
+}
+
+// A region by its name: mainland (also when none is given) or kastelorizo.
+function checkRegion(call, argument, region) {
+  if (region === undefined || region === null) return 'mainland';
+  if (typeof region !== 'string') throw typeError(call, argument, "'mainland' or 'kastelorizo'", region);
+  if (REGIONS[region] === undefined) {
     throw new VortanError(`unknown region '${region}': mainland or kastelorizo`);
   }
-  return number;
+  return region;
+}
+
+function regionNumber(region) {
+  return REGIONS[checkRegion('region', 'region', region)];
+}
+
+function isBytes(data) {
+  return typeof data === 'string' || data instanceof ArrayBuffer || ArrayBuffer.isView(data);
+}
+
+function checkBytes(call, argument, data) {
+  if (!isBytes(data)) throw typeError(call, argument, 'a text, a Uint8Array or an ArrayBuffer', data);
+  return data;
+}
+
+// A file of a call: { name, bytes }, { name, file } (a File, in a worker), or the bytes alone;
+// the name, when given, a file name.
+function checkFile(call, argument, input, files) {
+  if (isBytes(input)) return input;
+  const expected = files ? '{ name, bytes }, { name, file } or the bytes of the file'
+    : '{ name, bytes }';
+  if (input === null || typeof input !== 'object' || Array.isArray(input)) {
+    throw typeError(call, argument, expected, input);
+  }
+  if (input.name !== undefined) checkName(call, `${argument}.name`, input.name);
+  if (files && input.file !== undefined) {
+    if (typeof Blob !== 'function' || !(input.file instanceof Blob) || typeof input.file.name !== 'string') {
+      throw typeError(call, `${argument}.file`, 'a File', input.file);
+    }
+    checkName(call, `${argument}.file.name`, input.file.name);
+  } else if (input.bytes === undefined) {
+    throw typeError(call, argument, expected, input);
+  } else {
+    checkBytes(call, `${argument}.bytes`, input.bytes);
+  }
+  return input;
+}
+
+// The name of a checked file: its own, or the default when it has none.
+function nameOf(input, defaultName) {
+  return (isBytes(input) ? undefined : input.name) ?? defaultName;
 }
 
 // Bytes of a text, a Uint8Array, an ArrayBuffer or a typed array.
@@ -44,8 +179,42 @@ function bytesOf(data) {
   if (data instanceof Uint8Array) return data;
   if (data instanceof ArrayBuffer) return new Uint8Array(data);
   if (ArrayBuffer.isView(data)) return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
-  throw new VortanError('a file is given as a text, a Uint8Array or an ArrayBuffer');
+  throw new TypeError(`a file must be a text, a Uint8Array or an ArrayBuffer, not ${shown(data)}`);
 }
+
+// Coordinates of the batch call: an Array of numbers (NaN for a point without a value) or a
+// typed array of numbers.
+function checkCoordinates(call, argument, values) {
+  if (ArrayBuffer.isView(values) && !(values instanceof DataView) &&
+      !(typeof BigInt64Array === 'function' &&
+        (values instanceof BigInt64Array || values instanceof BigUint64Array))) {
+    return values;
+  }
+  if (!Array.isArray(values)) {
+    throw typeError(call, argument, 'an Array or a typed array (Float64Array, …) of numbers', values);
+  }
+  for (let i = 0; i < values.length; ++i) {
+    if (typeof values[i] !== 'number') {
+      throw typeError(call, `${argument}[${i}]`, 'a number (NaN for a point without a value)', values[i]);
+    }
+  }
+  return values;
+}
+
+function checkCoordinate(call, argument, value) {
+  if (typeof value !== 'number') throw typeError(call, argument, 'a number', value);
+  if (!Number.isFinite(value)) throw rangeError(call, argument, 'a finite number', value);
+  return value;
+}
+
+// The folder of a call's outputs beside its input: "out", unless the input is named so.
+function outputFolder(inputName) {
+  return inputName === 'out' ? 'out-files' : 'out';
+}
+
+// Points of one batch call at most: 8 bytes each of six arrays stay well inside the module's
+// memory (2 GiB), and their sizes inside its 32-bit addresses.
+const MAX_POINTS = 1 << 26;
 
 // The WebAssembly module: a compiled WebAssembly.Module, bytes, or (the default) vortan.wasm
 // beside this file.
@@ -65,9 +234,15 @@ async function wasmOf(source) {
 }
 
 // Loads the engine. options.wasm: the module (see wasmOf); options.onProgress(done, read,
-// total): called as jobs go.
-export async function createVortan(options = {}) {
-  const module = await wasmOf(options.wasm);
+// total): called as jobs go, unless a call gives its own.
+export async function createVortan(options) {
+  options = checkOptions('createVortan', options, ['wasm', 'onProgress']);
+  const wasm = options.wasm;
+  if (wasm !== undefined && !(wasm instanceof WebAssembly.Module) &&
+      !(wasm instanceof ArrayBuffer || ArrayBuffer.isView(wasm))) {
+    throw typeError('createVortan', 'options.wasm', 'a WebAssembly.Module, a Uint8Array or an ArrayBuffer', wasm);
+  }
+  const module = await wasmOf(wasm);
   const vortan = new Vortan();
   vortan.engine = await createVortanEngine({
     noInitialRun: true,
@@ -85,6 +260,7 @@ export async function createVortan(options = {}) {
   });
   vortan.wasmModule = module;
   vortan.init();
+  vortan.onProgress = options.onProgress || null;
   return vortan;
 }
 
@@ -139,14 +315,38 @@ class Vortan {
 
   // A default file name of the data-file program in the region: "GGRS87-KAST-SENh.txt".
   regionFileName(region, mainlandName) {
+    const number = REGIONS[checkRegion('regionFileName', 'region', region)];
+    checkName('regionFileName', 'mainlandName', mainlandName);
     return this.engine.ccall('vortan_region_file_name', 'string', ['number', 'string'],
-      [regionNumber(region), mainlandName]);
+      [number, mainlandName]);
+  }
+
+  // --- the arguments that are the module's own: forms, jobs, grids
+
+  checkForm(call, argument, form) {
+    if (typeof form !== 'string') throw typeError(call, argument, `a form (${this.forms.join(', ')})`, form);
+    if (!this.forms.includes(form)) {
+      throw new VortanError(`unknown form '${form}': one of ${this.forms.join(', ')}`);
+    }
+    return form;
+  }
+
+  // Grids of this module (loadGrids; gridFiles where they need not load), or none.
+  checkGrids(call, argument, grids, { loaded = false, optional = true } = {}) {
+    if (optional && (grids === undefined || grids === null)) return null;
+    if (grids === null || typeof grids !== 'object' || grids.vortan !== this ||
+        (loaded && grids.handle === undefined)) {
+      throw typeError(call, argument, `the grids that loadGrids of this module returned${optional ? ', or null' : ''}`, grids);
+    }
+    return grids;
   }
 
   // The dN and dE grid files ({ name, bytes } each): read as the tool reads them, both must
   // load. Returns the grids with their header; a grid that does not load is a VortanError with
   // the tool's message.
   loadGrids(dn, de) {
+    checkFile('loadGrids', 'dn', dn, false);
+    checkFile('loadGrids', 'de', de, false);
     const grids = this.gridFiles(dn, de);
     const { folder, paths } = grids;
     const answer = this.inFolder(folder, () => this.call('vortan_engine_new', 0, paths[0], paths[1]));
@@ -162,9 +362,11 @@ class Vortan {
 
   // The two grid files in a folder of their own, by their names: { folder, paths, names }.
   gridFiles(dn, de) {
+    checkFile('gridFiles', 'dn', dn, false);
+    checkFile('gridFiles', 'de', de, false);
     const folder = `/grids/${++this.sequence}`;
     this.fs.mkdir(folder);
-    const names = [dn.name || 'dN_2km_V1-0.grd', de.name || 'dE_2km_V1-0.grd'];
+    const names = [dn.name ?? 'dN_2km_V1-0.grd', de.name ?? 'dE_2km_V1-0.grd'];
     // Two files of one name stay two files.
     const paths = names[0] === names[1] ? [`dN/${names[0]}`, `dE/${names[1]}`] : names;
     if (names[0] === names[1]) {
@@ -194,6 +396,9 @@ class Vortan {
 
   // The data-file program's progress text: points done and the share of the input read.
   progressText(done, read, total) {
+    for (const [argument, value] of [['done', done], ['read', read], ['total', total]]) {
+      checkCount('progressText', argument, value, 0, Number.MAX_SAFE_INTEGER);
+    }
     return this.engine.ccall('vortan_progress_text', 'string', ['number', 'number', 'number'],
       [done, read, total]);
   }
@@ -206,6 +411,8 @@ class Vortan {
   // The values of a grid (which: 'dN' or 'dE') as a Float32Array, row 1 (the northern row)
   // first, each row from west to east.
   gridValues(grids, which) {
+    this.checkGrids('gridValues', 'grids', grids, { loaded: true, optional: false });
+    if (which !== 'dN' && which !== 'dE') throw rangeError('gridValues', 'which', "'dN' or 'dE'", which);
     const pointer = this.engine.ccall('vortan_engine_grid', 'number', ['number', 'number'],
       [grids.handle, which === 'dE' ? 1 : 0]);
     const count = grids.header.rowCount * grids.header.columnCount;
@@ -214,9 +421,11 @@ class Vortan {
 
   // The context of a region after its initial step (the mainland needs grids).
   engineOf(region, grids) {
-    const key = `${region || 'mainland'}:${grids ? grids.folder : ''}`;
+    region = checkRegion('engineOf', 'region', region);
+    grids = this.checkGrids('engineOf', 'grids', grids);
+    const key = `${region}:${grids ? grids.folder : ''}`;
     if (this.engines.has(key)) return this.engines.get(key);
-    const number = regionNumber(region);
+    const number = REGIONS[region];
     const answer = grids
       ? this.inFolder(grids.folder, () => this.call('vortan_engine_new', number, grids.paths[0], grids.paths[1]))
       : this.call('vortan_engine_new', number, '', '');
@@ -226,22 +435,23 @@ class Vortan {
   }
 
   // A conversion between two forms in a region, for single points and arrays.
-  transformer(from, to, options = {}) {
-    for (const form of [from, to]) {
-      if (!this.forms.includes(form)) {
-        throw new VortanError(`unknown form '${form}': one of ${this.forms.join(', ')}`);
-      }
-    }
+  transformer(from, to, options) {
+    this.checkForm('transformer', 'from', from);
+    this.checkForm('transformer', 'to', to);
+    options = this.checkCallOptions('transformer', options, ['region', 'grids', 'keepHeights', 'exact']);
     return new Transformer(this, from, to, options);
   }
 
   // One of the four jobs on a record file (input: { name, bytes } or { name, file } in a
   // worker). Returns { outputs: [{ name, bytes }], message, outcome }; a job that stops is a
   // VortanError with the tool's message, and no output.
-  runJob(job, input, options = {}) {
+  runJob(job, input, options) {
+    if (typeof job !== 'string') throw typeError('runJob', 'job', `a job (${this.jobs.join(', ')})`, job);
     const definition = this.catalogue.jobs.find((j) => j.name === job);
     if (!definition) throw new VortanError(`unknown job '${job}': one of ${this.jobs.join(', ')}`);
-    const region = options.region || 'mainland';
+    checkFile('runJob', 'input', input, true);
+    options = this.checkCallOptions('runJob', options, ['region', 'grids', 'onProgress']);
+    const region = options.region;
     const handle = this.engineOf(region, definition.usesTransform || region === 'mainland' ? options.grids : null);
     const names = definition.outputs.map((name) => this.regionFileName(region, name));
     return this.inJob(input, this.regionFileName(region, definition.input), names, options,
@@ -249,13 +459,13 @@ class Vortan {
   }
 
   // convert --from FROM --to TO [--keep-heights] on a record file.
-  convert(from, to, input, options = {}) {
+  convert(from, to, input, options) {
+    this.checkForm('convert', 'from', from);
+    this.checkForm('convert', 'to', to);
+    checkFile('convert', 'input', input, true);
+    options = this.checkCallOptions('convert', options, ['region', 'grids', 'keepHeights', 'onProgress']);
     const handle = this.engineOf(options.region, options.grids);
-    const layout = (form) => this.catalogue.forms.find((f) => f.name === form);
-    if (!layout(from) || !layout(to)) {
-      throw new VortanError(`unknown form: one of ${this.forms.join(', ')}`);
-    }
-    const region = options.region || 'mainland';
+    const region = options.region;
     const inputName = this.fileNameOf(from, region);
     const outputName = this.fileNameOf(to, region);
     const result = this.inJob(input, inputName, [outputName], options,
@@ -267,27 +477,33 @@ class Vortan {
   // The data-file program's name for a record file of a form: "GGRS87-SENh.txt",
   // "HTRS07-KAST-SXYZ.txt".
   fileNameOf(form, region) {
+    this.checkForm('fileNameOf', 'form', form);
+    region = checkRegion('fileNameOf', 'region', region);
     const f = this.catalogue.forms.find((x) => x.name === form);
-    if (!f) throw new VortanError(`unknown form '${form}': one of ${this.forms.join(', ')}`);
-    return this.regionFileName(region || 'mainland', `${f.htrs07 ? 'HTRS07-' : 'GGRS87-'}${f.layout}.txt`);
+    return this.regionFileName(region, `${f.htrs07 ? 'HTRS07-' : 'GGRS87-'}${f.layout}.txt`);
   }
 
   // convert --from FROM --to TO on a CSV table from a spreadsheet (input { name, bytes } or
   // { name, file }), as the tool converts it: the same table out, named after the input
   // ("σημεία.csv" to "σημεία-htrs07-tm07.csv"). Returns { outputs, message, notes, outcome };
   // a table that does not convert is a VortanError with the tool's message, and no output.
-  convertTable(from, to, input, options = {}) {
+  convertTable(from, to, input, options) {
+    this.checkForm('convertTable', 'from', from);
+    this.checkForm('convertTable', 'to', to);
+    checkFile('convertTable', 'input', input, true);
+    options = this.checkCallOptions('convertTable', options, ['region', 'grids', 'keepHeights', 'onProgress']);
     const handle = this.engineOf(options.region, options.grids);
-    const name = (input && input.name) || 'table.csv';
+    const name = nameOf(input, 'table.csv');
     const stem = name.replace(/\.[^.]*$/, '');
     const outputName = `${stem}-${to}.csv`;
     return this.withInput(input, 'table.csv', (inputPath, folder) => {
-      this.fs.mkdir(`${folder}/out`);
-      this.progress = options.onProgress || null;
+      const out = outputFolder(inputPath);
+      this.fs.mkdir(`${folder}/${out}`);
+      this.progress = options.onProgress || this.onProgress;
       let outcome;
       try {
         outcome = this.call('vortan_convert_table', handle, from, to, options.keepHeights ? 1 : 0,
-          inputPath, `out/${outputName}`);
+          inputPath, `${out}/${outputName}`);
       } finally {
         this.progress = null;
       }
@@ -301,7 +517,7 @@ class Vortan {
         ` in 1 layer written to ${outputName} (${outcome.pointsConverted}` +
         ` point${outcome.pointsConverted === 1 ? '' : 's'} converted to ${to}).`;
       return {
-        outputs: [{ name: outputName, bytes: this.fs.readFile(`${folder}/out/${outputName}`) }],
+        outputs: [{ name: outputName, bytes: this.fs.readFile(`${folder}/${out}/${outputName}`) }],
         message, notes: outcome.notes, outcome,
       };
     });
@@ -309,14 +525,21 @@ class Vortan {
 
   // The TM07 E, N of the points of a record file of a form (for a picture): at most capacity
   // points, taken evenly. Returns { east, north, points }.
-  positions(from, input, options = {}) {
+  positions(from, input, options) {
+    this.checkForm('positions', 'from', from);
+    checkFile('positions', 'input', input, true);
+    options = this.checkCallOptions('positions', options, ['region', 'grids', 'capacity']);
+    const capacity = options.capacity === undefined ? 100000
+      : checkCount('positions', 'options.capacity', options.capacity, 1, MAX_POINTS);
     const handle = this.engineOf(options.region, options.grids);
-    const capacity = options.capacity || 100000;
     return this.withInput(input, 'points.txt', (inputPath) => {
       const bytes = capacity * 8;
       const east = this.engine._malloc(bytes);
       const north = this.engine._malloc(bytes);
       try {
+        if (!east || !north) {
+          throw rangeError('positions', 'options.capacity', 'fewer points: their room is more than the memory left', capacity);
+        }
         const answer = this.call('vortan_positions', handle, from, inputPath, capacity, east, north);
         if (answer.error) throw new VortanError(answer.error);
         const heap = this.engine.HEAPF64;
@@ -333,13 +556,23 @@ class Vortan {
   }
 
   // The single-point program of a region: its boxes, buttons and messages.
-  singlePoint(region, options = {}) {
-    return new SinglePoint(this, region || 'mainland', options);
+  singlePoint(region, options) {
+    region = checkRegion('singlePoint', 'region', region);
+    options = this.checkCallOptions('singlePoint', options, ['grids']);
+    return new SinglePoint(this, region, options);
   }
 
   // The data-file program of a region: its initial step and job buttons.
   dataFiles(region) {
-    return new DataFiles(this, region || 'mainland');
+    return new DataFiles(this, checkRegion('dataFiles', 'region', region));
+  }
+
+  // The options of a call checked, with its region by name and its grids.
+  checkCallOptions(call, options, known) {
+    const checked = { ...checkOptions(call, options, known) };
+    if (known.includes('region')) checked.region = checkRegion(call, 'options.region', checked.region);
+    if (known.includes('grids')) checked.grids = this.checkGrids(call, 'options.grids', checked.grids);
+    return checked;
   }
 
   // --- files in the module's file system
@@ -401,8 +634,8 @@ class Vortan {
     this.fs.mkdir(folder);
     let mounted = null;
     try {
-      let name = (input && input.name) || defaultName;
-      if (name.includes('/')) name = name.slice(name.lastIndexOf('/') + 1);
+      // The name is a file name (the calls check it).
+      const name = nameOf(input, defaultName);
       if (input && input.file) {
         mounted = `${folder}-file`;
         this.fs.mkdir(mounted);
@@ -431,7 +664,7 @@ class Vortan {
       const outputPaths = outputNames.map((name) => (name === inputPath ? `out/${name}` : name));
       if (outputPaths.some((p) => p.startsWith('out/'))) this.fs.mkdir(`${folder}/out`);
       for (const path of outputPaths) this.makeRoom(`${folder}/${path}`, this.inputSize(input));
-      this.progress = options.onProgress || null;
+      this.progress = options.onProgress || this.onProgress;
       let outcome;
       try {
         outcome = run(inputPath, outputPaths);
@@ -463,15 +696,27 @@ class Transformer {
   // Many points: three arrays (or array-likes) in, three Float64Arrays and a status per point
   // out ('done', 'outside-grid', 'fault', 'no-value'). A point that fails is NaN.
   transformArrays(a, b, c) {
+    checkCoordinates('transformArrays', 'a', a);
+    checkCoordinates('transformArrays', 'b', b);
+    checkCoordinates('transformArrays', 'c', c);
     const n = a.length;
     if (b.length !== n || c.length !== n) {
-      throw new VortanError('the three coordinate arrays have different lengths');
+      throw new RangeError(`transformArrays: a, b and c must be of one length, not ${n}, ` +
+        `${b.length} and ${c.length}`);
+    }
+    if (n > MAX_POINTS) {
+      throw rangeError('transformArrays', 'the length of a, b and c',
+        `at most ${MAX_POINTS} points a call (convert more in parts)`, n);
     }
     const E = this.vortan.engine;
     const bytes = Math.max(8, n * 8);
     const pointers = [];
     const alloc = (size) => {
       const p = E._malloc(size);
+      if (!p) {
+        throw rangeError('transformArrays', 'the length of a, b and c',
+          'fewer points: their room is more than the memory left (convert them in parts)', n);
+      }
       pointers.push(p);
       return p;
     };
@@ -504,6 +749,9 @@ class Transformer {
 
   // One point; a point outside the grid or a numeric fault is a VortanError.
   transform(a, b, c) {
+    checkCoordinate('transform', 'a', a);
+    checkCoordinate('transform', 'b', b);
+    checkCoordinate('transform', 'c', c);
     const r = this.transformArrays([a], [b], [c]);
     if (r.status[0] === 'outside-grid') {
       throw new VortanError('the point lies outside the correction grid', { status: 'outside-grid' });
@@ -541,18 +789,27 @@ class SinglePoint {
   // The grids the initial step (Command3) loads: the single-point program looks for them by
   // their names in its folder.
   setGrids(grids) {
+    this.vortan.checkGrids('setGrids', 'grids', grids, { optional: false });
     const fs = this.vortan.fs;
     fs.writeFile(`${this.folder}/dN_2km_V1-0.grd`, fs.readFile(`${grids.folder}/${grids.paths[0]}`));
     fs.writeFile(`${this.folder}/dE_2km_V1-0.grd`, fs.readFile(`${grids.folder}/${grids.paths[1]}`));
   }
 
   setText(box, text) {
+    if (typeof box !== 'string') throw typeError('setText', 'box', 'the name of a box of the window (Text1, …)', box);
+    if (!Object.prototype.hasOwnProperty.call(this.texts, box)) {
+      throw rangeError('setText', 'box', 'the name of a box of the window (a name in texts: Text5, …)', box);
+    }
+    checkText('setText', 'text', text);
     this.texts[box] = text;
   }
 
   // Presses a button (Command1, Command2, Command3, Command5) with the boxes' texts as they
   // are: returns { status, box, message, messages, texts, enabled }.
   click(button) {
+    const buttons = ['Command1', 'Command2', 'Command3', 'Command5'];
+    if (typeof button !== 'string') throw typeError('click', 'button', buttons.join(', '), button);
+    if (!buttons.includes(button)) throw rangeError('click', 'button', `one of ${buttons.join(', ')}`, button);
     const E = this.vortan.engine;
     for (const [box, text] of Object.entries(this.texts)) {
       E.ccall('vortan_single_point_set_text', null, ['number', 'string', 'string'],
@@ -578,6 +835,8 @@ class DataFiles {
   // Command3, the grid dialogs answered with the grids.
   initialStep(grids) {
     const v = this.vortan;
+    // Grids that did not load (gridFiles) too: the window then says why.
+    v.checkGrids('initialStep', 'grids', grids);
     if (!grids) return v.call('vortan_data_files_initial_step', this.handle, '', '');
     return v.inFolder(grids.folder,
       () => v.call('vortan_data_files_initial_step', this.handle, grids.paths[0], grids.paths[1]));
@@ -585,18 +844,24 @@ class DataFiles {
 
   // A job button (Command1, Command2, Command4, Command5) on an input ({ name, bytes } or
   // { name, file }): the outputs with the program's default names when the job is done.
-  run(button, input, options = {}) {
+  run(button, input, options) {
     const v = this.vortan;
+    const buttons = v.catalogue.jobs.map((j) => j.button);
+    if (typeof button !== 'string') throw typeError('run', 'button', buttons.join(', '), button);
+    if (!buttons.includes(button)) throw rangeError('run', 'button', `one of ${buttons.join(', ')}`, button);
+    checkFile('run', 'input', input, true);
+    options = checkOptions('run', options, ['onProgress']);
     return v.withInput(input, 'input.txt', (inputPath, folder) => {
-      v.fs.mkdir(`${folder}/out`);
+      const out = outputFolder(inputPath);
+      v.fs.mkdir(`${folder}/${out}`);
       const job = v.catalogue.jobs.find((j) => j.button === button);
       for (const name of job ? job.outputs : []) {
-        v.makeRoom(`${folder}/out/${v.regionFileName(this.region, name)}`, v.inputSize(input));
+        v.makeRoom(`${folder}/${out}/${v.regionFileName(this.region, name)}`, v.inputSize(input));
       }
-      v.progress = options.onProgress || null;
+      v.progress = options.onProgress || v.onProgress;
       let result;
       try {
-        result = v.call('vortan_data_files_run', this.handle, button, inputPath, 'out');
+        result = v.call('vortan_data_files_run', this.handle, button, inputPath, out);
       } finally {
         v.progress = null;
       }

@@ -6,6 +6,7 @@ import concurrent.futures
 import os
 
 import numpy as np
+from qgis.PyQt import sip
 from qgis.core import (QgsFeatureRequest, QgsFeatureSink, QgsGeometry, QgsProcessing,
                        QgsProcessingException, QgsProcessingFeatureSource,
                        QgsProcessingOutputNumber, QgsProcessingParameterEnum,
@@ -116,10 +117,16 @@ class ConvertLayer(VortanAlgorithm):
         # The features are read and written on this thread while the library computes: it
         # gets the other cores.
         threads = max(1, (os.cpu_count() or 1) - 1)
-        with self.openContext(parameters, context, region, across_datum(form, target),
-                              threads) as engine:
-            run.engine = engine
-            run.go(source)
+        try:
+            with self.openContext(parameters, context, region, across_datum(form, target),
+                                  threads) as engine:
+                run.engine = engine
+                run.go(source)
+        finally:
+            # Whatever happened, the outputs are closed before anything is said: what the
+            # message counts is then what the file holds, committed.
+            close_sink(sink)
+            close_sink(skipped_sink)
 
         if run.skipped:
             fids = ", ".join(str(f) for f in run.skipped[:20]) + (", ..." if len(run.skipped) > 20 else "")
@@ -132,6 +139,19 @@ class ConvertLayer(VortanAlgorithm):
         if skipped_id:
             results["SKIPPED"] = skipped_id
         return results
+
+
+def close_sink(sink):
+    """Closes an output now: its features are flushed and a GeoPackage's transaction is
+    committed, which otherwise happens only when Python frees the sink. After a stop that is
+    when the exception and its frames are let go, and till then the file holds no layer and an
+    unfinished -journal (QGIS keeps the exception while it shows the message)."""
+    if sink is None or sip.isdeleted(sink):
+        return
+    if sip.ispyowned(sink):
+        sip.delete(sink)
+    else:
+        sink.flushBuffer()
 
 
 class _Run:
