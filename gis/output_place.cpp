@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "io/display_text.h"
 #include "io/file_identity.h"
@@ -36,21 +37,31 @@ const std::vector<std::string>& SidecarsOf(const std::string& extension) {
   return kNone;
 }
 
-void SyncPath(const std::string& path, bool folder) {
+// Flushes a file or a folder to the disk: 0, or the system's error where the disk did not take
+// what was written to a file (a folder is flushed as far as its file system can).
+int SyncPath(const std::string& path, bool folder) {
   const int fd = ::open(path.c_str(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+  if (fd < 0) return 0;
+  int error = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
+  if (folder || error == EINVAL || error == EROFS) error = 0;  // no flush on this file system
+  return error;
 }
 
-void SyncTree(const fs::path& path) {
+// Flushes every file below a folder; the first file that the disk did not take, with the error.
+std::optional<std::pair<fs::path, int>> SyncTree(const fs::path& path) {
   std::error_code ec;
+  std::optional<std::pair<fs::path, int>> failed;
   if (fs::is_directory(path, ec)) {
-    for (const auto& entry : fs::directory_iterator(path, ec)) SyncTree(entry.path());
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+      std::optional<std::pair<fs::path, int>> f = SyncTree(entry.path());
+      if (!failed) failed = f;
+    }
     SyncPath(path.string(), true);
-  } else {
-    SyncPath(path.string(), false);
+  } else if (const int error = SyncPath(path.string(), false)) {
+    failed = std::make_pair(path, error);
   }
+  return failed;
 }
 
 bool Inside(const fs::path& file, const FileIdentity& folder) {
@@ -157,7 +168,15 @@ std::string OutputPlace::Commit() {
   std::error_code ec;
   const fs::path folder(folder_);
   const fs::path parent = folder.parent_path();
-  SyncTree(folder);
+  if (const std::optional<std::pair<fs::path, int>> failed = SyncTree(folder)) {
+    const std::string file = failed->first.filename().string();
+    return DisplayText(target_) +
+           (file == fs::path(target_).filename().string()
+                ? std::string()
+                : " (its file " + DisplayText(file) + ")") +
+           ": cannot be written (" + SystemReason(failed->second) +
+           "); nothing was put in place: make room on the device or name an output elsewhere";
+  }
   // The old files of the target that the new dataset does not replace (a stale .qix index, an
   // .xsd of another schema) would no longer match it: they go, after the new files are whole.
   std::vector<fs::path> made;

@@ -34,8 +34,11 @@ class OutputPlace {
   std::string Prepare(const std::string& target);
   // Where the dataset is to be created: the target's file name inside the temporary folder.
   const std::string& path() const { return path_; }
-  // Flushes every file made to the disk and renames it into place; "" or what went wrong (the
-  // target's files are then as before where the system allowed).
+  // The temporary folder.
+  const std::string& folder() const { return folder_; }
+  // Flushes every file made to the disk and renames it into place; "" or what went wrong (a
+  // file the disk did not take whole is never put in place; after a failed rename the target's
+  // files are as before where the system allowed).
   std::string Commit();
   // Removes everything made.
   void Discard();
