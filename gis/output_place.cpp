@@ -130,6 +130,19 @@ std::optional<std::string> RefusedOutput(const std::string& target,
              ": name another output, the input is never written";
     }
   }
+  // A Shapefile is written by naming its .shp: an output named after another of its files
+  // would be written in place of that one file (or as a table alone) beside the Shapefile's
+  // other files, which would no longer read together.
+  const fs::path targetPath(target);
+  const std::string extension = Lower(targetPath.extension().string());
+  const std::vector<std::string>& sidecars = SidecarsOf(".shp");
+  if (std::find(sidecars.begin(), sidecars.end(), extension) != sidecars.end()) {
+    const std::string shp = (targetPath.parent_path() / targetPath.stem()).string() + ".shp";
+    return DisplayText(target) + " names a file of a Shapefile (the " + extension +
+           " beside its .shp): name the .shp (" + DisplayText(shp) +
+           ") to write a Shapefile, or give the output another extension (.txt for a record "
+           "file)";
+  }
   bool exists = false;
   for (const std::string& out : family) {
     std::error_code ec;

@@ -17,7 +17,8 @@ std::vector<std::string> OutputFamily(const std::string& target);
 
 // Why the output may not be written, or nothing: an output that is (or whose sidecar is, or
 // whose folder holds) one of the files read, or one of the correction grids (which are never
-// outputs, whether or not this conversion reads them); an existing output without overwrite.
+// outputs, whether or not this conversion reads them); a file of a Shapefile other than its
+// .shp (.dbf, .shx, .prj, ...); an existing output without overwrite.
 std::optional<std::string> RefusedOutput(const std::string& target,
                                          const std::vector<std::string>& filesRead,
                                          const std::vector<std::string>& grids, bool overwrite,

@@ -1,6 +1,7 @@
 // A GIS output is whole or not there: a write the disk does not take (the file-size limit here,
 // a full disk alike) stops the conversion in every format, naming the output and the cause, and
-// leaves the old output byte for byte.
+// leaves the old output byte for byte; an output named after a Shapefile's other files is
+// refused, never written beside them.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -93,6 +94,27 @@ TEST_F(WrittenWhole, AWriteTheDiskDoesNotTakeLeavesTheOldOutput) {
     EXPECT_EQ(err_.find("written to"), std::string::npos) << err_;
     EXPECT_TRUE(Files() == before);
     ExpectNoTemporaryLeft();
+  }
+}
+
+// A .dbf, .shx, .prj or .cpg named as the output, as a record file or as a Shapefile, is
+// refused, and the Shapefile of its name keeps every file.
+TEST_F(WrittenWhole, AShapefileIsWrittenByNamingItsShp) {
+  WritePoints("few.txt", 3);
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 few.txt few.gpkg"), 0) << err_;
+  ASSERT_EQ(Run("convert --to htrs07-tm07 few.gpkg x.shp"), 0) << err_;
+  const std::map<std::string, std::string> before = Files();
+  for (const char* name : {"x.dbf", "x.shx", "x.prj", "x.cpg", "x.DBF"}) {
+    for (const char* format : {"", "--format 'ESRI Shapefile'", "--format records"}) {
+      SCOPED_TRACE(std::string(name) + " " + format);
+      EXPECT_EQ(Run("convert --to ggrs87-tm87 --overwrite " + std::string(format) + " few.gpkg " +
+                    name),
+                1);
+      EXPECT_NE(err_.find(std::string(name) + " names a file of a Shapefile"), std::string::npos)
+          << err_;
+      EXPECT_NE(err_.find("name the .shp (x.shp)"), std::string::npos) << err_;
+      EXPECT_TRUE(Files() == before);
+    }
   }
 }
 
