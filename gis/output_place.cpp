@@ -156,6 +156,29 @@ std::optional<std::string> RefusedOutput(const std::string& target,
   return std::nullopt;
 }
 
+std::optional<std::string> RefusedStandardOutput(const std::vector<std::string>& filesRead,
+                                                 const std::vector<std::string>& grids) {
+  const std::optional<FileIdentity> out = IdentityOfDescriptor(kStandardOutput);
+  // A terminal, a pipe or the null device is none of the files read.
+  if (!out || !out->regular) return std::nullopt;
+  for (const std::string& grid : grids) {
+    const std::optional<FileIdentity> gridId = IdentityOfPath(grid);
+    if (gridId && *gridId == *out) {
+      return "standard output is the correction grid " + DisplayText(grid) +
+             ": a grid is never an output; redirect standard output to another file";
+    }
+  }
+  for (const std::string& read : filesRead) {
+    const std::optional<FileIdentity> readId = IdentityOfPath(read);
+    if (readId && *readId == *out) {
+      return "standard output is the input " + DisplayText(read) +
+             " (redirected to it): the input is never written; redirect standard output to "
+             "another file, or name the output file instead of -";
+    }
+  }
+  return std::nullopt;
+}
+
 OutputPlace::~OutputPlace() {
   if (!committed_) Discard();
 }

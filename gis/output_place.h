@@ -24,6 +24,11 @@ std::optional<std::string> RefusedOutput(const std::string& target,
                                          const std::vector<std::string>& grids, bool overwrite,
                                          bool& needsOverwrite);
 
+// Why standard output may not be written, or nothing: it is redirected to one of the files
+// read (`... - >> in.gpkg`) or to a correction grid.
+std::optional<std::string> RefusedStandardOutput(const std::vector<std::string>& filesRead,
+                                                 const std::vector<std::string>& grids);
+
 class OutputPlace {
  public:
   OutputPlace() = default;

@@ -1,7 +1,8 @@
 // A GIS output is whole or not there: a write the disk does not take (the file-size limit here,
 // a full disk alike) stops the conversion in every format, naming the output and the cause, and
 // leaves the old output byte for byte; an output named after a Shapefile's other files is
-// refused, never written beside them.
+// refused, never written beside them; standard output redirected to the input is refused, and
+// --format is never passed over for standard output.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -116,6 +117,45 @@ TEST_F(WrittenWhole, AShapefileIsWrittenByNamingItsShp) {
       EXPECT_TRUE(Files() == before);
     }
   }
+}
+
+// Standard output redirected to the dataset read, or to a file of it, is refused before a byte
+// is written.
+TEST_F(WrittenWhole, StandardOutputThatIsTheInputIsRefused) {
+  WritePoints("few.txt", 3);
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 few.txt in.gpkg"), 0) << err_;
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 few.txt in.shp"), 0) << err_;
+  const std::map<std::string, std::string> before = Files();
+  for (const char* redirect : {">>in.gpkg", "1<>in.gpkg"}) {
+    SCOPED_TRACE(redirect);
+    EXPECT_EQ(Shell("convert --to htrs07-tm07 in.gpkg -", redirect), 1);
+    EXPECT_NE(err_.find("standard output is the input in.gpkg"), std::string::npos) << err_;
+  }
+  EXPECT_EQ(Shell("convert --to htrs07-tm07 in.shp -", ">>in.dbf"), 1);
+  EXPECT_NE(err_.find("standard output is the input"), std::string::npos) << err_;
+  EXPECT_TRUE(Files() == before);
+  // Standard output to another file is written.
+  EXPECT_EQ(Shell("convert --to htrs07-tm07 in.gpkg -", ">>other.txt"), 0) << err_;
+  EXPECT_EQ(ReadRecords(Path("other.txt")).size(), 3u);
+}
+
+// A GIS format named for standard output is refused (2); --format records is obeyed.
+TEST_F(WrittenWhole, AFormatForStandardOutputIsNotPassedOver) {
+  WritePoints("few.txt", 3);
+  ASSERT_EQ(Run("convert --from ggrs87-tm87 --to ggrs87-tm87 few.txt in.gpkg"), 0) << err_;
+  for (const char* format : {"GPKG", "GeoJSON", "CSV"}) {
+    SCOPED_TRACE(format);
+    EXPECT_EQ(Shell("convert --to htrs07-tm07 --format " + std::string(format) + " in.gpkg -",
+                    ">out.txt"),
+              2);
+    EXPECT_NE(err_.find("--format " + std::string(format) +
+                        " writes a GIS dataset, which is not written to standard output"),
+              std::string::npos)
+        << err_;
+    EXPECT_EQ(ReadFile(Path("out.txt")), "");
+  }
+  EXPECT_EQ(Shell("convert --to htrs07-tm07 --format records in.gpkg -", ">out.txt"), 0) << err_;
+  EXPECT_EQ(ReadRecords(Path("out.txt")).size(), 3u);
 }
 
 }  // namespace
