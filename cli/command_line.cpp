@@ -371,6 +371,13 @@ class Declaration {
     const bool sized = command_.convert() && command_.files.size() == 2;
     command_.recordsIn = sized && gis::InputIsRecords(command_.files[0], command_.format);
     command_.recordsOut = sized && gis::OutputIsRecords(command_.files[1], command_.format);
+    // Standard output takes a record file only: a driver named for it is refused, not passed over.
+    if (sized && command_.files[1] == "-" && !command_.format.empty() &&
+        command_.format != "records") {
+      return Usage("--format " + DisplayText(command_.format) +
+                   " writes a GIS dataset, which is not written to standard output (-): name an "
+                   "output file, or leave out --format to write a record file to standard output");
+    }
     if (!command_.dataset() && Given(kGisGroup)) {
       return Usage(ListOf(app_, kGisGroup) +
                    " go with convert on GIS datasets (an INPUT or OUTPUT that is not a record "

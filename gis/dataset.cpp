@@ -90,6 +90,9 @@ class Run {
               request_.output, input.filesRead(), grids, request_.overwrite, needsOverwrite)) {
         return Stop{needsOverwrite ? DatasetStatus::kUsage : DatasetStatus::kError, *refused};
       }
+    } else if (std::optional<std::string> refused =
+                   RefusedStandardOutput(input.filesRead(), grids)) {
+      return Stop{DatasetStatus::kError, *refused};
     }
 
     std::unique_ptr<Sink> sink;

@@ -15,6 +15,7 @@
 #include "gis/crs_match.h"
 #include "gis/module.h"
 #include "io/display_text.h"
+#include "io/files.h"
 #include "io/text_encoding.h"
 
 namespace vortan::gis {
@@ -146,6 +147,11 @@ GdalSink::~GdalSink() {
 std::optional<Stop> GdalSink::Open() {
   const std::string error = place_.Prepare(target_);
   if (!error.empty()) return Stop{DatasetStatus::kError, error};
+  std::error_code ec;
+  const std::string folder = fs::absolute(place_.folder(), ec).lexically_normal().string();
+  checked_.Watch(folder);
+  const std::string path =
+      CheckedFolder::CheckedPath((fs::path(folder) / fs::path(place_.path()).filename()).string());
   CPLStringList options;
   if (traits_.greekCodePage) {
     // GDAL's DXF header declares the code page ANSI_1252, where Greek layer names and texts
@@ -167,8 +173,16 @@ std::optional<Stop> GdalSink::Open() {
       }
     }
   }
-  dataset_.reset(driver_->Create(place_.path().c_str(), 0, 0, 0, GDT_Unknown, options.List()));
+  {
+    // SQLite writes a file through GDAL's file systems only with this option.
+    const char* old = CPLGetThreadLocalConfigOption("SQLITE_USE_OGR_VFS", nullptr);
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    CPLSetThreadLocalConfigOption("SQLITE_USE_OGR_VFS", "YES");
+    dataset_.reset(driver_->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.List()));
+    CPLSetThreadLocalConfigOption("SQLITE_USE_OGR_VFS", saved ? saved->c_str() : nullptr);
+  }
   if (!dataset_) {
+    if (std::optional<Stop> stop = WriteStop()) return stop;
     return Stop{DatasetStatus::kError, DisplayText(target_) + ": cannot be created as " + name_ +
                                            GdalReason(errors_.TakeFailure())};
   }
@@ -242,6 +256,7 @@ std::optional<Stop> GdalSink::CreateLayer(const InputLayer& in) {
   OGRSpatialReference* crs = traits_.layersWithoutCrs || type == wkbNone ? nullptr : crs_.get();
   OGRLayer* out = dataset_->CreateLayer(in.name.c_str(), crs, type, options.List());
   if (!out) {
+    if (std::optional<Stop> stop = WriteStop()) return stop;
     std::string failure = errors_.TakeFailure();
     if (traits_.singleLayerExtension && layers_ > 0 &&
         Lower(fs::path(target_).extension().string()) == traits_.singleLayerExtension) {
@@ -342,13 +357,15 @@ std::optional<Stop> GdalSink::Write(const InputLayer& in, Chunk& chunk) {
     const bool created = current_.layer->CreateFeature(&out) == OGRERR_NONE;
     const std::string failure = errors_.TakeFailure();
     if (!created || !failure.empty()) {
+      if (std::optional<Stop> stop = WriteStop()) return stop;
       return Stop{DatasetStatus::kError, DisplayText(target_) + ": " +
                                              FeatureWhere(request_.input, in, chunk, i) +
                                              " cannot be written as " + name_ +
                                              GdalReason(failure)};
     }
   }
-  return std::nullopt;
+  // A text driver goes on after a write the disk did not take: the conversion stops at once.
+  return WriteStop();
 }
 
 // The geometries of feature i with their converted vertices, moved into the output feature.
@@ -386,17 +403,19 @@ std::optional<Stop> GdalSink::EndLayer(const InputLayer& in) {
   if (transaction_) {
     transaction_ = false;
     if (dataset_->CommitTransaction() != OGRERR_NONE) {
+      if (std::optional<Stop> stop = WriteStop()) return stop;
       return Stop{DatasetStatus::kError, DisplayText(target_) + ": the layer " + Quote(in.name) +
                                              " cannot be written" +
                                              GdalReason(errors_.TakeFailure())};
     }
   }
   if (current_.layer->SyncToDisk() != OGRERR_NONE) {
+    if (std::optional<Stop> stop = WriteStop()) return stop;
     return Stop{DatasetStatus::kError, DisplayText(target_) + ": the layer " + Quote(in.name) +
                                            " cannot be written" +
                                            GdalReason(errors_.TakeFailure())};
   }
-  return std::nullopt;
+  return WriteStop();
 }
 
 std::optional<Stop> GdalSink::Finish(const std::atomic<bool>* cancel) {
@@ -406,6 +425,8 @@ std::optional<Stop> GdalSink::Finish(const std::atomic<bool>* cancel) {
   GDALDataset* dataset = dataset_.release();
   GDALClose(dataset);
   const std::string failure = errors_.TakeFailure();
+  // What the disk did not take, which GDAL's text writers do not say.
+  if (std::optional<Stop> stop = WriteStop()) return stop;
   if (!failure.empty()) {
     return Stop{DatasetStatus::kError,
                 DisplayText(target_) + ": cannot be written" + GdalReason(failure)};
@@ -422,6 +443,25 @@ std::optional<Stop> GdalSink::Begin() {
     transaction_ = true;
   }
   return std::nullopt;
+}
+
+// The stop for a file of the dataset that the disk did not take whole, if any: the output is
+// not put in place.
+std::optional<Stop> GdalSink::WriteStop() const {
+  const std::optional<WriteFailure> failure = checked_.Failure();
+  if (!failure) return std::nullopt;
+  const std::string file = fs::path(failure->file).filename().string();
+  const std::string own = fs::path(target_).filename().string();
+  std::error_code ec;
+  return Stop{DatasetStatus::kError,
+              DisplayText(target_) + (file == own ? "" : " (its file " + DisplayText(file) + ")") +
+                  ": cannot be written (" +
+                  (failure->error ? SystemReason(failure->error)
+                                  : std::string("the system took fewer bytes than were written")) +
+                  "); nothing was put in place" +
+                  (fs::exists(fs::symlink_status(target_, ec)) ? " and the old output is as it was"
+                                                                 : "") +
+                  ": make room on the device or name an output elsewhere"};
 }
 
 void GdalSink::Note(const std::string& note) {

@@ -14,6 +14,7 @@
 
 #include "gis/csv_table.h"
 #include "gis/dataset.h"
+#include "gis/checked_writes.h"
 #include "gis/format_traits.h"
 #include "gis/gdal_support.h"
 #include "gis/output_place.h"
@@ -59,6 +60,7 @@ class GdalSink : public Sink {
 
   std::optional<Stop> CreateLayer(const InputLayer& in);
   std::optional<Stop> Begin();
+  std::optional<Stop> WriteStop() const;
   void Note(const std::string& note);
   OGRwkbGeometryType MixedLayerType(const InputLayer& in);
   void WriteCodePage(const InputLayer& in, OGRFeature& out);
@@ -78,6 +80,7 @@ class GdalSink : public Sink {
   std::vector<std::string>& notes_;
   std::optional<CsvLayout> csvIn_;
   OutputPlace place_;
+  CheckedFolder checked_;  // every write of the dataset's files
   GDALDatasetUniquePtr dataset_;
   std::unique_ptr<OGRSpatialReference> crs_;
   OutLayer current_;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "io/display_text.h"
 #include "io/file_identity.h"
@@ -36,21 +37,31 @@ const std::vector<std::string>& SidecarsOf(const std::string& extension) {
   return kNone;
 }
 
-void SyncPath(const std::string& path, bool folder) {
+// Flushes a file or a folder to the disk: 0, or the system's error where the disk did not take
+// what was written to a file (a folder is flushed as far as its file system can).
+int SyncPath(const std::string& path, bool folder) {
   const int fd = ::open(path.c_str(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+  if (fd < 0) return 0;
+  int error = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
+  if (folder || error == EINVAL || error == EROFS) error = 0;  // no flush on this file system
+  return error;
 }
 
-void SyncTree(const fs::path& path) {
+// Flushes every file below a folder; the first file that the disk did not take, with the error.
+std::optional<std::pair<fs::path, int>> SyncTree(const fs::path& path) {
   std::error_code ec;
+  std::optional<std::pair<fs::path, int>> failed;
   if (fs::is_directory(path, ec)) {
-    for (const auto& entry : fs::directory_iterator(path, ec)) SyncTree(entry.path());
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+      std::optional<std::pair<fs::path, int>> f = SyncTree(entry.path());
+      if (!failed) failed = f;
+    }
     SyncPath(path.string(), true);
-  } else {
-    SyncPath(path.string(), false);
+  } else if (const int error = SyncPath(path.string(), false)) {
+    failed = std::make_pair(path, error);
   }
+  return failed;
 }
 
 bool Inside(const fs::path& file, const FileIdentity& folder) {
@@ -119,6 +130,19 @@ std::optional<std::string> RefusedOutput(const std::string& target,
              ": name another output, the input is never written";
     }
   }
+  // A Shapefile is written by naming its .shp: an output named after another of its files
+  // would be written in place of that one file (or as a table alone) beside the Shapefile's
+  // other files, which would no longer read together.
+  const fs::path targetPath(target);
+  const std::string extension = Lower(targetPath.extension().string());
+  const std::vector<std::string>& sidecars = SidecarsOf(".shp");
+  if (std::find(sidecars.begin(), sidecars.end(), extension) != sidecars.end()) {
+    const std::string shp = (targetPath.parent_path() / targetPath.stem()).string() + ".shp";
+    return DisplayText(target) + " names a file of a Shapefile (the " + extension +
+           " beside its .shp): name the .shp (" + DisplayText(shp) +
+           ") to write a Shapefile, or give the output another extension (.txt for a record "
+           "file)";
+  }
   bool exists = false;
   for (const std::string& out : family) {
     std::error_code ec;
@@ -128,6 +152,29 @@ std::optional<std::string> RefusedOutput(const std::string& target,
     needsOverwrite = true;
     return DisplayText(target) +
            " already exists: give --overwrite to replace it, or name another output";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> RefusedStandardOutput(const std::vector<std::string>& filesRead,
+                                                 const std::vector<std::string>& grids) {
+  const std::optional<FileIdentity> out = IdentityOfDescriptor(kStandardOutput);
+  // A terminal, a pipe or the null device is none of the files read.
+  if (!out || !out->regular) return std::nullopt;
+  for (const std::string& grid : grids) {
+    const std::optional<FileIdentity> gridId = IdentityOfPath(grid);
+    if (gridId && *gridId == *out) {
+      return "standard output is the correction grid " + DisplayText(grid) +
+             ": a grid is never an output; redirect standard output to another file";
+    }
+  }
+  for (const std::string& read : filesRead) {
+    const std::optional<FileIdentity> readId = IdentityOfPath(read);
+    if (readId && *readId == *out) {
+      return "standard output is the input " + DisplayText(read) +
+             " (redirected to it): the input is never written; redirect standard output to "
+             "another file, or name the output file instead of -";
+    }
   }
   return std::nullopt;
 }
@@ -157,7 +204,15 @@ std::string OutputPlace::Commit() {
   std::error_code ec;
   const fs::path folder(folder_);
   const fs::path parent = folder.parent_path();
-  SyncTree(folder);
+  if (const std::optional<std::pair<fs::path, int>> failed = SyncTree(folder)) {
+    const std::string file = failed->first.filename().string();
+    return DisplayText(target_) +
+           (file == fs::path(target_).filename().string()
+                ? std::string()
+                : " (its file " + DisplayText(file) + ")") +
+           ": cannot be written (" + SystemReason(failed->second) +
+           "); nothing was put in place: make room on the device or name an output elsewhere";
+  }
   // The old files of the target that the new dataset does not replace (a stale .qix index, an
   // .xsd of another schema) would no longer match it: they go, after the new files are whole.
   std::vector<fs::path> made;

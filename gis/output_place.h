@@ -17,11 +17,17 @@ std::vector<std::string> OutputFamily(const std::string& target);
 
 // Why the output may not be written, or nothing: an output that is (or whose sidecar is, or
 // whose folder holds) one of the files read, or one of the correction grids (which are never
-// outputs, whether or not this conversion reads them); an existing output without overwrite.
+// outputs, whether or not this conversion reads them); a file of a Shapefile other than its
+// .shp (.dbf, .shx, .prj, ...); an existing output without overwrite.
 std::optional<std::string> RefusedOutput(const std::string& target,
                                          const std::vector<std::string>& filesRead,
                                          const std::vector<std::string>& grids, bool overwrite,
                                          bool& needsOverwrite);
+
+// Why standard output may not be written, or nothing: it is redirected to one of the files
+// read (`... - >> in.gpkg`) or to a correction grid.
+std::optional<std::string> RefusedStandardOutput(const std::vector<std::string>& filesRead,
+                                                 const std::vector<std::string>& grids);
 
 class OutputPlace {
  public:
@@ -34,8 +40,11 @@ class OutputPlace {
   std::string Prepare(const std::string& target);
   // Where the dataset is to be created: the target's file name inside the temporary folder.
   const std::string& path() const { return path_; }
-  // Flushes every file made to the disk and renames it into place; "" or what went wrong (the
-  // target's files are then as before where the system allowed).
+  // The temporary folder.
+  const std::string& folder() const { return folder_; }
+  // Flushes every file made to the disk and renames it into place; "" or what went wrong (a
+  // file the disk did not take whole is never put in place; after a failed rename the target's
+  // files are as before where the system allowed).
   std::string Commit();
   // Removes everything made.
   void Discard();
