@@ -115,7 +115,8 @@ void CloseTheNetwork() {
   char** prefixes = VSIGetFileSystemsPrefixes();
   for (char** p = prefixes; p && *p; ++p) {
     const std::string prefix = *p;
-    if (VSIIsLocal((prefix + "x").c_str())) continue;
+    // GDAL's own remote file systems; this program's own (checked writes) are local.
+    if (prefix.rfind("/vsi", 0) != 0 || VSIIsLocal((prefix + "x").c_str())) continue;
     RemotePrefixes().push_back(Lower(prefix));
     VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
     callbacks->open = &RefuseOpen;
