@@ -1,6 +1,10 @@
 #include "app/grid_places.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -11,7 +15,12 @@ namespace fs = std::filesystem;
 
 bool Readable(const fs::path& path) {
   std::error_code ec;
+#ifdef _WIN32
+  constexpr int kRead = 4;
+  return fs::is_regular_file(path, ec) && ::_waccess(path.c_str(), kRead) == 0;
+#else
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+#endif
 }
 
 bool SameFolder(const fs::path& a, const fs::path& b) {

@@ -1,7 +1,5 @@
 #include "app/programs.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <stdexcept>
 
@@ -30,9 +28,8 @@ const ProgramInfo kPrograms[] = {
 
 // A regular file, not hidden (a name beginning with a dot), not a folder.
 bool IsPlainFile(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  if (!S_ISREG(st.st_mode)) return false;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   const std::string name = path.filename().string();
   return !name.empty() && name.front() != '.';
 }

@@ -31,12 +31,35 @@ wine_make_prefix() {
 # The server and Wine's own services (started by the first program) keep the streams they
 # were given as long as they run: they get none of ours, or a pipe that reads the build's output
 # would never end.
+# Wine's desktop process, started with the first program, keeps that program's display for the
+# whole run: with a display (wine_display_start first) the window tests can show windows.
 wine_server_start() {
   "$wineserver" -p </dev/null >/dev/null 2>&1 || true
-  "$wine64" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  DISPLAY=${VORTAN_WINE_DISPLAY:-} "$wine64" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   trap wine_server_stop EXIT
 }
 wine_server_stop() {
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
+  if [ -n "${wine_xvfb_pid:-}" ]; then
+    kill "$wine_xvfb_pid" 2>/dev/null || true
+    wait "$wine_xvfb_pid" 2>/dev/null || true
+  fi
+}
+
+# An Xvfb display for the programs with windows (1366 x 768, a surveyor's laptop), named in
+# VORTAN_WINE_DISPLAY; the console programs keep running without a display. It ends with the
+# Wine server (wine_server_stop).
+wine_display_start() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1366x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  wine_xvfb_pid=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  export VORTAN_WINE_DISPLAY=":$n"
 }

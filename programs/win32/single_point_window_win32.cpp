@@ -1,0 +1,491 @@
+// The single-point window on the Win32 API: the controls of the form table (single_point/form.h)
+// created as EDIT, BUTTON and STATIC controls with their captions, initial texts and hover
+// texts, placed by single_point_layout.h in dialog units at the display's DPI, and each button
+// handed to the GUI-free conversions, as the Qt window does.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/programs.h"
+#include "io/process.h"
+#include "io/wide_text_win32.h"
+#include "programs/win32/single_point_layout.h"
+#include "programs/win32/win32_platform.h"
+#include "programs/win32/win32_program.h"
+#include "single_point/conversions.h"
+#include "single_point/form.h"
+
+namespace vortan {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VortanSinglePointWindow";
+constexpr int kFirstControlId = 1000;
+constexpr COLORREF kNoticeColour = RGB(0xA0, 0x30, 0x00);
+
+COLORREF ColourRef(std::uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+const Place* PlaceOf(std::string_view name) {
+  for (const Place& place : kSinglePointPlaces) {
+    if (place.name == name) return &place;
+  }
+  return nullptr;
+}
+
+class Window;
+
+// The boxes of the window for the conversions, by control name; a control the window lacks
+// reads as empty and ignores writes.
+class WindowBoxes : public Boxes {
+ public:
+  explicit WindowBoxes(const std::map<std::string, HWND>& controls) : controls_(controls) {}
+  std::string Text(const std::string& name) const override {
+    const HWND control = Find(name);
+    if (!control) return {};
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+    const int n = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return Utf8Text(text);
+  }
+  void SetText(const std::string& name, const std::string& text) override {
+    if (const HWND control = Find(name)) {
+      ::SetWindowTextW(control, WideText(text).c_str());
+      ::InvalidateRect(control, nullptr, TRUE);
+    }
+  }
+  void SetEnabled(const std::string& name, bool enabled) override {
+    if (const HWND control = Find(name)) ::EnableWindow(control, enabled ? TRUE : FALSE);
+  }
+
+ private:
+  HWND Find(const std::string& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second;
+  }
+  const std::map<std::string, HWND>& controls_;
+};
+
+class Window {
+ public:
+  Window(const RegionProfile& profile, ProgramKind program, Win32Platform& platform)
+      : info_(InfoOf(program)),
+        platform_(platform),
+        form_(SinglePointControls(profile)),
+        boxes_(controls_),
+        conversions_(profile, boxes_, platform) {}
+
+  ~Window() {
+    for (HFONT font : {font_, bold_}) {
+      if (font) ::DeleteObject(font);
+    }
+    for (auto& [colour, brush] : brushes_) ::DeleteObject(brush);
+  }
+
+  HWND Create(HINSTANCE instance, HICON icon) {
+    icon_ = icon;
+    const std::wstring caption = WideText(info_.caption);
+    hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(),
+                              WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance,
+                              this);
+    return hwnd_;
+  }
+
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    Window* self = nullptr;
+    if (message == WM_NCCREATE) {
+      self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self->hwnd_ = hwnd;
+    } else {
+      self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (self) return self->Handle(message, w, l);
+    return ::DefWindowProcW(hwnd, message, w, l);
+  }
+
+  // Return in an input box presses the conversion button of its group, when it can be
+  // pressed; true when the key was taken.
+  bool PressGroupButton(HWND box) {
+    static constexpr struct {
+      const char* button;
+      const char* boxes;
+    } kGroups[] = {
+        {"Command2", " Text5 Text6 Text7 "},
+        {"Command5", " Text10 Text11 Text12 "},
+        {"Command1", " Text1 Text2 Text18 Text3 Text4 Text19 "},
+    };
+    const std::string name = NameOf(box);
+    if (name.empty()) return false;
+    for (const auto& group : kGroups) {
+      if (std::string_view(group.boxes).find(" " + name + " ") == std::string_view::npos) {
+        continue;
+      }
+      const HWND button = controls_[group.button];
+      if (button && ::IsWindowEnabled(button)) Click(group.button);
+      return true;
+    }
+    return false;
+  }
+
+  // Form_Load: the start-up notice, before the window shows.
+  void Form_Load() { ShowStartupNotice(platform_); }
+
+ private:
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+      case WM_CREATE:
+        CreateControls();
+        Relayout(true);
+        return 0;
+      case WM_COMMAND:
+        if (HIWORD(w) == BN_CLICKED) {
+          const int index = LOWORD(w) - kFirstControlId;
+          if (index >= 0 && index < static_cast<int>(form_.size()) &&
+              form_[static_cast<std::size_t>(index)].kind == ControlKind::kButton) {
+            Click(std::string(form_[static_cast<std::size_t>(index)].name));
+            return 0;
+          }
+        }
+        break;
+      case WM_CTLCOLOREDIT:
+      case WM_CTLCOLORSTATIC:
+        return ColourOf(reinterpret_cast<HWND>(l), reinterpret_cast<HDC>(w), message);
+      case WM_SIZE:
+        Relayout(false);
+        return 0;
+      case WM_VSCROLL:
+      case WM_HSCROLL:
+        Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w));
+        return 0;
+      case WM_MOUSEWHEEL:
+        ScrollBy(SB_VERT, -GET_WHEEL_DELTA_WPARAM(w) * Pixels(24, false) / WHEEL_DELTA);
+        return 0;
+      case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(l);
+        dpi_ = HIWORD(w);
+        MakeFonts();
+        ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        Relayout(false);
+        return 0;
+      }
+      case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(l);
+        info->ptMinTrackSize = {200, 150};
+        return 0;
+      }
+      case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+      default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd_, message, w, l);
+  }
+
+  // The handler of a button, named after it.
+  void Click(const std::string& button) {
+    if (button == "Command1") {
+      FocusAtFault(conversions_.Command1_Click());
+    } else if (button == "Command2") {
+      FocusAtFault(conversions_.Command2_Click());
+    } else if (button == "Command3") {
+      FocusAtFault(conversions_.Command3_Click());
+    } else if (button == "Command4") {
+      OpenHelp(platform_, info_.helpFileName);
+    } else if (button == "Command5") {
+      FocusAtFault(conversions_.Command5_Click());
+    }
+  }
+
+  // After a refusal: the box at fault gets the focus, its text selected for retyping.
+  void FocusAtFault(const Outcome& outcome) {
+    if (outcome.status == OutcomeStatus::kDone || outcome.box.empty()) return;
+    const auto it = controls_.find(outcome.box);
+    if (it == controls_.end()) return;
+    ::SetFocus(it->second);
+    ::SendMessageW(it->second, EM_SETSEL, 0, -1);
+  }
+
+  std::string NameOf(HWND control) const {
+    for (const auto& [name, hwnd] : controls_) {
+      if (hwnd == control) return name;
+    }
+    return {};
+  }
+
+  void MakeFonts() {
+    for (HFONT* font : {&font_, &bold_}) {
+      if (*font) ::DeleteObject(*font);
+      *font = nullptr;
+    }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                                      dpi_)) {
+      ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+      metrics.lfMessageFont.lfHeight =
+          ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), 96);
+    }
+    font_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    LOGFONTW bold = metrics.lfMessageFont;
+    bold.lfWeight = FW_BOLD;
+    bold_ = ::CreateFontIndirectW(&bold);
+    // The dialog base units of the font: its average character width and its height.
+    const HDC dc = ::GetDC(hwnd_);
+    const HGDIOBJ old = ::SelectObject(dc, font_);
+    TEXTMETRICW text{};
+    ::GetTextMetricsW(dc, &text);
+    SIZE size{};
+    static constexpr wchar_t kAlphabet[] =
+        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    ::GetTextExtentPoint32W(dc, kAlphabet, 52, &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hwnd_, dc);
+    baseX_ = std::max(1L, (size.cx / 26 + 1) / 2);
+    baseY_ = std::max(1L, text.tmHeight);
+    for (const auto& [name, control] : controls_) {
+      const bool heading = name == "Label17" || name == "Label18";
+      ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(heading ? bold_ : font_),
+                     TRUE);
+    }
+  }
+
+  int Pixels(int units, bool across) const {
+    return ::MulDiv(units, across ? baseX_ : baseY_, across ? 4 : 8);
+  }
+
+  void CreateControls() {
+    const HINSTANCE instance =
+        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    dpi_ = ::GetDpiForWindow(hwnd_);
+    if (dpi_ == 0) dpi_ = 96;
+    tips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                              instance, nullptr);
+    ::SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
+    // Group boxes first, so that the boxes inside them are above them.
+    std::vector<std::size_t> order(form_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_partition(order.begin(), order.end(),
+                          [&](std::size_t i) { return form_[i].kind == ControlKind::kGroup; });
+    for (std::size_t i : order) {
+      const Control& control = form_[i];
+      const wchar_t* type = L"STATIC";
+      DWORD style = WS_CHILD | WS_VISIBLE;
+      DWORD extended = 0;
+      switch (control.kind) {
+        case ControlKind::kLabel:
+          style |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX;
+          break;
+        case ControlKind::kBox:
+          type = L"EDIT";
+          style |= WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL;
+          extended = WS_EX_CLIENTEDGE;
+          break;
+        case ControlKind::kButton:
+          type = L"BUTTON";
+          style |= WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE;
+          break;
+        case ControlKind::kGroup:
+          type = L"BUTTON";
+          style |= BS_GROUPBOX;
+          break;
+        case ControlKind::kPicture:
+          style |= SS_ICON | SS_CENTERIMAGE | SS_NOTIFY;
+          break;
+      }
+      const HWND hwnd = ::CreateWindowExW(
+          extended, type, WideText(control.text).c_str(), style, 0, 0, 10, 10, hwnd_,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i))),
+          instance, nullptr);
+      if (control.kind == ControlKind::kPicture) {
+        ::SendMessageW(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+      }
+      if (!control.enabled) ::EnableWindow(hwnd, FALSE);
+      controls_[std::string(control.name)] = hwnd;
+      if (!control.tip.empty()) {
+        tipTexts_.push_back(WideText(control.tip));
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+        tool.lpszText = tipTexts_.back().data();
+        ::SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+      }
+    }
+    MakeFonts();
+  }
+
+  // Places every control at the display's DPI, less the scrolled part; fit: size the window to
+  // the form, within the work area of its monitor.
+  void Relayout(bool fit) {
+    const int formWidth = Pixels(kSinglePointWidth, true);
+    const int formHeight = Pixels(kSinglePointHeight, false);
+    if (fit) {
+      RECT frame = {0, 0, formWidth, formHeight};
+      ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
+      MONITORINFO monitor{};
+      monitor.cbSize = sizeof monitor;
+      ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+      const RECT& work = monitor.rcWork;
+      const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
+      const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
+      ::SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
+                     work.top + (work.bottom - work.top - height) / 2, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    for (int bar : {SB_HORZ, SB_VERT}) {
+      SCROLLINFO info{};
+      info.cbSize = sizeof info;
+      info.fMask = SIF_RANGE | SIF_PAGE;
+      info.nMin = 0;
+      info.nMax = (bar == SB_HORZ ? formWidth : formHeight) - 1;
+      info.nPage = static_cast<UINT>(bar == SB_HORZ ? client.right : client.bottom);
+      ::SetScrollInfo(hwnd_, bar, &info, TRUE);
+    }
+    const int dx = ScrollPosition(SB_HORZ), dy = ScrollPosition(SB_VERT);
+    HDWP moves = ::BeginDeferWindowPos(static_cast<int>(controls_.size()));
+    for (const auto& [name, control] : controls_) {
+      const Place* place = PlaceOf(name);
+      if (!place) continue;
+      moves = ::DeferWindowPos(moves, control, nullptr, Pixels(place->x, true) - dx,
+                               Pixels(place->y, false) - dy, Pixels(place->width, true),
+                               Pixels(place->height, false), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ::EndDeferWindowPos(moves);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+
+  int ScrollPosition(int bar) const {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS;
+    ::GetScrollInfo(hwnd_, bar, &info);
+    return info.nPos;
+  }
+
+  void Scroll(int bar, int request) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    ::GetScrollInfo(hwnd_, bar, &info);
+    int position = info.nPos;
+    const int line = Pixels(12, bar == SB_HORZ);
+    switch (request) {
+      case SB_LINEUP: position -= line; break;
+      case SB_LINEDOWN: position += line; break;
+      case SB_PAGEUP: position -= static_cast<int>(info.nPage); break;
+      case SB_PAGEDOWN: position += static_cast<int>(info.nPage); break;
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: position = info.nTrackPos; break;
+      case SB_TOP: position = info.nMin; break;
+      case SB_BOTTOM: position = info.nMax; break;
+      default: return;
+    }
+    ScrollBy(bar, position - info.nPos);
+  }
+
+  void ScrollBy(int bar, int delta) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS;
+    info.nPos = ScrollPosition(bar) + delta;
+    ::SetScrollInfo(hwnd_, bar, &info, TRUE);
+    Relayout(false);
+  }
+
+  LRESULT ColourOf(HWND control, HDC dc, UINT message) {
+    const std::string name = NameOf(control);
+    const Control* c = FindControl(form_, name);
+    if (name == kDegreesNoticeLabel) ::SetTextColor(dc, kNoticeColour);
+    // A box that shows a result or a parameter is read-only to the user but keeps its colour.
+    if (c && c->kind == ControlKind::kBox) {
+      const COLORREF colour =
+          c->background != 0 ? ColourRef(c->background) : ::GetSysColor(COLOR_WINDOW);
+      ::SetBkColor(dc, colour);
+      ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(Brush(colour));
+    }
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    (void)message;
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+  }
+
+  HBRUSH Brush(COLORREF colour) {
+    auto [it, made] = brushes_.try_emplace(colour, nullptr);
+    if (made) it->second = ::CreateSolidBrush(colour);
+    return it->second;
+  }
+
+  const ProgramInfo& info_;
+  Win32Platform& platform_;
+  std::vector<Control> form_;
+  std::map<std::string, HWND> controls_;
+  WindowBoxes boxes_;
+  SinglePointConversions conversions_;
+  std::vector<std::wstring> tipTexts_;
+  std::map<COLORREF, HBRUSH> brushes_;
+  HWND hwnd_ = nullptr;
+  HWND tips_ = nullptr;
+  HICON icon_ = nullptr;
+  HFONT font_ = nullptr;
+  HFONT bold_ = nullptr;
+  UINT dpi_ = 96;
+  LONG baseX_ = 6, baseY_ = 13;
+};
+
+}  // namespace
+
+int RunSinglePointWin32(ProgramKind program, const RegionProfile& profile) {
+  PrepareProcessForJobs();
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  const HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
+  WNDCLASSEXW type{};
+  type.cbSize = sizeof type;
+  type.lpfnWndProc = &Window::Procedure;
+  type.hInstance = instance;
+  type.hIcon = icon;
+  type.hIconSm = icon;
+  type.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  type.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  type.lpszClassName = kWindowClass;
+  ::RegisterClassExW(&type);
+
+  Win32Platform platform;
+  Window window(profile, program, platform);
+  const HWND hwnd = window.Create(instance, icon);
+  if (!hwnd) return 1;
+  // The notice of Form_Load comes before the window is shown; later messages sit on it.
+  window.Form_Load();
+  platform.SetOwner(hwnd);
+  ::ShowWindow(hwnd, SW_SHOWNORMAL);
+  ::UpdateWindow(hwnd);
+
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+        window.PressGroupButton(message.hwnd)) {
+      continue;
+    }
+    if (::IsDialogMessageW(hwnd, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace vortan
