@@ -96,15 +96,52 @@ constexpr double kNorth = JobNotes::kNorth * kRadiansPerDegree;
 constexpr double kWest = JobNotes::kWest * kRadiansPerDegree;
 constexpr double kEast = JobNotes::kEast * kRadiansPerDegree;
 
+}  // namespace
+
+bool OutsideGreece(double latitude, double longitude) {
+  // NaN compares false: a point whose chain gave no latitude is not noted.
+  return latitude < kSouth || latitude > kNorth || longitude < kWest || longitude > kEast;
+}
+
+bool PackedBelowHundred(double packed) {
+  const double v = std::fabs(packed);
+  return v > 0 && v < 100;
+}
+
+std::string OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const std::string& first,
+                              double latitude, double longitude) {
+  char where[96];
+  std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", latitude, longitude);
+  char envelope[64];
+  std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
+                JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
+  return std::to_string(count) + " of the " + std::to_string(total) + " points converted lie" +
+         (count == 1 ? "s" : "") + " outside Greece (" + envelope + "); the first, " + first +
+         ", at " + where + ": are the columns in the right order and the form right?";
+}
+
+std::string DecimalDegreesNote(const std::string& field, const std::string& point,
+                               const std::string& text, double value, std::uint64_t count) {
+  const std::string written = FormatNumber(DecimalDegreesAsPacked(value), patterns::kPacked);
+  std::string note = "field " + field + " of point " + point +
+                     " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " +
+                     DisplayText(text) + " is in decimal degrees, write " + written;
+  if (count > 1) {
+    note += " (" + std::to_string(count) +
+            " angles of the file are below 100, as decimal degrees would be)";
+  }
+  return note + ".";
+}
+
+namespace {
+
 // Notes what the completed points of a block show: where they are, and packed angles below 100.
 void NotePoints(const RecordTask& task, const Xyz* values, const Where* where, std::size_t n,
                 std::size_t firstRecord, ChunkNotes& notes) {
   const bool angles = task.ReadsAngles();
   for (std::size_t k = 0; k < n; ++k) {
     const Where& w = where[k];
-    // NaN compares false: a point whose chain gave no latitude is not noted.
-    if (w.latitude < kSouth || w.latitude > kNorth || w.longitude < kWest ||
-        w.longitude > kEast) {
+    if (OutsideGreece(w.latitude, w.longitude)) {
       if (notes.outsideGreece++ == 0) {
         notes.outsideRecord = firstRecord + k;
         notes.outsideWhere = w;
@@ -112,8 +149,7 @@ void NotePoints(const RecordTask& task, const Xyz* values, const Where* where, s
     }
     if (!angles) continue;
     for (int f = 0; f < 2; ++f) {
-      const double v = std::fabs(values[k][f]);
-      if (v > 0 && v < 100 && notes.decimalDegrees++ == 0) {
+      if (PackedBelowHundred(values[k][f]) && notes.decimalDegrees++ == 0) {
         notes.degreesRecord = firstRecord + k;
         notes.degreesField = f;
         notes.degreesValue = values[k][f];
@@ -661,34 +697,19 @@ JobOutcome RunConversion(const Conversion& conversion, const std::string& inputP
 
 std::vector<std::string> JobOutcome::NoteTexts() const {
   std::vector<std::string> texts;
-  char where[96];
   if (notes.outsideGreece > 0) {
-    std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", notes.outsideLatitude,
-                  notes.outsideLongitude);
-    char envelope[64];
-    std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
-                  JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
-    texts.push_back(std::to_string(notes.outsideGreece) + " of the " +
-                    std::to_string(pointsWritten) + " points converted lie" +
-                    (notes.outsideGreece == 1 ? "s" : "") + " outside Greece (" + envelope +
-                    "); the first, " + DisplayText(notes.outsideId) + " (" + input +
-                    ", line " + std::to_string(notes.outsideLine) +
-                    "), at " + where +
-                    ": are the columns in the right order and the form right?");
+    texts.push_back(OutsideGreeceNote(
+        notes.outsideGreece, pointsWritten,
+        DisplayText(notes.outsideId) + " (" + input + ", line " +
+            std::to_string(notes.outsideLine) + ")",
+        notes.outsideLatitude, notes.outsideLongitude));
   }
   if (notes.decimalDegrees > 0) {
-    const std::string typed = DisplayText(notes.degreesText);
-    const std::string written =
-        FormatNumber(DecimalDegreesAsPacked(notes.degreesValue), patterns::kPacked);
-    std::string text = "field " + notes.degreesField + " of point " +
-                       DisplayText(notes.degreesId) + " (" + input + ", line " + std::to_string(notes.degreesLine) +
-                       ") takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
-                       " is in decimal degrees, write " + written;
-    if (notes.decimalDegrees > 1) {
-      text += " (" + std::to_string(notes.decimalDegrees) +
-              " angles of the file are below 100, as decimal degrees would be)";
-    }
-    texts.push_back(text + ".");
+    texts.push_back(DecimalDegreesNote(notes.degreesField,
+                                       DisplayText(notes.degreesId) + " (" + input + ", line " +
+                                           std::to_string(notes.degreesLine) + ")",
+                                       notes.degreesText, notes.degreesValue,
+                                       notes.decimalDegrees));
   }
   return texts;
 }

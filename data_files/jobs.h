@@ -41,6 +41,20 @@ struct JobNotes {
   double degreesValue = 0;
 };
 
+// Whether a point lies outside the envelope of Greece (JobNotes): latitude and longitude in
+// radians, in either system. A NaN is not.
+bool OutsideGreece(double latitude, double longitude);
+// Whether a packed DDMMSS.SSSSS angle lies below 100 (and is not 0), as decimal degrees would.
+bool PackedBelowHundred(double packed);
+// The note on points outside Greece: count of the total converted, the first named by first,
+// where it lies (degrees).
+std::string OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const std::string& first,
+                              double latitude, double longitude);
+// The note on packed angles below 100: the first in the field of the point named by point (its
+// text as it stands and its value), and how many the file holds.
+std::string DecimalDegreesNote(const std::string& field, const std::string& point,
+                               const std::string& text, double value, std::uint64_t count);
+
 // What a job did: its status, and for an error the problem (file, line, field, reason) and,
 // for an out-of-grid stop, the file and line of the point.
 struct JobOutcome : Problem {

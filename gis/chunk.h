@@ -33,6 +33,9 @@ struct InputLayer {
   bool points = false;      // one point per feature in the arrays (records, CSV)
   bool points3D = false;
   bool table = false;  // a CSV table with coordinates in columns
+  // A CSV table's columns that hold its geometries as WKT (which GDAL reads as the geometry
+  // fields): their text, which must parse whole, is not written as an attribute.
+  std::vector<int> wktFields;
   CoordinateColumns columns;
   bool decimalComma = false;  // the table's numbers are written with a comma
   bool keepFids = false;

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "core/geodetic_params.h"
+#include "data_files/jobs.h"
 #include "gis/form_names.h"
 #include "io/display_text.h"
 
@@ -78,6 +80,49 @@ std::string RecodedNote(const std::string& file) {
   return DisplayText(file) +
          " is not UTF-8: its text is read as Windows-1253 (Greek Excel's \"CSV (delimited)\") "
          "and written in UTF-8";
+}
+
+void FarPoints::Note(const TransformContext& context, Form from, Form to,
+                     std::span<const double> a, std::span<const double> b,
+                     std::span<const double> c, std::span<const double> outA,
+                     std::span<const double> outB, std::span<const PointStatus> status,
+                     const std::function<std::string(std::size_t)>& name, WorkerPool* pool) {
+  // Latitude and longitude, radians: the input's or the output's where either is geographic,
+  // else from the input within its own system.
+  std::span<const double> latitude = a, longitude = b;
+  std::vector<double> placeA, placeB, placeC;
+  if (!IsGeographic(from)) {
+    if (IsGeographic(to)) {
+      latitude = outA;
+      longitude = outB;
+    } else {
+      const std::size_t n = a.size();
+      placeA.resize(n);
+      placeB.resize(n);
+      placeC.resize(n);
+      std::vector<PointStatus> placed(n);
+      const Form place = InHtrs07(from) ? Form::kHtrs07Geographic : Form::kGgrs87Geographic;
+      BatchOptions options;
+      options.pool = pool;
+      ConvertBatch(Conversion(context, from, place, false, Routines::kPlain), a, b, c, placeA,
+                   placeB, placeC, placed, options);
+      latitude = placeA;
+      longitude = placeB;
+    }
+  }
+  for (std::size_t v = 0; v < status.size() && v < latitude.size(); ++v) {
+    if (status[v] != PointStatus::kDone || !OutsideGreece(latitude[v], longitude[v])) continue;
+    if (count_++ == 0) {
+      first_ = name(v);
+      latitude_ = latitude[v] * 180.0 / kPi;
+      longitude_ = longitude[v] * 180.0 / kPi;
+    }
+  }
+}
+
+std::string FarPoints::Text(std::uint64_t pointsConverted) const {
+  if (count_ == 0) return "";
+  return OutsideGreeceNote(count_, pointsConverted, first_, latitude_, longitude_);
 }
 
 std::optional<Stop> PrepareContext(TransformContext& context, const DatasetRequest& request,

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "engine/conversion.h"
@@ -45,6 +47,27 @@ std::string NoCrsNote(const std::string& what, Form to, const RegionProfile& pro
 
 // The note for a table read as Windows-1253 because it is not UTF-8.
 std::string RecodedNote(const std::string& file);
+
+// The points of a conversion far outside Greece, by the rule and in the words of the record
+// jobs (data_files/jobs.h): counted chunk by chunk, the first named.
+class FarPoints {
+ public:
+  // The vertices a, b, c of a chunk (in the units of the form from) converted into outA, outB
+  // (the form to's) with their statuses; name(v) names vertex v, asked of the first only. Where
+  // neither form is geographic, the points are placed by a conversion within the input's
+  // system, on the pool where one is given.
+  void Note(const TransformContext& context, Form from, Form to, std::span<const double> a,
+            std::span<const double> b, std::span<const double> c, std::span<const double> outA,
+            std::span<const double> outB, std::span<const PointStatus> status,
+            const std::function<std::string(std::size_t)>& name, WorkerPool* pool = nullptr);
+  // The note, "" when every point lies in Greece.
+  std::string Text(std::uint64_t pointsConverted) const;
+
+ private:
+  std::uint64_t count_ = 0;
+  std::string first_;
+  double latitude_ = 0, longitude_ = 0;  // degrees
+};
 
 // The initial step, where a conversion from `from` to request.to crosses the datum and the
 // context is not ready yet: the region's parameters and the grids of request.dnPath and

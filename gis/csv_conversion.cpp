@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -242,8 +243,28 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   // The columns written: each name once, in the order of the input, the coordinates renamed
   // where the kind of form changes; a later column of an earlier one's name writes into it.
   const bool rename = RenamesColumns(from, to);
-  const std::array<const char*, 3> targetNames = ColumnNames(to);
   const int coordinateColumn[3] = {columns.x, columns.y, columns.z};
+  // The coordinate columns renamed: apart from every other column, which keeps its own.
+  std::array<std::string, 3> targetNames;
+  if (rename) {
+    const std::array<const char*, 3> wanted = ColumnNames(to);
+    std::vector<std::string> others;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      if (std::find(std::begin(coordinateColumn), std::end(coordinateColumn),
+                    static_cast<int>(k)) == std::end(coordinateColumn)) {
+        others.push_back(names[k]);
+      }
+    }
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (coordinateColumn[c] >= 0) targetNames[c] = wanted[c];
+    }
+    targetNames = DistinctColumnNames(targetNames, others);
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (coordinateColumn[c] >= 0 && targetNames[c] != wanted[c]) {
+        outcome.notes.push_back(RenamedColumnNote(layerName, wanted[c], targetNames[c], true));
+      }
+    }
+  }
   std::vector<std::string> outputNames;
   std::vector<std::size_t> outputOf(names.size());
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -251,9 +272,14 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     for (int c = 0; c < 3; ++c) {
       if (rename && coordinateColumn[c] == static_cast<int>(k)) name = targetNames[c];
     }
-    const auto existing = std::find(outputNames.begin(), outputNames.end(), name);
-    outputOf[k] = static_cast<std::size_t>(existing - outputNames.begin());
-    if (existing == outputNames.end()) outputNames.push_back(name);
+    // A column of the name of an earlier one is written beside it under a name of its own.
+    if (const std::string distinct = DistinctColumnNames({name, "", ""}, outputNames)[0];
+        distinct != name) {
+      outcome.notes.push_back(RenamedColumnNote(layerName, name, distinct, false));
+      name = distinct;
+    }
+    outputOf[k] = outputNames.size();
+    outputNames.push_back(name);
   }
 
   std::string written;
@@ -314,6 +340,8 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
 
   // As the GDAL path goes: a chunk is converted while the next is read, then checked, then
   // written; the next chunk's decimal commas count for this one's numbers.
+  GuardedCells guarded;  // formulas, written as text
+  FarPoints far;         // points far outside Greece
   Chunk current, next;
   if (std::optional<std::string> error = read(current)) {
     return Stopped(outcome, DatasetStatus::kError, *error);
@@ -342,6 +370,8 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
                     from, current.a[i], current.b[i], *context.profile);
       return Stopped(outcome, stop.status, stop.message);
     }
+    far.Note(context, from, to, current.a, current.b, current.c, outA, outB, status,
+             [&](std::size_t i) { return where(current.rows[i]); });
     outcome.pointsConverted += n;
     if (readError) return Stopped(outcome, DatasetStatus::kError, *readError);
 
@@ -359,7 +389,10 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
       }
       for (std::size_t k = 0; k < cells.size(); ++k) {
         if (k > 0) written += out.separator;
-        AppendCell(written, cells[k]);
+        AppendCell(written, guarded.Guard(cells[k], [&] {
+          return where(row) + ", column " + Quote(outputNames[k]) + ": \"" +
+                 DisplayText(cells[k]) + "\"";
+        }));
       }
       written += "\r\n";
       ++outcome.featuresWritten;
@@ -373,6 +406,10 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     std::swap(current, next);
   }
   outcome.layers = 1;
+  if (const std::string note = guarded.Note(); !note.empty()) outcome.notes.push_back(note);
+  if (const std::string note = far.Text(outcome.pointsConverted); !note.empty()) {
+    outcome.notes.push_back(note);
+  }
 
   // The output, whole.
   const OpenedOutput file = OpenForWriting(request.output);

@@ -5,8 +5,9 @@
 // over several lines, empty lines left out, every cell as the text it is), its coordinates
 // found and parsed as csv_table.h says, converted by the engine's batch call chunk by chunk,
 // and written as the tool writes it (the same columns, the coordinates renamed where the kind
-// of form changes, the input's separator, decimal mark and byte-order mark, the cells quoted
-// where they hold a separator, a quote or a line break, CR LF line ends). The output appears
+// of form changes, apart from every column of the input, the input's separator, decimal mark
+// and byte-order mark, the cells quoted where they hold a separator, a quote or a line break,
+// cells a spreadsheet would run as formulas guarded, CR LF line ends). The output appears
 // only whole. A table with a WKT column (geometries) is refused: GDAL converts it.
 #pragma once
 

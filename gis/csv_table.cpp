@@ -1,5 +1,6 @@
 #include "gis/csv_table.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/float_chars.h"
@@ -74,7 +75,7 @@ std::string Quoted(const std::vector<std::string>& names, const std::vector<int>
   std::string out;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i) out += i + 1 == columns.size() ? " and " : ", ";
-    out += "'" + names[static_cast<std::size_t>(columns[i])] + "'";
+    out += Quote(names[static_cast<std::size_t>(columns[i])]);
   }
   return out;
 }
@@ -159,10 +160,10 @@ std::string FindCoordinateColumns(const std::vector<std::string>& names,
       }
       if (found.empty()) {
         std::string all;
-        for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", '" : "'") + names[i] + "'";
-        return "no column is named '" + requested[r] + "' (the columns are " + all + ")";
+        for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", " : "") + Quote(names[i]);
+        return "no column is named " + Quote(requested[r]) + " (the columns are " + all + ")";
       }
-      if (found.size() > 1) return "the columns " + Quoted(names, found) + " both match '" + requested[r] + "'";
+      if (found.size() > 1) return "the columns " + Quoted(names, found) + " both match " + Quote(requested[r]);
       *slots[r] = found[0];
     }
     return "";
@@ -178,7 +179,7 @@ std::string FindCoordinateColumns(const std::vector<std::string>& names,
                      "the header, easting or longitude first)";
   if (xs.empty() || ys.empty()) {
     std::string all;
-    for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", '" : "'") + names[i] + "'";
+    for (std::size_t i = 0; i < names.size(); ++i) all += (i ? ", " : "") + Quote(names[i]);
     return "no coordinate columns found among " + all + hint;
   }
   if (xs.size() > 1) return "the columns " + Quoted(names, xs) + " could each be the first coordinate" + hint;
@@ -234,10 +235,42 @@ std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& 
   return value;
 }
 
+bool MayHoldThousandsDots(std::string_view cell) {
+  while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t')) cell.remove_prefix(1);
+  while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t' || cell.back() == '\r')) {
+    cell.remove_suffix(1);
+  }
+  if (cell.find('.') == std::string_view::npos) return false;
+  if (cell.find(',') != std::string_view::npos) return true;  // "410.000,50"
+  if (!cell.empty() && (cell.front() == '+' || cell.front() == '-')) cell.remove_prefix(1);
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  // One to three digits, the first not a lone 0, then groups of a dot and three digits.
+  std::size_t lead = 0;
+  while (lead < cell.size() && digit(cell[lead])) ++lead;
+  if (lead == 0 || lead > 3 || lead == cell.size() || cell[lead] != '.' ||
+      (lead == 1 && cell[0] == '0')) {
+    return false;
+  }
+  for (std::size_t i = lead; i < cell.size(); i += 4) {
+    if (cell[i] != '.' || i + 3 >= cell.size() ||
+        !(digit(cell[i + 1]) && digit(cell[i + 2]) && digit(cell[i + 3]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string ReadCoordinateCell(std::string_view cell, const std::string& column,
                                bool decimalComma, bool& usedComma, double& value) {
   const std::string where = ", column " + Quote(column) + ": ";
   if (IsExcelRoundedNumber(cell)) return where + ExcelRoundedReason(cell);
+  if (decimalComma && MayHoldThousandsDots(cell)) {
+    return where + "\"" + DisplayText(cell) +
+           "\" has a dot where the decimal mark of this table is the comma (its columns are "
+           "not separated by commas, as Greek Excel saves them): a thousands separator? Save the "
+           "sheet with the column's numbers unformatted (no 1000 separator) and convert it "
+           "again; if the dot is a decimal point, write it as a comma";
+  }
   const std::optional<double> parsed = ParseCell(cell, decimalComma, usedComma);
   if (!parsed) {
     return where +
@@ -282,6 +315,70 @@ std::array<const char*, 3> ColumnNames(Form form) {
 bool RenamesColumns(Form from, Form to) {
   const auto kind = [](Form form) { return form == Form::kHtrs07Xyz ? 0 : IsGeographic(form) ? 1 : 2; };
   return kind(from) != kind(to);
+}
+
+std::array<std::string, 3> DistinctColumnNames(const std::array<std::string, 3>& wanted,
+                                               const std::vector<std::string>& others) {
+  const auto same = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+      if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+  };
+  std::vector<std::string> taken = others;
+  std::array<std::string, 3> names;
+  for (std::size_t c = 0; c < 3; ++c) {
+    if (wanted[c].empty()) continue;
+    std::string name = wanted[c];
+    for (int n = 2; std::any_of(taken.begin(), taken.end(),
+                                [&](const std::string& t) { return same(t, name); });
+         ++n) {
+      name = wanted[c] + "_" + std::to_string(n);
+    }
+    taken.push_back(name);
+    names[c] = name;
+  }
+  return names;
+}
+
+std::string RenamedColumnNote(const std::string& layer, const std::string& wanted,
+                              const std::string& given, bool converted) {
+  return "layer " + Quote(layer) + ": " +
+         (converted ? "the converted coordinates " + Quote(wanted) + " are"
+                    : "a column " + Quote(wanted) + " is") +
+         " written as " +
+         Quote(given) + ", for another column has its name (without regard to case); no "
+         "column is dropped or overwritten";
+}
+
+bool LooksLikeFormula(std::string_view cell) {
+  if (cell.empty()) return false;
+  switch (cell.front()) {
+    case '=': case '@': case '\t': case '\r': return true;
+    case '+': case '-': {
+      // A dash alone ("no value") is text to a spreadsheet.
+      bool comma = false;
+      return cell.size() > 1 && !ParseCell(cell, true, comma);
+    }
+    default: return false;
+  }
+}
+
+std::string GuardedCell(std::string_view cell) {
+  if (!LooksLikeFormula(cell)) return std::string(cell);
+  return "'" + std::string(cell);
+}
+
+std::string GuardedCells::Note() const {
+  if (count == 0) return "";
+  return std::to_string(count) + (count == 1 ? " cell" : " cells") +
+         " that a spreadsheet would run as a formula (beginning with =, +, -, @, a tab or a "
+         "carriage return) " + (count == 1 ? "is" : "are") +
+         " written with a leading apostrophe, which makes a spreadsheet show " +
+         (count == 1 ? "it" : "them") + " as text; the first: " + first +
+         ". The apostrophe stays part of the text where the file is read as data";
 }
 
 std::string FormatCell(double value, bool decimalComma) {

@@ -59,9 +59,16 @@ std::string FindCoordinateColumns(const std::vector<std::string>& names,
 // separators, "nan").
 std::optional<double> ParseCell(std::string_view cell, bool decimalComma, bool& usedComma);
 
+// Whether the dots of a number may be thousands separators, as Excel writes 1234 and
+// 4500000.25 with the separator on where the comma is the decimal mark ("1.234",
+// "4.500.000,25"): a dot beside a comma, or one to three digits followed by groups of a dot and
+// three digits. "410000.500", "37.97512" and "0.250" hold a decimal point.
+bool MayHoldThousandsDots(std::string_view cell);
+
 // The coordinate of a cell of the column named column, into value: "" or what is wrong with the
 // cell, to follow the row's place in a message (", column 'E': \"x\" is not a number; ...").
-// An empty cell, text and the numbers Excel rounded for its display are refused.
+// An empty cell, text, the numbers Excel rounded for its display and, where the decimal mark is
+// the comma, dots that may be thousands separators (MayHoldThousandsDots) are refused.
 std::string ReadCoordinateCell(std::string_view cell, const std::string& column,
                                bool decimalComma, bool& usedComma, double& value);
 
@@ -78,9 +85,42 @@ std::array<double, 3> TablePointColumns(Form form, double a, double b, double c)
 // The names of the coordinate columns of a form in a table written out: X, Y, Z; lon, lat, h;
 // E, N, h.
 std::array<const char*, 3> ColumnNames(Form form);
+// The names of the converted coordinate columns of a table written: the names wanted
+// (ColumnNames, or the input's own), each made distinct from the other columns written (others)
+// and from one another, without regard to case as GDAL compares them: "E" beside an attribute
+// "E" becomes "E_2". A column of the input is never overwritten by the coordinates.
+std::array<std::string, 3> DistinctColumnNames(const std::array<std::string, 3>& wanted,
+                                               const std::vector<std::string>& others);
+// The note for a column written under another name than the one wanted (DistinctColumnNames):
+// converted coordinates, or a column of the input.
+std::string RenamedColumnNote(const std::string& layer, const std::string& wanted,
+                              const std::string& given, bool converted);
 // Whether a table's coordinate columns take the names of the target form (ColumnNames): where
 // the kind of coordinates changes (Cartesian, geographic, projected).
 bool RenamesColumns(Form from, Form to);
+
+// Whether a spreadsheet opening a CSV file would take the text of a cell for a formula: it
+// begins with "=", "@", a tab or a carriage return, or with "+" or "-" and is no number (nor
+// the sign alone).
+bool LooksLikeFormula(std::string_view cell);
+// The cell as a CSV output writes it: a formula guarded by a leading apostrophe, which makes a
+// spreadsheet show it as text; any other cell as it is.
+std::string GuardedCell(std::string_view cell);
+
+// The cells of a layer written guarded (GuardedCell): how many, and the first.
+struct GuardedCells {
+  std::uint64_t count = 0;
+  std::string first;  // "file, layer 'l', feature 2 (line 3), column 'id': \"=1+2\""
+  // Guards the cell; where names its place for the note, asked only of the first.
+  template <class Where>
+  std::string Guard(std::string_view cell, Where&& where) {
+    if (!LooksLikeFormula(cell)) return std::string(cell);
+    if (count++ == 0) first = where();
+    return GuardedCell(cell);
+  }
+  // The note, or "" when no cell was guarded.
+  std::string Note() const;
+};
 
 // A coordinate for a cell: the shortest text that reads back as the same double, with a decimal
 // comma where asked.

@@ -34,6 +34,8 @@ class Run {
     if (std::optional<Stop> stop = Convert()) {
       outcome_.status = stop->status;
       outcome_.message = stop->message;
+    } else if (const std::string far = far_.Text(outcome_.pointsConverted); !far.empty()) {
+      outcome_.notes.push_back(far);
     }
     for (const std::string& w : errors_.TakeWarnings()) {
       if (outcome_.notes.size() < kMaxNotes) outcome_.notes.push_back("GDAL: " + w);
@@ -178,6 +180,12 @@ class Run {
         const BatchOutcome batch = computing.get();
         if (batch.cancelled) return Stop{DatasetStatus::kCancelled, "nothing written"};
         if (std::optional<Stop> s = Check(layer, chunk)) return s;
+        far_.Note(context_, layer.from, request_.to, chunk.in.a, chunk.in.b, chunk.in.c,
+                  chunk.out.a, chunk.out.b, chunk.status, [&](std::size_t v) {
+                    const auto after = std::upper_bound(chunk.first.begin(), chunk.first.end(), v);
+                    const auto i = static_cast<std::size_t>(after - chunk.first.begin()) - 1;
+                    return FeatureWhere(request_.input, layer, chunk, i);
+                  }, &pool);
         outcome_.pointsConverted += chunk.in.size();
       }
       if (stop) return stop;
@@ -222,6 +230,7 @@ class Run {
   DatasetOutcome outcome_;
   std::map<Form, Conversion> conversions_;
   DatasetProgress progress_;
+  FarPoints far_;  // the points converted that lie far outside Greece
 };
 
 }  // namespace

@@ -269,13 +269,24 @@ std::optional<Stop> GdalSink::CreateLayer(const InputLayer& in) {
   ++layers_;
   current_.layer = out;
   if (current_.pointColumns) {
-    const std::array<const char*, 3> names = ColumnNames(request_.to);
     current_.coordinateColumns = columns3D || make3D ? 3 : 2;
+    const std::array<const char*, 3> wanted = ColumnNames(request_.to);
+    std::array<std::string, 3> names{wanted[0], wanted[1], wanted[2]};
+    if (current_.coordinateColumns == 2) names[2].clear();
+    // An attribute of the name of a coordinate column keeps its column.
+    std::vector<std::string> attributes;
+    for (int k = 0; k < in.schema->GetFieldCount(); ++k) {
+      attributes.emplace_back(in.schema->GetFieldDefn(k)->GetNameRef());
+    }
+    names = DistinctColumnNames(names, attributes);
     for (int c = 0; c < current_.coordinateColumns; ++c) {
-      OGRFieldDefn column(names[static_cast<std::size_t>(c)], OFTString);
+      const std::string& name = names[static_cast<std::size_t>(c)];
+      if (name != wanted[static_cast<std::size_t>(c)]) {
+        Note(RenamedColumnNote(in.name, wanted[static_cast<std::size_t>(c)], name, true));
+      }
+      OGRFieldDefn column(name.c_str(), OFTString);
       if (out->CreateField(&column) != OGRERR_NONE) {
-        return Stop{DatasetStatus::kError, DisplayText(target_) + ": the column " +
-                                               Quote(names[static_cast<std::size_t>(c)]) +
+        return Stop{DatasetStatus::kError, DisplayText(target_) + ": the column " + Quote(name) +
                                                " cannot be made" +
                                                GdalReason(errors_.TakeFailure())};
       }
@@ -348,6 +359,7 @@ std::optional<Stop> GdalSink::Write(const InputLayer& in, Chunk& chunk) {
                                      !*out.GetFieldAsString(current_.layerField))) {
       out.SetField(current_.layerField, in.name.c_str());
     }
+    if (traits_.table) GuardFormulas(in, chunk, i, out);
     if (greek_) WriteCodePage(in, out);
     if (traits_.textBytes) {
       if (std::optional<Stop> stop = CheckTextWidths(in, chunk, i, out)) return stop;
@@ -400,6 +412,8 @@ std::optional<Stop> GdalSink::WriteGeometries(const InputLayer& in, Chunk& chunk
 }
 
 std::optional<Stop> GdalSink::EndLayer(const InputLayer& in) {
+  if (const std::string note = guarded_.Note(); !note.empty()) Note(note);
+  guarded_ = {};
   if (transaction_) {
     transaction_ = false;
     if (dataset_->CommitTransaction() != OGRERR_NONE) {
@@ -494,6 +508,20 @@ OGRwkbGeometryType GdalSink::MixedLayerType(const InputLayer& in) {
   return OGR_GT_SetModifier(wkbUnknown, anyZ, anyM);
 }
 
+// The texts of a feature that a spreadsheet would run as formulas, guarded (GuardedCell).
+void GdalSink::GuardFormulas(const InputLayer& in, const Chunk& chunk, std::size_t i,
+                             OGRFeature& out) {
+  for (int k = 0; k < out.GetFieldCount(); ++k) {
+    if (out.GetFieldDefnRef(k)->GetType() != OFTString || !out.IsFieldSetAndNotNull(k)) continue;
+    const std::string text = out.GetFieldAsString(k);
+    const std::string guarded = guarded_.Guard(text, [&] {
+      return FeatureWhere(request_.input, in, chunk, i) + ", column " +
+             Quote(out.GetFieldDefnRef(k)->GetNameRef()) + ": \"" + DisplayText(text) + "\"";
+    });
+    if (guarded != text) out.SetField(k, guarded.c_str());
+  }
+}
+
 // The texts of a feature in the Greek code page the file declares.
 void GdalSink::WriteCodePage(const InputLayer& in, OGRFeature& out) {
   for (int k = 0; k < out.GetFieldCount(); ++k) {
@@ -536,7 +564,28 @@ void GdalSink::MapFields(const InputLayer& in) {
   const int n = in.schema->GetFieldCount();
   current_.inputFields.assign(static_cast<std::size_t>(n), -1);
   const bool renameColumns = current_.tableOut && RenamesColumns(in.from, request_.to);
-  const std::array<const char*, 3> targetNames = ColumnNames(request_.to);
+  // The coordinate columns renamed: apart from every other column of the table, which keeps
+  // its own.
+  std::array<std::string, 3> targetNames;
+  if (renameColumns) {
+    const int columns[3] = {in.columns.x, in.columns.y, in.columns.z};
+    const std::array<const char*, 3> wanted = ColumnNames(request_.to);
+    std::vector<std::string> others;
+    for (int k = 0; k < n; ++k) {
+      if (k != in.columns.x && k != in.columns.y && k != in.columns.z) {
+        others.emplace_back(in.schema->GetFieldDefn(k)->GetNameRef());
+      }
+    }
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (columns[c] >= 0) targetNames[c] = wanted[c];
+    }
+    targetNames = DistinctColumnNames(targetNames, others);
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (columns[c] >= 0 && targetNames[c] != wanted[c]) {
+        Note(RenamedColumnNote(in.name, wanted[c], targetNames[c], true));
+      }
+    }
+  }
   for (int k = 0; k < n; ++k) {
     const OGRFieldDefn* defn = in.schema->GetFieldDefn(k);
     int coordinate = -1;
@@ -545,17 +594,33 @@ void GdalSink::MapFields(const InputLayer& in) {
       if (k == in.columns.y) coordinate = 1;
       if (k == in.columns.z) coordinate = 2;
     }
-    // The coordinate columns of a table become the geometry, unless the output is a table.
+    // The coordinate columns of a table become the geometry, unless the output is a table;
+    // the text of a WKT column is the geometry's.
     if (coordinate >= 0 && !current_.tableOut) continue;
+    if (std::find(in.wktFields.begin(), in.wktFields.end(), k) != in.wktFields.end()) continue;
     OGRFieldDefn copy(defn);
     if (coordinate >= 0 && renameColumns) {
-      copy.SetName(targetNames[static_cast<std::size_t>(coordinate)]);
+      copy.SetName(targetNames[static_cast<std::size_t>(coordinate)].c_str());
     }
     if (traits_.textBytes && copy.GetType() == OFTString) {
       copy.SetWidth(static_cast<int>(traits_.textBytes));
     }
     OGRFeatureDefn* outDefn = out->GetLayerDefn();
-    const int existing = outDefn->GetFieldIndex(copy.GetNameRef());
+    int existing = outDefn->GetFieldIndex(copy.GetNameRef());
+    // A column of the name of an earlier one (a table's header "a,a", or "a,A", which GDAL
+    // takes for the same) is written beside it under a name of its own.
+    const auto earlier = current_.inputFields.begin() + k;
+    if (existing >= 0 && !traits_.oneLayer &&
+        std::find(current_.inputFields.begin(), earlier, existing) != earlier) {
+      std::vector<std::string> taken;
+      for (int f = 0; f < outDefn->GetFieldCount(); ++f) {
+        taken.emplace_back(outDefn->GetFieldDefn(f)->GetNameRef());
+      }
+      const std::string name = DistinctColumnNames({copy.GetNameRef(), "", ""}, taken)[0];
+      Note(RenamedColumnNote(in.name, copy.GetNameRef(), name, false));
+      copy.SetName(name.c_str());
+      existing = -1;
+    }
     if (existing >= 0) {
       current_.inputFields[static_cast<std::size_t>(k)] = existing;
       continue;

@@ -64,6 +64,7 @@ class GdalSink : public Sink {
   void Note(const std::string& note);
   OGRwkbGeometryType MixedLayerType(const InputLayer& in);
   void WriteCodePage(const InputLayer& in, OGRFeature& out);
+  void GuardFormulas(const InputLayer& in, const Chunk& chunk, std::size_t i, OGRFeature& out);
   std::optional<Stop> CheckTextWidths(const InputLayer& in, const Chunk& chunk, std::size_t i,
                                       const OGRFeature& out) const;
   void MapFields(const InputLayer& in);
@@ -89,6 +90,7 @@ class GdalSink : public Sink {
   int layers_ = 0;
   std::string codePageHeader_;  // a DXF header declaring the Greek code page, in GDAL's memory
   bool greek_ = false;          // the texts are written in Windows-1253
+  GuardedCells guarded_;        // of the layer being written (a CSV output)
 };
 
 }  // namespace vortan::gis

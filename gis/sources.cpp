@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "core/float_chars.h"
 #include "core/numeric_guard.h"
+#include "data_files/jobs.h"
 #include "data_files/record_reader.h"
 #include "data_files/records.h"
 #include "gis/crs_match.h"
@@ -21,6 +23,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What is wrong with the WKT text of a CSV cell, or nullptr where it is empty or one whole
+// geometry: GDAL reads "POINT (48O000 4200000)" as the point (48 4200000), and reads no
+// geometry at all from a WKT it cannot parse; here every number must be read in full, and be
+// one of the geometry's coordinates, and nothing may follow the geometry.
+const char* WktFault(const char* text) {
+  const std::string_view all(text);
+  if (all.find_first_not_of(" \t\r\n") == std::string_view::npos) return nullptr;
+  const char* rest = text;
+  OGRGeometry* parsed = nullptr;
+  const OGRErr error = OGRGeometryFactory::createFromWkt(&rest, nullptr, &parsed);
+  std::unique_ptr<OGRGeometry> geometry(parsed);
+  if (error != OGRERR_NONE || !geometry) return "is no WKT geometry that can be read";
+  if (std::string_view(rest).find_first_not_of(" \t\r\n") != std::string_view::npos) {
+    return "goes on after its geometry";
+  }
+  // The numbers of the text, each read whole.
+  std::size_t numbers = 0;
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = std::min(all.find_first_of(" \t\r\n(),", at), all.size());
+    if (end == at) {
+      ++at;
+      continue;
+    }
+    const std::string token(all.substr(at, end - at));
+    const char c = token[0];
+    if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') {
+      double value = 0;
+      const auto r = DoubleFromChars(token.data() + (c == '+' ? 1 : 0),
+                                     token.data() + token.size(), value);
+      if (r.ec != std::errc() || r.ptr != token.data() + token.size()) {
+        return "holds a coordinate that is not a number";
+      }
+      ++numbers;
+    }
+    at = end;
+  }
+  VertexArrays vertices;
+  if (!GatherVertices(*geometry, Form::kHtrs07Tm07, vertices)) return nullptr;
+  if (numbers != vertices.size() * static_cast<std::size_t>(geometry->CoordinateDimension())) {
+    return "holds more or fewer coordinates than its geometry takes";
+  }
+  return nullptr;
+}
+
 // The features of a GDAL layer, their vertices from their geometries or, for a CSV table, from
 // the coordinate columns.
 class GdalSource : public Source {
@@ -28,14 +74,20 @@ class GdalSource : public Source {
   // separator: a CSV table's; rowLines: the line where each row of a CSV table begins
   // (ReadCsvText), or nullptr.
   GdalSource(std::string file, ErrorCapture& errors, char separator,
-             const std::vector<std::uint64_t>* rowLines)
-      : file_(std::move(file)), errors_(errors), separator_(separator), rowLines_(rowLines) {}
+             const std::vector<std::uint64_t>* rowLines, bool skipBadWkt,
+             std::vector<std::string>& notes)
+      : file_(std::move(file)), errors_(errors), separator_(separator), rowLines_(rowLines),
+        skipBadWkt_(skipBadWkt), notes_(notes) {}
 
   bool Next(InputLayer& layer, Chunk& chunk, std::optional<Stop>& stop) override {
     chunk.clear();
     while (chunk.size() < kChunkFeatures && chunk.in.size() < kChunkVertices) {
       std::unique_ptr<OGRFeature> f(layer.layer->GetNextFeature());
       if (!f) {
+        if (const std::string note = badWkt_.Note(layer.name); !note.empty()) {
+          notes_.push_back(note);
+          badWkt_ = {};
+        }
         const std::string failure = errors_.TakeFailure();
         if (!failure.empty()) {
           stop = Stop{DatasetStatus::kError, DisplayText(file_) + ", layer " + Quote(layer.name) +
@@ -46,12 +98,19 @@ class GdalSource : public Source {
         return false;
       }
       ++done_;
+      const bool csvRow = layer.table || !layer.wktFields.empty();
       // A row of empty cells (",,,", as Excel writes its formatted empty rows) is no feature,
       // like a blank line.
       if (layer.table && EmptyRow(*f)) continue;
       chunk.features.push_back(std::move(f));
-      chunk.lines.push_back(layer.table ? RowLine(chunk.features.back()->GetFID()) : 0);
+      chunk.lines.push_back(csvRow ? RowLine(chunk.features.back()->GetFID()) : 0);
       const std::size_t i = chunk.size() - 1;
+      if (!layer.wktFields.empty() && !WholeWkt(layer, chunk, i, stop)) {
+        if (stop) return false;
+        chunk.features.pop_back();  // left out: --outside skip
+        chunk.lines.pop_back();
+        continue;
+      }
       if (layer.table) {
         if (!TableVertex(layer, chunk, i, stop)) return false;
       } else if (!GeometryVertices(layer, chunk, i, stop)) {
@@ -131,10 +190,55 @@ class GdalSource : public Source {
     return static_cast<std::uint64_t>(fid) + 1;
   }
 
+  // Whether the WKT cells of feature i parse whole, every number of them read in full into its
+  // geometry: true; else false, with a stop or (skipBadWkt_) the feature noted as left out.
+  bool WholeWkt(const InputLayer& layer, const Chunk& chunk, std::size_t i,
+                std::optional<Stop>& stop) {
+    const OGRFeature& f = *chunk.features[i];
+    for (int k : layer.wktFields) {
+      const char* text = f.IsFieldSetAndNotNull(k) ? f.GetFieldAsString(k) : "";
+      const char* why = WktFault(text);
+      if (!why) continue;
+      const std::string where = FeatureWhere(file_, layer, chunk, i) + ", column " +
+                                Quote(f.GetFieldDefnRef(k)->GetNameRef()) + ": \"" +
+                                DisplayText(text) + "\" " + why;
+      if (skipBadWkt_) {
+        badWkt_.Add(where);
+        return false;
+      }
+      stop = Stop{DatasetStatus::kError,
+                  where + "; correct the cell (a geometry such as POINT (480000.5 4200000.25), "
+                          "numbers with a decimal point, blanks between the coordinates, "
+                          "commas between the points), or give --outside skip to leave the "
+                          "row out"};
+      return false;
+    }
+    return true;
+  }
+
+  // The rows left out for their WKT, by layer.
+  struct LeftOut {
+    std::uint64_t count = 0;
+    std::string first;
+    void Add(const std::string& where) {
+      if (count++ == 0) first = where;
+    }
+    std::string Note(const std::string& layer) const {
+      if (count == 0) return "";
+      return "layer " + Quote(layer) + ": " + std::to_string(count) +
+             (count == 1 ? " row is" : " rows are") +
+             " left out, as --outside skip says, for a WKT geometry that does not parse whole; "
+             "the first: " + first;
+    }
+  };
+
   std::string file_;
   ErrorCapture& errors_;
   char separator_;
   const std::vector<std::uint64_t>* rowLines_;
+  bool skipBadWkt_;
+  std::vector<std::string>& notes_;
+  LeftOut badWkt_;
   std::uint64_t done_ = 0;
 };
 
@@ -142,9 +246,9 @@ class GdalSource : public Source {
 // record with the id in the attribute `id`.
 class RecordSource : public Source {
  public:
-  RecordSource(std::string file, int fd, Form from)
+  RecordSource(std::string file, int fd, Form from, std::vector<std::string>& notes)
       : file_(std::move(file)), fd_(fd), names_(CoordinateNames(from)), reader_(fd, names_),
-        schema_(new OGRFeatureDefn("points")) {
+        schema_(new OGRFeatureDefn("points")), notes_(notes) {
     schema_->Reference();
     schema_->SetGeomType(wkbNone);
     OGRFieldDefn id("id", OFTString);
@@ -183,6 +287,15 @@ class RecordSource : public Source {
                                                  ") in reading the angles"};
           return false;
         }
+        for (int k = 0; k < 2; ++k) {
+          if (PackedBelowHundred(v[k]) && degrees_.count++ == 0) {
+            degrees_.point = DisplayText(batch_.Field(r.id)) + " (" + DisplayText(file_) +
+                             ", line " + std::to_string(r.numbers[k].line) + ")";
+            degrees_.field = std::string(names_[k]);
+            degrees_.text = std::string(batch_.Field(r.numbers[k]));
+            degrees_.value = v[k];
+          }
+        }
         v[0] = ll.latitude;
         v[1] = ll.longitude;
       }
@@ -199,6 +312,10 @@ class RecordSource : public Source {
     }
     if (!more) {
       ended_ = true;
+      if (degrees_.count > 0) {
+        notes_.push_back(DecimalDegreesNote(degrees_.field, degrees_.point, degrees_.text,
+                                            degrees_.value, degrees_.count));
+      }
       if (reader_.failed()) {
         const ReadError& e = reader_.error();
         std::string where = DisplayText(file_);
@@ -218,6 +335,13 @@ class RecordSource : public Source {
   RecordReader reader_;
   RecordBatch batch_;
   OGRFeatureDefn* schema_;
+  std::vector<std::string>& notes_;
+  // Packed angles below 100, as the record jobs note them: how many, and the first.
+  struct {
+    std::uint64_t count = 0;
+    std::string point, field, text;
+    double value = 0;
+  } degrees_;
   std::uint64_t records_ = 0;
   bool ended_ = false;
 };
@@ -327,7 +451,7 @@ std::optional<Stop> DatasetInput::OpenRecords() {
     }
     filesRead_.push_back(request_.input);
   }
-  auto records = std::make_unique<RecordSource>(request_.input, fd, *request_.from);
+  auto records = std::make_unique<RecordSource>(request_.input, fd, *request_.from, notes_);
   InputLayer layer;
   layer.name = request_.input == "-" ? "points" : fs::path(request_.input).stem().string();
   layer.schema = records->schema();
@@ -346,7 +470,8 @@ std::optional<Stop> DatasetInput::OpenRecords() {
 void DatasetInput::OpenTable(unsigned flags) {
   CPLStringList options;
   options.SetNameValue("AUTODETECT_TYPE", "NO");
-  options.SetNameValue("KEEP_GEOM_COLUMNS", "NO");
+  // A WKT column is read as the geometry and kept as text, which must parse whole.
+  options.SetNameValue("KEEP_GEOM_COLUMNS", "YES");
   options.SetNameValue("HEADERS", "YES");
   options.SetNameValue("EMPTY_STRING_AS_NULL", "NO");
   csvText_ = ReadCsvText(request_.input);
@@ -419,7 +544,8 @@ std::optional<Stop> DatasetInput::OpenDataset() {
   if (std::optional<Stop> stop = AddLayers()) return stop;
   source_ = std::make_unique<GdalSource>(request_.input, errors_,
                                          csvLayout_ ? csvLayout_->separator : ',',
-                                         csvText_ ? &csvText_->recordLines : nullptr);
+                                         csvText_ ? &csvText_->recordLines : nullptr,
+                                         request_.outside == OutsidePolicy::kSkip, notes_);
   return std::nullopt;
 }
 
@@ -452,6 +578,11 @@ std::optional<Stop> DatasetInput::AddLayers() {
                           ": its geometry fields are in different CRSs; convert them one at a "
                           "time"};
         }
+      }
+      // A table's WKT columns (GDAL's geometry fields, "WKT" or "_WKT..."), kept as text.
+      for (int k = 0; csvLayout_ && k < layer.schema->GetFieldCount(); ++k) {
+        const std::string name = Lower(layer.schema->GetFieldDefn(k)->GetNameRef());
+        if (name == "wkt" || name.rfind("_wkt", 0) == 0) layer.wktFields.push_back(k);
       }
     } else if (csvLayout_) {
       std::vector<std::string> names;
