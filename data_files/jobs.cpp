@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "core/angles.h"
 #include "core/decimal_text.h"
@@ -391,7 +392,10 @@ class ChunkWriter {
         outcome_.gridCoverage = GridCoverage(context_, stop.easting, stop.northing);
         return outcome_;
       case StopKind::kCancelled:
+        // Where the job stopped: the point not converted, at its line of the input.
         outcome_.status = JobStatus::kCancelled;
+        outcome_.file = input_;
+        outcome_.line = stop.line;
         return outcome_;
       case StopKind::kField:
       case StopKind::kFault:
@@ -659,8 +663,8 @@ JobOutcome RunConversion(const Conversion& conversion, const std::string& inputP
   }
 }
 
-std::vector<std::string> JobOutcome::NoteTexts() const {
-  std::vector<std::string> texts;
+std::vector<JobOutcome::NoteText> JobOutcome::Notes() const {
+  std::vector<NoteText> texts;
   char where[96];
   if (notes.outsideGreece > 0) {
     std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", notes.outsideLatitude,
@@ -668,28 +672,52 @@ std::vector<std::string> JobOutcome::NoteTexts() const {
     char envelope[64];
     std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
                   JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
-    texts.push_back(std::to_string(notes.outsideGreece) + " of the " +
-                    std::to_string(pointsWritten) + " points converted lie" +
-                    (notes.outsideGreece == 1 ? "s" : "") + " outside Greece (" + envelope +
-                    "); the first, " + DisplayText(notes.outsideId) + " (" + input +
-                    ", line " + std::to_string(notes.outsideLine) +
-                    "), at " + where +
-                    ": are the columns in the right order and the form right?");
+    char envelopeGreek[64];
+    std::snprintf(envelopeGreek, sizeof envelopeGreek, "φ %g° έως %g°, λ %g° έως %g°",
+                  JobNotes::kSouth, JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
+    const std::string count = std::to_string(notes.outsideGreece);
+    const std::string total = std::to_string(pointsWritten);
+    const std::string id = DisplayText(notes.outsideId);
+    const std::string line = std::to_string(notes.outsideLine);
+    texts.push_back(
+        {count + " από τα " + total + " σημεία που υπολογίστηκαν " +
+             (notes.outsideGreece == 1 ? "βρίσκεται" : "βρίσκονται") + " έξω από την Ελλάδα (" +
+             envelopeGreek + ")· το πρώτο, " + id + " (" + input + ", γραμμή " + line +
+             "), στο " + where + ": είναι οι στήλες στη σωστή σειρά και η μορφή η σωστή;",
+         count + " of the " + total + " points converted lie" +
+             (notes.outsideGreece == 1 ? "s" : "") + " outside Greece (" + envelope +
+             "); the first, " + id + " (" + input + ", line " + line + "), at " + where +
+             ": are the columns in the right order and the form right?"});
   }
   if (notes.decimalDegrees > 0) {
     const std::string typed = DisplayText(notes.degreesText);
     const std::string written =
         FormatNumber(DecimalDegreesAsPacked(notes.degreesValue), patterns::kPacked);
-    std::string text = "field " + notes.degreesField + " of point " +
-                       DisplayText(notes.degreesId) + " (" + input + ", line " + std::to_string(notes.degreesLine) +
-                       ") takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
-                       " is in decimal degrees, write " + written;
+    const std::string id = DisplayText(notes.degreesId);
+    const std::string line = std::to_string(notes.degreesLine);
+    NoteText text{"το πεδίο " + notes.degreesField + " του σημείου " + id + " (" + input +
+                      ", γραμμή " + line +
+                      ") δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
+                      " είναι δεκαδικές μοίρες, γράψτε " + written,
+                  "field " + notes.degreesField + " of point " + id + " (" + input + ", line " +
+                      line + ") takes degrees, minutes and seconds as DDMMSS.SSSSS: if " +
+                      typed + " is in decimal degrees, write " + written};
     if (notes.decimalDegrees > 1) {
-      text += " (" + std::to_string(notes.decimalDegrees) +
-              " angles of the file are below 100, as decimal degrees would be)";
+      const std::string angles = std::to_string(notes.decimalDegrees);
+      text.greek += " (" + angles +
+                    " γωνίες του αρχείου είναι κάτω από 100, όπως θα ήταν δεκαδικές μοίρες)";
+      text.english += " (" + angles + " angles of the file are below 100, as decimal degrees would be)";
     }
-    texts.push_back(text + ".");
+    text.greek += ".";
+    text.english += ".";
+    texts.push_back(std::move(text));
   }
+  return texts;
+}
+
+std::vector<std::string> JobOutcome::NoteTexts() const {
+  std::vector<std::string> texts;
+  for (const NoteText& note : Notes()) texts.push_back(note.english);
   return texts;
 }
 

@@ -66,7 +66,12 @@ struct JobOutcome : Problem {
   // One paragraph for the user: what happened, where, and what to do.
   std::string Message() const;
   // One paragraph for each thing noticed (JobNotes), which the user should read even when the
-  // job is done.
+  // job is done: in Greek and in English, as the windows show them.
+  struct NoteText {
+    std::string greek, english;
+  };
+  std::vector<NoteText> Notes() const;
+  // The English paragraphs of Notes, as the tool prints them.
   std::vector<std::string> NoteTexts() const;
 };
 

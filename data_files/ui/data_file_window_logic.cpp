@@ -208,6 +208,12 @@ std::string DataFileWindowLogic::Finish(const JobOutcome& outcome) {
     platform_.ShowMessage(std::string(dt::kJobErrorTitle), dt::JobErrorText(outcome),
                           MessageIcon::kWarning, MessageButtons::kOk);
   }
+  // What the job noticed, as the tool says it at the end of a job: a notice and the status.
+  const std::string notes = dt::JobNotesText(outcome);
+  if (!notes.empty()) {
+    platform_.ShowMessage(std::string(dt::kJobNotesTitle), notes, MessageIcon::kInformation,
+                          MessageButtons::kOk);
+  }
   const dt::Status status = dt::Finished(outcome);
   SetStatus(status);
   return status.greek + "\n" + status.english;

@@ -206,7 +206,32 @@ std::string JobErrorText(const JobOutcome& outcome) {
                    outcome.Message());
 }
 
+std::string JobNotesText(const JobOutcome& outcome) {
+  std::string greek, english;
+  for (const JobOutcome::NoteText& note : outcome.Notes()) {
+    greek += (greek.empty() ? "Σημείωση: " : " Σημείωση: ") + note.greek;
+    english += (english.empty() ? "Note: " : " Note: ") + note.english;
+  }
+  return greek.empty() ? "" : Bilingual(greek, english);
+}
+
+namespace {
+// How the job ended, without its notes.
+Status Ended(const JobOutcome& outcome);
+}  // namespace
+
 Status Finished(const JobOutcome& outcome) {
+  Status status = Ended(outcome);
+  for (const JobOutcome::NoteText& note : outcome.Notes()) {
+    status.greek += " Σημείωση: " + note.greek;
+    status.english += " Note: " + note.english;
+  }
+  return status;
+}
+
+namespace {
+
+Status Ended(const JobOutcome& outcome) {
   const auto [linesGreek, linesEnglish] = LinesInOutputs(outcome);
   const auto [whereGreek, whereEnglish] = Where(outcome);
   switch (outcome.status) {
@@ -221,9 +246,10 @@ Status Finished(const JobOutcome& outcome) {
     case JobStatus::kCancelled:
       return {"Η εργασία ακυρώθηκε" +
                   (outcome.pointId.empty() ? "" : " πριν από το σημείο " + outcome.pointId) +
-                  ". " + linesGreek,
+                  (whereGreek.empty() ? "" : " (" + whereGreek + ")") + ". " + linesGreek,
               "Cancelled" +
-                  (outcome.pointId.empty() ? "" : " before point " + outcome.pointId) + ". " +
+                  (outcome.pointId.empty() ? "" : " before point " + outcome.pointId) +
+                  (whereEnglish.empty() ? "" : " (" + whereEnglish + ")") + ". " +
                   linesEnglish};
     case JobStatus::kOutsideGrid:
       return {"Η εργασία σταμάτησε στο σημείο " + outcome.pointId +
@@ -242,5 +268,7 @@ Status Finished(const JobOutcome& outcome) {
   }
   return {};
 }
+
+}  // namespace
 
 }  // namespace vortan::data_file_texts
