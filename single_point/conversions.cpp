@@ -300,8 +300,16 @@ Outcome SinglePointConversions::Command3_Click() {
       boxes_.SetText("Text14", FormatNumber(header.rowCount, patterns::kCount));
       boxes_.SetText("Text15", FormatNumber(header.columnCount, patterns::kCount));
     }
-    boxes_.SetText(std::string(kGridFolderLabel),
-                   context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "");
+    // The synthetic test grids, found where no others are, are marked as test data.
+    const bool synthetic = context_.grids != nullptr && AreSyntheticGrids(*context_.grids);
+    std::string folderNote =
+        context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "";
+    if (synthetic) {
+      folderNote += "\n" + std::string(texts::kSyntheticGridsGreek) + "\n" +
+                    std::string(texts::kSyntheticGridsEnglish);
+    }
+    boxes_.SetText(std::string(kGridFolderLabel), folderNote);
+    boxes_.SetText(std::string(kTestDataLabel), synthetic ? std::string(texts::kTestDataMark) : "");
   }
 
   const bool ready = context_.Ready();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/bilingual.h"
+#include "app/programs.h"
 #include "core/number_format.h"
 
 namespace vortan::data_file_texts {
@@ -154,11 +155,16 @@ Status GridsNotLoaded() {
           "The grids were not loaded: steps 3 and 5 stay disabled."};
 }
 
-Status GridsLoaded(int rows, int columns) {
-  return {"Οι κάνναβοι φορτώθηκαν (" + Count(rows, "γραμμή", "γραμμές") + ", " +
-              Count(columns, "στήλη", "στήλες") + "): όλες οι εργασίες είναι διαθέσιμες.",
-          "The grids are loaded (" + Count(rows, "row", "rows") + ", " +
-              Count(columns, "column", "columns") + "): every job is ready."};
+Status GridsLoaded(int rows, int columns, bool synthetic) {
+  Status status{"Οι κάνναβοι φορτώθηκαν (" + Count(rows, "γραμμή", "γραμμές") + ", " +
+                    Count(columns, "στήλη", "στήλες") + "): όλες οι εργασίες είναι διαθέσιμες.",
+                "The grids are loaded (" + Count(rows, "row", "rows") + ", " +
+                    Count(columns, "column", "columns") + "): every job is ready."};
+  if (synthetic) {
+    status.greek += " " + std::string(texts::kSyntheticGridsGreek);
+    status.english += " " + std::string(texts::kSyntheticGridsEnglish);
+  }
+  return status;
 }
 
 std::string RefusedOutputText(std::string_view path, RefusedOutput why,

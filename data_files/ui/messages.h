@@ -47,8 +47,8 @@ Status NoGridChosen(std::string_view which);
 std::string GridsNotLoadedText(std::string_view reasonGreek, std::string_view reason);
 Status GridsNotLoaded();
 
-// The grids loaded: their size.
-Status GridsLoaded(int rows, int columns);
+// The grids loaded: their size, and whether they are the synthetic test grids.
+Status GridsLoaded(int rows, int columns, bool synthetic = false);
 
 // Why a save dialog refuses a path: the job's input, one of its outputs chosen before (named
 // by its dialog's title), a grid file in force.
