@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <cmath>
 #include <filesystem>
 
 namespace vortan {
@@ -29,7 +30,33 @@ bool SameFolder(const fs::path& a, const fs::path& b) {
   return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
 }
 
+// A grid whose every node lies on the plane through its north-west, south-west and
+// north-east nodes.
+bool IsPlane(const CorrectionGrid& grid) {
+  constexpr double kTolerance = 1e-3;  // centimetres
+  const int rows = grid.header.rowCount, columns = grid.header.columnCount;
+  if (rows < 2 || columns < 2 ||
+      grid.values.size() != static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns)) {
+    return false;
+  }
+  const double corner = grid.Value(1, 1);
+  const double perRow = (grid.Value(rows, 1) - corner) / (rows - 1);
+  const double perColumn = (grid.Value(1, columns) - corner) / (columns - 1);
+  for (int i = 1; i <= rows; ++i) {
+    for (int j = 1; j <= columns; ++j) {
+      const double plane = corner + perRow * (i - 1) + perColumn * (j - 1);
+      if (!(std::fabs(grid.Value(i, j) - plane) <= kTolerance)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+bool AreSyntheticGrids(const GridPair& grids) {
+  return grids.dN.header == kSyntheticGridHeader && grids.dE.header == kSyntheticGridHeader &&
+         IsPlane(grids.dN) && IsPlane(grids.dE);
+}
 
 std::string InstalledGridFolder(const std::string& programFolder) {
   if (programFolder.empty()) return "";

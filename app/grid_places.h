@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "transform/correction_grid.h"
+
 namespace vortan {
 
 struct GridPlace {
@@ -31,5 +33,14 @@ std::vector<GridPlace> LookForGrids(const std::string& currentFolder,
 
 // The first place that holds both files, or null.
 const GridPlace* FirstWithBoth(const std::vector<GridPlace>& places);
+
+// The header of the synthetic grids that the build writes (tools/synthetic_grids.cpp) and an
+// installation keeps as example-grids: test data, not the official corrections.
+inline constexpr GridHeader kSyntheticGridHeader{408, 422, 2000, 1846000, 42000};
+
+// Whether grids are those synthetic ones, wherever they were found: both have their header,
+// and each is one plane, every node within a hundredth of a millimetre of the plane through
+// three corners. The synthetic field is a plane; no measured correction field is.
+bool AreSyntheticGrids(const GridPair& grids);
 
 }  // namespace vortan

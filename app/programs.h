@@ -49,6 +49,15 @@ inline constexpr std::string_view kCommaTitle = "Λάθος Σύμβολο Δι�
 std::string CommaText();
 inline constexpr std::string_view kOutsideGridTitle = "Λανθασμένη Επιλογή Σημείου";
 inline constexpr std::string_view kOutsideGridText = "Το σημείο είναι εκτός του καννάβου";
+// The synthetic grids in force (AreSyntheticGrids): the red mark beside the grid header, and
+// the sentences of the initial step's message, Greek and English.
+inline constexpr std::string_view kTestDataMark = "ΔΕΔΟΜΕΝΑ ΔΟΚΙΜΗΣ - TEST DATA";
+inline constexpr std::string_view kSyntheticGridsGreek =
+    "Οι κάνναβοι είναι συνθετικά δεδομένα δοκιμής, όχι οι επίσημοι: τα αποτελέσματα δεν ισχύουν "
+    "για τοπογραφικές εργασίες.";
+inline constexpr std::string_view kSyntheticGridsEnglish =
+    "The grids are synthetic TEST DATA, not the official ones: the results are not valid for "
+    "survey work.";
 // The data-file converter's text, followed directly by the point id.
 inline constexpr std::string_view kOutsideGridPointText = "Το σημείο είναι εκτός του καννάβου : ";
 }  // namespace texts

@@ -29,10 +29,20 @@ PackedAngle PackedToRadians(double packed) {
   return {{ToInt16(degrees), ToInt16(minutes), seconds, packed}, radians};
 }
 
-double ParseNumberText(std::string_view text) {
+namespace {
+
+// The leading number of a box text as ParseNumberText reads it, and whether it takes the whole
+// text: every character but the blanks belongs to it (an exponent without digits does not).
+struct LeadingNumber {
+  double value;
+  bool whole;
+};
+
+LeadingNumber ReadLeadingNumber(std::string_view text) {
   std::string number;
   bool digits = false, point = false, exponent = false, exponentDigits = false;
   std::size_t exponentStart = 0;
+  bool rest = false;  // a character that is not part of the number follows it
   for (char ch : text) {
     if (ch == ' ' || ch == '\t' || ch == '\n') continue;
     if ((ch == '+' || ch == '-') && number.empty()) {
@@ -50,13 +60,21 @@ double ParseNumberText(std::string_view text) {
     } else if ((ch == '+' || ch == '-') && exponent && number.size() == exponentStart + 1) {
       number += ch;
     } else {
+      rest = true;
       break;
     }
   }
-  if (!digits) return 0;
+  if (!digits) return {0, number.empty() && !rest};
+  const bool whole = !rest && (!exponent || exponentDigits);
   if (exponent && !exponentDigits) number.resize(exponentStart);
-  return ReadDecimal(number);
+  return {ReadDecimal(number), whole};
 }
+
+}  // namespace
+
+double ParseNumberText(std::string_view text) { return ReadLeadingNumber(text).value; }
+
+bool IsWholeNumberText(std::string_view text) { return ReadLeadingNumber(text).whole; }
 
 double DecimalDegreesAsPacked(double degrees) {
   const double magnitude = std::fabs(degrees);

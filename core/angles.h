@@ -71,4 +71,9 @@ double DecimalDegreesAsPacked(double degrees);
 // text without a leading number gives 0. A number too large for a double gives +-infinity.
 double ParseNumberText(std::string_view text);
 
+// Whether ParseNumberText takes the whole text as its number: nothing but blanks around and
+// within it, no exponent left without digits. A text of blanks alone (or none) is whole: it
+// reads as 0. "566296.5a1", "7E", "-" and "abc" are not.
+bool IsWholeNumberText(std::string_view text);
+
 }  // namespace vortan

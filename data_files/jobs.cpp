@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "core/angles.h"
 #include "core/decimal_text.h"
@@ -108,29 +109,45 @@ bool PackedBelowHundred(double packed) {
   return v > 0 && v < 100;
 }
 
-std::string OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const std::string& first,
-                              double latitude, double longitude) {
+NoteText OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const NoteText& first,
+                           double latitude, double longitude) {
   char where[96];
   std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", latitude, longitude);
   char envelope[64];
   std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
                 JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
-  return std::to_string(count) + " of the " + std::to_string(total) + " points converted lie" +
-         (count == 1 ? "s" : "") + " outside Greece (" + envelope + "); the first, " + first +
-         ", at " + where + ": are the columns in the right order and the form right?";
+  char envelopeGreek[64];
+  std::snprintf(envelopeGreek, sizeof envelopeGreek, "φ %g° έως %g°, λ %g° έως %g°",
+                JobNotes::kSouth, JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
+  const std::string n = std::to_string(count), of = std::to_string(total);
+  return {n + " από τα " + of + " σημεία που υπολογίστηκαν " +
+              (count == 1 ? "βρίσκεται" : "βρίσκονται") + " έξω από την Ελλάδα (" +
+              envelopeGreek + ")· το πρώτο, " + first.greek + ", στο " + where +
+              ": είναι οι στήλες στη σωστή σειρά και η μορφή η σωστή;",
+          n + " of the " + of + " points converted lie" + (count == 1 ? "s" : "") +
+              " outside Greece (" + envelope + "); the first, " + first.english + ", at " +
+              where + ": are the columns in the right order and the form right?"};
 }
 
-std::string DecimalDegreesNote(const std::string& field, const std::string& point,
-                               const std::string& text, double value, std::uint64_t count) {
+NoteText DecimalDegreesNote(const std::string& field, const NoteText& point,
+                            const std::string& text, double value, std::uint64_t count) {
+  const std::string typed = DisplayText(text);
   const std::string written = FormatNumber(DecimalDegreesAsPacked(value), patterns::kPacked);
-  std::string note = "field " + field + " of point " + point +
-                     " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " +
-                     DisplayText(text) + " is in decimal degrees, write " + written;
+  NoteText note{"το πεδίο " + field + " του σημείου " + point.greek +
+                    " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
+                    " είναι δεκαδικές μοίρες, γράψτε " + written,
+                "field " + field + " of point " + point.english +
+                    " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
+                    " is in decimal degrees, write " + written};
   if (count > 1) {
-    note += " (" + std::to_string(count) +
-            " angles of the file are below 100, as decimal degrees would be)";
+    const std::string angles = std::to_string(count);
+    note.greek += " (" + angles +
+                  " γωνίες του αρχείου είναι κάτω από 100, όπως θα ήταν δεκαδικές μοίρες)";
+    note.english += " (" + angles + " angles of the file are below 100, as decimal degrees would be)";
   }
-  return note + ".";
+  note.greek += ".";
+  note.english += ".";
+  return note;
 }
 
 namespace {
@@ -427,7 +444,10 @@ class ChunkWriter {
         outcome_.gridCoverage = GridCoverage(context_, stop.easting, stop.northing);
         return outcome_;
       case StopKind::kCancelled:
+        // Where the job stopped: the point not converted, at its line of the input.
         outcome_.status = JobStatus::kCancelled;
+        outcome_.file = input_;
+        outcome_.line = stop.line;
         return outcome_;
       case StopKind::kField:
       case StopKind::kFault:
@@ -695,22 +715,30 @@ JobOutcome RunConversion(const Conversion& conversion, const std::string& inputP
   }
 }
 
-std::vector<std::string> JobOutcome::NoteTexts() const {
-  std::vector<std::string> texts;
+std::vector<NoteText> JobOutcome::Notes() const {
+  std::vector<NoteText> texts;
+  auto where = [&](const std::string& id, std::uint64_t line) {
+    const std::string at = DisplayText(id) + " (" + input + ", ";
+    return NoteText{at + "γραμμή " + std::to_string(line) + ")",
+                    at + "line " + std::to_string(line) + ")"};
+  };
   if (notes.outsideGreece > 0) {
-    texts.push_back(OutsideGreeceNote(
-        notes.outsideGreece, pointsWritten,
-        DisplayText(notes.outsideId) + " (" + input + ", line " +
-            std::to_string(notes.outsideLine) + ")",
-        notes.outsideLatitude, notes.outsideLongitude));
+    texts.push_back(OutsideGreeceNote(notes.outsideGreece, pointsWritten,
+                                      where(notes.outsideId, notes.outsideLine),
+                                      notes.outsideLatitude, notes.outsideLongitude));
   }
   if (notes.decimalDegrees > 0) {
     texts.push_back(DecimalDegreesNote(notes.degreesField,
-                                       DisplayText(notes.degreesId) + " (" + input + ", line " +
-                                           std::to_string(notes.degreesLine) + ")",
+                                       where(notes.degreesId, notes.degreesLine),
                                        notes.degreesText, notes.degreesValue,
                                        notes.decimalDegrees));
   }
+  return texts;
+}
+
+std::vector<std::string> JobOutcome::NoteTexts() const {
+  std::vector<std::string> texts;
+  for (const NoteText& note : Notes()) texts.push_back(note.english);
   return texts;
 }
 

@@ -46,14 +46,19 @@ struct JobNotes {
 bool OutsideGreece(double latitude, double longitude);
 // Whether a packed DDMMSS.SSSSS angle lies below 100 (and is not 0), as decimal degrees would.
 bool PackedBelowHundred(double packed);
-// The note on points outside Greece: count of the total converted, the first named by first,
-// where it lies (degrees).
-std::string OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const std::string& first,
-                              double latitude, double longitude);
+// A note for the user, in Greek and in English, as the windows show it (the tool prints the
+// English).
+struct NoteText {
+  std::string greek, english;
+};
+// The note on points outside Greece: count of the total converted, the first named by first
+// (its id and where it is read), where it lies (degrees).
+NoteText OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const NoteText& first,
+                           double latitude, double longitude);
 // The note on packed angles below 100: the first in the field of the point named by point (its
 // text as it stands and its value), and how many the file holds.
-std::string DecimalDegreesNote(const std::string& field, const std::string& point,
-                               const std::string& text, double value, std::uint64_t count);
+NoteText DecimalDegreesNote(const std::string& field, const NoteText& point,
+                            const std::string& text, double value, std::uint64_t count);
 
 // What a job did: its status, and for an error the problem (file, line, field, reason) and,
 // for an out-of-grid stop, the file and line of the point.
@@ -80,7 +85,9 @@ struct JobOutcome : Problem {
   // One paragraph for the user: what happened, where, and what to do.
   std::string Message() const;
   // One paragraph for each thing noticed (JobNotes), which the user should read even when the
-  // job is done.
+  // job is done: in Greek and in English, as the windows show them.
+  std::vector<NoteText> Notes() const;
+  // The English paragraphs of Notes, as the tool prints them.
   std::vector<std::string> NoteTexts() const;
 };
 

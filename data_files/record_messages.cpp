@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "io/display_text.h"
 #include "io/files.h"
 
 namespace vortan::record_messages {
@@ -97,7 +98,8 @@ Problem FileEndsInRecord(std::uint64_t recordLine, std::string_view field) {
 }
 
 Problem MidLine(const RawRecord& record, std::uint64_t recordLine, std::uint64_t line,
-                std::size_t extraFields, const std::array<std::string_view, 3>& fieldNames) {
+                std::size_t extraFields, const std::array<std::string_view, 3>& fieldNames,
+                std::string_view commaNumber) {
   const std::string begins = std::to_string(recordLine);
   // The first field that the record took from a later line than its id, where a field seems
   // to be missing: that field is named.
@@ -122,13 +124,19 @@ Problem MidLine(const RawRecord& record, std::uint64_t recordLine, std::uint64_t
   const std::string lineText = std::to_string(record.numbers[2].line);
   const std::size_t fields = 4 + extraFields;
   const bool commas = fields >= 6;
+  // The number as the line holds it, made safe to show and cut short when long.
+  constexpr std::size_t kLongest = 40;
+  std::string found = DisplayText(commaNumber.substr(0, kLongest));
+  if (commaNumber.size() > kLongest) found += "...";
   const std::string looks =
-      commas ? "decimal commas (a number such as 375854,84000 written with a comma instead of "
-               "a point, as a Greek spreadsheet exports it)"
+      commas ? "decimal commas (" + found +
+                   " reads as one number written with a comma instead of a point, as a Greek "
+                   "spreadsheet exports it)"
              : "an extra column after the height (a code or a note), or a decimal comma";
   const std::string looksGreek =
-      commas ? "δεκαδικά με κόμμα (ένας αριθμός όπως 375854,84000 γραμμένος με κόμμα αντί για "
-               "τελεία, όπως τον εξάγει ένα ελληνικό υπολογιστικό φύλλο)"
+      commas ? "δεκαδικά με κόμμα (το " + found +
+                   " διαβάζεται ως ένας αριθμός γραμμένος με κόμμα αντί για τελεία, όπως τον "
+                   "εξάγει ένα ελληνικό υπολογιστικό φύλλο)"
              : "μια επιπλέον στήλη μετά το ύψος (ένας κωδικός ή μια σημείωση) ή ένα δεκαδικό "
                "κόμμα";
   return {"", line, "",

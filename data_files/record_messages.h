@@ -37,8 +37,10 @@ Problem FileEndsInRecord(std::uint64_t recordLine, std::string_view field);
 // A record that would leave the next one to begin in the middle of line `line` (the line of
 // its last field), where extraFields more fields follow: either it took a field from a later
 // line than its id (a field missing there), or the line holds too many fields (decimal commas,
-// an extra column).
+// an extra column). commaNumber is the text of the first two numbers of the record with the
+// comma between them, which the message quotes as the number that a decimal comma split.
 Problem MidLine(const RawRecord& record, std::uint64_t recordLine, std::uint64_t line,
-                std::size_t extraFields, const std::array<std::string_view, 3>& fieldNames);
+                std::size_t extraFields, const std::array<std::string_view, 3>& fieldNames,
+                std::string_view commaNumber);
 
 }  // namespace vortan::record_messages

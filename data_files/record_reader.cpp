@@ -403,7 +403,14 @@ Step EndRecordLine(RecordCursor& c, const RawRecord& record,
           ++extra;
         }
       }
-      return c.Fail(record_messages::MidLine(record, c.recordLine(), c.line(), extra, names));
+      // The first two numbers with the comma between them, as the line holds them: a number
+      // written with a decimal comma, where the commas are decimal ones.
+      const std::size_t first = record.numbers[0].offset - c.textBase() + c.recordStart();
+      const std::size_t last = record.numbers[1].offset + record.numbers[1].length -
+                               c.textBase() + c.recordStart();
+      const std::string_view found(c.data() + first, last - first);
+      return c.Fail(
+          record_messages::MidLine(record, c.recordLine(), c.line(), extra, names, found));
     }
     c.MoveTo(q);
   }

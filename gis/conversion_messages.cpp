@@ -122,7 +122,8 @@ void FarPoints::Note(const TransformContext& context, Form from, Form to,
 
 std::string FarPoints::Text(std::uint64_t pointsConverted) const {
   if (count_ == 0) return "";
-  return OutsideGreeceNote(count_, pointsConverted, first_, latitude_, longitude_);
+  return OutsideGreeceNote(count_, pointsConverted, {first_, first_}, latitude_, longitude_)
+      .english;
 }
 
 std::optional<Stop> PrepareContext(TransformContext& context, const DatasetRequest& request,

@@ -313,8 +313,9 @@ class RecordSource : public Source {
     if (!more) {
       ended_ = true;
       if (degrees_.count > 0) {
-        notes_.push_back(DecimalDegreesNote(degrees_.field, degrees_.point, degrees_.text,
-                                            degrees_.value, degrees_.count));
+        notes_.push_back(DecimalDegreesNote(degrees_.field, {degrees_.point, degrees_.point},
+                                            degrees_.text, degrees_.value, degrees_.count)
+                             .english);
       }
       if (reader_.failed()) {
         const ReadError& e = reader_.error();

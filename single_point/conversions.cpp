@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <set>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/angles.h"
@@ -77,8 +78,8 @@ class Click {
     MessageButtons buttons;
   };
 
-  Click(Boxes& boxes, std::span<const std::string_view> results)
-      : boxes_(boxes), results_(results) {}
+  Click(Boxes& boxes, std::span<const std::string_view> results, std::vector<Control> controls)
+      : boxes_(boxes), results_(results), controls_(std::move(controls)) {}
 
   // The conversions need the parameters (and grids) of the initial step; the window keeps
   // their buttons disabled until then.
@@ -102,9 +103,18 @@ class Click {
     }
   }
 
-  // The leading number of the box text; empty text is 0. Infinity is refused as too large.
+  // The number of the box text; empty text is 0, and so is the caption a box shows until a
+  // value is typed or written ("h (ελλειψοειδές)"). A text that is more than a number (a typo
+  // such as "566296.5a1", letters) is refused, naming the box, and infinity as too large.
   double Number(const char* name) {
     const std::string text = boxes_.Text(name);
+    if (ShowsItsCaption(name, text)) return 0;
+    if (!IsWholeNumberText(text)) {
+      throw Stopped{{OutcomeStatus::kError, name, texts::NotANumberText(name, text)},
+                    std::string(texts::kInvalidNumberTitle),
+                    MessageIcon::kWarning,
+                    MessageButtons::kOk};
+    }
     const double value = ParseNumberText(text);
     if (!std::isfinite(value)) TooLarge(name, text);
     return value;
@@ -171,9 +181,9 @@ class Click {
   }
 
   // After a stop: results not written in this click go back to their initial texts.
-  void ResetUnwritten(const std::vector<Control>& controls) {
+  void ResetUnwritten() {
     for (std::string_view name : results_) {
-      const Control* control = FindControl(controls, name);
+      const Control* control = FindControl(controls_, name);
       if (control == nullptr || written_.count(std::string(name)) != 0) continue;
       boxes_.SetText(std::string(name), std::string(control->text));
     }
@@ -210,20 +220,28 @@ class Click {
                   MessageButtons::kOk};
   }
 
+  // Whether the box shows the text the window gave it, when that text is a caption, no number.
+  bool ShowsItsCaption(const char* name, const std::string& text) const {
+    const Control* control = FindControl(controls_, name);
+    return control != nullptr && !control->text.empty() && text == control->text &&
+           !IsWholeNumberText(text);
+  }
+
   Boxes& boxes_;
   std::span<const std::string_view> results_;
+  std::vector<Control> controls_;  // the window's controls, with their initial texts
   std::set<std::string> written_;
 };
 
 // Runs one click; a stop shows its message, resets the unwritten results and is returned.
 Outcome Run(const RegionProfile& profile, Boxes& boxes, Platform& platform,
             std::span<const std::string_view> results, const std::function<void(Click&)>& body) {
-  Click click(boxes, results);
+  Click click(boxes, results, SinglePointControls(profile));
   try {
     body(click);
   } catch (const Click::Stopped& stop) {
     platform.ShowMessage(stop.title, stop.outcome.message, stop.icon, stop.buttons);
-    click.ResetUnwritten(SinglePointControls(profile));
+    click.ResetUnwritten();
     return stop.outcome;
   }
   return {};
@@ -282,8 +300,16 @@ Outcome SinglePointConversions::Command3_Click() {
       boxes_.SetText("Text14", FormatNumber(header.rowCount, patterns::kCount));
       boxes_.SetText("Text15", FormatNumber(header.columnCount, patterns::kCount));
     }
-    boxes_.SetText(std::string(kGridFolderLabel),
-                   context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "");
+    // The synthetic test grids, found where no others are, are marked as test data.
+    const bool synthetic = context_.grids != nullptr && AreSyntheticGrids(*context_.grids);
+    std::string folderNote =
+        context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "";
+    if (synthetic) {
+      folderNote += "\n" + std::string(texts::kSyntheticGridsGreek) + "\n" +
+                    std::string(texts::kSyntheticGridsEnglish);
+    }
+    boxes_.SetText(std::string(kGridFolderLabel), folderNote);
+    boxes_.SetText(std::string(kTestDataLabel), synthetic ? std::string(texts::kTestDataMark) : "");
   }
 
   const bool ready = context_.Ready();

@@ -24,6 +24,7 @@ const Control kMainlandControls[] = {
      "STEP-1 : Needs to be executed FIRST !!!", true, kDefault},
     {"Text14", ControlKind::kBox, "γραμμές", "πλήθος γραμμών καννάβου", true, kDefault},
     {"Text15", ControlKind::kBox, "στήλες", "πλήθος στηλών καννάβου", true, kDefault},
+    {kTestDataLabel, ControlKind::kLabel, "", "", true, kDefault},
     {kGridFolderLabel, ControlKind::kLabel, "", "", true, kDefault},
     {"Label22", ControlKind::kLabel, "tx", "", true, kDefault},
     {"Label23", ControlKind::kLabel, "ty", "", true, kDefault},
@@ -123,7 +124,7 @@ const Control kMainlandControls[] = {
 constexpr std::string_view kKastelorizoMissing[] = {
     "Text14", "Text15", "Text16", "Text17",  "Text26",  "Text27",  "Text48",  "Text49",
     "Text50", "Text51", "Label5", "Label19", "Label25", "Label26", "Label27", "Label28",
-    kGridFolderLabel,
+    kGridFolderLabel, kTestDataLabel,
 };
 
 struct TextChange {

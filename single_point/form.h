@@ -29,6 +29,9 @@ struct Control {
 // The mainland window's note under the grid size that says which folder the grids came from.
 inline constexpr std::string_view kGridFolderLabel = "GridFolder";
 
+// The red mark beside the grid size while the grids in force are the synthetic test grids.
+inline constexpr std::string_view kTestDataLabel = "TestData";
+
 // The note under the GGRS87 -> HTRS07 results that says how a packed latitude or longitude
 // typed as decimal degrees is written.
 inline constexpr std::string_view kDegreesNoticeLabel = "DegreesNotice";

@@ -1,6 +1,7 @@
 #include "widgets/window_frame.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -89,6 +90,21 @@ void FitToScreen(QWidget* window, const QScrollArea* area) {
     size = size.boundedTo(room);
   }
   window->resize(size);
+}
+
+void KeepLegibleWhenDisabled(QWidget* box) {
+  QPalette legible = box->palette();
+  legible.setColor(QPalette::Disabled, QPalette::Text, QColor(0x45, 0x45, 0x45));
+  box->setPalette(legible);
+}
+
+void ShowAsWarning(QLabel* label) {
+  QPalette red = label->palette();
+  red.setColor(QPalette::WindowText, QColor(0xC0, 0x00, 0x00));
+  label->setPalette(red);
+  QFont bold = label->font();
+  bold.setBold(true);
+  label->setFont(bold);
 }
 
 }  // namespace vortan

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QSize>
 
+class QLabel;
 class QScrollArea;
 class QWidget;
 
@@ -24,5 +25,12 @@ QSize NaturalWindowSize(const QScrollArea* area);
 
 // Resizes the window to its natural size, within the available area of its screen.
 void FitToScreen(QWidget* window, const QScrollArea* area);
+
+// A box that the initial step disables stays legible: its text dark grey, not the faint grey
+// of a disabled box.
+void KeepLegibleWhenDisabled(QWidget* box);
+
+// A label that warns, in bold red: TEST DATA beside the grid header.
+void ShowAsWarning(QLabel* label);
 
 }  // namespace vortan

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QThread>
@@ -33,6 +34,8 @@ constexpr int kProgressDelayMs = 300;
 constexpr int kStatusLines = 7;
 constexpr int kStatusMargin = 3;
 constexpr int kPathBoxSpacing = 3;
+// The width of the window manager's frame, as FitToScreen leaves room for it.
+constexpr int kWindowFrameWidth = 16;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -43,6 +46,19 @@ bool IsCoordinateBox(std::string_view name) {
   return name == "Text1" || name == "Text2" || name == "Text3" || name == "Text4" ||
          name == "Text5";
 }
+
+// A box of the parameters or the grid header: its natural width is its minimum width, the
+// widest value it shows, so that the window's natural width fits a small screen; it grows with
+// the window beyond that.
+class NumberBox : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+  QSize sizeHint() const override {
+    QSize size = QLineEdit::sizeHint();
+    if (minimumWidth() > 0) size.setWidth(minimumWidth());
+    return size;
+  }
+};
 
 bool IsJobButton(std::string_view name) {
   return std::find(std::begin(kJobButtons), std::end(kJobButtons), name) != std::end(kJobButtons);
@@ -94,9 +110,6 @@ DataFileWindow::~DataFileWindow() {
 
 // The controls of the form's table, each as the window shows it.
 void DataFileWindow::CreateControls() {
-  // Boxes that the initial step disables stay legible: their text is dark grey, not faint.
-  QPalette legible = palette();
-  legible.setColor(QPalette::Disabled, QPalette::Text, QColor(0x45, 0x45, 0x45));
   // At least wide enough for its values; wider with the window.
   const int number = fontMetrics().horizontalAdvance(QStringLiteral("-.000000294")) + 16;
   const int count = fontMetrics().horizontalAdvance(QStringLiteral("στήλες")) + 16;
@@ -129,8 +142,10 @@ void DataFileWindow::CreateControls() {
       }
       case DataFileControlKind::kBox:
       case DataFileControlKind::kPathBox: {
-        auto* box = new QLineEdit(text, this);
-        box->setPalette(legible);
+        auto* box = control.kind == DataFileControlKind::kBox ? new NumberBox(text, this)
+                                                              : new QLineEdit(text, this);
+        // Boxes that the initial step disables stay legible.
+        KeepLegibleWhenDisabled(box);
         int width = 0;
         if (control.name == "Text14" || control.name == "Text15") {
           width = count;
@@ -174,6 +189,7 @@ void DataFileWindow::CreateControls() {
     if (QLabel* label = Label(caption)) label->setAlignment(Qt::AlignCenter);
   }
   Label("ThreadsLabel")->setBuddy(threads_);
+  if (QLabel* mark = Label(kTestDataLabel)) ShowAsWarning(mark);
 
   // The line under the jobs, in a panel with room for the longest status the window writes
   // (a stop with the lines of every output, an error with its reason), so that it shows whole
@@ -260,6 +276,7 @@ void DataFileWindow::BuildForm() {
     files->addWidget(Widget("Label15"));
     files->addWidget(Widget("Text6"), 1);
     files->addWidget(Widget("Text7"), 1);
+    files->addWidget(Widget(kTestDataLabel));
     step->addLayout(files);
   }
 
@@ -280,7 +297,7 @@ void DataFileWindow::BuildForm() {
     layout->addStretch(1);
     return group;
   };
-  auto* jobs = new QHBoxLayout;
+  auto* jobs = new QBoxLayout(QBoxLayout::LeftToRight);
   jobs->addWidget(jobGroup("Frame1", "Label17", {"Command4", "Command2"}), 1);
   jobs->addWidget(jobGroup("Frame2", "Label18", {"Command5", "Command1"}), 1);
 
@@ -290,6 +307,13 @@ void DataFileWindow::BuildForm() {
   form->addLayout(jobs, 1);
   form->addWidget(status_);
   scrollArea_ = PutInScrollArea(this, formWidget);
+  // On a screen narrower than the form (a laptop at 1.5 times scaling) the two groups of jobs
+  // stand one above the other: the window then scrolls only down, and opens with its top
+  // corner, help and threads, in view.
+  if (const QScreen* screen = this->screen()) {
+    const int room = screen->availableGeometry().width() - kWindowFrameWidth;
+    if (NaturalWindowSize(scrollArea_).width() > room) jobs->setDirection(QBoxLayout::TopToBottom);
+  }
   FitToScreen(this, scrollArea_);
 
   const auto onClick = [this](const char* name, void (DataFileWindow::*handler)()) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/grid_places.h"
 #include "core/number_format.h"
 #include "io/file_identity.h"
 
@@ -78,12 +79,16 @@ void DataFileWindowLogic::ShowGridHeader(const GridHeader& h) {
   controls_.SetText("Text4", FormatNumber(h.nNorth(), pat::kGridCoordinate));
   controls_.SetText("Text5", FormatNumber(h.eEast(), pat::kGridCoordinate));
   for (std::string_view box : kGridBoxes) controls_.SetEnabled(box, false);
+  controls_.SetText(kTestDataLabel, AreSyntheticGrids(*context_.grids)
+                                        ? std::string(texts::kTestDataMark)
+                                        : std::string());
 }
 
 // The header boxes as the window opens: no grid is shown that is not in force.
 void DataFileWindowLogic::ClearGridHeader() {
   for (std::string_view box : kGridBoxes) controls_.SetText(box, FindControl(form_, box)->text);
   for (std::string_view box : kGridBoxes) controls_.SetEnabled(box, true);
+  controls_.SetText(kTestDataLabel, "");
 }
 
 bool DataFileWindowLogic::InitialStep() {
@@ -140,7 +145,8 @@ bool DataFileWindowLogic::InitialStep() {
   const GridHeader& header = context_.grids->dE.header;
   ShowGridHeader(header);
   EnableJobs();
-  SetStatus(dt::GridsLoaded(header.rowCount, header.columnCount));
+  SetStatus(dt::GridsLoaded(header.rowCount, header.columnCount,
+                            AreSyntheticGrids(*context_.grids)));
   return true;
 }
 
@@ -207,6 +213,12 @@ std::string DataFileWindowLogic::Finish(const JobOutcome& outcome) {
   } else if (outcome.status == JobStatus::kError) {
     platform_.ShowMessage(std::string(dt::kJobErrorTitle), dt::JobErrorText(outcome),
                           MessageIcon::kWarning, MessageButtons::kOk);
+  }
+  // What the job noticed, as the tool says it at the end of a job: a notice and the status.
+  const std::string notes = dt::JobNotesText(outcome);
+  if (!notes.empty()) {
+    platform_.ShowMessage(std::string(dt::kJobNotesTitle), notes, MessageIcon::kInformation,
+                          MessageButtons::kOk);
   }
   const dt::Status status = dt::Finished(outcome);
   SetStatus(status);

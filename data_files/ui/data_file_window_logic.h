@@ -68,7 +68,8 @@ class DataFileWindowLogic {
   std::optional<PreparedJob> ChooseFiles(JobKind kind);
 
   // Turns a finished job into what the user sees: a message box for a point outside the grid
-  // and for an error, and the status line (returned): the count of lines in each output.
+  // and for an error, a notice of what the job noticed (decimal degrees, points outside
+  // Greece), and the status line (returned): the count of lines in each output, the notes.
   std::string Finish(const JobOutcome& outcome);
 
   // Command6, the help button.

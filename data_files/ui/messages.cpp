@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/bilingual.h"
+#include "app/programs.h"
 #include "core/number_format.h"
 
 namespace vortan::data_file_texts {
@@ -154,11 +155,16 @@ Status GridsNotLoaded() {
           "The grids were not loaded: steps 3 and 5 stay disabled."};
 }
 
-Status GridsLoaded(int rows, int columns) {
-  return {"Οι κάνναβοι φορτώθηκαν (" + Count(rows, "γραμμή", "γραμμές") + ", " +
-              Count(columns, "στήλη", "στήλες") + "): όλες οι εργασίες είναι διαθέσιμες.",
-          "The grids are loaded (" + Count(rows, "row", "rows") + ", " +
-              Count(columns, "column", "columns") + "): every job is ready."};
+Status GridsLoaded(int rows, int columns, bool synthetic) {
+  Status status{"Οι κάνναβοι φορτώθηκαν (" + Count(rows, "γραμμή", "γραμμές") + ", " +
+                    Count(columns, "στήλη", "στήλες") + "): όλες οι εργασίες είναι διαθέσιμες.",
+                "The grids are loaded (" + Count(rows, "row", "rows") + ", " +
+                    Count(columns, "column", "columns") + "): every job is ready."};
+  if (synthetic) {
+    status.greek += " " + std::string(texts::kSyntheticGridsGreek);
+    status.english += " " + std::string(texts::kSyntheticGridsEnglish);
+  }
+  return status;
 }
 
 std::string RefusedOutputText(std::string_view path, RefusedOutput why,
@@ -206,7 +212,32 @@ std::string JobErrorText(const JobOutcome& outcome) {
                    outcome.Message());
 }
 
+std::string JobNotesText(const JobOutcome& outcome) {
+  std::string greek, english;
+  for (const NoteText& note : outcome.Notes()) {
+    greek += (greek.empty() ? "Σημείωση: " : " Σημείωση: ") + note.greek;
+    english += (english.empty() ? "Note: " : " Note: ") + note.english;
+  }
+  return greek.empty() ? "" : Bilingual(greek, english);
+}
+
+namespace {
+// How the job ended, without its notes.
+Status Ended(const JobOutcome& outcome);
+}  // namespace
+
 Status Finished(const JobOutcome& outcome) {
+  Status status = Ended(outcome);
+  for (const NoteText& note : outcome.Notes()) {
+    status.greek += " Σημείωση: " + note.greek;
+    status.english += " Note: " + note.english;
+  }
+  return status;
+}
+
+namespace {
+
+Status Ended(const JobOutcome& outcome) {
   const auto [linesGreek, linesEnglish] = LinesInOutputs(outcome);
   const auto [whereGreek, whereEnglish] = Where(outcome);
   switch (outcome.status) {
@@ -221,9 +252,10 @@ Status Finished(const JobOutcome& outcome) {
     case JobStatus::kCancelled:
       return {"Η εργασία ακυρώθηκε" +
                   (outcome.pointId.empty() ? "" : " πριν από το σημείο " + outcome.pointId) +
-                  ". " + linesGreek,
+                  (whereGreek.empty() ? "" : " (" + whereGreek + ")") + ". " + linesGreek,
               "Cancelled" +
-                  (outcome.pointId.empty() ? "" : " before point " + outcome.pointId) + ". " +
+                  (outcome.pointId.empty() ? "" : " before point " + outcome.pointId) +
+                  (whereEnglish.empty() ? "" : " (" + whereEnglish + ")") + ". " +
                   linesEnglish};
     case JobStatus::kOutsideGrid:
       return {"Η εργασία σταμάτησε στο σημείο " + outcome.pointId +
@@ -242,5 +274,7 @@ Status Finished(const JobOutcome& outcome) {
   }
   return {};
 }
+
+}  // namespace
 
 }  // namespace vortan::data_file_texts

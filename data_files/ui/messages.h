@@ -47,8 +47,8 @@ Status NoGridChosen(std::string_view which);
 std::string GridsNotLoadedText(std::string_view reasonGreek, std::string_view reason);
 Status GridsNotLoaded();
 
-// The grids loaded: their size.
-Status GridsLoaded(int rows, int columns);
+// The grids loaded: their size, and whether they are the synthetic test grids.
+Status GridsLoaded(int rows, int columns, bool synthetic = false);
 
 // Why a save dialog refuses a path: the job's input, one of its outputs chosen before (named
 // by its dialog's title), a grid file in force.
@@ -64,7 +64,14 @@ Status JobRunning(std::string_view jobTitle);
 std::string JobErrorText(const JobOutcome& outcome);
 
 // The status line of a finished job: done with the points written and the files, or cancelled,
-// stopped outside the grid or at an error, with the lines each output holds.
+// stopped outside the grid or at an error, with the lines each output holds; then what the job
+// noticed (JobOutcome::Notes), as the tool prints it.
 Status Finished(const JobOutcome& outcome);
+
+// What a job noticed in its points (angles below 100 that look like decimal degrees, points far
+// outside Greece), as a notice after the job: its title and text, Greek then English; "" when
+// it noticed nothing.
+inline constexpr std::string_view kJobNotesTitle = "Σημειώσεις εργασίας - Job notes";
+std::string JobNotesText(const JobOutcome& outcome);
 
 }  // namespace vortan::data_file_texts

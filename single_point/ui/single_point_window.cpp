@@ -81,6 +81,7 @@ QLineEdit* MakeBox(const Control& control) {
     palette.setColor(QPalette::Base, ColourOf(control.background));
     box->setPalette(palette);
   }
+  KeepLegibleWhenDisabled(box);
   // Wide enough for the initial text and for the widest value, with room for the frame.
   const QFontMetrics metrics(box->font());
   const int text = std::max(metrics.horizontalAdvance(box->text()),
@@ -195,6 +196,7 @@ void SinglePointWindow::CreateControls() {
     font.setBold(true);
     label->setFont(font);
   }
+  if (auto* mark = qobject_cast<QLabel*>(Widget(Q(kTestDataLabel)))) ShowAsWarning(mark);
   for (const char* note : {"Label20", "Label14", "Label3", "Label13"}) {
     static_cast<QLabel*>(Widget(QString::fromLatin1(note)))->setWordWrap(true);
   }
@@ -249,9 +251,15 @@ QWidget* SinglePointWindow::TopArea() {
   }
   step->addLayout(parameters, 1);
   grid->addLayout(step, 1, 1, 1, 2);
+  // Under the grid size: the TEST DATA mark of the synthetic grids, and the folder of the grids.
   if (QWidget* folder = Widget(Q(kGridFolderLabel))) {
     static_cast<QLabel*>(folder)->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(folder, 2, 1, 1, 2);
+    // The note wraps within the window's width rather than widening it.
+    static_cast<QLabel*>(folder)->setWordWrap(true);
+    auto* grids = new QHBoxLayout;
+    AddTo(grids, *this, {"TestData"});
+    grids->addWidget(folder, 1);
+    grid->addLayout(grids, 2, 1, 1, 2);
   }
   grid->setColumnStretch(1, 1);
   return area;

@@ -491,7 +491,7 @@ class DataFileWindowTest : public QObject {
     }
     QVERIFY(finished.wait(60000));
     QVERIFY(!p.window.jobRunning());
-    QVERIFY2(p.Status().endsWith("\nCancelled before point P0. 0 lines in out.txt."),
+    QVERIFY2(p.Status().endsWith("\nCancelled before point P0 (in.txt, line 1). 0 lines in out.txt."),
              qPrintable(p.Status()));
     QVERIFY(QFileInfo::exists(dir.filePath("out.txt")));
     QCOMPARE(ReadFile(dir.filePath("out.txt")), std::string());

@@ -70,6 +70,7 @@ struct Expected {
 
 constexpr const char* kCommaText = "η τελεία [.]";
 constexpr const char* kTooLargeText = "είναι υπερβολικά μεγάλος";
+constexpr const char* kNotANumberText = "δεν περιέχει αριθμό: \"abc\"";
 constexpr const char* kOutsideText = "εκτός του καννάβου";
 
 bool Enormous(const std::string& text) { return text == "1e400" || text.size() > 100; }
@@ -115,7 +116,7 @@ void CheckEveryBox(const RegionProfile& profile,
 // Command5 reads TM07 E and N whole: an empty box or letters are not a number there.
 Expected WholeNumberBox(const std::string& text) {
   if (text.empty()) return {OutcomeStatus::kError, "είναι κενό"};
-  return {OutcomeStatus::kError, "δεν περιέχει αριθμό: \"abc\""};
+  return {OutcomeStatus::kError, kNotANumberText};
 }
 
 TEST_F(WindowBoxes, CommaEmptyLettersAndEnormousInEveryInputBoxOfTheMainland) {
@@ -124,9 +125,11 @@ TEST_F(WindowBoxes, CommaEmptyLettersAndEnormousInEveryInputBoxOfTheMainland) {
     const std::string b = box;
     if (text.find(',') != std::string::npos) return {OutcomeStatus::kRefusedComma, kCommaText};
     if (Enormous(text)) return {OutcomeStatus::kError, kTooLargeText};
+    // Letters are no number in any box.
+    if (text == "abc") return {OutcomeStatus::kError, kNotANumberText};
     if (b == "Text11" || b == "Text12") return WholeNumberBox(text);
-    // Elsewhere an empty box or letters read as 0, the leading number of the text. A height
-    // of 0 converts; an E, N, X, Y or Z of 0 puts the point outside the correction grid.
+    // Elsewhere an empty box reads as 0. A height of 0 converts; an E, N, X, Y or Z of 0 puts
+    // the point outside the correction grid.
     if (b == "Text18" || b == "Text10") return {OutcomeStatus::kDone, ""};
     return {OutcomeStatus::kOutsideGrid, kOutsideText, false};
   });
@@ -138,6 +141,7 @@ TEST_F(WindowBoxes, CommaEmptyLettersAndEnormousInEveryInputBoxOfKastelorizo) {
     const std::string b = box;
     if (text.find(',') != std::string::npos) return {OutcomeStatus::kRefusedComma, kCommaText};
     if (Enormous(text)) return {OutcomeStatus::kError, kTooLargeText};
+    if (text == "abc") return {OutcomeStatus::kError, kNotANumberText};
     if (b == "Text11" || b == "Text12") return WholeNumberBox(text);
     // Without grids a point with a 0 converts, far off as it is; but X = 0 puts the point a
     // quarter of the globe away, where the computation stops with a numeric fault (division by

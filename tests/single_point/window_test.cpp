@@ -419,8 +419,9 @@ class SinglePointWindowTest : public QObject {
       QCOMPARE(p.platform.messages.size(), 1u);
       QCOMPARE(p.Text("Text14"), U("408"));
       QVERIFY(p.Button("Command2")->isEnabled());
-      QCOMPARE(note->text(), U("Κάνναβοι από / Grids from: ") +
-                                 QString::fromStdString(folders.at(used).string()));
+      // The folder on the first line; the synthetic grids are said to be test data after it.
+      QCOMPARE(note->text().section(QLatin1Char('\n'), 0, 0),
+               U("Κάνναβοι από / Grids from: ") + QString::fromStdString(folders.at(used).string()));
       return;
     }
     QCOMPARE(p.platform.messages.size(), 2u);
