@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -257,7 +258,7 @@ WorkerPool* PoolOf(const vortan_context& context) {
 }
 
 std::string Coordinate(double value, bool angle) {
-  return FormatNumber(value, NumberPattern{1, angle ? 9 : 3, true});
+  return MessageCoordinate(value, angle ? 9 : 3);
 }
 
 }  // namespace
@@ -484,6 +485,14 @@ int vortan_convert(const vortan_context* context, int from, int to, int keep_hei
     const std::optional<Form> target = FormOf(to);
     if (!target) return BadForm("to", to);
     if (n == 0) return VORTAN_OK;
+    // More doubles than an array can hold: a count that no caller's arrays can have (a negative
+    // count passed as size_t), which is the caller's fault, not a lack of memory.
+    if (constexpr std::size_t kMaxPoints = PTRDIFF_MAX / sizeof(double); n > kMaxPoints) {
+      return Fail(VORTAN_INVALID_ARGUMENT,
+                  "n is " + std::to_string(n) +
+                      ", more points than an array of doubles can hold (at most " +
+                      std::to_string(kMaxPoints) + "); is it a negative count passed as size_t?");
+    }
     if (!a) return NullArgument("a");
     if (!b) return NullArgument("b");
     if (!out_a) return NullArgument("out_a");

@@ -392,6 +392,20 @@ class Declaration {
       return Usage(name + " takes an input file and " + std::to_string(outputs) +
                    " output file" + (outputs == 1 ? "" : "s"));
     }
+    // A region without grids reads no grid file: --dn and --de would be ignored in silence.
+    if (!command_.profile->hasGrids) {
+      std::string given;
+      for (const char* option : {"--dn", "--de"}) {
+        if (app_.get_option(option)->count() > 0) given += given.empty() ? option : " and --de";
+      }
+      if (!given.empty()) {
+        std::fprintf(stderr,
+                     "vortan-transform: note: %s %s ignored: the region %s uses no correction "
+                     "grids, and no grid file is read.\n",
+                     given.c_str(), given.size() > 4 ? "are" : "is",
+                     std::string(command_.profile->name).c_str());
+      }
+    }
     return std::nullopt;
   }
 
@@ -404,7 +418,7 @@ class Declaration {
 }  // namespace
 
 std::vector<std::string> Command::gridFiles() const {
-  return {dnPath, dePath, kDnGridFileName, kDeGridFileName};
+  return {dnPath, dePath};
 }
 
 std::optional<int> ParseCommandLine(int argc, char** argv, Command& command) {

@@ -37,8 +37,8 @@ struct Command {
   bool dataset() const {
     return convert() && files.size() == 2 && (!recordsIn || !recordsOut);
   }
-  // The grid files that no output may be: those named, and the default ones in the current
-  // folder, which a mainland run across the datum would read.
+  // The grid files that no output may be, besides the default ones (GridFilesNeverOutput):
+  // those named.
   std::vector<std::string> gridFiles() const;
 };
 

@@ -165,4 +165,18 @@ std::string FormatNumber(double value, NumberPattern pattern) {
   return std::string(buffer, FormatNumber(value, pattern, buffer));
 }
 
+std::string MessageCoordinate(double value, int decimals) {
+  // Far beyond the Earth in metres, and in degrees: no coordinate of the area served.
+  constexpr double kBeyondAnyCoordinate = 1e12;
+  if (std::isfinite(value) && std::fabs(value) < kBeyondAnyCoordinate) {
+    return FormatNumber(value, NumberPattern{1, decimals, decimals > 0});
+  }
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  char buffer[32];
+  const auto result = DoubleToChars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::general, 9);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace vortan

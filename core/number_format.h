@@ -64,6 +64,11 @@ inline std::size_t FormatNumber(double value, NumberPattern pattern, char* out);
 
 std::string FormatNumber(double value, NumberPattern pattern);
 
+// A coordinate as a message quotes it: with the given decimals (at least one integer digit),
+// or, beyond any coordinate (1e300 from a broken file, which would take 300 digits), in short
+// exponential form with nine significant digits ("1e+300"); "nan", "inf", "-inf" as such.
+std::string MessageCoordinate(double value, int decimals);
+
 namespace number_format_internal {
 
 // Every case of FormatNumber.

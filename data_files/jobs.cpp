@@ -362,7 +362,7 @@ std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
       }
     }
   }
-  for (const std::string& grid : options.gridFiles) {
+  for (const std::string& grid : GridFilesNeverOutput(options.gridFiles)) {
     if (const std::optional<FileIdentity> id = IdentityOfPath(grid)) {
       reads.push_back({*id, "the correction grid " + DisplayText(grid),
                        "ο κάνναβος διορθώσεων " + DisplayText(grid), false});

@@ -102,13 +102,14 @@ struct JobOptions {
   std::function<void(const JobProgress&)> progress;  // called after each batch
   const std::atomic<bool>* cancel = nullptr;          // stops after the current point
   // Correction grid files that no output may be, whether or not the job reads them (the grids
-  // a mainland job across the datum would read: named by the user, or the default names).
+  // the user named); the default grid files are never an output without being named here.
   std::vector<std::string> gridFiles;
 };
 
 // Runs a job from an input path to its output paths ("-" is standard input or output).
 // Every output is checked before any is emptied: none may be the input, a grid file of the
-// context or of options.gridFiles, or another output of the job. The context must be initialised for the jobs that use
+// context or of options.gridFiles, a default grid file (GridFilesNeverOutput), or another
+// output of the job. The context must be initialised for the jobs that use
 // the transformation.
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options = {});

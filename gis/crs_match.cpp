@@ -41,7 +41,11 @@ DatumKind DatumOf(const OGRSpatialReference& srs) {
   if (authority && code && std::strcmp(authority, "EPSG") == 0 && std::strcmp(code, "6121") == 0) {
     return DatumKind::kGgrs87;
   }
-  const std::string name = Squeezed(srs.GetAttrValue("DATUM"));
+  // ESRI names datums with a "D_" in front ("D_Unknown_based_on_GRS80_ellipsoid" in the .prj
+  // that GDAL and QGIS write for a TM07 defined by its parameters): the name is what follows.
+  const char* datum = srs.GetAttrValue("DATUM");
+  if (datum && (datum[0] == 'D' || datum[0] == 'd') && datum[1] == '_') datum += 2;
+  const std::string name = Squeezed(datum);
   if (Contains(name, "greekgeodeticreferencesystem1987") || Contains(name, "ggrs1987") ||
       Contains(name, "ggrs87")) {
     return DatumKind::kGgrs87;

@@ -14,6 +14,7 @@
 #include "engine/worker_pool.h"
 #include "gis/conversion_messages.h"
 #include "gis/gdal_sink.h"
+#include "transform/grid_file.h"
 #include "gis/gdal_support.h"
 #include "gis/output_place.h"
 #include "gis/record_sink.h"
@@ -83,7 +84,7 @@ class Run {
       conversions_.emplace(from, Conversion(context_, from, request_.to, request_.keepHeights,
                                             Routines::kPlain));
     }
-    std::vector<std::string> grids = request_.gridFiles;
+    std::vector<std::string> grids = GridFilesNeverOutput(request_.gridFiles);
     if (!context_.dnPath.empty()) grids.push_back(context_.dnPath);
     if (!context_.dePath.empty()) grids.push_back(context_.dePath);
     if (request_.output != "-") {

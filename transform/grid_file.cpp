@@ -234,6 +234,66 @@ GridError BadCorrection(double value, std::string_view text, const GridError& wh
               "τιμές); Χρησιμοποιήστε το αρχείο του καννάβου όπως δημοσιεύτηκε."};
 }
 
+// A value that programs which make grids write where they have none (-999, -9999, ...; -32768
+// of 16-bit integers; the largest float): no correction, though within the limits a few are.
+bool LooksLikeNoData(double value) {
+  const double magnitude = std::fabs(value);
+  for (double nines = 999; nines <= 99999999; nines = nines * 10 + 9) {
+    if (magnitude == nines) return true;
+  }
+  // The largest float as a text of eight digits reads back as a double a little off it.
+  return value == -32768 || value == -32767 ||
+         std::fabs(magnitude - static_cast<double>(FLT_MAX)) <= 1e-7 * FLT_MAX;
+}
+
+// Where value k of a grid file (counted from 0, southern row first) stands in the grid: row i
+// counted from the north, column j from the west.
+std::string GridNode(std::size_t k, int rows, int columns) {
+  const std::size_t perRow = static_cast<std::size_t>(columns);
+  return "row " + std::to_string(rows - static_cast<long long>(k / perRow)) +
+         " from the north, column " + std::to_string(k % perRow + 1) + " from the west";
+}
+std::string GridNodeGreek(std::size_t k, int rows, int columns) {
+  const std::size_t perRow = static_cast<std::size_t>(columns);
+  return "γραμμή " + std::to_string(rows - static_cast<long long>(k / perRow)) +
+         " από βορρά, στήλη " + std::to_string(k % perRow + 1) + " από δύση";
+}
+
+// Why value k (counted from 0 in the order of a grid file), written as text, is refused at the
+// place `where` names, as a no-data value (LooksLikeNoData).
+GridError NoDataValue(std::string_view text, std::size_t k, int rows, int columns,
+                      const GridError& where) {
+  return {where.english + " (" + GridNode(k, rows, columns) + "): " + Quoted(text) +
+              " looks like a no-data value, which programs that make grids write where they "
+              "have no correction, not a correction in centimetres. A correction grid has a "
+              "correction at every node: use the grid file as it was published.",
+          where.greek + " (" + GridNodeGreek(k, rows, columns) + "): το " + Quoted(text) +
+              " μοιάζει με τιμή «χωρίς δεδομένα», που γράφουν τα προγράμματα καννάβων όπου "
+              "δεν έχουν διόρθωση, όχι με διόρθωση σε εκατοστά. Ένας κάνναβος διορθώσεων έχει "
+              "διόρθωση σε κάθε κόμβο: χρησιμοποιήστε το αρχείο του καννάβου όπως "
+              "δημοσιεύτηκε."};
+}
+
+// The dN and dE grids hold different corrections: the same value at every node is one file
+// copied under the other's name, which would apply the dN corrections as dE. Grids of zeros
+// (no correction at all) are alike by right.
+std::optional<GridError> CheckDifferentValues(const CorrectionGrid& dn, const CorrectionGrid& de,
+                                              const std::string& dnName,
+                                              const std::string& deName) {
+  if (dn.values != de.values ||
+      std::all_of(dn.values.begin(), dn.values.end(), [](float v) { return v == 0; })) {
+    return std::nullopt;
+  }
+  return GridError{dnName + " and " + deName +
+                       " hold the same correction at every node: one is a copy of the other, "
+                       "and its corrections would be applied to both axes. Choose the dN file "
+                       "and the dE file of the grid as they were published.",
+                   "Τα " + dnName + " και " + deName +
+                       " έχουν την ίδια διόρθωση σε κάθε κόμβο: το ένα είναι αντίγραφο του "
+                       "άλλου, και οι διορθώσεις του θα εφαρμόζονταν και στους δύο άξονες. "
+                       "Διαλέξτε τα αρχεία dN και dE του καννάβου όπως δημοσιεύτηκαν."};
+}
+
 // The dN and dE grids share one header: two that differ do not belong together.
 std::optional<GridError> CheckSameHeaders(const CorrectionGrid& dn, const CorrectionGrid& de,
                                           const std::string& dnName, const std::string& deName) {
@@ -367,6 +427,10 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
     }
     if (scanner.tooLong() || !ParseGridNumber(scanner.text(), field, value)) {
       error = unreadable(field, where());
+      return std::nullopt;
+    }
+    if (LooksLikeNoData(value)) {
+      error = NoDataValue(field, k, rows, columns, where());
       return std::nullopt;
     }
     if (!CorrectionFits(value)) {
@@ -505,8 +569,19 @@ GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& d
     Failed(result, std::move(*wrong));
     return result;
   }
+  if (std::optional<GridError> wrong =
+          CheckDifferentValues(*dnGrid, *deGrid, DisplayText(dnName), DisplayText(deName))) {
+    Failed(result, std::move(*wrong));
+    return result;
+  }
   result.grids = GridPair{std::move(*dnGrid), std::move(*deGrid)};
   return result;
+}
+
+std::vector<std::string> GridFilesNeverOutput(std::vector<std::string> named) {
+  named.emplace_back(kDnGridFileName);
+  named.emplace_back(kDeGridFileName);
+  return named;
 }
 
 std::string FormatGridField(double value) {
@@ -621,6 +696,11 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
     Failed(result, std::move(*wrong));
     return result;
   }
+  if (std::optional<GridError> wrong =
+          CheckDifferentValues(*dn, *de, GridName(dnPath), GridName(dePath))) {
+    Failed(result, std::move(*wrong));
+    return result;
+  }
   result.grids = GridPair{std::move(*dn), std::move(*de)};
   return result;
 }
@@ -649,8 +729,12 @@ std::optional<GridError> CheckGrid(const CorrectionGrid& grid, const std::string
   for (int i = rows; i >= 1; --i) {
     for (int j = 1; j <= columns; ++j, ++k) {
       const double value = grid.Value(i, j);
-      if (CorrectionFits(value)) continue;
+      if (CorrectionFits(value) && !LooksLikeNoData(value)) continue;
       const std::string number = std::to_string(k + 1);
+      if (LooksLikeNoData(value)) {
+        return NoDataValue(FormatGridField(value), k, rows, columns,
+                           {name + ", value " + number, name + ", τιμή " + number});
+      }
       return BadCorrection(value, FormatGridField(value),
                            {name + ", value " + number, name + ", τιμή " + number});
     }
@@ -664,7 +748,8 @@ std::optional<GridError> CheckGridPair(const GridPair& grids) {
   const std::string dn = "the dN grid", de = "the dE grid";
   if (std::optional<GridError> wrong = CheckGrid(grids.dN, dn)) return wrong;
   if (std::optional<GridError> wrong = CheckGrid(grids.dE, de)) return wrong;
-  return CheckSameHeaders(grids.dN, grids.dE, dn, de);
+  if (std::optional<GridError> wrong = CheckSameHeaders(grids.dN, grids.dE, dn, de)) return wrong;
+  return CheckDifferentValues(grids.dN, grids.dE, dn, de);
 }
 
 }  // namespace vortan

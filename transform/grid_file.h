@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "transform/correction_grid.h"
 
@@ -14,6 +15,11 @@ namespace vortan {
 
 inline constexpr const char* kDnGridFileName = "dN_2km_V1-0.grd";
 inline constexpr const char* kDeGridFileName = "dE_2km_V1-0.grd";
+
+// The grid files that no output of a job may be: those named (read, or that a run across the
+// datum would read) and the default files in the current folder, whatever the region and
+// wherever the grids in use came from. Every front end's jobs are held to it.
+std::vector<std::string> GridFilesNeverOutput(std::vector<std::string> named);
 
 // What a grid may hold. A real 2 km grid of Greece has a few hundred rows and columns, a step
 // of 2000 m, corners within a few thousand kilometres of the origin of TM07, and corrections of
@@ -54,16 +60,17 @@ std::optional<CorrectionGrid> ReadCorrectionGridBytes(std::string_view bytes,
 GridLoadResult LoadCorrectionGridBytes(std::string_view dn, const std::string& dnName,
                                        std::string_view de, const std::string& deName);
 
-// Loads the dN and dE grid files. Both must read completely and carry the same header;
-// otherwise nothing is loaded and error says which file and why. With threads > 1 the two
+// Loads the dN and dE grid files. Both must read completely, carry the same header and hold
+// different corrections (a dE file that is a copy of the dN file is refused); otherwise nothing is loaded and error says which file and why. With threads > 1 the two
 // files are read at the same time, on this thread and one more; the outcome is the same.
 GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string& dePath,
                                    int threads = 1);
 
 // What is wrong with a pair of grids held in memory (restored from a copy, not read from a
 // file), by the checks a grid file passes as it is read: the row and column counts, the step,
-// the south-west corner, a finite correction within kMaxCorrectionCm at every node, and one
-// header for both. The messages are those of a file, with "the dN grid" and "the dE grid" for
+// the south-west corner, a finite correction within kMaxCorrectionCm at every node and none
+// that looks like a no-data value (-999, -9999, ...), one header for both, and two grids that
+// are not one copied (the same values at every node, unless all are zero). The messages are those of a file, with "the dN grid" and "the dE grid" for
 // the file names, and a value counted in the order of a grid file (southern row first).
 // Nothing when the grids may be used.
 std::optional<GridError> CheckGridPair(const GridPair& grids);

@@ -16,6 +16,7 @@ command-line tool and the desktop programs.
 
 import itertools as _itertools
 import os as _os
+import warnings as _warnings
 
 import numpy as _np
 
@@ -26,7 +27,7 @@ __version__ = _vortan.__version__
 
 __all__ = [
     "FORMS", "JOBS", "Transformer", "VortanError", "OutsideGridError", "NumericFaultError",
-    "OutOfRangeError", "JobError", "run_job", "crs_of", "transform_geodataframe",
+    "OutOfRangeError", "PrecisionWarning", "JobError", "run_job", "crs_of", "transform_geodataframe",
 ]
 
 FORMS = tuple(_vortan.forms())
@@ -179,23 +180,57 @@ def _is_pandas(value):
     return type(value).__module__.startswith("pandas.")
 
 
+class PrecisionWarning(UserWarning):
+    """Coordinates given with less precision than the conversion keeps (float32, float16)."""
+
+
+def _warn_precision(narrow, arrays):
+    """Warns, once for the coordinates of a call, that some came as a float type narrower than
+    float64 (narrow: the narrowest), naming the rounding that the type made at the largest of
+    them: the conversion keeps the millimetre, a float32 E or N of Greece only centimetres."""
+    magnitudes = _np.concatenate([_np.abs(_np.asarray(x, dtype=_np.float64)).reshape(-1)
+                                  for x in arrays])
+    magnitudes = magnitudes[_np.isfinite(magnitudes)]
+    largest = narrow.type(magnitudes.max() if magnitudes.size else 1)
+    step = float(_np.spacing(largest))
+    _warnings.warn(
+        f"coordinates given as {narrow.name}, which holds about {_np.finfo(narrow).precision} "
+        f"significant digits: at {float(largest):.7g} its values are {step:.3g} apart, so "
+        f"they were rounded by up to {step / 2:.3g} (in their unit: metres or degrees) before "
+        "the conversion, which keeps the millimetre. They are converted as given; pass float64 "
+        "coordinates for the full precision.", PrecisionWarning, stacklevel=4)
+
+
+def _narrow_float(dtype):
+    """The numpy float type of a dtype narrower than float64 (pandas' Float32 too), else None."""
+    dtype = getattr(dtype, "numpy_dtype", dtype)
+    try:
+        dtype = _np.dtype(dtype)
+    except TypeError:
+        return None
+    return dtype if dtype.kind == "f" and dtype.itemsize < 8 else None
+
+
 def _coordinate_array(value):
-    """A numeric array of coordinates: NaN where pandas has NA or a masked array a mask; and the
-    value itself when it is a pandas Series (for its index)."""
+    """A numeric array of coordinates: NaN where pandas has NA or a masked array a mask; the
+    value itself when it is a pandas Series (for its index); and its float type where that is
+    narrower than float64 (else None)."""
     if _is_pandas(value):
         kind = getattr(getattr(value, "dtype", None), "kind", "O")
         if kind not in "fiu":
             raise TypeError(f"coordinates must be real numbers, not {value.dtype}")
         series = value if type(value).__name__ == "Series" else None
-        return value.to_numpy(dtype=_np.float64, na_value=_np.nan), series
+        return (value.to_numpy(dtype=_np.float64, na_value=_np.nan), series,
+                _narrow_float(value.dtype))
     if isinstance(value, _np.ma.MaskedArray):
         if value.dtype.kind not in "fiu":
             raise TypeError(f"coordinates must be real numbers, not {value.dtype}")
-        return _np.ma.filled(value.astype(_np.float64), _np.nan), None
+        return (_np.ma.filled(value.astype(_np.float64), _np.nan), None,
+                _narrow_float(value.dtype))
     x = _np.asarray(value)
     if x.dtype.kind not in "fiu":
         raise TypeError(f"coordinates must be real numbers, not {x.dtype}")
-    return x, None
+    return x, None, _narrow_float(x.dtype)
 
 
 def _swap_of(identified, always_xy):
@@ -354,12 +389,16 @@ class Transformer:
         three = len(values) == 3
         if not three and direction != "IDENT" and "htrs07-xyz" in (from_form, to_form):
             raise ValueError("X, Y, Z takes and gives three coordinates: give c")
-        arrays, series = [], []
+        arrays, series, narrow = [], [], []
         for v in values:
-            x, serie = _coordinate_array(v)
+            x, serie, dtype = _coordinate_array(v)
             arrays.append(x)
             if serie is not None:
                 series.append(serie)
+            if dtype is not None:
+                narrow.append((dtype.itemsize, dtype, x))
+        if narrow:
+            _warn_precision(min(narrow, key=lambda n: n[0])[1], [x for _, _, x in narrow])
         scalar = all(x.ndim == 0 for x in arrays)
         try:
             arrays = _np.broadcast_arrays(*arrays)

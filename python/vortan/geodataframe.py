@@ -83,6 +83,19 @@ def transform_geodataframe(gdf, to, from_form=None, region=None, dn=None, de=Non
             raise ValueError(f"the frame's CRS: {e}; give from_form") from None
         from_form = found.form
         region = region or ("mainland" if "mainland" in found.regions else found.regions[0])
+    elif gdf.crs is not None:
+        # A form that the frame's CRS contradicts would take every coordinate for another
+        # system's (GGRS87 latitudes as HTRS07 ones are some 300 m off), as the tool refuses a
+        # --from that a layer's CRS contradicts.
+        try:
+            found = _crs.identify(gdf.crs)
+        except ValueError:
+            found = None
+        if found is not None and found.form != from_form:
+            raise ValueError(
+                f"the frame's CRS {found.name} is {_crs.form_text(found.form)}, but from_form "
+                f"says {_crs.form_text(from_form) if from_form in _crs.FORMS else repr(from_form)}"
+                ": leave out from_form to take the form of the CRS, or correct it")
     region = region or "mainland"
     if transformer is None:
         transformer = Transformer(from_form, to, region=region, dn=dn, de=de,

@@ -35,7 +35,10 @@ def _squeezed(name):
 def _datum(crs):
     """"ggrs87", "htrs07", "unnamed" or "other": the datum of a CRS, by its name."""
     match = _DATUM_NAME.search(crs.toWkt(QgsCoordinateReferenceSystem.WKT_PREFERRED))
-    name = _squeezed(match.group(1)) if match else ""
+    raw = match.group(1) if match else ""
+    # ESRI names datums with a "D_" in front ("D_Unknown_based_on_GRS80_ellipsoid" in the .prj
+    # that GDAL and QGIS write for a TM07 defined by its parameters): the name is what follows.
+    name = _squeezed(raw[2:] if raw[:2] in ("D_", "d_") else raw)
     if any(n in name for n in ("greekgeodeticreferencesystem1987", "ggrs1987", "ggrs87")):
         return "ggrs87"
     if any(n in name for n in ("hellenicterrestrialreferencesystem2007", "htrs07", "htrs2007")):

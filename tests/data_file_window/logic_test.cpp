@@ -200,7 +200,7 @@ TEST(DataFileInitialStep, SmallHeaderValuesKeepTheirLeadingZeros) {
   // 3 rows, 2 columns, step 500, south 1846000, west 4200: the south-west value first.
   const std::string grid = "3\r\n2\r\n500\r\n1846000\r\n4200\r\n1 2\r\n3 4\r\n5 6\r\n";
   WriteFile(dir / "dN.grd", grid);
-  WriteFile(dir / "dE.grd", grid);
+  WriteFile(dir / "dE.grd", "3\r\n2\r\n500\r\n1846000\r\n4200\r\n6 5\r\n4 3\r\n2 1\r\n");
   Window w;
   w.platform.Answer((dir / "dN.grd").string());
   w.platform.Answer((dir / "dE.grd").string());

@@ -19,13 +19,16 @@ class BadGrids : public FolderTest {
   // The error of loading dN from text (and dE from a good file).
   std::string Refusal(const std::string& text) {
     const std::string dn = Write("dN.grd", text);
-    const std::string de = Write("dE.grd", kGood);
+    const std::string de = Write("dE.grd", kGoodDe);
     const GridLoadResult r = LoadCorrectionGrids(dn, de);
     EXPECT_FALSE(r.grids.has_value());
     EXPECT_EQ(r.error.rfind(dn, 0), 0u) << "the message must begin with the file: " << r.error;
     return r.error;
   }
   static constexpr const char* kGood = "3\r\n2\r\n2000\r\n1846000\r\n42000\r\n1 2\r\n3 4\r\n5 6\r\n";
+  // The same header with other corrections: a dE grid that is a copy of dN is refused.
+  static constexpr const char* kGoodDe =
+      "3\r\n2\r\n2000\r\n1846000\r\n42000\r\n6 5\r\n4 3\r\n2 1\r\n";
 };
 
 TEST_F(BadGrids, MissingFolderEmptyShortAndWrongHeadersAreRefused) {
@@ -126,7 +129,7 @@ TEST_F(BadGrids, SwappedHeadersAndTextAfterTheValuesAreRefused) {
             std::string::npos);
   for (const std::string& tail : {std::string("\x1A"), std::string("\0\0\0", 3),
                                  std::string("\r\n \t\r\n\x1A\0", 9)}) {
-    const GridLoadResult r = LoadCorrectionGrids(Write("dN.grd", kGood + tail), Write("dE.grd", kGood));
+    const GridLoadResult r = LoadCorrectionGrids(Write("dN.grd", kGood + tail), Write("dE.grd", kGoodDe));
     EXPECT_TRUE(r.grids.has_value()) << r.error;
   }
 }
@@ -145,7 +148,7 @@ TEST_F(BadGrids, GridFilesNamedForTheOtherCorrectionAreRefusedAsSwapped) {
                         Case{"north.grd", "east.grd", false},
                         Case{"made.grd", "dNdE.grd", false}}) {
     SCOPED_TRACE(std::string(c.dn) + " " + c.de);
-    const GridLoadResult r = LoadCorrectionGrids(Write(c.dn, kGood), Write(c.de, kGood));
+    const GridLoadResult r = LoadCorrectionGrids(Write(c.dn, kGood), Write(c.de, kGoodDe));
     EXPECT_EQ(r.grids.has_value(), !c.refused) << r.error;
     if (c.refused) {
       EXPECT_NE(r.error.find("the two look swapped"), std::string::npos) << r.error;
@@ -161,7 +164,7 @@ TEST_F(BadGrids, DifferentHeadersAreRefusedAndTheInitialStepLeavesNoGrids) {
   EXPECT_NE(r.error.find("differ"), std::string::npos);
 
   TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
-  EXPECT_EQ(InitialStep(context, dn, Write("dE2.grd", kGood)), "");
+  EXPECT_EQ(InitialStep(context, dn, Write("dE2.grd", kGoodDe)), "");
   EXPECT_TRUE(context.Ready());
   EXPECT_NE(InitialStep(context, dn, de), "");
   EXPECT_FALSE(context.Ready()) << "a failed initial step must not keep the old grids";

@@ -125,9 +125,9 @@ TEST(InitialStep, MainlandShowsTheSevenParametersAndTheGridSizeAndEnablesTheConv
 
 TEST(InitialStep, GridCountsBelowOneHundredShowThreeDigits) {
   WorkFolder folder;
-  const std::string grid = "3\n2\n2000\n3846000\n42000\n1 2\n3 4\n5 6\n";
-  folder.Write("dN_2km_V1-0.grd", grid);
-  folder.Write("dE_2km_V1-0.grd", grid);
+  const std::string header = "3\n2\n2000\n3846000\n42000\n";
+  folder.Write("dN_2km_V1-0.grd", header + "1 2\n3 4\n5 6\n");
+  folder.Write("dE_2km_V1-0.grd", header + "6 5\n4 3\n2 1\n");
   Program p(kMainlandProfile);
   EXPECT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kDone);
   EXPECT_EQ(p["Text14"], "003");
@@ -159,7 +159,7 @@ TEST(InitialStep, MissingGridIsNamedAndLeavesTheConversionsDisabled) {
 TEST(InitialStep, ATruncatedGridIsNamedWithItsLineAndALaterGoodLoadEnablesTheConversions) {
   WorkFolder folder;
   folder.Write("dN_2km_V1-0.grd", "3\n2\n2000\n3846000\n42000\n1 2\n3 4\n");
-  folder.Write("dE_2km_V1-0.grd", "3\n2\n2000\n3846000\n42000\n1 2\n3 4\n5 6\n");
+  folder.Write("dE_2km_V1-0.grd", "3\n2\n2000\n3846000\n42000\n6 5\n4 3\n2 1\n");
   Program p(kMainlandProfile);
   EXPECT_EQ(p.conversions.Command3_Click().status, OutcomeStatus::kError);
   ASSERT_EQ(p.platform.messages.size(), 1u);

@@ -24,7 +24,9 @@ GridPair SmallPair() {
   GridPair pair;
   for (CorrectionGrid* g : {&pair.dN, &pair.dE}) {
     g->header = {3, 4, 2000, 1846000, 42000};
-    for (int k = 0; k < 12; ++k) g->values.push_back(static_cast<float>(k) * 0.5f - 3.0f);
+    // dE differs from dN: a grid that is a copy of the other is refused.
+    const float slope = g == &pair.dN ? 0.5f : 0.25f;
+    for (int k = 0; k < 12; ++k) g->values.push_back(static_cast<float>(k) * slope - 3.0f);
   }
   return pair;
 }
