@@ -77,6 +77,11 @@ bool CloseFile(int fd);
 // elsewhere, where such names are ordinary files).
 std::string ReservedDeviceNameOf(const std::string& path);
 std::string ReservedDeviceName(const std::string& path);
+// Whether a path holds a colon other than the one after a drive letter ("C:", also after a
+// "\\?\" or "\\.\" prefix). On NTFS "in.txt:s" and "in.txt::$DATA" name streams inside
+// the file in.txt, not files of their own: an output there would change the input unseen. The
+// Windows build opens no such path (elsewhere a colon is an ordinary character of a name).
+bool ColonInNameOf(const std::string& path);
 // Why such a name is refused as a file, in the words of a message; in Greek.
 std::string ReservedDeviceReason(const std::string& device);
 std::string ReservedDeviceReasonGreek(const std::string& device);
