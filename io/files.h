@@ -71,6 +71,17 @@ bool IsFolder(int fd);
 
 bool CloseFile(int fd);
 
+// The lock that the one writer of a file holds while a job writes it: exclusive, taken without
+// waiting, and given up by UnlockWriting or when the descriptor is closed. Another job holding
+// it, in this process or another, makes it kHeld.
+enum class WriterLock {
+  kTaken,
+  kHeld,         // another writer has it; holder: its process id where known, else 0
+  kUnsupported,  // the file system keeps no locks: the file is written without one
+};
+WriterLock LockForWriting(int fd, long& holder);
+void UnlockWriting(int fd);
+
 // The reserved Windows device name that a path ends in (CON, PRN, AUX, NUL, COM1 to COM9, LPT1
 // to LPT9, with any extension, in any folder, in any case), which Windows opens as the device
 // and never as a file; "" for any other path. ReservedDeviceName does so on Windows only (""

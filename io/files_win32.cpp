@@ -327,4 +327,32 @@ bool IsFolder(int fd) {
 
 bool CloseFile(int fd) { return ::_close(fd) == 0; }
 
+namespace {
+
+// The byte that the writer of a file locks: far past any end of file, so that the lock keeps
+// other writers out without stopping anyone from reading or writing the file's bytes.
+constexpr DWORD kLockedByteHigh = 0x7FFFFFFF;
+constexpr DWORD kLockedByteLow = 0xFFFFFFFE;
+
+}  // namespace
+
+WriterLock LockForWriting(int fd, long& holder) {
+  holder = 0;  // Windows does not tell who holds a lock
+  const HANDLE handle = HandleOf(fd);
+  OVERLAPPED at{};
+  at.Offset = kLockedByteLow;
+  at.OffsetHigh = kLockedByteHigh;
+  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    return WriterLock::kTaken;
+  }
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? WriterLock::kHeld : WriterLock::kUnsupported;
+}
+
+void UnlockWriting(int fd) {
+  OVERLAPPED at{};
+  at.Offset = kLockedByteLow;
+  at.OffsetHigh = kLockedByteHigh;
+  ::UnlockFileEx(HandleOf(fd), 0, 1, 0, &at);
+}
+
 }  // namespace vortan

@@ -6,6 +6,8 @@
 #endif
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace vortan {
@@ -28,6 +30,14 @@ void PrepareProcessForJobs() {
   // A drive without a disk or an unreachable share is an error of the file, not a dialog box
   // that waits for someone to click it.
   ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+#endif
+}
+
+long CurrentProcessId() {
+#if defined(_WIN32)
+  return static_cast<long>(::GetCurrentProcessId());
+#else
+  return static_cast<long>(::getpid());
 #endif
 }
 

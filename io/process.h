@@ -9,4 +9,7 @@ namespace vortan {
 // drive that is not ready fails the open instead of showing a dialog.
 void PrepareProcessForJobs();
 
+// The id of this process, as the system's tools show it.
+long CurrentProcessId();
+
 }  // namespace vortan

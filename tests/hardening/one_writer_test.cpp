@@ -79,6 +79,80 @@ TEST(PathRule, TheWindowsBuildOpensNoStreamOfAFile) {
   EXPECT_EQ(support::ReadFile(in), kSflh);
 }
 
+#else
+
+namespace fs = std::filesystem;
+
+const std::string kTool = VORTAN_CLI;
+const std::string kGrids = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
+
+class OneWriter : public support::FolderTest {
+ protected:
+  // Runs a shell script in the test folder; its exit status.
+  int Shell(const std::string& script) {
+    const std::string line = "cd '" + folder_.string() + "' || exit 99; " + script;
+    const int status = std::system(line.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // The lines of a file, checking that it ends with a whole CR LF line.
+  std::size_t CompleteLines(const std::string& name) const {
+    const std::string text = Read(Path(name));
+    if (!text.empty()) {
+      EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << name;
+    }
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+};
+
+// While a job writes out.txt, a second job given out.txt for an output (the same job or another,
+// in another program) is refused, naming the file and the process that writes it, and writes
+// nothing: out.txt holds the first job's lines alone, complete.
+TEST_F(OneWriter, ASecondProgramWritingAnOutputIsRefusedAndWritesNothing) {
+  Write("other.txt", "Q9,381000.00000,241000.00000,2.000\r\n");
+  // The first job writes its first lines, then waits for more input while it holds out.txt.
+  const int status = Shell(
+      "mkfifo feed; '" + kTool + "' sflh-to-senh - out.txt <feed 2>first & pid=$!; exec 3>feed; "
+      "yes 'P1,380000.00000,240000.00000,1.000' | head -n 10000 >&3; "
+      "while [ ! -s out.txt ]; do sleep 0.02; done; echo $pid >pid; "
+      "'" + kTool + "' sflh-to-senh other.txt out.txt 2>second; echo $? >status; "
+      "'" + kTool + "' --region kastelorizo senh-to-htrs07 other.txt a out.txt c 2>third; "
+      "echo $? >>status; kill -TERM $pid; exec 3>&-; wait $pid");
+  EXPECT_EQ(status, 143) << Read(Path("first"));
+  EXPECT_EQ(Read(Path("status")), "1\n1\n");
+  std::string pid = Read(Path("pid"));
+  pid.pop_back();
+  for (const char* err : {"second", "third"}) {
+    const std::string said = Read(Path(err));
+    EXPECT_NE(said.find("out.txt: is being written by another program (process " + pid + ")"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("Nothing was written"), std::string::npos) << said;
+  }
+  EXPECT_FALSE(Exists(Path("a")));
+  EXPECT_FALSE(Exists(Path("c")));
+  const std::string out = Read(Path("out.txt"));
+  EXPECT_GT(CompleteLines("out.txt"), 0u);
+  EXPECT_EQ(out.find("Q9"), std::string::npos);
+}
+
+// Within one program (two jobs of Python's, of a window and a script) the rule is the same: the
+// second job is refused, and the file is its own again when the first has closed it.
+TEST_F(OneWriter, ASecondJobOfOneProgramIsRefusedUntilTheFirstHasClosedTheOutput) {
+  OutputSet first;
+  ASSERT_FALSE(first.Open({Path("out.txt")}, {}).has_value());
+  OutputSet second;
+  const std::optional<OutputError> refused = second.Open({Path("a"), Path("out.txt")}, {});
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->output, 1u);
+  EXPECT_NE(refused->reason.find("is being written by another job of this program"),
+            std::string::npos)
+      << refused->reason;
+  EXPECT_FALSE(Exists(Path("a")));  // made for the refused job, removed again
+  EXPECT_TRUE(first.Close());
+  OutputSet third;
+  EXPECT_FALSE(third.Open({Path("out.txt")}, {}).has_value());
+}
+
 #endif
 
 }  // namespace
