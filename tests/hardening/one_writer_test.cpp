@@ -153,6 +153,53 @@ TEST_F(OneWriter, ASecondJobOfOneProgramIsRefusedUntilTheFirstHasClosedTheOutput
   EXPECT_FALSE(third.Open({Path("out.txt")}, {}).has_value());
 }
 
+// A stop signal ends a job that waits: for its input from a pipe that stays open, for a FIFO
+// that no program writes, for an output FIFO that no program reads. It ends at once, with the
+// status of the signal and the words that say so, not when the pipe ends (with status 0) or at
+// a second signal. A job stopped so has complete lines in every output, the same number.
+TEST_F(OneWriter, AStopSignalEndsAJobThatWaitsAtOnce) {
+  Write("in.txt", "P1,4500000.000,2000000.000,.250\r\n");
+  ASSERT_EQ(Shell("mkfifo unwritten unread"), 0);
+  const struct {
+    const char* signal;
+    const char* command;  // the tool's arguments; its standard input waits for 4 s
+    int status;
+    const char* says;
+  } cases[] = {
+      {"TERM", "sflh-to-senh - o.txt", 143, "stopped by SIGTERM"},
+      {"INT", "sflh-to-senh - o.txt", 130, "stopped by Ctrl+C"},
+      {"HUP", "sflh-to-senh - o.txt", 129, "stopped by SIGHUP"},
+      {"TERM", "--region kastelorizo senh-to-htrs07 - a b c", 143, "stopped by SIGTERM"},
+      {"TERM", "sflh-to-senh unwritten o.txt", 143, "stopped by SIGTERM"},
+      {"TERM", "sflh-to-senh in.txt unread", 143, "stopped by SIGTERM"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.signal) + " " + c.command);
+    Shell("rm -f o.txt a b c");
+    // The tool's end, in milliseconds after the signal; a tool that outlives the signal by
+    // 3 s is killed (status 137).
+    const int status = Shell(
+        "start=$(date +%s%N); { cat in.txt; sleep 4; } | { timeout -s " + std::string(c.signal) +
+        " -k 3 --preserve-status 1 '" + kTool + "' " + c.command +
+        " 2>err; echo $? >status; date +%s%N >end; }; "
+        "echo $(( ($(cat end) - start) / 1000000 - 1000 )) >ms");
+    EXPECT_EQ(status, 0);
+    const std::string err = Read(Path("err"));
+    EXPECT_EQ(Read(Path("status")), std::to_string(c.status) + "\n") << err;
+    EXPECT_LT(std::stol(Read(Path("ms"))), 1500) << "the job went on waiting";
+    EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    const std::vector<std::string> outputs =
+        std::string(c.command).find(" a b c") != std::string::npos
+            ? std::vector<std::string>{"a", "b", "c"}
+            : std::vector<std::string>{"o.txt"};
+    for (const std::string& name : outputs) {
+      if (Exists(Path(name))) {
+        EXPECT_EQ(CompleteLines(name), CompleteLines(outputs[0])) << name;
+      }
+    }
+  }
+}
+
 #endif
 
 }  // namespace
