@@ -12,4 +12,7 @@ void PrepareProcessForJobs();
 // The id of this process, as the system's tools show it.
 long CurrentProcessId();
 
+// Whether a process of that id runs now (as far as this process may know: true when unsure).
+bool ProcessRuns(long id);
+
 }  // namespace vortan

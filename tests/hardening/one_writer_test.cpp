@@ -200,6 +200,35 @@ TEST_F(OneWriter, AStopSignalEndsAJobThatWaitsAtOnce) {
   }
 }
 
+// A conversion killed by SIGKILL cannot remove the hidden folder it writes its dataset in; the
+// next conversion into that folder does, when the process named in the folder's name no longer
+// runs. The folder of a process that runs, and a folder of another name, stay.
+TEST_F(OneWriter, TheNextConversionRemovesTheFolderOfAKilledOne) {
+  if (!VORTAN_WITH_GIS) GTEST_SKIP() << "this build converts no GIS datasets";
+  const std::string convert = "'" + kTool + "' --dn '" + kGrids + "dN_2km_V1-0.grd' --de '" +
+                              kGrids + "dE_2km_V1-0.grd' convert --from ggrs87-tm87 --to "
+                              "htrs07-tm07 ";
+  ASSERT_EQ(Shell("{ yes 'P1,566296.541,4529332.314,6.501' | " + convert +
+                  "- out.gpkg 2>err & pid=$!; "
+                  "while ! ls -a | grep -q '^.vortan-output-'; do sleep 0.02; done; sleep 0.2; "
+                  "kill -KILL $pid; wait $pid; } 2>/dev/null; "
+                  "ls -a | grep '^.vortan-output-' >left"),
+            0);
+  const std::string left = Read(Path("left"));
+  ASSERT_EQ(std::count(left.begin(), left.end(), '\n'), 1) << left;
+  const std::string killed = left.substr(0, left.size() - 1);
+  const std::string running = ".vortan-output-" + std::to_string(::getpid()) + "-Ab12Cd";
+  const std::string other = ".vortan-output-Ab12Cd";
+  fs::create_directory(Path(running));
+  fs::create_directory(Path(other));
+  Write("in.txt", "P1,566296.541,4529332.314,6.501\r\n");
+  ASSERT_EQ(Shell(convert + "in.txt out.gpkg 2>err"), 0) << Read(Path("err"));
+  EXPECT_FALSE(Exists(Path(killed))) << killed;
+  EXPECT_TRUE(Exists(Path(running)));
+  EXPECT_TRUE(Exists(Path(other)));
+  EXPECT_TRUE(Exists(Path("out.gpkg")));
+}
+
 #endif
 
 }  // namespace
