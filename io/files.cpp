@@ -52,6 +52,12 @@ int OpenWaiting(const char* path, int flags, mode_t mode = 0) {
     }
     if (errno == EINTR) continue;
     if (errno != ENXIO) return -1;
+    // ENXIO of a device that is not there (a serial port without its card) is an error.
+    struct stat st {};
+    if (::stat(path, &st) != 0 || !S_ISFIFO(st.st_mode)) {
+      errno = ENXIO;
+      return -1;
+    }
     if (StopRequested()) {
       errno = ECANCELED;
       return -1;
