@@ -56,6 +56,29 @@ TEST(PathRule, AColonAfterTheDriveLetterNamesAStreamOfAFile) {
   }
 }
 
+// Within one program (two jobs of Python's, of a window and a script) the rule is the same: the
+// second job is refused, and the file is its own again when the first has closed it.
+TEST(OneWriterInOneProgram, ASecondJobIsRefusedUntilTheFirstHasClosedTheOutput) {
+  support::TempFolder temp(support::CurrentTestName());
+  const auto Path = [&](const std::string& name) { return temp.Path(name); };
+  OutputSet first;
+  ASSERT_FALSE(first.Open({Path("out.txt")}, {}).has_value());
+  OutputSet second;
+  const std::optional<OutputError> refused = second.Open({Path("a"), Path("out.txt")}, {});
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->output, 1u);
+#if defined(_WIN32)
+  const char* const writer = "is being written by another program";  // Windows names none
+#else
+  const char* const writer = "is being written by another job of this program";
+#endif
+  EXPECT_NE(refused->reason.find(writer), std::string::npos) << refused->reason;
+  EXPECT_FALSE(support::Exists(Path("a")));  // made for the refused job, removed again
+  EXPECT_TRUE(first.Close());
+  OutputSet third;
+  EXPECT_FALSE(third.Open({Path("out.txt")}, {}).has_value());
+}
+
 #if defined(_WIN32)
 
 const std::string kSflh = "P1,380000.00000,240000.00000,1.000\r\n";
@@ -109,14 +132,15 @@ class OneWriter : public support::FolderTest {
 // nothing: out.txt holds the first job's lines alone, complete.
 TEST_F(OneWriter, ASecondProgramWritingAnOutputIsRefusedAndWritesNothing) {
   Write("other.txt", "Q9,381000.00000,241000.00000,2.000\r\n");
-  // The first job writes its first lines, then waits for more input while it holds out.txt.
+  // The first job writes its first lines, then waits for more input (for 5 s) while it holds
+  // out.txt.
   const int status = Shell(
-      "mkfifo feed; '" + kTool + "' sflh-to-senh - out.txt <feed 2>first & pid=$!; exec 3>feed; "
-      "yes 'P1,380000.00000,240000.00000,1.000' | head -n 10000 >&3; "
+      "mkfifo feed; '" + kTool + "' sflh-to-senh - out.txt <feed 2>first & pid=$!; "
+      "{ yes 'P1,380000.00000,240000.00000,1.000' | head -n 10000; sleep 5; } >feed & "
       "while [ ! -s out.txt ]; do sleep 0.02; done; echo $pid >pid; "
       "'" + kTool + "' sflh-to-senh other.txt out.txt 2>second; echo $? >status; "
       "'" + kTool + "' --region kastelorizo senh-to-htrs07 other.txt a out.txt c 2>third; "
-      "echo $? >>status; kill -TERM $pid; exec 3>&-; wait $pid");
+      "echo $? >>status; kill -TERM $pid; wait $pid");
   EXPECT_EQ(status, 143) << Read(Path("first"));
   EXPECT_EQ(Read(Path("status")), "1\n1\n");
   std::string pid = Read(Path("pid"));
@@ -133,24 +157,6 @@ TEST_F(OneWriter, ASecondProgramWritingAnOutputIsRefusedAndWritesNothing) {
   const std::string out = Read(Path("out.txt"));
   EXPECT_GT(CompleteLines("out.txt"), 0u);
   EXPECT_EQ(out.find("Q9"), std::string::npos);
-}
-
-// Within one program (two jobs of Python's, of a window and a script) the rule is the same: the
-// second job is refused, and the file is its own again when the first has closed it.
-TEST_F(OneWriter, ASecondJobOfOneProgramIsRefusedUntilTheFirstHasClosedTheOutput) {
-  OutputSet first;
-  ASSERT_FALSE(first.Open({Path("out.txt")}, {}).has_value());
-  OutputSet second;
-  const std::optional<OutputError> refused = second.Open({Path("a"), Path("out.txt")}, {});
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_EQ(refused->output, 1u);
-  EXPECT_NE(refused->reason.find("is being written by another job of this program"),
-            std::string::npos)
-      << refused->reason;
-  EXPECT_FALSE(Exists(Path("a")));  // made for the refused job, removed again
-  EXPECT_TRUE(first.Close());
-  OutputSet third;
-  EXPECT_FALSE(third.Open({Path("out.txt")}, {}).has_value());
 }
 
 // A stop signal ends a job that waits: for its input from a pipe that stays open, for a FIFO
