@@ -36,7 +36,11 @@ int RunDataset(const Command& command) {
   std::string error;
   const gis::ModuleInterface* module = gis::LoadModule(error);
   if (!module) return Error(error);
-  const gis::DatasetOutcome outcome = module->convert(request);
+  gis::DatasetOutcome outcome = module->convert(request);
+  // A stop signal makes the reads and writes under way fail: the stop, not an error.
+  if (outcome.status == gis::DatasetStatus::kError && interrupted.load()) {
+    outcome.status = gis::DatasetStatus::kCancelled;
+  }
   progress.Clear();
   return ReportDataset(outcome, request, command.quiet, progress.shown());
 }

@@ -22,6 +22,7 @@
 #include "engine/worker_pool.h"
 #include "io/display_text.h"
 #include "io/files.h"
+#include "io/stop_request.h"
 #include "transform/grid_file.h"
 
 namespace vortan {
@@ -347,6 +348,20 @@ JobOutcome Fail(JobOutcome outcome, const Problem& problem, std::string file) {
               {problem.reason, problem.reasonGreek});
 }
 
+// Whether the job was asked to stop: its cancel flag, or a stop signal, which also makes every
+// read, write and open fail (io/stop_request.h). Such a failure is the stop, not an error.
+bool StopAsked(const std::atomic<bool>* cancel) {
+  return (cancel && cancel->load()) || StopRequested();
+}
+
+// The outcome of a job stopped before pointId (none when it waited for the input or an
+// output), with what it wrote so far.
+JobOutcome Cancelled(JobOutcome outcome, std::string pointId = "") {
+  outcome.status = JobStatus::kCancelled;
+  outcome.pointId = std::move(pointId);
+  return outcome;
+}
+
 // The files the job reads, and the grids it does not read, which no output may be.
 std::vector<ReadFile> FilesRead(const TransformContext& context, int inputFd,
                                 const std::string& input, const JobOptions& options) {
@@ -379,7 +394,8 @@ class ChunkWriter {
   ChunkWriter(const RecordTask& task, const TransformContext& context, const std::string& input,
               const std::vector<std::string>& outputPaths, OutputSet& outputs,
               JobOutcome& outcome, std::uint64_t totalBytes,
-              const std::function<void(const JobProgress&)>& progress)
+              const std::function<void(const JobProgress&)>& progress,
+              const std::atomic<bool>* cancel)
       : task_(task),
         context_(context),
         input_(input),
@@ -387,12 +403,16 @@ class ChunkWriter {
         outputs_(outputs),
         outcome_(outcome),
         totalBytes_(totalBytes),
-        progress_(progress) {}
+        progress_(progress),
+        cancel_(cancel) {}
 
   // Writes the lines of a batch; returns the final outcome when the batch ends the job.
   std::optional<JobOutcome> Write(const RecordBatch& batch, const ChunkResult& chunk) {
     if (!outputs_.Append(chunk.lines)) {
       outcome_.linesWritten = outputs_.lines();
+      if (StopAsked(cancel_)) {
+        return Cancelled(outcome_, std::string(batch.Field(batch.records.front().id)));
+      }
       const std::string& failed = outputPaths_[outputs_.failedOutput()];
       return Fail(outcome_, FileDisplayName(failed, false), 0, "",
                   WriteFailure(outputs_.error(), failed));
@@ -466,6 +486,7 @@ class ChunkWriter {
   JobOutcome& outcome_;
   const std::uint64_t totalBytes_;
   const std::function<void(const JobProgress&)>& progress_;
+  const std::atomic<bool>* cancel_;
 };
 
 // The records on this thread and the pool's (none without a pool), each of which takes the
@@ -610,6 +631,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   const int inFd = inputPath == "-" ? kStandardInput : OpenForReading(inputPath);
   if (inFd < 0) {
     const int error = errno;
+    if (StopAsked(options.cancel)) return Cancelled(outcome);
     if (const std::string cause = PathProblem(inputPath, error); !cause.empty()) {
       return Fail(outcome, input, 0, "", {cause, PathProblemGreek(inputPath, error)});
     }
@@ -633,11 +655,14 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
 
   // A file of another kind or encoding is refused before any output is touched.
   RecordReader reader(inFd, task.FieldNames());
-  if (!reader.Start()) return Fail(outcome, reader.error(), input);
+  if (!reader.Start()) {
+    return StopAsked(options.cancel) ? Cancelled(outcome) : Fail(outcome, reader.error(), input);
+  }
 
   OutputSet outputs;
   if (const std::optional<OutputError> error =
           outputs.Open(outputPaths, FilesRead(context, inFd, input, options))) {
+    if (StopAsked(options.cancel)) return Cancelled(outcome);
     return Fail(outcome, FileDisplayName(outputPaths[error->output], false), 0, "",
                 {error->reason, error->reasonGreek});
   }
@@ -646,7 +671,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.discarded = outputs.discarded();
 
   ChunkWriter writer(task, context, input, outputPaths, outputs, outcome, totalBytes,
-                     options.progress);
+                     options.progress, options.cancel);
   try {
     std::unique_ptr<WorkerPool> pool;
     if (outcome.threadsAsked > 1) pool = std::make_unique<WorkerPool>(outcome.threadsAsked);
@@ -663,7 +688,10 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
                  "εξόδου έχουν πλήρεις γραμμές. Κλείστε άλλα προγράμματα ή τρέξτε την εργασία "
                  "με λιγότερα νήματα"});
   }
-  if (reader.failed()) return Fail(outcome, reader.error(), input);
+  if (reader.failed()) {
+    outcome.linesWritten = outputs.lines();
+    return StopAsked(options.cancel) ? Cancelled(outcome) : Fail(outcome, reader.error(), input);
+  }
   if (!outputs.Close()) {
     const std::string& failed = outputPaths[outputs.failedOutput()];
     return Fail(outcome, FileDisplayName(failed, false), 0, "",
@@ -790,6 +818,7 @@ std::string JobOutcome::Message() const {
     case JobStatus::kDone:
       return written() + ".";
     case JobStatus::kCancelled:
+      if (pointId.empty()) return "Cancelled: " + written() + ".";
       return "Cancelled before point " + id + ": " + written() + ".";
     case JobStatus::kOutsideGrid:
       return "Το σημείο είναι εκτός του καννάβου : " + id + "\nThe point " + id + " (" + file +

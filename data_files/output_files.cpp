@@ -5,6 +5,7 @@
 
 #include "io/display_text.h"
 #include "io/files.h"
+#include "io/process.h"
 
 namespace vortan {
 namespace {
@@ -27,6 +28,8 @@ OutputSet::~OutputSet() {
     if (f.owned && f.fd >= 0) {
       ReleaseAhead(f);
       CloseFile(f.fd);
+    } else if (f.locked) {
+      UnlockWriting(f.fd);
     }
   }
 }
@@ -59,10 +62,13 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
                                            const std::vector<ReadFile>& reads) {
   std::vector<OpenedOutput> opened(paths.size());
   std::vector<FileIdentity> identities(paths.size());
+  std::vector<char> locked(paths.size(), 0);
   discarded_.clear();
-  // Undoes what was done so far: closes what was opened, removes what was made.
+  // Undoes what was done so far: gives up the locks, closes what was opened, removes what was
+  // made.
   auto fail = [&](std::size_t output, std::string reason, std::string greek) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (locked[i]) UnlockWriting(opened[i].fd);
       if (opened[i].fd >= 0 && paths[i] != "-") CloseFile(opened[i].fd);
       RemoveCreated(opened[i]);
     }
@@ -141,6 +147,33 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
                         "έξοδο δικό της αρχείο");
       }
     }
+    // One writer at a time: a job that writes the file now (in another program, or another
+    // job of this one) keeps it, and this job writes nothing. A file system without locks
+    // does not stop the job.
+    if (id->regular) {
+      long holder = 0;
+      const WriterLock lock = LockForWriting(opened[i].fd, holder);
+      if (lock == WriterLock::kHeld) {
+        opened[i].created = false;  // made a moment ago, but the other writer has it now
+        const bool here = holder == CurrentProcessId();
+        const std::string who = here ? "another job of this program"
+                                : holder > 0 ? "another program (process " +
+                                                   std::to_string(holder) + ")"
+                                             : std::string("another program");
+        const std::string whoGreek = here ? "άλλη εργασία αυτού του προγράμματος"
+                                     : holder > 0 ? "άλλο πρόγραμμα (διεργασία " +
+                                                        std::to_string(holder) + ")"
+                                                  : std::string("άλλο πρόγραμμα");
+        return fail(i,
+                    "is being written by " + who +
+                        "; nothing was changed in it. Wait until that job has ended, or choose "
+                        "another output name",
+                    "γράφεται τώρα από " + whoGreek +
+                        "· δεν άλλαξε τίποτα σε αυτό. Περιμένετε να τελειώσει εκείνη η εργασία ή "
+                        "διαλέξτε άλλο όνομα εξόδου");
+      }
+      locked[i] = lock == WriterLock::kTaken;
+    }
   }
   // Every output is good: only now are they emptied.
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -148,6 +181,7 @@ std::optional<OutputError> OutputSet::Open(const std::vector<std::string>& paths
     f.path = paths[i];
     f.fd = opened[i].fd;
     f.owned = paths[i] != "-";
+    f.locked = locked[i] != 0;
     if (f.owned && identities[i].regular && !Empty(f.fd)) {
       const int error = errno;
       files_.clear();  // fail() closes them
@@ -195,6 +229,8 @@ bool OutputSet::Close() {
   for (std::size_t o = 0; o < files_.size(); ++o) {
     File& f = files_[o];
     if (f.owned && f.fd >= 0) ReleaseAhead(f);
+    if (!f.owned && f.locked) UnlockWriting(f.fd);
+    f.locked = false;
     if (f.owned && f.fd >= 0 && !CloseFile(f.fd) && ok) {
       ok = false;
       error_ = errno;

@@ -1,6 +1,7 @@
 // The output files of a job, as one set: every output is opened and checked before any is
-// emptied, no output may be a file the job reads or another output of the job, and the files
-// grow by whole batches of lines. A batch that cannot be written whole into every output is
+// emptied, no output may be a file the job reads or another output of the job, nor a file that
+// another job is writing (each output is locked while the job writes it), and the files grow
+// by whole batches of lines. A batch that cannot be written whole into every output is
 // taken back from all of them, so that on every failure each output holds complete lines, the
 // same number in each.
 #pragma once
@@ -66,6 +67,7 @@ class OutputSet {
     std::string path;
     int fd = -1;
     bool owned = false;  // not standard output
+    bool locked = false;  // holds the writer's lock (given up when closed, or by Close)
     std::optional<std::uint64_t> start;  // where its first line went, when it can be cut back
     std::uint64_t committed = 0;         // bytes of complete batches written
     std::uint64_t reserved = 0;  // the end of the disk space reserved ahead of the writes

@@ -2,18 +2,22 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "io/display_text.h"
 #include "io/file_identity.h"
 #include "io/files.h"
+#include "io/process.h"
 
 namespace vortan::gis {
 namespace {
@@ -73,6 +77,44 @@ bool Inside(const fs::path& file, const FileIdentity& folder) {
     if (parent == parent.root_path()) break;
   }
   return false;
+}
+
+// The temporary folders are named ".vortan-output-PID-XXXXXX": PID the process that made it.
+constexpr std::string_view kPlacePrefix = ".vortan-output-";
+
+// The process that made a temporary folder of that name; 0 for any other name.
+long PlaceMaker(const std::string& name) {
+  if (name.rfind(kPlacePrefix, 0) != 0) return 0;
+  const std::string rest = name.substr(kPlacePrefix.size());
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || dash > 9 || rest.size() != dash + 7) return 0;
+  long id = 0;
+  for (std::size_t i = 0; i < dash; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(rest[i]))) return 0;
+    id = id * 10 + (rest[i] - '0');
+  }
+  for (std::size_t i = dash + 1; i < rest.size(); ++i) {
+    if (!std::isalnum(static_cast<unsigned char>(rest[i]))) return 0;
+  }
+  return id;
+}
+
+// Removes the temporary folders in parent that a run of this program left when it was killed
+// (SIGKILL, a power cut): folders of this user, named by a process that no longer runs. A
+// folder of a process that runs, of another user, or of another name stays.
+void RemoveLeftPlaces(const fs::path& parent) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(parent, ec)) {
+    const long maker = PlaceMaker(entry.path().filename().string());
+    if (maker == 0 || ProcessRuns(maker)) continue;
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid()) {
+      continue;
+    }
+    std::error_code removing;
+    fs::remove_all(entry.path(), removing);
+  }
 }
 
 }  // namespace
@@ -189,7 +231,10 @@ std::string OutputPlace::Prepare(const std::string& target) {
   while (!path.empty() && !path.has_filename()) path = path.parent_path();  // "out/" is "out"
   fs::path parent = path.parent_path();
   if (parent.empty()) parent = ".";
-  std::string pattern = (parent / ".vortan-output-XXXXXX").string();
+  RemoveLeftPlaces(parent);
+  std::string pattern =
+      (parent / (std::string(kPlacePrefix) + std::to_string(CurrentProcessId()) + "-XXXXXX"))
+          .string();
   if (!::mkdtemp(pattern.data())) {
     return DisplayText(parent.string()) +
            ": no temporary folder can be made there for the output (" + SystemReason(errno) +

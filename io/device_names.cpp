@@ -59,6 +59,20 @@ std::string ReservedDeviceName(const std::string& path) {
 #endif
 }
 
+bool ColonInNameOf(const std::string& path) {
+  std::string_view rest(path);
+  // "\\?\C:\..." and "\\.\C:\...": the drive follows the prefix.
+  if (rest.size() >= 4 && (rest[0] == '\\' || rest[0] == '/') &&
+      (rest[1] == '\\' || rest[1] == '/') && (rest[2] == '?' || rest[2] == '.') &&
+      (rest[3] == '\\' || rest[3] == '/')) {
+    rest.remove_prefix(4);
+  }
+  if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
+    rest.remove_prefix(2);
+  }
+  return rest.find(':') != std::string_view::npos;
+}
+
 std::string ReservedDeviceReason(const std::string& device) {
   std::string what;
   for (const Device& d : kDevices) {

@@ -2,15 +2,70 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
+
+#include "io/stop_request.h"
 
 namespace vortan {
 namespace {
+
+// How often an output FIFO that no program reads yet is tried again, in milliseconds.
+constexpr int kReaderWait = 50;
+
+// Waits until fd is ready for events (POLLIN or POLLOUT) or a stop was requested; false and
+// ECANCELED for a stop. A file on disk is always ready, so a stop is only seen here when it came
+// before the call.
+bool WaitReady(int fd, short events) {
+  for (;;) {
+    if (StopRequested()) {
+      errno = ECANCELED;
+      return false;
+    }
+    pollfd waits[2] = {{fd, events, 0}, {StopRequestDescriptor(), POLLIN, 0}};
+    const int n = ::poll(waits, waits[1].fd >= 0 ? 2 : 1, -1);
+    if (n < 0 && errno != EINTR) return true;  // the read or write itself says what is wrong
+    if (n > 0 && waits[0].revents != 0 && !StopRequested()) return true;
+  }
+}
+
+// Opens path with O_NONBLOCK, so that a FIFO is not waited for inside open(), where a stop
+// signal cannot end the wait, and clears it again: the descriptor blocks as usual. A FIFO
+// without a program that reads it (ENXIO, for writing) is tried again until one comes or a stop
+// is requested. For reading, the wait for a program that writes comes with the first read.
+int OpenWaiting(const char* path, int flags, mode_t mode = 0) {
+  for (;;) {
+    const int fd = ::open(path, flags | O_NONBLOCK, mode);
+    if (fd >= 0) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return fd;
+    }
+    if (errno == EINTR) continue;
+    if (errno != ENXIO) return -1;
+    // ENXIO of a device that is not there (a serial port without its card) is an error.
+    struct stat st {};
+    if (::stat(path, &st) != 0 || !S_ISFIFO(st.st_mode)) {
+      errno = ENXIO;
+      return -1;
+    }
+    if (StopRequested()) {
+      errno = ECANCELED;
+      return -1;
+    }
+    pollfd stop = {StopRequestDescriptor(), POLLIN, 0};
+    ::poll(&stop, 1, kReaderWait);
+  }
+}
 
 // Moves a descriptor that took 0, 1 or 2 (a standard stream was closed) above them, and leaves
 // the standard one closed again.
@@ -38,6 +93,7 @@ std::string SystemReason(int error) {
     case ENFILE: return "too many files are open";
     case ENAMETOOLONG: return "the name is too long";
     case EPIPE: return "the program reading it has ended";
+    case ECANCELED: return "the program was asked to stop";
     default: return std::strerror(error);
   }
 }
@@ -58,11 +114,7 @@ std::string PathProblemGreek(const std::string& path, int) {
 }
 
 int OpenForReading(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  return AboveStandardStreams(fd);
+  return AboveStandardStreams(OpenWaiting(path.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
 OpenedOutput OpenForWriting(const std::string& path) {
@@ -71,15 +123,15 @@ OpenedOutput OpenForWriting(const std::string& path) {
     out.error = ENOENT;
     return out;
   }
-  out.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  out.fd = OpenWaiting(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (out.fd < 0 && errno == ENOENT) {
-    out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    out.fd = OpenWaiting(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (out.fd >= 0) {
       out.created = true;
       out.createdPath = path;
     } else if (errno == EEXIST) {
       // A link to a file that does not exist: the file is made where the link points.
-      out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+      out.fd = OpenWaiting(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
       if (out.fd >= 0) {
         out.created = true;
         char resolved[PATH_MAX];
@@ -102,6 +154,7 @@ void RemoveCreated(const OpenedOutput& output) {
 
 long long ReadSome(int fd, char* data, std::size_t size) {
   for (;;) {
+    if (!WaitReady(fd, POLLIN)) return -1;
     const ssize_t n = ::read(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
     return n;
@@ -111,6 +164,7 @@ long long ReadSome(int fd, char* data, std::size_t size) {
 bool WriteAll(int fd, const char* data, std::size_t size, std::size_t& written) {
   written = 0;
   while (written < size) {
+    if (!WaitReady(fd, POLLOUT)) return false;
     const ssize_t n = ::write(fd, data + written, size - written);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
@@ -187,5 +241,56 @@ bool IsFolder(int fd) {
 }
 
 bool CloseFile(int fd) { return ::close(fd) == 0; }
+
+namespace {
+
+// The process that holds the flock() write lock on the file of fd, from /proc/locks (Linux);
+// 0 when it cannot be told. A file system that shows the file under another device number
+// there (btrfs) is matched by its file number alone when one lock has that number.
+long FlockHolder(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return 0;
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  long exact = 0, byNumber = 0;
+  int numbered = 0;
+  while (std::getline(locks, line)) {
+    char kind[16], type[16];
+    long pid = 0;
+    unsigned devMajor = 0, devMinor = 0;
+    unsigned long long file = 0;
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:131 0 EOF"; a waiter's line has "->" after "1:".
+    if (line.find("->") != std::string::npos) continue;
+    if (std::sscanf(line.c_str(), "%*[^:]: %15s %*s %15s %ld %x:%x:%llu", kind, type, &pid,
+                    &devMajor, &devMinor, &file) != 6) {
+      continue;
+    }
+    if (std::strcmp(kind, "FLOCK") != 0 || std::strcmp(type, "WRITE") != 0 ||
+        file != static_cast<unsigned long long>(st.st_ino) || pid <= 0) {
+      continue;
+    }
+    if (devMajor == major(st.st_dev) && devMinor == minor(st.st_dev)) exact = pid;
+    byNumber = pid;
+    ++numbered;
+  }
+  if (exact != 0) return exact;
+  return numbered == 1 ? byNumber : 0;
+}
+
+}  // namespace
+
+WriterLock LockForWriting(int fd, long& holder) {
+  holder = 0;
+  int result;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return WriterLock::kTaken;
+  if (errno != EWOULDBLOCK) return WriterLock::kUnsupported;  // ENOLCK, EOPNOTSUPP, EINVAL
+  holder = FlockHolder(fd);
+  return WriterLock::kHeld;
+}
+
+void UnlockWriting(int fd) { ::flock(fd, LOCK_UN); }
 
 }  // namespace vortan

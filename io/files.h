@@ -71,12 +71,28 @@ bool IsFolder(int fd);
 
 bool CloseFile(int fd);
 
+// The lock that the one writer of a file holds while a job writes it: exclusive, taken without
+// waiting, and given up by UnlockWriting or when the descriptor is closed. Another job holding
+// it, in this process or another, makes it kHeld.
+enum class WriterLock {
+  kTaken,
+  kHeld,         // another writer has it; holder: its process id where known, else 0
+  kUnsupported,  // the file system keeps no locks: the file is written without one
+};
+WriterLock LockForWriting(int fd, long& holder);
+void UnlockWriting(int fd);
+
 // The reserved Windows device name that a path ends in (CON, PRN, AUX, NUL, COM1 to COM9, LPT1
 // to LPT9, with any extension, in any folder, in any case), which Windows opens as the device
 // and never as a file; "" for any other path. ReservedDeviceName does so on Windows only (""
 // elsewhere, where such names are ordinary files).
 std::string ReservedDeviceNameOf(const std::string& path);
 std::string ReservedDeviceName(const std::string& path);
+// Whether a path holds a colon other than the one after a drive letter ("C:", also after a
+// "\\?\" or "\\.\" prefix). On NTFS "in.txt:s" and "in.txt::$DATA" name streams inside
+// the file in.txt, not files of their own: an output there would change the input unseen. The
+// Windows build opens no such path (elsewhere a colon is an ordinary character of a name).
+bool ColonInNameOf(const std::string& path);
 // Why such a name is refused as a file, in the words of a message; in Greek.
 std::string ReservedDeviceReason(const std::string& device);
 std::string ReservedDeviceReasonGreek(const std::string& device);

@@ -152,9 +152,10 @@ std::string PathProblem(const std::string& path, int) {
              ", which does not exist on this computer; choose a folder on a drive that exists";
     }
   }
-  if (path.find(':', drive ? 2 : 0) != std::string::npos && path.rfind("\\\\?\\", 0) != 0) {
-    return "holds a colon (:), which a Windows file name may not hold (a colon stands only "
-           "after a drive letter, as in C:\\); remove it from the name";
+  if (ColonInNameOf(path)) {
+    return "holds a colon (:), which a Windows file name may not hold: on NTFS \"name:x\" is a "
+           "hidden stream inside the file name, not a file (a colon stands only after a drive "
+           "letter, as in C:\\); remove it from the name";
   }
   return "";
 }
@@ -170,15 +171,22 @@ std::string PathProblemGreek(const std::string& path, int error) {
     return std::string("τελειώνει σε ") + path.back() +
            ", άρα ονομάζει φάκελο, όχι αρχείο· γράψτε το όνομα του αρχείου μετά";
   }
-  if (path.size() >= 2 && path[1] == ':' && path.find(':', 2) == std::string::npos) {
+  if (path.size() >= 2 && path[1] == ':' && !ColonInNameOf(path)) {
     return "ονομάζει τον δίσκο " + path.substr(0, 2) +
            ", που δεν υπάρχει σε αυτόν τον υπολογιστή· διαλέξτε φάκελο σε δίσκο που υπάρχει";
   }
-  return "περιέχει άνω και κάτω τελεία (:), που δεν επιτρέπεται σε όνομα αρχείου των Windows "
-         "(μόνο μετά το γράμμα του δίσκου, όπως C:\\)· αφαιρέστε την από το όνομα";
+  return "περιέχει άνω και κάτω τελεία (:), που δεν επιτρέπεται σε όνομα αρχείου των Windows: "
+         "στο NTFS το \"όνομα:x\" είναι κρυφή ροή μέσα στο αρχείο όνομα, όχι αρχείο (η άνω και "
+         "κάτω τελεία μπαίνει μόνο μετά το γράμμα του δίσκου, όπως C:\\)· αφαιρέστε την από το "
+         "όνομα";
 }
 
 int OpenForReading(const std::string& path) {
+  // A stream of a file is not opened as a file (PathProblem says why).
+  if (ColonInNameOf(path)) {
+    errno = EINVAL;
+    return -1;
+  }
   const std::wstring name = WideText(path);
   // A folder opens too (with backup semantics), so that the caller can say it is a folder.
   const DWORD flags = IsFolderPath(name) ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
@@ -195,6 +203,10 @@ OpenedOutput OpenForWriting(const std::string& path) {
   OpenedOutput out;
   if (path.empty()) {
     out.error = ENOENT;
+    return out;
+  }
+  if (ColonInNameOf(path)) {
+    out.error = EINVAL;
     return out;
   }
   const std::wstring name = WideText(path);
@@ -314,5 +326,33 @@ bool IsFolder(int fd) {
 }
 
 bool CloseFile(int fd) { return ::_close(fd) == 0; }
+
+namespace {
+
+// The byte that the writer of a file locks: far past any end of file, so that the lock keeps
+// other writers out without stopping anyone from reading or writing the file's bytes.
+constexpr DWORD kLockedByteHigh = 0x7FFFFFFF;
+constexpr DWORD kLockedByteLow = 0xFFFFFFFE;
+
+}  // namespace
+
+WriterLock LockForWriting(int fd, long& holder) {
+  holder = 0;  // Windows does not tell who holds a lock
+  const HANDLE handle = HandleOf(fd);
+  OVERLAPPED at{};
+  at.Offset = kLockedByteLow;
+  at.OffsetHigh = kLockedByteHigh;
+  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    return WriterLock::kTaken;
+  }
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? WriterLock::kHeld : WriterLock::kUnsupported;
+}
+
+void UnlockWriting(int fd) {
+  OVERLAPPED at{};
+  at.Offset = kLockedByteLow;
+  at.OffsetHigh = kLockedByteHigh;
+  ::UnlockFileEx(HandleOf(fd), 0, 1, 0, &at);
+}
 
 }  // namespace vortan

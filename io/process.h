@@ -9,4 +9,10 @@ namespace vortan {
 // drive that is not ready fails the open instead of showing a dialog.
 void PrepareProcessForJobs();
 
+// The id of this process, as the system's tools show it.
+long CurrentProcessId();
+
+// Whether a process of that id runs now (as far as this process may know: true when unsure).
+bool ProcessRuns(long id);
+
 }  // namespace vortan
