@@ -9,6 +9,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include "app/utf8_path.h"
+
 namespace vortan {
 namespace {
 
@@ -60,13 +62,13 @@ bool AreSyntheticGrids(const GridPair& grids) {
 
 std::string InstalledGridFolder(const std::string& programFolder) {
   if (programFolder.empty()) return "";
-  const fs::path folder = fs::path(programFolder).lexically_normal();
+  const fs::path folder = PathOfUtf8(programFolder).lexically_normal();
   const fs::path program = folder.has_filename() ? folder : folder.parent_path();
   if (program.filename() != "vortan-transform" || program.parent_path().filename() != "lib") {
     return "";
   }
-  return (program.parent_path().parent_path() / "share" / "vortan-transform" / "example-grids")
-      .string();
+  return Utf8OfPath(program.parent_path().parent_path() / "share" / "vortan-transform" /
+                    "example-grids");
 }
 
 std::vector<GridPlace> LookForGrids(const std::string& currentFolder,
@@ -82,11 +84,13 @@ std::vector<GridPlace> LookForGrids(const std::string& currentFolder,
   for (const GridPlace& candidate : candidates) {
     if (candidate.folder.empty()) continue;
     bool seen = false;
-    for (const GridPlace& place : places) seen = seen || SameFolder(place.folder, candidate.folder);
+    for (const GridPlace& place : places) {
+      seen = seen || SameFolder(PathOfUtf8(place.folder), PathOfUtf8(candidate.folder));
+    }
     if (seen) continue;
     GridPlace place = candidate;
-    place.dn = Readable(fs::path(place.folder) / std::string(dnName));
-    place.de = Readable(fs::path(place.folder) / std::string(deName));
+    place.dn = Readable(PathOfUtf8(place.folder) / std::string(dnName));
+    place.de = Readable(PathOfUtf8(place.folder) / std::string(deName));
     places.push_back(place);
   }
   return places;

@@ -12,6 +12,10 @@
 
 namespace vortan {
 
+// The control of both windows that marks, in red beside the grid header, that the grids in
+// force are the synthetic test grids (AreSyntheticGrids).
+inline constexpr std::string_view kTestDataLabel = "TestData";
+
 struct GridPlace {
   std::string folder;
   std::string_view greek;    // what the folder is, for the messages: "τρέχων φάκελος"

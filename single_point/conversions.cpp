@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/utf8_path.h"
 #include "core/angles.h"
 #include "core/cartesian.h"
 #include "core/decimal_text.h"
@@ -261,17 +262,17 @@ Outcome SinglePointConversions::Command3_Click() {
   // program's folder, the installation's grid folder.
   std::error_code ec;
   const std::vector<GridPlace> places =
-      LookForGrids(std::filesystem::current_path(ec).string(), platform_.ProgramFolder(),
+      LookForGrids(Utf8OfPath(std::filesystem::current_path(ec)), platform_.ProgramFolder(),
                    kDnGridFileName, kDeGridFileName);
   const GridPlace* place = FirstWithBoth(places);
-  const std::filesystem::path folder = place != nullptr ? place->folder : "";
+  const std::filesystem::path folder = PathOfUtf8(place != nullptr ? place->folder : "");
   std::string errorGreek;
-  std::string error = InitialStep(context_, (folder / kDnGridFileName).string(),
-                                  (folder / kDeGridFileName).string(), &errorGreek);
+  std::string error = InitialStep(context_, Utf8OfPath(folder / kDnGridFileName),
+                                  Utf8OfPath(folder / kDeGridFileName), &errorGreek);
   if (grids && place == nullptr) {
     error = texts::GridsNotFoundText(places);
   } else if (!error.empty()) {
-    error = texts::GridLoadText(error, errorGreek, folder.string());
+    error = texts::GridLoadText(error, errorGreek, Utf8OfPath(folder));
   }
 
   const HelmertParams& p = context_.helmert;
@@ -303,7 +304,7 @@ Outcome SinglePointConversions::Command3_Click() {
     // The synthetic test grids, found where no others are, are marked as test data.
     const bool synthetic = context_.grids != nullptr && AreSyntheticGrids(*context_.grids);
     std::string folderNote =
-        context_.grids != nullptr ? texts::GridFolderText(folder.string()) : "";
+        context_.grids != nullptr ? texts::GridFolderText(Utf8OfPath(folder)) : "";
     if (synthetic) {
       folderNote += "\n" + std::string(texts::kSyntheticGridsGreek) + "\n" +
                     std::string(texts::kSyntheticGridsEnglish);

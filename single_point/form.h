@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/grid_places.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -29,8 +30,6 @@ struct Control {
 // The mainland window's note under the grid size that says which folder the grids came from.
 inline constexpr std::string_view kGridFolderLabel = "GridFolder";
 
-// The red mark beside the grid size while the grids in force are the synthetic test grids.
-inline constexpr std::string_view kTestDataLabel = "TestData";
 
 // The note under the GGRS87 -> HTRS07 results that says how a packed latitude or longitude
 // typed as decimal degrees is written.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data_files/job_table.h"
+#include "app/grid_places.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -85,9 +86,6 @@ inline constexpr std::string_view kParameterCaptions[] = {
     "Label22", "Label23", "Label24", "Label25", "Label26", "Label27", "Label28"};
 inline constexpr std::string_view kParameterBoxes[] = {"Text45", "Text46", "Text47", "Text48",
                                                        "Text49", "Text50", "Text51"};
-// The red mark beside the grid header while the grids in force are the synthetic test grids,
-// mainland only.
-inline constexpr std::string_view kTestDataLabel = "TestData";
 // The boxes of the grid header and grid files, mainland only.
 inline constexpr std::string_view kGridBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5",
                                                   "Text14", "Text15"};

@@ -40,6 +40,7 @@ inline constexpr Place kSinglePointPlaces[] = {
     {"Text50", 488, 46, 58, 12},
     {"Label28", 552, 48, 12, 9},
     {"Text51", 564, 46, 50, 12},
+    {"TestData", 44, 51, 268, 9},
     {"GridFolder", 44, 62, 570, 9},
     // HTRS07 X, Y, Z to GGRS87.
     {"Label17", 6, 80, 608, 9},

@@ -25,6 +25,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"VortanSinglePointWindow";
 constexpr int kFirstControlId = 1000;
 constexpr COLORREF kNoticeColour = RGB(0xA0, 0x30, 0x00);
+constexpr COLORREF kWarningColour = RGB(0xC0, 0x00, 0x00);
 
 COLORREF ColourRef(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -252,7 +253,7 @@ class Window {
     baseX_ = std::max(1L, (size.cx / 26 + 1) / 2);
     baseY_ = std::max(1L, text.tmHeight);
     for (const auto& [name, control] : controls_) {
-      const bool heading = name == "Label17" || name == "Label18";
+      const bool heading = name == "Label17" || name == "Label18" || name == kTestDataLabel;
       ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(heading ? bold_ : font_),
                      TRUE);
     }
@@ -280,7 +281,7 @@ class Window {
     for (std::size_t i : order) {
       const Control& control = form_[i];
       const wchar_t* type = L"STATIC";
-      DWORD style = WS_CHILD | WS_VISIBLE;
+      DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
       DWORD extended = 0;
       switch (control.kind) {
         case ControlKind::kLabel:
@@ -359,7 +360,10 @@ class Window {
     HDWP moves = ::BeginDeferWindowPos(static_cast<int>(controls_.size()));
     for (const auto& [name, control] : controls_) {
       const Place* place = PlaceOf(name);
-      if (!place) continue;
+      if (!place) {  // a control the layout does not place is not shown
+        ::ShowWindow(control, SW_HIDE);
+        continue;
+      }
       moves = ::DeferWindowPos(moves, control, nullptr, Pixels(place->x, true) - dx,
                                Pixels(place->y, false) - dy, Pixels(place->width, true),
                                Pixels(place->height, false), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -410,6 +414,7 @@ class Window {
     const std::string name = NameOf(control);
     const Control* c = FindControl(form_, name);
     if (name == kDegreesNoticeLabel) ::SetTextColor(dc, kNoticeColour);
+    if (name == kTestDataLabel) ::SetTextColor(dc, kWarningColour);
     // A box that shows a result or a parameter is read-only to the user but keeps its colour.
     if (c && c->kind == ControlKind::kBox) {
       const COLORREF colour =

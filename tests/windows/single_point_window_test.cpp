@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/programs.h"
+#include "app/utf8_path.h"
 #include "io/wide_text_win32.h"
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
@@ -121,8 +122,9 @@ class SinglePointProgram : public ::testing::Test {
   void Start(ProgramKind kind, const RegionProfile& profile) {
     profile_ = &profile;
     form_ = SinglePointControls(profile);
-    folder_ = fs::temp_directory_path() /
-              ("vortan-window-" + std::to_string(::GetCurrentProcessId()) + "-" +
+    // A Greek folder: the program finds its grids there and names it in the window.
+    folder_ = fs::temp_directory_path() / fs::path(u8"κάνναβοι-δοκιμής") /
+              ("w-" + std::to_string(::GetCurrentProcessId()) + "-" +
                std::string(InfoOf(kind).executable));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
@@ -143,10 +145,19 @@ class SinglePointProgram : public ::testing::Test {
     window_ = WaitFor(process_.dwProcessId, L"VortanSinglePointWindow", 20s);
     ASSERT_TRUE(window_) << "no window";
     EXPECT_EQ(TextOf(window_), std::string(InfoOf(kind).caption));
+    // Every control of the form table is shown somewhere in the window: a control the layout
+    // forgot would be hidden.
+    for (const vortan::Control& c : form_) {
+      const HWND control = Widget(c.name);
+      RECT r{};
+      EXPECT_TRUE(control && ::IsWindowVisible(control) && ::GetWindowRect(control, &r) &&
+                  r.right - r.left > 4 && r.bottom - r.top > 4)
+          << c.name << " is not laid out";
+    }
 
     // The same conversions on plain boxes, in the same folder, beside the window.
     ::SetCurrentDirectoryW(folder_.wstring().c_str());
-    platform_.folder = folder_.string();
+    platform_.folder = Utf8OfPath(folder_);
     for (const vortan::Control& c : form_) {
       if (c.kind == ControlKind::kBox || c.kind == ControlKind::kLabel) {
         boxes_.texts[std::string(c.name)] = std::string(c.text);
