@@ -273,11 +273,12 @@ class Window {
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                               instance, nullptr);
     ::SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
-    // Group boxes first, so that the boxes inside them are above them.
+    // Group boxes last: the first child made is the top one, so that the boxes inside a group
+    // are above it (each control clips its siblings above it).
     std::vector<std::size_t> order(form_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_partition(order.begin(), order.end(),
-                          [&](std::size_t i) { return form_[i].kind == ControlKind::kGroup; });
+                          [&](std::size_t i) { return form_[i].kind != ControlKind::kGroup; });
     for (std::size_t i : order) {
       const Control& control = form_[i];
       const wchar_t* type = L"STATIC";
