@@ -5,9 +5,11 @@
 // choices, and the job's outputs byte for byte with the reference outputs. Needs a display
 // (scripts/test-windows runs Wine on Xvfb).
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -30,6 +32,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr int kFirstControlId = 1000;
+// The running job's progress bar and Cancel button, which the form's table does not have.
+constexpr int kProgressBarId = 901;
+constexpr int kCancelId = 902;
 // The file-name box of the common file dialogs: the combo box cmb13, or the edit box edt1.
 constexpr int kFileNameCombo = 0x47C;
 constexpr int kFileNameEdit = 0x480;
@@ -327,6 +332,57 @@ TEST_F(DataFileProgram, MainlandRunsAJobThroughItsDialogsAsTheReference) {
   EXPECT_EQ(shown, platform_.messages);
   ExpectSameControls("Command1");
   EXPECT_NE(controls_.texts[std::string(data_file_texts::kStatusLine)], "");
+}
+
+std::size_t LinesOf(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Cancel during a long job: the job stops after its current point, every output holds the
+// same count of complete lines, the status line says so, and the window takes input again.
+TEST_F(DataFileProgram, CancelStopsTheJobWithCompleteLinesInEveryOutput) {
+  const fs::path reference = fs::absolute(fs::path(VORTAN_TEST_DATA) / "reference");
+  const fs::path grids = (reference / "grids").make_preferred();
+  const std::string points = support::ReadFile(reference / "mainland" / "GGRS87-SENh.txt");
+  std::string many;
+  for (int k = 0; k < 3000; ++k) many += points;
+  const fs::path input = fs::path(Write("many-SENh.txt", many)).make_preferred();
+  Start(ProgramKind::kDataFilesMainland, kMainlandProfile);
+  PressThroughDialogs(
+      "Command3",
+      {std::string(data_file_texts::kDnGridDialogTitle),
+       std::string(data_file_texts::kDeGridDialogTitle)},
+      {grids / "dN_2km_V1-0.grd", grids / "dE_2km_V1-0.grd"});
+  EXPECT_EQ(Settle(), std::vector<std::string>{});
+
+  const JobKind kind = JobKind::kSenhToHtrs07;
+  std::vector<fs::path> paths = {input};
+  for (const JobFile& file : DefinitionOf(kind).outputs) {
+    paths.push_back((folder_ / std::string(file.defaultName)).make_preferred());
+  }
+  PressThroughDialogs("Command1", Titles(kind), paths);
+  const HWND bar = ::GetDlgItem(window_, kProgressBarId);
+  ASSERT_TRUE(bar);
+  const auto end = std::chrono::steady_clock::now() + 60s;
+  while (!(::IsWindowVisible(bar) && ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), end) << "no progress shown";
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_FALSE(::IsWindowEnabled(Widget("Command3"))) << "the initial step during a job";
+  ::PostMessageW(::GetDlgItem(window_, kCancelId), BM_CLICK, 0, 0);
+  EXPECT_EQ(Settle(), std::vector<std::string>{});
+
+  EXPECT_EQ(TextOf(Widget(data_file_texts::kStatusLine)).rfind("Η εργασία ακυρώθηκε", 0), 0u)
+      << TextOf(Widget(data_file_texts::kStatusLine));
+  EXPECT_FALSE(::IsWindowVisible(bar));
+  EXPECT_TRUE(::IsWindowEnabled(Widget("Command1")));
+  const std::size_t written = LinesOf(support::ReadFile(paths[1]));
+  EXPECT_LT(written, LinesOf(many));
+  for (std::size_t d = 1; d < paths.size(); ++d) {
+    const std::string output = support::ReadFile(paths[d]);
+    EXPECT_EQ(LinesOf(output), written) << paths[d];
+    EXPECT_TRUE(output.empty() || output.ends_with("\r\n")) << paths[d] << " ends mid-line";
+  }
 }
 
 }  // namespace
