@@ -10,5 +10,6 @@ namespace vortan {
 inline constexpr int kProgramIconId = 1;
 
 int RunSinglePointWin32(ProgramKind program, const RegionProfile& profile);
+int RunDataFilesWin32(ProgramKind program, const RegionProfile& profile);
 
 }  // namespace vortan

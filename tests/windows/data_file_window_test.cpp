@@ -1,0 +1,389 @@
+// The Win32 data-file program driven as a user drives it: started, its start-up notice closed,
+// the initial step run through its two grid dialogs, then a job through its file dialogs (the
+// path typed into each dialog's file-name box and OK pressed) on a reference file. The window's
+// boxes, labels and buttons are compared with what the GUI-free window logic gives for the same
+// choices, and the job's outputs byte for byte with the reference outputs. Needs a display
+// (scripts/test-windows runs Wine on Xvfb).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/programs.h"
+#include "data_files/ui/data_file_window_logic.h"
+#include "data_files/ui/form.h"
+#include "io/wide_text_win32.h"
+#include "tests/support/folder_test.h"
+#include "transform/region_profile.h"
+
+namespace vortan {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kFirstControlId = 1000;
+// The running job's progress bar and Cancel button, which the form's table does not have.
+constexpr int kProgressBarId = 901;
+constexpr int kCancelId = 902;
+// The file-name box of the common file dialogs: the combo box cmb13, or the edit box edt1.
+constexpr int kFileNameCombo = 0x47C;
+constexpr int kFileNameEdit = 0x480;
+
+fs::path ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return fs::path(path).parent_path();
+}
+
+// A text as a Win32 control shows it: line breaks as CR LF.
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' && (out.empty() || out.back() != '\r')) out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
+}
+
+// The dialogs answered from a list of paths, in order; the messages kept as "title|text".
+class ScriptedPlatform : public Platform {
+ public:
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon,
+                   MessageButtons) override {
+    messages.push_back(title + "|" + Shown(text));
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return Next(); }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return Next(); }
+  void OpenDocument(const std::string&, std::function<void()>) override {}
+  std::string ProgramFolder() override { return {}; }
+
+  std::deque<std::string> answers;
+  std::vector<std::string> messages;
+
+ private:
+  std::optional<std::string> Next() {
+    if (answers.empty()) return std::nullopt;
+    std::string path = answers.front();
+    answers.pop_front();
+    return path;
+  }
+};
+
+// The window's controls as the logic writes them, with their texts as the window shows them.
+class PlainControls : public DataFileControls {
+ public:
+  void SetText(std::string_view control, const std::string& text) override {
+    texts[std::string(control)] = Shown(text);
+  }
+  void SetEnabled(std::string_view control, bool enabled) override {
+    this->enabled[std::string(control)] = enabled;
+  }
+  std::map<std::string, std::string> texts;
+  std::map<std::string, bool> enabled;
+};
+
+// The text of a control of another process: asked with WM_GETTEXT (GetWindowText reads an
+// edit box of another process as empty).
+std::string TextOf(HWND hwnd) {
+  const LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT n = ::SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
+  return Utf8Text(text);
+}
+
+struct Found {
+  DWORD process;
+  const wchar_t* type;
+  HWND hwnd;
+};
+
+// A visible top-level window of the process and of that class, or null.
+HWND TopWindow(DWORD process, const wchar_t* type) {
+  Found found{process, type, nullptr};
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM l) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(l);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t name[64] = {};
+        ::GetClassNameW(hwnd, name, 64);
+        if (pid == f->process && ::IsWindowVisible(hwnd) && std::wstring(name) == f->type) {
+          f->hwnd = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.hwnd;
+}
+
+HWND WaitFor(DWORD process, const wchar_t* type, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (HWND hwnd = TopWindow(process, type)) return hwnd;
+    if (std::chrono::steady_clock::now() > end) return nullptr;
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
+void WaitGone(HWND hwnd) {
+  for (int i = 0; i < 500 && ::IsWindow(hwnd); ++i) std::this_thread::sleep_for(20ms);
+}
+
+// The title and text of a message box, "title|text", and the box closed with OK.
+std::string CloseMessageBox(HWND box) {
+  std::string text;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::GetDlgCtrlID(child) == 0xFFFF) text = TextOf(child);  // the box's static text
+  }
+  const std::string shown = TextOf(box) + "|" + text;
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitGone(box);
+  return shown;
+}
+
+// The file-name box of a file dialog: the edit box itself, inside the combo box where the
+// dialog has one.
+HWND FileNameBox(HWND dialog) {
+  if (HWND combo = ::GetDlgItem(dialog, kFileNameCombo)) {
+    if (HWND edit = ::FindWindowExW(combo, nullptr, L"Edit", nullptr)) return edit;
+    return combo;
+  }
+  return ::GetDlgItem(dialog, kFileNameEdit);
+}
+
+class DataFileProgram : public support::FolderTest {
+ protected:
+  void Start(ProgramKind kind, const RegionProfile& profile) {
+    form_ = DataFileForm(profile, InfoOf(kind).helpFileName);
+    const fs::path exe = ProgramFolder() / (std::string(InfoOf(kind).executable) + ".exe");
+    std::wstring command = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(::CreateProcessW(exe.wstring().c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 0, nullptr, folder_.wstring().c_str(), &startup, &process_))
+        << exe;
+    // The start-up notice comes before the window.
+    const HWND notice = WaitFor(process_.dwProcessId, L"#32770", 20s);
+    ASSERT_TRUE(notice) << "no start-up notice";
+    EXPECT_EQ(CloseMessageBox(notice).rfind(std::string(texts::kNoticeTitle) + "|", 0), 0u);
+    window_ = WaitFor(process_.dwProcessId, L"VortanDataFileWindow", 20s);
+    ASSERT_TRUE(window_) << "no window";
+    EXPECT_EQ(TextOf(window_), std::string(InfoOf(kind).caption));
+
+    // The same logic on plain controls, beside the window.
+    for (const DataFileControl& c : form_) controls_.texts[std::string(c.name)] = Shown(c.text);
+    logic_ = std::make_unique<DataFileWindowLogic>(kind, profile, platform_, controls_);
+    platform_.answers = {};
+    logic_->FormLoad();
+    platform_.messages.clear();  // the notice, closed above
+  }
+
+  void TearDown() override {
+    if (process_.hProcess) {
+      if (window_ && ::IsWindow(window_)) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+      if (::WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_.hProcess, 1);
+      }
+      ::CloseHandle(process_.hProcess);
+      ::CloseHandle(process_.hThread);
+    }
+  }
+
+  HWND Widget(std::string_view name) const {
+    for (std::size_t i = 0; i < form_.size(); ++i) {
+      if (form_[i].name == name) {
+        return ::GetDlgItem(window_, kFirstControlId + static_cast<int>(i));
+      }
+    }
+    return nullptr;
+  }
+
+  // Presses a button of the window and answers its file dialogs with the paths, in order:
+  // each path typed into the dialog's file-name box and OK pressed; the dialog's title checked.
+  void PressThroughDialogs(const char* button, const std::vector<std::string>& titles,
+                           const std::vector<fs::path>& paths) {
+    const HWND control = Widget(button);
+    ASSERT_TRUE(control) << button;
+    ASSERT_TRUE(::IsWindowEnabled(control)) << button;
+    ::PostMessageW(control, BM_CLICK, 0, 0);
+    for (std::size_t d = 0; d < paths.size(); ++d) {
+      const HWND dialog = WaitFor(process_.dwProcessId, L"#32770", 20s);
+      ASSERT_TRUE(dialog) << "no file dialog " << titles[d];
+      EXPECT_EQ(TextOf(dialog), titles[d]);
+      const HWND name = FileNameBox(dialog);
+      ASSERT_TRUE(name) << "no file-name box in " << titles[d];
+      const std::wstring path = paths[d].wstring();
+      ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+      ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+      WaitGone(dialog);
+      ASSERT_FALSE(::IsWindow(dialog)) << titles[d] << " stays open with " << paths[d];
+      platform_.answers.push_back(paths[d].string());
+    }
+  }
+
+  // Waits until the window has handled what was posted to it and no job runs (the initial step
+  // enabled again); the message boxes it shows meanwhile closed with OK and returned.
+  std::vector<std::string> Settle() {
+    std::vector<std::string> shown;
+    const auto end = std::chrono::steady_clock::now() + 120s;
+    for (;;) {
+      DWORD_PTR result = 0;
+      EXPECT_TRUE(::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result))
+          << "the window does not answer";
+      if (const HWND box = WaitFor(process_.dwProcessId, L"#32770", 300ms)) {
+        shown.push_back(CloseMessageBox(box));
+        continue;
+      }
+      if (::IsWindowEnabled(Widget("Command3"))) break;
+      if (std::chrono::steady_clock::now() > end) {
+        ADD_FAILURE() << "the job does not end";
+        break;
+      }
+    }
+    return shown;
+  }
+
+  // Every box, label and button of the window shows what the logic wrote on plain controls.
+  void ExpectSameControls(const char* after) {
+    for (const DataFileControl& c : form_) {
+      if (c.kind == DataFileControlKind::kPicture || c.kind == DataFileControlKind::kThreads) {
+        continue;
+      }
+      const std::string name(c.name);
+      if (c.kind != DataFileControlKind::kButton) {
+        EXPECT_EQ(TextOf(Widget(name)), controls_.texts[name]) << name << " after " << after;
+      }
+      const auto enabled = controls_.enabled.find(name);
+      EXPECT_EQ(::IsWindowEnabled(Widget(name)) != FALSE,
+                enabled == controls_.enabled.end() || enabled->second)
+          << name << " after " << after;
+    }
+  }
+
+  std::vector<DataFileControl> form_;
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+  ScriptedPlatform platform_;
+  PlainControls controls_;
+  std::unique_ptr<DataFileWindowLogic> logic_;
+};
+
+std::vector<std::string> Titles(JobKind kind) {
+  std::vector<std::string> titles;
+  for (const JobDialog& dialog : WindowOf(kind).dialogs) titles.emplace_back(dialog.title);
+  return titles;
+}
+
+// The initial step with the reference grids, then GGRS87 E, N, h to HTRS07 (Command1, four
+// dialogs) on the reference file: the window as the logic, the outputs as the reference.
+TEST_F(DataFileProgram, MainlandRunsAJobThroughItsDialogsAsTheReference) {
+  const fs::path reference = fs::absolute(fs::path(VORTAN_TEST_DATA) / "reference");
+  const fs::path grids = (reference / "grids").make_preferred();
+  const fs::path mainland = (reference / "mainland").make_preferred();
+  Start(ProgramKind::kDataFilesMainland, kMainlandProfile);
+  ASSERT_FALSE(::IsWindowEnabled(Widget("Command1"))) << "a job before the initial step";
+
+  PressThroughDialogs(
+      "Command3",
+      {std::string(data_file_texts::kDnGridDialogTitle),
+       std::string(data_file_texts::kDeGridDialogTitle)},
+      {grids / "dN_2km_V1-0.grd", grids / "dE_2km_V1-0.grd"});
+  EXPECT_TRUE(logic_->InitialStep());
+  EXPECT_EQ(Settle(), platform_.messages);
+  ExpectSameControls("Command3");
+
+  const JobKind kind = JobKind::kSenhToHtrs07;
+  const JobDefinition& job = DefinitionOf(kind);
+  std::vector<fs::path> paths = {mainland / std::string(job.input.defaultName)};
+  for (const JobFile& file : job.outputs) {
+    paths.push_back((folder_ / std::string(file.defaultName)).make_preferred());
+  }
+  platform_.messages.clear();
+  PressThroughDialogs("Command1", Titles(kind), paths);
+  const std::vector<std::string> shown = Settle();
+
+  for (const JobFile& file : job.outputs) {
+    const std::string name(file.defaultName);
+    const std::string expected =
+        support::ReadFile(mainland / ("expected-" + std::string(job.cliName) + "." + name));
+    ASSERT_FALSE(expected.empty()) << name;
+    EXPECT_TRUE(support::ReadFile(folder_ / name) == expected)
+        << name << " differs from the reference";
+  }
+
+  // The end of the job as the logic reports it: the same job on the same files.
+  std::optional<PreparedJob> prepared = logic_->ChooseFiles(kind);
+  ASSERT_TRUE(prepared);
+  logic_->Finish(prepared->Run({}));
+  EXPECT_EQ(shown, platform_.messages);
+  ExpectSameControls("Command1");
+  EXPECT_NE(controls_.texts[std::string(data_file_texts::kStatusLine)], "");
+}
+
+std::size_t LinesOf(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Cancel during a long job: the job stops after its current point, every output holds the
+// same count of complete lines, the status line says so, and the window takes input again.
+TEST_F(DataFileProgram, CancelStopsTheJobWithCompleteLinesInEveryOutput) {
+  const fs::path reference = fs::absolute(fs::path(VORTAN_TEST_DATA) / "reference");
+  const fs::path grids = (reference / "grids").make_preferred();
+  const std::string points = support::ReadFile(reference / "mainland" / "GGRS87-SENh.txt");
+  std::string many;
+  for (int k = 0; k < 3000; ++k) many += points;
+  const fs::path input = fs::path(Write("many-SENh.txt", many)).make_preferred();
+  Start(ProgramKind::kDataFilesMainland, kMainlandProfile);
+  PressThroughDialogs(
+      "Command3",
+      {std::string(data_file_texts::kDnGridDialogTitle),
+       std::string(data_file_texts::kDeGridDialogTitle)},
+      {grids / "dN_2km_V1-0.grd", grids / "dE_2km_V1-0.grd"});
+  EXPECT_EQ(Settle(), std::vector<std::string>{});
+
+  const JobKind kind = JobKind::kSenhToHtrs07;
+  std::vector<fs::path> paths = {input};
+  for (const JobFile& file : DefinitionOf(kind).outputs) {
+    paths.push_back((folder_ / std::string(file.defaultName)).make_preferred());
+  }
+  PressThroughDialogs("Command1", Titles(kind), paths);
+  const HWND bar = ::GetDlgItem(window_, kProgressBarId);
+  ASSERT_TRUE(bar);
+  const auto end = std::chrono::steady_clock::now() + 60s;
+  while (!(::IsWindowVisible(bar) && ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), end) << "no progress shown";
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_FALSE(::IsWindowEnabled(Widget("Command3"))) << "the initial step during a job";
+  ::PostMessageW(::GetDlgItem(window_, kCancelId), BM_CLICK, 0, 0);
+  EXPECT_EQ(Settle(), std::vector<std::string>{});
+
+  EXPECT_EQ(TextOf(Widget(data_file_texts::kStatusLine)).rfind("Η εργασία ακυρώθηκε", 0), 0u)
+      << TextOf(Widget(data_file_texts::kStatusLine));
+  EXPECT_FALSE(::IsWindowVisible(bar));
+  EXPECT_TRUE(::IsWindowEnabled(Widget("Command1")));
+  const std::size_t written = LinesOf(support::ReadFile(paths[1]));
+  EXPECT_LT(written, LinesOf(many));
+  for (std::size_t d = 1; d < paths.size(); ++d) {
+    const std::string output = support::ReadFile(paths[d]);
+    EXPECT_EQ(LinesOf(output), written) << paths[d];
+    EXPECT_TRUE(output.empty() || output.ends_with("\r\n")) << paths[d] << " ends mid-line";
+  }
+}
+
+}  // namespace
+}  // namespace vortan
