@@ -44,13 +44,6 @@ constexpr UINT kProgressMessage = WM_APP + 1;
 constexpr UINT kJobEndedMessage = WM_APP + 2;
 constexpr COLORREF kWarningColour = RGB(0xC0, 0x00, 0x00);
 
-const Place* PlaceOf(std::string_view name) {
-  for (const Place& place : kDataFilePlaces) {
-    if (place.name == name) return &place;
-  }
-  return nullptr;
-}
-
 // A text for a control: line breaks as CR LF, which edit boxes and labels both show.
 std::wstring ControlText(const std::string& text) {
   std::wstring wide;
@@ -102,10 +95,6 @@ class Window {
       cancel_ = true;
       worker_.join();
     }
-    for (HFONT font : {font_, bold_}) {
-      if (font) ::DeleteObject(font);
-    }
-    for (auto& [colour, brush] : brushes_) ::DeleteObject(brush);
   }
 
   HWND Create(HINSTANCE instance, HICON icon) {
@@ -171,17 +160,21 @@ class Window {
       case WM_VSCROLL:
       case WM_HSCROLL:
         if (l == 0) {  // the window's own scroll bars, not the threads' spin
-          Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w));
+          if (frame_.Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w))) {
+            Relayout(false);
+          }
           return 0;
         }
         break;
       case WM_MOUSEWHEEL:
-        ScrollBy(SB_VERT, -GET_WHEEL_DELTA_WPARAM(w) * Pixels(24, false) / WHEEL_DELTA);
+        frame_.ScrollBy(SB_VERT,
+                        -GET_WHEEL_DELTA_WPARAM(w) * frame_.Pixels(24, false) / WHEEL_DELTA);
+        Relayout(false);
         return 0;
       case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(l);
-        dpi_ = HIWORD(w);
-        MakeFonts();
+        frame_.SetDpi(HIWORD(w));
+        SetFonts();
         ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                        suggested->right - suggested->left, suggested->bottom - suggested->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
@@ -324,46 +317,13 @@ class Window {
     }
   }
 
-  void MakeFonts() {
-    for (HFONT* font : {&font_, &bold_}) {
-      if (*font) ::DeleteObject(*font);
-      *font = nullptr;
-    }
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                      dpi_)) {
-      ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-      metrics.lfMessageFont.lfHeight =
-          ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), 96);
-    }
-    font_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
-    LOGFONTW bold = metrics.lfMessageFont;
-    bold.lfWeight = FW_BOLD;
-    bold_ = ::CreateFontIndirectW(&bold);
-    // The dialog base units of the font: its average character width and its height.
-    const HDC dc = ::GetDC(hwnd_);
-    const HGDIOBJ old = ::SelectObject(dc, font_);
-    TEXTMETRICW text{};
-    ::GetTextMetricsW(dc, &text);
-    SIZE size{};
-    static constexpr wchar_t kAlphabet[] =
-        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    ::GetTextExtentPoint32W(dc, kAlphabet, 52, &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(hwnd_, dc);
-    baseX_ = std::max(1L, (size.cx / 26 + 1) / 2);
-    baseY_ = std::max(1L, text.tmHeight);
-    // The second note and the initial step stand out, as in the Qt window.
+  // The window's font on every control; the second note and the initial step in bold, as in
+  // the Qt window.
+  void SetFonts() {
     for (const auto& [name, control] : controls_.all()) {
       const bool strong = name == "Label14" || name == "Command3";
-      ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(strong ? bold_ : font_),
-                     TRUE);
+      ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(frame_.Font(strong)), TRUE);
     }
-  }
-
-  int Pixels(int units, bool across) const {
-    return ::MulDiv(units, across ? baseX_ : baseY_, across ? 4 : 8);
   }
 
   HWND MakeControl(const wchar_t* type, const std::wstring& text, DWORD style, DWORD extended,
@@ -392,8 +352,7 @@ class Window {
   void CreateControls() {
     const HINSTANCE instance =
         reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    dpi_ = ::GetDpiForWindow(hwnd_);
-    if (dpi_ == 0) dpi_ = 96;
+    frame_.Attach(hwnd_);
     tips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -462,92 +421,20 @@ class Window {
     controls_.Add(kCancelButton,
                   MakeControl(L"BUTTON", L"Ακύρωση / Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
                               kCancelId));
-    MakeFonts();
+    frame_.MakeFonts();
+    SetFonts();
   }
 
-  // Places every control at the display's DPI, less the scrolled part; fit: size the window to
-  // the form, within the work area of its monitor.
+  // Places every control at the display's DPI, less the scrolled part; fit: sizes the window
+  // to the form.
   void Relayout(bool fit) {
-    const int formWidth = Pixels(kDataFileWidth, true);
-    const int formHeight = Pixels(kDataFileHeight, false);
-    if (fit) {
-      RECT frame = {0, 0, formWidth, formHeight};
-      ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
-      MONITORINFO monitor{};
-      monitor.cbSize = sizeof monitor;
-      ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-      const RECT& work = monitor.rcWork;
-      const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
-      const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
-      ::SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                     work.top + (work.bottom - work.top - height) / 2, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    RECT client{};
-    ::GetClientRect(hwnd_, &client);
-    for (int bar : {SB_HORZ, SB_VERT}) {
-      SCROLLINFO info{};
-      info.cbSize = sizeof info;
-      info.fMask = SIF_RANGE | SIF_PAGE;
-      info.nMin = 0;
-      info.nMax = (bar == SB_HORZ ? formWidth : formHeight) - 1;
-      info.nPage = static_cast<UINT>(bar == SB_HORZ ? client.right : client.bottom);
-      ::SetScrollInfo(hwnd_, bar, &info, TRUE);
-    }
-    const int dx = ScrollPosition(SB_HORZ), dy = ScrollPosition(SB_VERT);
-    HDWP moves = ::BeginDeferWindowPos(static_cast<int>(controls_.all().size()));
-    for (const auto& [name, control] : controls_.all()) {
-      const Place* place = PlaceOf(name);
-      if (!place) continue;
-      moves = ::DeferWindowPos(moves, control, nullptr, Pixels(place->x, true) - dx,
-                               Pixels(place->y, false) - dy, Pixels(place->width, true),
-                               Pixels(place->height, false), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ::EndDeferWindowPos(moves);
+    frame_.LayOut(controls_.all(), kDataFilePlaces, kDataFileWidth, kDataFileHeight, fit);
     // The spin sits at the right edge of its box again.
     if (spin_) {
       ::SendMessageW(spin_, UDM_SETBUDDY,
                      reinterpret_cast<WPARAM>(controls_.Find("Threads")), 0);
     }
     ::InvalidateRect(hwnd_, nullptr, TRUE);
-  }
-
-  int ScrollPosition(int bar) const {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_POS;
-    ::GetScrollInfo(hwnd_, bar, &info);
-    return info.nPos;
-  }
-
-  void Scroll(int bar, int request) {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    ::GetScrollInfo(hwnd_, bar, &info);
-    int position = info.nPos;
-    const int line = Pixels(12, bar == SB_HORZ);
-    switch (request) {
-      case SB_LINEUP: position -= line; break;
-      case SB_LINEDOWN: position += line; break;
-      case SB_PAGEUP: position -= static_cast<int>(info.nPage); break;
-      case SB_PAGEDOWN: position += static_cast<int>(info.nPage); break;
-      case SB_THUMBTRACK:
-      case SB_THUMBPOSITION: position = info.nTrackPos; break;
-      case SB_TOP: position = info.nMin; break;
-      case SB_BOTTOM: position = info.nMax; break;
-      default: return;
-    }
-    ScrollBy(bar, position - info.nPos);
-  }
-
-  void ScrollBy(int bar, int delta) {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_POS;
-    info.nPos = ScrollPosition(bar) + delta;
-    ::SetScrollInfo(hwnd_, bar, &info, TRUE);
-    Relayout(false);
   }
 
   // Boxes that the initial step disables stay legible; the test-data mark is red.
@@ -558,31 +445,21 @@ class Window {
       const COLORREF colour = ::GetSysColor(COLOR_WINDOW);
       ::SetBkColor(dc, colour);
       ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-      return reinterpret_cast<LRESULT>(Brush(colour));
+      return reinterpret_cast<LRESULT>(frame_.Brush(colour));
     }
     if (name == kTestDataLabel) ::SetTextColor(dc, kWarningColour);
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
   }
 
-  HBRUSH Brush(COLORREF colour) {
-    auto [it, made] = brushes_.try_emplace(colour, nullptr);
-    if (made) it->second = ::CreateSolidBrush(colour);
-    return it->second;
-  }
-
   WindowControls controls_;
   DataFileWindowLogic logic_;
   std::vector<std::wstring> tipTexts_;
-  std::map<COLORREF, HBRUSH> brushes_;
   HWND hwnd_ = nullptr;
   HWND tips_ = nullptr;
   HWND spin_ = nullptr;
   HICON icon_ = nullptr;
-  HFONT font_ = nullptr;
-  HFONT bold_ = nullptr;
-  UINT dpi_ = 96;
-  LONG baseX_ = 6, baseY_ = 13;
+  FormFrame frame_;
   int threadsIndex_ = 0;
 
   // The running job: its thread, its outcome once it has ended, the latest progress it gave.

@@ -4,14 +4,9 @@
 // places for the controls it has.
 #pragma once
 
-#include <string_view>
+#include "programs/win32/form_frame.h"
 
 namespace vortan {
-
-struct Place {
-  std::string_view name;
-  int x, y, width, height;
-};
 
 inline constexpr int kSinglePointWidth = 620;   // the form's size in dialog units
 inline constexpr int kSinglePointHeight = 314;

@@ -13,6 +13,7 @@
 #include "app/programs.h"
 #include "io/process.h"
 #include "io/wide_text_win32.h"
+#include "programs/win32/form_frame.h"
 #include "programs/win32/single_point_layout.h"
 #include "programs/win32/win32_platform.h"
 #include "programs/win32/win32_program.h"
@@ -29,13 +30,6 @@ constexpr COLORREF kWarningColour = RGB(0xC0, 0x00, 0x00);
 
 COLORREF ColourRef(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-const Place* PlaceOf(std::string_view name) {
-  for (const Place& place : kSinglePointPlaces) {
-    if (place.name == name) return &place;
-  }
-  return nullptr;
 }
 
 class Window;
@@ -79,13 +73,6 @@ class Window {
         form_(SinglePointControls(profile)),
         boxes_(controls_),
         conversions_(profile, boxes_, platform) {}
-
-  ~Window() {
-    for (HFONT font : {font_, bold_}) {
-      if (font) ::DeleteObject(font);
-    }
-    for (auto& [colour, brush] : brushes_) ::DeleteObject(brush);
-  }
 
   HWND Create(HINSTANCE instance, HICON icon) {
     icon_ = icon;
@@ -162,15 +149,17 @@ class Window {
         return 0;
       case WM_VSCROLL:
       case WM_HSCROLL:
-        Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w));
+        if (frame_.Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w))) Relayout(false);
         return 0;
       case WM_MOUSEWHEEL:
-        ScrollBy(SB_VERT, -GET_WHEEL_DELTA_WPARAM(w) * Pixels(24, false) / WHEEL_DELTA);
+        frame_.ScrollBy(SB_VERT,
+                        -GET_WHEEL_DELTA_WPARAM(w) * frame_.Pixels(24, false) / WHEEL_DELTA);
+        Relayout(false);
         return 0;
       case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(l);
-        dpi_ = HIWORD(w);
-        MakeFonts();
+        frame_.SetDpi(HIWORD(w));
+        SetFonts();
         ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                        suggested->right - suggested->left, suggested->bottom - suggested->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
@@ -222,52 +211,18 @@ class Window {
     return {};
   }
 
-  void MakeFonts() {
-    for (HFONT* font : {&font_, &bold_}) {
-      if (*font) ::DeleteObject(*font);
-      *font = nullptr;
-    }
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                      dpi_)) {
-      ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-      metrics.lfMessageFont.lfHeight =
-          ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), 96);
-    }
-    font_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
-    LOGFONTW bold = metrics.lfMessageFont;
-    bold.lfWeight = FW_BOLD;
-    bold_ = ::CreateFontIndirectW(&bold);
-    // The dialog base units of the font: its average character width and its height.
-    const HDC dc = ::GetDC(hwnd_);
-    const HGDIOBJ old = ::SelectObject(dc, font_);
-    TEXTMETRICW text{};
-    ::GetTextMetricsW(dc, &text);
-    SIZE size{};
-    static constexpr wchar_t kAlphabet[] =
-        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    ::GetTextExtentPoint32W(dc, kAlphabet, 52, &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(hwnd_, dc);
-    baseX_ = std::max(1L, (size.cx / 26 + 1) / 2);
-    baseY_ = std::max(1L, text.tmHeight);
+  // The window's font on every control; the area headings and the test-data mark in bold.
+  void SetFonts() {
     for (const auto& [name, control] : controls_) {
-      const bool heading = name == "Label17" || name == "Label18" || name == kTestDataLabel;
-      ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(heading ? bold_ : font_),
-                     TRUE);
+      const bool strong = name == "Label17" || name == "Label18" || name == kTestDataLabel;
+      ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(frame_.Font(strong)), TRUE);
     }
-  }
-
-  int Pixels(int units, bool across) const {
-    return ::MulDiv(units, across ? baseX_ : baseY_, across ? 4 : 8);
   }
 
   void CreateControls() {
     const HINSTANCE instance =
         reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    dpi_ = ::GetDpiForWindow(hwnd_);
-    if (dpi_ == 0) dpi_ = 96;
+    frame_.Attach(hwnd_);
     tips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -325,90 +280,14 @@ class Window {
         ::SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
       }
     }
-    MakeFonts();
+    frame_.MakeFonts();
+    SetFonts();
   }
 
-  // Places every control at the display's DPI, less the scrolled part; fit: size the window to
-  // the form, within the work area of its monitor.
+  // Places every control at the display's DPI, less the scrolled part; fit: sizes the window
+  // to the form.
   void Relayout(bool fit) {
-    const int formWidth = Pixels(kSinglePointWidth, true);
-    const int formHeight = Pixels(kSinglePointHeight, false);
-    if (fit) {
-      RECT frame = {0, 0, formWidth, formHeight};
-      ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi_);
-      MONITORINFO monitor{};
-      monitor.cbSize = sizeof monitor;
-      ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-      const RECT& work = monitor.rcWork;
-      const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
-      const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
-      ::SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                     work.top + (work.bottom - work.top - height) / 2, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    RECT client{};
-    ::GetClientRect(hwnd_, &client);
-    for (int bar : {SB_HORZ, SB_VERT}) {
-      SCROLLINFO info{};
-      info.cbSize = sizeof info;
-      info.fMask = SIF_RANGE | SIF_PAGE;
-      info.nMin = 0;
-      info.nMax = (bar == SB_HORZ ? formWidth : formHeight) - 1;
-      info.nPage = static_cast<UINT>(bar == SB_HORZ ? client.right : client.bottom);
-      ::SetScrollInfo(hwnd_, bar, &info, TRUE);
-    }
-    const int dx = ScrollPosition(SB_HORZ), dy = ScrollPosition(SB_VERT);
-    HDWP moves = ::BeginDeferWindowPos(static_cast<int>(controls_.size()));
-    for (const auto& [name, control] : controls_) {
-      const Place* place = PlaceOf(name);
-      if (!place) {  // a control the layout does not place is not shown
-        ::ShowWindow(control, SW_HIDE);
-        continue;
-      }
-      moves = ::DeferWindowPos(moves, control, nullptr, Pixels(place->x, true) - dx,
-                               Pixels(place->y, false) - dy, Pixels(place->width, true),
-                               Pixels(place->height, false), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ::EndDeferWindowPos(moves);
-    ::InvalidateRect(hwnd_, nullptr, TRUE);
-  }
-
-  int ScrollPosition(int bar) const {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_POS;
-    ::GetScrollInfo(hwnd_, bar, &info);
-    return info.nPos;
-  }
-
-  void Scroll(int bar, int request) {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    ::GetScrollInfo(hwnd_, bar, &info);
-    int position = info.nPos;
-    const int line = Pixels(12, bar == SB_HORZ);
-    switch (request) {
-      case SB_LINEUP: position -= line; break;
-      case SB_LINEDOWN: position += line; break;
-      case SB_PAGEUP: position -= static_cast<int>(info.nPage); break;
-      case SB_PAGEDOWN: position += static_cast<int>(info.nPage); break;
-      case SB_THUMBTRACK:
-      case SB_THUMBPOSITION: position = info.nTrackPos; break;
-      case SB_TOP: position = info.nMin; break;
-      case SB_BOTTOM: position = info.nMax; break;
-      default: return;
-    }
-    ScrollBy(bar, position - info.nPos);
-  }
-
-  void ScrollBy(int bar, int delta) {
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_POS;
-    info.nPos = ScrollPosition(bar) + delta;
-    ::SetScrollInfo(hwnd_, bar, &info, TRUE);
-    Relayout(false);
+    frame_.LayOut(controls_, kSinglePointPlaces, kSinglePointWidth, kSinglePointHeight, fit);
   }
 
   LRESULT ColourOf(HWND control, HDC dc, UINT message) {
@@ -422,17 +301,11 @@ class Window {
           c->background != 0 ? ColourRef(c->background) : ::GetSysColor(COLOR_WINDOW);
       ::SetBkColor(dc, colour);
       ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-      return reinterpret_cast<LRESULT>(Brush(colour));
+      return reinterpret_cast<LRESULT>(frame_.Brush(colour));
     }
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     (void)message;
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-  }
-
-  HBRUSH Brush(COLORREF colour) {
-    auto [it, made] = brushes_.try_emplace(colour, nullptr);
-    if (made) it->second = ::CreateSolidBrush(colour);
-    return it->second;
   }
 
   const ProgramInfo& info_;
@@ -442,14 +315,10 @@ class Window {
   WindowBoxes boxes_;
   SinglePointConversions conversions_;
   std::vector<std::wstring> tipTexts_;
-  std::map<COLORREF, HBRUSH> brushes_;
   HWND hwnd_ = nullptr;
   HWND tips_ = nullptr;
   HICON icon_ = nullptr;
-  HFONT font_ = nullptr;
-  HFONT bold_ = nullptr;
-  UINT dpi_ = 96;
-  LONG baseX_ = 6, baseY_ = 13;
+  FormFrame frame_;
 };
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "data_files/ui/form.h"
 #include "io/wide_text_win32.h"
 #include "tests/support/folder_test.h"
+#include "tests/windows/window_driver.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -30,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace windowtest;
 
 constexpr int kFirstControlId = 1000;
 // The running job's progress bar and Cancel button, which the form's table does not have.
@@ -38,22 +40,6 @@ constexpr int kCancelId = 902;
 // The file-name box of the common file dialogs: the combo box cmb13, or the edit box edt1.
 constexpr int kFileNameCombo = 0x47C;
 constexpr int kFileNameEdit = 0x480;
-
-fs::path ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return fs::path(path).parent_path();
-}
-
-// A text as a Win32 control shows it: line breaks as CR LF.
-std::string Shown(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' && (out.empty() || out.back() != '\r')) out.push_back('\r');
-    out.push_back(c);
-  }
-  return out;
-}
 
 // The dialogs answered from a list of paths, in order; the messages kept as "title|text".
 class ScriptedPlatform : public Platform {
@@ -92,68 +78,6 @@ class PlainControls : public DataFileControls {
   std::map<std::string, bool> enabled;
 };
 
-// The text of a control of another process: asked with WM_GETTEXT (GetWindowText reads an
-// edit box of another process as empty).
-std::string TextOf(HWND hwnd) {
-  const LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT n = ::SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()),
-                                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
-  return Utf8Text(text);
-}
-
-struct Found {
-  DWORD process;
-  const wchar_t* type;
-  HWND hwnd;
-};
-
-// A visible top-level window of the process and of that class, or null.
-HWND TopWindow(DWORD process, const wchar_t* type) {
-  Found found{process, type, nullptr};
-  ::EnumWindows(
-      [](HWND hwnd, LPARAM l) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(l);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        wchar_t name[64] = {};
-        ::GetClassNameW(hwnd, name, 64);
-        if (pid == f->process && ::IsWindowVisible(hwnd) && std::wstring(name) == f->type) {
-          f->hwnd = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.hwnd;
-}
-
-HWND WaitFor(DWORD process, const wchar_t* type, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (HWND hwnd = TopWindow(process, type)) return hwnd;
-    if (std::chrono::steady_clock::now() > end) return nullptr;
-    std::this_thread::sleep_for(50ms);
-  }
-}
-
-void WaitGone(HWND hwnd) {
-  for (int i = 0; i < 500 && ::IsWindow(hwnd); ++i) std::this_thread::sleep_for(20ms);
-}
-
-// The title and text of a message box, "title|text", and the box closed with OK.
-std::string CloseMessageBox(HWND box) {
-  std::string text;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (::GetDlgCtrlID(child) == 0xFFFF) text = TextOf(child);  // the box's static text
-  }
-  const std::string shown = TextOf(box) + "|" + text;
-  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  WaitGone(box);
-  return shown;
-}
-
 // The file-name box of a file dialog: the edit box itself, inside the combo box where the
 // dialog has one.
 HWND FileNameBox(HWND dialog) {
@@ -168,7 +92,7 @@ class DataFileProgram : public support::FolderTest {
  protected:
   void Start(ProgramKind kind, const RegionProfile& profile) {
     form_ = DataFileForm(profile, InfoOf(kind).helpFileName);
-    const fs::path exe = ProgramFolder() / (std::string(InfoOf(kind).executable) + ".exe");
+    const fs::path exe = TestProgramFolder() / (std::string(InfoOf(kind).executable) + ".exe");
     std::wstring command = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -19,6 +19,7 @@
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
+#include "tests/windows/window_driver.h"
 #include "transform/region_profile.h"
 
 namespace vortan {
@@ -26,24 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace windowtest;
 
 constexpr int kFirstControlId = 1000;
-
-fs::path ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return fs::path(path).parent_path();
-}
-
-// Message boxes as the conversions show them, with CR LF line breaks as the box shows them.
-std::string Shown(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' && (out.empty() || out.back() != '\r')) out.push_back('\r');
-    out.push_back(c);
-  }
-  return out;
-}
 
 class ScriptedPlatform : public Platform {
  public:
@@ -59,64 +45,6 @@ class ScriptedPlatform : public Platform {
   std::string folder;
 };
 
-// The text of a control of another process: asked with WM_GETTEXT (GetWindowText reads an
-// edit box of another process as empty).
-std::string TextOf(HWND hwnd) {
-  const LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT n = ::SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()),
-                                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
-  return Utf8Text(text);
-}
-
-struct Found {
-  DWORD process;
-  const wchar_t* type;
-  HWND hwnd;
-};
-
-// A visible top-level window of the process and of that class, or null.
-HWND TopWindow(DWORD process, const wchar_t* type) {
-  Found found{process, type, nullptr};
-  ::EnumWindows(
-      [](HWND hwnd, LPARAM l) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(l);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        wchar_t name[64] = {};
-        ::GetClassNameW(hwnd, name, 64);
-        if (pid == f->process && ::IsWindowVisible(hwnd) && std::wstring(name) == f->type) {
-          f->hwnd = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.hwnd;
-}
-
-HWND WaitFor(DWORD process, const wchar_t* type, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (HWND hwnd = TopWindow(process, type)) return hwnd;
-    if (std::chrono::steady_clock::now() > end) return nullptr;
-    std::this_thread::sleep_for(50ms);
-  }
-}
-
-// The title and text of a message box, "title|text", and the box closed with OK.
-std::string CloseMessageBox(HWND box) {
-  std::string text;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (::GetDlgCtrlID(child) == 0xFFFF) text = TextOf(child);  // the box's static text
-  }
-  const std::string shown = TextOf(box) + "|" + text;
-  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(20ms);
-  return shown;
-}
-
 class SinglePointProgram : public ::testing::Test {
  protected:
   void Start(ProgramKind kind, const RegionProfile& profile) {
@@ -129,9 +57,9 @@ class SinglePointProgram : public ::testing::Test {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     for (const char* grid : {"dN_2km_V1-0.grd", "dE_2km_V1-0.grd"}) {
-      fs::copy_file(ProgramFolder() / grid, folder_ / grid);
+      fs::copy_file(TestProgramFolder() / grid, folder_ / grid);
     }
-    const fs::path exe = ProgramFolder() / (std::string(InfoOf(kind).executable) + ".exe");
+    const fs::path exe = TestProgramFolder() / (std::string(InfoOf(kind).executable) + ".exe");
     std::wstring command = L"\"" + exe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
