@@ -154,38 +154,6 @@ class Window {
       case WM_CTLCOLOREDIT:
       case WM_CTLCOLORSTATIC:
         return ColourOf(reinterpret_cast<HWND>(l), reinterpret_cast<HDC>(w));
-      case WM_SIZE:
-        Relayout(false);
-        return 0;
-      case WM_VSCROLL:
-      case WM_HSCROLL:
-        if (l == 0) {  // the window's own scroll bars, not the threads' spin
-          if (frame_.Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w))) {
-            Relayout(false);
-          }
-          return 0;
-        }
-        break;
-      case WM_MOUSEWHEEL:
-        frame_.ScrollBy(SB_VERT,
-                        -GET_WHEEL_DELTA_WPARAM(w) * frame_.Pixels(24, false) / WHEEL_DELTA);
-        Relayout(false);
-        return 0;
-      case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(l);
-        frame_.SetDpi(HIWORD(w));
-        SetFonts();
-        ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                       suggested->right - suggested->left, suggested->bottom - suggested->top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-        Relayout(false);
-        return 0;
-      }
-      case WM_GETMINMAXINFO: {
-        auto* info = reinterpret_cast<MINMAXINFO*>(l);
-        info->ptMinTrackSize = {200, 150};
-        return 0;
-      }
       case WM_CLOSE:
         // A running job stops after its current point, with complete lines in every output;
         // the window closes when it has, without a message.
@@ -200,6 +168,9 @@ class Window {
         return 0;
       default:
         break;
+    }
+    if (frame_.Handle(message, w, l, [this](bool fit) { Relayout(fit); }, [this] { SetFonts(); })) {
+      return 0;
     }
     return ::DefWindowProcW(hwnd_, message, w, l);
   }
@@ -476,40 +447,18 @@ class Window {
 
 int RunDataFilesWin32(ProgramKind program, const RegionProfile& profile) {
   PrepareProcessForJobs();
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof controls,
-                                ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS |
-                                    ICC_UPDOWN_CLASS};
-  ::InitCommonControlsEx(&controls);
-  const HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
-  WNDCLASSEXW type{};
-  type.cbSize = sizeof type;
-  type.lpfnWndProc = &Window::Procedure;
-  type.hInstance = instance;
-  type.hIcon = icon;
-  type.hIconSm = icon;
-  type.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  type.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
-  type.lpszClassName = kWindowClass;
-  ::RegisterClassExW(&type);
-
+  const HICON icon = FormFrame::RegisterWindowClass(kWindowClass, &Window::Procedure,
+                                                    ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS);
   Win32Platform platform;
   auto window = std::make_unique<Window>(program, profile, platform);
-  const HWND hwnd = window->Create(instance, icon);
+  const HWND hwnd = window->Create(::GetModuleHandleW(nullptr), icon);
   if (!hwnd) return 1;
   // The notice of Form_Load comes before the window is shown; later messages sit on it.
   window->Form_Load();
   platform.SetOwner(hwnd);
   ::ShowWindow(hwnd, SW_SHOWNORMAL);
   ::UpdateWindow(hwnd);
-
-  MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (::IsDialogMessageW(hwnd, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-  return static_cast<int>(message.wParam);
+  return FormFrame::RunMessages(hwnd, nullptr);
 }
 
 }  // namespace vortan

@@ -1,6 +1,10 @@
 #include "programs/win32/form_frame.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
+
+#include "programs/win32/win32_program.h"
 
 namespace vortan {
 
@@ -127,6 +131,69 @@ HBRUSH FormFrame::Brush(COLORREF colour) {
   auto [it, made] = brushes_.try_emplace(colour, nullptr);
   if (made) it->second = ::CreateSolidBrush(colour);
   return it->second;
+}
+
+bool FormFrame::Handle(UINT message, WPARAM w, LPARAM l,
+                       const std::function<void(bool)>& relayout,
+                       const std::function<void()>& setFonts) {
+  switch (message) {
+    case WM_SIZE:
+      relayout(false);
+      return true;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      if (l != 0) return false;  // a scroll-bar control's (a spin), not the window's
+      if (Scroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(w))) relayout(false);
+      return true;
+    case WM_MOUSEWHEEL:
+      ScrollBy(SB_VERT, -GET_WHEEL_DELTA_WPARAM(w) * Pixels(24, false) / WHEEL_DELTA);
+      relayout(false);
+      return true;
+    case WM_DPICHANGED: {
+      const RECT* suggested = reinterpret_cast<const RECT*>(l);
+      SetDpi(HIWORD(w));
+      setFonts();
+      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      relayout(false);
+      return true;
+    }
+    case WM_GETMINMAXINFO:
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = {200, 150};
+      return true;
+    default:
+      return false;
+  }
+}
+
+HICON FormFrame::RegisterWindowClass(const wchar_t* name, WNDPROC procedure, DWORD controls) {
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | controls};
+  ::InitCommonControlsEx(&common);
+  const HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
+  WNDCLASSEXW type{};
+  type.cbSize = sizeof type;
+  type.lpfnWndProc = procedure;
+  type.hInstance = instance;
+  type.hIcon = icon;
+  type.hIconSm = icon;
+  type.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  type.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  type.lpszClassName = name;
+  ::RegisterClassExW(&type);
+  return icon;
+}
+
+int FormFrame::RunMessages(HWND window, const std::function<bool(const MSG&)>& take) {
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (take && take(message)) continue;
+    if (::IsDialogMessageW(window, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
 }
 
 const Place* FormFrame::Find(std::span<const Place> places, std::string_view name) {

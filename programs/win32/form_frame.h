@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <span>
 #include <string_view>
@@ -49,6 +50,19 @@ class FormFrame {
   bool ScrollBy(int bar, int delta);
 
   HBRUSH Brush(COLORREF colour);
+
+  // The messages of the frame, the same in every window: a new size, the scroll bars and the
+  // wheel, a new DPI, the smallest size. relayout(fit) lays the controls out again, setFonts
+  // gives them the new fonts. True when the message was one of them.
+  bool Handle(UINT message, WPARAM w, LPARAM l, const std::function<void(bool)>& relayout,
+              const std::function<void()>& setFonts);
+
+  // Registers a window class of this program's (its icon, the dialog background) after the
+  // common controls of the classes asked (ICC_…); the icon.
+  static HICON RegisterWindowClass(const wchar_t* name, WNDPROC procedure, DWORD controls);
+  // The messages of the thread until the window ends, Tab and the like for its controls; take
+  // sees each message first and keeps it when it returns true. The exit code.
+  static int RunMessages(HWND window, const std::function<bool(const MSG&)>& take);
 
  private:
   void Fit(int width, int height);
