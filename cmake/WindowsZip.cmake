@@ -2,6 +2,7 @@
 #   vortan-transform-VERSION-windows-x64.zip
 #     vortan-transform-VERSION-windows-x64/
 #       vortan-transform.exe          statically linked, stripped
+#       VORTAN_*_V1-0.exe             the four programs (Win32), statically linked, stripped
 #       README.txt                    Greek and English (cmake/windows/README.txt.in)
 #       example-grids-TEST-DATA/      the synthetic grids of this build and a README saying so
 #       samples/                      data/sample's two files (CR LF lines) and the Windows steps
@@ -29,12 +30,29 @@ set(grids ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dN_2km_V1-0.grd
           ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dE_2km_V1-0.grd)
 set(samples ${PROJECT_SOURCE_DIR}/data/sample/GGRS87-SFLh.txt
             ${PROJECT_SOURCE_DIR}/data/sample/HTRS07-SFLh.txt)
+# The four programs, those this build makes.
+set(zip_programs)
+foreach(program VORTAN_TRANSFORM_Single-Point_V1-0 VORTAN_TRANSFORM_Data-Files_V1-0
+                VORTAN_KASTELORIZO_TRANSFORM_Single-Point_V1-0
+                VORTAN_KASTELORIZO_TRANSFORM_Data-Files_V1-0)
+  if(TARGET ${program})
+    list(APPEND zip_programs ${program})
+  endif()
+endforeach()
+set(zip_program_commands)
+foreach(program ${zip_programs})
+  list(APPEND zip_program_commands
+       COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${program}> ${zip_folder}/
+       COMMAND ${CMAKE_STRIP} --strip-all ${zip_folder}/${program}.exe)
+endforeach()
+
 add_custom_command(OUTPUT ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_stage} ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_folder}/example-grids-TEST-DATA
                                              ${zip_folder}/samples
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vortan-transform> ${zip_folder}/
   COMMAND ${CMAKE_STRIP} --strip-all ${zip_folder}/vortan-transform.exe
+  ${zip_program_commands}
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/README.txt ${zip_folder}/
   COMMAND ${CMAKE_COMMAND} -E copy ${grids} ${zip_folder}/example-grids-TEST-DATA/
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/TEST-DATA-README.txt
@@ -49,7 +67,7 @@ add_custom_command(OUTPUT ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/samples-README.txt
                                    ${zip_folder}/samples/README.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${zip_stage} ${VORTAN_ZIP} -q -X -r ${zip_file} ${zip_name}
-  DEPENDS vortan-transform vortan ${PROJECT_SOURCE_DIR}/include/vortan/vortan.h synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
+  DEPENDS vortan-transform vortan ${zip_programs} ${PROJECT_SOURCE_DIR}/include/vortan/vortan.h synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
           ${zip_texts}/TEST-DATA-README.txt ${zip_texts}/samples-README.txt
   COMMENT "Packing ${zip_name}.zip")
 add_custom_target(windows_zip ALL DEPENDS ${zip_file})
