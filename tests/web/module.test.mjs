@@ -59,8 +59,10 @@ function bothFail(kind, args, text, options = {}) {
     const name = options.name || 'in.txt';
     writeFileSync(join(folder, name), text);
     const region = options.region || 'mainland';
-    const gridArgs = ['--region', region, '--dn', join(ref, 'grids/dN_2km_V1-0.grd'),
-      '--de', join(ref, 'grids/dE_2km_V1-0.grd')];
+    // Kastelorizo reads no grids (the tool notes grids given to it).
+    const gridArgs = region === 'kastelorizo' ? ['--region', region]
+      : ['--region', region, '--dn', join(ref, 'grids/dN_2km_V1-0.grd'),
+        '--de', join(ref, 'grids/dE_2km_V1-0.grd')];
     let moduleError;
     try {
       if (kind === 'convert') {

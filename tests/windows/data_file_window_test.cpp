@@ -212,9 +212,10 @@ std::vector<std::string> Titles(JobKind kind) {
   return titles;
 }
 
-// The initial step with the reference grids, then GGRS87 E, N, h to HTRS07 (Command1, four
-// dialogs) on the reference file: the window as the logic, the outputs as the reference.
-TEST_F(DataFileProgram, MainlandRunsAJobThroughItsDialogsAsTheReference) {
+// The initial step with the reference grids, then every job through its window button and
+// its dialogs on the reference file, and one on a broken input file: the window as the logic
+// after every step (status, buttons, message boxes), the outputs as the reference.
+TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
   const fs::path reference = fs::absolute(fs::path(VORTAN_TEST_DATA) / "reference");
   const fs::path grids = (reference / "grids").make_preferred();
   const fs::path mainland = (reference / "mainland").make_preferred();
@@ -230,32 +231,57 @@ TEST_F(DataFileProgram, MainlandRunsAJobThroughItsDialogsAsTheReference) {
   EXPECT_EQ(Settle(), platform_.messages);
   ExpectSameControls("Command3");
 
-  const JobKind kind = JobKind::kSenhToHtrs07;
-  const JobDefinition& job = DefinitionOf(kind);
-  std::vector<fs::path> paths = {mainland / std::string(job.input.defaultName)};
-  for (const JobFile& file : job.outputs) {
-    paths.push_back((folder_ / std::string(file.defaultName)).make_preferred());
-  }
-  platform_.messages.clear();
-  PressThroughDialogs("Command1", Titles(kind), paths);
-  const std::vector<std::string> shown = Settle();
+  // A record cut short: the job stops, naming file, line and field, in a message box.
+  const fs::path broken =
+      fs::path(Write("broken-SENh.txt", "P1,500000.000,4200000.000,10.000\r\nP2,500100.0")).make_preferred();
+  struct Run {
+    JobKind kind;
+    fs::path input;
+    bool reference;  // outputs compared with the reference outputs
+  };
+  const Run runs[] = {
+      {JobKind::kSflhToSenh, mainland / "GGRS87-SFLh.txt", true},
+      {JobKind::kSenhToHtrs07, mainland / "GGRS87-SENh.txt", true},
+      {JobKind::kSflhToSxyz, mainland / "HTRS07-SFLh.txt", true},
+      {JobKind::kSxyzToGgrs87, mainland / "HTRS07-SXYZ.txt", true},
+      {JobKind::kSenhToHtrs07, broken, false},
+  };
+  for (const Run& run : runs) {
+    const JobDefinition& job = DefinitionOf(run.kind);
+    const std::string button(WindowOf(run.kind).button);
+    SCOPED_TRACE(button + " on " + run.input.string());
+    std::vector<fs::path> paths = {run.input};
+    for (const JobFile& file : job.outputs) {
+      fs::path out = folder_ / std::string(file.defaultName);
+      std::error_code ec;
+      fs::remove(out, ec);  // no replace question: each run writes new files
+      paths.push_back(out.make_preferred());
+    }
+    platform_.messages.clear();
+    PressThroughDialogs(button.c_str(), Titles(run.kind), paths);
+    const std::vector<std::string> shown = Settle();
+    if (run.reference) {
+      for (const JobFile& file : job.outputs) {
+        const std::string name(file.defaultName);
+        const std::string expected =
+            support::ReadFile(mainland / ("expected-" + std::string(job.cliName) + "." + name));
+        ASSERT_FALSE(expected.empty()) << name;
+        EXPECT_TRUE(support::ReadFile(folder_ / name) == expected)
+            << name << " differs from the reference";
+      }
+    } else {
+      EXPECT_FALSE(shown.empty()) << "no message for a broken input";
+    }
 
-  for (const JobFile& file : job.outputs) {
-    const std::string name(file.defaultName);
-    const std::string expected =
-        support::ReadFile(mainland / ("expected-" + std::string(job.cliName) + "." + name));
-    ASSERT_FALSE(expected.empty()) << name;
-    EXPECT_TRUE(support::ReadFile(folder_ / name) == expected)
-        << name << " differs from the reference";
+    // The end of the job as the logic reports it: the same job on the same files.
+    for (std::size_t d = 1; d < paths.size(); ++d) fs::remove(paths[d]);
+    std::optional<PreparedJob> prepared = logic_->ChooseFiles(run.kind);
+    ASSERT_TRUE(prepared);
+    logic_->Finish(prepared->Run({}));
+    EXPECT_EQ(shown, platform_.messages);
+    ExpectSameControls(button.c_str());
+    EXPECT_NE(controls_.texts[std::string(data_file_texts::kStatusLine)], "");
   }
-
-  // The end of the job as the logic reports it: the same job on the same files.
-  std::optional<PreparedJob> prepared = logic_->ChooseFiles(kind);
-  ASSERT_TRUE(prepared);
-  logic_->Finish(prepared->Run({}));
-  EXPECT_EQ(shown, platform_.messages);
-  ExpectSameControls("Command1");
-  EXPECT_NE(controls_.texts[std::string(data_file_texts::kStatusLine)], "");
 }
 
 std::size_t LinesOf(const std::string& text) {
