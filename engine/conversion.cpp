@@ -166,6 +166,11 @@ bool Conversion::Before(const double in[3], double out[3], double* where,
     where[1] = in[1];
   }
   if (from_ == to_) {
+    // A form to itself computes no latitude or longitude: where it is stays unknown (NaN),
+    // which no note takes for a place.
+    if (where && !IsGeographic(from_)) {
+      where[0] = where[1] = std::numeric_limits<double>::quiet_NaN();
+    }
     std::copy(in, in + 3, out);
     return true;
   }

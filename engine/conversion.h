@@ -60,7 +60,7 @@ class Conversion {
   // any coordinate is no value, a latitude or longitude beyond its range is out of range, an
   // infinity a fault (kInfiniteCoordinate). With where, also the latitude and longitude
   // (radians) of the point as the conversion has them on its way, in either system: where it
-  // is on the Earth.
+  // is on the Earth; NaN where the conversion computes none (a projected form to itself).
   PointOutcome Point(const double in[3], double out[3], double* where = nullptr) const;
 
   // The points in[k] into out[k] with their outcomes, as Point gives them one by one: the

@@ -362,6 +362,16 @@ TEST_F(BadInput, PointsOutsideGreeceAndDecimalDegreesAreNoted) {
                                  {Path("a"), Path("b"), Path("c")});
   EXPECT_EQ(kast.status, JobStatus::kDone) << kast.Message();
   EXPECT_TRUE(kast.NoteTexts().empty());
+  // A projected or Cartesian form converted to itself computes no latitude: nothing is noted
+  // (not "outside Greece at φ 0°").
+  const TransformContext& context = Mainland();
+  for (Form form : {Form::kHtrs07Tm07, Form::kHtrs07Xyz, Form::kGgrs87Tm87}) {
+    const JobOutcome same = RunConversion(Conversion(context, form, form),
+                                          Write("s.txt", "S,566296.541,4529332.314,6.501\r\n"),
+                                          Path("s-out.txt"), {});
+    EXPECT_EQ(same.status, JobStatus::kDone) << same.Message();
+    EXPECT_TRUE(same.NoteTexts().empty()) << same.NoteTexts().front();
+  }
 }
 
 // A grid whose header is wrong (a step in kilometres) refuses every point inside the extent:
