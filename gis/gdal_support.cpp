@@ -3,6 +3,7 @@
 #include <cpl_conv.h>
 #include <cpl_http.h>
 #include <cpl_vsi.h>
+#include <cpl_vsi_virtual.h>
 #include <gdal.h>
 #include <gdal_priv.h>
 
@@ -118,6 +119,10 @@ void CloseTheNetwork() {
     // GDAL's own remote file systems; this program's own (checked writes) are local.
     if (prefix.rfind("/vsi", 0) != 0 || VSIIsLocal((prefix + "x").c_str())) continue;
     RemotePrefixes().push_back(Lower(prefix));
+    // GDAL drops a handler it replaces without freeing it; this program keeps it, never used,
+    // for the life of the process, so that nothing is lost track of.
+    static auto* replaced = new std::vector<VSIFilesystemHandler*>;
+    replaced->push_back(VSIFileManager::GetHandler(prefix.c_str()));
     VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
     callbacks->open = &RefuseOpen;
     callbacks->stat = &RefuseStat;
