@@ -461,6 +461,15 @@ static void test_points(vortan_context *context, int region, const char *label) 
           p.htrs07_latitude.minutes, p.htrs07_latitude.seconds, p.tm07_scale);
     CHECK(p.de_cm < -5 && p.de_cm > -20 && p.dn_cm < -5 && p.dn_cm > -25,
           "corrections %.1f %.1f", p.de_cm, p.dn_cm);
+    /* The same point from every form has the same TM07 scale factor (each source takes its
+       own route to it). */
+    for (int form = 0; form < VORTAN_FORM_COUNT; ++form) {
+      vortan_point q;
+      const int s = vortan_convert_point(context, form, 0, 0, p.values[form], &q);
+      CHECK(s == VORTAN_OK && strcmp(formatted(q.tm07_scale, "0.000000"), "0.999654") == 0,
+            "default point from form %d: scale %.6f (%s)", form, q.tm07_scale,
+            vortan_error_message());
+    }
     /* The way back shows the negated corrections of about the same size. */
     vortan_point back;
     CHECK(vortan_convert_point(context, VORTAN_GGRS87_TM87, 0, 0, p.values[VORTAN_GGRS87_TM87],
