@@ -212,21 +212,36 @@ std::vector<std::string> Titles(JobKind kind) {
   return titles;
 }
 
-// The initial step with the reference grids, then every job through its window button and
-// its dialogs on the reference file, and one on a broken input file: the window as the logic
-// after every step (status, buttons, message boxes), the outputs as the reference.
-TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
+// One region's program: its kind, its profile, its folder of reference files.
+struct Region {
+  ProgramKind kind;
+  const RegionProfile& profile;
+  const char* folder;
+};
+
+class EveryJob : public DataFileProgram, public ::testing::WithParamInterface<Region> {};
+
+// The initial step (on the mainland through its two grid dialogs, the reference grids), then
+// every job through its window button and its dialogs on the region's reference file, and one
+// on a broken input file: the window as the logic after every step (status, buttons, message
+// boxes), the outputs as the reference.
+TEST_P(EveryJob, ThroughItsDialogsAsTheReference) {
+  const Region& region = GetParam();
   const fs::path reference = fs::absolute(fs::path(VORTAN_TEST_DATA) / "reference");
   const fs::path grids = (reference / "grids").make_preferred();
-  const fs::path mainland = (reference / "mainland").make_preferred();
-  Start(ProgramKind::kDataFilesMainland, kMainlandProfile);
+  const fs::path inputs = (reference / region.folder).make_preferred();
+  Start(region.kind, region.profile);
   ASSERT_FALSE(::IsWindowEnabled(Widget("Command1"))) << "a job before the initial step";
 
-  PressThroughDialogs(
-      "Command3",
-      {std::string(data_file_texts::kDnGridDialogTitle),
-       std::string(data_file_texts::kDeGridDialogTitle)},
-      {grids / "dN_2km_V1-0.grd", grids / "dE_2km_V1-0.grd"});
+  if (region.profile.hasGrids) {
+    PressThroughDialogs(
+        "Command3",
+        {std::string(data_file_texts::kDnGridDialogTitle),
+         std::string(data_file_texts::kDeGridDialogTitle)},
+        {grids / "dN_2km_V1-0.grd", grids / "dE_2km_V1-0.grd"});
+  } else {
+    PressThroughDialogs("Command3", {}, {});
+  }
   EXPECT_TRUE(logic_->InitialStep());
   EXPECT_EQ(Settle(), platform_.messages);
   ExpectSameControls("Command3");
@@ -234,16 +249,19 @@ TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
   // A record cut short: the job stops, naming file, line and field, in a message box.
   const fs::path broken =
       fs::path(Write("broken-SENh.txt", "P1,500000.000,4200000.000,10.000\r\nP2,500100.0")).make_preferred();
+  const auto name = [&](std::string_view mainlandName) {
+    return RegionFileName(region.profile, mainlandName);
+  };
   struct Run {
     JobKind kind;
     fs::path input;
     bool reference;  // outputs compared with the reference outputs
   };
   const Run runs[] = {
-      {JobKind::kSflhToSenh, mainland / "GGRS87-SFLh.txt", true},
-      {JobKind::kSenhToHtrs07, mainland / "GGRS87-SENh.txt", true},
-      {JobKind::kSflhToSxyz, mainland / "HTRS07-SFLh.txt", true},
-      {JobKind::kSxyzToGgrs87, mainland / "HTRS07-SXYZ.txt", true},
+      {JobKind::kSflhToSenh, inputs / name("GGRS87-SFLh.txt"), true},
+      {JobKind::kSenhToHtrs07, inputs / name("GGRS87-SENh.txt"), true},
+      {JobKind::kSflhToSxyz, inputs / name("HTRS07-SFLh.txt"), true},
+      {JobKind::kSxyzToGgrs87, inputs / name("HTRS07-SXYZ.txt"), true},
       {JobKind::kSenhToHtrs07, broken, false},
   };
   for (const Run& run : runs) {
@@ -252,7 +270,7 @@ TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
     SCOPED_TRACE(button + " on " + run.input.string());
     std::vector<fs::path> paths = {run.input};
     for (const JobFile& file : job.outputs) {
-      fs::path out = folder_ / std::string(file.defaultName);
+      fs::path out = folder_ / name(file.defaultName);
       std::error_code ec;
       fs::remove(out, ec);  // no replace question: each run writes new files
       paths.push_back(out.make_preferred());
@@ -262,12 +280,12 @@ TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
     const std::vector<std::string> shown = Settle();
     if (run.reference) {
       for (const JobFile& file : job.outputs) {
-        const std::string name(file.defaultName);
+        const std::string output = name(file.defaultName);
         const std::string expected =
-            support::ReadFile(mainland / ("expected-" + std::string(job.cliName) + "." + name));
-        ASSERT_FALSE(expected.empty()) << name;
-        EXPECT_TRUE(support::ReadFile(folder_ / name) == expected)
-            << name << " differs from the reference";
+            support::ReadFile(inputs / ("expected-" + std::string(job.cliName) + "." + output));
+        ASSERT_FALSE(expected.empty()) << output;
+        EXPECT_TRUE(support::ReadFile(folder_ / output) == expected)
+            << output << " differs from the reference";
       }
     } else {
       EXPECT_FALSE(shown.empty()) << "no message for a broken input";
@@ -283,6 +301,15 @@ TEST_F(DataFileProgram, MainlandRunsEveryJobThroughItsDialogsAsTheReference) {
     EXPECT_NE(controls_.texts[std::string(data_file_texts::kStatusLine)], "");
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    BothPrograms, EveryJob,
+    ::testing::Values(Region{ProgramKind::kDataFilesMainland, kMainlandProfile, "mainland"},
+                      Region{ProgramKind::kDataFilesKastelorizo, kKastelorizoProfile,
+                             "kastelorizo"}),
+    [](const ::testing::TestParamInfo<Region>& info) {
+      return std::string(info.param.folder);
+    });
 
 std::size_t LinesOf(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
