@@ -32,6 +32,7 @@
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
+#include "single_point/messages.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"
 #include "transform/regions.h"
@@ -108,6 +109,8 @@ class ScriptedPlatform : public Platform {
     if (!answers.empty()) {
       std::string path = answers.front();
       answers.erase(answers.begin());
+      // An empty answer is the dialog cancelled (no grids chosen in the page).
+      if (path.empty()) return std::nullopt;
       return path;
     }
     if (!saveFolder.empty()) return saveFolder + "/" + request.presetName;
@@ -375,7 +378,10 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPat
   engine->context = MakeContext(ProfileOf(region), kDataFileBounds);
   JsonWriter json;
   json.BeginObject();
-  const std::string error = InitialStep(engine->context, dnPath, dePath);
+  // The mainland without grids: the tool's context for what does not cross the datum (the
+  // jobs and conversions across it then say that the initial step has not run).
+  const bool noGrids = engine->context.profile->hasGrids && *dnPath == '\0' && *dePath == '\0';
+  const std::string error = noGrids ? "" : InitialStep(engine->context, dnPath, dePath);
   if (!error.empty()) {
     json.Field("error", error);
   } else {
@@ -389,6 +395,16 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPat
 }
 
 EMSCRIPTEN_KEEPALIVE void vortan_engine_free(int handle) { engines.erase(handle); }
+
+// The notice of the single-point window for packed latitude and longitude texts below 100
+// (most likely decimal degrees): how each is written as DDMMSS.SSSSS, Greek and English; ""
+// when neither needs it. htrs07 names the HTRS07 boxes, else the GGRS87 ones.
+EMSCRIPTEN_KEEPALIVE const char* vortan_degrees_notice(int htrs07, const char* latitude,
+                                                       const char* longitude) {
+  return Answer(texts::DecimalDegreesNotice(ParseNumberText(latitude), ParseNumberText(longitude),
+                                            htrs07 ? "Text8" : "Text3",
+                                            htrs07 ? "Text9" : "Text4"));
+}
 
 // The values of a loaded grid (0 dN, 1 dE), row 1 (north) first, each row from west to east:
 // the address of rowCount * columnCount floats, 0 where there is none.

@@ -403,6 +403,18 @@ class Vortan {
       [done, read, total]);
   }
 
+  // The single-point window's notice for a latitude or longitude typed below 100 in a packed
+  // DDMMSS.SSSSS box of a geographic form (most likely decimal degrees): "" when none is.
+  degreesNotice(form, latitude, longitude) {
+    this.checkForm('degreesNotice', 'form', form);
+    checkText('degreesNotice', 'latitude', latitude);
+    checkText('degreesNotice', 'longitude', longitude);
+    const f = this.catalogue.forms.find((x) => x.name === form);
+    if (!f.geographic) return '';
+    return this.engine.ccall('vortan_degrees_notice', 'string', ['number', 'string', 'string'],
+      [f.htrs07 ? 1 : 0, latitude, longitude]);
+  }
+
   // The extent test of the data-file program, in TM07: { nMin, nMax, eMin, eMax }.
   dataFileBounds() {
     return this.catalogue.dataFileBounds;
