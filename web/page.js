@@ -473,12 +473,24 @@
     // initial step has run. Across the datum its refusal is the answer; within one system the
     // tool's convert answers (a point outside the grids converts), and the window's refusal is
     // said only when the convert fails too.
-    const win = WINDOW_INPUTS[from];
+    let win = WINDOW_INPUTS[from];
+    let windowTexts = texts;
+    // E = N = 0 is no E, N to the window: it converts its φ, λ boxes instead. The point typed
+    // goes into them, so that every box of the window comes from it.
+    const zero = (text) => /^\s*$/.test(text) || Number(text) === 0;
+    if (from === 'ggrs87-tm87' && zero(texts[0]) && zero(texts[1])) {
+      try {
+        windowTexts = [...convertOne(from, 'ggrs87-geographic', texts).slice(0, 2), texts[2]];
+        win = WINDOW_INPUTS['ggrs87-geographic'];
+      } catch (e) {
+        win = null;
+      }
+    }
     const sp = state.singlePoint;
     let refusal = null;
     if (win && sp.enabled[win.button] !== false) {
       for (const box of win.clear || []) sp.setText(box, '');
-      win.boxes.forEach((box, k) => sp.setText(box, texts[k]));
+      win.boxes.forEach((box, k) => sp.setText(box, windowTexts[k]));
       const result = sp.click(win.button);
       updateWindow();
       if (result.status === 'done' || across) await showMessages(result.messages);

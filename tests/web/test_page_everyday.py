@@ -150,3 +150,21 @@ def test_index_html_opened_without_its_files_says_to_unzip_the_folder(work, page
         assert "Αποσυμπιέστε πρώτα ολόκληρο τον φάκελο" in text, text
     finally:
         p.quit()
+
+
+def test_e_and_n_zero_fill_every_window_box_from_the_point_typed(page, work):
+    """E = N = 0 is no E, N to the window: the point typed reaches it through its φ, λ boxes,
+    not the φ, λ of the point before."""
+    page.region("kastelorizo")
+    record = first_records("kastelorizo", "GGRS87-KAST-SENh.txt", 1)[0]
+    convert_in_page(page, "ggrs87-tm87", "htrs07-tm07", fields_of(record))
+    values, messages = convert_in_page(page, "ggrs87-tm87", "htrs07-tm07", ["0", "0", "0"])
+    assert messages == [] and status(page)[0] == "ok", status(page)
+    geographic = tool_convert("kastelorizo", "ggrs87-tm87", "ggrs87-geographic", "P,0,0,0", work)
+    shown = page.js("return ['Text3','Text4','Text1','Text2','Text30','Text31']"
+                    ".map(n => document.getElementById('w-' + n).value)")
+    assert shown[:2] == geographic[:2], shown
+    # E, N and TM07 from the packed φ, λ (1e-5 arc-seconds): the same point to the millimetre.
+    for got, want in zip(shown[2:], ["0", "0", *values[:2]]):
+        assert abs(float(got) - float(want)) <= 0.002, (shown, values, status(page))
+    page.region("mainland")
