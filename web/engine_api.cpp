@@ -5,6 +5,7 @@
 // takes them. Nothing here computes a point or words a message: that is the libraries'.
 #include <emscripten/emscripten.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/platform.h"
@@ -395,6 +397,37 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPat
 }
 
 EMSCRIPTEN_KEEPALIVE void vortan_engine_free(int handle) { engines.erase(handle); }
+
+// Why the three texts of a point typed in a form do not make a record, as the single-point
+// window says it of its boxes (named as the window names its boxes of that form): a box empty,
+// or holding more than a number (a comma, letters), or a number too large. "" when they make
+// one.
+EMSCRIPTEN_KEEPALIVE const char* vortan_point_refusal(const char* form, const char* a,
+                                                      const char* b, const char* c) {
+  static constexpr std::pair<std::string_view, std::array<const char*, 3>> kBoxes[] = {
+      {"ggrs87-tm87", {"Text1", "Text2", "Text18"}},
+      {"ggrs87-geographic", {"Text3", "Text4", "Text19"}},
+      {"htrs07-xyz", {"Text5", "Text6", "Text7"}},
+      {"htrs07-tm07", {"Text11", "Text12", "Text10"}},
+      {"htrs07-geographic", {"Text8", "Text9", "Text10"}},
+  };
+  const std::string_view name(form ? form : "");
+  for (const auto& [formName, boxes] : kBoxes) {
+    if (formName != name) continue;
+    const char* const values[] = {a ? a : "", b ? b : "", c ? c : ""};
+    for (int k = 0; k < 3; ++k) {
+      const std::string_view text(values[k]);
+      const bool blank = text.find_first_not_of(" \t") == std::string_view::npos;
+      if (blank || !IsWholeNumberText(text)) {
+        return Answer(texts::NotANumberText(boxes[k], text));
+      }
+      if (!std::isfinite(ParseNumberText(text))) {
+        return Answer(texts::TooLargeText(boxes[k], text));
+      }
+    }
+  }
+  return Answer("");
+}
 
 // The notice of the single-point window for packed latitude and longitude texts below 100
 // (most likely decimal degrees): how each is written as DDMMSS.SSSSS, Greek and English; ""

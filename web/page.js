@@ -521,7 +521,10 @@
       }
       if (tm07) showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1);
     } catch (e) {
-      status('point-status', refusal || e.message, 'error');
+      // Said of the boxes, as the window says it: the record of the typed point is no file of
+      // the user's.
+      const said = state.vortan.pointRefusal(from, texts) || refusal;
+      status('point-status', said ? said.replace(/\r\n/g, '\n') : e.message, 'error');
     }
   }
 

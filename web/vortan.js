@@ -403,6 +403,18 @@ class Vortan {
       [done, read, total]);
   }
 
+  // Why three texts typed for a point of a form make no record, as the single-point window says
+  // it of its boxes (Greek and English, naming the box): "" when they make one.
+  pointRefusal(form, texts) {
+    this.checkForm('pointRefusal', 'form', form);
+    if (!Array.isArray(texts) || texts.length !== 3) {
+      throw typeError('pointRefusal', 'texts', 'an Array of three texts', texts);
+    }
+    texts.forEach((text, k) => checkText('pointRefusal', `texts[${k}]`, text));
+    return this.engine.ccall('vortan_point_refusal', 'string',
+      ['string', 'string', 'string', 'string'], [form, ...texts]);
+  }
+
   // The single-point window's notice for a latitude or longitude typed below 100 in a packed
   // DDMMSS.SSSSS box of a geographic form (most likely decimal degrees): "" when none is.
   degreesNotice(form, latitude, longitude) {

@@ -168,3 +168,20 @@ def test_e_and_n_zero_fill_every_window_box_from_the_point_typed(page, work):
     for got, want in zip(shown[2:], ["0", "0", *values[:2]]):
         assert abs(float(got) - float(want)) <= 0.002, (shown, values, status(page))
     page.region("mainland")
+
+
+def test_a_point_that_makes_no_record_is_said_of_its_box(page):
+    cases = [("htrs07-geographic", "htrs07-tm07", ["405453.90607", "244720.59229", ""],
+              "h (HTRS07)", "είναι κενό", "is empty"),
+             ("htrs07-geographic", "htrs07-xyz", ["405453,90607", "244720.59229", "51.61"],
+              "φ (HTRS07)", "δεν περιέχει αριθμό", "does not hold a number"),
+             ("htrs07-xyz", "htrs07-tm07", ["4382064.771", "2023782,319", "4155326.131"],
+              "Y (HTRS07)", "δεν περιέχει αριθμό", "does not hold a number"),
+             ("htrs07-tm07", "htrs07-geographic", ["566446.108", "2529618.096", "1e999"],
+              "h (HTRS07)", "είναι υπερβολικά μεγάλος", "is too large")]
+    for source, target, fields, box, greek, english in cases:
+        values, messages = convert_in_page(page, source, target, fields)
+        kind, text = status(page)
+        assert kind == "error" and values == ["", "", ""], (source, text)
+        assert f"{box} {greek}" in text and f"{box} {english}" in text, (source, text)
+        assert "σημείο.txt" not in text, text
