@@ -31,6 +31,9 @@ constexpr BoxName kBoxNames[] = {
     {"Text10", "h (HTRS07)", "h (HTRS07)"},
     {"Text11", "E (HTRS07, TM07)", "E (HTRS07, TM07)"},
     {"Text12", "N (HTRS07, TM07)", "N (HTRS07, TM07)"},
+    // The HTRS07 latitude and longitude, where they are typed (the browser page).
+    {"Text8", "φ (HTRS07)", "φ (HTRS07)"},
+    {"Text9", "λ (HTRS07)", "λ (HTRS07)"},
 };
 
 const BoxName* Find(std::string_view box) {
@@ -198,10 +201,11 @@ std::string DecimalDegreesHint(std::string_view box, double value) {
   return hint.greek.empty() ? "" : Bilingual(hint.greek, hint.english);
 }
 
-std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude) {
+std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude,
+                                 std::string_view latitudeBox, std::string_view longitudeBox) {
   std::string greek, english;
-  for (const auto& [box, value] : {std::pair{"Text3", packedLatitude},
-                                   std::pair{"Text4", packedLongitude}}) {
+  for (const auto& [box, value] : {std::pair{latitudeBox, packedLatitude},
+                                   std::pair{longitudeBox, packedLongitude}}) {
     const DegreesHint hint = DecimalDegreesSentences(box, value);
     if (hint.greek.empty()) continue;
     greek += (greek.empty() ? "" : " ") + hint.greek;

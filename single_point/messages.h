@@ -59,9 +59,11 @@ DegreesHint DecimalDegreesSentences(std::string_view box, double value);
 std::string DecimalDegreesHint(std::string_view box, double value);
 
 // The notice beside the results of a conversion from the packed latitude and longitude boxes
-// Text3, Text4: the Greek sentences of the boxes that need a hint, a line break, the English
-// ones. "" when neither does.
-std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude);
+// Text3, Text4 (or the boxes named): the Greek sentences of the boxes that need a hint, a line
+// break, the English ones. "" when neither does.
+std::string DecimalDegreesNotice(double packedLatitude, double packedLongitude,
+                                 std::string_view latitudeBox = "Text3",
+                                 std::string_view longitudeBox = "Text4");
 
 // The program-independent name of the folder the grids were loaded from, for the window.
 std::string GridFolderText(std::string_view folder);

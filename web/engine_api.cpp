@@ -5,6 +5,7 @@
 // takes them. Nothing here computes a point or words a message: that is the libraries'.
 #include <emscripten/emscripten.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/platform.h"
@@ -32,6 +34,7 @@
 #include "single_point/boxes.h"
 #include "single_point/conversions.h"
 #include "single_point/form.h"
+#include "single_point/messages.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"
 #include "transform/regions.h"
@@ -108,6 +111,8 @@ class ScriptedPlatform : public Platform {
     if (!answers.empty()) {
       std::string path = answers.front();
       answers.erase(answers.begin());
+      // An empty answer is the dialog cancelled (no grids chosen in the page).
+      if (path.empty()) return std::nullopt;
       return path;
     }
     if (!saveFolder.empty()) return saveFolder + "/" + request.presetName;
@@ -375,7 +380,10 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPat
   engine->context = MakeContext(ProfileOf(region), kDataFileBounds);
   JsonWriter json;
   json.BeginObject();
-  const std::string error = InitialStep(engine->context, dnPath, dePath);
+  // The mainland without grids: the tool's context for what does not cross the datum (the
+  // jobs and conversions across it then say that the initial step has not run).
+  const bool noGrids = engine->context.profile->hasGrids && *dnPath == '\0' && *dePath == '\0';
+  const std::string error = noGrids ? "" : InitialStep(engine->context, dnPath, dePath);
   if (!error.empty()) {
     json.Field("error", error);
   } else {
@@ -389,6 +397,47 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPat
 }
 
 EMSCRIPTEN_KEEPALIVE void vortan_engine_free(int handle) { engines.erase(handle); }
+
+// Why the three texts of a point typed in a form do not make a record, as the single-point
+// window says it of its boxes (named as the window names its boxes of that form): a box empty,
+// or holding more than a number (a comma, letters), or a number too large. "" when they make
+// one.
+EMSCRIPTEN_KEEPALIVE const char* vortan_point_refusal(const char* form, const char* a,
+                                                      const char* b, const char* c) {
+  static constexpr std::pair<std::string_view, std::array<const char*, 3>> kBoxes[] = {
+      {"ggrs87-tm87", {"Text1", "Text2", "Text18"}},
+      {"ggrs87-geographic", {"Text3", "Text4", "Text19"}},
+      {"htrs07-xyz", {"Text5", "Text6", "Text7"}},
+      {"htrs07-tm07", {"Text11", "Text12", "Text10"}},
+      {"htrs07-geographic", {"Text8", "Text9", "Text10"}},
+  };
+  const std::string_view name(form ? form : "");
+  for (const auto& [formName, boxes] : kBoxes) {
+    if (formName != name) continue;
+    const char* const values[] = {a ? a : "", b ? b : "", c ? c : ""};
+    for (int k = 0; k < 3; ++k) {
+      const std::string_view text(values[k]);
+      const bool blank = text.find_first_not_of(" \t") == std::string_view::npos;
+      if (blank || !IsWholeNumberText(text)) {
+        return Answer(texts::NotANumberText(boxes[k], text));
+      }
+      if (!std::isfinite(ParseNumberText(text))) {
+        return Answer(texts::TooLargeText(boxes[k], text));
+      }
+    }
+  }
+  return Answer("");
+}
+
+// The notice of the single-point window for packed latitude and longitude texts below 100
+// (most likely decimal degrees): how each is written as DDMMSS.SSSSS, Greek and English; ""
+// when neither needs it. htrs07 names the HTRS07 boxes, else the GGRS87 ones.
+EMSCRIPTEN_KEEPALIVE const char* vortan_degrees_notice(int htrs07, const char* latitude,
+                                                       const char* longitude) {
+  return Answer(texts::DecimalDegreesNotice(ParseNumberText(latitude), ParseNumberText(longitude),
+                                            htrs07 ? "Text8" : "Text3",
+                                            htrs07 ? "Text9" : "Text4"));
+}
 
 // The values of a loaded grid (0 dN, 1 dE), row 1 (north) first, each row from west to east:
 // the address of rowCount * columnCount floats, 0 where there is none.

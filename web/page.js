@@ -6,6 +6,8 @@
   'use strict';
 
   const $ = (id) => document.getElementById(id);
+  // The page's files are here: the message for an index.html opened on its own goes.
+  if ($('alone')) $('alone').remove();
   const bundle = vortanBundle();
   const state = {
     vortan: null,
@@ -461,23 +463,43 @@
     const wanted = Array.from($('wanted-boxes').querySelectorAll('input'));
     for (const w of wanted) w.value = '';
     status('point-status', '');
-    const needsGrids = state.region === 'mainland' &&
-      (from.startsWith('htrs07') !== to.startsWith('htrs07') || WINDOW_INPUTS[from]);
-    if (needsGrids && !state.grids) {
+    // Only what crosses the datum on the mainland needs the grids, as in the tool.
+    const across = from.startsWith('htrs07') !== to.startsWith('htrs07');
+    if (across && state.region === 'mainland' && !state.grids) {
       status('point-status', 'Επιλέξτε πρώτα τους κανάβους dN, dE (Κάνναβοι).\nChoose the dN, dE grids first (Grids).', 'error');
       return;
     }
-    // The window's button for the typed form, with the typed texts in its boxes.
-    const win = WINDOW_INPUTS[from];
-    if (win) {
-      const sp = state.singlePoint;
+    // The window's button for the typed form, with the typed texts in its boxes, where its
+    // initial step has run. Across the datum its refusal is the answer; within one system the
+    // tool's convert answers (a point outside the grids converts), and the window's refusal is
+    // said only when the convert fails too.
+    let win = WINDOW_INPUTS[from];
+    let windowTexts = texts;
+    // E = N = 0 is no E, N to the window: it converts its φ, λ boxes instead. The point typed
+    // goes into them, so that every box of the window comes from it.
+    const zero = (text) => /^\s*$/.test(text) || Number(text) === 0;
+    if (from === 'ggrs87-tm87' && zero(texts[0]) && zero(texts[1])) {
+      try {
+        windowTexts = [...convertOne(from, 'ggrs87-geographic', texts).slice(0, 2), texts[2]];
+        win = WINDOW_INPUTS['ggrs87-geographic'];
+      } catch (e) {
+        win = null;
+      }
+    }
+    const sp = state.singlePoint;
+    let refusal = null;
+    if (win && sp.enabled[win.button] !== false) {
       for (const box of win.clear || []) sp.setText(box, '');
-      win.boxes.forEach((box, k) => sp.setText(box, texts[k]));
+      win.boxes.forEach((box, k) => sp.setText(box, windowTexts[k]));
+      const result = sp.click(win.button);
       updateWindow();
-      const result = await pressButton(win.button);
-      if (result && result.status !== 'done') {
-        status('point-status', result.message.replace(/\r\n/g, '\n'), 'error');
-        return;
+      if (result.status === 'done' || across) await showMessages(result.messages);
+      if (result.status !== 'done') {
+        refusal = result.message.replace(/\r\n/g, '\n');
+        if (across) {
+          status('point-status', refusal, 'error');
+          return;
+        }
       }
     }
     try {
@@ -485,11 +507,24 @@
       values.forEach((value, k) => {
         if (wanted[k]) wanted[k].value = value;
       });
-      status('point-status', `${FORM_NAMES[from]} → ${FORM_NAMES[to]}`, 'ok');
-      const tm07 = to === 'htrs07-tm07' ? values : convertOne(from, 'htrs07-tm07', texts);
-      showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1);
+      // A packed latitude or longitude below 100 is most likely decimal degrees: the window's
+      // notice, in the warning colour, whichever region and system.
+      const notice = state.vortan.degreesNotice(from, texts[0], texts[1]);
+      status('point-status', notice || `${FORM_NAMES[from]} → ${FORM_NAMES[to]}`, notice ? 'warning' : 'ok');
+      // The picture's TM07 position, where there is one (not across the datum without grids
+      // or outside them).
+      let tm07 = to === 'htrs07-tm07' ? values : null;
+      try {
+        tm07 = tm07 || convertOne(from, 'htrs07-tm07', texts);
+      } catch (e) {
+        tm07 = null;
+      }
+      if (tm07) showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1);
     } catch (e) {
-      status('point-status', e.message, 'error');
+      // Said of the boxes, as the window says it: the record of the typed point is no file of
+      // the user's.
+      const said = state.vortan.pointRefusal(from, texts) || refusal;
+      status('point-status', said ? said.replace(/\r\n/g, '\n') : e.message, 'error');
     }
   }
 
@@ -646,8 +681,15 @@
   }
 
   async function showResult(result) {
-    const done = result.status === 'done';
+    let done = result.status === 'done';
     status('job-status', (result.statusLine || result.message || '').replace(/\r\n/g, '\n'), done ? 'ok' : 'error');
+    // A file that holds no point: said, and no empty files offered.
+    if (done && result.pointsWritten === 0) {
+      const name = state.file ? state.file.name : '';
+      status('job-status', `Το αρχείο ${name} δεν περιέχει κανένα σημείο: δεν γράφτηκε τίποτα.\n` +
+        `The file ${name} holds no point: nothing was written.`, 'warning');
+      done = false;
+    }
     // The times of the run: in the worker, and from the button to the files.
     $('job-status').dataset.seconds = String(result.seconds);
     $('job-status').dataset.total = String(state.lastSeconds);
@@ -718,8 +760,10 @@
     state.vortan = await bundle.createVortan({ wasm: state.wasm });
     const v = state.vortan;
     state.catalogueRegion = () => v.catalogue.regions.find((r) => r.name === state.region);
-    $('notice').textContent = `${v.catalogue.noticeTitle}\n${v.catalogue.noticeText.replace(/\r\n/g, '\n')}`;
-    $('notice').hidden = false;
+    // The desktop programs' start-up notice (the decimal symbol of Windows) goes with the
+    // window; the page's own notice on numbers is in index.html.
+    $('window-notice').textContent = `${v.catalogue.noticeTitle}\n${v.catalogue.noticeText.replace(/\r\n/g, '\n')}`;
+    $('window-notice').hidden = false;
     $('version').textContent = v.catalogue.version || '';
     fillForms();
     fillJobs();

@@ -403,6 +403,30 @@ class Vortan {
       [done, read, total]);
   }
 
+  // Why three texts typed for a point of a form make no record, as the single-point window says
+  // it of its boxes (Greek and English, naming the box): "" when they make one.
+  pointRefusal(form, texts) {
+    this.checkForm('pointRefusal', 'form', form);
+    if (!Array.isArray(texts) || texts.length !== 3) {
+      throw typeError('pointRefusal', 'texts', 'an Array of three texts', texts);
+    }
+    texts.forEach((text, k) => checkText('pointRefusal', `texts[${k}]`, text));
+    return this.engine.ccall('vortan_point_refusal', 'string',
+      ['string', 'string', 'string', 'string'], [form, ...texts]);
+  }
+
+  // The single-point window's notice for a latitude or longitude typed below 100 in a packed
+  // DDMMSS.SSSSS box of a geographic form (most likely decimal degrees): "" when none is.
+  degreesNotice(form, latitude, longitude) {
+    this.checkForm('degreesNotice', 'form', form);
+    checkText('degreesNotice', 'latitude', latitude);
+    checkText('degreesNotice', 'longitude', longitude);
+    const f = this.catalogue.forms.find((x) => x.name === form);
+    if (!f.geographic) return '';
+    return this.engine.ccall('vortan_degrees_notice', 'string', ['number', 'string', 'string'],
+      [f.htrs07 ? 1 : 0, latitude, longitude]);
+  }
+
   // The extent test of the data-file program, in TM07: { nMin, nMax, eMin, eMax }.
   dataFileBounds() {
     return this.catalogue.dataFileBounds;

@@ -55,7 +55,9 @@ function vortanWorker(scope, bundle) {
       let program = programs.get(key);
       if (!program) {
         program = vortan.dataFiles(message.region);
-        if (loaded || message.region === 'kastelorizo') program.initialStep(loaded);
+        // On the mainland without grids the grid dialogs are cancelled: the jobs without the
+        // transformation run, as in the desktop program.
+        program.initialStep(loaded);
         programs.set(key, program);
       }
       result = program.run(message.button, input, { onProgress });
@@ -75,7 +77,8 @@ function vortanWorker(scope, bundle) {
       try {
         const r = vortan.convert(message.from, message.to, input,
           { region: message.region, grids: loaded, keepHeights: message.keepHeights, onProgress });
-        result = { status: 'done', message: r.message, files: r.outputs, outcome: r.outcome };
+        result = { status: 'done', message: r.message, files: r.outputs, outcome: r.outcome,
+          pointsWritten: r.outcome.pointsWritten };
       } catch (e) {
         result = { status: e.status || 'error', message: e.message, files: [],
           file: e.file, line: e.line, field: e.field, point: e.point };
@@ -90,7 +93,8 @@ function vortanWorker(scope, bundle) {
       type: 'result', id: message.id, seconds,
       status: result.status, message: result.message, statusLine: result.statusLine || '',
       messages: result.messages || [], texts: result.texts || {}, files,
-      pointsWritten: result.pointsWritten || 0,
+      // A table's rows are features: no count of points for it.
+      pointsWritten: typeof result.pointsWritten === 'number' ? result.pointsWritten : null,
     }, buffers);
     if (result.status === 'done' && form) positions(message, loaded, form);
   }
