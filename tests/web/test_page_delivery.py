@@ -1,15 +1,19 @@
 """The page as it is delivered, in headless Chromium: its package unzipped into a folder whose
 path has Greek letters and a space, opened from the disk, converting a reference file as the
-tool does.
+tool does; and the page on a phone, a tablet and a laptop screen, with nothing wider than the
+screen, each label with its box and touch targets a finger can press.
 
     VORTAN_WEB=build-web VORTAN_BUILD=build VORTAN_TEST_DATA=tests/data \\
         /usr/bin/python3 -m pytest tests/web/test_page_delivery.py
 """
 import os
 import re
+import time
 import zipfile
 
-from test_page import (REF, WEB, Page, download_all, run_file, run_tool,
+import pytest
+
+from test_page import (GRIDS, REF, SHOTS, WEB, Page, download_all, run_file, run_tool,
                        same_bytes, work)  # noqa: F401 (work is a fixture)
 
 
@@ -64,3 +68,96 @@ def test_the_unzipped_package_converts_a_reference_file_as_the_tool(work):  # no
         assert "TEST DATA" in p.el("test-data").text
     finally:
         p.quit()
+
+
+# width, height, a phone's screen (the page's viewport meta tag counts)
+SCREENS = [(360, 780, True), (390, 844, True), (768, 1024, False), (1366, 768, False)]
+
+# What the page shows on a screen: how wide it is, labels away from their boxes, cards whose
+# text overflows them, and the one-point form's controls lower than 44 px.
+LAYOUT = """
+const textRects = (label, control) => {
+  const before = [], after = [];
+  const walker = document.createTreeWalker(label, NodeFilter.SHOW_TEXT);
+  for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+    if (!n.textContent.trim() || n.parentElement.closest('select, option')) continue;
+    const range = document.createRange();
+    range.selectNodeContents(n);
+    const rects = [...range.getClientRects()].filter((r) => r.width > 0);
+    const ahead = control.compareDocumentPosition(n) & Node.DOCUMENT_POSITION_PRECEDING;
+    (ahead ? before : after).push(...rects);
+  }
+  return before.length ? before[before.length - 1] : after[0];
+};
+const apart = (label, control) => {
+  const c = control.getBoundingClientRect();
+  const t = textRects(label, control);
+  if (!t || !c.width) return null;
+  // The same row, or right under the text (not wrapped to the start of the next row).
+  const gap = Math.max(0, c.top - t.bottom, t.top - c.bottom);
+  const under = c.left < t.right && t.left < c.right;
+  return gap === 0 || (gap <= 8 && under) ? null
+    : `${label.textContent.trim().slice(0, 30)}: ${Math.round(gap)} px, under: ${under}`;
+};
+const far = [];
+for (const label of document.querySelectorAll('label')) {
+  const control = label.querySelector('input, select');
+  if (control && !control.closest('[hidden]')) far.push(apart(label, control));
+}
+// The single-point window: a label and the box after it in the same row of the window.
+const parts = [...document.querySelectorAll('#window .label, #window input')];
+parts.forEach((part, k) => {
+  const next = parts[k + 1];
+  if (part.matches('.label') && next && next.matches('input') &&
+      part.closest('.row') === next.closest('.row')) far.push(apart(part, next));
+});
+const overflowing = [];
+for (const card of document.querySelectorAll('header, section, #window .area, fieldset, .drop')) {
+  if (card.scrollWidth > card.clientWidth) {
+    overflowing.push(`${card.id || card.className || card.tagName} ${card.scrollWidth} > ${card.clientWidth}`);
+  }
+}
+const small = [...document.querySelectorAll(
+    '#typed-form, #wanted-form, #typed-boxes input, #point-convert, #region')]
+  .filter((e) => e.getBoundingClientRect().height < 44).map((e) => e.id || e.tagName);
+const keyboards = [...document.querySelectorAll('#typed-boxes input')].map((e) => e.inputMode);
+return { inner: innerWidth, scroll: document.documentElement.scrollWidth,
+         far: far.filter(Boolean), overflowing, small, keyboards };
+"""
+
+
+@pytest.fixture(scope="module")
+def busy_page(work):  # noqa: F811
+    """The page opened from the disk with grids, a job run on a file with a long name, and the
+    conversion between forms chosen (its boxes shown beside the job's)."""
+    p = Page(os.path.join(work, "screens-profile"), os.path.join(work, "screens-downloads"))
+    long_name = os.path.join(work, "Μετρήσεις_Καλαμάτας_2026_δεύτερη_σειρά_GGRS87-SENh.txt")
+    with open(os.path.join(REF, "mainland", "GGRS87-SENh.txt"), "rb") as f, \
+            open(long_name, "wb") as g:
+        g.write(f.read())
+    try:
+        p.open("file://" + os.path.join(WEB, "index.html"))
+        p.choose_grids(GRIDS)
+        run_file(p, long_name, "convert", "ggrs87-tm87", "htrs07-geographic")
+        yield p
+    finally:
+        p.quit()
+
+
+@pytest.mark.parametrize("width,height,phone", SCREENS)
+def test_the_page_fits_the_screen_with_labels_by_their_boxes(busy_page, width, height, phone):
+    p = busy_page
+    p.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": phone})
+    time.sleep(0.5)
+    shown = p.js(LAYOUT)
+    # A phone zooms a page that is too wide out, so that innerWidth grows with it.
+    assert shown["inner"] == width and shown["scroll"] <= width, shown
+    assert shown["far"] == [], shown["far"]
+    assert shown["overflowing"] == [], shown["overflowing"]
+    assert shown["keyboards"] == ["decimal"] * 3
+    if phone:
+        assert shown["small"] == [], shown["small"]
+    if SHOTS:
+        p.js("document.getElementById('point').scrollIntoView()")
+        p.driver.save_screenshot(os.path.join(SHOTS, f"web-{width}.png"))
