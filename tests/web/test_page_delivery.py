@@ -12,6 +12,7 @@ import time
 import zipfile
 
 import pytest
+from selenium.webdriver.support.ui import Select
 
 from test_page import (GRIDS, REF, SHOTS, WEB, Page, download_all, run_file, run_tool,
                        same_bytes, work)  # noqa: F401 (work is a fixture)
@@ -161,3 +162,19 @@ def test_the_page_fits_the_screen_with_labels_by_their_boxes(busy_page, width, h
     if SHOTS:
         p.js("document.getElementById('point').scrollIntoView()")
         p.driver.save_screenshot(os.path.join(SHOTS, f"web-{width}.png"))
+
+
+def test_the_picture_shows_the_points_of_the_last_conversion_only(busy_page, work):  # noqa: F811
+    p = busy_page
+    points = "return document.getElementById('picture-status').dataset.points"
+    assert p.wait(points + " > 0", 30), "the record file's points are not shown"
+    table = os.path.join(work, "table.csv")
+    with open(table, "w", newline="") as f:
+        f.write("id,E,N,h\r\nP1,566296.541,4529332.314,6.501\r\n")
+    p.el("file").send_keys(table)
+    Select(p.el("from-form")).select_by_value("ggrs87-tm87")
+    Select(p.el("to-form")).select_by_value("htrs07-geographic")
+    p.el("run").click()
+    assert p.wait("return document.getElementById('job-status').dataset.kind === 'ok'", 60), \
+        p.el("job-status").text
+    assert p.wait(points + " === '0'", 30), p.js(points)
