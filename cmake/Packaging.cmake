@@ -8,6 +8,9 @@
 #   share/applications/     one desktop entry per program
 #   share/icons/hicolor/scalable/apps/vortan-transform.svg
 #   share/vortan-transform/example-grids/   the synthetic grids, with a README saying so
+#   share/vortan-transform/page/            the browser page, unpacked from its package
+#                           (build-web/vortan-transform-page-VERSION.zip, scripts/build-web),
+#                           with a desktop entry that opens its index.html in the browser
 
 set(VORTAN_PROGRAM_FOLDER lib/vortan-transform)
 set(VORTAN_EXAMPLE_GRIDS share/vortan-transform/example-grids)
@@ -75,6 +78,41 @@ if(TARGET synthetic_grids)
           DESTINATION ${VORTAN_EXAMPLE_GRIDS} RENAME README.txt)
 endif()
 
+# The browser page: the folder of its package, which the browser build makes (scripts/build-web,
+# before cpack); without it the installation says so and goes on without the page. The desktop
+# entry is written at installation time, when the prefix the page goes under is known.
+set(VORTAN_WEB_PAGE_ZIP
+    ${PROJECT_SOURCE_DIR}/build-web/vortan-transform-page-${PROJECT_VERSION}.zip
+    CACHE FILEPATH "The browser page's package that the installation takes (scripts/build-web)")
+set(VORTAN_PAGE_FOLDER share/vortan-transform/page)
+install(CODE "
+  set(zip \"${VORTAN_WEB_PAGE_ZIP}\")
+  set(prefix \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  if(NOT EXISTS \"\${zip}\")
+    message(WARNING \"The browser page is left out: \${zip} is missing (scripts/build-web makes it)\")
+  else()
+    set(unpacked \"${PROJECT_BINARY_DIR}/page-unpacked\")
+    file(REMOVE_RECURSE \"\${unpacked}\")
+    file(ARCHIVE_EXTRACT INPUT \"\${zip}\" DESTINATION \"\${unpacked}\")
+    file(GLOB page_files \"\${unpacked}/vortan-transform-page-${PROJECT_VERSION}/*\")
+    file(INSTALL DESTINATION \"\${prefix}/${VORTAN_PAGE_FOLDER}\" TYPE FILE FILES \${page_files})
+    file(WRITE \"\${unpacked}/vortan-transform-page.desktop\" \"[Desktop Entry]
+Type=Application
+Version=1.0
+Name=VORTAN Transform - browser page
+Name[el]=VORTAN Μετασχηματισμός - σελίδα στον φυλλομετρητή
+Comment=Convert points and coordinate files between HTRS07 and GGRS87 in a web browser, offline
+Comment[el]=Μετασχηματισμός σημείων και αρχείων μεταξύ HTRS07 και ΕΓΣΑ87 στον φυλλομετρητή, χωρίς διαδίκτυο
+Exec=xdg-open \${CMAKE_INSTALL_PREFIX}/${VORTAN_PAGE_FOLDER}/index.html
+Icon=vortan-transform
+Terminal=false
+Categories=Science;Geoscience;
+Keywords=HTRS07;GGRS87;ΕΓΣΑ87;TM07;TM87;geodesy;survey;coordinates;browser;
+\")
+    file(INSTALL DESTINATION \"\${prefix}/share/applications\" TYPE FILE
+         FILES \"\${unpacked}/vortan-transform-page.desktop\")
+  endif()" COMPONENT page)
+
 # The Python package vortan (python/): the module and the package's files into the dist-packages
 # folder of the interpreter it was built for, the Dask example beside the example grids.
 if(TARGET vortan_python)
@@ -99,7 +137,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 Kastelorizo) and the command-line tool vortan-transform convert points between
 geodetic, Cartesian and TM07/TM87 projected coordinates and transform them
 between HTRS07 and GGRS87 with the seven-parameter Helmert transformation,
-completed on the mainland by the 2 km correction grids.
+completed on the mainland by the 2 km correction grids. The same conversions
+run in a web browser, offline, from /usr/share/vortan-transform/page/index.html.
 
 The grids in /usr/share/vortan-transform/example-grids are synthetic test
 data, not the official corrections; real work needs the official grid files.")

@@ -9,6 +9,9 @@
 #                                     to convert them (cmake/windows/SAMPLES-README.txt.in)
 #       c-library/                    vortan.dll, its import library vortan.lib, vortan.def
 #                                     and include/vortan/vortan.h
+#       browser-page/                 the browser page: the folder of its package,
+#                                     build-web/vortan-transform-page-VERSION.zip
+#                                     (scripts/build-web, run first by scripts/build-windows)
 # The texts are written for Notepad: CR LF line ends and a UTF-8 byte-order mark.
 find_program(VORTAN_ZIP zip REQUIRED)
 
@@ -25,6 +28,11 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/TEST-DATA-README.txt.in
                ${zip_texts}/TEST-DATA-README.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/SAMPLES-README.txt.in
                ${zip_texts}/samples-README.txt @ONLY NEWLINE_STYLE CRLF)
+
+set(VORTAN_WEB_PAGE_ZIP
+    ${PROJECT_SOURCE_DIR}/build-web/vortan-transform-page-${PROJECT_VERSION}.zip
+    CACHE FILEPATH "The browser page's package that the Windows zip takes (scripts/build-web)")
+set(page_unzipped ${PROJECT_BINARY_DIR}/zip-page)
 
 set(grids ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dN_2km_V1-0.grd
           ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dE_2km_V1-0.grd)
@@ -66,8 +74,13 @@ add_custom_command(OUTPUT ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E copy ${samples} ${zip_folder}/samples/
   COMMAND ${CMAKE_COMMAND} -E copy ${zip_texts}/samples-README.txt
                                    ${zip_folder}/samples/README.txt
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${page_unzipped}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${page_unzipped}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${page_unzipped} ${CMAKE_COMMAND} -E tar xf ${VORTAN_WEB_PAGE_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E rename ${page_unzipped}/vortan-transform-page-${PROJECT_VERSION}
+                                     ${zip_folder}/browser-page
   COMMAND ${CMAKE_COMMAND} -E chdir ${zip_stage} ${VORTAN_ZIP} -q -X -r ${zip_file} ${zip_name}
   DEPENDS vortan-transform vortan ${zip_programs} ${PROJECT_SOURCE_DIR}/include/vortan/vortan.h synthetic_grids ${grids} ${samples} ${zip_texts}/README.txt
-          ${zip_texts}/TEST-DATA-README.txt ${zip_texts}/samples-README.txt
+          ${zip_texts}/TEST-DATA-README.txt ${zip_texts}/samples-README.txt ${VORTAN_WEB_PAGE_ZIP}
   COMMENT "Packing ${zip_name}.zip")
 add_custom_target(windows_zip ALL DEPENDS ${zip_file})

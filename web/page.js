@@ -258,6 +258,8 @@
       wrap.textContent = label;
       const input = document.createElement('input');
       input.type = 'text';
+      // A phone's keyboard of digits and the decimal point.
+      input.inputMode = 'decimal';
       input.spellcheck = false;
       input.autocomplete = 'off';
       input.value = values ? values[k] : '';
@@ -343,11 +345,21 @@
     const renderRow = (names, parent) => {
       const row = document.createElement('div');
       row.className = 'row';
-      for (const name of names) {
-        const c = byName.get(name);
-        if (!c) continue;
-        row.appendChild(renderControl(c));
-      }
+      // A label and the box after it stay together when the row wraps on a narrow screen.
+      const controls = names.map((name) => byName.get(name)).filter(Boolean);
+      controls.forEach((c, k) => {
+        const el = renderControl(c);
+        if (c.kind === 'label' && controls[k + 1] && controls[k + 1].kind === 'box') {
+          const pair = document.createElement('span');
+          pair.className = 'pair';
+          pair.appendChild(el);
+          row.appendChild(pair);
+        } else if (c.kind === 'box' && k > 0 && controls[k - 1].kind === 'label') {
+          row.lastChild.appendChild(el);
+        } else {
+          row.appendChild(el);
+        }
+      });
       if (row.childElementCount) parent.appendChild(row);
     };
     for (const area of WINDOW_LAYOUT) {
@@ -379,6 +391,7 @@
     if (c.kind === 'box') {
       el = document.createElement('input');
       el.type = 'text';
+      el.inputMode = 'decimal';
       el.spellcheck = false;
       el.value = state.singlePoint.texts[c.name] || '';
       el.addEventListener('input', () => state.singlePoint.setText(c.name, el.value));

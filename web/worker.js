@@ -24,17 +24,21 @@ function vortanWorker(scope, bundle) {
     return loaded;
   }
 
-  // The TM07 positions of the input's points, for the picture.
+  // The TM07 positions of the input's points, for the picture; none where there are none to
+  // show (a CSV table, a run that stopped), so that the picture never keeps an earlier run's.
   function positions(message, loaded, form) {
-    try {
-      const p = vortan.positions(form, { name: message.file.name, file: message.file },
-        { region: message.region, grids: loaded, capacity: 50000 });
-      post({ type: 'positions', id: message.id, east: p.east, north: p.north, points: p.points },
-        [p.east.buffer, p.north.buffer]);
-    } catch (e) {
-      post({ type: 'positions', id: message.id, east: new Float64Array(0),
-        north: new Float64Array(0), points: 0 });
+    let p = null;
+    if (form) {
+      try {
+        p = vortan.positions(form, { name: message.file.name, file: message.file },
+          { region: message.region, grids: loaded, capacity: 50000 });
+      } catch (e) {
+        p = null;
+      }
     }
+    if (!p) p = { east: new Float64Array(0), north: new Float64Array(0), points: 0 };
+    post({ type: 'positions', id: message.id, east: p.east, north: p.north, points: p.points },
+      [p.east.buffer, p.north.buffer]);
   }
 
   function run(message) {
@@ -96,7 +100,7 @@ function vortanWorker(scope, bundle) {
       // A table's rows are features: no count of points for it.
       pointsWritten: typeof result.pointsWritten === 'number' ? result.pointsWritten : null,
     }, buffers);
-    if (result.status === 'done' && form) positions(message, loaded, form);
+    positions(message, loaded, result.status === 'done' ? form : null);
   }
 
   scope.onmessage = async (event) => {
