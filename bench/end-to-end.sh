@@ -4,6 +4,8 @@
 #   - sxyz-to-ggrs87 (four output files, grid correction) on 1 and on 2 threads, against the cct
 #     pipeline Helmert -> geographic -> TM87;
 #   - senh-to-htrs07 on 1 thread, against the reverse cct pipeline;
+#   - convert --from htrs07-tm07 --to ggrs87-tm87 (one file, grid correction) on 1 thread,
+#     against the cct pipeline TM07 -> geographic -> Helmert -> TM87 and against sxyz-to-ggrs87;
 #   - cct in its fastest mode, writing its file itself (cct -o FILE): that is the figure the
 #     targets hold the jobs against. cct writing to its standard output flushes every line,
 #     which costs it about a second per million points here; that figure is shown too, as a
@@ -111,6 +113,8 @@ tm07="+proj=tmerc +lat_0=0 +lon_0=24 +k=0.9996 +x_0=500000 +y_0=-2000000 +ellps=
 forward="+proj=pipeline +step $helmert +step +inv +proj=cart +ellps=GRS80 +step $tm87"
 reverse="+proj=pipeline +step +inv $tm87 +step +proj=cart +ellps=GRS80 +step +inv $helmert"
 reverse="$reverse +step +inv +proj=cart +ellps=GRS80 +step $tm07"
+across="+proj=pipeline +step +inv $tm07 +step +proj=cart +ellps=GRS80 +step $helmert"
+across="$across +step +inv +proj=cart +ellps=GRS80 +step $tm87"
 
 echo "vortan end-to-end benchmark: $points points, best of $repeat runs$( [ "$idle" -gt 0 ] &&
   echo ", each started at $idle% idle processors or after a minute")"
@@ -167,6 +171,10 @@ measure_helper() {
 sxyz="$work/HTRS07-SXYZ.txt"
 senh="$work/GGRS87-SENh.txt"
 head -n 1000 "$sxyz" > "$work/small-SXYZ.txt"
+# The same points in TM07, for convert and its cct pipeline.
+tm07in="$work/HTRS07-SENh.txt"
+"$tool" --threads 1 convert --from htrs07-xyz --to htrs07-tm07 "$sxyz" "$tm07in" 2>/dev/null
+cut -d, -f2-4 "$tm07in" | tr , ' ' > "$work/cct-tm07.txt"
 for ((r = 1; r <= repeat; ++r)); do
   # The one- and two-thread jobs and the chain alone carry the closest targets and the two-thread
   # run is the one another process on the machine disturbs most: they run twice a round,
@@ -190,6 +198,9 @@ for ((r = 1; r <= repeat; ++r)); do
   measure cctReverse - cct -d 3 -o "$work/out-cct.txt" $reverse "$work/cct-enh.txt"
   measure cctReverseStdout "$work/out-cct.txt" cct -d 3 $reverse "$work/cct-enh.txt"
   measure_helper senhCompute "$helper" compute senh-to-htrs07 "$senh" "$dn" "$de" 1
+  measure convert1 - "$tool" --threads 1 --dn "$dn" --de "$de" convert --from htrs07-tm07 \
+    --to ggrs87-tm87 "$tm07in" "$work/out-GGRS87-SENh.txt"
+  measure cctAcross - cct -d 3 -o "$work/out-cct.txt" $across "$work/cct-tm07.txt"
   if [ -n "$baseHelper" ]; then
     for ((k = 0; k < 2; ++k)); do
       for t in 1 2; do
@@ -261,7 +272,7 @@ awk -v n="$points" \
     -v baseSenh1="${best[baseSenh1]:-0}" -v baseSenh2="${best[baseSenh2]:-0}" \
     -v senh2="${best[senh2]:-0}" -v py="${best[pyBatch]:-0}" -v basePy="${best[basePyBatch]:-0}" \
     -v rss1="${peak[sxyz1]}" -v rss2="${peak[sxyz2]}" -v rssB="${peak[senh1]}" \
-    -v rssS="${peak[sxyzSmall]}" '
+    -v rssS="${peak[sxyzSmall]}" -v conv1="${best[convert1]}" -v cctA="${best[cctAcross]}" '
 function pps(s) { return s > 0 ? n / s : 0 }
 function verdict(ok) { return ok ? "met" : "NOT met" }
 function row(name, s) { printf "%-62s %9.3f %14.0f\n", name, s, pps(s) }
@@ -279,6 +290,8 @@ BEGIN {
   row("cct > stdout, the same (no target)", cctRS)
   row("senh-to-htrs07 chain alone, 1 thread (in memory)", senhC)
   if (baseSenhC > 0) row("senh-to-htrs07 chain alone, baseline build", baseSenhC)
+  row("vortan-transform convert htrs07-tm07 -> ggrs87-tm87, 1 thread", conv1)
+  row("cct -o FILE, TM07 -> Helmert -> TM87 (1 file)", cctA)
   r1 = cctF / sxyz1; r2 = sxyz1 / sxyz2; share = (sxyz1 - sxyzC) / sxyz1
   rb = cctR / senh1; shareB = (senh1 - senhC) / senh1
   printf "\n%-62s %9s %10s\n", "target", "measured", ""
@@ -300,6 +313,8 @@ BEGIN {
   }
   printf "%-62s %8.2fx %10s\n", "sxyz-to-ggrs87 1 thread vs cct -o: at least 2x", r1, verdict(r1 >= 2)
   printf "%-62s %8.2fx %10s\n", "sxyz-to-ggrs87 2 threads vs 1 thread: at least 1.85x", r2, verdict(r2 >= 1.85)
+  printf "%-62s %8.2fx %10s\n", "convert tm07 -> tm87 1 thread vs cct -o: at least 3x", cctA / conv1, verdict(cctA / conv1 >= 3)
+  printf "%-62s %8.2fx %10s\n", "convert tm07 -> tm87 over sxyz-to-ggrs87 time: at most 1.2x", conv1 / sxyz1, verdict(conv1 / sxyz1 <= 1.2)
   printf "%-62s %8.1f%% %10s\n", "reading, parsing, printing, writing: at most 25% of job", 100 * share, verdict(share <= 0.25)
   printf "%-62s %6.1f ms %10s\n", "loading both grids (408 x 422 values each): at most 30 ms", 1000 * grid, verdict(grid <= 0.030)
   printf "%-62s %6.1f ms\n", "the same on two threads, as a job on several threads loads them", 1000 * grid2

@@ -60,20 +60,73 @@ class ConversionTask : public RecordTask {
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
                    StopDetail& detail, Where& where) const override {
-    double in[3] = {v[0], v[1], v[2]};
-    if (IsGeographic(conversion_.from())) {
-      NumericGuard guard;
-      const LatLon ll = PackedPairToRadians(v[0], v[1]);
-      if (!guard.Clean()) {
-        detail.fault = guard.FaultName();
-        return StopKind::kFault;
-      }
-      in[0] = ll.latitude;
-      in[1] = ll.longitude;
-    }
+    double in[3];
+    if (!Input(v, in, detail)) return StopKind::kFault;
     double result[3];
     double at[2];
     const PointOutcome o = conversion_.Point(in, result, at);
+    return Print(id, in, result, o, at, out, detail, where);
+  }
+
+  // Across the datum the chain runs over a block of points, on the vector lanes where they
+  // are in force; within one system each point on its own.
+  std::size_t BlockSize() const override {
+    return conversion_.acrossDatum() ? kMaxBlock : 1;
+  }
+
+  std::size_t ComputeBlock(const std::string_view* ids, const Xyz* values, std::size_t n,
+                           std::vector<LineBuffer>& out, StopKind& stop,
+                           StopDetail& detail, Where* where) const override {
+    math::ResetNoted();
+    Xyz in[kMaxBlock];
+    std::size_t m = 0;  // the points up to the first whose input is a numeric fault
+    for (; m < n && Input(values[m].data(), in[m].data(), detail); ++m) {
+    }
+    Xyz result[kMaxBlock];
+    PointOutcome outcomes[kMaxBlock];
+    std::array<double, 2> at[kMaxBlock];
+    conversion_.Points(in, m, result, outcomes, at);
+    const bool noted = math::Noted();
+    for (std::size_t k = 0; k < m; ++k) {
+      bool again = false;
+      stop = CheckedPoint(out, noted, [&] {
+        // Computed again on its own (a block of one gives the same numbers).
+        if (again) return Compute(ids[k], values[k].data(), out, detail, where[k]);
+        again = true;
+        return Print(ids[k], in[k].data(), result[k].data(), outcomes[k], at[k].data(), out,
+                     detail, where[k]);
+      });
+      if (stop != StopKind::kNone) return k;
+    }
+    // The point whose input is a fault, and those after it, one by one.
+    if (m == n) return n;
+    return m + RecordTask::ComputeBlock(ids + m, values + m, n - m, out, stop, detail,
+                                        where + m);
+  }
+
+ private:
+  // The numbers of a record as the conversion takes them: packed angles in radians. False,
+  // with the fault, where they are not numbers the angles can be formed from.
+  bool Input(const double v[3], double in[3], StopDetail& detail) const {
+    in[0] = v[0];
+    in[1] = v[1];
+    in[2] = v[2];
+    if (!IsGeographic(conversion_.from())) return true;
+    NumericGuard guard;
+    const LatLon ll = PackedPairToRadians(v[0], v[1]);
+    if (!guard.Clean()) {
+      detail.fault = guard.FaultName();
+      return false;
+    }
+    in[0] = ll.latitude;
+    in[1] = ll.longitude;
+    return true;
+  }
+
+  // The line of a converted point (or why it stopped), from its outcome.
+  StopKind Print(std::string_view id, const double in[3], const double converted[3],
+                 const PointOutcome& o, const double at[2], std::vector<LineBuffer>& out,
+                 StopDetail& detail, Where& where) const {
     if (o.status == PointStatus::kOutsideGrid) {
       // The whole chain once more, for the TM07 position it refused.
       TellRefusedPosition(conversion_.Chain(in), InHtrs07(conversion_.from()), detail);
@@ -89,6 +142,7 @@ class ConversionTask : public RecordTask {
       detail.fault = o.fault;
       return StopKind::kFault;
     }
+    double result[3] = {converted[0], converted[1], converted[2]};
     if (IsGeographic(conversion_.to())) {
       NumericGuard guard;
       result[0] = RadiansToDms(result[0]).packed;
@@ -105,7 +159,6 @@ class ConversionTask : public RecordTask {
     return StopKind::kNone;
   }
 
- private:
   Conversion conversion_;
 };
 

@@ -217,7 +217,8 @@ PointOutcome Conversion::Point(const double in[3], double out[3], double* where)
   return After(lean_.Run({in[0], in[1], in[2]}), in, out, where);
 }
 
-void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const {
+void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes,
+                        std::array<double, 2>* where) const {
   constexpr std::size_t kBlock = StageChain::kBlock;
   for (std::size_t b = 0; b < n; b += kBlock) {
     const std::size_t m = std::min(kBlock, n - b);
@@ -231,7 +232,8 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
         outcomes[k] = {};
         taken[count] = p;
         index[count++] = k;
-      } else if (!Before(p.data(), out[k].data(), nullptr, outcomes[k])) {
+      } else if (!Before(p.data(), out[k].data(), where ? where[k].data() : nullptr,
+                         outcomes[k])) {
         taken[count] = p;
         index[count++] = k;
       }
@@ -246,7 +248,7 @@ void Conversion::Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* ou
     lean_.Run(taken, count, r);
     for (std::size_t q = 0; q < count; ++q) {
       const std::size_t k = index[q];
-      outcomes[k] = After(r[q], taken[q].data(), out[k].data(), nullptr);
+      outcomes[k] = After(r[q], taken[q].data(), out[k].data(), where ? where[k].data() : nullptr);
     }
   }
 }

@@ -11,6 +11,7 @@
 // Units: metres; latitude and longitude in radians, latitude first.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstddef>
@@ -64,8 +65,9 @@ class Conversion {
   PointOutcome Point(const double in[3], double out[3], double* where = nullptr) const;
 
   // The points in[k] into out[k] with their outcomes, as Point gives them one by one: the
-  // chain runs over them in blocks.
-  void Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes) const;
+  // chain runs over them in blocks. With where, where[k] as Point's where gives it.
+  void Points(const Xyz* in, std::size_t n, Xyz* out, PointOutcome* outcomes,
+              std::array<double, 2>* where = nullptr) const;
 
   // The whole chain of one point across the datum from the source form with every value it
   // shows (chains.h), also for a conversion within one system.

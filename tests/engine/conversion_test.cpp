@@ -3,6 +3,7 @@
 // every ordered pair returns by its reverse; the height rule; arrays like single points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <vector>
@@ -100,6 +101,45 @@ TEST_F(ConvertFiles, WritesTheCharactersOfTheJobs) {
             << "line " << i + 1;
       }
     }
+  }
+}
+
+// Across the datum the points go to the chain in blocks: a point that stops the conversion in
+// the middle of a block leaves the lines of the points before it, as the whole file gives them,
+// and names its own line.
+TEST_F(ConvertFiles, AStopInsideABlockKeepsThePointsBeforeIt) {
+  struct Case {
+    Form from, to;
+    const char* input;
+    const char* bad;  // the record that stops the conversion
+    JobStatus status;
+  };
+  const Case cases[] = {
+      {Form::kGgrs87Tm87, Form::kHtrs07Tm07, "GGRS87-SENh.txt", "PX,100000.000,1000000.000,1.000",
+       JobStatus::kOutsideGrid},
+      {Form::kHtrs07Geographic, Form::kGgrs87Tm87, "HTRS07-SFLh.txt",
+       "PX,950000.00000,231010.00000,1.000", JobStatus::kError},
+      {Form::kHtrs07Xyz, Form::kGgrs87Geographic, "HTRS07-SXYZ.txt", "PX,1e308,1e308,1e308",
+       JobStatus::kError},
+  };
+  const TransformContext context = Initialised(kMainlandProfile);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(FormName(c.from)) + " -> " + std::string(FormName(c.to)));
+    const std::vector<std::string> whole =
+        Lines(Convert(context, c.from, c.to, kReference + "mainland/" + c.input));
+    const std::string records = Read(kReference + "mainland/" + c.input);
+    std::string input;
+    std::size_t at = 0;
+    for (int k = 0; k < 11; ++k) at = records.find("\r\n", at) + 2;
+    input = records.substr(0, at) + c.bad + "\r\n" + records.substr(at);
+    const Conversion conversion(context, c.from, c.to);
+    const JobOutcome outcome = RunConversion(conversion, Write("in.txt", input), Path("out.txt"));
+    EXPECT_EQ(outcome.status, c.status) << outcome.Message();
+    EXPECT_EQ(outcome.pointsWritten, 11u);
+    EXPECT_NE(outcome.Message().find("line 12"), std::string::npos) << outcome.Message();
+    const std::vector<std::string> written = Lines(Read(Path("out.txt")));
+    ASSERT_EQ(written.size(), 11u);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), whole.begin()));
   }
 }
 
