@@ -299,12 +299,14 @@
     renderWindow();
     // The initial step at once where it can run (on the mainland it needs the grids).
     if (state.region === 'kastelorizo' || state.grids) {
+      status('point-status', '');
       const result = state.singlePoint.click('Command3');
       updateWindow();
       if (result.status !== 'done') await showMessages(result.messages);
     } else {
-      status('point-status', 'Επιλέξτε πρώτα τους κανάβους dN, dE (Κάνναβοι).\n' +
-        'Choose the dN, dE grids first (Grids).', '');
+      status('point-status', 'Για μετατροπή μεταξύ HTRS07 και ΕΓΣΑ87 επιλέξτε πρώτα τους ' +
+        'κανάβους dN, dE (Κάνναβοι).\nTo convert between HTRS07 and GGRS87, choose the dN, dE ' +
+        'grids first (Grids).', '');
     }
     resetTyped();
   }

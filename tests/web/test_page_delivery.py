@@ -159,6 +159,8 @@ def test_the_page_fits_the_screen_with_labels_by_their_boxes(busy_page, width, h
     assert shown["keyboards"] == ["decimal"] * 3
     if phone:
         assert shown["small"] == [], shown["small"]
+    # The grids are chosen: nothing asks for them any more.
+    assert "grids first" not in p.js("return document.getElementById('point-status').textContent")
     if SHOTS:
         p.js("document.getElementById('point').scrollIntoView()")
         p.driver.save_screenshot(os.path.join(SHOTS, f"web-{width}.png"))
