@@ -10,6 +10,7 @@
 // - DigitLanes, DigitLanesOfTwo: the eight decimal digits of a number below 10^8 at once.
 // - NearestWhole: a double rounded to the nearest whole number by the processor's conversion.
 // - FixedPartsOfTwo: the digits of two numbers of the common format patterns at once.
+// - PrefetchRead, PrefetchWrite: a cache line asked for ahead of its use (a hint only).
 #pragma once
 
 #include <bit>
@@ -30,6 +31,25 @@
 #endif
 
 namespace vortan::simd {
+
+// --- Cache lines asked for ahead ---
+
+// The line holding *p fetched for reading (writing) while other work goes on; changes no
+// result, and is nothing where the compiler has no such hint.
+inline void PrefetchRead(const void* p) {
+#if VORTAN_GNU_VECTORS
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+inline void PrefetchWrite(void* p) {
+#if VORTAN_GNU_VECTORS
+  __builtin_prefetch(p, 1);
+#else
+  (void)p;
+#endif
+}
 
 // --- Two doubles side by side ---
 

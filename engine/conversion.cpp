@@ -9,6 +9,7 @@
 
 #include "core/cartesian.h"
 #include "core/numeric_guard.h"
+#include "core/simd.h"
 #include "core/transverse_mercator.h"
 
 namespace vortan {
@@ -296,12 +297,12 @@ BatchOutcome ConvertBatch(const Conversion& conversion, std::span<const double> 
       // microseconds between its reads.
       for (std::size_t i = first + kBlock; i < std::min(first + 2 * kBlock, chunk.end);
            i += 64 / sizeof(double)) {
-        __builtin_prefetch(&a[i]);
-        __builtin_prefetch(&b[i]);
-        __builtin_prefetch(&c[i]);
-        __builtin_prefetch(&outA[i], 1);
-        __builtin_prefetch(&outB[i], 1);
-        __builtin_prefetch(&outC[i], 1);
+        simd::PrefetchRead(&a[i]);
+        simd::PrefetchRead(&b[i]);
+        simd::PrefetchRead(&c[i]);
+        simd::PrefetchWrite(&outA[i]);
+        simd::PrefetchWrite(&outB[i]);
+        simd::PrefetchWrite(&outC[i]);
       }
       Xyz in[kBlock], out[kBlock];
       PointOutcome outcomes[kBlock];
