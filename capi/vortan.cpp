@@ -52,12 +52,9 @@ struct vortan_context {
 namespace vortan {
 namespace {
 
-constexpr double kRadiansPerDegree = kPi / 180.0;
-
 Routines RoutinesOf(const vortan_context& context) {
   return context.lanes ? Routines::kLanes : Routines::kPlain;
 }
-constexpr double kDegreesPerRadian = 180.0 / kPi;
 constexpr int kMaxThreads = 256;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 

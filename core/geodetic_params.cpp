@@ -25,7 +25,6 @@ GeodeticParams MakeGrs80Params(const Projection& projection) {
 }
 
 double CentralMeridianRad(const GeodeticParams& params) {
-  constexpr double kDegreesPerRadian = 180.0 / kPi;  // rho
   return params.centralMeridianDeg / kDegreesPerRadian;
 }
 

@@ -25,6 +25,10 @@ struct GeodeticParams {
 // pi as the programs form it, 4 atan(1) in double precision; this literal is the same double
 // (a test checks it), so that every routine uses one value without calling atan.
 inline constexpr double kPi = 3.141592653589793;
+// Degrees to radians and back, for the callers that take or give angles in degrees (the C
+// library, Python, the page, GIS datasets); the record files' packed angles have their own.
+inline constexpr double kRadiansPerDegree = kPi / 180.0;
+inline constexpr double kDegreesPerRadian = 180.0 / kPi;
 
 inline constexpr double kGrs80SemiMajorAxis = 6378137.0;
 inline constexpr double kGrs80InverseFlattening = 298.257222101;

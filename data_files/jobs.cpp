@@ -92,7 +92,6 @@ struct ChunkResult {
 };
 
 // The envelope of Greece in radians.
-constexpr double kRadiansPerDegree = kPi / 180;
 constexpr double kSouth = JobNotes::kSouth * kRadiansPerDegree;
 constexpr double kNorth = JobNotes::kNorth * kRadiansPerDegree;
 constexpr double kWest = JobNotes::kWest * kRadiansPerDegree;

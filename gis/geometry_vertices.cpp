@@ -5,9 +5,6 @@
 namespace vortan::gis {
 namespace {
 
-constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kDegreesPerRadian = 180.0 / kPi;
-
 // Calls onPoint for each point and onCurve for each simple curve (line string, linear ring,
 // circular string) of the geometry, in order; false at a type it does not know.
 template <typename OnPoint, typename OnCurve>

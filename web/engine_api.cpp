@@ -45,9 +45,6 @@
 namespace vortan::web {
 namespace {
 
-constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kDegreesPerRadian = 180.0 / kPi;
-
 // A region by its place in the list (0 the mainland, 1 Kastelorizo); the mainland for another.
 const RegionProfile& ProfileOf(int region) {
   if (region < 0 || static_cast<std::size_t>(region) >= Regions().size()) return kMainlandProfile;

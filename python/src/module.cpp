@@ -41,8 +41,6 @@ namespace {
 
 using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kDegreesPerRadian = 180.0 / kPi;
 
 const RegionProfile& ProfileOf(const std::string& region) {
   if (const RegionProfile* profile = FindRegion(region)) return *profile;
