@@ -158,6 +158,21 @@ struct Row {
   std::uint64_t line;  // of the file
 };
 
+// The names of the columns in a header line: without quotes and blanks around, a column
+// without a name called field_N (N from 1), as GDAL names it.
+std::vector<std::string> HeaderNames(std::string_view line, char separator) {
+  std::vector<std::string> names = SplitFields(line, separator);
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    std::string name;
+    for (char c : names[k]) {
+      if (c != '"') name += c;
+    }
+    name = Trimmed(name);
+    names[k] = name.empty() ? "field_" + std::to_string(k + 1) : name;
+  }
+  return names;
+}
+
 DatasetOutcome Stopped(DatasetOutcome outcome, DatasetStatus status, std::string message) {
   outcome.status = status;
   outcome.message = std::move(message);
@@ -171,6 +186,18 @@ bool IsCsvTablePath(const std::string& path) {
   std::string extension = path.substr(path.size() - 4);
   for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return extension == ".csv";
+}
+
+std::optional<std::vector<std::string>> CsvColumnNames(const std::string& path) {
+  const std::optional<CsvText> csv = ReadCsvText(path);
+  if (!csv || csv->utf8.empty()) return std::nullopt;
+  std::string_view body(csv->utf8);
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  LineReader lines(body);
+  std::string line;
+  while (lines.Next(line) && line.empty()) {
+  }
+  return HeaderNames(line, DetectSeparator(line));
 }
 
 DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetRequest& request) {
@@ -213,15 +240,7 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
   while (lines.Next(line) && line.empty()) {
   }
   const char separator = DetectSeparator(line);
-  std::vector<std::string> names = SplitFields(line, separator);
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    std::string name;
-    for (char c : names[k]) {
-      if (c != '"') name += c;
-    }
-    name = Trimmed(name);
-    names[k] = name.empty() ? "field_" + std::to_string(k + 1) : name;
-  }
+  std::vector<std::string> names = HeaderNames(line, separator);
   // A WKT column holds geometries, which GDAL reads (lines, polygons): not this path's.
   for (const std::string& name : names) {
     std::string lower = name;

@@ -11,6 +11,10 @@
 // only whole. A table with a WKT column (geometries) is refused: GDAL converts it.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "gis/dataset.h"
 #include "transform/datum.h"
 
@@ -18,6 +22,11 @@ namespace vortan::gis {
 
 // Whether a path names a CSV table (".csv", in any case).
 bool IsCsvTablePath(const std::string& path);
+
+// The names of a CSV table's columns as its conversion reads them from its header line (a
+// column without a name is field_N); nothing when the file cannot be read or is empty. The
+// choices of request.columns are among them.
+std::optional<std::vector<std::string>> CsvColumnNames(const std::string& path);
 
 // Converts the CSV table request.input into request.output; request.from must be given (a CSV
 // holds no CRS). The context must be ready for the conversion (the browser's engine runs its

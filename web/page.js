@@ -92,6 +92,62 @@
     for (const m of messages || []) await showMessage(m);
   }
 
+  // The tool's words for what only the command line has (its options, the folder of its
+  // outputs), said as the page offers it, in Greek and English: one table, applied to what the
+  // engine says of a file or a table and to the messages of its run. find: the tool's words
+  // (what the tool prints is never changed); en: them in the page's words; el: the Greek,
+  // placed with the Greek of the message (before the English where the message has none);
+  // failed: only where the run stopped (the outputs of a stopped run are not offered).
+  const PAGE_WORDS = [
+    { find: /^(.*): outside the correction grid\. Nothing was written; give --outside skip to leave out the features outside the grid$/gm,
+      el: 'Ένα σημείο είναι εκτός του καννάβου διορθώσεων: δεν γράφτηκε τίποτα. Η σελίδα δεν ' +
+        'παραλείπει σημεία εκτός καννάβου (δεν έχει τέτοια επιλογή): αφαιρέστε τα από το αρχείο ή ' +
+        'διαλέξτε τη σωστή μορφή στο «από».',
+      en: '$1: outside the correction grid. Nothing was written; the page has no choice to leave ' +
+        'out the points outside the grid: remove them from the file, or choose the right form ' +
+        'in "from".' },
+    { find: /^(.*): name the coordinate columns with --columns X,Y\[,Z\] \(their names in the header, easting or longitude first\)$/gm,
+      el: 'Διαλέξτε τις στήλες των συντεταγμένων στις «Στήλες συντεταγμένων» (E, X, λ· N, Y, φ· ' +
+        'h, Z) και εκτελέστε ξανά.',
+      en: '$1: choose the coordinate columns under "Coordinate columns" (E, X, λ; N, Y, φ; h, Z) ' +
+        'and run again.' },
+    { find: /^(.*) Correct the geometry or give the right --from$/gm,
+      el: 'Οι συντεταγμένες δεν είναι σημείο της Γης στη μορφή που διαλέξατε: διορθώστε τες ή ' +
+        'διαλέξτε τη σωστή μορφή στο «από».',
+      en: '$1 Correct the coordinates, or choose the right form in "from".' },
+    { find: /^note: (.*); give --from (\S+) when you convert the file again$/gm,
+      el: 'Σημείωση: το αρχείο που γράφτηκε δεν λέει το σύστημά του: όταν το μετατρέψετε ξανά, ' +
+        'διαλέξτε $2 στο «από».',
+      en: 'note: $1; choose $2 in "from" when you convert the file again' },
+    { find: /\s*Τ(?:ο|α) \d+ σημεί(?:ο|α) που υπολογίστηκ(?:ε|αν) ως εκεί παραμέν(?:ει|ουν) στα αρχεία εξόδου\./g,
+      failed: true, en: '' },
+    { find: /(^|\s)\d+ points? written to [^\r\n]*\./gm, failed: true,
+      el: 'Η σελίδα δεν δίνει αρχεία μιας εκτέλεσης που σταμάτησε: διορθώστε το αρχείο και ' +
+        'εκτελέστε ξανά.',
+      en: '$1The page offers no file of a run that stopped: correct the file and run it again.' },
+  ];
+
+  function inPageWords(text, failed) {
+    const greek = [];
+    const fill = (words, m) => words.replace(/\$(\d)/g, (_, k) => m[Number(k)] || '');
+    let out = text || '';
+    for (const rule of PAGE_WORDS) {
+      if (rule.failed && !failed) continue;
+      out = out.replace(rule.find, (...m) => {
+        if (rule.el) greek.push(fill(rule.el, m));
+        return fill(rule.en, m);
+      });
+    }
+    if (!greek.length) return out;
+    // The Greek goes before the first line without a Greek word (the English, or the blank
+    // line before it).
+    const lines = out.split(/\r?\n/);
+    let at = lines.findIndex((line) => !/[\u0370-\u03ff\u1f00-\u1fff]{3}/.test(line));
+    if (at < 0) at = lines.length;
+    lines.splice(at, 0, ...greek);
+    return lines.join('\n');
+  }
+
   function status(id, text, kind) {
     const p = $(id);
     p.textContent = text || '';
@@ -563,23 +619,84 @@
     jobChanged();
   }
 
-  function isTable(file) {
-    return file && /\.csv$/i.test(file.name);
+  function isTable() {
+    return !!state.file && $('file-kind').value === 'table';
   }
 
   function jobChanged() {
-    const table = isTable(state.file);
+    const table = isTable();
     if (table) $('job').value = 'convert';
     $('job').disabled = table;
     $('convert-forms').hidden = $('job').value !== 'convert';
+    $('table-columns').hidden = !table;
     $('run').disabled = !state.file;
   }
 
-  function chooseFile(file) {
+  // The first bytes of a file, up to its last whole line where it is longer.
+  async function firstBytes(file, size) {
+    const bytes = new Uint8Array(await file.slice(0, size).arrayBuffer());
+    if (file.size <= size) return bytes;
+    const end = bytes.lastIndexOf(10);
+    return end < 0 ? bytes : bytes.subarray(0, end + 1);
+  }
+
+  // A table's columns in the three selects, preset with the columns the tool finds by their
+  // names (none where it finds none: the run then says so).
+  async function fillColumns(file) {
+    state.columns = null;
+    let found = { names: [], x: -1, y: -1, z: -1 };
+    try {
+      found = state.vortan.tableColumns({ name: file.name, bytes: await firstBytes(file, 1 << 16) });
+    } catch (e) {
+      // No header: the run says what the file is.
+    }
+    state.columns = found;
+    for (const [id, place, none] of [['column-x', found.x, '—'], ['column-y', found.y, '—'],
+      ['column-z', found.z, 'καμία - none']]) {
+      const select = $(id);
+      select.textContent = '';
+      select.appendChild(new Option(none, ''));
+      found.names.forEach((name, k) => select.appendChild(new Option(name, String(k))));
+      select.value = place >= 0 ? String(place) : '';
+    }
+  }
+
+  // The coordinate columns chosen, as the tool's --columns names them; none where the choice
+  // is the one the tool makes by itself.
+  function chosenColumns() {
+    const found = state.columns;
+    if (!found) return undefined;
+    const places = ['column-x', 'column-y', 'column-z'].map((id) => ($(id).value === '' ? -1 : Number($(id).value)));
+    if (places[0] === found.x && places[1] === found.y && places[2] === found.z) return undefined;
+    if (places[0] < 0 || places[1] < 0) return undefined;
+    const names = places.filter((k) => k >= 0).map((k) => found.names[k]);
+    return places[2] < 0 ? names.slice(0, 2) : names;
+  }
+
+  // A file is a record file or a table by its name and first line, as the tool decides; the
+  // user may say otherwise.
+  async function chooseFile(file) {
     state.file = file;
+    state.columns = null;
     $('file-name').textContent = file ? `${file.name} — ${file.size.toLocaleString('el-GR')} bytes` : '';
     clearDownloads();
+    $('file-kind-choice').hidden = !file;
+    $('file-kind-choice').dataset.ready = '';
+    // A record file until its name and first line say otherwise (the run waits for them).
+    $('file-kind').value = 'records';
     jobChanged();
+    if (!file) return;
+    state.choosing = (async () => {
+      try {
+        $('file-kind').value = state.vortan.inputKind({ name: file.name, bytes: await firstBytes(file, 4096) });
+      } catch (e) {
+        $('file-kind').value = /\.csv$/i.test(file.name) ? 'table' : 'records';
+      }
+      await fillColumns(file);
+      jobChanged();
+      $('file-kind-choice').dataset.ready = 'true';
+    })();
+    await state.choosing;
   }
 
   function clearDownloads() {
@@ -619,10 +736,11 @@
   }
 
   async function runFile() {
+    if (state.choosing) await state.choosing;
     const file = state.file;
     if (!file) return;
     const jobName = $('job').value;
-    const table = isTable(file);
+    const table = isTable();
     const message = {
       type: 'run', id: ++state.runId, region: state.region, file,
       grids: state.grids && state.region === 'mainland'
@@ -632,6 +750,7 @@
     if (jobName === 'convert') {
       Object.assign(message, { kind: table ? 'table' : 'convert', from: $('from-form').value,
         to: $('to-form').value, keepHeights: $('keep-heights').checked });
+      if (table) message.columns = chosenColumns();
       usesTransform = message.from.startsWith('htrs07') !== message.to.startsWith('htrs07');
     } else {
       const job = jobOf(jobName);
@@ -672,7 +791,7 @@
       if (e.message === 'cancelled') {
         status('job-status', 'Η εργασία ακυρώθηκε: τίποτα δεν γράφτηκε.\nThe job was cancelled: nothing was written.', '');
       } else {
-        status('job-status', e.message, 'error');
+        fileFailure(e.message);
         stopWorker();
       }
     } finally {
@@ -695,9 +814,18 @@
     $('progress-text').textContent = state.vortan.progressText(m.done, m.read, m.total).replace('\n', ' / ');
   }
 
+  // A run's failure where the user sees it: in the status under the Run button, brought into
+  // view.
+  function fileFailure(text) {
+    status('job-status', inPageWords(text.replace(/\r\n/g, '\n'), true), 'error');
+    $('job-status').scrollIntoView({ block: 'nearest' });
+  }
+
   async function showResult(result) {
     let done = result.status === 'done';
-    status('job-status', (result.statusLine || result.message || '').replace(/\r\n/g, '\n'), done ? 'ok' : 'error');
+    const said = (result.statusLine || result.message || '').replace(/\r\n/g, '\n');
+    if (done) status('job-status', inPageWords(said, false), 'ok');
+    else fileFailure(said);
     // A file that holds no point: said, and no empty files offered.
     if (done && result.pointsWritten === 0) {
       const name = state.file ? state.file.name : '';
@@ -729,7 +857,7 @@
         $('downloads').appendChild(li);
       }
     }
-    await showMessages(result.messages);
+    await showMessages((result.messages || []).map((m) => ({ ...m, text: inPageWords(m.text, !done) })));
   }
 
   function cancelRun() {
@@ -792,6 +920,10 @@
     $('wanted-form').addEventListener('change', () => tripleBoxes($('wanted-boxes'), $('wanted-form').value, null, true));
     $('point-convert').addEventListener('click', convertPoint);
     $('file').addEventListener('change', () => chooseFile($('file').files[0] || null));
+    $('file-kind').addEventListener('change', () => {
+      clearDownloads();
+      jobChanged();
+    });
     const drop = $('drop');
     drop.addEventListener('dragover', (e) => {
       e.preventDefault();

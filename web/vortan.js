@@ -515,7 +515,20 @@ class Vortan {
     this.checkForm('convertTable', 'from', from);
     this.checkForm('convertTable', 'to', to);
     checkFile('convertTable', 'input', input, true);
-    options = this.checkCallOptions('convertTable', options, ['region', 'grids', 'keepHeights', 'onProgress']);
+    options = this.checkCallOptions('convertTable', options,
+      ['region', 'grids', 'keepHeights', 'columns', 'onProgress']);
+    const columns = options.columns === undefined || options.columns === null ? []
+      : options.columns;
+    if (!Array.isArray(columns) || (columns.length !== 0 && columns.length !== 2 && columns.length !== 3)) {
+      throw typeError('convertTable', 'options.columns',
+        'the names of the coordinate columns x, y[, z] (an Array of two or three texts)', columns);
+    }
+    columns.forEach((name, k) => {
+      checkText('convertTable', `options.columns[${k}]`, name);
+      if (name === '' || name.includes('\n')) {
+        throw rangeError('convertTable', `options.columns[${k}]`, 'a column name on one line', name);
+      }
+    });
     const handle = this.engineOf(options.region, options.grids);
     const name = nameOf(input, 'table.csv');
     const stem = name.replace(/\.[^.]*$/, '');
@@ -527,7 +540,7 @@ class Vortan {
       let outcome;
       try {
         outcome = this.call('vortan_convert_table', handle, from, to, options.keepHeights ? 1 : 0,
-          inputPath, `${out}/${outputName}`);
+          columns.join('\n'), inputPath, `${out}/${outputName}`);
       } finally {
         this.progress = null;
       }
@@ -544,6 +557,27 @@ class Vortan {
         outputs: [{ name: outputName, bytes: this.fs.readFile(`${folder}/${out}/${outputName}`) }],
         message, notes: outcome.notes, outcome,
       };
+    });
+  }
+
+  // What convert takes a file for, by its name and first line as the tool decides where it
+  // needs no GDAL: 'records' (named .txt, or its first line an id and three numbers) or 'table'
+  // (a CSV table with a header row). The first 4 KiB of the file are enough.
+  inputKind(input) {
+    checkFile('inputKind', 'input', input, true);
+    return this.withInput(input, 'points.csv', (inputPath) => this.call('vortan_input_kind', inputPath).kind);
+  }
+
+  // The columns of a CSV table (its header row, read as its conversion reads it) and the
+  // coordinate columns that convertTable finds by their names without options.columns:
+  // { names, x, y, z } (places in names, z -1 for no height column; -1 and why, the tool's
+  // words, where it finds none).
+  tableColumns(input) {
+    checkFile('tableColumns', 'input', input, true);
+    return this.withInput(input, 'table.csv', (inputPath) => {
+      const answer = this.call('vortan_table_columns', inputPath);
+      if (answer.error) throw new VortanError(answer.error);
+      return answer;
     });
   }
 

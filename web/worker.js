@@ -69,7 +69,8 @@ function vortanWorker(scope, bundle) {
     } else if (message.kind === 'table') {
       try {
         const r = vortan.convertTable(message.from, message.to, input,
-          { region: message.region, grids: loaded, keepHeights: message.keepHeights, onProgress });
+          { region: message.region, grids: loaded, keepHeights: message.keepHeights,
+            columns: message.columns, onProgress });
         result = { status: 'done', message: [r.message, ...r.notes.map((n) => `note: ${n}`)].join('\n'),
           files: r.outputs };
       } catch (e) {
