@@ -9,24 +9,30 @@
 #   - vortan:convertlayer to ggrs87-geographic (the same target CRS) and to ggrs87-tm87, with
 #     the seven parameters and the grids.
 # Each is run R times, alternating, and the best kept; the ratio that counts is Convert layer /
-# Reproject layer (the machine may be shared and noisy). Every output is a GeoPackage.
+# Reproject layer (the machine may be shared and noisy: the median of the R rounds' ratios is
+# shown too). Every output is a GeoPackage.
 #
-# Usage: bench/qgis-bench.sh [--build DIR] [--polygons P] [--repeat R]
+# Usage: bench/qgis-bench.sh [--build DIR] [--polygons P] [--repeat R] [--compare-library FILE]
 #   --build DIR    build folder with bin/vortan-transform and qgis/vortan_transform (default build)
 #   --polygons P   polygons of the layer (default 100000)
 #   --repeat R     runs of each measurement, the best kept (default 3)
+#   --compare-library FILE
+#                  another libvortan.so (an earlier build's, copied aside): Convert layer to
+#                  ggrs87-geographic with it too, in each round, its output compared byte for byte
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build"
 polygons=100000
 repeat=3
+compare=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build="$(cd "$2" && pwd)"; shift 2 ;;
     --polygons) polygons="$2"; shift 2 ;;
     --repeat) repeat="$2"; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    --compare-library) compare=(--compare-library "$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"); shift 2 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "qgis-bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -50,4 +56,4 @@ rm -f "$work/polygons.csv"
 
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work" /usr/bin/python3 "$here/bench/qgis_bench.py" \
   --plugin "$build/qgis" --layer "$work/polygons.gpkg" --dn "$grids/dN_2km_V1-0.grd" \
-  --de "$grids/dE_2km_V1-0.grd" --repeat "$repeat" --work "$work"
+  --de "$grids/dE_2km_V1-0.grd" --repeat "$repeat" --work "$work" "${compare[@]}"

@@ -359,8 +359,8 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
   }
 }
 
-// TmInverse of n positions side by side.
-template <std::size_t n>
+// TmInverse of n positions side by side; without packed, the packed angles are left out (0).
+template <std::size_t n, bool packed = true>
 void TmInverseLanes(const GeodeticParams& params, const double* easting, const double* northing,
                     TmInverseResult* out) {
   const double a = params.semiMajorAxis;
@@ -405,7 +405,11 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
       out[k] = {nan, nan, nan, nan};
       continue;
     }
-    out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
+    if constexpr (packed) {
+      out[k] = {phi[k], lambda, RadiansToDms(phi[k]).packed, RadiansToDms(lambda).packed};
+    } else {
+      out[k] = {phi[k], lambda, 0, 0};
+    }
   }
 }
 
@@ -424,15 +428,31 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
   return r;
 }
 
-void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
-                std::size_t n, TmInverseResult* out) {
+namespace {
+
+template <bool packed>
+void TmInversesOf(const GeodeticParams& params, const double* easting, const double* northing,
+                  std::size_t n, TmInverseResult* out) {
   std::size_t k = 0;
-  for (; k + 4 <= n; k += 4) TmInverseLanes<4>(params, easting + k, northing + k, out + k);
+  for (; k + 4 <= n; k += 4) {
+    TmInverseLanes<4, packed>(params, easting + k, northing + k, out + k);
+  }
   if (k + 2 <= n) {
-    TmInverseLanes<2>(params, easting + k, northing + k, out + k);
+    TmInverseLanes<2, packed>(params, easting + k, northing + k, out + k);
     k += 2;
   }
-  if (k < n) TmInverseLanes<1>(params, easting + k, northing + k, out + k);
+  if (k < n) TmInverseLanes<1, packed>(params, easting + k, northing + k, out + k);
+}
+
+}  // namespace
+
+void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
+                std::size_t n, TmInverseResult* out, bool packed) {
+  if (packed) {
+    TmInversesOf<true>(params, easting, northing, n, out);
+  } else {
+    TmInversesOf<false>(params, easting, northing, n, out);
+  }
 }
 
 }  // namespace vortan

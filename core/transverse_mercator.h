@@ -70,9 +70,10 @@ TmInverseResult TmInverse(const GeodeticParams& params, double easting, double n
 
 // TmInverse of n positions, four at a time side by side (the rest two or one): the passes of
 // their iterations interleaved, so that the processor overlaps them; each result is that of
-// TmInverse to the last bit.
+// TmInverse to the last bit. Without packed, the packed angles are not formed (left 0): the
+// chains that give latitude and longitude alone skip two splits of an angle a point.
 void TmInverses(const GeodeticParams& params, const double* easting, const double* northing,
-                std::size_t n, TmInverseResult* out);
+                std::size_t n, TmInverseResult* out, bool packed = true);
 
 // Latitude (radians) whose meridian arc, by the 1/(1+n) series, is m metres.
 double FootpointLatitude(double m, double a, double f, double tolerance);

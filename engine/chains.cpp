@@ -169,7 +169,7 @@ void Inverses(const Block& b, const GeodeticParams& p, std::size_t n, const doub
     return;
   }
   TmInverseResult r[kBlock];
-  TmInverses(p, easting, northing, n, r);
+  TmInverses(p, easting, northing, n, r, packedLatitude != nullptr);
   for (std::size_t q = 0; q < n; ++q) {
     latitude[q] = r[q].latitude;
     longitude[q] = r[q].longitude;
