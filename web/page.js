@@ -953,6 +953,18 @@
     document.body.dataset.ready = 'true';
     // The worker's engine is compiled while the user chooses a file.
     startWorker().catch(() => stopWorker());
+    keepForOffline();
+  }
+
+  // Served over http(s), the page keeps its files for use without a network
+  // (service-worker.js); opened from a folder it needs nothing more. Where the browser gives no
+  // service worker (an address that is not https or this computer's), the page works as before.
+  function keepForOffline() {
+    if (!('serviceWorker' in navigator) || !/^https?:$/.test(location.protocol)) return;
+    navigator.serviceWorker.register('service-worker.js')
+      .then(() => navigator.serviceWorker.ready)
+      .then(() => { document.body.dataset.offline = 'ready'; })
+      .catch(() => { document.body.dataset.offline = 'none'; });
   }
 
   start().catch((e) => {

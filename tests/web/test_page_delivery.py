@@ -32,8 +32,10 @@ def test_the_package_holds_what_the_page_loads_and_a_readme():
         names = {n for n in z.namelist() if not n.endswith("/")}
         page = z.read(f"{PACKAGE}/index.html").decode("utf-8")
         readme = z.read(f"{PACKAGE}/README.txt").decode("utf-8-sig")
-    # What index.html names, and vortan-wasm.js, which the page loads from the disk.
-    loads = set(re.findall(r'(?:src|href)="([\w.-]+\.(?:js|css))"', page)) | {"vortan-wasm.js"}
+    # What index.html names, vortan-wasm.js, which the page loads from the disk, and the
+    # service worker of a page served over http(s).
+    loads = set(re.findall(r'(?:src|href)="([\w.-]+\.(?:js|css|webmanifest|svg))"', page))
+    loads |= {"vortan-wasm.js", "service-worker.js"}
     assert names == {f"{PACKAGE}/{n}" for n in loads | {"index.html", "README.txt"}}
     for words in ("index.html", "IndexedDB", "ΕΛΛΗΝΙΚΑ", "ENGLISH", "ΣΥΝΘΕΤΙΚΟΥΣ", "SYNTHETIC",
                   "file://"):
