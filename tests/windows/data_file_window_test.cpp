@@ -231,6 +231,7 @@ TEST_P(EveryJob, ThroughItsDialogsAsTheReference) {
   const fs::path grids = (reference / "grids").make_preferred();
   const fs::path inputs = (reference / region.folder).make_preferred();
   Start(region.kind, region.profile);
+  if (HasFatalFailure()) return;  // no window to drive
   ASSERT_FALSE(::IsWindowEnabled(Widget("Command1"))) << "a job before the initial step";
 
   if (region.profile.hasGrids) {
@@ -325,6 +326,7 @@ TEST_F(DataFileProgram, CancelStopsTheJobWithCompleteLinesInEveryOutput) {
   for (int k = 0; k < 3000; ++k) many += points;
   const fs::path input = fs::path(Write("many-SENh.txt", many)).make_preferred();
   Start(ProgramKind::kDataFilesMainland, kMainlandProfile);
+  if (HasFatalFailure()) return;  // no window to drive
   PressThroughDialogs(
       "Command3",
       {std::string(data_file_texts::kDnGridDialogTitle),
