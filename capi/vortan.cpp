@@ -31,6 +31,7 @@
 #include "engine/conversion.h"
 #include "engine/crs.h"
 #include "engine/forms.h"
+#include "engine/session.h"
 #include "engine/worker_pool.h"
 #include "io/display_text.h"
 #include "transform/datum.h"
@@ -39,23 +40,17 @@
 
 
 struct vortan_context {
-  vortan::TransformContext transform;
-  int region = VORTAN_MAINLAND;
-  int threads = 1;
-  // The batch and point calls on the vector lanes (vortan_context_set_vector_lanes).
-  bool lanes = false;
-  // The worker pool of the batch call, made on first use with more than one thread.
-  mutable std::mutex poolMutex;
-  mutable std::unique_ptr<vortan::WorkerPool> pool;
+  vortan_context(const vortan::RegionProfile& profile, int code) : session(profile), region(code) {}
+  // The region's context and grids, the threads and their pool, the routines of the batch and
+  // point calls (vortan_context_set_vector_lanes).
+  vortan::Session session;
+  int region;
 };
 
 namespace vortan {
 namespace {
 
-Routines RoutinesOf(const vortan_context& context) {
-  return context.lanes ? Routines::kLanes : Routines::kPlain;
-}
-constexpr int kMaxThreads = 256;
+constexpr int kMaxThreads = kMaxSessionThreads;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // ---------------------------------------------------------------------------------------------
@@ -241,22 +236,6 @@ int JobCode(const JobOutcome& outcome, std::uint64_t* pointsWritten) {
   return code;
 }
 
-int ThreadsOf(const vortan_context& context) {
-  if (context.threads > 0) return context.threads;
-  return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
-}
-
-WorkerPool* PoolOf(const vortan_context& context) {
-  const int threads = ThreadsOf(context);
-  if (threads <= 1) return nullptr;
-  std::lock_guard<std::mutex> lock(context.poolMutex);
-  if (!context.pool) context.pool = std::make_unique<WorkerPool>(threads);
-  return context.pool.get();
-}
-
-std::string Coordinate(double value, bool angle) {
-  return MessageCoordinate(value, angle ? 9 : 3);
-}
 
 }  // namespace
 }  // namespace vortan
@@ -389,19 +368,8 @@ vortan_context* vortan_context_new(int region) {
       return Fail(VORTAN_INVALID_ARGUMENT, "region " + std::to_string(region) +
                                                " is none (0 mainland, 1 kastelorizo)");
     }
-    auto context = std::make_unique<vortan_context>();
-    context->region = region;
-    context->transform = MakeContext(*profile, kDataFileBounds);
     // The region's parameters are stored at once; the mainland's grids are loaded apart.
-    if (!profile->hasGrids) {
-      const std::string error = InitialStep(context->transform, "", "");
-      if (!error.empty()) return Fail(VORTAN_INTERNAL_ERROR, error);
-    } else {
-      // The initial step's parameters; its grids come with vortan_context_load_grids.
-      context->transform.helmert = profile->helmert;
-      context->transform.initialised = true;
-    }
-    made = context.release();
+    made = std::make_unique<vortan_context>(*profile, region).release();
     return VORTAN_OK;
   });
   return made;
@@ -415,8 +383,7 @@ int vortan_context_load_grids(vortan_context* context, const char* dn_path,
     if (!context) return NullArgument("context");
     if (!dn_path) return NullArgument("dn_path");
     if (!de_path) return NullArgument("de_path");
-    if (!context->transform.profile->hasGrids) return VORTAN_OK;
-    const std::string error = InitialStep(context->transform, dn_path, de_path);
+    const std::string error = context->session.LoadGrids(dn_path, de_path);
     if (!error.empty()) return Fail(VORTAN_GRID_ERROR, error);
     return VORTAN_OK;
   });
@@ -428,20 +395,16 @@ int vortan_context_load_grids_from_bytes(vortan_context* context, const void* dn
     if (!context) return NullArgument("context");
     if (!dn && dn_size > 0) return NullArgument("dn");
     if (!de && de_size > 0) return NullArgument("de");
-    if (!context->transform.profile->hasGrids) return VORTAN_OK;
-    context->transform.grids.reset();
-    GridLoadResult loaded = LoadCorrectionGridBytes(
-        std::string_view(static_cast<const char*>(dn), dn_size), "the dN grid",
-        std::string_view(static_cast<const char*>(de), de_size), "the dE grid");
-    if (!loaded.grids) return Fail(VORTAN_GRID_ERROR, loaded.error);
-    const std::string error = InitialStepWithGrids(context->transform, std::move(*loaded.grids));
+    const std::string error = context->session.LoadGridBytes(
+        std::string_view(static_cast<const char*>(dn), dn_size),
+        std::string_view(static_cast<const char*>(de), de_size));
     if (!error.empty()) return Fail(VORTAN_GRID_ERROR, error);
     return VORTAN_OK;
   });
 }
 
 int vortan_context_ready(const vortan_context* context) {
-  return context && context->transform.Ready() ? 1 : 0;
+  return context && context->session.Ready() ? 1 : 0;
 }
 
 int vortan_context_region(const vortan_context* context) {
@@ -451,7 +414,7 @@ int vortan_context_region(const vortan_context* context) {
 int vortan_context_set_vector_lanes(vortan_context* context, int on) {
   return Guarded([&]() -> int {
     if (!context) return NullArgument("context");
-    context->lanes = on != 0;
+    context->session.SetRoutines(on != 0 ? Routines::kLanes : Routines::kPlain);
     return VORTAN_OK;
   });
 }
@@ -465,9 +428,7 @@ int vortan_context_set_threads(vortan_context* context, int threads) {
       return Fail(VORTAN_INVALID_ARGUMENT, "threads: " + std::to_string(threads) +
                                                " is not from 0 (every core) to 256");
     }
-    std::lock_guard<std::mutex> lock(context->poolMutex);
-    context->threads = threads;
-    context->pool.reset();
+    context->session.SetThreads(threads);
     return VORTAN_OK;
   });
 }
@@ -497,80 +458,23 @@ int vortan_convert(const vortan_context* context, int from, int to, int keep_hei
     if (!c && *source == Form::kHtrs07Xyz) {
       return Fail(VORTAN_INVALID_ARGUMENT, "c is NULL, and X, Y, Z needs all three coordinates");
     }
-    const Conversion conversion(context->transform, *source, *target, keep_heights != 0,
-                                RoutinesOf(*context));
-    if (conversion.acrossDatum() && !context->transform.Ready()) return NotReady();
-
-    // Latitude and longitude go to the engine in radians, as the GIS datasets' do.
-    std::vector<double> latitude, longitude, zeros, heights;
-    const double* pa = a;
-    const double* pb = b;
-    const double* pc = c;
-    if (IsGeographic(*source)) {
-      latitude.resize(n);
-      longitude.resize(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        latitude[i] = a[i] * kRadiansPerDegree;
-        longitude[i] = b[i] * kRadiansPerDegree;
-      }
-      pa = latitude.data();
-      pb = longitude.data();
-    }
-    if (!pc) {
-      zeros.assign(n, 0.0);
-      pc = zeros.data();
-    }
-    double* qc = out_c;
-    if (!qc) {
-      heights.resize(n);
-      qc = heights.data();
-    }
+    if (InHtrs07(*source) != InHtrs07(*target) && !context->session.Ready()) return NotReady();
     std::vector<PointStatus> states(n);
-    BatchOptions options;
-    options.pool = PoolOf(*context);
-    const BatchOutcome outcome =
-        ConvertBatch(conversion, {pa, n}, {pb, n}, {pc, n}, {out_a, n}, {out_b, n}, {qc, n},
-                     states, options);
-    if (IsGeographic(*target)) {
-      for (std::size_t i = 0; i < n; ++i) {
-        out_a[i] *= kDegreesPerRadian;
-        out_b[i] *= kDegreesPerRadian;
-      }
-    }
+    ArrayCall call;
+    call.from = *source;
+    call.to = *target;
+    call.keepHeights = keep_heights != 0;
+    call.status = states.data();
+    const ArrayOutcome outcome =
+        context->session.ConvertArrays(call, n, {a, b, c}, {out_a, out_b, out_c});
     if (status) {
       for (std::size_t i = 0; i < n; ++i) status[i] = PointCode(states[i]);
     }
     if (outcome.failures == 0 || !outcome.firstFailure) return VORTAN_OK;
-    const std::size_t first = *outcome.firstFailure;
-    const auto names = CoordinateNames(*source);
-    const bool geographic = IsGeographic(*source);
-    // The point's coordinates, unless the outputs have taken the place of the inputs.
-    std::string where = "point " + std::to_string(first);
-    const bool inPlace = out_a == a || out_a == b || out_b == a || out_b == b;
-    if (geographic || !inPlace) {
-      const double x = geographic ? latitude[first] * kDegreesPerRadian : a[first];
-      const double y = geographic ? longitude[first] * kDegreesPerRadian : b[first];
-      where += " (" + std::string(names[0]) + " " + Coordinate(x, geographic) +
-               (geographic ? "°, " : ", ") + std::string(names[1]) + " " +
-               Coordinate(y, geographic) + (geographic ? "°)" : ")");
-    }
-    std::string what =
-        outcome.firstOutcome.status == PointStatus::kOutsideGrid
-            ? " lies outside the correction grid"
-        : outcome.firstOutcome.status == PointStatus::kOutOfRange
-            ? std::string(" is no point of the Earth (a ") + outcome.firstOutcome.fault +
-                  "); are its coordinates " + std::string(FormName(*source)) +
-                  ", latitude first?"
-            : std::string(" cannot be converted (a numeric fault: ") + outcome.firstOutcome.fault +
-                  "); its coordinates are not " + std::string(FormName(*source)) +
-                  " coordinates of the area served";
-    std::string count = outcome.failures == 1
-                            ? ""
-                            : "; " + std::to_string(outcome.failures) + " of the " +
-                                  std::to_string(n) + " points failed (the status array says which)";
     const int code = CallCode(outcome.firstOutcome.status);
-    Fail(code, where + what + count);
-    Error().index = static_cast<std::int64_t>(first);
+    Fail(code, outcome.failure.reason +
+                   (outcome.failures > 1 ? " (the status array says which)" : ""));
+    Error().index = static_cast<std::int64_t>(*outcome.firstFailure);
     return code;
   });
 }
@@ -583,8 +487,7 @@ int vortan_convert_point(const vortan_context* context, int from, int keep_heigh
     if (!out) return NullArgument("out");
     const std::optional<Form> source = FormOf(from);
     if (!source) return BadForm("from", from);
-    if (!context->transform.Ready()) return NotReady();
-    const TransformContext& transform = context->transform;
+    if (!context->session.Ready()) return NotReady();
 
     for (auto& values : out->values) std::fill(std::begin(values), std::end(values), kNaN);
     std::fill(std::begin(out->status), std::end(out->status), int{VORTAN_POINT_FAULT});
@@ -612,93 +515,34 @@ int vortan_convert_point(const vortan_context* context, int from, int keep_heigh
       }
     }
 
-    // Every form, as the batch call gives it; radians kept for the angles.
-    double radians[VORTAN_FORM_COUNT][2] = {};
-    int code = VORTAN_OK;
-    std::string failure;
-    for (Form form : kAllForms) {
-      const int f = CodeOf(form);
-      double result[3];
-      PointOutcome outcome;
-      if (form == *source) {
-        std::copy(point, point + 3, result);
-      } else {
-        outcome = Conversion(transform, *source, form, keep_heights != 0, RoutinesOf(*context))
-                      .Point(point, result);
-      }
-      out->status[f] = PointCode(outcome.status);
-      if (!outcome.ok()) {
-        if (code == VORTAN_OK && outcome.status != PointStatus::kNoValue) {
-          code = CallCode(outcome.status);
-          failure = std::string(FormName(form)) +
-                    (outcome.status == PointStatus::kOutsideGrid
-                         ? ": the point lies outside the correction grid"
-                         : std::string(": a numeric fault (") + outcome.fault +
-                               "); the coordinates are not " + std::string(FormName(*source)) +
-                               " coordinates of the area served");
-        }
-        continue;
-      }
-      std::copy(result, result + 3, out->values[f]);
-      if (IsGeographic(form)) {
-        radians[f][0] = result[0];
-        radians[f][1] = result[1];
-        out->values[f][0] = result[0] * kDegreesPerRadian;
-        out->values[f][1] = result[1] * kDegreesPerRadian;
-        if (form == *source && !packed_angles) {
+    const EveryForm every = context->session.PointInEveryForm(
+        *source, {point[0], point[1], point[2]}, keep_heights != 0);
+    for (std::size_t f = 0; f < kAllForms.size(); ++f) {
+      out->status[f] = PointCode(every.status[f]);
+      if (every.status[f] != PointStatus::kDone) continue;
+      std::copy(every.values[f].begin(), every.values[f].end(), out->values[f]);
+      if (IsGeographic(kAllForms[f])) {
+        out->values[f][0] *= kDegreesPerRadian;
+        out->values[f][1] *= kDegreesPerRadian;
+        if (kAllForms[f] == *source && !packed_angles) {
           out->values[f][0] = in[0];
           out->values[f][1] = in[1];
         }
       }
     }
-
-    // Degrees, minutes and seconds of the angles, as the windows show them.
-    auto dms = [](double angle) {
-      const Dms d = RadiansToDms(angle);
-      return vortan_dms{d.degrees, d.minutes, d.seconds, d.packed};
+    auto dms = [](const std::optional<Dms>& d, vortan_dms& to) {
+      if (d) to = vortan_dms{d->degrees, d->minutes, d->seconds, d->packed};
     };
-    const int htrs07 = VORTAN_HTRS07_GEOGRAPHIC;
-    const int ggrs87 = VORTAN_GGRS87_GEOGRAPHIC;
-    if (out->status[htrs07] == VORTAN_POINT_DONE) {
-      NumericGuard guard;
-      const vortan_dms lat = dms(radians[htrs07][0]), lon = dms(radians[htrs07][1]);
-      if (guard.Clean()) {
-        out->htrs07_latitude = lat;
-        out->htrs07_longitude = lon;
-      }
+    dms(every.htrs07Latitude, out->htrs07_latitude);
+    dms(every.htrs07Longitude, out->htrs07_longitude);
+    dms(every.ggrs87Latitude, out->ggrs87_latitude);
+    dms(every.ggrs87Longitude, out->ggrs87_longitude);
+    out->tm07_scale = every.tm07Scale;
+    out->de_cm = every.dECm;
+    out->dn_cm = every.dNCm;
+    if (!every.failure.reason.empty()) {
+      return Fail(CallCode(every.failureStatus), every.failure.reason);
     }
-    if (out->status[ggrs87] == VORTAN_POINT_DONE) {
-      NumericGuard guard;
-      const vortan_dms lat = dms(radians[ggrs87][0]), lon = dms(radians[ggrs87][1]);
-      if (guard.Clean()) {
-        out->ggrs87_latitude = lat;
-        out->ggrs87_longitude = lon;
-      }
-    }
-
-    // The scale factor and the corrections from the chain across the datum, as the windows
-    // have them; the scale factor at the HTRS07 position where the chain starts in GGRS87.
-    const Form across = InHtrs07(*source) ? Form::kGgrs87Tm87 : Form::kHtrs07Tm07;
-    const PointResult chain =
-        Conversion(transform, *source, across, keep_heights != 0, RoutinesOf(*context))
-            .Chain(point);
-    if (chain.Completed(Stage::kDatum)) {
-      out->de_cm = chain.dE;
-      out->dn_cm = chain.dN;
-    }
-    if (chain.Completed(Stage::kTm07) &&
-        (*source == Form::kHtrs07Xyz || *source == Form::kHtrs07Geographic)) {
-      out->tm07_scale = chain.htrs07.scale;
-    } else if (out->status[htrs07] == VORTAN_POINT_DONE) {
-      const GeodeticParams params = MakeGrs80Params(transform.profile->tm07);
-      NumericGuard guard;
-      const double scale =
-          TmScaleConvergence(params, radians[htrs07][0],
-                             radians[htrs07][1] - CentralMeridianRadByPi(params))
-              .scale;
-      if (guard.Clean()) out->tm07_scale = scale;
-    }
-    if (code != VORTAN_OK) return Fail(code, failure);
     return VORTAN_OK;
   });
 }
@@ -734,14 +578,14 @@ int vortan_run_job(const vortan_context* context, int job, const char* input,
       }
       paths.emplace_back(outputs[i]);
     }
-    if (definition->usesTransform && !context->transform.Ready()) return NotReady();
+    if (definition->usesTransform && !context->session.Ready()) return NotReady();
     ProgressBridge bridge;
     bridge.progress = progress;
     bridge.user = user;
     JobOptions options;
-    options.threads = ThreadsOf(*context);
+    options.threads = context->session.threads();
     bridge.Attach(options);
-    return JobCode(RunJob(definition->kind, context->transform, input, paths, options),
+    return JobCode(RunJob(definition->kind, context->session.context(), input, paths, options),
                    points_written);
   });
 }
@@ -758,13 +602,13 @@ int vortan_convert_file(const vortan_context* context, int from, int to, int kee
     if (!target) return BadForm("to", to);
     if (!input) return NullArgument("input");
     if (!output) return NullArgument("output");
-    const Conversion conversion(context->transform, *source, *target, keep_heights != 0);
-    if (conversion.acrossDatum() && !context->transform.Ready()) return NotReady();
+    const Conversion conversion(context->session.context(), *source, *target, keep_heights != 0);
+    if (conversion.acrossDatum() && !context->session.Ready()) return NotReady();
     ProgressBridge bridge;
     bridge.progress = progress;
     bridge.user = user;
     JobOptions options;
-    options.threads = ThreadsOf(*context);
+    options.threads = context->session.threads();
     bridge.Attach(options);
     return JobCode(RunConversion(conversion, input, output, options), points_written);
   });

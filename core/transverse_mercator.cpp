@@ -16,10 +16,6 @@
 namespace vortan {
 namespace {
 
-constexpr double kFootpointTolerance = 1e-15;  // radians
-constexpr int kFootpointMaxPasses = 20;
-constexpr double kIsometricTolerance = 1e-15;  // radians
-constexpr int kIsometricMaxPasses = 25;
 
 // Highest order of the series tables.
 constexpr int kMaxOrder = 15;
@@ -187,6 +183,10 @@ double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
 GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
   const double s = math::Sin(phi), c = math::Cos(phi);
   return ForwardFrom(params, phi, dLambda, s, c, s / c);
+}
+
+double TmPointScale(const GeodeticParams& params, double phi, double lambda) {
+  return TmScaleConvergence(params, phi, lambda - CentralMeridianRad(params)).scale;
 }
 
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {

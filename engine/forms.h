@@ -20,6 +20,12 @@ enum class Form {
 inline constexpr std::array<Form, 5> kAllForms = {Form::kHtrs07Xyz, Form::kHtrs07Geographic,
                                                   Form::kHtrs07Tm07, Form::kGgrs87Geographic,
                                                   Form::kGgrs87Tm87};
+// The place of a form in kAllForms.
+inline constexpr std::size_t FormIndex(Form form) {
+  std::size_t i = 0;
+  while (i + 1 < kAllForms.size() && kAllForms[i] != form) ++i;
+  return i;
+}
 
 // "htrs07-xyz", "htrs07-geographic", "htrs07-tm07", "ggrs87-geographic", "ggrs87-tm87".
 std::string_view FormName(Form form);

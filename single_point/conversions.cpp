@@ -477,9 +477,7 @@ Outcome SinglePointConversions::Command5_Click() {
     // The scale box shows the scale factor of this point, at its latitude and longitude.
     const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
     NumericGuard guard;
-    const double scale =
-        TmScaleConvergence(tm07, r.htrs07.latitude, r.htrs07.longitude - CentralMeridianRad(tm07))
-            .scale;
+    const double scale = TmPointScale(tm07, r.htrs07.latitude, r.htrs07.longitude);
     click.Check(guard, {"Text11", "Text12"});
 
     click.WriteDms("Text8", "Text33", "Text34", r.htrs07.latitude);
