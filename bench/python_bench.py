@@ -84,20 +84,22 @@ def main():
 
     x, y, z = points(args.points, (args.dn, args.de))
     ours = {threads: vortan.Transformer("htrs07-xyz", "ggrs87-tm87", dn=args.dn, de=args.de,
-                                        threads=threads) for threads in (1, 2)}
+                                        threads=threads, vector_lanes=True)
+            for threads in (1, 2)}
     proj = pyproj.Transformer.from_pipeline(PIPELINE)
     proj_back = pyproj.Transformer.from_pipeline(INVERSE)
-    back = vortan.Transformer("ggrs87-tm87", "htrs07-xyz", dn=args.dn, de=args.de, threads=1)
+    back = vortan.Transformer("ggrs87-tm87", "htrs07-xyz", dn=args.dn, de=args.de, threads=1,
+                              vector_lanes=True)
     e87, n87, h87 = ours[1].transform(x, y, z)
     target = vortan._vortan.vector_target()
 
-    def plain(run):
+    def plain(run, transformer):
         def timed():
-            vortan._vortan._set_vector_lanes(False)
+            transformer._engine.vector_lanes = False
             try:
                 return run()
             finally:
-                vortan._vortan._set_vector_lanes(True)
+                transformer._engine.vector_lanes = True
         return timed
 
     runs = {
@@ -110,8 +112,9 @@ def main():
         "pyproj inverse pipeline, 1 thread": lambda: proj_back.transform(e87, n87, h87),
     }
     if target != "none":
-        runs["vortan, 1 thread, plain routines"] = plain(runs["vortan, 1 thread"])
-        runs["vortan back, 1 thread, plain routines"] = plain(runs["vortan back, 1 thread"])
+        runs["vortan, 1 thread, plain routines"] = plain(runs["vortan, 1 thread"], ours[1])
+        runs["vortan back, 1 thread, plain routines"] = plain(runs["vortan back, 1 thread"],
+                                                              back)
     # Both compute: the difference is about the grid correction (a few tens of centimetres).
     e, n, _ = ours[1].transform(x, y, z)
     pe, pn, _ = proj.transform(x, y, z)

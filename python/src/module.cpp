@@ -23,6 +23,7 @@
 
 #include "core/geodetic_params.h"
 #include "core/lanes.h"
+#include "engine/session.h"
 #include "data_files/job_table.h"
 #include "data_files/jobs.h"
 #include "data_files/record_text.h"
@@ -133,33 +134,44 @@ class InterruptCheck {
   std::unique_ptr<py::error_already_set> error_;
 };
 
-// One conversion with its context and, once used on several threads, its worker pool.
+// One conversion on its session (engine/session.h): the region's context, the threads and
+// their pool, the routines of the arrays.
 class Engine {
  public:
   Engine(const std::string& from, const std::string& to, const std::string& region,
          bool keepHeights, int threads)
-      : context_(std::make_unique<TransformContext>(
-            MakeContext(ProfileOf(region), kDataFileBounds))),
+      : session_(std::make_unique<Session>(ProfileOf(region), Threads(threads))),
         from_(FormOf(from)),
         to_(FormOf(to)),
         keepHeights_(keepHeights),
-        threads_(threads > 0 ? threads : EveryCore()),
-        conversion_(std::make_unique<Conversion>(*context_, from_, to_, keepHeights)) {
-    if (threads > 256) throw py::value_error("threads: at most 256");
+        // Lines are printed: the lanes where they run (the same text either way).
+        conversion_(std::make_unique<Conversion>(session_->context(), from_, to_, keepHeights,
+                                                 Routines::kLanes)) {}
+
+  static int Threads(int threads) {
+    if (threads > kMaxSessionThreads) throw py::value_error("threads: at most 256");
+    return threads > 0 ? threads : EveryCore();
   }
 
+  // The arrays on the vector lanes (faster, within 1e-12 m or rad) or on the plain routines
+  // (the default: the same last bits in every build and from every front end).
+  bool vectorLanes() const { return session_->routines() == Routines::kLanes; }
+  void setVectorLanes(bool on) { session_->SetRoutines(on ? Routines::kLanes : Routines::kPlain); }
+
   // The transformation needs the initial step: across the datum (and grids on the mainland).
-  bool needsGrids() const { return conversion_->acrossDatum() && context_->profile->hasGrids; }
+  bool needsGrids() const { return conversion_->acrossDatum() && session_->region().hasGrids; }
 
   void LoadFiles(const std::string& dn, const std::string& de) {
-    if (conversion_->acrossDatum()) LoadContext(*context_, dn, de);
+    if (!conversion_->acrossDatum()) return;
+    const std::string error = session_->LoadGrids(dn, de);
+    if (!error.empty()) throw py::value_error(error);
   }
 
   // Header fields and the values of both grids as float32 bytes (row i from the north first),
   // or None where no grid is loaded.
   py::object GridState() const {
-    if (!context_->grids) return py::none();
-    const GridPair& g = *context_->grids;
+    if (!session_->context().grids) return py::none();
+    const GridPair& g = *session_->context().grids;
     const GridHeader& h = g.dN.header;
     auto bytes = [](const CorrectionGrid& grid) {
       return py::bytes(reinterpret_cast<const char*>(grid.values.data()),
@@ -188,14 +200,14 @@ class Engine {
       };
       grids.dN = values(t[1]);
       grids.dE = values(t[2]);
-    } else if (context_->profile->hasGrids) {
+    } else if (session_->region().hasGrids) {
       throw py::value_error("the state holds no correction grids");
     }
-    const std::string error = InitialStepWithGrids(*context_, std::move(grids));
+    const std::string error = InitialStepWithGrids(session_->context(), std::move(grids));
     if (!error.empty()) throw py::value_error(error);
   }
 
-  int threads() const { return threads_; }
+  int threads() const { return session_->threads(); }
 
   // Converts n points of three arrays into three arrays, in the forms' units of the package
   // (degrees for latitude and longitude, or radians). Returns (failures, first failure or -1,
@@ -209,41 +221,21 @@ class Engine {
         static_cast<std::size_t>(outC.size()) != n) {
       throw py::value_error("arrays of different lengths");
     }
-    const double* pa = a.data();
-    const double* pb = b.data();
-    const double* pc = c.data();
-    double* qa = outA.mutable_data();
-    double* qb = outB.mutable_data();
-    double* qc = outC.mutable_data();
     InterruptCheck interrupt;
-    BatchOutcome outcome;
+    ArrayCall call;
+    call.from = from_;
+    call.to = to_;
+    call.keepHeights = keepHeights_;
+    call.angles = radians ? AngleUnit::kRadians : AngleUnit::kDegrees;
+    call.stopAtFirst = stopAtFirst;
+    call.cancel = interrupt.flag();
+    call.progress = [&](std::size_t) { interrupt.Poll(); };
+    ArrayOutcome outcome;
     {
       py::gil_scoped_release release;
-      std::vector<double> latitude, longitude;  // radians of a geographic input
-      if (IsGeographic(from_) && !radians) {
-        latitude.resize(n);
-        longitude.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-          latitude[i] = pa[i] * kRadiansPerDegree;
-          longitude[i] = pb[i] * kRadiansPerDegree;
-        }
-        pa = latitude.data();
-        pb = longitude.data();
-      }
-      BatchOptions options;
-      options.pool = Pool();
-      options.stopAtFirst = stopAtFirst;
-      options.cancel = interrupt.flag();
-      options.progress = [&](std::size_t) { interrupt.Poll(); };
-      outcome = ConvertBatch(*conversion_, {pa, n}, {pb, n}, {pc, n}, {qa, n}, {qb, n}, {qc, n},
-                             {}, options);
-      if (IsGeographic(to_) && !radians && !outcome.cancelled) {
-        const std::size_t done = stopAtFirst && outcome.firstFailure ? *outcome.firstFailure : n;
-        for (std::size_t i = 0; i < done; ++i) {
-          qa[i] *= kDegreesPerRadian;
-          qb[i] *= kDegreesPerRadian;
-        }
-      }
+      outcome = session_->ConvertArrays(call, n, {a.data(), b.data(), c.data()},
+                                        {outA.mutable_data(), outB.mutable_data(),
+                                         outC.mutable_data()});
     }
     interrupt.Rethrow(outcome.cancelled);
     const long long first =
@@ -263,9 +255,10 @@ class Engine {
     std::vector<double> outA(n), outB(n), outC(n);
     py::gil_scoped_release release;
     BatchOptions options;
-    options.pool = Pool();
+    options.pool = session_->Pool();
+    const Conversion conversion = session_->ConversionOf(from_, to_, keepHeights_);
     const auto start = std::chrono::steady_clock::now();
-    ConvertBatch(*conversion_, {a.data(), n}, {b.data(), n}, {c.data(), n}, outA, outB, outC, {},
+    ConvertBatch(conversion, {a.data(), n}, {b.data(), n}, {c.data(), n}, outA, outB, outC, {},
                  options);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
@@ -281,7 +274,7 @@ class Engine {
     }
     InterruptCheck interrupt;
     JobOptions options;
-    options.threads = threads_;
+    options.threads = session_->threads();
     options.cancel = interrupt.flag();
     options.progress = [&](const JobProgress&) { interrupt.Poll(); };
     RecordTextResult result;
@@ -297,27 +290,10 @@ class Engine {
   }
 
  private:
-  // The pool of this engine, made on first use; in a child process made by fork the parent's
-  // workers do not exist, so the child makes its own (the old one is left: its threads cannot
-  // be joined there).
-  WorkerPool* Pool() {
-    std::lock_guard<std::mutex> lock(poolMutex_);
-    if (pool_ && poolProcess_ != ::getpid()) (void)pool_.release();
-    if (!pool_) {
-      pool_ = std::make_unique<WorkerPool>(threads_);
-      poolProcess_ = ::getpid();
-    }
-    return pool_.get();
-  }
-
-  std::unique_ptr<TransformContext> context_;
+  std::unique_ptr<Session> session_;
   Form from_, to_;
   bool keepHeights_;
-  int threads_;
-  std::unique_ptr<Conversion> conversion_;
-  std::mutex poolMutex_;
-  std::unique_ptr<WorkerPool> pool_;
-  pid_t poolProcess_ = 0;
+  std::unique_ptr<Conversion> conversion_;  // of the lines
 };
 
 py::dict RunJobFiles(const std::string& job, const std::string& input,
@@ -366,6 +342,7 @@ PYBIND11_MODULE(_vortan, m) {
            py::arg("threads"))
       .def_property_readonly("needs_grids", &Engine::needsGrids)
       .def_property_readonly("threads", &Engine::threads)
+      .def_property("vector_lanes", &Engine::vectorLanes, &Engine::setVectorLanes)
       .def("load_files", &Engine::LoadFiles)
       .def("grid_state", &Engine::GridState)
       .def("load_state", &Engine::LoadState)
@@ -374,10 +351,8 @@ PYBIND11_MODULE(_vortan, m) {
       .def("_time_batch", &Engine::TimeBatch)
       .def("convert_lines", &Engine::ConvertLines);
   m.def("run_job", &vortan::RunJobFiles);
-  // The processor's vector target that the chains run on ("AVX3", "AVX2", "SSE4"; "none"), and
-  // the switch between it and the plain routines, for the benchmarks' comparison.
-  m.def("vector_target", [] { return std::string(vortan::lanes::Active() ? vortan::lanes::Target() : "none"); });
-  m.def("_set_vector_lanes", [](bool on) { vortan::lanes::SetActive(on); });
+  // The processor's vector target that the lanes run on ("AVX3", "AVX2", "SSE4"; "none").
+  m.def("vector_target", [] { return std::string(vortan::lanes::Target()); });
   m.def("crs_of", [](const std::string& form, const std::string& region) {
     const vortan::CrsDefinition crs = vortan::CrsOf(vortan::FormOf(form), vortan::ProfileOf(region));
     return py::make_tuple(crs.epsg, crs.name, crs.wkt);

@@ -253,19 +253,24 @@ class Transformer:
     ellipsoidal height from the Helmert step. threads: threads of the computation (None: every
     core). always_xy: geographic forms take and give (longitude, latitude) instead of the
     system's (latitude, longitude). errcheck: raise instead of giving NaN for a point that
-    fails. Transformer.from_crs makes one from CRSs instead of forms.
+    fails. vector_lanes: compute the arrays on the processor's vector lanes (faster, within
+    1e-12 m or rad of the default plain routines, whose last bits are the same on every
+    processor, in every build and from every front end). Transformer.from_crs makes one from
+    CRSs instead of forms.
 
     A Transformer pickles with the values of its grids: it is rebuilt elsewhere (a Dask worker
     on another machine) without the grid files."""
 
     def __init__(self, from_form, to_form, region="mainland", dn=None, de=None,
-                 keep_heights=False, threads=None, always_xy=False, errcheck=False):
+                 keep_heights=False, threads=None, always_xy=False, errcheck=False,
+                 vector_lanes=False):
         from_form, to_form = _form(from_form, "from_form"), _form(to_form, "to_form")
         always_xy = _boolean(always_xy, "always_xy")
         self._settings = dict(from_form=from_form, to_form=to_form, region=_region(region),
                               keep_heights=_boolean(keep_heights, "keep_heights"),
                               threads=threads, always_xy=always_xy,
                               errcheck=_boolean(errcheck, "errcheck"),
+                              vector_lanes=_boolean(vector_lanes, "vector_lanes"),
                               swap_from=always_xy and from_form.endswith("geographic"),
                               swap_to=always_xy and to_form.endswith("geographic"),
                               source_crs=None, target_crs=None)
@@ -286,7 +291,7 @@ class Transformer:
         region is that of the projections among them (region= where there is none: the
         mainland by default). Without always_xy the coordinates come in the order of each CRS's
         axes (EPSG:4121: latitude first), with it longitude and E first. options: those of
-        Transformer (dn, de, keep_heights, threads, errcheck)."""
+        Transformer (dn, de, keep_heights, threads, errcheck, vector_lanes)."""
         always_xy = _boolean(always_xy, "always_xy")
         if region is not None:
             _region(region)
@@ -310,7 +315,9 @@ class Transformer:
     def _make_engine(self, inverse=False):
         s = self._settings
         a, b = (s["to_form"], s["from_form"]) if inverse else (s["from_form"], s["to_form"])
-        return _vortan.Engine(a, b, s["region"], s["keep_heights"], _threads(s["threads"]))
+        engine = _vortan.Engine(a, b, s["region"], s["keep_heights"], _threads(s["threads"]))
+        engine.vector_lanes = s.get("vector_lanes", False)
+        return engine
 
     def _inverse(self):
         """The engine of the other direction, made on first use with this one's grids."""
