@@ -226,9 +226,10 @@ BENCHMARK(BM_ChainBackPoint);
 // are the items per second.
 template <Form from>
 void BM_ChainBlock(benchmark::State& state) {
-  lanes::SetActive(state.range(0) != 0);
   state.SetLabel(state.range(0) ? lanes::Target() : "plain");
-  const StageChain chain(Context(), from);
+  ChainOptions options;
+  options.lanes = state.range(0) != 0;
+  const StageChain chain(Context(), from, options);
   const std::vector<Sample>& s = Samples();
   std::size_t i = 0;
   Xyz in[StageChain::kBlock];
@@ -242,7 +243,6 @@ void BM_ChainBlock(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * StageChain::kBlock));
-  lanes::SetActive(true);
 }
 BENCHMARK(BM_ChainBlock<Form::kHtrs07Xyz>)->Arg(1)->Arg(0);
 BENCHMARK(BM_ChainBlock<Form::kGgrs87Tm87>)->Arg(1)->Arg(0);
@@ -404,19 +404,18 @@ const Arrays& InMemoryPoints(bool back) {
 
 template <bool back>
 void BM_InMemory(benchmark::State& state) {
-  lanes::SetActive(state.range(0) != 0);
   state.SetLabel(state.range(0) ? lanes::Target() : "plain");
   const Arrays& in = InMemoryPoints(back);
   Arrays out{std::vector<double>(in.a.size()), std::vector<double>(in.a.size()),
              std::vector<double>(in.a.size())};
   const Conversion conversion(Context(), back ? Form::kGgrs87Tm87 : Form::kHtrs07Xyz,
-                              back ? Form::kHtrs07Xyz : Form::kGgrs87Tm87);
+                              back ? Form::kHtrs07Xyz : Form::kGgrs87Tm87, false,
+                              state.range(0) != 0 ? Routines::kLanes : Routines::kPlain);
   for (auto _ : state) {
     benchmark::DoNotOptimize(
         ConvertBatch(conversion, in.a, in.b, in.c, out.a, out.b, out.c, {}, {}));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(in.a.size()));
-  lanes::SetActive(true);
 }
 BENCHMARK(BM_InMemory<false>)->Name("BM_InMemoryForward")->Arg(1)->Arg(0)
     ->Unit(benchmark::kMillisecond);

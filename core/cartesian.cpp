@@ -8,11 +8,6 @@
 #include "core/numeric_guard.h"
 
 namespace vortan {
-namespace {
-
-constexpr int kBowringPasses = 6;
-
-}  // namespace
 
 Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double lambda, double h) {
   const double f = params.flattening;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/angles.h"
+#include "core/cartesian.h"
 #include "core/detail/tm_series.h"
 #include "core/math_functions.h"
 #include "core/numeric_guard.h"
@@ -267,8 +268,6 @@ bool AllDone(const M (&done)[kChains]) {
 
 // --- X, Y, Z and latitude, longitude, height ---
 
-constexpr int kBowringPasses = 6;
-
 void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const double* xs,
                      const double* ys, const double* zs, double* latitude, double* longitude,
                      double* height, double* tanLatitude) {
@@ -293,8 +292,8 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
       t[j] = z[j] / (q * p[j]);
     }
     // The plain routine's passes, operation for operation: the height and the tangent of the
-    // latitude come out as its own. (Rearranged to one division a pass, the chains ran 7 %
-    // faster, but a height in a hundred came out up to 2e-9 m from the plain routine's.)
+    // latitude come out as its own (one division a pass would be faster but moves the heights:
+    // docs/performance.md, "Choices measured").
     for (int pass = 0; pass < kBowringPasses; ++pass) {
       VORTAN_EACH {
         const V s = hn::Sqrt(one + t[j] * t[j]);
@@ -459,11 +458,6 @@ void TmForwardPiece(const GeodeticParams& params, std::size_t count, const doubl
 }
 
 // --- The projection, inverse ---
-
-constexpr double kFootpointTolerance = 1e-15;  // radians
-constexpr int kFootpointMaxPasses = 20;
-constexpr double kIsometricTolerance = 1e-15;  // radians
-constexpr int kIsometricMaxPasses = 25;
 
 // sin x and 1 - cos x of a small angle (|x| < 0.01) by their series: all the terms in every
 // lane (the plain routine drops those that a smaller x does not need; they add nothing there).
@@ -942,9 +936,9 @@ bool StartsActive() {
   return on;
 }
 
-// Read by every thread that converts; set by SetActive.
-std::atomic<bool>& ActiveFlag() {
-  static std::atomic<bool> active{StartsActive()};
+// Read by every thread that converts; set once.
+const bool& ActiveFlag() {
+  static const bool active = StartsActive();
   return active;
 }
 
@@ -968,13 +962,7 @@ bool SelectTarget(const char* name) {
   return true;
 }
 
-bool Active() { return ActiveFlag().load(std::memory_order_relaxed); }
-
-void SetActive(bool on) {
-  const bool active = on && Chosen().tmInverse != nullptr;
-  ActiveFlag().store(active, std::memory_order_relaxed);
-  if (!math::kCheckedFunctions) math::SetChecking(active);
-}
+bool Active() { return ActiveFlag(); }
 
 void CartesianToGeodetic(const GeodeticParams& params, std::size_t n, const double* x,
                          const double* y, const double* z, double* latitude, double* longitude,

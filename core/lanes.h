@@ -10,9 +10,11 @@
 // files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
-// x86-64; other builds have none, core/CMakeLists.txt). The environment variable
-// VORTAN_SIMD=off, or SetActive(false), keeps the plain routines in force, for comparison;
-// VORTAN_SIMD=AVX2 or SSE4 runs that narrower target where the processor has a wider one.
+// x86-64; other builds have none, core/CMakeLists.txt). Whether a computation runs on the lanes
+// is the caller's choice (ChainOptions::lanes, the Routines of a conversion or a job), not a
+// state of the process. For comparisons, the environment variable VORTAN_SIMD=off, read once at
+// the start, keeps the plain routines in force everywhere; VORTAN_SIMD=AVX2 or SSE4 runs that
+// narrower target where the processor has a wider one.
 //
 // The arrays hold n points (any n); inputs and outputs may not overlap.
 #pragma once
@@ -35,11 +37,8 @@ std::vector<const char*> Targets();
 // any other name. For comparisons and the tests: not while another thread converts.
 bool SelectTarget(const char* name);
 
-// Whether the chains use the lanes: a target runs and they are not switched off.
+// Whether the lanes can run: a target runs and VORTAN_SIMD=off did not switch them off.
 bool Active();
-
-// Switches the lanes on (where a target runs) or off, for the whole process.
-void SetActive(bool on);
 
 // CartesianToGeodetic of x, y, z: latitude, longitude (radians), height, and the tangent of the
 // latitude as the iteration ends with it.

@@ -104,6 +104,9 @@ struct JobOptions {
   // Correction grid files that no output may be, whether or not the job reads them (the grids
   // the user named); the default grid files are never an output without being named here.
   std::vector<std::string> gridFiles;
+  // The routines of the jobs' chains: the lanes where they run (their printed numbers are the
+  // plain routines', core/math_functions.h), or the plain routines, for comparison.
+  Routines routines = Routines::kLanes;
 };
 
 // Runs a job from an input path to its output paths ("-" is standard input or output).

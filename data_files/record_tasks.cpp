@@ -171,11 +171,18 @@ StopKind Stopped(const PointResult& r, bool forward, StopDetail& detail) {
   return StopKind::kFault;
 }
 
+ChainOptions ChainOptionsOf(Routines routines) {
+  ChainOptions options;
+  options.lanes = routines == Routines::kLanes;
+  return options;
+}
+
 // A job across the datum: the chain from the job's input form over a block of points, then
 // the lines of the stages each point completed.
 class ChainTask : public RecordTask {
  public:
-  ChainTask(const TransformContext& context, Form from) : chain_(context, from) {}
+  ChainTask(const TransformContext& context, Form from, Routines routines)
+      : chain_(context, from, ChainOptionsOf(routines)) {}
   bool UsesTransform() const override { return true; }
 
   StopKind Compute(std::string_view id, const double v[3], std::vector<LineBuffer>& out,
@@ -228,8 +235,8 @@ class ChainTask : public RecordTask {
 // senh-to-htrs07: GGRS87 SFLh, then HTRS07 SEN and SFL (outputs in the order SFLh, SFL, SEN).
 class SenhToHtrs07Task : public ChainTask {
  public:
-  explicit SenhToHtrs07Task(const TransformContext& context)
-      : ChainTask(context, Form::kGgrs87Tm87) {}
+  SenhToHtrs07Task(const TransformContext& context, Routines routines)
+      : ChainTask(context, Form::kGgrs87Tm87, routines) {}
   std::array<std::string_view, 3> FieldNames() const override { return {"E", "N", "h"}; }
   std::size_t OutputCount() const override { return 3; }
 
@@ -254,8 +261,8 @@ class SenhToHtrs07Task : public ChainTask {
 // sxyz-to-ggrs87: HTRS07 SFLh and SENk, then GGRS87 SFL and SEN.
 class SxyzToGgrs87Task : public ChainTask {
  public:
-  explicit SxyzToGgrs87Task(const TransformContext& context)
-      : ChainTask(context, Form::kHtrs07Xyz) {}
+  SxyzToGgrs87Task(const TransformContext& context, Routines routines)
+      : ChainTask(context, Form::kHtrs07Xyz, routines) {}
   std::array<std::string_view, 3> FieldNames() const override { return {"X", "Y", "Z"}; }
   std::size_t OutputCount() const override { return 4; }
 
@@ -294,16 +301,17 @@ std::size_t RecordTask::ComputeBlock(const std::string_view* ids, const Xyz* val
   return n;
 }
 
-std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context) {
+std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context,
+                                        Routines routines) {
   switch (kind) {
     case JobKind::kSflhToSenh:
       return std::make_unique<ConversionTask>(
-          Conversion(context, Form::kGgrs87Geographic, Form::kGgrs87Tm87));
+          Conversion(context, Form::kGgrs87Geographic, Form::kGgrs87Tm87, false, routines));
     case JobKind::kSflhToSxyz:
       return std::make_unique<ConversionTask>(
-          Conversion(context, Form::kHtrs07Geographic, Form::kHtrs07Xyz));
-    case JobKind::kSenhToHtrs07: return std::make_unique<SenhToHtrs07Task>(context);
-    case JobKind::kSxyzToGgrs87: return std::make_unique<SxyzToGgrs87Task>(context);
+          Conversion(context, Form::kHtrs07Geographic, Form::kHtrs07Xyz, false, routines));
+    case JobKind::kSenhToHtrs07: return std::make_unique<SenhToHtrs07Task>(context, routines);
+    case JobKind::kSxyzToGgrs87: return std::make_unique<SxyzToGgrs87Task>(context, routines);
   }
   throw std::logic_error("MakeJobTask: a job kind without a task");
 }

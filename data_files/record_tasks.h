@@ -61,7 +61,8 @@ class RecordTask {
 };
 
 // The task of one of the four jobs.
-std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context);
+std::unique_ptr<RecordTask> MakeJobTask(JobKind kind, const TransformContext& context,
+                                        Routines routines = Routines::kLanes);
 
 // The task that converts records of one form into records of another.
 std::unique_ptr<RecordTask> MakeConversionTask(const Conversion& conversion);

@@ -334,9 +334,8 @@ constexpr GridCell kNoCell{0, 0, 0, 0};
 
 // The extent test at a TM07 position and, inside, the grid cell there, whose values are read
 // only when the correction is applied, after the steps in between, which do not depend on them
-// (the processor loads them while those steps compute: asking for them ahead with prefetch
-// instructions, 16 points at a time, made the chains 6 % slower). False outside the extent or
-// the grid read.
+// (the processor loads them while those steps compute; asking for them ahead did not help:
+// docs/performance.md, "Choices measured"). False outside the extent or the grid read.
 bool FindCell(const TransformContext& context, double e07, double n07, GridCell& cell) {
   cell = kNoCell;
   if (!context.profile->hasGrids) return true;

@@ -128,9 +128,9 @@ class StageChain {
 
   Form from() const { return from_; }
 
-  // The points a block holds: each step runs over so many at once. 64: the framing of a block
-  // (its setup, each step's call, the pieces of the lanes) spread over four times the points
-  // of 16, the batch calls ran 4 to 5 % faster; 128 gained nothing more.
+  // The points a block holds: each step runs over so many at once, the framing of a block (its
+  // setup, each step's call, the pieces of the lanes) spread over them (the size chosen by
+  // measurement: docs/performance.md, "Choices measured").
   static constexpr std::size_t kBlock = 64;
 
   struct Block;

@@ -26,16 +26,6 @@ namespace {
 
 bool LanesRun() { return std::string(lanes::Target()) != "none"; }
 
-// The lanes on for the scope, then as they were.
-class LanesOn {
- public:
-  explicit LanesOn(bool on) : was_(lanes::Active()) { lanes::SetActive(on); }
-  ~LanesOn() { lanes::SetActive(was_); }
-
- private:
-  bool was_;
-};
-
 // The target that runs, chosen again at the end of the scope (the tests select each in turn).
 class RestoresTarget {
  public:
@@ -192,7 +182,6 @@ long DifferentValues(const std::string& a, const std::string& b, long& values) {
 TEST(Lanes, GridCellsAreTheExtentTestAndLocateCorrection) {
   if (!LanesRun()) GTEST_SKIP() << "no vector target in this build or on this processor";
   const RestoresTarget restore;
-  const LanesOn on(true);  // and the checking of printed numbers with them
   const GridHeader grid = Ready(kMainlandProfile).grids->dE.header;
   const double falseNorthing = kMainlandProfile.tm07.falseNorthing;
   const GridBounds& b = kDataFileBounds;
@@ -286,12 +275,13 @@ TEST_F(LanesJobs, WriteThePlainRoutinesFiles) {
                              Run{JobKind::kSenhToHtrs07, Write("in.senh", senh), 3}}) {
         std::vector<std::string> files[2];
         for (int plain = 0; plain < 2; ++plain) {
-          LanesOn on(plain == 0);
+          JobOptions options;
+          options.routines = plain == 0 ? Routines::kLanes : Routines::kPlain;
           std::vector<std::string> outputs;
           for (int o = 0; o < run.outputs; ++o) {
             outputs.push_back(Path("out" + std::to_string(plain) + "-" + std::to_string(o)));
           }
-          const JobOutcome outcome = RunJob(run.kind, context, run.input, outputs);
+          const JobOutcome outcome = RunJob(run.kind, context, run.input, outputs, options);
           ASSERT_EQ(outcome.status, JobStatus::kDone) << outcome.Message();
           for (const std::string& o : outputs) files[plain].push_back(Read(o));
         }
