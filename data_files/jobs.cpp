@@ -3,19 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include "core/angles.h"
 #include "core/decimal_text.h"
 #include "core/number_format.h"
+#include "data_files/batch_scheduler.h"
+#include "data_files/job_messages.h"
 #include "data_files/output_files.h"
 #include "data_files/record_reader.h"
 #include "data_files/record_tasks.h"
@@ -47,10 +46,7 @@ struct Stop {
   double easting = 0, northing = 0;  // outside the grid: the TM07 position refused
 };
 
-// A reason in English and in Greek.
-struct Said {
-  std::string english, greek;
-};
+using Said = job_messages::Reason;
 
 // When the TM07 position a point outside the grid had lies inside the program's extent but
 // farther than a cell from the grid read, the grid is not the one of that extent (a step in
@@ -63,13 +59,7 @@ std::string GridCoverage(const TransformContext& context, double easting, double
   const double beyond = std::max({h.eWest - easting, easting - h.eEast(), h.nSouth - northing,
                                   northing - h.nNorth()});
   if (!(beyond > h.step)) return "";
-  return "The grid read covers E " + FormatGridField(h.eWest) + " to " +
-         FormatGridField(h.eEast()) + ", N " + FormatGridField(h.nSouth) + " to " +
-         FormatGridField(h.nNorth()) + " (TM07, the false northing " +
-         FormatGridField(falseNorthing) + " included), far from this point at E " +
-         FormatNumber(easting, patterns::kMetres) + ", N " +
-         FormatNumber(northing, patterns::kMetres) +
-         ", which lies inside the area the program serves: is this the grid file you meant?";
+  return job_messages::GridCoverage(h, falseNorthing, easting, northing);
 }
 
 // What the points of a batch gave to note: how many, and the first (its record in the batch).
@@ -109,47 +99,6 @@ bool PackedBelowHundred(double packed) {
   return v > 0 && v < 100;
 }
 
-NoteText OutsideGreeceNote(std::uint64_t count, std::uint64_t total, const NoteText& first,
-                           double latitude, double longitude) {
-  char where[96];
-  std::snprintf(where, sizeof where, "φ %.5f°, λ %.5f°", latitude, longitude);
-  char envelope[64];
-  std::snprintf(envelope, sizeof envelope, "φ %g° to %g°, λ %g° to %g°", JobNotes::kSouth,
-                JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
-  char envelopeGreek[64];
-  std::snprintf(envelopeGreek, sizeof envelopeGreek, "φ %g° έως %g°, λ %g° έως %g°",
-                JobNotes::kSouth, JobNotes::kNorth, JobNotes::kWest, JobNotes::kEast);
-  const std::string n = std::to_string(count), of = std::to_string(total);
-  return {n + " από τα " + of + " σημεία που υπολογίστηκαν " +
-              (count == 1 ? "βρίσκεται" : "βρίσκονται") + " έξω από την Ελλάδα (" +
-              envelopeGreek + ")· το πρώτο, " + first.greek + ", στο " + where +
-              ": είναι οι στήλες στη σωστή σειρά και η μορφή η σωστή;",
-          n + " of the " + of + " points converted lie" + (count == 1 ? "s" : "") +
-              " outside Greece (" + envelope + "); the first, " + first.english + ", at " +
-              where + ": are the columns in the right order and the form right?"};
-}
-
-NoteText DecimalDegreesNote(const std::string& field, const NoteText& point,
-                            const std::string& text, double value, std::uint64_t count) {
-  const std::string typed = DisplayText(text);
-  const std::string written = FormatNumber(DecimalDegreesAsPacked(value), patterns::kPacked);
-  NoteText note{"το πεδίο " + field + " του σημείου " + point.greek +
-                    " δέχεται μοίρες, λεπτά και δεύτερα ως DDMMSS.SSSSS: αν το " + typed +
-                    " είναι δεκαδικές μοίρες, γράψτε " + written,
-                "field " + field + " of point " + point.english +
-                    " takes degrees, minutes and seconds as DDMMSS.SSSSS: if " + typed +
-                    " is in decimal degrees, write " + written};
-  if (count > 1) {
-    const std::string angles = std::to_string(count);
-    note.greek += " (" + angles +
-                  " γωνίες του αρχείου είναι κάτω από 100, όπως θα ήταν δεκαδικές μοίρες)";
-    note.english += " (" + angles + " angles of the file are below 100, as decimal degrees would be)";
-  }
-  note.greek += ".";
-  note.english += ".";
-  return note;
-}
-
 namespace {
 
 // Notes what the completed points of a block show: where they are, and packed angles below 100.
@@ -178,8 +127,8 @@ void NotePoints(const RecordTask& task, const Xyz* values, const Where* where, s
 // A numeric field. The plain numbers of coordinate files take the fast path of
 // ReadPlainDecimalInText; anything else, and anything out of range, is left to ParseFieldNumber
 // (which also words the reason).
-// The value comes back through a reference: an optional<double> returned here went through
-// memory in a way that stalled the processor on every field.
+// The value comes back through a reference, which keeps it in a register (docs/performance.md,
+// "Choices measured").
 bool ReadField(const RecordBatch& batch, const FieldText& field, double& value,
                std::string& reason, std::string& greek) {
   const std::string_view text = batch.Field(field);
@@ -191,34 +140,6 @@ bool ReadField(const RecordBatch& batch, const FieldText& field, double& value,
   const std::optional<double> parsed = ParseFieldNumber(text, reason, greek);
   if (parsed) value = *parsed;
   return parsed.has_value();
-}
-
-// Why a latitude or longitude beyond its range is refused, naming the field's text.
-Said OutOfRangeReason(std::string_view text, const StopDetail& detail) {
-  char degrees[32];
-  std::snprintf(degrees, sizeof degrees, "%.5f", detail.value * 180 / kPi);
-  const bool latitude = detail.field == 0;
-  const std::string quoted = "\"" + DisplayText(text) + "\"";
-  return {quoted + " is a " + (latitude ? "latitude" : "longitude") + " of " + degrees + "°, " +
-              (latitude ? "beyond ±90°" : "beyond ±180°") +
-              ": no point of the Earth has it. Are the columns in the right order (id, "
-              "latitude, longitude, height), with angles as DDMMSS.SSSSS, and is the file of "
-              "the form the job reads? Correct the field or choose the right file",
-          "το " + quoted + " είναι γεωγραφικό " + (latitude ? "πλάτος " : "μήκος ") + degrees +
-              "°, πέρα από " + (latitude ? "±90°" : "±180°") +
-              ": κανένα σημείο της Γης δεν το έχει. Είναι οι στήλες στη σωστή σειρά (κωδικός, "
-              "πλάτος, μήκος, ύψος), με τις γωνίες σε DDMMSS.SSSSS, και είναι το αρχείο της "
-              "μορφής που διαβάζει η εργασία; Διορθώστε το πεδίο ή διαλέξτε το σωστό αρχείο"};
-}
-
-// Why a point whose computation raised a numeric fault is refused.
-Said NumericFaultReason(const char* fault) {
-  return {"numeric fault (" + std::string(fault) +
-              ") in the computation of this point: its coordinates are far outside the area "
-              "the conversion serves; correct or remove it",
-          "αριθμητικό σφάλμα (" + FaultNameGreek(fault) +
-              ") στον υπολογισμό αυτού του σημείου: οι συντεταγμένες του είναι πολύ έξω από "
-              "την περιοχή που εξυπηρετεί ο μετασχηματισμός· διορθώστε ή αφαιρέστε το"};
 }
 
 // Computes the records of a batch into chunk, stopping at the first point that cannot be
@@ -261,10 +182,9 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       if (bad >= 0) {
         if (record.numbers[bad].line > record.id.line) {
           // The field was taken from a later line: a field may be missing before it.
-          reason += " (the record begins on line " + std::to_string(record.id.line) +
-                    "; is a field missing there?)";
-          greek += " (η εγγραφή αρχίζει στη γραμμή " + std::to_string(record.id.line) +
-                   "· λείπει εκεί ένα πεδίο;)";
+          const Said earlier = job_messages::RecordBeginsEarlier(record.id.line);
+          reason += earlier.english;
+          greek += earlier.greek;
         }
         unread = {StopKind::kField, r + n, std::string(names[bad]), record.numbers[bad].line,
                   reason, greek};
@@ -284,13 +204,13 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
       const RawRecord& record = batch.records[r + done];
       if (kind == StopKind::kOutOfRange) {
         const FieldText& field = record.numbers[detail.field];
-        Said said = OutOfRangeReason(batch.Field(field), detail);
+        Said said = job_messages::OutOfRange(batch.Field(field), detail.field, detail.value);
         chunk.stop = {StopKind::kField, r + done, std::string(names[detail.field]), field.line,
                       std::move(said.english), std::move(said.greek)};
         return;
       }
       Said said;
-      if (kind == StopKind::kFault) said = NumericFaultReason(detail.fault);
+      if (kind == StopKind::kFault) said = job_messages::NumericFault(detail.fault);
       chunk.stop = {kind,           r + done,        "", record.id.line, std::move(said.english),
                     std::move(said.greek), detail.easting, detail.northing};
       return;
@@ -301,37 +221,6 @@ void ComputeChunk(const RecordTask& task, const RecordBatch& batch,
     }
     r += n;
   }
-}
-
-// Why an output could not take its lines, and what to do.
-Said WriteFailure(int error, const std::string& path) {
-  if (error == EPIPE) {
-    if (path == "-") {
-      return {"cannot be written: the program reading standard output has closed it (a broken "
-              "pipe, as after | head); the outputs hold complete lines only, the same number in "
-              "each. Let the reading program take the whole output, or give an output file "
-              "instead of -",
-              "δεν γράφεται: το πρόγραμμα που διάβαζε την τυπική έξοδο την έκλεισε (σπασμένη "
-              "σωλήνωση, όπως μετά από | head)· τα αρχεία εξόδου έχουν μόνο πλήρεις γραμμές, τον "
-              "ίδιο αριθμό το καθένα. Αφήστε το πρόγραμμα που διαβάζει να πάρει όλη την έξοδο, ή "
-              "δώστε αρχείο εξόδου αντί για -"};
-    }
-    return {"cannot be written: the program reading this pipe has closed it (a broken pipe); "
-            "the outputs hold complete lines only, the same number in each",
-            "δεν γράφεται: το πρόγραμμα που διάβαζε αυτή τη σωλήνωση την έκλεισε· τα αρχεία "
-            "εξόδου έχουν μόνο πλήρεις γραμμές, τον ίδιο αριθμό το καθένα"};
-  }
-  bool full = error == ENOSPC || error == EFBIG;
-#if defined(EDQUOT)
-  full = full || error == EDQUOT;
-#endif
-  return {"cannot be written (" + SystemReason(error) + "); the outputs hold complete lines only. " +
-              (full ? "Free some space or choose another place, then run the job again"
-                    : "Choose another place, then run the job again"),
-          "δεν γράφεται (" + SystemReasonGreek(error) +
-              ")· τα αρχεία εξόδου έχουν μόνο πλήρεις γραμμές. " +
-              (full ? "Ελευθερώστε χώρο ή διαλέξτε άλλη θέση και ξανατρέξτε την εργασία"
-                    : "Διαλέξτε άλλη θέση και ξανατρέξτε την εργασία")};
 }
 
 JobOutcome Fail(JobOutcome outcome, std::string file, std::uint64_t line, std::string field,
@@ -414,7 +303,7 @@ class ChunkWriter {
       }
       const std::string& failed = outputPaths_[outputs_.failedOutput()];
       return Fail(outcome_, FileDisplayName(failed, false), 0, "",
-                  WriteFailure(outputs_.error(), failed));
+                  job_messages::WriteFailure(outputs_.error(), failed));
     }
     outcome_.linesWritten = outputs_.lines();
     outcome_.pointsWritten += chunk.completed;
@@ -488,101 +377,29 @@ class ChunkWriter {
   const std::atomic<bool>* cancel_;
 };
 
-// The records on this thread and the pool's (none without a pool), each of which takes the
-// next batch in turn, computes it on its own and, in turn again, writes it: a batch's text and
-// lines stay in the cache of the processor that computes them, where handing them from a
-// reading thread to a computing one and back to be written made every thread slower. At most
-// one batch a thread is in memory. The progress is told on this thread, after the batches it
-// writes. The final outcome when a batch ends the job before the input does.
+// The records on this thread and the pool's (none without a pool), through the task batch by
+// batch (batch_scheduler.h), the lines written in input order. The final outcome when a batch
+// ends the job before the input does.
 std::optional<JobOutcome> RunBatches(const RecordTask& task, RecordReader& reader,
                                      ChunkWriter& writer, WorkerPool* pool,
                                      const std::atomic<bool>* cancel) {
-  const std::size_t batchRecords = pool ? kChunkRecords : kBatchRecords;
-  std::mutex reading;  // the reader, more and read
-  bool more = true;
-  std::uint64_t read = 0;
-  std::mutex writing;  // the writer, written, stopped and end
-  std::condition_variable turn;
-  std::uint64_t written = 0;
-  bool stopped = false;  // a batch ended the job, or a thread failed: nothing more is written
+  // Each thread's batch results, kept from one batch to the next.
+  std::vector<ChunkResult> chunks(pool ? static_cast<std::size_t>(pool->threads()) : 1);
   std::optional<JobOutcome> end;
-  std::optional<std::uint64_t> told;  // the input bytes the progress told last
-  const std::thread::id caller = std::this_thread::get_id();
-  auto run = [&] {
-    RecordBatch batch;
-    ChunkResult chunk;
-    try {
-      for (;;) {
-        std::uint64_t sequence, bytes;
-        {
-          const std::lock_guard<std::mutex> lock(reading);
-          if (!more) return;
-          {
-            const std::lock_guard<std::mutex> stop(writing);
-            if (stopped) return;
-          }
-          more = reader.ReadBatch(batch, batchRecords, kBatchBytes);
-          if (batch.records.empty()) return;
-          sequence = read++;
-          bytes = reader.bytesConsumed();
-        }
-        ComputeChunk(task, batch, cancel, chunk);
-        {
-          std::unique_lock<std::mutex> lock(writing);
-          turn.wait(lock, [&] { return stopped || written == sequence; });
-          if (stopped) return;
-          end = writer.Write(batch, chunk);
-          ++written;
-          stopped = end.has_value();
-          if (!stopped && std::this_thread::get_id() == caller) {
-            writer.ReportProgress(bytes);
-            told = bytes;
-          }
-        }
-        turn.notify_all();
-        for (LineBuffer& lines : chunk.lines) lines.Shrink(kLineBufferKeep);
-        if (batch.text.capacity() > 2 * kBatchBytes) {
-          batch.text.clear();
-          batch.text.shrink_to_fit();
-        }
-      }
-    } catch (...) {
-      // No batch after this one can be written: the others stop, and the job fails.
-      {
-        const std::lock_guard<std::mutex> lock(writing);
-        stopped = true;
-      }
-      turn.notify_all();
-      throw;
-    }
+  BatchSteps steps;
+  steps.records = pool ? kChunkRecords : kBatchRecords;
+  steps.bytes = kBatchBytes;
+  steps.compute = [&](const RecordBatch& batch, std::size_t slot) {
+    for (LineBuffer& lines : chunks[slot].lines) lines.Shrink(kLineBufferKeep);
+    ComputeChunk(task, batch, cancel, chunks[slot]);
   };
-  std::vector<TaskTicket> tickets(pool ? static_cast<std::size_t>(pool->threads() - 1) : 0);
-  std::exception_ptr failure;
-  try {
-    for (TaskTicket& ticket : tickets) pool->Submit(run, ticket);
-    run();
-  } catch (...) {
-    failure = std::current_exception();
-    {
-      const std::lock_guard<std::mutex> lock(writing);
-      stopped = true;
-    }
-    turn.notify_all();
-  }
-  // The other threads' runs use this frame: they end before it does (a ticket never
-  // submitted is done).
-  for (TaskTicket& ticket : tickets) {
-    try {
-      pool->Wait(ticket);
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
-  }
-  if (failure) std::rethrow_exception(failure);
-  if (end) return end;
-  // Every batch is written: the progress tells the end, unless this thread's last did.
-  if (told != reader.bytesConsumed()) writer.ReportProgress(reader.bytesConsumed());
-  return std::nullopt;
+  steps.write = [&](const RecordBatch& batch, std::size_t slot) {
+    end = writer.Write(batch, chunks[slot]);
+    return end.has_value();
+  };
+  steps.progress = [&](std::uint64_t bytes) { writer.ReportProgress(bytes); };
+  vortan::RunBatches(reader, steps, pool);
+  return end;
 }
 
 // The frame of every record job: paths checked, input opened before any output, outputs
@@ -599,27 +416,14 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   outcome.input = input;
   if (outputPaths.size() != task.OutputCount()) {
     return Fail(outcome, "", 0, "",
-                {name + " writes " + std::to_string(task.OutputCount()) + " output file" +
-                     (task.OutputCount() == 1 ? "" : "s") + ", " +
-                     std::to_string(outputPaths.size()) + " were given",
-                 "η εργασία γράφει " + std::to_string(task.OutputCount()) +
-                     " αρχεία εξόδου, δόθηκαν " + std::to_string(outputPaths.size())});
+                job_messages::OutputCount(name, task.OutputCount(), outputPaths.size()));
   }
   if (task.UsesTransform() && !context.Ready()) {
     const bool grids = context.profile && context.profile->hasGrids;
-    return Fail(outcome, "", 0, "",
-                {"the initial step has not run: the transformation parameters" +
-                     std::string(grids ? " and the correction grids are not loaded"
-                                       : " are not set"),
-                 "το αρχικό βήμα δεν έχει γίνει: " +
-                     std::string(grids ? "οι παράμετροι του μετασχηματισμού και οι κάνναβοι "
-                                         "διορθώσεων δεν έχουν φορτωθεί"
-                                       : "οι παράμετροι του μετασχηματισμού δεν έχουν οριστεί")});
+    return Fail(outcome, "", 0, "", job_messages::InitialStepMissing(grids));
   }
   if (inputPath.empty()) {
-    return Fail(outcome, input, 0, "",
-                {"an empty file name was given for the input; name a file",
-                 "δόθηκε κενό όνομα αρχείου για την είσοδο· δώστε ένα αρχείο"});
+    return Fail(outcome, input, 0, "", job_messages::EmptyInputName());
   }
 
   // The input is opened before any output is created.
@@ -634,10 +438,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     if (const std::string cause = PathProblem(inputPath, error); !cause.empty()) {
       return Fail(outcome, input, 0, "", {cause, PathProblemGreek(inputPath, error)});
     }
-    return Fail(outcome, input, 0, "",
-                {"cannot be opened (" + SystemReason(error) + "); check the name and the folder",
-                 "δεν ανοίγει (" + SystemReasonGreek(error) +
-                     ")· ελέγξτε το όνομα και τον φάκελο"});
+    return Fail(outcome, input, 0, "", job_messages::InputCannotOpen(error));
   }
   struct InputCloser {
     int fd;
@@ -646,9 +447,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     }
   } inCloser{inFd};
   if (IsFolder(inFd)) {
-    return Fail(outcome, input, 0, "",
-                {"is a folder, not a coordinate file; choose a file",
-                 "είναι φάκελος, όχι αρχείο συντεταγμένων· διαλέξτε ένα αρχείο"});
+    return Fail(outcome, input, 0, "", job_messages::InputIsFolder());
   }
   const std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
 
@@ -680,12 +479,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
     if (end) return *end;
   } catch (const std::bad_alloc&) {
     outcome.linesWritten = outputs.lines();
-    return Fail(outcome, input, 0, "",
-                {"not enough memory to go on (the system refused more); the outputs hold "
-                 "complete lines. Close other programs, or run the job with fewer threads",
-                 "δεν υπάρχει αρκετή μνήμη για να συνεχίσει (το σύστημα αρνήθηκε)· τα αρχεία "
-                 "εξόδου έχουν πλήρεις γραμμές. Κλείστε άλλα προγράμματα ή τρέξτε την εργασία "
-                 "με λιγότερα νήματα"});
+    return Fail(outcome, input, 0, "", job_messages::NoMemoryDuringRecords());
   }
   if (reader.failed()) {
     outcome.linesWritten = outputs.lines();
@@ -694,7 +488,7 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   if (!outputs.Close()) {
     const std::string& failed = outputPaths[outputs.failedOutput()];
     return Fail(outcome, FileDisplayName(failed, false), 0, "",
-                WriteFailure(outputs.error(), failed));
+                job_messages::WriteFailure(outputs.error(), failed));
   }
   return outcome;
 }
@@ -712,11 +506,7 @@ namespace {
 JobOutcome OutOfMemory(const std::vector<std::string>& outputs) {
   JobOutcome outcome;
   outcome.outputs = outputs;
-  return Fail(outcome, "", 0, "",
-              {"not enough memory to run the job (the system refused more); close other "
-               "programs, or run the job with fewer threads",
-               "δεν υπάρχει αρκετή μνήμη για την εργασία (το σύστημα αρνήθηκε)· κλείστε άλλα "
-               "προγράμματα ή τρέξτε την εργασία με λιγότερα νήματα"});
+  return Fail(outcome, "", 0, "", job_messages::NoMemoryForJob());
 }
 
 }  // namespace
@@ -724,7 +514,7 @@ JobOutcome OutOfMemory(const std::vector<std::string>& outputs) {
 JobOutcome RunJob(JobKind kind, const TransformContext& context, const std::string& inputPath,
                   const std::vector<std::string>& outputPaths, const JobOptions& options) {
   try {
-    const std::unique_ptr<RecordTask> task = MakeJobTask(kind, context);
+    const std::unique_ptr<RecordTask> task = MakeJobTask(kind, context, options.routines);
     return RunRecords(*task, context, "the job " + std::string(DefinitionOf(kind).cliName),
                       inputPath, outputPaths, options);
   } catch (const std::bad_alloc&) {
@@ -740,94 +530,6 @@ JobOutcome RunConversion(const Conversion& conversion, const std::string& inputP
   } catch (const std::bad_alloc&) {
     return OutOfMemory({outputPath});
   }
-}
-
-std::vector<NoteText> JobOutcome::Notes() const {
-  std::vector<NoteText> texts;
-  auto where = [&](const std::string& id, std::uint64_t line) {
-    const std::string at = DisplayText(id) + " (" + input + ", ";
-    return NoteText{at + "γραμμή " + std::to_string(line) + ")",
-                    at + "line " + std::to_string(line) + ")"};
-  };
-  if (notes.outsideGreece > 0) {
-    texts.push_back(OutsideGreeceNote(notes.outsideGreece, pointsWritten,
-                                      where(notes.outsideId, notes.outsideLine),
-                                      notes.outsideLatitude, notes.outsideLongitude));
-  }
-  if (notes.decimalDegrees > 0) {
-    texts.push_back(DecimalDegreesNote(notes.degreesField,
-                                       where(notes.degreesId, notes.degreesLine),
-                                       notes.degreesText, notes.degreesValue,
-                                       notes.decimalDegrees));
-  }
-  return texts;
-}
-
-std::vector<std::string> JobOutcome::NoteTexts() const {
-  std::vector<std::string> texts;
-  for (const NoteText& note : Notes()) texts.push_back(note.english);
-  return texts;
-}
-
-std::string JobOutcome::Message() const {
-  // How many points went where: the same in every output, or per file where they differ.
-  auto written = [&] {
-    if (!outputsCreated) return std::string("Nothing was written");
-    const bool even = std::all_of(linesWritten.begin(), linesWritten.end(),
-                                  [&](std::uint64_t n) { return n == pointsWritten; });
-    auto points = [](std::uint64_t n) {
-      return std::to_string(n) + (n == 1 ? " point" : " points");
-    };
-    // The outputs named as written, and those that discard their lines.
-    auto names = [&](bool discarding) {
-      std::vector<std::string> list;
-      for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if ((i < discarded.size() && discarded[i]) == discarding) {
-          list.push_back(FileDisplayName(outputs[i], false));
-        }
-      }
-      std::string s;
-      for (std::size_t i = 0; i < list.size(); ++i) {
-        if (i > 0) s += i + 1 == list.size() ? " and " : ", ";
-        s += list[i];
-      }
-      return s;
-    };
-    if (even || linesWritten.size() != outputs.size()) {
-      const std::string written = names(false), gone = names(true);
-      std::string s = points(pointsWritten) + (written.empty() && !gone.empty() ? " converted"
-                                                                                : " written");
-      if (!written.empty()) s += " to " + written;
-      if (!gone.empty()) {
-        s += "; the lines for " + gone +
-             " were discarded (the null device)";
-      }
-      return s;
-    }
-    std::string s;
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-      if (i > 0) s += i + 1 == outputs.size() ? " and " : ", ";
-      s += std::to_string(linesWritten[i]) + (linesWritten[i] == 1 ? " line" : " lines") +
-           " in " + FileDisplayName(outputs[i], false);
-    }
-    return s + " (complete lines)";
-  };
-  const std::string id = DisplayText(pointId);
-  switch (status) {
-    case JobStatus::kDone:
-      return written() + ".";
-    case JobStatus::kCancelled:
-      if (pointId.empty()) return "Cancelled: " + written() + ".";
-      return "Cancelled before point " + id + ": " + written() + ".";
-    case JobStatus::kOutsideGrid:
-      return "Το σημείο είναι εκτός του καννάβου : " + id + "\nThe point " + id + " (" + file +
-             ", line " + std::to_string(line) +
-             ") lies outside the correction grid; the job stopped there. " +
-             (gridCoverage.empty() ? std::string() : gridCoverage + " ") + written() + ".";
-    case JobStatus::kError:
-      return Text() + ". " + written() + ".";
-  }
-  return "";
 }
 
 }  // namespace vortan
