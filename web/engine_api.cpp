@@ -27,6 +27,7 @@
 #include "data_files/jobs.h"
 #include "data_files/record_reader.h"
 #include "data_files/records.h"
+#include "data_files/served_area.h"
 #include "data_files/ui/data_file_window_logic.h"
 #include "engine/conversion.h"
 #include "gis/csv_conversion.h"
@@ -865,6 +866,36 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_single_point_click(int handle, const cha
   WriteMessages(json, program.platform.messages);
   program.platform.messages.clear();
   json.EndObject();
+  return Answer(json.Take());
+}
+
+// The region of the page's picture: the outline of the area the region serves and of the area
+// beyond which a point is far from it, in the region's TM07 (data_files/served_area.h), and
+// how many of the count TM07 positions east, north lie far from it.
+EMSCRIPTEN_KEEPALIVE const char* vortan_region_area(int region, int count, const double* east,
+                                                    const double* north) {
+  const RegionProfile& profile = ProfileOf(region);
+  JsonWriter json;
+  json.BeginObject().Field("region", profile.name);
+  for (const auto& [key, box] : {std::pair{"served", ServedArea(profile)},
+                                 std::pair{"near", NearArea(profile)}}) {
+    json.Key(key).BeginArray();
+    for (const GridPoint& p : OutlineInTm07(profile, box, 8)) {
+      json.BeginArray().Value(p.easting).Value(p.northing).EndArray();
+    }
+    json.EndArray();
+  }
+  const GeographicBox near = NearArea(profile);
+  json.Key("nearDegrees")
+      .BeginObject()
+      .Field("south", near.south)
+      .Field("north", near.north)
+      .Field("west", near.west)
+      .Field("east", near.east)
+      .EndObject();
+  int far = 0;
+  for (int i = 0; i < count; ++i) far += FarFromRegion(profile, east[i], north[i]) ? 1 : 0;
+  json.Field("far", far).EndObject();
   return Answer(json.Take());
 }
 

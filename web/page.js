@@ -590,7 +590,7 @@
       } catch (e) {
         tm07 = null;
       }
-      if (tm07) showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1);
+      if (tm07) showPoints(new Float64Array([Number(tm07[0])]), new Float64Array([Number(tm07[1])]), 1, state.region);
     } catch (e) {
       // Said of the boxes, as the window says it: the record of the typed point is no file of
       // the user's.
@@ -778,7 +778,7 @@
           if (m.id !== message.id) return;
           if (m.type === 'progress') showProgress(m);
           else if (m.type === 'result') resolve(m);
-          else if (m.type === 'positions') showPoints(m.east, m.north, m.points);
+          else if (m.type === 'positions') showPoints(m.east, m.north, m.points, message.region);
           else if (m.type === 'failed') reject(new Error(m.message));
         };
         worker.onerror = (event) => reject(new Error(event.message || 'worker error'));
@@ -867,11 +867,53 @@
 
   // --- the picture -------------------------------------------------------------------------
 
-  function showPoints(east, north, total) {
+  // The TM07 positions of the last conversion, in the TM07 of the region it ran in.
+  function showPoints(east, north, total, region) {
     state.scene.east = east;
     state.scene.north = north;
     state.scene.total = total;
+    state.scene.region = region;
     drawScene();
+  }
+
+  // The page's names of the regions (its choice of region), Greek and English apart.
+  function regionNames() {
+    return Array.from($('region').options, (o) => {
+      const [greek, english] = o.textContent.split(' – ');
+      return { value: o.value, text: o.textContent, greek, english: english || greek };
+    });
+  }
+
+  // The points of the last conversion that lie far from its region (Greece on the mainland,
+  // the islands on Kastelorizo, as the engine tests them): said beside the picture, in the
+  // warning colour, with what to do.
+  function showFarPoints(area) {
+    const warning = $('picture-warning');
+    const shown = state.scene.east ? state.scene.east.length : 0;
+    const far = shown ? area.far : 0;
+    warning.dataset.far = String(far);
+    warning.hidden = far === 0;
+    if (!far) {
+      warning.textContent = '';
+      return;
+    }
+    const names = regionNames();
+    const here = names.find((r) => r.value === area.region);
+    const d = area.nearDegrees;
+    const f = (x) => x.toFixed(2).replace(/\.?0+$/, '');
+    const limits = `φ ${f(d.south)}° – ${f(d.north)}°, λ ${f(d.west)}° – ${f(d.east)}°`;
+    const total = state.scene.total || shown;
+    const sample = total > shown;
+    const one = far === 1;
+    const greekPlace = area.region === 'mainland' ? 'την Ελλάδα' : `την περιοχή «${here.greek}»`;
+    const englishPlace = area.region === 'mainland' ? 'Greece' : `the region "${here.english}"`;
+    warning.textContent =
+      `⚠ ${far} από τα ${shown} σημεία ${sample ? `που δείχνει η εικόνα (δείγμα από τα ${total} του αρχείου) ` : 'της τελευταίας μετατροπής '}` +
+      `${one ? 'βρίσκεται' : 'βρίσκονται'} μακριά από ${greekPlace} (${limits}). ` +
+      `Ελέγξτε την περιοχή που επιλέξατε (${names.map((r) => r.greek).join(' / ')}) και τη μορφή του αρχείου.\n` +
+      `${far} of the ${shown} points ${sample ? `the picture shows (a sample of the file's ${total}) ` : 'of the last conversion '}` +
+      `${one ? 'lies' : 'lie'} far from ${englishPlace} (${limits}). ` +
+      `Check the region chosen (${names.map((r) => r.english).join(' / ')}) and the form of the file.`;
   }
 
   function drawScene() {
@@ -884,6 +926,9 @@
     }
     const field = document.querySelector('input[name="field"]:checked').value;
     $('picture-status').dataset.points = String(state.scene.east ? state.scene.east.length : 0);
+    const area = state.vortan.regionArea(state.scene.region || state.region, state.scene.east, state.scene.north);
+    showFarPoints(area);
+    const label = regionNames().find((r) => r.value === area.region).text;
     drawPicture($('map'), {
       header: g ? g.header : null,
       dE: g ? state.scene.dE : null,
@@ -893,6 +938,8 @@
       north: state.scene.north,
       total: state.scene.total,
       bounds: g ? state.vortan.dataFileBounds() : null,
+      // Where there are no grids to draw: the region's own outline.
+      area: mainland ? null : { served: area.served, near: area.near, label },
     });
   }
 
@@ -913,6 +960,13 @@
     $('region').addEventListener('change', async () => {
       state.region = $('region').value;
       document.body.dataset.region = state.region;
+      // The last conversion's points are in the other region's TM07: not drawn in this one.
+      if (state.scene.region && state.scene.region !== state.region) {
+        state.scene.east = null;
+        state.scene.north = null;
+        state.scene.total = 0;
+        state.scene.region = null;
+      }
       await resetSinglePoint();
       drawScene();
     });

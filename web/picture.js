@@ -1,6 +1,8 @@
 // The picture of the page: the points of the last conversion, in TM07, over the extent of the
 // correction grids with the correction field (dE, dN or their length) as a colour map, a
-// scale bar and a legend. Drawing only: the values come from the engine.
+// scale bar and a legend; where the region has no grids (Kastelorizo), over the outline of the
+// area it serves and, dashed, the limit beyond which a point is far from it. Drawing only: the
+// values and outlines come from the engine.
 function drawPicture(canvas, scene) {
   'use strict';
   const ctx = canvas.getContext('2d');
@@ -12,20 +14,27 @@ function drawPicture(canvas, scene) {
   const margin = 30;
   const plot = { x: margin, y: margin, w: width - legendWidth - 2 * margin, h: height - 2 * margin - 30 };
 
-  // The extent drawn: the grid's, else that of the points (with a margin).
+  // The extent drawn: the grid's; else that of the points and of the region's area, so that
+  // points far from the region show far from its outline (with a margin).
   let extent = null;
   const h = scene.header;
+  const area = scene.area;
   if (h) {
     extent = { west: h.eWest - h.step / 2, east: h.eEast + h.step / 2,
       south: h.nSouth - h.step / 2, north: h.nNorth + h.step / 2 };
-  } else if (scene.east && scene.east.length) {
+  } else if ((scene.east && scene.east.length) || area) {
     let w = Infinity, e = -Infinity, s = Infinity, n = -Infinity;
-    for (let i = 0; i < scene.east.length; ++i) {
-      w = Math.min(w, scene.east[i]); e = Math.max(e, scene.east[i]);
-      s = Math.min(s, scene.north[i]); n = Math.max(n, scene.north[i]);
+    const take = (east, north) => {
+      if (!Number.isFinite(east) || !Number.isFinite(north)) return;
+      w = Math.min(w, east); e = Math.max(e, east);
+      s = Math.min(s, north); n = Math.max(n, north);
+    };
+    for (let i = 0; scene.east && i < scene.east.length; ++i) take(scene.east[i], scene.north[i]);
+    if (area) for (const [east, north] of area.near) take(east, north);
+    if (w <= e) {
+      const pad = Math.max(1000, 0.1 * Math.max(e - w, n - s));
+      extent = { west: w - pad, east: e + pad, south: s - pad, north: n + pad };
     }
-    const pad = Math.max(1000, 0.1 * Math.max(e - w, n - s));
-    extent = { west: w - pad, east: e + pad, south: s - pad, north: n + pad };
   }
   if (!extent) {
     ctx.fillStyle = '#555';
@@ -88,6 +97,58 @@ function drawPicture(canvas, scene) {
     ctx.setLineDash([6, 4]);
     ctx.strokeStyle = '#222';
     ctx.strokeRect(X(b.eMin), Y(b.nMax), (b.eMax - b.eMin) * scale, (b.nMax - b.nMin) * scale);
+    ctx.restore();
+  }
+
+  // The region's area: the limit beyond which a point is far from it, dashed, and the area
+  // itself with its name; a small circle around it where it is too small to see at this scale.
+  if (area) {
+    const outline = (points) => {
+      ctx.beginPath();
+      points.forEach(([east, north], k) => (k ? ctx.lineTo(X(east), Y(north)) : ctx.moveTo(X(east), Y(north))));
+      ctx.closePath();
+    };
+    const box = (points) => {
+      const xs = points.map(([east]) => X(east));
+      const ys = points.map(([, north]) => Y(north));
+      return { x0: Math.min(...xs), x1: Math.max(...xs), y0: Math.min(...ys), y1: Math.max(...ys) };
+    };
+    ctx.save();
+    ctx.setLineDash([6, 4]);
+    ctx.strokeStyle = '#b05a00';
+    ctx.lineWidth = 1.5;
+    outline(area.near);
+    ctx.stroke();
+    ctx.restore();
+    ctx.save();
+    ctx.fillStyle = 'rgba(30, 90, 160, 0.12)';
+    ctx.strokeStyle = '#1e5aa0';
+    ctx.lineWidth = 2;
+    outline(area.served);
+    ctx.fill();
+    ctx.stroke();
+    const b = box(area.served);
+    if (Math.max(b.x1 - b.x0, b.y1 - b.y0) < 12) {
+      ctx.beginPath();
+      ctx.arc((b.x0 + b.x1) / 2, (b.y0 + b.y1) / 2, 10, 0, 2 * Math.PI);
+      ctx.stroke();
+    }
+    // The name above the dashed limit, within the canvas.
+    const nb = box(area.near);
+    ctx.fillStyle = '#1e5aa0';
+    ctx.font = 'bold 14px sans-serif';
+    const textWidth = ctx.measureText(area.label).width;
+    ctx.fillText(area.label, Math.max(4, Math.min(nb.x0, width - textWidth - 4)), Math.max(16, nb.y0 - 8));
+    // Their key, top left.
+    ctx.font = '13px sans-serif';
+    ctx.fillRect(plot.x, 10, 22, 10);
+    ctx.fillStyle = '#000';
+    ctx.fillText(area.label, plot.x + 30, 20);
+    ctx.setLineDash([6, 4]);
+    ctx.strokeStyle = '#b05a00';
+    ctx.lineWidth = 1.5;
+    ctx.strokeRect(plot.x, 28, 22, 10);
+    ctx.fillText('πέρα από αυτό το όριο: μακριά / beyond this limit: far', plot.x + 30, 38);
     ctx.restore();
   }
 

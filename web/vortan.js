@@ -613,6 +613,33 @@ class Vortan {
     });
   }
 
+  // The area a region serves, for a picture: the outlines, in the region's TM07, of the area
+  // drawn (Kastelorizo's islands, the envelope of Greece) and of the area beyond which a point is
+  // far from it, and how many of the TM07 positions east, north (as positions gives them) lie
+  // far from it. Returns { region, served: [[e, n], ...], near: [[e, n], ...], far }.
+  regionArea(region, east, north) {
+    region = checkRegion('regionArea', 'region', region);
+    east = east || new Float64Array(0);
+    north = north || new Float64Array(0);
+    if (!(east instanceof Float64Array) || !(north instanceof Float64Array) || east.length !== north.length) {
+      throw typeError('regionArea', 'east, north', 'two Float64Arrays of one length', east);
+    }
+    const n = east.length;
+    const e = n ? this.engine._malloc(n * 8) : 0;
+    const m = n ? this.engine._malloc(n * 8) : 0;
+    try {
+      if (n && (!e || !m)) throw rangeError('regionArea', 'east', 'fewer points: their room is more than the memory left', n);
+      if (n) {
+        this.engine.HEAPF64.set(east, e / 8);
+        this.engine.HEAPF64.set(north, m / 8);
+      }
+      return this.call('vortan_region_area', REGIONS[region], n, e, m);
+    } finally {
+      if (e) this.engine._free(e);
+      if (m) this.engine._free(m);
+    }
+  }
+
   // The single-point program of a region: its boxes, buttons and messages.
   singlePoint(region, options) {
     region = checkRegion('singlePoint', 'region', region);
