@@ -18,9 +18,12 @@
 #include "io/file_identity.h"
 #include "io/files.h"
 #include "io/text_source.h"
+#include "transform/grid_messages.h"
 
 namespace vortan {
 namespace {
+
+using namespace grid_messages;
 
 // Walks the fields of a grid file: separated by commas, blanks, tabs or line breaks. The file
 // streams through a small buffer (a field is kept whole across a refill), so that loading a
@@ -133,32 +136,7 @@ std::string GridName(const std::string& path) { return DisplayFileName(path); }
 
 // The limits a grid is held to, wherever it comes from: a file as it is read (the messages
 // name the file, the line, and the field as written) or a pair of grids in memory
-// (CheckGridPair). Each check is written once, here.
-
-const char* const kNotAGrid = " This is not a correction grid file.";
-const char* const kNotAGridGreek = " Αυτό δεν είναι αρχείο καννάβου διορθώσεων.";
-constexpr const char* kHeaderNames[] = {"row count", "column count", "step", "southern Northing",
-                                        "western Easting"};
-constexpr const char* kHeaderNamesGreek[] = {
-    "το πλήθος γραμμών", "το πλήθος στηλών", "το βήμα", "η βόρεια συντεταγμένη του νότου",
-    "η ανατολική συντεταγμένη της δύσης"};
-
-// A field as a message quotes it (its first 40 characters).
-std::string Quoted(std::string_view field) {
-  return "\"" + DisplayText(field.substr(0, 40)) + (field.size() > 40 ? "..." : "") + "\"";
-}
-
-// A field that is no number, at the place `where` names.
-GridError NotANumber(const GridError& where, std::string_view field) {
-  return {where.english + ": " + Quoted(field) + " is not a number.",
-          where.greek + ": το " + Quoted(field) + " δεν είναι αριθμός."};
-}
-
-// Where a header field stands: in a file at its line, in memory in the grid.
-GridError HeaderFieldPlace(const std::string& at, const std::string& atGreek, int f) {
-  return {at + ", header field " + kHeaderNames[f],
-          atGreek + ", πεδίο επικεφαλίδας (" + kHeaderNamesGreek[f] + ")"};
-}
+// (CheckGridPair). Each check is written once, here; its words are in grid_messages.cpp.
 
 // What is wrong with the header fields (row count, column count, step, southern Northing,
 // western Easting) of the grid `name`: a field that is no finite number, counts that are not
@@ -173,40 +151,13 @@ std::optional<GridError> CheckHeader(const double (&header)[5], const std::strin
   }
   for (int f = 0; f < 2; ++f) {
     if (header[f] < 1 || header[f] > kMaxGridCount || header[f] != std::floor(header[f])) {
-      return GridError{name + ", header: the " + kHeaderNames[f] + " " +
-                           FormatGridField(header[f]) + " is not a whole number from 1 to " +
-                           std::to_string(kMaxGridCount) + "." + kNotAGrid,
-                       name + ", επικεφαλίδα: " + kHeaderNamesGreek[f] + " " +
-                           FormatGridField(header[f]) + " δεν είναι ακέραιος από 1 έως " +
-                           std::to_string(kMaxGridCount) + "." + kNotAGridGreek};
+      return HeaderNotWhole(name, f, header);
     }
   }
-  if (!(header[2] > 0)) {
-    return GridError{name + ", header: the step " + FormatGridField(header[2]) +
-                         " is not positive." + kNotAGrid,
-                     name + ", επικεφαλίδα: το βήμα " + FormatGridField(header[2]) +
-                         " δεν είναι θετικό." + kNotAGridGreek};
-  }
-  if (header[2] < kMinGridStep || header[2] > kMaxGridStep) {
-    const std::string range =
-        FormatGridField(kMinGridStep) + " to " + FormatGridField(kMaxGridStep) + " m.";
-    return GridError{name + ", header: the step " + FormatGridField(header[2]) +
-                         " m is outside " + range + kNotAGrid,
-                     name + ", επικεφαλίδα: το βήμα " + FormatGridField(header[2]) +
-                         " m είναι έξω από το διάστημα " + FormatGridField(kMinGridStep) +
-                         " έως " + FormatGridField(kMaxGridStep) + " m." + kNotAGridGreek};
-  }
+  if (!(header[2] > 0)) return StepNotPositive(name, header);
+  if (header[2] < kMinGridStep || header[2] > kMaxGridStep) return StepOutside(name, header);
   for (int f = 3; f < 5; ++f) {
-    if (std::fabs(header[f]) > kMaxGridCoordinate) {
-      return GridError{name + ", header: the " + kHeaderNames[f] + " " +
-                           FormatGridField(header[f]) +
-                           " m lies beyond any TM07 coordinate (at most " +
-                           FormatGridField(kMaxGridCoordinate) + " m)." + kNotAGrid,
-                       name + ", επικεφαλίδα: " + kHeaderNamesGreek[f] + " " +
-                           FormatGridField(header[f]) +
-                           " m είναι πέρα από κάθε συντεταγμένη TM07 (το πολύ " +
-                           FormatGridField(kMaxGridCoordinate) + " m)." + kNotAGridGreek};
-    }
+    if (std::fabs(header[f]) > kMaxGridCoordinate) return CornerBeyond(name, f, header);
   }
   return std::nullopt;
 }
@@ -214,24 +165,6 @@ std::optional<GridError> CheckHeader(const double (&header)[5], const std::strin
 // A correction value a grid may hold: a finite number of centimetres within kMaxCorrectionCm.
 bool CorrectionFits(double value) {
   return std::isfinite(value) && std::fabs(value) <= kMaxCorrectionCm;
-}
-
-// Why a correction value that does not fit (CorrectionFits), written as text, is refused at
-// the place `where` names.
-GridError BadCorrection(double value, std::string_view text, const GridError& where) {
-  if (!std::isfinite(value)) return NotANumber(where, text);
-  return {where.english + ": " + Quoted(text) +
-              " is too large for a correction in centimetres: the corrections between the two "
-              "systems are a few tens of centimetres, and this file allows at most " +
-              FormatGridField(kMaxCorrectionCm) +
-              " cm (10 m). Is the file written with decimal commas (-31,49559 read as two "
-              "values)? Use the grid file as it was published.",
-          where.greek + ": το " + Quoted(text) +
-              " είναι πολύ μεγάλο για διόρθωση σε εκατοστά: οι διορθώσεις μεταξύ των δύο "
-              "συστημάτων είναι λίγες δεκάδες εκατοστά, και αυτό το αρχείο δέχεται το πολύ " +
-              FormatGridField(kMaxCorrectionCm) +
-              " cm (10 m). Είναι γραμμένο με δεκαδικά κόμματα (το -31,49559 διαβάζεται ως δύο "
-              "τιμές); Χρησιμοποιήστε το αρχείο του καννάβου όπως δημοσιεύτηκε."};
 }
 
 // A value that programs which make grids write where they have none (-999, -9999, ...; -32768
@@ -246,34 +179,6 @@ bool LooksLikeNoData(double value) {
          std::fabs(magnitude - static_cast<double>(FLT_MAX)) <= 1e-7 * FLT_MAX;
 }
 
-// Where value k of a grid file (counted from 0, southern row first) stands in the grid: row i
-// counted from the north, column j from the west.
-std::string GridNode(std::size_t k, int rows, int columns) {
-  const std::size_t perRow = static_cast<std::size_t>(columns);
-  return "row " + std::to_string(rows - static_cast<long long>(k / perRow)) +
-         " from the north, column " + std::to_string(k % perRow + 1) + " from the west";
-}
-std::string GridNodeGreek(std::size_t k, int rows, int columns) {
-  const std::size_t perRow = static_cast<std::size_t>(columns);
-  return "γραμμή " + std::to_string(rows - static_cast<long long>(k / perRow)) +
-         " από βορρά, στήλη " + std::to_string(k % perRow + 1) + " από δύση";
-}
-
-// Why value k (counted from 0 in the order of a grid file), written as text, is refused at the
-// place `where` names, as a no-data value (LooksLikeNoData).
-GridError NoDataValue(std::string_view text, std::size_t k, int rows, int columns,
-                      const GridError& where) {
-  return {where.english + " (" + GridNode(k, rows, columns) + "): " + Quoted(text) +
-              " looks like a no-data value, which programs that make grids write where they "
-              "have no correction, not a correction in centimetres. A correction grid has a "
-              "correction at every node: use the grid file as it was published.",
-          where.greek + " (" + GridNodeGreek(k, rows, columns) + "): το " + Quoted(text) +
-              " μοιάζει με τιμή «χωρίς δεδομένα», που γράφουν τα προγράμματα καννάβων όπου "
-              "δεν έχουν διόρθωση, όχι με διόρθωση σε εκατοστά. Ένας κάνναβος διορθώσεων έχει "
-              "διόρθωση σε κάθε κόμβο: χρησιμοποιήστε το αρχείο του καννάβου όπως "
-              "δημοσιεύτηκε."};
-}
-
 // The dN and dE grids hold different corrections: the same value at every node is one file
 // copied under the other's name, which would apply the dN corrections as dE. Grids of zeros
 // (no correction at all) are alike by right.
@@ -284,26 +189,14 @@ std::optional<GridError> CheckDifferentValues(const CorrectionGrid& dn, const Co
       std::all_of(dn.values.begin(), dn.values.end(), [](float v) { return v == 0; })) {
     return std::nullopt;
   }
-  return GridError{dnName + " and " + deName +
-                       " hold the same correction at every node: one is a copy of the other, "
-                       "and its corrections would be applied to both axes. Choose the dN file "
-                       "and the dE file of the grid as they were published.",
-                   "Τα " + dnName + " και " + deName +
-                       " έχουν την ίδια διόρθωση σε κάθε κόμβο: το ένα είναι αντίγραφο του "
-                       "άλλου, και οι διορθώσεις του θα εφαρμόζονταν και στους δύο άξονες. "
-                       "Διαλέξτε τα αρχεία dN και dE του καννάβου όπως δημοσιεύτηκαν."};
+  return SameValues(dnName, deName);
 }
 
 // The dN and dE grids share one header: two that differ do not belong together.
 std::optional<GridError> CheckSameHeaders(const CorrectionGrid& dn, const CorrectionGrid& de,
                                           const std::string& dnName, const std::string& deName) {
   if (dn.header == de.header) return std::nullopt;
-  return GridError{"The headers of " + dnName + " and " + deName +
-                       " differ (rows, columns, step or south-west corner): the two files do "
-                       "not belong together. Choose the dN and dE files of one grid.",
-                   "Οι επικεφαλίδες των " + dnName + " και " + deName +
-                       " διαφέρουν (γραμμές, στήλες, βήμα ή νοτιοδυτική γωνία): τα δύο αρχεία "
-                       "δεν ανήκουν μαζί. Διαλέξτε τα αρχεία dN και dE ενός καννάβου."};
+  return HeadersDiffer(dnName, deName);
 }
 
 // Opens a grid file for reading (the descriptor, or -1 and the message); its size where it can
@@ -311,17 +204,12 @@ std::optional<GridError> CheckSameHeaders(const CorrectionGrid& dn, const Correc
 int OpenGridFile(const std::string& path, std::size_t& size, GridError& error) {
   const int fd = path.empty() ? -1 : OpenForReading(path);
   if (fd < 0) {
-    error = {GridName(path) + ": cannot be opened (missing or unreadable). Put the grid file "
-                              "there or choose another.",
-             GridName(path) + ": δεν ανοίγει (λείπει ή δεν διαβάζεται). Βάλτε εκεί το αρχείο "
-                              "του καννάβου ή διαλέξτε άλλο."};
+    error = CannotOpen(GridName(path));
     return -1;
   }
   if (IsFolder(fd)) {
     CloseFile(fd);
-    error = {GridName(path) + ": is a folder, not a grid file. Choose the grid file itself.",
-             GridName(path) + ": είναι φάκελος, όχι αρχείο καννάβου. Διαλέξτε το ίδιο το αρχείο "
-                              "του καννάβου."};
+    error = IsFolder(GridName(path));
     return -1;
   }
   size = static_cast<std::size_t>(RegularFileSize(fd).value_or(0));
@@ -334,34 +222,16 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
                                              std::size_t fileSize, GridError& error) {
   auto at = [&] { return name + ", line " + std::to_string(scanner.line()); };
   auto atGreek = [&] { return name + ", γραμμή " + std::to_string(scanner.line()); };
-  const GridError readError{name + ": read error.", name + ": σφάλμα ανάγνωσης."};
+  const GridError readError = ReadError(name);
   // A field that is no number: why, in the words of the message; where says where it stands.
   auto unreadable = [&](std::string_view field, const GridError& where) -> GridError {
     if (scanner.failed()) return readError;
     if (scanner.utf16()) {
-      const char* unicode = scanner.utf32() ? "UTF-32" : "UTF-16";
-      return {name + ": the file is in " + unicode +
-                  " (Unicode) encoding; save it as plain text (UTF-8 or ANSI).",
-              name + ": το αρχείο είναι σε κωδικοποίηση " + unicode +
-                  " (Unicode)· αποθηκεύστε το ως απλό κείμενο (UTF-8 ή ANSI)."};
+      return UnicodeEncoding(name, scanner.utf32() ? "UTF-32" : "UTF-16");
     }
-    if (scanner.kind().known()) {
-      return {name + ": " + NonTextReason(scanner.kind(), "correction grid file") + ".",
-              name + ": " + NonTextReasonGreek(scanner.kind(), "αρχείο καννάβου διορθώσεων") +
-                  "."};
-    }
-    if (field.find('\0') != std::string_view::npos) {
-      return {where.english + ": the file holds NUL bytes; it is no text file and no correction "
-                              "grid file.",
-              where.greek + ": το αρχείο περιέχει bytes NUL· δεν είναι αρχείο κειμένου ούτε "
-                            "αρχείο καννάβου διορθώσεων."};
-    }
-    if (scanner.tooLong()) {
-      return {where.english + ": a field of more than 64 characters, which no number has. This "
-                              "is not a correction grid file.",
-              where.greek + ": πεδίο με περισσότερους από 64 χαρακτήρες, που κανένας αριθμός "
-                            "δεν έχει. Αυτό δεν είναι αρχείο καννάβου διορθώσεων."};
-    }
+    if (scanner.kind().known()) return NotText(name, scanner.kind());
+    if (field.find('\0') != std::string_view::npos) return NulBytes(where);
+    if (scanner.tooLong()) return FieldTooLong(where);
     return NotANumber(where, field);
   };
   double header[5];
@@ -369,9 +239,7 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
     const std::string_view field = scanner.Next();
     if (field.empty() && !scanner.utf16()) {
       if (scanner.failed()) return (error = readError, std::nullopt);
-      error = {at() + ": the file ends before the " + kHeaderNames[f] + " of the header.",
-               atGreek() + ": το αρχείο τελειώνει πριν από την επικεφαλίδα (λείπει " +
-                   kHeaderNamesGreek[f] + ")."};
+      error = EndsInHeader(at(), atGreek(), f);
       return std::nullopt;
     }
     if (scanner.utf16() || scanner.tooLong() ||
@@ -413,16 +281,10 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
     }
     ++onLine;
     double value = 0;
-    const auto where = [&] {
-      return GridError{at() + ", value " + std::to_string(k + 1),
-                       atGreek() + ", τιμή " + std::to_string(k + 1)};
-    };
+    const auto where = [&] { return ValuePlace(at(), atGreek(), k); };
     if (field.empty()) {
       if (scanner.failed()) return (error = readError, std::nullopt);
-      error = {at() + ": the file ends after " + std::to_string(k) + " of the " +
-                   std::to_string(total) + " correction values that its header announces.",
-               atGreek() + ": το αρχείο τελειώνει μετά από " + std::to_string(k) + " από τις " +
-                   std::to_string(total) + " τιμές διορθώσεων που δηλώνει η επικεφαλίδα του."};
+      error = EndsInValues(at(), atGreek(), k, total);
       return std::nullopt;
     }
     if (scanner.tooLong() || !ParseGridNumber(scanner.text(), field, value)) {
@@ -442,16 +304,7 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
   if (scanner.failed()) return (error = readError, std::nullopt);
   if (valueLine > headerLine && perLine >= 0) evenLines = evenLines && onLine <= perLine;
   if (evenLines && perLine > 1 && perLine == rows && rows != columns && lines == columns) {
-    error = {name + ": every line of values holds " + std::to_string(rows) +
-                 " values, the header's row count, where a row of the grid holds its column "
-                 "count, " + std::to_string(columns) +
-                 ": the row and column counts of the header look swapped. Use the grid file as "
-                 "it was published.",
-             name + ": κάθε γραμμή τιμών έχει " + std::to_string(rows) +
-                 " τιμές, όσο το πλήθος γραμμών της επικεφαλίδας, ενώ μια γραμμή του καννάβου "
-                 "έχει όσες τιμές το πλήθος στηλών, " + std::to_string(columns) +
-                 ": τα πλήθη γραμμών και στηλών της επικεφαλίδας φαίνονται αντεστραμμένα. "
-                 "Χρησιμοποιήστε το αρχείο του καννάβου όπως δημοσιεύτηκε."};
+    error = CountsSwapped(name, rows, columns);
     return std::nullopt;
   }
   // After the values: white space, a Ctrl+Z or NUL bytes (which copy /a and some editors add)
@@ -473,14 +326,7 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
         if (more.empty() || scanner.line() != line) break;
         text += " " + std::string(more);
       }
-      error = {name + ", line " + std::to_string(line) + ": text after the " +
-                   std::to_string(total) + " values: " + Quoted(text) +
-                   ". A grid file holds its header and its values only; use the grid file as "
-                   "it was published.",
-               name + ", γραμμή " + std::to_string(line) + ": κείμενο μετά τις " +
-                   std::to_string(total) + " τιμές: " + Quoted(text) +
-                   ". Ένα αρχείο καννάβου έχει μόνο την επικεφαλίδα και τις τιμές του· "
-                   "χρησιμοποιήστε το όπως δημοσιεύτηκε."};
+      error = TextAfterValues(name, line, total, text);
       return std::nullopt;
     }
     std::size_t extra = 1;
@@ -489,18 +335,7 @@ std::optional<CorrectionGrid> ReadGridFields(FieldScanner& scanner, const std::s
       if (more.empty() || padding(more)) break;
       ++extra;
     }
-    error = {name + ": the file holds " +
-                 (extra <= total ? std::to_string(extra) : "more than " + std::to_string(total)) +
-                 " more values than the " + std::to_string(total) +
-                 " its header announces. Is it written with decimal commas (-11,75 read as two "
-                 "values)? Use the grid file as it was published.",
-             name + ": το αρχείο έχει " +
-                 (extra <= total ? std::to_string(extra)
-                                 : "περισσότερες από " + std::to_string(total)) +
-                 " τιμές πάνω από τις " + std::to_string(total) +
-                 " που δηλώνει η επικεφαλίδα του. Είναι γραμμένο με δεκαδικά κόμματα (το -11,75 "
-                 "διαβάζεται ως δύο τιμές); Χρησιμοποιήστε το αρχείο του καννάβου όπως "
-                 "δημοσιεύτηκε."};
+    error = MoreValues(name, extra, total);
     return std::nullopt;
   }
   // value(i, j) of row i from the north: the k-th value read belongs to row rows - k / columns.
@@ -619,40 +454,21 @@ GridLoadResult LoadCorrectionGrids(const std::string& dnPath, const std::string&
   // A dE file given as dN (or the reverse) would apply each correction to the other axis.
   const char dnSays = GridNameSays(dnPath), deSays = GridNameSays(dePath);
   if (dnSays == 'E' || deSays == 'N') {
-    std::string which, whichGreek;
-    if (dnSays == 'E') {
-      which = GridName(dnPath) + ", given as the dN grid, is named as a dE grid";
-      whichGreek = "το " + GridName(dnPath) + ", δοσμένο ως κάνναβος dN, έχει όνομα καννάβου dE";
-    }
-    if (deSays == 'N') {
-      which += std::string(which.empty() ? "" : ", and ") + GridName(dePath) +
-               ", given as the dE grid, is named as a dN grid";
-      whichGreek += std::string(whichGreek.empty() ? "" : ", και ") + "το " + GridName(dePath) +
-                    ", δοσμένο ως κάνναβος dE, έχει όνομα καννάβου dN";
-    }
-    Failed(result, {which + ": the two look swapped. Give the dN file as the dN grid and the dE "
-                            "file as the dE grid.",
-                    whichGreek + ": τα δύο φαίνονται αντεστραμμένα. Δώστε το αρχείο dN ως "
-                                 "κάνναβο dN και το αρχείο dE ως κάνναβο dE."});
+    Failed(result, NamesSwapped(dnSays == 'E' ? GridName(dnPath) : "",
+                                deSays == 'N' ? GridName(dePath) : ""));
     return result;
   }
   // One file for both corrections would apply the dN values as dE.
   if (SameFile(dnPath, dePath)) {
     const std::string as = dnPath == dePath ? "" : GridName(dePath);
-    Failed(result, {GridName(dnPath) + " is given for both the dN and the dE grid" +
-                        (as.empty() ? "" : " (as " + as + ")") +
-                        ": they are two files. Choose the dN file and the dE file.",
-                    "Το " + GridName(dnPath) + " δόθηκε και για τον κάνναβο dN και για τον dE" +
-                        (as.empty() ? "" : " (ως " + as + ")") +
-                        ": είναι δύο αρχεία. Διαλέξτε το αρχείο dN και το αρχείο dE."});
+    Failed(result, OneFileForBoth(GridName(dnPath), as));
     return result;
   }
   auto read = [](const std::string& path, GridError& error) -> std::optional<CorrectionGrid> {
     try {
       return ReadGridFile(path, error);
     } catch (const std::bad_alloc&) {
-      error = {GridName(path) + ": not enough memory to load it.",
-               GridName(path) + ": δεν υπάρχει αρκετή μνήμη για να φορτωθεί."};
+      error = NoMemory(GridName(path));
       return std::nullopt;
     }
   };
@@ -716,12 +532,7 @@ std::optional<GridError> CheckGrid(const CorrectionGrid& grid, const std::string
   const int rows = h.rowCount, columns = h.columnCount;
   const std::size_t total = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
   if (grid.values.size() != total) {
-    const std::string held = std::to_string(grid.values.size()), announced =
-        std::to_string(total) + " (" + std::to_string(rows) + " x " + std::to_string(columns) + ")";
-    return GridError{name + ": the grid holds " + held + " correction values, where its header "
-                            "announces " + announced + ".",
-                     name + ": ο κάνναβος έχει " + held + " τιμές διορθώσεων, ενώ η επικεφαλίδα "
-                            "του δηλώνει " + announced + "."};
+    return ValueCount(name, grid.values.size(), total, rows, columns);
   }
   // The values in the order of a grid file, so that a message counts them as the file does:
   // the southern row (i = rows) first, each row from west to east.
