@@ -925,7 +925,22 @@
       state.scene.gridKey = g.folder;
     }
     const field = document.querySelector('input[name="field"]:checked').value;
-    $('picture-status').dataset.points = String(state.scene.east ? state.scene.east.length : 0);
+    // The choice of dE, dN and the words under the picture say what lies under the points:
+    // the correction field where there are grids, else the region's area.
+    document.querySelector('.picture-choice').hidden = !g;
+    const caption = $('picture-status');
+    caption.replaceChildren();
+    const greek = g ? 'Η εικόνα δείχνει τα σημεία της τελευταίας μετατροπής πάνω στο πεδίο διορθώσεων. '
+      : mainland ? 'Η εικόνα δείχνει τα σημεία της τελευταίας μετατροπής· το πεδίο διορθώσεων φαίνεται όταν επιλεγούν οι κάνναβοι. '
+        : 'Η εικόνα δείχνει τα σημεία της τελευταίας μετατροπής και την περιοχή του Καστελόριζου, που δεν έχει καννάβους διορθώσεων. ';
+    const english = g ? 'The picture shows the points of the last conversion over the correction field.'
+      : mainland ? 'The picture shows the points of the last conversion; the correction field shows once the grids are chosen.'
+        : 'The picture shows the points of the last conversion and the area of Kastelorizo, which has no correction grids.';
+    const en = document.createElement('span');
+    en.className = 'en';
+    en.textContent = english;
+    caption.append(greek, en);
+    caption.dataset.points = String(state.scene.east ? state.scene.east.length : 0);
     const area = state.vortan.regionArea(state.scene.region || state.region, state.scene.east, state.scene.north);
     showFarPoints(area);
     const label = regionNames().find((r) => r.value === area.region).text;

@@ -80,6 +80,9 @@ def test_kastelorizo_points_of_the_island_show_its_outline_and_no_warning(page, 
     assert shown(page, count) == 0
     assert page.js(WARNING + ".hidden")
     assert page.js(OUTLINE_PIXELS) > 50
+    # No grids on Kastelorizo: no dE, dN choice, and the caption says what is drawn instead.
+    assert page.js("return document.querySelector('.picture-choice').hidden")
+    assert "no correction grids" in page.el("picture-status").text
     page.js("document.getElementById('picture').scrollIntoView()")
     page.shot("picture", "web-picture-kastelorizo.png")
 
