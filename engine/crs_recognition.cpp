@@ -118,25 +118,26 @@ DatumKind DatumOfName(std::string_view raw) {
       contains("htrs2007")) {
     return DatumKind::kHtrs07;
   }
-  if (name.empty() || name == "unknown" || name == "unnamed" || name == "unspecified" ||
-      name.starts_with("unknownbasedongrs") || name.starts_with("notspecifiedbasedongrs") ||
-      name.starts_with("unknownbasedongrs80")) {
+  // "Unknown", "Unknown based on GRS80 ellipsoid" (GDAL, QGIS), "unknown using towgs84=..."
+  // (PROJ, for a PROJ string with +a, +rf and +towgs84).
+  if (name.empty() || name.starts_with("unknown") || name == "unnamed" ||
+      name == "unspecified" || name.starts_with("notspecifiedbasedongrs")) {
     return DatumKind::kUnnamed;
   }
   return DatumKind::kOther;
 }
 
-// A datum with no name of ours, told by its shift to WGS 84: GGRS87's, none (unnamed) or another.
+// A datum with no name of ours, told by its shift to WGS 84: GGRS87's, none given (unnamed) or
+// another. A zero shift is another too: it says the datum is WGS 84's to the metre, which GGRS87
+// is not, and HTRS07 it does not name (ETRS89 is written so as well).
 DatumKind DatumOfShift(const std::vector<double>& shift) {
   if (shift.size() < 3) return DatumKind::kUnnamed;
-  bool zero = true;
   bool ggrs87 = true;
   for (std::size_t i = 0; i < shift.size(); ++i) {
-    zero = zero && shift[i] == 0;
     ggrs87 = ggrs87 && (i < 3 ? Close(shift[i], kGgrs87ToWgs84[i], kShiftTolerance)
                                : Close(shift[i], 0, 1e-9));
   }
-  return ggrs87 ? DatumKind::kGgrs87 : zero ? DatumKind::kUnnamed : DatumKind::kOther;
+  return ggrs87 ? DatumKind::kGgrs87 : DatumKind::kOther;
 }
 
 void CheckEllipsoid(Description& d, std::string_view name, std::optional<double> a,
@@ -147,14 +148,16 @@ void CheckEllipsoid(Description& d, std::string_view name, std::optional<double>
   }
   std::string shown = Shown(name);
   if (a || inverseFlattening) {
-    shown += std::string(shown.empty() ? "" : " ") + "(a = " + (a ? Number(*a) : "?") + " m, 1/f = " +
-             (inverseFlattening ? Number(*inverseFlattening) : "?") + ")";
+    shown += std::string(shown.empty() ? "" : ": ") + "a = " + (a ? Number(*a) : "?") +
+             " m, 1/f = " + (inverseFlattening ? Number(*inverseFlattening) : "?");
   }
+  const std::string grs80 = "GRS 1980 (a = " + Number(kGrs80SemiMajor) +
+                            " m, 1/f = " + Number(kGrs80InverseFlattening) + ")";
   if (shown.empty()) {
     d.ellipsoid = Text{"its ellipsoid is not given", "δεν δίνει ελλειψοειδές"};
   } else {
-    d.ellipsoid = Text{"its ellipsoid is " + shown + ", not GRS 1980",
-                       "το ελλειψοειδές του είναι " + shown + ", όχι το GRS 1980"};
+    d.ellipsoid = Text{"its ellipsoid (" + shown + ") is not " + grs80,
+                       "το ελλειψοειδές του (" + shown + ") δεν είναι το " + grs80};
   }
 }
 
@@ -369,7 +372,11 @@ std::vector<double> ShiftOf(const Node* towgs84, const Node* transformation) {
       else if (code == 8608 || name == "xaxisrotation") shift[3] = value;
       else if (code == 8609 || name == "yaxisrotation") shift[4] = value;
       else if (code == 8610 || name == "zaxisrotation") shift[5] = value;
-      else if (code == 8611 || name == "scaledifference") shift[6] = value;
+      else if (code == 8611 || name == "scaledifference") {
+        // In parts per million with its unit; PROJ writes a factor (1 for none) without one.
+        const double unit = p->UnitFactor().value_or(1.0);
+        shift[6] = unit == 1.0 && std::fabs(value) > 0.5 ? value - 1.0 : value * unit;
+      }
     }
   }
   return shift;
@@ -437,7 +444,12 @@ Description DescribeWkt(const Node& root) {
     d.datum = DatumOfName(d.datumName);
     if (datum->Epsg() == 6121 || base->Epsg() == 4121) d.datum = DatumKind::kGgrs87;
     if (d.datum == DatumKind::kUnnamed) {
-      d.datum = DatumOfShift(ShiftOf(datum->Child({"TOWGS84"}), transformation));
+      const std::vector<double> shift = ShiftOf(datum->Child({"TOWGS84"}), transformation);
+      d.datum = DatumOfShift(shift);
+      if (d.datum == DatumKind::kOther) {
+        d.datumName += std::string(d.datumName.empty() ? "" : " ") + "shifted to WGS 84 by " +
+                       Number(shift[0]) + ", " + Number(shift[1]) + ", " + Number(shift[2]) + " m";
+      }
     }
     const Node* ellipsoid = datum->Child({"ELLIPSOID", "SPHEROID"});
     if (!ellipsoid) {
@@ -860,6 +872,11 @@ std::string EpsgCodesOfForms() {
   return list;
 }
 
+CrsRecognition Spelt(CrsSpelling spelling, CrsRecognition r) {
+  r.spelling = spelling;
+  return r;
+}
+
 CrsRecognition RecognizeWkt(std::string_view text) {
   auto parsed = ParseWkt(text);
   if (auto* error = std::get_if<ParseError>(&parsed)) return None(std::move(error->text));
@@ -885,13 +902,16 @@ CrsRecognition RecognizeCrs(std::string_view text) {
     for (const Form form : kAllForms) {
       for (const RegionProfile* profile : Regions()) {
         const CrsDefinition crs = CrsOf(form, *profile);
-        if (crs.epsg == *code) return RecognizeWkt(crs.wkt);
+        if (crs.epsg != *code) continue;
+        CrsRecognition r = RecognizeWkt(crs.wkt);
+        r.spelling = CrsSpelling::kEpsgCode;
+        return r;
       }
     }
-    return None({"of the EPSG codes only " + EpsgCodesOfForms() + " are forms (HTRS07 has none)",
+    return Spelt(CrsSpelling::kEpsgCode, None({"of the EPSG codes only " + EpsgCodesOfForms() + " are forms (HTRS07 has none)",
                  "από τους κωδικούς EPSG μόνο οι " + EpsgCodesOfForms() +
                      " είναι μορφές (το HTRS07 δεν έχει)"},
-                name);
+                name));
   }
   if (text.front() == '+' || text.starts_with("proj=")) {
     std::string lower = Lower(text.substr(0, 64));
@@ -901,9 +921,9 @@ CrsRecognition RecognizeCrs(std::string_view text) {
       code = code.substr(0, code.find_first_of(" \t\r\n"));
       return RecognizeCrs(code);
     }
-    return Match(DescribeProj(text));
+    return Spelt(CrsSpelling::kProjString, Match(DescribeProj(text)));
   }
-  if (StartsLikeWkt(text)) return RecognizeWkt(text);
+  if (StartsLikeWkt(text)) return Spelt(CrsSpelling::kWkt, RecognizeWkt(text));
   return None({"it is neither a WKT text, an EPSG code (\"EPSG:2100\") nor a PROJ string",
                "δεν είναι ούτε κείμενο WKT, ούτε κωδικός EPSG (\"EPSG:2100\"), ούτε "
                "συμβολοσειρά PROJ"});

@@ -40,8 +40,12 @@ struct CrsTolerance {
 // The kind of a CRS, as far as the forms go.
 enum class CrsKind { kUnknown, kGeocentric, kGeographic, kProjected };
 
+// How a text spells a CRS, as far as it was read: none for a text that is neither.
+enum class CrsSpelling { kNone, kWkt, kEpsgCode, kProjString };
+
 // What a CRS is: its form and the regions in which it is that form, or why it is none.
 struct CrsRecognition {
+  CrsSpelling spelling = CrsSpelling::kNone;
   std::optional<Form> form;  // nothing where the CRS is none of the five forms
   unsigned regions = 0;      // bit i: the form in Regions()[i] (1 the mainland, 2 Kastelorizo)
   bool swapped = false;      // its first two axes in the other order than the form's
