@@ -25,9 +25,9 @@ namespace vortan {
 // 1/f differs from GRS80's by 1.5e-6, IERS 2003's a by 0.4 m; real projections differ by whole
 // degrees, by 1e-4 in scale, by kilometres in false origin) and makes at most a millimetre on
 // the ground in the area served, the last digit the output files write: an a within 1 mm of
-// GRS80's moves no point by more than a / 6378137 m x 4,400 km = 0.7 mm. So a CRS that writes
-// a = 6378137.0005 (a unit converted to and fro) is GRS80: refusing it would refuse a CRS
-// whose coordinates are ours to the millimetre.
+// GRS80's moves no point by more than 1 mm / 6378137 m x 4,400 km = 0.7 mm. So a CRS that
+// writes a = 6378137.0005 (a unit converted to and fro) is GRS80 for every front end: refusing
+// it would refuse a CRS whose coordinates are ours to the millimetre.
 struct CrsTolerance {
   static constexpr double kSemiMajorMetres = 1e-3;
   static constexpr double kInverseFlattening = 1e-8;
