@@ -30,6 +30,7 @@
 #include "data_files/records.h"
 #include "engine/conversion.h"
 #include "engine/crs.h"
+#include "engine/crs_recognition.h"
 #include "engine/forms.h"
 #include "engine/session.h"
 #include "engine/worker_pool.h"
@@ -322,6 +323,28 @@ const char* vortan_crs_wkt(int form, int region) {
   const NameTables* names = Names();
   if (!names || !FormOf(form) || !ProfileOf(region)) return nullptr;
   return names->crs[static_cast<std::size_t>(form)][static_cast<std::size_t>(region)].wkt.c_str();
+}
+
+int vortan_form_of_crs(const char* crs, int region, vortan_crs_form* out) {
+  return Guarded([&]() -> int {
+    if (!crs || !out) return Fail(VORTAN_INVALID_ARGUMENT, "vortan_form_of_crs: a null pointer");
+    if (region != -1 && !ProfileOf(region)) {
+      return Fail(VORTAN_INVALID_ARGUMENT,
+                  "vortan_form_of_crs: region " + std::to_string(region) +
+                      " is none: give -1 (any), VORTAN_MAINLAND or VORTAN_KASTELORIZO");
+    }
+    // The texts of the answer, kept on the thread until its next call.
+    thread_local CrsRecognition kept;
+    kept = region == -1 ? RecognizeCrs(crs) : RecognizeCrsInRegion(crs, static_cast<unsigned>(region));
+    out->form = kept.form ? CodeOf(*kept.form) : -1;
+    out->regions = static_cast<int>(kept.regions);
+    out->swapped = kept.swapped ? 1 : 0;
+    out->fits = static_cast<int>(kept.fits);
+    out->name = kept.name.c_str();
+    out->reason = kept.reason.c_str();
+    out->reason_el = kept.reasonGreek.c_str();
+    return VORTAN_OK;
+  });
 }
 
 int vortan_format_number(double value, const char* pattern, char* buffer, size_t size) {

@@ -1,5 +1,6 @@
-// The CRS of a layer against the five forms: which form it is, whether it may be taken as the
-// form that --from names, and the CRS written on output, all from engine/crs.h.
+// The CRS of a layer against the five forms: which form it is and whether it may be taken as the
+// form that --from names, by the engine's one recognizer (engine/crs_recognition.h) on the
+// CRS's WKT, and the CRS written on output, from engine/crs.h.
 #pragma once
 
 #include <memory>
@@ -16,7 +17,7 @@ namespace vortan::gis {
 
 // The form a CRS is in the region: EPSG:2100 and EPSG:4121, the HTRS07 CRSs this system writes,
 // and any CRS with the same datum, ellipsoid and projection constants under another spelling
-// (an ESRI .prj, a PROJ string). Nothing for another CRS.
+// (an ESRI .prj, a PROJ string), within the recognizer's one tolerance. Nothing for another CRS.
 std::optional<Form> FormOfCrs(const OGRSpatialReference& srs, const RegionProfile& profile);
 
 // Whether a CRS that is none of ours may hold coordinates of the form: the same kind

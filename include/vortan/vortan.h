@@ -53,7 +53,7 @@ extern "C" {
 
 /* The version of this interface: calls are only ever added, never changed, within one major
  * version; vortan_api_version() of the library loaded is at least the header's. */
-#define VORTAN_API_VERSION 2
+#define VORTAN_API_VERSION 3
 
 /* ---------------------------------------------------------------------------------------- */
 /* Codes */
@@ -89,6 +89,7 @@ typedef enum vortan_region {
   VORTAN_MAINLAND = 0,    /* "mainland" */
   VORTAN_KASTELORIZO = 1  /* "kastelorizo": no grids, no extent test */
 } vortan_region;
+#define VORTAN_REGION_COUNT 2
 
 /* The four record jobs of the data-file programs, as vortan-transform names them. */
 typedef enum vortan_job {
@@ -138,6 +139,32 @@ VORTAN_API const char *vortan_job_output_name(int job, int output, int region);
 VORTAN_API int vortan_crs_epsg(int form, int region);
 VORTAN_API const char *vortan_crs_name(int form, int region);
 VORTAN_API const char *vortan_crs_wkt(int form, int region);
+
+/* The form of a CRS (since interface 3): which of the five forms a CRS is, and in which
+ * regions, or why it is none. The same recognizer as vortan-transform's, the Python package's
+ * and the QGIS plugin's, with one tolerance (a within 1 mm of GRS80's, 1/f within 1e-8, TM
+ * constants within 1e-9 degrees, 1e-10 in scale and 1 mm): a CRS is taken for what it is, not
+ * for how it is written. */
+typedef struct vortan_crs_form {
+  int form;              /* the form (vortan_form), or -1 where the CRS is none of the five */
+  int regions;           /* the regions in which it is that form: bit 1 << region */
+  int swapped;           /* 1 where its first two axes come in the other order than the
+                            form's (longitude before latitude, N before E), else 0 */
+  int fits;              /* the forms whose coordinates the CRS can hold whatever its datum
+                            (its kind, units and projection constants): bit
+                            1 << (form * VORTAN_REGION_COUNT + region) */
+  const char *name;      /* its name ("GGRS87 / Greek Grid"), "" where it has none */
+  const char *reason;    /* why it is none, in English ("" for a form) */
+  const char *reason_el; /* the same in Greek */
+} vortan_crs_form;
+
+/* Fills *out with the form of crs: a WKT1, WKT2 or ESRI .prj text, an EPSG code ("EPSG:2100",
+ * "2100", "urn:ogc:def:crs:EPSG::2100") or a PROJ string ("+proj=tmerc +lon_0=24 ..."). region
+ * -1 for any region, else the form only where it is one in that region (a form of the other
+ * region is none, with a reason that says so). A CRS that is none of the forms is VORTAN_OK
+ * too, with form -1 and the reason; VORTAN_INVALID_ARGUMENT for a null pointer or an unknown
+ * region. The texts of *out stay valid until the thread's next call into the library. */
+VORTAN_API int vortan_form_of_crs(const char *crs, int region, vortan_crs_form *out);
 
 /* Writes value as the system writes numbers, with a format pattern of zeros and one point:
  * ".000" (metres: 0.25 as ".250"), ".00000" (packed angles, seconds), "0.000000" (scale

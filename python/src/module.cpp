@@ -29,6 +29,7 @@
 #include "data_files/record_text.h"
 #include "engine/conversion.h"
 #include "engine/crs.h"
+#include "engine/crs_recognition.h"
 #include "engine/forms.h"
 #include "engine/worker_pool.h"
 #include "transform/datum.h"
@@ -356,6 +357,30 @@ PYBIND11_MODULE(_vortan, m) {
   m.def("crs_of", [](const std::string& form, const std::string& region) {
     const vortan::CrsDefinition crs = vortan::CrsOf(vortan::FormOf(form), vortan::ProfileOf(region));
     return py::make_tuple(crs.epsg, crs.name, crs.wkt);
+  });
+  // The form of a CRS text (WKT, EPSG code, PROJ string): (form or None, [regions], swapped,
+  // [(form, region) it can hold whatever its datum], name, reason, reason in Greek, how the text
+  // spells it: "wkt", "epsg", "proj", or "" where it is none of these).
+  m.def("form_of_crs", [](const std::string& text) {
+    const vortan::CrsRecognition r = vortan::RecognizeCrs(text);
+    py::list regions, fits;
+    for (unsigned i = 0; i < vortan::Regions().size(); ++i) {
+      const std::string region(vortan::Regions()[i]->name);
+      if (r.regions >> i & 1u) regions.append(region);
+      for (vortan::Form form : vortan::kAllForms) {
+        if (r.fits & vortan::CrsRecognition::FitBit(form, i)) {
+          fits.append(py::make_tuple(std::string(vortan::FormName(form)), region));
+        }
+      }
+    }
+    py::object form = r.form ? py::object(py::str(std::string(vortan::FormName(*r.form))))
+                             : py::object(py::none());
+    const char* spelling = r.spelling == vortan::CrsSpelling::kWkt          ? "wkt"
+                           : r.spelling == vortan::CrsSpelling::kEpsgCode   ? "epsg"
+                           : r.spelling == vortan::CrsSpelling::kProjString ? "proj"
+                                                                             : "";
+    return py::make_tuple(form, regions, r.swapped, fits, r.name, r.reason, r.reasonGreek,
+                          spelling);
   });
   m.def("regions", [] {
     std::vector<std::string> names;

@@ -286,10 +286,11 @@ class Transformer:
     @classmethod
     def from_crs(cls, crs_from, crs_to, region=None, always_xy=False, **options):
         """The Transformer between two CRSs, as pyproj's Transformer.from_crs: each an EPSG code
-        ("EPSG:2100", 2100), a WKT text (those the GIS layer writes: crs_of), a pyproj.CRS,
-        anything else pyproj reads, or a form's name. Each must be one of the five forms; the
-        region is that of the projections among them (region= where there is none: the
-        mainland by default). Without always_xy the coordinates come in the order of each CRS's
+        ("EPSG:2100", 2100), a WKT text (WKT1, WKT2, an ESRI .prj; those the GIS layer writes:
+        crs_of), a PROJ string, a pyproj.CRS, anything else pyproj reads, or a form's name,
+        recognised as the tool recognises a layer's CRS (vortan.crs). Each must be one of the
+        five forms; the region is that of the projections among them (region= where there is
+        none: the mainland by default). Without always_xy the coordinates come in the order of each CRS's
         axes (EPSG:4121: latitude first), with it longitude and E first. options: those of
         Transformer (dn, de, keep_heights, threads, errcheck, vector_lanes)."""
         always_xy = _boolean(always_xy, "always_xy")

@@ -16,7 +16,7 @@ from qgis.core import (QgsFeatureRequest, QgsFeatureSink, QgsGeometry, QgsProces
 from . import library as vortan
 from .common import Engine, VortanAlgorithm, across_datum
 from .crs import defined, display_name, form_display_name
-from .texts import tr
+from .texts import greek, tr
 from .wkb import Vertices, WkbError
 
 # Features of one batch call: enough that the library's threads have work, few enough that a
@@ -83,8 +83,10 @@ class ConvertLayer(VortanAlgorithm):
         forms = ", ".join(vortan.FORMS)
         if defined(crs):
             where = "" if region == "mainland" else f" ({region})"
+            why, why_el = crss.why_not(crs, region)
             raise QgsProcessingException(tr("crs_unknown", layer=layer, crs=display_name(crs),
-                                            region=where, forms=forms))
+                                            region=where, forms=forms,
+                                            why=why_el if greek() else why))
         raise QgsProcessingException(tr("crs_none", layer=layer, forms=forms))
 
     def processAlgorithm(self, parameters, context, feedback):

@@ -2,20 +2,21 @@
 and the HTRS07 CRSs that QGIS 3.22's EPSG database lacks, added once as user CRSs from the WKT
 the library gives (engine/crs.cpp), so that converted layers show a named CRS.
 
-The rules are those of vortan-transform convert (docs/formats.md): EPSG:2100 and EPSG:4121,
-the HTRS07 CRSs of this system, and any CRS with the same datum (or an unnamed datum on GRS80)
-and the same Transverse Mercator constants under another spelling.
+Which form a layer's CRS is, and which forms a CRS of another datum can hold, the library
+decides (vortan_form_of_crs, engine/crs_recognition.h) from the CRS's WKT: the same recognizer,
+with the same tolerance, as vortan-transform convert's (docs/formats.md), the Python package's
+and the C library's. EPSG:2100 and EPSG:4121, the HTRS07 CRSs of this system, and any CRS with
+the same datum (or an unnamed datum on GRS80) and the same Transverse Mercator constants under
+another spelling.
 
 QGIS 3.22 takes every custom CRS in degrees for a projected one (isGeographic() false, which
 skews its measurements) unless its record in the user CRS database says otherwise: the record
 of the HTRS07 geographic CRS is marked geographic once it is added.
 """
 
-import math
-import re
 import sqlite3
 
-from qgis.core import QgsApplication, QgsCoordinateReferenceSystem, QgsUnitTypes
+from qgis.core import QgsApplication, QgsCoordinateReferenceSystem
 
 from .library import FORMS, REGIONS
 
@@ -24,92 +25,6 @@ _USER_FORMS = (("htrs07-xyz", "mainland"), ("htrs07-geographic", "mainland"),
                ("htrs07-tm07", "mainland"), ("htrs07-tm07", "kastelorizo"),
                ("ggrs87-tm87", "kastelorizo"))
 
-_DATUM_NAME = re.compile(r'(?:DATUM|ENSEMBLE)\s*\[\s*"([^"]*)"')
-_GRS80 = (6378137.0, 298.257222101)
-
-
-def _squeezed(name):
-    return "".join(c for c in name.lower() if c.isalnum())
-
-
-def _datum(crs):
-    """"ggrs87", "htrs07", "unnamed" or "other": the datum of a CRS, by its name."""
-    match = _DATUM_NAME.search(crs.toWkt(QgsCoordinateReferenceSystem.WKT_PREFERRED))
-    raw = match.group(1) if match else ""
-    # ESRI names datums with a "D_" in front ("D_Unknown_based_on_GRS80_ellipsoid" in the .prj
-    # that GDAL and QGIS write for a TM07 defined by its parameters): the name is what follows.
-    name = _squeezed(raw[2:] if raw[:2] in ("D_", "d_") else raw)
-    if any(n in name for n in ("greekgeodeticreferencesystem1987", "ggrs1987", "ggrs87")):
-        return "ggrs87"
-    if any(n in name for n in ("hellenicterrestrialreferencesystem2007", "htrs07", "htrs2007")):
-        return "htrs07"
-    if name in ("", "unknown", "dunknown", "unnamed") or name.startswith(
-            ("unknownbasedongrs", "notspecifiedbasedongrs")):
-        return "unnamed"
-    return "other"
-
-
-def _proj(crs):
-    """The parameters of the CRS's PROJ string as a dict ('+k=0.9996' as {'k': '0.9996'})."""
-    params = {}
-    for part in crs.toProj().split():
-        if part.startswith("+"):
-            key, _, value = part[1:].partition("=")
-            params[key] = value
-    # PROJ writes a Transverse Mercator with UTM's constants as UTM (TM87 of Kastelorizo is
-    # zone 35): the same constants spelt out.
-    if params.get("proj") == "utm" and _number(params, "zone") is not None:
-        params.update(proj="tmerc", lat_0="0", lon_0=str(6 * _number(params, "zone") - 183),
-                      k="0.9996", x_0="500000", y_0="10000000" if "south" in params else "0")
-    return params
-
-
-def _number(params, *keys, default=None):
-    for key in keys:
-        if key in params:
-            try:
-                return float(params[key])
-            except ValueError:
-                return None
-    return default
-
-
-def _on_grs80(params):
-    if params.get("ellps") == "GRS80":
-        return True
-    a, rf = _number(params, "a"), _number(params, "rf")
-    return a is not None and rf is not None and abs(a - _GRS80[0]) < 1e-6 and abs(rf - _GRS80[1]) < 1e-8
-
-
-def _kind(params):
-    proj = params.get("proj", "")
-    if proj == "geocent":
-        return "geocentric"
-    if proj in ("longlat", "latlong", "lonlat", "latlon"):
-        return "geographic"
-    return "projected"
-
-
-def _same_projection(params, reference):
-    """A Transverse Mercator in metres with the constants of the reference PROJ parameters."""
-    if params.get("proj") != "tmerc" or params.get("units", "m") != "m":
-        return False
-    tolerances = (("lat_0", 1e-9), ("lon_0", 1e-9), ("k", 1e-12), ("x_0", 1e-6), ("y_0", 1e-6))
-    for key, tolerance in tolerances:
-        keys = (key, "k_0") if key == "k" else (key,)
-        default = 1.0 if key == "k" else 0.0
-        ours = _number(reference, *keys, default=default)
-        theirs = _number(params, *keys, default=default)
-        if theirs is None or not math.isclose(ours, theirs, rel_tol=0, abs_tol=tolerance):
-            return False
-    return True
-
-
-def _kind_of_form(form):
-    if form == "htrs07-xyz":
-        return "geocentric"
-    return "geographic" if form.endswith("geographic") else "projected"
-
 
 class Crss:
     """The CRSs of the forms through the library's WKT; user CRSs added once."""
@@ -117,17 +32,9 @@ class Crss:
     def __init__(self, library):
         self._library = library
         self._user = {}     # (form, region) -> QgsCoordinateReferenceSystem
-        self._params = {}   # (form, region) -> PROJ parameters of the form's CRS
 
     def definition(self, form, region):
         return self._library.crs(form, region)
-
-    def _reference(self, form, region):
-        key = (form, region)
-        if key not in self._params:
-            self._params[key] = _proj(QgsCoordinateReferenceSystem.fromWkt(
-                self.definition(form, region)[2]))
-        return self._params[key]
 
     def register(self):
         """Adds the HTRS07 and Kastelorizo CRSs as user CRSs where they are not yet, marks the
@@ -188,40 +95,29 @@ class Crss:
                 return crs
         return QgsCoordinateReferenceSystem.fromWkt(wkt)
 
-    def form_of(self, crs, region):
-        """The form a CRS is in the region, or None."""
+    def recognized(self, crs, region=None):
+        """What the library says of a layer's CRS (a CrsForm), from its WKT; None for a layer
+        without a CRS."""
         if not defined(crs):
             return None
-        datum = _datum(crs)
-        params = _proj(crs)
-        if datum == "other" or not _on_grs80(params):
-            return None
-        kind = _kind(params)
-        if kind == "geocentric":
-            return "htrs07-xyz" if datum == "htrs07" else None
-        if kind == "geographic":
-            if crs.mapUnits() != QgsUnitTypes.DistanceDegrees:
-                return None
-            return {"htrs07": "htrs07-geographic", "ggrs87": "ggrs87-geographic"}.get(datum)
-        if _same_projection(params, self._reference("ggrs87-tm87", region)) and datum in (
-                "ggrs87", "unnamed"):
-            return "ggrs87-tm87"
-        if _same_projection(params, self._reference("htrs07-tm07", region)) and datum in (
-                "htrs07", "unnamed"):
-            return "htrs07-tm07"
-        return None
+        text = crs.toWkt(QgsCoordinateReferenceSystem.WKT_PREFERRED) or crs.toProj()
+        return self._library.form_of_crs(text, region)
+
+    def form_of(self, crs, region):
+        """The form a CRS is in the region, or None."""
+        found = self.recognized(crs, region)
+        return found.form if found is not None else None
+
+    def why_not(self, crs, region):
+        """Why a CRS is none of the forms in the region: (English, Greek)."""
+        found = self.recognized(crs, region)
+        return (found.reason, found.reason_el) if found is not None else ("", "")
 
     def admits(self, crs, form, region):
-        """Whether a CRS that is none of ours may hold coordinates of the form: the same kind
-        and, for a projection, the form's constants."""
-        params = _proj(crs)
-        if _kind(params) != _kind_of_form(form):
-            return False
-        if _kind_of_form(form) == "geographic":
-            return crs.mapUnits() == QgsUnitTypes.DistanceDegrees
-        if _kind_of_form(form) == "projected":
-            return _same_projection(params, self._reference(form, region))
-        return True
+        """Whether a CRS that is none of ours may hold coordinates of the form: the same kind,
+        units and, for a projection, the form's constants."""
+        found = self.recognized(crs, region)
+        return found is not None and (form, region) in found.fits
 
 
 def defined(crs):

@@ -77,6 +77,31 @@ class _Point(ctypes.Structure):
                 ("dn_cm", ctypes.c_double)]
 
 
+class _CrsForm(ctypes.Structure):
+    _fields_ = [("form", ctypes.c_int), ("regions", ctypes.c_int), ("swapped", ctypes.c_int),
+                ("fits", ctypes.c_int), ("name", ctypes.c_char_p), ("reason", ctypes.c_char_p),
+                ("reason_el", ctypes.c_char_p)]
+
+
+class CrsForm:
+    """What the library says of a CRS (vortan_form_of_crs): its form or None, the regions in
+    which it is that form, whether its first two axes come in the other order than the form's,
+    the (form, region) pairs it can hold whatever its datum, its name, and why it is none in
+    English and Greek."""
+
+    def __init__(self, form, regions, swapped, fits, name, reason, reason_el):
+        self.form = form
+        self.regions = regions
+        self.swapped = swapped
+        self.fits = fits
+        self.name = name
+        self.reason = reason
+        self.reason_el = reason_el
+
+
+# The interface version the plugin needs: vortan_form_of_crs came with 3.
+API_VERSION = 3
+
 _PROGRESS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_uint64, ctypes.c_uint64, ctypes.c_uint64,
                              ctypes.c_void_p)
 _DOUBLES = ctypes.POINTER(ctypes.c_double)
@@ -117,6 +142,7 @@ class Library:
             "vortan_crs_epsg": (c_int, [c_int, c_int]),
             "vortan_crs_name": (c_char_p, [c_int, c_int]),
             "vortan_crs_wkt": (c_char_p, [c_int, c_int]),
+            "vortan_form_of_crs": (c_int, [c_char_p, c_int, ctypes.POINTER(_CrsForm)]),
             "vortan_format_number": (c_int, [c_double, c_char_p, c_char_p, c_size_t]),
             "vortan_error_code": (c_int, []),
             "vortan_error_message": (c_char_p, []),
@@ -144,13 +170,17 @@ class Library:
             "vortan_convert_file": (c_int, [c_void_p, c_int, c_int, c_int, c_char_p, c_char_p,
                                             _PROGRESS, c_void_p, ctypes.POINTER(c_uint64)]),
         }
+        lib.vortan_api_version.restype = c_int
+        lib.vortan_api_version.argtypes = []
+        if lib.vortan_api_version() < API_VERSION:
+            raise LibraryMissing(f"{self.path} is too old (interface {lib.vortan_api_version()}, "
+                                 f"the plugin needs {API_VERSION}): install the plugin's zip "
+                                 "with its own library")
         for name, (restype, argtypes) in signatures.items():
             function = getattr(lib, name)
             function.restype = restype
             function.argtypes = argtypes
         self.version = lib.vortan_version().decode()
-        if lib.vortan_api_version() < 1:
-            raise LibraryMissing(f"{self.path} is too old (interface {lib.vortan_api_version()})")
 
     def __getattr__(self, name):
         return getattr(self._lib, name)
@@ -182,6 +212,22 @@ class Library:
         f, r = FORMS.index(form), REGIONS.index(region)
         return (self._lib.vortan_crs_epsg(f, r), self._lib.vortan_crs_name(f, r).decode(),
                 self._lib.vortan_crs_wkt(f, r).decode())
+
+    def form_of_crs(self, text, region=None):
+        """The form of a CRS given as text (WKT, EPSG code, PROJ string), in a region or any:
+        a CrsForm."""
+        out = _CrsForm()
+        self.check(self._lib.vortan_form_of_crs(
+            text.encode("utf-8"), -1 if region is None else REGIONS.index(region),
+            ctypes.byref(out)))
+        return CrsForm(
+            FORMS[out.form] if out.form >= 0 else None,
+            tuple(r for i, r in enumerate(REGIONS) if out.regions >> i & 1),
+            bool(out.swapped),
+            {(f, r) for fi, f in enumerate(FORMS) for ri, r in enumerate(REGIONS)
+             if out.fits >> (fi * len(REGIONS) + ri) & 1},
+            out.name.decode("utf-8", "replace"), out.reason.decode("utf-8", "replace"),
+            out.reason_el.decode("utf-8", "replace"))
 
     def job_output_count(self, job):
         return self._lib.vortan_job_output_count(JOBS.index(job))

@@ -101,9 +101,10 @@ TEXTS = {
         "Το επίπεδο '{layer}' είναι σε {crs}, που δεν μπορεί να έχει συντεταγμένες {given}: "
         "μετατρέψτε το πρώτα σε μία από τις πέντε μορφές, ή διορθώστε τη μορφή εισόδου."),
     "crs_unknown": (
-        "Layer '{layer}' is in {crs}, which is none of the five forms{region}: give the source "
-        "form if its coordinates are one of them ({forms}).",
-        "Το επίπεδο '{layer}' είναι σε {crs}, που δεν είναι καμία από τις πέντε μορφές{region}: "
+        "Layer '{layer}' is in {crs}, which is none of the five forms{region} ({why}): give the "
+        "source form if its coordinates are one of them ({forms}).",
+        "Το επίπεδο '{layer}' είναι σε {crs}, που δεν είναι καμία από τις πέντε μορφές{region} "
+        "({why}): "
         "δώστε τη μορφή εισόδου αν οι συντεταγμένες του είναι μία από αυτές ({forms})."),
     "crs_none": (
         "Layer '{layer}' has no CRS: give the source form of its coordinates ({forms}).",
