@@ -99,7 +99,7 @@ double AtanhSmall(double x) {
 // cos phi|, and ln(((1 - e sin phi)/(1 + e sin phi))^(e/2)) is -e atanh(e sin phi): one
 // logarithm where the formula names a tangent, a power and a logarithm.
 double IsometricFrom(double s, double c, double e) {
-  return std::log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
+  return math::Log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
 // The meridian arc's series at phi, given sin 2k phi (k = 1 to 4).
@@ -311,7 +311,7 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
   double phi[n], s[n], c[n], dLn[n];
   bool done[n];
   for (std::size_t k = 0; k < n; ++k) {
-    const double ex = std::exp(psiTarget[k]);
+    const double ex = math::Exp(psiTarget[k]);
     phi[k] = 2 * math::Atan(ex) - kPi / 2;
     const double ex2 = ex * ex;
     s[k] = (ex2 - 1) / (ex2 + 1);
@@ -345,13 +345,13 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
         const double sn = s[k] + (c[k] * st - s[k] * omc);
         const double cn = c[k] - (s[k] * st + c[k] * omc);
         const double r = (c[k] * omc + st * (1 + s[k])) / ((1 + s[k]) * cn);
-        dLn[k] += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
+        dLn[k] += std::fabs(r) < 0.01 ? Log1pSmall(r) : math::Log1p(r);
         s[k] = sn;
         c[k] = cn;
       } else {
         s[k] = math::Sin(next);
         c[k] = math::Cos(next);
-        dLn[k] = std::log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
+        dLn[k] = math::Log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
       }
       phi[k] = next;
     }
