@@ -85,6 +85,13 @@ DD operator/(DD a, DD b) {
 
 double Round(DD a) { return a.hi + a.lo; }
 
+// The integer nearest x (|x| < 2^51) by adding and taking away 1.5 * 2^52, in the rounding of
+// the double operations themselves (MinGW's nearbyint is x87 code).
+double NearestInteger(double x) {
+  constexpr double kShifter = 0x1.8p52;
+  return (x + kShifter) - kShifter;
+}
+
 // 1 / n! for n = 0 to kTerms - 1, as double-doubles.
 constexpr int kTerms = 32;
 struct InverseFactorials {
@@ -166,7 +173,7 @@ void SinCosTiny(DD b, DD& s, DD& c) {
 
 // sin r and cos r for |r| <= pi / 4: r = a + b with a = j / 64 from the tables.
 void SinCosSmall(DD r, DD& s, DD& c) {
-  const double j = std::nearbyint(r.hi * kTableStep);
+  const double j = NearestInteger(r.hi * kTableStep);
   const int index = static_cast<int>(std::fabs(j));
   const Tables& t = TheTables();
   const DD sa = j < 0 ? -t.sine[index] : t.sine[index];
@@ -179,7 +186,7 @@ void SinCosSmall(DD r, DD& s, DD& c) {
 
 // sin x and cos x as double-doubles, for |x| < 2^20.
 void SinCos(double x, DD& s, DD& c) {
-  const double k = std::nearbyint(x / kPiOver2[0]);
+  const double k = NearestInteger(x / kPiOver2[0]);
   // x - k pi/2, the products formed exactly.
   DD r = DD{x} - TwoProduct(k, kPiOver2[0]);
   r = r - TwoProduct(k, kPiOver2[1]);
@@ -218,7 +225,7 @@ constexpr double kExpLimit = 708;  // beyond it the result overflows or is subno
 // Taylor series, the terms from b^7 on, below 2^-60 of the value, in double precision.
 DD ExpSmall(DD r) {
   const InverseFactorials& f = Factorials();
-  const double j = std::nearbyint(r.hi * kTableStep);
+  const double j = NearestInteger(r.hi * kTableStep);
   const DD b = r - DD{j / kTableStep};
   const double x = b.hi;
   double tail = 0;
@@ -334,7 +341,7 @@ double CorrectlyRoundedAtan2(double y, double x) {
 // e^x = 2^k e^r with r = x - k ln 2 (ln 2 in three parts, the products exact).
 double CorrectlyRoundedExp(double x) {
   if (!std::isfinite(x) || std::fabs(x) > kExpLimit) return std::exp(x);
-  const double k = std::nearbyint(x / kLn2[0]);
+  const double k = NearestInteger(x / kLn2[0]);
   DD r = DD{x} - TwoProduct(k, kLn2[0]);
   r = r - TwoProduct(k, kLn2[1]);
   r = r - DD{k * kLn2[2]};
