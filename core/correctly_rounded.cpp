@@ -309,6 +309,18 @@ double CorrectlyRoundedCos(double x) {
   return Round(c);
 }
 
+void CorrectlyRoundedSinCos(double x, double& s, double& c) {
+  if (Special(x) || std::fabs(x) >= kReducibleLimit) {
+    s = CorrectlyRoundedSin(x);
+    c = CorrectlyRoundedCos(x);
+    return;
+  }
+  DD sd, cd;
+  SinCos(x, sd, cd);
+  s = Round(sd);
+  c = Round(cd);
+}
+
 // Near zero by the series; elsewhere a Newton step on f(t) = sin t - x cos t, whose derivative
 // is cos t + x sin t = 1 / cos t at the root, from the library's arctangent.
 double CorrectlyRoundedAtan(double x) {

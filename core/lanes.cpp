@@ -205,8 +205,7 @@ void SinCos(V x, V& sine, V& cosine) {
     hn::Store(hn::IfThenElseZero(far, K(1)), d, fv);
     for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
       if (fv[k] != 0) {
-        sv[k] = math::Sin(xv[k]);
-        cv[k] = math::Cos(xv[k]);
+        math::SinCos(xv[k], sv[k], cv[k]);
       }
     }
     ss = hn::Load(d, sv);

@@ -41,6 +41,7 @@ inline constexpr bool kOwnFunctions = false;
 // Correctly rounded functions (in every build, so that the tests compare them with glibc's).
 double CorrectlyRoundedSin(double x);
 double CorrectlyRoundedCos(double x);
+void CorrectlyRoundedSinCos(double x, double& s, double& c);
 double CorrectlyRoundedAtan(double x);
 double CorrectlyRoundedAtan2(double y, double x);
 double CorrectlyRoundedExp(double x);
@@ -80,6 +81,16 @@ inline double Cos(double x) {
     if (internal::exact) return CorrectlyRoundedCos(x);
   }
   return std::cos(x);
+}
+// sin x and cos x of one argument (one reduction and one evaluation where they are the core's
+// own; elsewhere the two functions, which GCC turns into one sincos call).
+inline void SinCos(double x, double& s, double& c) {
+  if constexpr (kOwnFunctions) {
+    CorrectlyRoundedSinCos(x, s, c);
+    return;
+  }
+  s = Sin(x);
+  c = Cos(x);
 }
 inline double Atan(double x) {
   if constexpr (kOwnFunctions) return CorrectlyRoundedAtan(x);

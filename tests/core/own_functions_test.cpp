@@ -1,7 +1,7 @@
 // The correctly rounded exponential and logarithms (core/math_functions.h), which the Windows
 // build computes with instead of MinGW's x87 ones: exact where glibc's round wrongly (correct
 // values from 60-digit arithmetic) and at arguments across their range, the library's special
-// values, and within one unit of the last place of glibc over the ranges of the chains, equal
+// values, sine and cosine at once as the two functions, and within one unit of the last place of glibc over the ranges of the chains, equal
 // to it in all but a few calls in a thousand.
 #include "core/math_functions.h"
 
@@ -76,6 +76,18 @@ TEST(OwnFunctions, SpecialValuesAreTheLibrarys) {
   volatile double large = 710;
   EXPECT_EQ(CorrectlyRoundedExp(large), inf);
   EXPECT_EQ(CorrectlyRoundedExp(-large), std::exp(-large));
+}
+
+TEST(OwnFunctions, SineAndCosineAtOnceAreTheTwoFunctions) {
+  std::mt19937_64 random(87);
+  std::uniform_real_distribution<double> draw(-7, 7);
+  for (int i = 0; i < 10000; ++i) {
+    const double x = draw(random);
+    double s = 0, c = 0;
+    CorrectlyRoundedSinCos(x, s, c);
+    ASSERT_EQ(s, CorrectlyRoundedSin(x)) << x;
+    ASSERT_EQ(c, CorrectlyRoundedCos(x)) << x;
+  }
 }
 
 // Units of the last place between two doubles of one sign.
