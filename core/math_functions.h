@@ -10,12 +10,12 @@
 // glibc's in all but about one call in a thousand (the same algorithms), as near as correctly
 // rounded ones would.
 // MinGW-w64's library (the Windows build) computes these functions with x87 instructions
-// (fsin, fcos, fpatan, fyl2x, f2xm1), whose results depend on the precision in the calling
-// thread's x87 control word: 53 bits in a thread of a Microsoft program, 64 in one that
-// MinGW's start-up code began, and whatever a worker thread was given. There every one of them
-// is the correctly rounded one, always (kOwnFunctions): the last bits are then the same
-// whatever the caller, the thread or the number of threads, and differ from glibc's only where
-// glibc's are not correctly rounded (docs/windows.md gives the figures).
+// (fsin, fcos, fpatan, fyl2x, f2xm1; the arctangent is msvcrt.dll's), whose results depend on
+// the precision in the calling thread's x87 control word: 53 bits in a thread of a Microsoft
+// program, 64 in one that MinGW's start-up code began, and whatever a worker thread was given.
+// There every one of them is the correctly rounded one, always (kOwnFunctions): the last bits
+// are then the same whatever the caller, the thread or the number of threads, and differ from
+// glibc's only where glibc's are not correctly rounded (docs/windows.md gives the figures).
 // With glibc the functions are the library's and nothing is switched; where the chains run on
 // vector lanes (core/lanes.h), whose functions differ from the library's in the last bits, the
 // same noting is in force, and a noted point is computed again by the plain routines.
