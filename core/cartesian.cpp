@@ -12,11 +12,12 @@ namespace vortan {
 Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double lambda, double h) {
   const double f = params.flattening;
   const double e2 = 2 * f - f * f;
-  const double sinPhi = math::Sin(phi);
-  const double cosPhi = math::Cos(phi);
+  double sinPhi, cosPhi, sinLambda, cosLambda;
+  math::SinCos(phi, sinPhi, cosPhi);
+  math::SinCos(lambda, sinLambda, cosLambda);
   const double w = std::sqrt(1 - sinPhi * sinPhi * e2);
   const double n = params.semiMajorAxis / w;
-  const Cartesian c{(n + h) * cosPhi * math::Cos(lambda), (n + h) * cosPhi * math::Sin(lambda),
+  const Cartesian c{(n + h) * cosPhi * cosLambda, (n + h) * cosPhi * sinLambda,
                     ((1 - e2) * n + h) * sinPhi};
   NoteResults(c.x, c.y, c.z);
   return c;

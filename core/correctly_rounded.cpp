@@ -1,11 +1,16 @@
-// Correctly rounded sine, cosine and arctangent: each value is computed as a double-double
-// (about 104 bits) and rounded once. Double-double arithmetic from exact products (Veltkamp's
-// split and Dekker's product, no fused multiply-add) and exact sums (Knuth's two-sum); sine and
-// cosine by a reduction by pi / 2 and their Taylor series, the arctangent near zero by its
-// series and elsewhere by one Newton step from the C library's value, which doubles its 53
-// bits. A result is wrong only where the exact value lies within about 2^-100 of it of a
-// rounding boundary. Used where the C library's functions are not glibc's
-// (core/math_functions.h).
+// Correctly rounded sine, cosine, arctangent, exponential and logarithms: each value is computed
+// as a double-double (about 104 bits) and rounded once. Double-double arithmetic from exact
+// products (Veltkamp's split and Dekker's product, no fused multiply-add) and exact sums
+// (Knuth's two-sum), in plain double operations only (SSE2 on x86-64: nothing here depends on
+// the x87 control word); sine and cosine by a reduction by pi / 2 and their Taylor series, the
+// exponential by a reduction by ln 2 and its Taylor series, the arctangent near zero by its
+// series and elsewhere by one Newton step from a value good to a few units of the last place
+// (ArctangentStart), which doubles its bits; the logarithm likewise by one Newton step from
+// LogarithmStart. A result is wrong only where the exact value lies within about 2^-100 of it
+// of a rounding boundary. Used where the C library's functions are not glibc's
+// (core/math_functions.h); the C library is called only for arguments no chain passes (sine
+// and cosine beyond 2^20, the exponential beyond +-708, non-finite numbers, the logarithm of
+// zero, of negative or of subnormal numbers).
 #include <cmath>
 #include <limits>
 
@@ -80,6 +85,13 @@ DD operator/(DD a, DD b) {
 
 double Round(DD a) { return a.hi + a.lo; }
 
+// The integer nearest x (|x| < 2^51) by adding and taking away 1.5 * 2^52, in the rounding of
+// the double operations themselves (MinGW's nearbyint is x87 code).
+double NearestInteger(double x) {
+  constexpr double kShifter = 0x1.8p52;
+  return (x + kShifter) - kShifter;
+}
+
 // 1 / n! for n = 0 to kTerms - 1, as double-doubles.
 constexpr int kTerms = 32;
 struct InverseFactorials {
@@ -97,8 +109,8 @@ const InverseFactorials& Factorials() {
 // pi / 2 in three parts.
 constexpr double kPiOver2[] = {1.5707963267948966, 6.123233995736766e-17, -1.4973849048591698e-33};
 
-// sin r and cos r for |r| <= pi / 4 by their Taylor series.
-void SinCosSmall(DD r, DD& s, DD& c) {
+// sin r and cos r for |r| <= pi / 4 by their Taylor series (to r^27 and r^28).
+void SinCosSeries(DD r, DD& s, DD& c) {
   const InverseFactorials& f = Factorials();
   const DD r2 = r * r;
   // Horner's rule from the highest term: sin r = r (1 - r^2/3! + ...), cos r = 1 - r^2/2! + ...
@@ -115,9 +127,66 @@ void SinCosSmall(DD r, DD& s, DD& c) {
   c = cosSum;
 }
 
+// The tables of sin a, cos a and e^a at a = j / 64: the arguments of the series below are then
+// at most 1/128 (plus the error of a reduction), and eight terms reach 2^-110.
+constexpr double kTableStep = 64;
+constexpr int kSinCosEntries = 52;  // up to pi / 4
+constexpr int kExpEntries = 24;     // up to ln 2 / 2, both signs
+struct Tables {
+  DD sine[kSinCosEntries], cosine[kSinCosEntries];
+  DD exp[2 * kExpEntries + 1];  // e^((j - kExpEntries) / 64)
+  Tables() {
+    for (int j = 0; j < kSinCosEntries; ++j) SinCosSeries(DD{j / kTableStep}, sine[j], cosine[j]);
+    const InverseFactorials& f = Factorials();
+    for (int j = -kExpEntries; j <= kExpEntries; ++j) {
+      const DD a{j / kTableStep};
+      DD sum{0};
+      for (int n = kTerms - 1; n >= 0; --n) sum = sum * a + f.value[n];
+      exp[j + kExpEntries] = sum;
+    }
+  }
+};
+const Tables& TheTables() {
+  static const Tables t;
+  return t;
+}
+
+// sin b and cos b for |b| <= 1/128 (and a little): the terms from b^8 on, below 2^-70 of the
+// value, in double precision.
+void SinCosTiny(DD b, DD& s, DD& c) {
+  const InverseFactorials& f = Factorials();
+  const DD b2 = b * b;
+  const double x2 = b2.hi;
+  const double sinTail = (f.value[13].hi * x2 - f.value[11].hi) * x2 + f.value[9].hi;
+  const double cosTail = ((-f.value[14].hi * x2 + f.value[12].hi) * x2 - f.value[10].hi) * x2 +
+                         f.value[8].hi;
+  DD sinSum{sinTail}, cosSum{cosTail};
+  for (int n = 7; n >= 1; n -= 2) {
+    sinSum = sinSum * b2 + ((n / 2) % 2 == 0 ? f.value[n] : -f.value[n]);
+  }
+  for (int n = 6; n >= 0; n -= 2) {
+    cosSum = cosSum * b2 + ((n / 2) % 2 == 0 ? f.value[n] : -f.value[n]);
+  }
+  s = sinSum * b;
+  c = cosSum;
+}
+
+// sin r and cos r for |r| <= pi / 4: r = a + b with a = j / 64 from the tables.
+void SinCosSmall(DD r, DD& s, DD& c) {
+  const double j = NearestInteger(r.hi * kTableStep);
+  const int index = static_cast<int>(std::fabs(j));
+  const Tables& t = TheTables();
+  const DD sa = j < 0 ? -t.sine[index] : t.sine[index];
+  const DD& ca = t.cosine[index];
+  DD sb, cb;
+  SinCosTiny(r - DD{j / kTableStep}, sb, cb);
+  s = sa * cb + ca * sb;
+  c = ca * cb - sa * sb;
+}
+
 // sin x and cos x as double-doubles, for |x| < 2^20.
 void SinCos(double x, DD& s, DD& c) {
-  const double k = std::nearbyint(x / kPiOver2[0]);
+  const double k = NearestInteger(x / kPiOver2[0]);
   // x - k pi/2, the products formed exactly.
   DD r = DD{x} - TwoProduct(k, kPiOver2[0]);
   r = r - TwoProduct(k, kPiOver2[1]);
@@ -148,6 +217,82 @@ DD AtanSeries(DD x) {
 
 bool Special(double x) { return !std::isfinite(x) || x == 0; }
 
+// ln 2 in three parts.
+constexpr double kLn2[] = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56, 0x1.7b57a079a1934p-111};
+constexpr double kExpLimit = 708;  // beyond it the result overflows or is subnormal
+
+// e^r for |r| <= ln 2 / 2 (and a little): r = a + b with a = j / 64 from the table, e^b by its
+// Taylor series, the terms from b^7 on, below 2^-60 of the value, in double precision.
+DD ExpSmall(DD r) {
+  const InverseFactorials& f = Factorials();
+  const double j = NearestInteger(r.hi * kTableStep);
+  const DD b = r - DD{j / kTableStep};
+  const double x = b.hi;
+  double tail = 0;
+  for (int n = 12; n >= 7; --n) tail = tail * x + f.value[n].hi;
+  DD sum{tail};
+  for (int n = 6; n >= 0; --n) sum = sum * b + f.value[n];
+  return TheTables().exp[static_cast<int>(j) + kExpEntries] * sum;
+}
+
+// ln m for m in [sqrt(1/2), sqrt(2)], good to a few units of the last place: 2 atanh(s) with
+// s = (m - 1) / (m + 1), |s| < 0.172, by its series (s^25 / 25 < 2^-63).
+double LogarithmStart(double m) {
+  const double s = (m - 1) / (m + 1);
+  const double s2 = s * s;
+  double sum = 0;
+  for (int n = 23; n >= 1; n -= 2) sum = sum * s2 + 1.0 / n;
+  return 2 * s * sum;
+}
+
+// ln of m (in [sqrt(1/2), sqrt(2)], a double-double) plus exponent ln 2: one Newton step from
+// y0 = LogarithmStart, ln m = y0 + ln(1 + u) with u = m e^-y0 - 1 (|u| < 2^-50, so that
+// ln(1 + u) = u - u^2 / 2 to 2^-150).
+double LogarithmOf(DD m, int exponent) {
+  const double y0 = LogarithmStart(m.hi);
+  const DD u = m * ExpSmall(DD{-y0}) - DD{1};
+  const DD lnM = DD{y0} + (u - DD{0.5} * u * u);
+  const double k = exponent;
+  const DD kLn2Sum = TwoProduct(k, kLn2[0]) + (TwoProduct(k, kLn2[1]) + DD{k * kLn2[2]});
+  return Round(kLn2Sum + lnM);
+}
+
+// m and exponent with x = m 2^exponent and m in [sqrt(1/2), sqrt(2)), for a positive normal x.
+double Mantissa(double x, int& exponent) {
+  double m = std::frexp(x, &exponent);
+  if (m < 0.70710678118654752) {
+    m *= 2;
+    --exponent;
+  }
+  return m;
+}
+
+// atan x good to a few units of the last place: halve the angle twice (tan(t/2) = tan t / (1 +
+// sec t)), |x| <= 1 to |x| <= tan(pi / 16) < 0.2, then the series (0.2^25 / 25 < 2^-60).
+double ArctangentStart(double x) {
+  const double a = std::fabs(x);
+  const bool inverted = a > 1;
+  double t = inverted ? 1 / a : a;
+  for (int i = 0; i < 2; ++i) t = t / (1 + std::sqrt(1 + t * t));
+  const double t2 = t * t;
+  double sum = 0;
+  for (int n = 23; n >= 1; n -= 2) sum = sum * t2 + ((n / 2) % 2 == 0 ? 1.0 : -1.0) / n;
+  double angle = 4 * t * sum;
+  if (inverted) angle = kPiOver2[0] - angle;
+  return std::copysign(angle, x);
+}
+
+// atan2(y, x) from ArctangentStart, as good.
+double Arctangent2Start(double y, double x) {
+  if (std::fabs(y) <= std::fabs(x)) {
+    const double t = ArctangentStart(y / x);
+    if (x > 0) return t;
+    return y >= 0 ? t + 2 * kPiOver2[0] : t - 2 * kPiOver2[0];
+  }
+  const double t = ArctangentStart(x / y);
+  return y > 0 ? kPiOver2[0] - t : -kPiOver2[0] - t;
+}
+
 }  // namespace
 
 double CorrectlyRoundedSin(double x) {
@@ -164,13 +309,25 @@ double CorrectlyRoundedCos(double x) {
   return Round(c);
 }
 
+void CorrectlyRoundedSinCos(double x, double& s, double& c) {
+  if (Special(x) || std::fabs(x) >= kReducibleLimit) {
+    s = CorrectlyRoundedSin(x);
+    c = CorrectlyRoundedCos(x);
+    return;
+  }
+  DD sd, cd;
+  SinCos(x, sd, cd);
+  s = Round(sd);
+  c = Round(cd);
+}
+
 // Near zero by the series; elsewhere a Newton step on f(t) = sin t - x cos t, whose derivative
 // is cos t + x sin t = 1 / cos t at the root, from the library's arctangent.
 double CorrectlyRoundedAtan(double x) {
   if (Special(x)) return std::atan(x);
   if (std::fabs(x) < 0.015625) return Round(AtanSeries(DD{x}));
   if (std::fabs(x) > 1e300) return std::atan(x);
-  const double t0 = std::atan(x);
+  const double t0 = ArctangentStart(x);
   DD s, c;
   SinCos(t0, s, c);
   const DD f = s - DD{x} * c;
@@ -185,12 +342,39 @@ double CorrectlyRoundedAtan2(double y, double x) {
   const double large = std::fmax(std::fabs(x), std::fabs(y));
   if (large > 1e300 || large < 1e-300) return std::atan2(y, x);
   if (x > 0 && std::fabs(y) < 0.015625 * x) return Round(AtanSeries(DD{y} / DD{x}));
-  const double t0 = std::atan2(y, x);
+  const double t0 = Arctangent2Start(y, x);
   DD s, c;
   SinCos(t0, s, c);
   const DD f = DD{x} * s - DD{y} * c;
   const DD slope = DD{x} * c + DD{y} * s;
   return Round(DD{t0} - f / slope);
+}
+
+// e^x = 2^k e^r with r = x - k ln 2 (ln 2 in three parts, the products exact).
+double CorrectlyRoundedExp(double x) {
+  if (!std::isfinite(x) || std::fabs(x) > kExpLimit) return std::exp(x);
+  const double k = NearestInteger(x / kLn2[0]);
+  DD r = DD{x} - TwoProduct(k, kLn2[0]);
+  r = r - TwoProduct(k, kLn2[1]);
+  r = r - DD{k * kLn2[2]};
+  return std::ldexp(Round(ExpSmall(r)), static_cast<int>(k));
+}
+
+double CorrectlyRoundedLog(double x) {
+  if (!std::isfinite(x) || !(x >= std::numeric_limits<double>::min())) return std::log(x);
+  int exponent = 0;
+  const double m = Mantissa(x, exponent);
+  return LogarithmOf(DD{m}, exponent);
+}
+
+// ln(1 + x) with 1 + x as an exact double-double, scaled by a power of two.
+double CorrectlyRoundedLog1p(double x) {
+  if (!std::isfinite(x) || !(x > -1) || std::fabs(x) > 1e300) return std::log1p(x);
+  if (std::fabs(x) < 1e-300) return x;
+  const DD sum = TwoSum(1, x);
+  int exponent = 0;
+  const double m = Mantissa(sum.hi, exponent);
+  return LogarithmOf(DD{m, std::ldexp(sum.lo, -exponent)}, exponent);
 }
 
 }  // namespace vortan::math

@@ -206,8 +206,7 @@ void SinCos(V x, V& sine, V& cosine) {
     hn::Store(hn::IfThenElseZero(far, K(1)), d, fv);
     for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
       if (fv[k] != 0) {
-        sv[k] = std::sin(xv[k]);
-        cv[k] = std::cos(xv[k]);
+        math::SinCos(xv[k], sv[k], cv[k]);
       }
     }
     ss = hn::Load(d, sv);
@@ -598,7 +597,7 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
       const M smallR = hn::Abs(r) < K(0.01);
       V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
       ln = PerLane(hn::And(hn::AndNot(done[j], small), hn::Not(smallR)), ln,
-                   [](double v) { return std::log1p(v); });
+                   [](double v) { return math::Log1p(v); });
       large[j] = hn::AndNot(done[j], hn::Not(small));
       anyLarge = anyLarge || !hn::AllFalse(d, large[j]);
       s[j] = hn::IfThenElse(done[j], s[j], sn);

@@ -37,7 +37,11 @@ EvenSines EvenMultipleSines(double s2, double c2) {
   return {s2, s4, s4 * c2 + c4 * s2, 2 * s4 * c4};
 }
 
-EvenSines EvenMultipleSines(double x) { return EvenMultipleSines(math::Sin(2 * x), math::Cos(2 * x)); }
+EvenSines EvenMultipleSines(double x) {
+  double s2, c2;
+  math::SinCos(2 * x, s2, c2);
+  return EvenMultipleSines(s2, c2);
+}
 
 // sin x and 1 - cos x of a small angle (|x| below 0.01), by as many terms of their series as
 // x needs for the last bit of a double beside terms of 1 (the rest left out is below 1e-21):
@@ -95,7 +99,7 @@ double AtanhSmall(double x) {
 // cos phi|, and ln(((1 - e sin phi)/(1 + e sin phi))^(e/2)) is -e atanh(e sin phi): one
 // logarithm where the formula names a tangent, a power and a logarithm.
 double IsometricFrom(double s, double c, double e) {
-  return std::log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
+  return math::Log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
 // The meridian arc's series at phi, given sin 2k phi (k = 1 to 4).
@@ -181,7 +185,8 @@ double ScaleFrom(const GeodeticParams& params, const ScaleTerms& p) {
 }  // namespace
 
 GridPoint TmForward(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = math::Sin(phi), c = math::Cos(phi);
+  double s, c;
+  math::SinCos(phi, s, c);
   return ForwardFrom(params, phi, dLambda, s, c, s / c);
 }
 
@@ -190,7 +195,8 @@ double TmPointScale(const GeodeticParams& params, double phi, double lambda) {
 }
 
 ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = math::Sin(phi), c = math::Cos(phi);
+  double s, c;
+  math::SinCos(phi, s, c);
   const ScaleTerms p = ScaleTermsFrom(params, dLambda, c, s / c);
   const double tanGamma =
       s * dLambda *
@@ -204,7 +210,8 @@ ScaleConvergence TmScaleConvergence(const GeodeticParams& params, double phi, do
 }
 
 GridPointScale TmForwardScale(const GeodeticParams& params, double phi, double dLambda) {
-  const double s = math::Sin(phi), c = math::Cos(phi);
+  double s, c;
+  math::SinCos(phi, s, c);
   const double t = s / c;
   const GridPoint g = ForwardFrom(params, phi, dLambda, s, c, t);
   return {g.easting, g.northing, ScaleFrom(params, ScaleTermsFrom(params, dLambda, c, t))};
@@ -242,8 +249,7 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
     phi[k] = mu[k];
     // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less
     // than a hundredth of a radian a pass, and the pair is turned on by that angle.
-    s2[k] = math::Sin(2 * phi[k]);
-    c2[k] = math::Cos(2 * phi[k]);
+    math::SinCos(2 * phi[k], s2[k], c2[k]);
     done[k] = false;
   }
   for (int pass = 1;; ++pass) {
@@ -263,8 +269,7 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
       if (std::fabs(turn) < 0.01) {
         Turn(turn, s2[k], c2[k]);
       } else {
-        s2[k] = math::Sin(2 * next);
-        c2[k] = math::Cos(2 * next);
+        math::SinCos(2 * next, s2[k], c2[k]);
       }
       phi[k] = next;
     }
@@ -281,12 +286,14 @@ double FootpointLatitude(double m, double a, double f, double tolerance) {
 }
 
 double IsometricLatitude(double phi, double e) {
-  return IsometricFrom(math::Sin(phi), math::Cos(phi), e);
+  double s, c;
+  math::SinCos(phi, s, c);
+  return IsometricFrom(s, c, e);
 }
 
 IsometricTerms IsometricLatitudeTerms(double phi, double e, double ep2) {
-  const double s = math::Sin(phi);
-  const double c = math::Cos(phi);
+  double s, c;
+  math::SinCos(phi, s, c);
   const double psi = IsometricFrom(s, c, e);
   const double v2 = 1 + ep2 * c * c;
   const double dpsi = 1 / (v2 * c);
@@ -311,7 +318,7 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
   double phi[n], s[n], c[n], dLn[n];
   bool done[n];
   for (std::size_t k = 0; k < n; ++k) {
-    const double ex = std::exp(psiTarget[k]);
+    const double ex = math::Exp(psiTarget[k]);
     phi[k] = 2 * math::Atan(ex) - kPi / 2;
     const double ex2 = ex * ex;
     s[k] = (ex2 - 1) / (ex2 + 1);
@@ -345,13 +352,12 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
         const double sn = s[k] + (c[k] * st - s[k] * omc);
         const double cn = c[k] - (s[k] * st + c[k] * omc);
         const double r = (c[k] * omc + st * (1 + s[k])) / ((1 + s[k]) * cn);
-        dLn[k] += std::fabs(r) < 0.01 ? Log1pSmall(r) : std::log1p(r);
+        dLn[k] += std::fabs(r) < 0.01 ? Log1pSmall(r) : math::Log1p(r);
         s[k] = sn;
         c[k] = cn;
       } else {
-        s[k] = math::Sin(next);
-        c[k] = math::Cos(next);
-        dLn[k] = std::log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
+        math::SinCos(next, s[k], c[k]);
+        dLn[k] = math::Log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
       }
       phi[k] = next;
     }
@@ -374,8 +380,8 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
   double psi[n], dLambda[n], phi[n];
   for (std::size_t k = 0; k < n; ++k) {
     const double x = easting[k] - params.falseEasting;
-    const double s1 = math::Sin(phi1[k]);
-    const double c1 = math::Cos(phi1[k]);
+    double s1, c1;
+    math::SinCos(phi1[k], s1, c1);
     const double t1 = s1 / c1;
     const double eta2 = ep2 * c1 * c1;
     const double v2 = 1 + eta2;

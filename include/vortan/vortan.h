@@ -221,13 +221,16 @@ VORTAN_API int vortan_context_ready(const vortan_context *context);
 /* The region of the context; -1 for NULL. */
 VORTAN_API int vortan_context_region(const vortan_context *context);
 /* Threads that vortan_convert and the record calls compute on: 1 (the default) to 256, or 0
- * for every core of the machine. The results do not depend on it. */
+ * for every core of the machine. The results do not depend on it, nor on the x87 control word
+ * of the calling thread: vortan.dll computes its sines, cosines, arctangents, exponentials and
+ * logarithms correctly rounded, and its last bits differ from libvortan.so's (glibc's
+ * functions) in about four values in a thousand, by less than 1e-8 m. */
 VORTAN_API int vortan_context_set_threads(vortan_context *context, int threads);
 /* With on nonzero, vortan_convert and vortan_convert_point compute on the processor's vector
  * lanes (vortan_vector_target()), several points at once: within 1e-12 m or rad of the plain
- * routines, whose last bits are the same on every processor and in every build. Off (0) is the
- * default. The record calls print numbers to their decimals, the same either way, and always
- * use the lanes where they run. */
+ * routines, whose last bits are the same on every processor (vortan.dll: see above). Off (0)
+ * is the default. The record calls print numbers to their decimals, the same either way, and
+ * always use the lanes where they run. */
 VORTAN_API int vortan_context_set_vector_lanes(vortan_context *context, int on);
 /* The vector target the lanes run on ("AVX3", "AVX2", "SSE4"), or "none". */
 VORTAN_API const char *vortan_vector_target(void);
