@@ -10,7 +10,8 @@
 // files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
-// x86-64; other builds have none, core/CMakeLists.txt). The environment variable
+// x86-64; WASM128, WebAssembly SIMD, in the browser build; other builds have none,
+// core/CMakeLists.txt). The environment variable
 // VORTAN_SIMD=off, or SetActive(false), keeps the plain routines in force, for comparison;
 // VORTAN_SIMD=AVX2 or SSE4 runs that narrower target where the processor has a wider one.
 //
