@@ -5,7 +5,8 @@
 // multiply-adds: the build forbids it); sine, cosine and arc tangent are kernels of this file,
 // the exponential and logarithm Highway's, whose polynomials use the processor's fused
 // multiply-add where it has one, so that their last bits may differ from target to target (and
-// from the C library's). Short arrays are padded with copies of their first point, so that the
+// from the C library's). In the WebAssembly build the same kernels run on two doubles a vector
+// (core/detail/wasm_lanes.h), with the C library's exponential and logarithm. Short arrays are padded with copies of their first point, so that the
 // lanes past the end compute something harmless and raise no flag of their own.
 #include "core/lanes.h"
 
@@ -36,7 +37,12 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 #include "hwy/contrib/math/math-inl.h"
+#elif VORTAN_WASM_LANES
+// WebAssembly SIMD: two doubles a vector, through the part of Highway's interface used here.
+#include "core/detail/wasm_lanes.h"
+#endif
 
+#if VORTAN_HIGHWAY || VORTAN_WASM_LANES
 HWY_BEFORE_NAMESPACE();
 namespace vortan::lanes {
 namespace HWY_NAMESPACE {
@@ -840,7 +846,7 @@ void GridCells(const Mesh& mesh, const Extent& extent, std::size_t n, const doub
 }  // namespace HWY_NAMESPACE
 }  // namespace vortan::lanes
 HWY_AFTER_NAMESPACE();
-#endif  // VORTAN_HIGHWAY
+#endif  // VORTAN_HIGHWAY || VORTAN_WASM_LANES
 
 #if !VORTAN_HIGHWAY || HWY_ONCE
 namespace vortan::lanes {
@@ -889,6 +895,8 @@ std::vector<Kernels> Runnable() {
   }
 #endif
 #endif
+#elif VORTAN_WASM_LANES
+  runnable.push_back(VORTAN_KERNELS_OF(N_WASM128, "WASM128"));
 #endif
   return runnable;
 }

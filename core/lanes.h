@@ -10,11 +10,12 @@
 // files come out the same either way.
 //
 // The target is chosen once, at run time, from what the processor has (AVX-512, AVX2, SSE4 on
-// x86-64; other builds have none, core/CMakeLists.txt). Whether a computation runs on the lanes
-// is the caller's choice (ChainOptions::lanes, the Routines of a conversion or a job), not a
-// state of the process. For comparisons, the environment variable VORTAN_SIMD=off, read once at
-// the start, keeps the plain routines in force everywhere; VORTAN_SIMD=AVX2 or SSE4 runs that
-// narrower target where the processor has a wider one.
+// x86-64; WASM128, WebAssembly SIMD, in the browser build; other builds have none,
+// core/CMakeLists.txt). Whether a computation runs on the lanes is the caller's choice
+// (ChainOptions::lanes, the Routines of a conversion or a job), not a state of the process. For
+// comparisons, the environment variable VORTAN_SIMD=off, read once at the start, keeps the plain
+// routines in force everywhere; VORTAN_SIMD=AVX2 or SSE4 runs that narrower target where the
+// processor has a wider one.
 //
 // The arrays hold n points (any n); inputs and outputs may not overlap.
 #pragma once

@@ -476,7 +476,9 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* fr
     }
   }
   std::vector<PointStatus> statuses(count);
-  const Conversion conversion(engine->context, *f, *t, keepHeights != 0);
+  // Every digit of these doubles is the caller's: the plain routines, whose last bits do not
+  // depend on the vector lanes (as in the C library and the GIS layer).
+  const Conversion conversion(engine->context, *f, *t, keepHeights != 0, Routines::kPlain);
   BatchOutcome o;
   auto convert = [&] {
     o = ConvertBatch(conversion, inA, inB, std::span<const double>(c, count),

@@ -20,6 +20,7 @@
     runId: 0,
     file: null,
     downloads: [],
+    recycle: null,      // the ArrayBuffers of the files offered, for the next run
     scene: { east: null, north: null },
   };
 
@@ -782,7 +783,11 @@
           else if (m.type === 'failed') reject(new Error(m.message));
         };
         worker.onerror = (event) => reject(new Error(event.message || 'worker error'));
-        worker.postMessage(message);
+        // The previous run's files are no longer offered (clearDownloads above): their memory
+        // goes to the worker, which writes the new files into it.
+        const recycle = state.recycle || [];
+        state.recycle = null;
+        worker.postMessage({ ...message, recycle }, recycle);
       });
       state.lastSeconds = (performance.now() - started) / 1000;
       endRun();
@@ -837,6 +842,7 @@
     $('job-status').dataset.seconds = String(result.seconds);
     $('job-status').dataset.total = String(state.lastSeconds);
     if (done) {
+      state.recycle = [...new Set(result.files.map((f) => f.bytes.buffer))];
       for (const file of result.files) {
         const li = document.createElement('li');
         const a = document.createElement('a');

@@ -43,6 +43,9 @@ function vortanWorker(scope, bundle) {
 
   function run(message) {
     const started = performance.now();
+    // The buffers of the page's previous files, which it no longer offers: the new files are
+    // written into them.
+    if (message.recycle) vortan.recycle(message.recycle);
     let lastProgress = 0;
     const onProgress = (done, read, total) => {
       const now = performance.now();
