@@ -59,10 +59,18 @@ bool Close(double value, double expected, double tolerance) {
 // A number as a message shows it: 24, 0.9996, -2000000.
 std::string Number(double value) {
   if (!std::isfinite(value)) return value != value ? "NaN" : value > 0 ? "inf" : "-inf";
+  // The fewest decimals that read back as the value (the shortest fixed form; the browser's
+  // library has no to_chars of a double without a precision).
   char buffer[512];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  if (r.ec != std::errc()) return "?";
-  return std::string(buffer, r.ptr);
+  for (int decimals = 0; decimals <= 17; ++decimals) {
+    const auto r = DoubleToChars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                 decimals);
+    if (r.ec != std::errc()) return "?";
+    double back = 0;
+    DoubleFromChars(buffer, r.ptr, back);
+    if (back == value || decimals == 17) return std::string(buffer, r.ptr);
+  }
+  return "?";
 }
 
 // A name from the text for a message: at most 80 characters of it, control characters out.

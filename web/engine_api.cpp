@@ -30,6 +30,7 @@
 #include "data_files/served_area.h"
 #include "data_files/ui/data_file_window_logic.h"
 #include "engine/conversion.h"
+#include "engine/session.h"
 #include "gis/csv_conversion.h"
 #include "gis/csv_table.h"
 #include "io/files.h"
@@ -171,8 +172,11 @@ JobOptions ProgressOptions() {
 }
 
 // A region with its transformation context, for the batch call, the jobs and convert.
+// A page's engine: the session of its region (engine/session.h), as every front end has one.
 struct Engine {
-  TransformContext context;
+  explicit Engine(const RegionProfile& profile) : session(profile), context(session.context()) {}
+  Session session;
+  TransformContext& context;
 };
 std::map<int, std::unique_ptr<Engine>> engines;
 int nextHandle = 1;
@@ -375,14 +379,13 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_region_file_name(int region, const char*
 // has grids. Answers {"handle": H} or {"error": "..."}.
 EMSCRIPTEN_KEEPALIVE const char* vortan_engine_new(int region, const char* dnPath,
                                                    const char* dePath) {
-  auto engine = std::make_unique<Engine>();
-  engine->context = MakeContext(ProfileOf(region), kDataFileBounds);
+  auto engine = std::make_unique<Engine>(ProfileOf(region));
   JsonWriter json;
   json.BeginObject();
   // The mainland without grids: the tool's context for what does not cross the datum (the
   // jobs and conversions across it then say that the initial step has not run).
   const bool noGrids = engine->context.profile->hasGrids && *dnPath == '\0' && *dePath == '\0';
-  const std::string error = noGrids ? "" : InitialStep(engine->context, dnPath, dePath);
+  const std::string error = noGrids ? "" : engine->session.LoadGrids(dnPath, dePath);
   if (!error.empty()) {
     json.Field("error", error);
   } else {
@@ -468,34 +471,16 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* fr
     return Answer(json.Take());
   }
   const std::size_t count = static_cast<std::size_t>(n);
-  std::vector<double> inA(a, a + count), inB(b, b + count);
-  if (IsGeographic(*f)) {
-    for (std::size_t i = 0; i < count; ++i) {
-      inA[i] *= kRadiansPerDegree;
-      inB[i] *= kRadiansPerDegree;
-    }
-  }
   std::vector<PointStatus> statuses(count);
-  // Every digit of these doubles is the caller's: the plain routines, whose last bits do not
-  // depend on the vector lanes (as in the C library and the GIS layer).
-  const Conversion conversion(engine->context, *f, *t, keepHeights != 0, Routines::kPlain);
-  BatchOutcome o;
-  auto convert = [&] {
-    o = ConvertBatch(conversion, inA, inB, std::span<const double>(c, count),
-                     std::span<double>(outA, count), std::span<double>(outB, count),
-                     std::span<double>(outC, count), statuses);
-  };
-  if (exact != 0) {
-    math::RecomputeExactly(convert);
-  } else {
-    convert();
-  }
-  if (IsGeographic(*t)) {
-    for (std::size_t i = 0; i < count; ++i) {
-      outA[i] *= kDegreesPerRadian;
-      outB[i] *= kDegreesPerRadian;
-    }
-  }
+  // Every digit of these doubles is the caller's: the session's plain routines, as in the C
+  // library and Python.
+  ArrayCall call;
+  call.from = *f;
+  call.to = *t;
+  call.keepHeights = keepHeights != 0;
+  call.status = statuses.data();
+  call.exact = exact != 0;
+  const ArrayOutcome o = engine->session.ConvertArrays(call, count, {a, b, c}, {outA, outB, outC});
   for (std::size_t i = 0; i < count; ++i) {
     switch (statuses[i]) {
       case PointStatus::kDone: status[i] = 0; break;
@@ -509,7 +494,9 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* fr
   if (o.firstFailure) {
     json.Field("firstFailure", static_cast<double>(*o.firstFailure))
         .Field("fault", o.firstOutcome.fault)
-        .Field("outsideGrid", o.firstOutcome.status == PointStatus::kOutsideGrid);
+        .Field("outsideGrid", o.firstOutcome.status == PointStatus::kOutsideGrid)
+        .Field("message", o.failure.reason)
+        .Field("messageGreek", o.failure.reasonGreek);
   }
   json.EndObject();
   return Answer(json.Take());
