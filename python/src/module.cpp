@@ -99,6 +99,12 @@ void LoadContext(TransformContext& context, const std::string& dn, const std::st
   if (!error.empty()) throw py::value_error(error);
 }
 
+// Whether the calling thread is Python's main thread, where signal handlers run.
+bool IsMainThread() {
+  const py::object threading = py::module_::import("threading");
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
 // Ctrl+C while a long job or conversion runs on the main thread: asked for at most every 100 ms
 // from the progress callback, which runs on the calling thread between chunks of points.
 class InterruptCheck {
@@ -126,10 +132,6 @@ class InterruptCheck {
   }
 
  private:
-  static bool IsMainThread() {
-    const py::object threading = py::module_::import("threading");
-    return threading.attr("current_thread")().is(threading.attr("main_thread")());
-  }
   bool active_;
   std::atomic<bool> cancel_{false};
   std::chrono::steady_clock::time_point last_{};
@@ -328,30 +330,35 @@ class LineStream {
   // has been ended; what is fed then is dropped.
   bool reading() const { return inWrite_ >= 0; }
 
-  // Hands a piece of the input (bytes, or a list of lines as str or bytes) to the job; returns
-  // the output ready so far (bytes, or the complete lines in a list).
+  // Hands a piece of the input (bytes or any contiguous buffer, or a list of lines as str or
+  // bytes) to the job; returns the output ready so far (bytes, or the complete lines in a
+  // list). The piece is all taken before the call returns: a buffer may be reused after it.
   py::object Feed(const py::handle& data) {
     if (!worker_.joinable()) throw py::value_error("the line stream has ended");
-    std::string joined;
-    std::string_view text;
-    if (PyBytes_Check(data.ptr())) {
-      text = std::string_view(PyBytes_AS_STRING(data.ptr()),
-                              static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr())));
+    out_.clear();  // the buffers keep their size from one piece to the next
+    if (PyList_Check(data.ptr())) {
+      JoinLines(py::reinterpret_borrow<py::list>(data));
+      Pump(joined_, out_, false);
     } else {
-      joined = JoinLines(data.cast<py::list>());
-      text = joined;
+      Py_buffer view;
+      if (PyObject_GetBuffer(data.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+      struct Release {
+        Py_buffer* view;
+        ~Release() { PyBuffer_Release(view); }
+      } release{&view};
+      Pump(std::string_view(static_cast<const char*>(view.buf),
+                            static_cast<std::size_t>(view.len)),
+           out_, false);
     }
-    std::string out;
-    Pump(text, out, false);  // data stays alive: the caller holds it
-    return Give(out, false);
+    return Give(out_, false);
   }
 
   // Ends the input and waits for the job: (outcome dict, the rest of the output).
   py::tuple Finish() {
     if (!worker_.joinable()) throw py::value_error("the line stream has ended");
     CloseInput();
-    std::string out;
-    Pump({}, out, true);
+    out_.clear();
+    Pump({}, out_, true);
     {
       py::gil_scoped_release release;
       worker_.join();
@@ -363,7 +370,7 @@ class LineStream {
       outcome_.file = "the output lines";
     }
     for (std::string& name : outcome_.outputs) name = "the output lines";
-    py::object rest = Give(out, true);
+    py::object rest = Give(out_, true);
     return py::make_tuple(OutcomeDict(outcome_), rest);
   }
 
@@ -415,9 +422,11 @@ class LineStream {
     }
   }
 
-  // The lines of a list as one text: str encoded as UTF-8 (surrogateescape), all of one kind.
-  std::string JoinLines(const py::list& lines) {
-    std::string text;
+  // The lines of a list as one text in joined_: str encoded as UTF-8 (surrogateescape), all of
+  // one kind.
+  void JoinLines(const py::list& lines) {
+    std::string& text = joined_;
+    text.clear();
     for (const py::handle& item : lines) {
       const char* data = nullptr;
       Py_ssize_t size = 0;
@@ -447,23 +456,28 @@ class LineStream {
         text += "\r\n";
       }
     }
-    return text;
   }
 
   // Writes text into the job's input while taking what it writes, until the text is written or
-  // the job reads no more; with toEnd, then until the job's output ends. Ctrl+C is looked for
-  // every 100 ms: it stops the job and is raised.
+  // the job reads no more; with toEnd, then until the job's output ends. Without the GIL
+  // throughout (a Dask worker's other threads take it often: each turn of taking it back
+  // would cost a wait); on the main thread it is taken every 100 ms to look for Ctrl+C,
+  // which stops the job and is raised.
   void Pump(std::string_view text, std::string& out, bool toEnd) {
-    std::size_t done = 0;
-    for (;;) {
-      const bool feeding = done < text.size() && inWrite_ >= 0;
-      if (!feeding && (!toEnd || outRead_ < 0)) break;
-      bool ended = false;
-      {
-        py::gil_scoped_release release;
+    std::unique_ptr<py::error_already_set> signal;
+    {
+      py::gil_scoped_release release;
+      std::size_t done = 0;
+      auto looked = std::chrono::steady_clock::now();
+      for (;;) {
+        const bool feeding = done < text.size() && inWrite_ >= 0;
+        if (!feeding && (!toEnd || outRead_ < 0)) break;
         pollfd waits[2] = {{outRead_, POLLIN, 0}, {feeding ? inWrite_ : -1, POLLOUT, 0}};
         if (::poll(waits, 2, 100) > 0) {
-          if (waits[0].revents != 0) ended = Drain(out);
+          if (waits[0].revents != 0 && Drain(out)) {
+            ::close(outRead_);
+            outRead_ = -1;
+          }
           if (feeding && waits[1].revents != 0) {
             const ssize_t n = ::write(inWrite_, text.data() + done, text.size() - done);
             if (n > 0) {
@@ -473,32 +487,38 @@ class LineStream {
             }
           }
         }
+        const auto now = std::chrono::steady_clock::now();
+        if (watchSignals_ && now - looked >= std::chrono::milliseconds(100)) {
+          looked = now;
+          py::gil_scoped_acquire gil;
+          if (PyErr_CheckSignals() != 0) {
+            signal = std::make_unique<py::error_already_set>();
+            break;
+          }
+        }
       }
-      if (ended) {
+      if (!signal && outRead_ >= 0 && Drain(out)) {
         ::close(outRead_);
         outRead_ = -1;
       }
-      if (PyErr_CheckSignals() != 0) {
-        py::error_already_set error;
-        Stop(true);
-        throw error;
-      }
     }
-    if (outRead_ >= 0 && Drain(out)) {
-      ::close(outRead_);
-      outRead_ = -1;
+    if (signal) {
+      Stop(true);
+      throw std::move(*signal);
     }
   }
 
   // Reads what the job has written so far; true at the end of its output.
   bool Drain(std::string& out) {
     for (;;) {
-      const std::size_t size = out.size();
-      out.resize(size + kPipeBytes);
-      const ssize_t n = ::read(outRead_, out.data() + size, kPipeBytes);
-      out.resize(size + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-      if (n == 0) return true;
-      if (n < 0 && errno != EINTR) return errno != EAGAIN;
+      const ssize_t n = ::read(outRead_, buffer_.data(), buffer_.size());
+      if (n > 0) {
+        out.append(buffer_.data(), static_cast<std::size_t>(n));
+      } else if (n == 0) {
+        return true;
+      } else if (errno != EINTR) {
+        return errno != EAGAIN;
+      }
     }
   }
 
@@ -541,6 +561,14 @@ class LineStream {
   std::atomic<bool> cancel_{false};
   JobOutcome outcome_;
   std::thread worker_;
+  // Kept from one piece to the next: in a Dask worker, whose allocator gives large blocks back
+  // to the system at once (MALLOC_TRIM_THRESHOLD_), a new block for every piece costs as much
+  // as the conversion.
+  std::vector<char> buffer_ = std::vector<char>(kPipeBytes);  // of Drain
+  std::string joined_;  // the lines of a list fed
+  std::string out_;     // the output of a piece
+  // Whether Ctrl+C can come here: Python runs signal handlers on the main thread only.
+  bool watchSignals_ = PyGILState_Check() && IsMainThread();
   std::string pending_;       // output not yet given back as lines
   std::size_t scanned_ = 0;  // of pending_, looked at for line ends
   bool quoted_ = false;      // at scanned_, inside a quoted id

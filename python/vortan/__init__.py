@@ -544,33 +544,32 @@ class Transformer:
 _LINES_AT_ONCE = 16384  # lines transform_lines hands to the engine at a time
 
 
-def _encoded(piece):
-    if isinstance(piece, str):
-        return piece.encode("utf-8", "surrogateescape")
-    if isinstance(piece, (bytes, bytearray, memoryview)):
-        return bytes(piece)
-    raise TypeError(f"a piece of the text must be bytes or str, not {type(piece).__name__}")
-
-
 def _pieces(source, size):
-    """The text of transform_chunks' source as bytes of at most size each (a piece given
-    larger is cut)."""
+    """The text of transform_chunks' source in pieces of at most size bytes, each a bytes-like
+    object that is only valid until the next one is asked for (a file is read into one buffer
+    again and again: no new block of memory for every piece)."""
     if isinstance(source, (str, bytes, bytearray, memoryview)):
         source = [source]
+    readinto = getattr(source, "readinto", None)
+    if callable(readinto):  # a binary file
+        buffer = bytearray(size)
+        view = memoryview(buffer)
+        while True:
+            n = readinto(buffer)
+            if not n:
+                return
+            yield view[:n]
     read = getattr(source, "read", None)
-    blocks = iter(lambda: read(size), b"") if callable(read) else source
+    blocks = iter(lambda: read(size) or None, None) if callable(read) else source
     for block in blocks:
-        if not block:
-            if callable(read):
-                return  # the end of a text file ("" is not b"")
-            continue
-        block = _encoded(block)
-        if len(block) <= size:
-            yield block
-        else:
-            view = memoryview(block)
-            for start in range(0, len(block), size):
-                yield bytes(view[start:start + size])
+        if isinstance(block, str):
+            block = block.encode("utf-8", "surrogateescape")
+        elif not isinstance(block, (bytes, bytearray, memoryview)):
+            raise TypeError(f"a piece of the text must be bytes or str, not "
+                            f"{type(block).__name__}")
+        view = memoryview(block).cast("B")
+        for start in range(0, len(view), size):
+            yield view[start:start + size]
 
 
 def _crs_to_keep(crs):
