@@ -41,6 +41,13 @@ def digest(path):
     return h.hexdigest()
 
 
+def machine_busy():
+    """Processor seconds the whole machine has spent busy (not idle, not waiting) since boot."""
+    with open("/proc/stat") as f:
+        fields = [int(v) for v in f.readline().split()[1:9]]
+    return (sum(fields) - fields[3] - fields[4]) / os.sysconf("SC_CLK_TCK")
+
+
 def run_child(command):
     """Runs a command; (wall seconds, its peak resident memory in MiB, its standard output)."""
     start = time.perf_counter()
@@ -78,21 +85,28 @@ def child(args):
         import runpy
         import shutil
         from distributed import Client, LocalCluster
-        example = runpy.run_path(str(EXAMPLE), run_name="dask_convert")
+        example = runpy.run_path(args.example, run_name="dask_convert")
         folder = output.with_suffix(".parts")
         shutil.rmtree(folder, ignore_errors=True)
         cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
                                host="127.0.0.1", dashboard_address="127.0.0.1:0",
                                silence_logs=40)
         with cluster, Client(cluster) as client:
+            cpu = client.run(time.process_time)
+            busy = machine_busy()
             start = time.perf_counter()
             parts = example["convert_record_file"](client, t, args.input, folder,
                                                    partitions=args.partitions)
             seconds = time.perf_counter() - start
+            busy = machine_busy() - busy
+            cpu = sum(t1 - cpu[w] for w, t1 in client.run(time.process_time).items())
         with open(output, "wb") as out:
             for name, _ in parts:
                 out.write((folder / name).read_bytes())
         shutil.rmtree(folder)
+        # What the workers computed against what the whole machine did meanwhile: on a shared
+        # machine the difference is the other programs'.
+        print(f"workers_cpu={cpu:.3f} machine_busy={busy:.3f}")
     print(f"seconds={seconds:.6f}")
 
 
@@ -105,6 +119,8 @@ def main():
     parser.add_argument("--work", default="/tmp/vortan-python-lines-bench")
     parser.add_argument("--dn")
     parser.add_argument("--de")
+    parser.add_argument("--example", default=str(EXAMPLE),
+                        help="the Dask example to run (another version, for a comparison)")
     parser.add_argument("--child", choices=("chunks", "lines", "dask"), help=argparse.SUPPRESS)
     parser.add_argument("--workers", type=int, default=1, help=argparse.SUPPRESS)
     parser.add_argument("--input", help=argparse.SUPPRESS)
@@ -126,7 +142,7 @@ def main():
             (work / other).unlink(missing_ok=True)
     tool = str(build / "bin" / "vortan-transform")
     me = [sys.executable, __file__, "--dn", args.dn, "--de", args.de, "--input", str(source),
-          "--partitions", str(args.partitions)]
+          "--partitions", str(args.partitions), "--example", args.example]
     runs = {
         "convert": [tool, "--threads", "1", "--dn", args.dn, "--de", args.de, "convert",
                     "--from", "htrs07-xyz", "--to", "ggrs87-tm87", str(source),
@@ -141,11 +157,15 @@ def main():
     load_start = " ".join(open("/proc/loadavg").read().split()[:3])
     best = {name: float("inf") for name in runs}
     peak = {name: 0.0 for name in runs}
+    extra = {}
     for _ in range(args.repeat):
         for name, command in runs.items():
             wall, rss, out = run_child(command)
-            timed = [float(w.split("=")[1]) for w in out.split() if w.startswith("seconds=")]
-            best[name] = min(best[name], timed[0] if timed else wall)
+            values = dict(w.split("=") for w in out.split() if "=" in w)
+            seconds = float(values.pop("seconds", wall))
+            if seconds < best[name]:
+                best[name] = seconds
+                extra[name] = values
             peak[name] = max(peak[name], rss)
     expected = digest(work / "convert.txt")
     for name in ("chunks", "lines", "dask1", "dask2"):
@@ -159,7 +179,13 @@ def main():
           f"{os.cpu_count()} cores, load average {load_start} at the start, {load} at the "
           "end; every output is convert's byte for byte")
     for name in runs:
-        print(f"{name:<18} {best[name]:8.2f} s  peak {peak[name]:7.0f} MiB")
+        line = f"{name:<18} {best[name]:8.2f} s  peak {peak[name]:7.0f} MiB"
+        if "workers_cpu" in extra.get(name, {}):
+            e = extra[name]
+            line += (f"  workers computed {float(e['workers_cpu']):.2f} s; the machine was busy "
+                     f"{float(e['machine_busy']):.2f} of {os.cpu_count() * best[name]:.2f} "
+                     "processor-seconds")
+        print(line)
     c = best["convert"]
     print(f"transform_chunks against convert: {best['transform_chunks'] / c:.2f} x  "
           f"(target <= 1.5, peak <= 200 MB)")

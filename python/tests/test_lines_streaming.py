@@ -97,12 +97,14 @@ def test_transform_chunks_stops_at_the_line_in_the_whole_text(bad, error, line):
     assert b"".join(out) == good * 40000
 
 
-def test_transform_lines_raises_type_error_for_a_line_of_another_kind():
+def test_a_line_or_piece_of_another_kind_is_a_type_error():
     t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", dn=DN, de=DE)
     with pytest.raises(TypeError, match="all str or all bytes"):
         t.transform_lines([GOOD] * 20000 + [GOOD.encode()])
     with pytest.raises(TypeError, match="not int"):
         t.transform_lines([GOOD, 5])
+    with pytest.raises(TypeError, match="a piece of the text must be bytes or str, not int"):
+        list(t.transform_chunks([GOOD.encode(), 5]))
     assert t.transform_lines([GOOD, GOOD]) == t.transform_lines([GOOD]) * 2  # still usable
 
 
