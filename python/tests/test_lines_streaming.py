@@ -1,8 +1,10 @@
 """Record text through the engine in pieces (transform_chunks, and transform_lines over many
 pieces): the tool's bytes wherever the pieces cut the text, its stops at the right line, and a
-stream left half way that leaves the Transformer usable."""
+stream left half way or stopped by Ctrl+C that leaves the Transformer usable."""
 
 import io
+import subprocess
+import sys
 
 import pytest
 
@@ -115,3 +117,23 @@ def test_a_stream_left_half_way_ends_its_job_and_the_transformer_goes_on():
     chunks.close()  # the job is stopped, not waited for to its end
     assert first.startswith(t.transform_lines([GOOD.encode()])[0])
     assert t.transform_lines([GOOD.encode()] * 3) == t.transform_lines([GOOD.encode()]) * 3
+
+
+CHILD = f"""
+import itertools, os, signal, threading, vortan
+t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", dn={str(DN)!r}, de={str(DE)!r}, threads=1)
+endless = itertools.repeat({GOOD!r}.encode() * 1000)
+threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+try:
+    for piece in t.transform_chunks(endless):
+        pass
+except KeyboardInterrupt:
+    print("interrupted", len(t.transform_lines([{GOOD!r}] * 2)), flush=True)
+"""
+
+
+def test_ctrl_c_stops_a_stream_and_the_transformer_goes_on():
+    # An endless text: only Ctrl+C ends it; the job is stopped, not left running or waited for.
+    run = subprocess.run([sys.executable, "-c", CHILD], capture_output=True, text=True,
+                         timeout=120)
+    assert run.stdout == "interrupted 2\n", run.stderr
