@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """The official chains across a Dask cluster.
 
-1. A large record file as a Dask bag of lines: each partition goes through
-   Transformer.transform_lines on a worker and is written as one part file; the part files,
+1. A large record file in byte ranges: each partition reads its range on a worker, goes
+   through Transformer.transform_chunks (the engine's job frame on the worker's one thread, in
+   little memory) and is written as one part file as the lines come; the part files,
    concatenated in order, are byte for byte what `vortan-transform convert` writes.
 2. With --frame, a CSV file as a Dask dataframe: three columns converted into three new ones,
    one CSV part file per partition.
 
 The Transformer is sent to the workers once, with the values of its grids: the workers need
-no grid file, only the package vortan. The input file and the output folder must be visible
+no grid file, only the package vortan. Each task computes on one thread (--threads 1, a
+worker's thread per core): more workers, not more threads per task. The input file and the output folder must be visible
 to every worker under the same path (a shared or network folder).
 
 The output folder must be empty or new (--overwrite: its old part files are replaced). Every
@@ -33,8 +35,6 @@ import sys
 import uuid
 
 import dask
-import dask.bag
-import dask.bytes
 import dask.dataframe
 import numpy as np
 
@@ -49,17 +49,72 @@ class Stopped(Exception):
         self.status = status
 
 
-def _lines(block):
-    return block.splitlines(keepends=True)
-
-
-def record_bag(path, partitions):
-    """The lines of a record file as a bag of bytes lines in about `partitions` partitions, cut
-    at line ends (a record must not span the cut: one record per line, as the tools write)."""
+def record_blocks(path, partitions):
+    """(offset, length) of about `partitions` byte ranges of a record file. Each task reads the
+    lines that begin in its range from the file itself, piece by piece, so that no line
+    travels between processes and no partition is held in memory (a record must not span the
+    cut: one record per line, as the tools write)."""
     size = os.path.getsize(path)
-    blocksize = max(1, size // partitions)
-    _, blocks = dask.bytes.read_bytes(os.fspath(path), delimiter=b"\n", blocksize=blocksize)
-    return dask.bag.from_delayed([dask.delayed(_lines)(block) for block in blocks[0]])
+    partitions = max(1, partitions)
+    bounds = [size * i // partitions for i in range(partitions + 1)]
+    return [(start, end - start) for start, end in zip(bounds, bounds[1:])]
+
+
+_PIECE = 1 << 20  # bytes a task reads at a time
+
+
+def _line_start(f, offset):
+    """Where the first line that begins at or after offset begins: 0 for offset 0, else just
+    after the first LF at or after it (the end of the file where there is none)."""
+    if offset == 0:
+        return 0
+    f.seek(offset)
+    position = offset
+    while True:
+        piece = f.read(1 << 16)
+        if not piece:
+            return position
+        found = piece.find(b"\n")
+        if found >= 0:
+            return position + found + 1
+        position += len(piece)
+
+
+def _block_pieces(path, offset, length):
+    """The bytes of the lines that begin in [offset, offset + length), piece by piece (one
+    buffer, read into again and again)."""
+    with open(path, "rb") as f:
+        start = _line_start(f, offset)
+        end = _line_start(f, offset + length)
+        f.seek(start)
+        buffer = bytearray(_PIECE)
+        view = memoryview(buffer)
+        left = end - start
+        while left > 0:
+            n = f.readinto(view[:min(left, _PIECE)])
+            if not n:
+                return
+            left -= n
+            yield view[:n]
+
+
+def _lines_before(path, offset):
+    """Lines of the file before the block at offset, as the record reader counts them (CR LF,
+    CR or LF ends a line): only for the message of a failed point."""
+    count, last = 0, b""
+    with open(path, "rb") as f:
+        left = _line_start(f, offset)
+        f.seek(0)
+        while left > 0:
+            piece = f.read(min(left, _PIECE))
+            if not piece:
+                break
+            left -= len(piece)
+            count += piece.count(b"\n") + piece.count(b"\r") - piece.count(b"\r\n")
+            if last == b"\r" and piece[:1] == b"\n":
+                count -= 1  # a CR LF cut between two pieces
+            last = piece[-1:]
+    return count
 
 
 def prepare_folder(folder, overwrite=False):
@@ -105,17 +160,28 @@ def _write_part(data, folder, index, token):
     return {"index": index, "temporary": path.name}
 
 
-def _convert_lines_part(lines, transformer, folder, index, token):
-    """One partition of the bag: its part under a temporary name, or its first failure."""
-    lines = list(lines)
+def _convert_block_part(path, offset, length, transformer, folder, index, token):
+    """One partition of a record file: its part under a temporary name, written as the lines
+    come (transform_chunks: a piece of input and of output in memory at a time), or its first
+    failure."""
+    temporary = _temporary(folder, index, token)
+    chunks = transformer.transform_chunks(_block_pieces(path, offset, length))
     try:
-        written = transformer.transform_lines(lines)
+        with open(temporary, "wb") as part:
+            while True:
+                try:
+                    part.write(next(chunks))
+                except StopIteration as end:
+                    written = end.value
+                    break
     except (vortan.OutsideGridError, vortan.JobError) as e:
-        return {"index": index, "count": len(lines), "at": e.line,
+        temporary.unlink(missing_ok=True)
+        return {"index": index, "before": _lines_before(path, offset), "at": e.line,
                 "failure": _point_failure(e)}
-    result = _write_part(b"".join(written), folder, index, token)
-    result.update(count=len(lines), lines=len(written))
-    return result
+    except OSError as e:
+        temporary.unlink(missing_ok=True)
+        return {"index": index, "failure": (1, f"{temporary} cannot be written: {e.strerror}")}
+    return {"index": index, "temporary": temporary.name, "lines": written}
 
 
 def _finish(client, tasks, folder, token, where, suffix, overwrite):
@@ -138,7 +204,9 @@ def _finish(client, tasks, folder, token, where, suffix, overwrite):
         first = failed[0]
         status, what = first["failure"]
         if "at" in first:
-            before = sum(r["count"] for r in results[:results.index(first)])
+            before = first.get("before")
+            if before is None:
+                before = sum(r["count"] for r in results[:results.index(first)])
             what = where(before + first["at"]) + what
         raise Stopped(f"{what}. Nothing was written to {folder}.", status)
     folder = pathlib.Path(folder)
@@ -160,9 +228,9 @@ def convert_record_file(client, transformer, path, folder, partitions=8, overwri
     folder = prepare_folder(folder, overwrite)
     token = uuid.uuid4().hex[:12]
     shared = client.scatter(transformer, broadcast=True)  # once per worker, grids included
-    bag = record_bag(path, partitions)
-    tasks = [dask.delayed(_convert_lines_part)(p, shared, os.fspath(folder), i, token)
-             for i, p in enumerate(bag.to_delayed())]
+    tasks = [dask.delayed(_convert_block_part)(os.fspath(path), offset, length, shared,
+                                               os.fspath(folder), i, token)
+             for i, (offset, length) in enumerate(record_blocks(path, partitions))]
     return _finish(client, tasks, folder, token, lambda line: f"{path}, line {line}", ".txt",
                    overwrite)
 

@@ -6,6 +6,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -26,7 +29,6 @@
 #include "engine/session.h"
 #include "data_files/job_table.h"
 #include "data_files/jobs.h"
-#include "data_files/record_text.h"
 #include "engine/conversion.h"
 #include "engine/crs.h"
 #include "engine/crs_recognition.h"
@@ -98,6 +100,12 @@ void LoadContext(TransformContext& context, const std::string& dn, const std::st
   if (!error.empty()) throw py::value_error(error);
 }
 
+// Whether the calling thread is Python's main thread, where signal handlers run.
+bool IsMainThread() {
+  const py::object threading = py::module_::import("threading");
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
 // Ctrl+C while a long job or conversion runs on the main thread: asked for at most every 100 ms
 // from the progress callback, which runs on the calling thread between chunks of points.
 class InterruptCheck {
@@ -125,15 +133,13 @@ class InterruptCheck {
   }
 
  private:
-  static bool IsMainThread() {
-    const py::object threading = py::module_::import("threading");
-    return threading.attr("current_thread")().is(threading.attr("main_thread")());
-  }
   bool active_;
   std::atomic<bool> cancel_{false};
   std::chrono::steady_clock::time_point last_{};
   std::unique_ptr<py::error_already_set> error_;
 };
+
+class LineStream;
 
 // One conversion on its session (engine/session.h): the region's context, the threads and
 // their pool, the routines of the arrays.
@@ -264,31 +270,8 @@ class Engine {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
 
-  // Convert on a record text: (outcome dict, output text).
-  py::tuple ConvertLines(const py::bytes& text) {
-    std::string_view view;
-    {
-      char* data = nullptr;
-      Py_ssize_t size = 0;
-      if (PyBytes_AsStringAndSize(text.ptr(), &data, &size) != 0) throw py::error_already_set();
-      view = std::string_view(data, static_cast<std::size_t>(size));
-    }
-    InterruptCheck interrupt;
-    JobOptions options;
-    options.threads = session_->threads();
-    options.cancel = interrupt.flag();
-    options.progress = [&](const JobProgress&) { interrupt.Poll(); };
-    RecordTextResult result;
-    {
-      py::gil_scoped_release release;  // text stays alive: the caller holds it
-      result = ConvertRecordText(*conversion_, view, options, "the lines", "the output lines");
-    }
-    interrupt.Rethrow(result.outcome.status == JobStatus::kCancelled);
-    const std::vector<std::string_view> lines = SplitWrittenLines(result.text);
-    py::list out;
-    for (std::string_view line : lines) out.append(py::bytes(line.data(), line.size()));
-    return py::make_tuple(OutcomeDict(result.outcome), out);
-  }
+  // Convert on record text in pieces (LineStream below), on this engine's conversion.
+  LineStream* OpenStream(int mode, bool addEnds);
 
  private:
   std::unique_ptr<Session> session_;
@@ -296,6 +279,305 @@ class Engine {
   bool keepHeights_;
   std::unique_ptr<Conversion> conversion_;  // of the lines
 };
+
+// Convert on record text that comes and goes in pieces, in bounded memory (Transformer.
+// transform_lines and transform_chunks): the job frame runs on a thread of its own and reads the
+// pieces from a pipe as it reads a file, with the same records, stops, line numbers and
+// messages as convert on a file, and the lines it writes come back through another pipe. The
+// memory is that of the pieces in flight, whatever the length of the text. Python ignores
+// SIGPIPE: a side that ends early gives the other EPIPE, never the end of the process.
+class LineStream {
+ public:
+  // What feed and finish give back: the output bytes as they come, or its lines (bytes or str).
+  enum Mode { kBytes = 0, kByteLines = 1, kTextLines = 2 };
+
+  // addEnds: a line given without its line end gets CR LF (lines given as a list).
+  LineStream(const Conversion& conversion, int threads, int mode, bool addEnds)
+      : mode_(static_cast<Mode>(mode)), addEnds_(addEnds) {
+    if (mode < kBytes || mode > kTextLines) throw py::value_error("line stream: bad mode");
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) Fail(errno);
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      const int error = errno;
+      ::close(in[0]);
+      ::close(in[1]);
+      Fail(error);
+    }
+    inRead_ = in[0];
+    inWrite_ = in[1];
+    outRead_ = out[0];
+    outWrite_ = out[1];
+    // This side never waits inside a read or a write: it polls both, so that a full pipe on one
+    // side cannot hold up the other.
+    ::fcntl(inWrite_, F_SETFL, ::fcntl(inWrite_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(outRead_, F_SETFL, ::fcntl(outRead_, F_GETFL) | O_NONBLOCK);
+#if defined(F_SETPIPE_SZ)
+    // Pipes as large as a batch of the job: a few turns of the two threads per batch, not one
+    // per 64 KiB (the system may give less; the pipes work either way).
+    ::fcntl(inWrite_, F_SETPIPE_SZ, kPipeBytes);
+    ::fcntl(outRead_, F_SETPIPE_SZ, kPipeBytes);
+#endif
+    inPath_ = FdPath(inRead_);
+    outPath_ = FdPath(outWrite_);
+    options_.threads = threads;
+    options_.cancel = &cancel_;
+    worker_ = std::thread([this, &conversion] { Run(conversion); });
+  }
+  LineStream(const LineStream&) = delete;
+  LineStream& operator=(const LineStream&) = delete;
+  ~LineStream() { Stop(false); }
+
+  // Whether the job still reads: false once it has stopped (at a bad record, say) or the input
+  // has been ended; what is fed then is dropped.
+  bool reading() const { return inWrite_ >= 0; }
+
+  // Hands a piece of the input (bytes or any contiguous buffer, or a list of lines as str or
+  // bytes) to the job; returns the output ready so far (bytes, or the complete lines in a
+  // list). The piece is all taken before the call returns: a buffer may be reused after it.
+  py::object Feed(const py::handle& data) {
+    if (!worker_.joinable()) throw py::value_error("the line stream has ended");
+    out_.clear();  // the buffers keep their size from one piece to the next
+    if (PyList_Check(data.ptr())) {
+      JoinLines(py::reinterpret_borrow<py::list>(data));
+      Pump(joined_, out_, false);
+    } else {
+      Py_buffer view;
+      if (PyObject_GetBuffer(data.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+      struct Release {
+        Py_buffer* view;
+        ~Release() { PyBuffer_Release(view); }
+      } release{&view};
+      Pump(std::string_view(static_cast<const char*>(view.buf),
+                            static_cast<std::size_t>(view.len)),
+           out_, false);
+    }
+    return Give(out_, false);
+  }
+
+  // Ends the input and waits for the job: (outcome dict, the rest of the output).
+  py::tuple Finish() {
+    if (!worker_.joinable()) throw py::value_error("the line stream has ended");
+    CloseInput();
+    out_.clear();
+    Pump({}, out_, true);
+    {
+      py::gil_scoped_release release;
+      worker_.join();
+    }
+    // The messages name the texts, not the pipes.
+    if (outcome_.file == FileDisplayName(inPath_, true)) {
+      outcome_.file = "the lines";
+    } else if (outcome_.file == FileDisplayName(outPath_, false)) {
+      outcome_.file = "the output lines";
+    }
+    for (std::string& name : outcome_.outputs) name = "the output lines";
+    py::object rest = Give(out_, true);
+    return py::make_tuple(OutcomeDict(outcome_), rest);
+  }
+
+  // Stops the job where it is (an abandoned stream); nothing more is given back.
+  void Close() { Stop(true); }
+
+ private:
+  [[noreturn]] static void Fail(int error) {
+    throw std::system_error(error, std::generic_category(), "no pipe for the lines");
+  }
+  static std::string FdPath(int fd) {
+#if defined(__linux__)
+    return "/proc/self/fd/" + std::to_string(fd);
+#else
+    return "/dev/fd/" + std::to_string(fd);
+#endif
+  }
+
+  void Run(const Conversion& conversion) {
+    try {
+      outcome_ = RunConversion(conversion, inPath_, outPath_, options_);
+    } catch (const std::exception& e) {
+      outcome_.status = JobStatus::kError;
+      outcome_.reason = e.what();
+    }
+    // The job's own descriptors are closed; these are the last of its ends: the feeder gets
+    // EPIPE, the reader the end of the output.
+    ::close(inRead_);
+    ::close(outWrite_);
+  }
+
+  void CloseInput() {
+    if (inWrite_ >= 0) ::close(inWrite_);
+    inWrite_ = -1;
+  }
+
+  // Ends the job early: its reads see the end, its writes EPIPE, and it stops.
+  void Stop(bool releaseGil) {
+    if (!worker_.joinable()) return;
+    cancel_.store(true);
+    CloseInput();
+    if (outRead_ >= 0) ::close(outRead_);
+    outRead_ = -1;
+    if (releaseGil) {
+      py::gil_scoped_release release;
+      worker_.join();
+    } else {
+      worker_.join();  // the job calls no Python: it ends without the GIL
+    }
+  }
+
+  // The lines of a list as one text in joined_: str encoded as UTF-8 (surrogateescape), all of
+  // one kind.
+  void JoinLines(const py::list& lines) {
+    std::string& text = joined_;
+    text.clear();
+    for (const py::handle& item : lines) {
+      const char* data = nullptr;
+      Py_ssize_t size = 0;
+      py::object encoded;
+      if (PyUnicode_Check(item.ptr())) {
+        if (mode_ != kTextLines) throw py::type_error("lines must be all str or all bytes");
+        data = PyUnicode_AsUTF8AndSize(item.ptr(), &size);
+        if (!data) {  // a lone surrogate: the bytes it stands for
+          PyErr_Clear();
+          encoded = py::reinterpret_steal<py::object>(
+              PyUnicode_AsEncodedString(item.ptr(), "utf-8", "surrogateescape"));
+          if (!encoded) throw py::error_already_set();
+          data = PyBytes_AS_STRING(encoded.ptr());
+          size = PyBytes_GET_SIZE(encoded.ptr());
+        }
+      } else if (PyBytes_Check(item.ptr()) || PyByteArray_Check(item.ptr())) {
+        if (mode_ == kTextLines) throw py::type_error("lines must be all str or all bytes");
+        const bool isBytes = PyBytes_Check(item.ptr());
+        data = isBytes ? PyBytes_AS_STRING(item.ptr()) : PyByteArray_AS_STRING(item.ptr());
+        size = isBytes ? PyBytes_GET_SIZE(item.ptr()) : PyByteArray_GET_SIZE(item.ptr());
+      } else {
+        throw py::type_error(std::string("a line must be str or bytes, not ") +
+                             Py_TYPE(item.ptr())->tp_name);
+      }
+      text.append(data, static_cast<std::size_t>(size));
+      if (addEnds_ && (size == 0 || (data[size - 1] != '\n' && data[size - 1] != '\r'))) {
+        text += "\r\n";
+      }
+    }
+  }
+
+  // Writes text into the job's input while taking what it writes, until the text is written or
+  // the job reads no more; with toEnd, then until the job's output ends. Without the GIL
+  // throughout (a Dask worker's other threads take it often: each turn of taking it back
+  // would cost a wait); on the main thread it is taken every 100 ms to look for Ctrl+C,
+  // which stops the job and is raised.
+  void Pump(std::string_view text, std::string& out, bool toEnd) {
+    std::unique_ptr<py::error_already_set> signal;
+    {
+      py::gil_scoped_release release;
+      std::size_t done = 0;
+      auto looked = std::chrono::steady_clock::now();
+      for (;;) {
+        const bool feeding = done < text.size() && inWrite_ >= 0;
+        if (!feeding && (!toEnd || outRead_ < 0)) break;
+        pollfd waits[2] = {{outRead_, POLLIN, 0}, {feeding ? inWrite_ : -1, POLLOUT, 0}};
+        if (::poll(waits, 2, 100) > 0) {
+          if (waits[0].revents != 0 && Drain(out)) {
+            ::close(outRead_);
+            outRead_ = -1;
+          }
+          if (feeding && waits[1].revents != 0) {
+            const ssize_t n = ::write(inWrite_, text.data() + done, text.size() - done);
+            if (n > 0) {
+              done += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+              CloseInput();  // EPIPE: the job has stopped reading
+            }
+          }
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (watchSignals_ && now - looked >= std::chrono::milliseconds(100)) {
+          looked = now;
+          py::gil_scoped_acquire gil;
+          if (PyErr_CheckSignals() != 0) {
+            signal = std::make_unique<py::error_already_set>();
+            break;
+          }
+        }
+      }
+      if (!signal && outRead_ >= 0 && Drain(out)) {
+        ::close(outRead_);
+        outRead_ = -1;
+      }
+    }
+    if (signal) {
+      Stop(true);
+      throw std::move(*signal);
+    }
+  }
+
+  // Reads what the job has written so far; true at the end of its output.
+  bool Drain(std::string& out) {
+    for (;;) {
+      const ssize_t n = ::read(outRead_, buffer_.data(), buffer_.size());
+      if (n > 0) {
+        out.append(buffer_.data(), static_cast<std::size_t>(n));
+      } else if (n == 0) {
+        return true;
+      } else if (errno != EINTR) {
+        return errno != EAGAIN;
+      }
+    }
+  }
+
+  // The output as the mode gives it: bytes, or its complete lines (a line ends at a CR LF
+  // outside quotes, as SplitWrittenLines cuts them); at the end also an incomplete last one.
+  py::object Give(const std::string& out, bool last) {
+    if (mode_ == kBytes) return py::bytes(out);
+    pending_ += out;
+    py::list lines;
+    std::size_t begin = 0;
+    auto add = [&](std::size_t end) {
+      const char* data = pending_.data() + begin;
+      const auto size = static_cast<Py_ssize_t>(end - begin);
+      PyObject* line = mode_ == kTextLines ? PyUnicode_DecodeUTF8(data, size, "surrogateescape")
+                                           : PyBytes_FromStringAndSize(data, size);
+      if (!line) throw py::error_already_set();
+      lines.append(py::reinterpret_steal<py::object>(line));
+      begin = end;
+    };
+    for (std::size_t i = scanned_; i < pending_.size(); ++i) {
+      if (pending_[i] == '"') {
+        quoted_ = !quoted_;  // an inner quote is doubled: two turns
+      } else if (!quoted_ && pending_[i] == '\n' && i > 0 && pending_[i - 1] == '\r') {
+        add(i + 1);
+      }
+    }
+    if (last && begin < pending_.size()) add(pending_.size());
+    pending_.erase(0, begin);
+    scanned_ = pending_.size();
+    return lines;
+  }
+
+  static constexpr int kPipeBytes = 1 << 20;
+
+  Mode mode_;
+  bool addEnds_;
+  int inRead_ = -1, inWrite_ = -1, outRead_ = -1, outWrite_ = -1;
+  std::string inPath_, outPath_;
+  JobOptions options_;
+  std::atomic<bool> cancel_{false};
+  JobOutcome outcome_;
+  std::thread worker_;
+  // Kept from one piece to the next: in a Dask worker, whose allocator gives large blocks back
+  // to the system at once (MALLOC_TRIM_THRESHOLD_), a new block for every piece costs as much
+  // as the conversion.
+  std::vector<char> buffer_ = std::vector<char>(kPipeBytes);  // of Drain
+  std::string joined_;  // the lines of a list fed
+  std::string out_;     // the output of a piece
+  // Whether Ctrl+C can come here: Python runs signal handlers on the main thread only.
+  bool watchSignals_ = PyGILState_Check() && IsMainThread();
+  std::string pending_;       // output not yet given back as lines
+  std::size_t scanned_ = 0;  // of pending_, looked at for line ends
+  bool quoted_ = false;      // at scanned_, inside a quoted id
+};
+
+LineStream* Engine::OpenStream(int mode, bool addEnds) {
+  return new LineStream(*conversion_, session_->threads(), mode, addEnds);
+}
 
 py::dict RunJobFiles(const std::string& job, const std::string& input,
                      const std::vector<std::string>& outputs, const std::string& region,
@@ -350,7 +632,13 @@ PYBIND11_MODULE(_vortan, m) {
       .def("convert", &Engine::Convert)
       // The benchmark's (bench/python_bench.py), not the package's.
       .def("_time_batch", &Engine::TimeBatch)
-      .def("convert_lines", &Engine::ConvertLines);
+      .def("open_stream", &Engine::OpenStream, py::arg("mode"), py::arg("add_ends"),
+           py::keep_alive<0, 1>());  // the stream runs on the engine's conversion
+  py::class_<vortan::LineStream>(m, "LineStream")
+      .def_property_readonly("reading", &vortan::LineStream::reading)
+      .def("feed", &vortan::LineStream::Feed)
+      .def("finish", &vortan::LineStream::Finish)
+      .def("close", &vortan::LineStream::Close);
   m.def("run_job", &vortan::RunJobFiles);
   // The processor's vector target that the lanes run on ("AVX3", "AVX2", "SSE4"; "none").
   m.def("vector_target", [] { return std::string(vortan::lanes::Target()); });

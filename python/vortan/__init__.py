@@ -488,32 +488,89 @@ class Transformer:
         lines: an iterable of lines (str or bytes, with or without their line ends), or one
         text. str in gives str out (UTF-8), bytes in gives bytes out. A field that is no
         number raises JobError (line counted in the lines given), a point outside the grid
-        OutsideGridError with its id; either carries the lines converted before it as lines."""
+        OutsideGridError with its id; either carries the lines converted before it as lines.
+
+        The lines in and out are lists in memory (about 80 bytes a line each); for a file of
+        millions of lines transform_chunks keeps the memory small."""
         if isinstance(lines, (str, bytes, bytearray)):
             items, as_text = [lines], isinstance(lines, str)
         else:
-            items = list(lines)
+            items = lines if isinstance(lines, list) else list(lines)
             as_text = bool(items) and isinstance(items[0], str)
-        parts = []
-        for line in items:
-            if isinstance(line, str):
-                if not as_text:
-                    raise TypeError("lines must be all str or all bytes")
-                line = line.encode("utf-8", "surrogateescape")
-            elif isinstance(line, (bytes, bytearray)):
-                if as_text:
-                    raise TypeError("lines must be all str or all bytes")
-                line = bytes(line)
-            else:
-                raise TypeError(f"a line must be str or bytes, not {type(line).__name__}")
-            parts.append(line)
-            if len(items) > 1 and not line.endswith((b"\n", b"\r")):
-                parts.append(b"\r\n")
-        outcome, written = self._engine.convert_lines(b"".join(parts))
-        if as_text:
-            written = [w.decode("utf-8", "surrogateescape") for w in written]
+        stream = self._engine.open_stream(2 if as_text else 1, len(items) > 1)
+        written = []
+        try:
+            for start in range(0, len(items), _LINES_AT_ONCE):
+                written += stream.feed(items[start:start + _LINES_AT_ONCE])
+                if not stream.reading:
+                    break  # the job stopped: the outcome says where
+            outcome, rest = stream.finish()
+        finally:
+            stream.close()
+        written += rest
         _raise_outcome(outcome, written)
         return written
+
+    def transform_chunks(self, source, chunk_size=1 << 18):
+        """Converts a record text of the input form's layout piece by piece, in little memory
+        whatever its length, and yields the bytes that `vortan-transform convert` writes for
+        it, in pieces of complete lines (their concatenation is the tool's output byte for
+        byte). The generator returns the number of points written (the value of
+        `yield from`).
+
+        source: a file object (binary, or text, which is read as UTF-8), read from where it
+        stands in pieces of chunk_size; bytes or str, the whole text; or an iterable of bytes
+        or str pieces of the text in order, which may cut it anywhere (blocks of a download or
+        of a Dask partition). Stops as transform_lines: JobError or OutsideGridError, the line
+        counted in the whole text, raised after the pieces of the lines converted before it."""
+        if isinstance(chunk_size, bool) or not isinstance(chunk_size, int) or chunk_size < 1:
+            raise ValueError(f"chunk_size must be a whole number of bytes from 1, not "
+                             f"{chunk_size!r}")
+        stream = self._engine.open_stream(0, False)
+        try:
+            for piece in _pieces(source, chunk_size):
+                out = stream.feed(piece)
+                if out:
+                    yield out
+                if not stream.reading:
+                    break  # the job stopped: the outcome says where
+            outcome, out = stream.finish()
+        finally:
+            stream.close()
+        if out:
+            yield out
+        return _raise_outcome(outcome)
+
+
+_LINES_AT_ONCE = 16384  # lines transform_lines hands to the engine at a time
+
+
+def _pieces(source, size):
+    """The text of transform_chunks' source in pieces of at most size bytes, each a bytes-like
+    object that is only valid until the next one is asked for (a file is read into one buffer
+    again and again: no new block of memory for every piece)."""
+    if isinstance(source, (str, bytes, bytearray, memoryview)):
+        source = [source]
+    readinto = getattr(source, "readinto", None)
+    if callable(readinto):  # a binary file
+        buffer = bytearray(size)
+        view = memoryview(buffer)
+        while True:
+            n = readinto(buffer)
+            if not n:
+                return
+            yield view[:n]
+    read = getattr(source, "read", None)
+    blocks = iter(lambda: read(size) or None, None) if callable(read) else source
+    for block in blocks:
+        if isinstance(block, str):
+            block = block.encode("utf-8", "surrogateescape")
+        elif not isinstance(block, (bytes, bytearray, memoryview)):
+            raise TypeError(f"a piece of the text must be bytes or str, not "
+                            f"{type(block).__name__}")
+        view = memoryview(block).cast("B")
+        for start in range(0, len(view), size):
+            yield view[start:start + size]
 
 
 def _crs_to_keep(crs):

@@ -1,6 +1,6 @@
 # The compiled module vortan._vortan (python/src/module.cpp). Use the package vortan: this layer
 # only moves values between numpy arrays, bytes and the engine.
-from typing import Any, Dict, List, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -30,8 +30,20 @@ class Engine:
                 c: npt.NDArray[np.float64], out_a: npt.NDArray[np.float64],
                 out_b: npt.NDArray[np.float64], out_c: npt.NDArray[np.float64],
                 stop_at_first: bool, radians: bool, /) -> Tuple[int, int, str, str, int, bool]: ...
-    # (outcome, the lines written, each with its CR LF)
-    def convert_lines(self, text: bytes, /) -> Tuple[Dict[str, Any], List[bytes]]: ...
+    # A conversion of record text in pieces. mode: 0 bytes out as they come, 1 lines as bytes,
+    # 2 lines as str; add_ends: CR LF after a line of a list given without its line end.
+    def open_stream(self, mode: int, add_ends: bool) -> LineStream: ...
+
+class LineStream:
+    # False once the job has stopped reading (a stop, or the input ended).
+    @property
+    def reading(self) -> bool: ...
+    # A piece of the input (bytes, or a list of lines); the output ready so far.
+    def feed(self, data: Union[bytes, List[Union[str, bytes]]], /) -> Union[bytes, List[Any]]: ...
+    # Ends the input: (outcome, the rest of the output).
+    def finish(self) -> Tuple[Dict[str, Any], Union[bytes, List[Any]]]: ...
+    # Stops the job where it is.
+    def close(self) -> None: ...
 
 def run_job(job: str, input: str, outputs: List[str], region: str, dn: str, de: str,
             threads: int, /) -> Dict[str, Any]: ...
