@@ -13,21 +13,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "check.h"
 #include "vortan/vortan.h"
 
-static int checks = 0;
-static int failures = 0;
-
-#define CHECK(condition, ...)                                    \
-  do {                                                           \
-    ++checks;                                                    \
-    if (!(condition)) {                                          \
-      ++failures;                                                \
-      printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #condition); \
-      printf(__VA_ARGS__);                                       \
-      printf("\n");                                              \
-    }                                                            \
-  } while (0)
 
 static const char *reference;
 static const char *work;

@@ -3,6 +3,7 @@
 // one unit of the last place of glibc everywhere, equal to it in all but a few calls in a
 // thousand.
 #include "core/math_functions.h"
+#include "tests/support/ulp.h"
 
 #include <gtest/gtest.h>
 
@@ -64,13 +65,7 @@ TEST(CorrectlyRounded, HardCasesRoundToTheNearestDouble) {
   }
 }
 
-// Units of the last place between two doubles of one sign.
-long long UlpDistance(double a, double b) {
-  long long ia, ib;
-  std::memcpy(&ia, &a, sizeof a);
-  std::memcpy(&ib, &b, sizeof b);
-  return ia > ib ? ia - ib : ib - ia;
-}
+using support::UlpDistance;
 
 // glibc's functions are the ones the results are held to; another library (MinGW's) is not.
 TEST(CorrectlyRounded, AgreeWithTheLibraryOverTheRangesOfTheChains) {

@@ -4,6 +4,7 @@
 // values, sine and cosine at once as the two functions, and within one unit of the last place of glibc over the ranges of the chains, equal
 // to it in all but a few calls in a thousand.
 #include "core/math_functions.h"
+#include "tests/support/ulp.h"
 
 #include <gtest/gtest.h>
 
@@ -90,13 +91,7 @@ TEST(OwnFunctions, SineAndCosineAtOnceAreTheTwoFunctions) {
   }
 }
 
-// Units of the last place between two doubles of one sign.
-long long UlpDistance(double a, double b) {
-  long long ia, ib;
-  std::memcpy(&ia, &a, sizeof a);
-  std::memcpy(&ib, &b, sizeof b);
-  return ia > ib ? ia - ib : ib - ia;
-}
+using support::UlpDistance;
 
 TEST(OwnFunctions, AgreeWithGlibcOverTheRangesOfTheChains) {
 #if !defined(__GLIBC__)
