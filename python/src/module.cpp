@@ -524,7 +524,7 @@ class LineStream {
   }
 
   // The output as the mode gives it: bytes, or its complete lines (a line ends at a CR LF
-  // outside quotes, as SplitWrittenLines cuts them); at the end also an incomplete last one.
+  // outside quotes); at the end also an incomplete last one.
   py::object Give(const std::string& out, bool last) {
     if (mode_ == kBytes) return py::bytes(out);
     pending_ += out;
