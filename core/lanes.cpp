@@ -550,6 +550,10 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
       out[j] = hn::IfThenElse(ends, phi[j], out[j]);
       done[j] = hn::Or(done[j], ends);
       next[j] = delta + mu[j];
+    }
+    // From the start above, the first pass ends every lane: nothing is turned on for nothing.
+    if (AllDone(done)) return;
+    VORTAN_EACH {
       const V turn = K(2) * (next[j] - phi[j]);
       V st, omc;
       SmallSinCos(turn, st, omc);
@@ -560,7 +564,6 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
       s2[j] = hn::IfThenElse(done[j], s2[j], sn);
       c2[j] = hn::IfThenElse(done[j], c2[j], cn);
     }
-    if (AllDone(done)) return;
     if (anyLarge) {
       VORTAN_EACH {
         if (hn::AllFalse(d, large[j])) continue;
@@ -638,6 +641,10 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
       const M ends = counter > kIsometricMaxPasses ? hn::Not(done[j]) : stop;
       out[j] = hn::IfThenElse(ends, next[j], out[j]);
       done[j] = hn::Or(done[j], ends);
+    }
+    // From the start above, the first pass ends every lane: nothing is turned on for nothing.
+    if (AllDone(done)) return;
+    VORTAN_EACH {
       const V x = next[j] - phi[j];
       V st, omc;
       SmallSinCos(x, st, omc);
@@ -652,7 +659,6 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
       c[j] = hn::IfThenElse(done[j], c[j], cn);
       dLn[j] = hn::IfThenElse(done[j], dLn[j], dLn[j] + ln);
     }
-    if (AllDone(done)) return;
     if (anyLarge) {
       VORTAN_EACH {
         if (hn::AllFalse(d, large[j])) continue;
