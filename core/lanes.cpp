@@ -506,18 +506,35 @@ V PerLane(M take, V v, F&& f) {
   return hn::Load(d, values);
 }
 
-// The footpoint latitudes of arcs m, lane by lane as the plain iteration: each lane stops at
-// its own pass, keeping its value while the others go on.
+// The footpoint latitudes of arcs m, lane by lane by the plain iteration's passes and stopping
+// rule, each lane stopping at its own pass and keeping its value while the others go on; the
+// passes start not from mu but from the inverse of the iteration's own arc series at mu
+// (tm_series::FootpointStartOf), at their limit to the last bits, so that the first pass ends
+// where the plain routine takes five or six (whose own result lies within its tolerance of
+// the limit, up to 1e-15 rad).
 void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kChains]) {
   const D d;
   const tm_series::FootpointTerms terms = tm_series::FootpointOf(f);
+  const tm_series::FootpointStartTerms start = tm_series::FootpointStartOf(f);
   const V k0 = K(terms.k0), k1 = K(terms.k1), k2 = K(terms.k2), k3 = K(terms.k3);
+  const V q0 = K(start.q0), q1 = K(start.q1), q2 = K(start.q2), q3 = K(start.q3),
+          q4 = K(start.q4), q5 = K(start.q5);
   V mu[kChains], phi[kChains], s2[kChains], c2[kChains];
   M done[kChains];
   VORTAN_EACH {
     mu[j] = m[j] * K(1 + terms.n) / K(a * terms.g);
-    phi[j] = mu[j];
-    SinCos(K(2) * phi[j], s2[j], c2[j]);
+    SinCos(K(2) * mu[j], s2[j], c2[j]);
+    // The start moves phi from mu by less than 0.003 rad: sin 2phi and cos 2phi are those of
+    // 2 mu turned on by twice the move.
+    const V cc = c2[j] * c2[j];
+    const V lift =
+        s2[j] * ((q0 + q1 * c2[j]) + cc * ((q2 + q3 * c2[j]) + cc * (q4 + q5 * c2[j])));
+    phi[j] = mu[j] + lift;
+    V st, omc;
+    SmallSinCos(K(2) * (phi[j] - mu[j]), st, omc);
+    const V sn = s2[j] + (c2[j] * st - s2[j] * omc);
+    c2[j] = c2[j] - (s2[j] * st + c2[j] * omc);
+    s2[j] = sn;
     out[j] = phi[j];
     done[j] = NoLanes();
   }
@@ -533,6 +550,10 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
       out[j] = hn::IfThenElse(ends, phi[j], out[j]);
       done[j] = hn::Or(done[j], ends);
       next[j] = delta + mu[j];
+    }
+    // From the start above, the first pass ends every lane: nothing is turned on for nothing.
+    if (AllDone(done)) return;
+    VORTAN_EACH {
       const V turn = K(2) * (next[j] - phi[j]);
       V st, omc;
       SmallSinCos(turn, st, omc);
@@ -543,7 +564,6 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
       s2[j] = hn::IfThenElse(done[j], s2[j], sn);
       c2[j] = hn::IfThenElse(done[j], c2[j], cn);
     }
-    if (AllDone(done)) return;
     if (anyLarge) {
       VORTAN_EACH {
         if (hn::AllFalse(d, large[j])) continue;
@@ -557,21 +577,49 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
   }
 }
 
-// The latitudes whose isometric latitudes are psiTarget, lane by lane as the plain iteration.
-void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
+// ln(1 + r) of the lanes not done: by its series where |r| < 0.01, else the plain routine's.
+V Log1pOf(V r, M done) {
+  const M smallR = hn::Abs(r) < K(0.01);
+  const V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
+  return PerLane(hn::AndNot(done, hn::Not(smallR)), ln, [](double v) { return math::Log1p(v); });
+}
+
+// The latitudes whose isometric latitudes are psiTarget, lane by lane by the plain iteration's
+// passes and stopping rule; the passes start not from the conformal latitude chi = 2 atan(exp
+// psiTarget) - pi/2 but from chi plus its series to the geodetic latitude
+// (tm_series::ConformalStartOf), at the result to the last bits, so that the first pass ends
+// where the plain routine takes three or four.
+void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2, double f,
                             V (&out)[kChains]) {
   const D d;
   const V one = K(1);
+  const tm_series::ConformalStartTerms start = tm_series::ConformalStartOf(f);
+  const V q0 = K(start.q0), q1 = K(start.q1), q2 = K(start.q2), q3 = K(start.q3),
+          q4 = K(start.q4), q5 = K(start.q5);
   V phi[kChains], s[kChains], c[kChains], dLn[kChains];
   M done[kChains];
   VORTAN_EACH {
+    // sin chi = (E^2 - 1) / (E^2 + 1) and cos chi = 2 E / (E^2 + 1) with E = exp(psiTarget),
+    // and ln((1 + sin chi) / cos chi) is psiTarget itself.
     const V ex = hn::Exp(d, psiTarget[j]);
-    phi[j] = K(2) * Atan(ex) - K(kPi / 2);
+    const V chi = K(2) * Atan(ex) - K(kPi / 2);
     const V ex2 = ex * ex;
     const V r = one / (ex2 + one);
-    s[j] = (ex2 - one) * r;
-    c[j] = K(2) * ex * r;
-    dLn[j] = hn::Zero(d);
+    const V sChi = (ex2 - one) * r;
+    const V cChi = K(2) * ex * r;
+    // The series moves phi from chi by less than 0.004 rad: sin phi and cos phi are those of
+    // chi turned on by it, and dLn = ln((1 + sin phi) / cos phi) - psiTarget is ln(1 + r) as
+    // in a pass below.
+    const V s2 = K(2) * sChi * cChi;
+    const V c2 = (cChi - sChi) * (cChi + sChi);
+    const V c4 = c2 * c2;
+    const V lift = s2 * ((q0 + q1 * c2) + c4 * ((q2 + q3 * c2) + c4 * (q4 + q5 * c2)));
+    phi[j] = chi + lift;
+    V st, omc;
+    SmallSinCos(phi[j] - chi, st, omc);
+    s[j] = sChi + (cChi * st - sChi * omc);
+    c[j] = cChi - (sChi * st + cChi * omc);
+    dLn[j] = Log1pOf((cChi * omc + st * (one + sChi)) / ((one + sChi) * c[j]), NoLanes());
     out[j] = phi[j];
     done[j] = NoLanes();
   }
@@ -593,6 +641,10 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
       const M ends = counter > kIsometricMaxPasses ? hn::Not(done[j]) : stop;
       out[j] = hn::IfThenElse(ends, next[j], out[j]);
       done[j] = hn::Or(done[j], ends);
+    }
+    // From the start above, the first pass ends every lane: nothing is turned on for nothing.
+    if (AllDone(done)) return;
+    VORTAN_EACH {
       const V x = next[j] - phi[j];
       V st, omc;
       SmallSinCos(x, st, omc);
@@ -600,17 +652,13 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
       const V cn = c[j] - (s[j] * st + c[j] * omc);
       const V r = (c[j] * omc + st * (one + s[j])) / ((one + s[j]) * cn);
       const M small = hn::Abs(x) < K(0.01);
-      const M smallR = hn::Abs(r) < K(0.01);
-      V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
-      ln = PerLane(hn::And(hn::AndNot(done[j], small), hn::Not(smallR)), ln,
-                   [](double v) { return math::Log1p(v); });
+      const V ln = Log1pOf(r, hn::Or(done[j], hn::Not(small)));
       large[j] = hn::AndNot(done[j], hn::Not(small));
       anyLarge = anyLarge || !hn::AllFalse(d, large[j]);
       s[j] = hn::IfThenElse(done[j], s[j], sn);
       c[j] = hn::IfThenElse(done[j], c[j], cn);
       dLn[j] = hn::IfThenElse(done[j], dLn[j], dLn[j] + ln);
     }
-    if (AllDone(done)) return;
     if (anyLarge) {
       VORTAN_EACH {
         if (hn::AllFalse(d, large[j])) continue;
@@ -679,7 +727,7 @@ void TmInversePiece(const GeodeticParams& params, std::size_t count, const doubl
           psi1 + (t1 * rc) * Series<tm_tables::kIsometricLatitudeCoefficients>(dd, t2, eta2);
       dLambda[j] = rc * Series<tm_tables::kLongitudeCoefficients>(dd, t2, eta2);
     }
-    LatitudesFromIsometric(psi, e, ep2, phi);
+    LatitudesFromIsometric(psi, e, ep2, f, phi);
     VORTAN_EACH {
       const V lambda = K(lambda0) + dLambda[j];
       NoteLanes(phi[j]);
