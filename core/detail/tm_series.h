@@ -144,24 +144,40 @@ inline FootpointTerms FootpointOf(double f) {
 // terms are in n^7, 4e-20) and the first pass finds it there. Laid out as sin 2mu times the
 // quintic q0 + q1 c + ... + q5 c^5 in c = cos 2mu (sin 2kx = sin 2x U_k-1(cos 2x), the
 // Chebyshev polynomials of the second kind).
-struct FootpointStartTerms {
+struct SineSeriesStart {
   double q0, q1, q2, q3, q4, q5;
 };
-inline FootpointStartTerms FootpointStartOf(double f) {
-  const double nf = f / (2 - f);
-  const double n2 = nf * nf;
-  const double n3 = n2 * nf;
+using FootpointStartTerms = SineSeriesStart;
+
+// The third flattening n = f / (2 - f) and its powers to the sixth.
+struct PowersOfN {
+  double n1, n2, n3, n4, n5, n6;
+};
+inline PowersOfN PowersOfNOf(double f) {
+  const double n1 = f / (2 - f);
+  const double n2 = n1 * n1;
+  const double n3 = n2 * n1;
   const double n4 = n2 * n2;
-  const double n5 = n4 * nf;
-  const double n6 = n3 * n3;
+  return {n1, n2, n3, n4, n4 * n1, n3 * n3};
+}
+
+// The series s2 sin 2x + s4 sin 4x + ... + s12 sin 12x laid out as sin 2x times the quintic in
+// c = cos 2x (above).
+inline SineSeriesStart LaidOutInCos2x(double s2, double s4, double s6, double s8, double s10,
+                                      double s12) {
+  return {s2 - s6 + s10, 2 * s4 - 4 * s8 + 6 * s12, 4 * s6 - 12 * s10, 8 * s8 - 32 * s12,
+          16 * s10, 32 * s12};
+}
+
+inline FootpointStartTerms FootpointStartOf(double f) {
+  const auto [nf, n2, n3, n4, n5, n6] = PowersOfNOf(f);
   const double d2 = 3.0 / 2 * nf - 27.0 / 32 * n3 + 281.0 / 512 * n5;
   const double d4 = 21.0 / 16 * n2 - 55.0 / 32 * n4 + 4097.0 / 4096 * n6;
   const double d6 = 151.0 / 96 * n3 - 2327.0 / 768 * n5;
   const double d8 = 1097.0 / 512 * n4 - 17113.0 / 10240 * n6;
   const double d10 = 1325.0 / 512 * n5;
   const double d12 = 24047.0 / 61440 * n6;
-  return {d2 - d6 + d10, 2 * d4 - 4 * d8 + 6 * d12, 4 * d6 - 12 * d10, 8 * d8 - 32 * d12,
-          16 * d10, 32 * d12};
+  return LaidOutInCos2x(d2, d4, d6, d8, d10, d12);
 }
 
 // A start for the latitude from an isometric latitude psi, at the result to the last bits: the
@@ -169,16 +185,9 @@ inline FootpointStartTerms FootpointStartOf(double f) {
 // of the geodetic latitude from the conformal one, h2 sin 2chi + h4 sin 4chi + ... + h12 sin
 // 12chi, within 1e-17 rad of the latitude (the first omitted terms are in n^7, 4e-20): the
 // first pass of the iteration finds it there. Laid out as FootpointStartTerms, in c = cos 2chi.
-struct ConformalStartTerms {
-  double q0, q1, q2, q3, q4, q5;
-};
+using ConformalStartTerms = SineSeriesStart;
 inline ConformalStartTerms ConformalStartOf(double f) {
-  const double nf = f / (2 - f);
-  const double n2 = nf * nf;
-  const double n3 = n2 * nf;
-  const double n4 = n2 * n2;
-  const double n5 = n4 * nf;
-  const double n6 = n3 * n3;
+  const auto [nf, n2, n3, n4, n5, n6] = PowersOfNOf(f);
   const double h2 = 2 * nf - 2.0 / 3 * n2 - 2 * n3 + 116.0 / 45 * n4 + 26.0 / 45 * n5 -
                     2854.0 / 675 * n6;
   const double h4 =
@@ -187,8 +196,7 @@ inline ConformalStartTerms ConformalStartOf(double f) {
   const double h8 = 4279.0 / 630 * n4 - 332.0 / 35 * n5 - 399572.0 / 14175 * n6;
   const double h10 = 4174.0 / 315 * n5 - 144838.0 / 6237 * n6;
   const double h12 = 601676.0 / 22275 * n6;
-  return {h2 - h6 + h10, 2 * h4 - 4 * h8 + 6 * h12, 4 * h6 - 12 * h10, 8 * h8 - 32 * h12,
-          16 * h10, 32 * h12};
+  return LaidOutInCos2x(h2, h4, h6, h8, h10, h12);
 }
 
 // The ellipsoid's constants of the inverse projection of semi-major axis a: the flattening, the
