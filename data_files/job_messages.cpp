@@ -119,6 +119,24 @@ Reason InputIsFolder() {
           "είναι φάκελος, όχι αρχείο συντεταγμένων· διαλέξτε ένα αρχείο"};
 }
 
+Reason PartCannotBeRead(std::uint64_t offset, std::uint64_t size) {
+  const std::string at = std::to_string(offset), of = std::to_string(size);
+  return {"has no part at byte " + at + " (it is a file of " + of +
+              " bytes, or one that cannot be read from a given place, such as a pipe); give "
+              "a part within the file, or the whole file",
+          "δεν έχει τμήμα στο byte " + at + " (είναι αρχείο " + of +
+              " bytes, ή αρχείο που δεν διαβάζεται από δοσμένη θέση, όπως ένας αγωγός)· δώστε "
+              "τμήμα μέσα στο αρχείο, ή όλο το αρχείο"};
+}
+
+Reason PartInsideLine(std::uint64_t offset) {
+  const std::string at = std::to_string(offset);
+  return {"the part at byte " + at + " begins inside a line; a part must begin at the start "
+              "of a line (just after a line break)",
+          "το τμήμα στο byte " + at + " αρχίζει μέσα σε γραμμή· ένα τμήμα πρέπει να αρχίζει "
+              "στην αρχή γραμμής (αμέσως μετά από αλλαγή γραμμής)"};
+}
+
 Reason NoMemoryDuringRecords() {
   return {"not enough memory to go on (the system refused more); the outputs hold "
           "complete lines. Close other programs, or run the job with fewer threads",

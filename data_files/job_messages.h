@@ -35,6 +35,10 @@ Reason InitialStepMissing(bool grids);
 Reason EmptyInputName();
 Reason InputCannotOpen(int error);
 Reason InputIsFolder();
+// A part of the input (JobOptions::part) past the end of the file, of a file that cannot be
+// positioned, or one that does not begin at the start of a line.
+Reason PartCannotBeRead(std::uint64_t offset, std::uint64_t size);
+Reason PartInsideLine(std::uint64_t offset);
 // Memory refused during the records, or before or after them.
 Reason NoMemoryDuringRecords();
 Reason NoMemoryForJob();

@@ -449,10 +449,24 @@ JobOutcome RunRecords(const RecordTask& task, const TransformContext& context,
   if (IsFolder(inFd)) {
     return Fail(outcome, input, 0, "", job_messages::InputIsFolder());
   }
-  const std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
+  std::uint64_t totalBytes = RegularFileSize(inFd).value_or(0);
 
   // A file of another kind or encoding is refused before any output is touched.
   RecordReader reader(inFd, task.FieldNames());
+  if (!options.part.whole()) {
+    const JobOptions::InputPart& part = options.part;
+    if (!ReadFrom(inFd, part.offset) || part.offset > totalBytes) {
+      return Fail(outcome, input, 0, "", job_messages::PartCannotBeRead(part.offset, totalBytes));
+    }
+    // A part begins where a line does: after a line break, or at the start of the file.
+    char before = '\n';
+    if (part.offset > 0 && (!ReadFrom(inFd, part.offset - 1) || ReadSome(inFd, &before, 1) != 1 ||
+                            (before != '\n' && before != '\r'))) {
+      return Fail(outcome, input, 0, "", job_messages::PartInsideLine(part.offset));
+    }
+    totalBytes = std::min(totalBytes - part.offset, part.length);
+    reader.ReadPart(part.length, part.firstLine);
+  }
   if (!reader.Start()) {
     return StopAsked(options.cancel) ? Cancelled(outcome) : Fail(outcome, reader.error(), input);
   }

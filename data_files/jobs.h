@@ -107,6 +107,16 @@ struct JobOptions {
   // The routines of the jobs' chains: the lanes where they run (their printed numbers are the
   // plain routines', core/math_functions.h), or the plain routines, for comparison.
   Routines routines = Routines::kLanes;
+  // A part of the input file: the bytes [offset, offset + length) of a regular file, which
+  // begin at the start of a line numbered firstLine (the caller counts the lines before it, for
+  // the messages). The whole input by default. The lines of the part are converted as a file
+  // of their own would be: a cluster's tasks each take a part and write its lines.
+  struct InputPart {
+    std::uint64_t offset = 0;
+    std::uint64_t length = UINT64_MAX;
+    std::uint64_t firstLine = 1;
+    bool whole() const { return offset == 0 && length == UINT64_MAX && firstLine == 1; }
+  } part;
 };
 
 // Runs a job from an input path to its output paths ("-" is standard input or output).

@@ -72,6 +72,14 @@ class RecordReader {
   // is done. ReadBatch does it first if it has not been done.
   bool Start();
 
+  // Reads only the next `bytes` of the file, whose first line is numbered firstLine (a part of
+  // a larger file that begins at the start of a line; the lines before it are counted by the
+  // caller). Before Start.
+  void ReadPart(std::uint64_t bytes, std::uint64_t firstLine) {
+    source_.Limit(bytes);
+    line_ = firstLine;
+  }
+
   // Fills batch with up to maxRecords records, and stops after the record that takes its text
   // to maxBytes. Returns false when the records end: at the end of the input (error() empty)
   // or at a record that cannot be read (error() says why; the records before it are in the

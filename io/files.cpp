@@ -192,6 +192,14 @@ bool CutBack(int fd, std::uint64_t size) {
   return ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
 }
 
+bool ReadFrom(int fd, std::uint64_t offset) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const off_t at = static_cast<off_t>(offset);
+  if (at < 0 || static_cast<std::uint64_t>(at) != offset) return false;
+  return ::lseek(fd, at, SEEK_SET) == at;
+}
+
 bool Empty(int fd) {
   // A file that is empty already is left as it is: truncating it changes nothing, but on ext4
   // it marks the file to have its blocks allocated when it is closed (the safeguard for a file

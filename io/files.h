@@ -53,6 +53,10 @@ bool CutBack(int fd, std::uint64_t size);
 // Empties a regular file.
 bool Empty(int fd);
 
+// Places the next read of a regular file at offset; false for a file that cannot be positioned
+// (a pipe, a terminal) or an offset past what the system can reach.
+bool ReadFrom(int fd, std::uint64_t offset);
+
 // Reserves disk space for size bytes from offset `from` of a regular file without changing its
 // size, so that the writes there do not each have blocks found for them. Best effort: false
 // where the system or its file system cannot (then nothing was done). A reservation past the

@@ -26,7 +26,13 @@ bool TextSource::Refill() {
   }
   // The buffer doubles until a whole piece fits behind the bytes kept.
   if (buffer_.size() - end_ < piece_) buffer_.resize(buffer_.size() * 2 + piece_);
-  const long long n = ReadSome(fd_, buffer_.data() + end_, buffer_.size() - end_);
+  if (left_ == 0) {
+    eof_ = true;
+    return false;
+  }
+  const std::size_t room = buffer_.size() - end_;
+  const long long n =
+      ReadSome(fd_, buffer_.data() + end_, left_ < room ? static_cast<std::size_t>(left_) : room);
   if (n < 0) {
     error_ = errno;
     return false;
@@ -36,6 +42,7 @@ bool TextSource::Refill() {
     return false;
   }
   end_ += static_cast<std::size_t>(n);
+  left_ -= static_cast<std::uint64_t>(n);
   return true;
 }
 

@@ -21,6 +21,10 @@ class TextSource {
   // Refill finds its end.
   TextSource(const char* bytes, std::size_t size);
 
+  // Reads no more than `bytes` from the descriptor from here on: what follows is as if the
+  // file ended there (a part of a file, the rest of it another reader's).
+  void Limit(std::uint64_t bytes) { left_ = bytes; }
+
   // The bytes read so far and not consumed: data()[begin(), end()).
   const char* data() const { return buffer_.data(); }
   std::size_t begin() const { return begin_; }
@@ -62,6 +66,7 @@ class TextSource {
   bool eof_ = false;
   int error_ = 0;
   std::uint64_t consumed_ = 0;
+  std::uint64_t left_ = UINT64_MAX;  // bytes the descriptor may still give
   NonTextKind kind_;
 };
 

@@ -50,10 +50,10 @@ class Stopped(Exception):
 
 
 def record_blocks(path, partitions):
-    """(offset, length) of about `partitions` byte ranges of a record file. Each task reads the
-    lines that begin in its range from the file itself, piece by piece, so that no line
-    travels between processes and no partition is held in memory (a record must not span the
-    cut: one record per line, as the tools write)."""
+    """(offset, length) of about `partitions` byte ranges of a record file. Each task converts
+    the lines that begin in its range, the engine reading them from the file itself, so that no
+    line travels between processes and no partition is held in memory (a record must not span
+    the cut: one record per line, as the tools write)."""
     size = os.path.getsize(path)
     partitions = max(1, partitions)
     bounds = [size * i // partitions for i in range(partitions + 1)]
@@ -78,24 +78,6 @@ def _line_start(f, offset):
         if found >= 0:
             return position + found + 1
         position += len(piece)
-
-
-def _block_pieces(path, offset, length):
-    """The bytes of the lines that begin in [offset, offset + length), piece by piece (one
-    buffer, read into again and again)."""
-    with open(path, "rb") as f:
-        start = _line_start(f, offset)
-        end = _line_start(f, offset + length)
-        f.seek(start)
-        buffer = bytearray(_PIECE)
-        view = memoryview(buffer)
-        left = end - start
-        while left > 0:
-            n = f.readinto(view[:min(left, _PIECE)])
-            if not n:
-                return
-            left -= n
-            yield view[:n]
 
 
 def _lines_before(path, offset):
@@ -161,20 +143,19 @@ def _write_part(data, folder, index, token):
 
 
 def _convert_block_part(path, offset, length, transformer, folder, index, token):
-    """One partition of a record file: its part under a temporary name, written as the lines
-    come (transform_chunks: a piece of input and of output in memory at a time), or its first
-    failure."""
+    """One partition of a record file: its part under a temporary name, or its first failure.
+    The engine reads the partition's lines from the file and writes the part itself
+    (transform_file on a part of the file), as the tool does: no byte passes through Python."""
     temporary = _temporary(folder, index, token)
-    chunks = transformer.transform_chunks(_block_pieces(path, offset, length))
+    with open(path, "rb") as f:
+        start = _line_start(f, offset)
+        end = _line_start(f, offset + length)
     try:
-        with open(temporary, "wb") as part:
-            while True:
-                try:
-                    part.write(next(chunks))
-                except StopIteration as end:
-                    written = end.value
-                    break
+        written = transformer.transform_file(path, temporary, offset=start, length=end - start)
     except (vortan.OutsideGridError, vortan.JobError) as e:
+        if not e.line:  # the part file could not be written, say: no point is at fault
+            temporary.unlink(missing_ok=True)
+            return {"index": index, "failure": (1, str(e))}
         temporary.unlink(missing_ok=True)
         return {"index": index, "before": _lines_before(path, offset), "at": e.line,
                 "failure": _point_failure(e)}

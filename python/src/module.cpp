@@ -273,6 +273,28 @@ class Engine {
   // Convert on record text in pieces (LineStream below), on this engine's conversion.
   LineStream* OpenStream(int mode, bool addEnds);
 
+  // Convert from a record file, or a part of it (JobOptions::part; length < 0: to the end),
+  // to a record file, on this engine's conversion and threads: the job frame reads and writes
+  // the files itself. The outcome as run_job gives it.
+  py::dict ConvertFile(const std::string& input, const std::string& output,
+                       std::uint64_t offset, long long length, std::uint64_t firstLine) {
+    InterruptCheck interrupt;
+    JobOptions options;
+    options.threads = session_->threads();
+    options.cancel = interrupt.flag();
+    options.progress = [&](const JobProgress&) { interrupt.Poll(); };
+    options.part.offset = offset;
+    if (length >= 0) options.part.length = static_cast<std::uint64_t>(length);
+    options.part.firstLine = firstLine;
+    JobOutcome outcome;
+    {
+      py::gil_scoped_release release;
+      outcome = RunConversion(*conversion_, input, output, options);
+    }
+    interrupt.Rethrow(outcome.status == JobStatus::kCancelled);
+    return OutcomeDict(outcome);
+  }
+
  private:
   std::unique_ptr<Session> session_;
   Form from_, to_;
@@ -632,6 +654,7 @@ PYBIND11_MODULE(_vortan, m) {
       .def("convert", &Engine::Convert)
       // The benchmark's (bench/python_bench.py), not the package's.
       .def("_time_batch", &Engine::TimeBatch)
+      .def("convert_file", &Engine::ConvertFile)
       .def("open_stream", &Engine::OpenStream, py::arg("mode"), py::arg("add_ends"),
            py::keep_alive<0, 1>());  // the stream runs on the engine's conversion
   py::class_<vortan::LineStream>(m, "LineStream")

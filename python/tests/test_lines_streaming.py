@@ -137,3 +137,41 @@ def test_ctrl_c_stops_a_stream_and_the_transformer_goes_on():
     run = subprocess.run([sys.executable, "-c", CHILD], capture_output=True, text=True,
                          timeout=120)
     assert run.stdout == "interrupted 2\n", run.stderr
+
+
+@pytest.mark.parametrize("region,from_form,to_form", [
+    ("mainland", "htrs07-xyz", "ggrs87-tm87"),
+    ("kastelorizo", "ggrs87-geographic", "htrs07-xyz"),
+])
+def test_transform_file_parts_join_into_the_bytes_of_cli_convert(tmp_path, region, from_form,
+                                                                 to_form):
+    source = input_file(tmp_path, region, from_form)
+    expected, _ = cli_convert(tmp_path, region, from_form, to_form, source)
+    t = vortan.Transformer(from_form, to_form, region=region, dn=DN, de=DE, threads=2)
+    data = source.read_bytes()
+    cuts = [0, data.index(b"\n", len(data) // 3) + 1, data.index(b"\n", len(data) // 2) + 1,
+            len(data)]
+    out = b""
+    for k, (start, end) in enumerate(zip(cuts, cuts[1:])):
+        target = tmp_path / f"part-{k}.txt"
+        length = None if end == len(data) else end - start
+        assert t.transform_file(source, target, offset=start, length=length) == \
+            data[start:end].count(b"\n")
+        out += target.read_bytes()
+    assert out == expected
+
+
+def test_transform_file_refuses_a_bad_part_and_counts_lines_from_first_line(tmp_path):
+    source = tmp_path / "in.txt"
+    source.write_bytes((GOOD * 4 + "P9,1,2\r\n" + GOOD).encode())
+    t = vortan.Transformer("htrs07-tm07", "ggrs87-tm87", dn=DN, de=DE)
+    target = tmp_path / "out.txt"
+    for offset, words in ((3, "begins inside a line"), (10**9, "has no part at byte")):
+        with pytest.raises(vortan.JobError, match=words):
+            t.transform_file(source, target, offset=offset)
+    with pytest.raises(ValueError, match="offset"):
+        t.transform_file(source, target, offset=-1)
+    # The part from the third line on, numbered as in the whole file: the bad record is line 5.
+    with pytest.raises(vortan.JobError) as stop:
+        t.transform_file(source, target, offset=2 * len(GOOD), first_line=3)
+    assert stop.value.line == 6 and "line 5" in str(stop.value)

@@ -511,6 +511,29 @@ class Transformer:
         _raise_outcome(outcome, written)
         return written
 
+    def transform_file(self, source, target, *, offset=0, length=None, first_line=1):
+        """Converts a record file of the input form's layout into a record file of the output
+        form's, as `vortan-transform convert` does (the same checks, the same bytes), the
+        engine reading and writing the files itself: the fastest way from file to file, on the
+        Transformer's threads. Returns the points written; raises JobError or
+        OutsideGridError as run_job does.
+
+        offset, length: only the bytes [offset, offset + length) of source (to its end when
+        length is None), which must begin at the start of a line; their lines are written to
+        target as a file of their own would be, so that a cluster's tasks can each take a part
+        of one file (python/examples/dask_convert.py). first_line: the number of the part's
+        first line in the messages (the caller counts the lines before it)."""
+        for name, value, least in (("offset", offset, 0), ("first_line", first_line, 1)):
+            if isinstance(value, bool) or not isinstance(value, int) or value < least:
+                raise ValueError(f"{name} must be a whole number from {least}, not {value!r}")
+        if length is not None and (isinstance(length, bool) or not isinstance(length, int)
+                                   or length < 0):
+            raise ValueError(f"length must be a whole number of bytes from 0, or None, not "
+                             f"{length!r}")
+        outcome = self._engine.convert_file(_os.fspath(source), _os.fspath(target), offset,
+                                            -1 if length is None else length, first_line)
+        return _raise_outcome(outcome)
+
     def transform_chunks(self, source, chunk_size=1 << 18):
         """Converts a record text of the input form's layout piece by piece, in little memory
         whatever its length, and yields the bytes that `vortan-transform convert` writes for
