@@ -18,7 +18,6 @@
 
 namespace vortan::math {
 namespace internal {
-std::atomic<bool> checking{false};
 thread_local bool exact = false;
 thread_local bool nearBoundary = false;
 }  // namespace internal

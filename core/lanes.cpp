@@ -680,7 +680,7 @@ V Packed(V radians, bool& nearSplit) {
   const V degrees = hn::Floor(dv);
   const V minutes = hn::Floor((dv - degrees) * K(60));
   const V seconds = ((dv - degrees) * K(60) - minutes) * K(60);
-  if (math::Checking()) {
+  {
     const V f1 = dv - degrees, f2 = (dv - degrees) * K(60) - minutes;
     const V margin = K(math::kSplitMargin), top = K(1 - math::kSplitMargin);
     const M near = hn::Or(hn::Or(f1 < margin, f1 > top), hn::Or(f2 < margin, f2 > top));
@@ -795,16 +795,13 @@ void GridCellsPiece(const Mesh& mesh, const Extent& extent, std::size_t count,
   const V rowBeyond = K(lastRow + mesh.rounding), columnBeyond = K(lastColumn + mesh.rounding);
   const V nMin = K(extent.nMin), nMax = K(extent.nMax), eMin = K(extent.eMin),
           eMax = K(extent.eMax), margin = K(math::kComparisonMargin);
-  const bool checking = math::Checking();
   bool near = false;
   for (std::size_t i = 0; i < Whole(count); i += lanes) {
     const V northing = pn(i), easting = pe(i);
     const V n = northing - K(extent.falseNorthing);
-    if (checking) {
-      const M nearN = hn::Or(hn::Abs(n - nMin) < margin, hn::Abs(n - nMax) < margin);
-      const M nearE = hn::Or(hn::Abs(easting - eMin) < margin, hn::Abs(easting - eMax) < margin);
-      near = near || !hn::AllFalse(d, hn::Or(nearN, nearE));
-    }
+    const M nearN = hn::Or(hn::Abs(n - nMin) < margin, hn::Abs(n - nMax) < margin);
+    const M nearE = hn::Or(hn::Abs(easting - eMin) < margin, hn::Abs(easting - eMax) < margin);
+    near = near || !hn::AllFalse(d, hn::Or(nearN, nearE));
     const M inExtent =
         hn::And(hn::And(nMin <= n, n <= nMax), hn::And(eMin <= easting, easting <= eMax));
     const V fromNorth = K(mesh.nNorth) - northing;
@@ -986,9 +983,7 @@ const Kernels& Chosen() { return *ChosenPointer().load(std::memory_order_relaxed
 bool StartsActive() {
   if (Chosen().tmInverse == nullptr) return false;
   const char* setting = std::getenv("VORTAN_SIMD");
-  const bool on = !(setting && (std::strcmp(setting, "off") == 0 || std::strcmp(setting, "0") == 0));
-  math::SetChecking(on);
-  return on;
+  return !(setting && (std::strcmp(setting, "off") == 0 || std::strcmp(setting, "0") == 0));
 }
 
 // Read by every thread that converts; set once.
@@ -997,7 +992,7 @@ const bool& ActiveFlag() {
   return active;
 }
 
-// The setting read, and the checking of printed numbers set, before anything is computed.
+// The setting read before anything is computed.
 [[maybe_unused]] const bool kStarted = ActiveFlag();
 
 }  // namespace

@@ -18,10 +18,11 @@
 // glibc's only where glibc's are not correctly rounded (docs/windows.md gives the figures).
 // With glibc the functions are the library's and nothing is switched; where the chains run on
 // vector lanes (core/lanes.h), whose functions differ from the library's in the last bits, the
-// same noting is in force, and a noted point is computed again by the plain routines.
+// same noting is in force, and a noted point is computed again by the plain routines. The
+// noting is always on, whatever the routines: one rule, no setting (on the plain routines a
+// noted point is computed again, to the same result).
 #pragma once
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -49,9 +50,6 @@ double CorrectlyRoundedLog(double x);
 double CorrectlyRoundedLog1p(double x);
 
 namespace internal {
-// Whether numbers to be printed are checked (always where the functions are checked; while the
-// vector lanes are on, elsewhere).
-extern std::atomic<bool> checking;
 // Whether the reference computation is in force (the correctly rounded functions, and the
 // plain routines instead of the lanes), and whether a number computed since the last reset
 // was near a rounding boundary: of the calling thread.
@@ -59,14 +57,8 @@ extern thread_local bool exact;
 extern thread_local bool nearBoundary;
 }  // namespace internal
 
-// Whether printed numbers are checked for rounding boundaries.
-inline bool Checking() {
-  return kCheckedFunctions || internal::checking.load(std::memory_order_relaxed);
-}
 // Whether the reference computation is in force (RecomputeExactly).
 inline bool Exact() { return internal::exact; }
-// Turns the checking on or off where the functions are not checked (the lanes do).
-inline void SetChecking(bool on) { internal::checking.store(on, std::memory_order_relaxed); }
 
 inline double Sin(double x) {
   if constexpr (kOwnFunctions) return CorrectlyRoundedSin(x);
@@ -135,43 +127,40 @@ inline constexpr double kComparisonMargin = 1e-6;
 inline void NoteRounding(std::int64_t whole, std::int64_t scale, double scaledFraction,
                          double rest) {
   (void)scale;
-  if (Checking() && (std::fabs(rest - 0.5) < kBoundaryMargin ||
-                     (whole == 0 && scaledFraction < kBoundaryMargin))) {
+  if (std::fabs(rest - 0.5) < kBoundaryMargin ||
+      (whole == 0 && scaledFraction < kBoundaryMargin)) {
     internal::nearBoundary = true;
   }
 }
 // A whole number split off (degrees, minutes) whose fraction is `fraction` (0 and 1 the
 // boundaries).
 inline void NoteSplit(double fraction) {
-  if (Checking() && (fraction < kSplitMargin || fraction > 1 - kSplitMargin)) {
+  if (fraction < kSplitMargin || fraction > 1 - kSplitMargin) {
     internal::nearBoundary = true;
   }
 }
 // A number compared with a bound (an extent test): near it, the comparison is at stake.
 inline void NoteComparison(double value, double bound) {
-  if (Checking() && std::fabs(value - bound) < kComparisonMargin) internal::nearBoundary = true;
+  if (std::fabs(value - bound) < kComparisonMargin) internal::nearBoundary = true;
 }
 
 // Forgets what was noted; whether something was noted since.
 inline void ResetNoted() { internal::nearBoundary = false; }
-inline bool Noted() { return Checking() && internal::nearBoundary; }
+inline bool Noted() { return internal::nearBoundary; }
 
 // Runs `compute` with the reference computation in force: the correctly rounded functions
-// where the functions are checked, the plain routines instead of the lanes (where nothing is
-// checked there is nothing to do again and it is not called).
+// where the functions are checked, the plain routines instead of the lanes.
 template <typename F>
 void RecomputeExactly(F&& compute) {
-  if (Checking()) {
-    internal::exact = true;
-    try {
-      compute();
-    } catch (...) {
-      internal::exact = false;
-      throw;
-    }
+  internal::exact = true;
+  try {
+    compute();
+  } catch (...) {
     internal::exact = false;
-    internal::nearBoundary = false;
+    throw;
   }
+  internal::exact = false;
+  internal::nearBoundary = false;
 }
 
 }  // namespace vortan::math

@@ -177,13 +177,11 @@ namespace number_format_internal {
   namespace internal = number_format_internal;
   std::uint64_t lanes[4];
   int negative;
-  // Where printed numbers are checked, one near a rounding boundary goes one by one, whose
-  // printing notes it.
-  const bool checking = math::Checking();
+  // One near a rounding boundary goes one by one, whose printing notes it.
   if (!internal::CommonPattern(pa) || !internal::CommonPattern(pb) ||
       !simd::FixedPartsOfTwo(a, b, static_cast<int>(internal::kDecimalScales[pa.decimals]),
                              static_cast<int>(internal::kDecimalScales[pb.decimals]),
-                             checking ? math::kBoundaryMargin : 1e-6, checking, lanes,
+                             math::kBoundaryMargin, true, lanes,
                              negative)) {
     return internal::FormatOneByOne(a, pa, b, pb, out);
   }

@@ -17,15 +17,12 @@ void TellRefusedPosition(const PointResult& r, bool forward, StopDetail& detail)
   detail.northing = forward ? r.htrs07.northing : r.uncorrectedNorthing;
 }
 
-// One point computed and printed by `point`. Where printed numbers are checked
-// (core/math_functions.h: the functions are checked, or the chains run on vector lanes), a
-// point whose numbers came too close to a rounding boundary while it was computed or printed
-// (or whose chain was computed in a block that did, `noted`) has its lines taken back and is
-// computed and printed again by the reference computation; `point` is then called a second
-// time. Elsewhere this is `point` itself.
+// One point computed and printed by `point`. A point whose numbers came too close to a
+// rounding boundary while it was computed or printed (or whose chain was computed in a block
+// that did, `noted`; core/math_functions.h) has its lines taken back and is computed and
+// printed again by the reference computation; `point` is then called a second time.
 template <typename F>
 StopKind CheckedPoint(std::vector<LineBuffer>& out, bool noted, F&& point) {
-  if (!math::Checking()) return point();
   struct Mark {
     std::size_t size;
     std::uint64_t lines;

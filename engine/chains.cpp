@@ -311,10 +311,9 @@ void Tm87OfGeographic(const TransformContext&, Block& b) {
 
 // --- The datum step ---
 
-// Where printed numbers are checked, a TM07 position next to the bounds of the extent test: the
-// last bits of the functions could decide the test there.
+// A TM07 position next to the bounds of the extent test: the last bits of the functions could
+// decide the test there.
 void NoteBounds(const TransformContext& context, double e07, double n07) {
-  if (!math::Checking()) return;
   const GridBounds& g = context.bounds;
   const double n = n07 - context.profile->tm07.falseNorthing;
   math::NoteComparison(e07, g.eMin);

@@ -179,7 +179,7 @@ ArrayOutcome Session::ConvertArrays(const ArrayCall& call, std::size_t n, Arrays
                                  : std::span<PointStatus>(),
                      options);
   };
-  if (call.exact && math::Checking()) {
+  if (call.exact) {
     math::RecomputeExactly(convert);
   } else {
     convert();
