@@ -86,8 +86,9 @@ Problem FirstFailure(const ArrayCall& call, std::size_t n, const ArrayOutcome& o
 
 }  // namespace
 
-Session::Session(const RegionProfile& region, int threads, Routines routines)
-    : context_(MakeContext(region, kDataFileBounds)), threads_(1), routines_(routines) {
+Session::Session(const RegionProfile& region, int threads, Routines routines,
+                 const GridBounds& bounds)
+    : context_(MakeContext(region, bounds)), threads_(1), routines_(routines) {
   SetThreads(threads);
   // The region's parameters at once; the grids, where it has them, come with LoadGrids.
   if (!region.hasGrids) {
@@ -100,9 +101,10 @@ Session::Session(const RegionProfile& region, int threads, Routines routines)
   }
 }
 
-std::string Session::LoadGrids(const std::string& dnPath, const std::string& dePath) {
+std::string Session::LoadGrids(const std::string& dnPath, const std::string& dePath,
+                               std::string* errorGreek) {
   if (!context_.profile->hasGrids) return "";
-  return InitialStep(context_, dnPath, dePath);
+  return InitialStep(context_, dnPath, dePath, errorGreek);
 }
 
 std::string Session::LoadGridBytes(std::string_view dn, std::string_view de) {
@@ -233,37 +235,62 @@ EveryForm Session::PointInEveryForm(Form from, const Xyz& in, bool keepHeights) 
     }
   }
 
-  // Degrees, minutes and seconds of the angles, as the windows show them.
-  auto angles = [&](Form form, std::optional<Dms>& latitude, std::optional<Dms>& longitude) {
+  // The chain across the datum as the windows run it: every value they show, with the TM87
+  // E, N of a GGRS87 latitude and longitude.
+  ChainOptions options;
+  options.lanes = routines_ == Routines::kLanes;
+  options.keepHeight = keepHeights;
+  r.chain = StageChain(context_, from, options).Run(in);
+  const PointResult& chain = r.chain;
+  if (chain.Completed(Stage::kDatum)) {
+    r.dECm = chain.dE;
+    r.dNCm = chain.dN;
+  }
+  // Where the chain has each system's latitude and longitude: the source system's from its
+  // first stage (or the input), the other system's from the datum step.
+  const bool htrs07InChain = InHtrs07(from) ? from == Form::kHtrs07Geographic ||
+                                                  chain.Completed(Stage::kHtrs07Geographic)
+                                            : chain.Completed(Stage::kDatum);
+  const bool ggrs87InChain = InHtrs07(from) ? chain.Completed(Stage::kDatum)
+                                            : from == Form::kGgrs87Geographic ||
+                                                  chain.Completed(Stage::kGgrs87Geographic);
+
+  // Degrees, minutes and seconds of the angles, as the windows show them: the chain's where it
+  // has them.
+  auto angles = [&](Form form, bool inChain, const double (&fromChain)[2],
+                    std::optional<Dms>& latitude, std::optional<Dms>& longitude) {
     const std::size_t f = FormIndex(form);
     if (r.status[f] != PointStatus::kDone) return;
+    const double phi = inChain ? fromChain[0] : r.values[f][0];
+    const double lambda = inChain ? fromChain[1] : r.values[f][1];
     NumericGuard guard;
-    const Dms lat = RadiansToDms(r.values[f][0]), lon = RadiansToDms(r.values[f][1]);
+    const Dms lat = RadiansToDms(phi), lon = RadiansToDms(lambda);
     if (guard.Clean()) {
       latitude = lat;
       longitude = lon;
     }
   };
-  angles(Form::kHtrs07Geographic, r.htrs07Latitude, r.htrs07Longitude);
-  angles(Form::kGgrs87Geographic, r.ggrs87Latitude, r.ggrs87Longitude);
+  angles(Form::kHtrs07Geographic, htrs07InChain, {chain.htrs07.latitude, chain.htrs07.longitude},
+         r.htrs07Latitude, r.htrs07Longitude);
+  angles(Form::kGgrs87Geographic, ggrs87InChain, {chain.ggrs87.latitude, chain.ggrs87.longitude},
+         r.ggrs87Latitude, r.ggrs87Longitude);
 
-  // The scale factor and the corrections from the chain across the datum, as the windows have
-  // them; the scale factor at the HTRS07 position where the chain starts in GGRS87.
-  const Form across = InHtrs07(from) ? Form::kGgrs87Tm87 : Form::kHtrs07Tm07;
-  const PointResult chain = ConversionOf(from, across, keepHeights).Chain(in.data());
-  if (chain.Completed(Stage::kDatum)) {
-    r.dECm = chain.dE;
-    r.dNCm = chain.dN;
-  }
+  // The scale factor from the chain where it computes one (from X, Y, Z and from latitude,
+  // longitude), else at the HTRS07 position, the chain's where it has one.
   const std::size_t htrs07 = FormIndex(Form::kHtrs07Geographic);
   if (chain.Completed(Stage::kTm07) &&
       (from == Form::kHtrs07Xyz || from == Form::kHtrs07Geographic)) {
     r.tm07Scale = chain.htrs07.scale;
   } else if (r.status[htrs07] == PointStatus::kDone) {
+    const double phi = htrs07InChain ? chain.htrs07.latitude : r.values[htrs07][0];
+    const double lambda = htrs07InChain ? chain.htrs07.longitude : r.values[htrs07][1];
     NumericGuard guard;
-    const double scale = TmPointScale(MakeGrs80Params(context_.profile->tm07),
-                                      r.values[htrs07][0], r.values[htrs07][1]);
-    if (guard.Clean()) r.tm07Scale = scale;
+    const double scale = TmPointScale(MakeGrs80Params(context_.profile->tm07), phi, lambda);
+    if (guard.Clean()) {
+      r.tm07Scale = scale;
+    } else {
+      r.tm07ScaleFault = guard.FaultName();
+    }
   }
   return r;
 }

@@ -1,14 +1,15 @@
 // One session over the engine, for every front end that converts values (the C library, the
-// Python module, the page's module): a region's transformation context with its grids, the
-// threads and their pool, and the routines the conversions of values run on. The front ends
-// translate their calls into these and their outcomes into their own codes, so that the units,
-// the statuses, the routines and the words of the first failure are decided here, once.
+// Python module, the page's module, the single-point windows): a region's transformation
+// context with its grids, the threads and their pool, and the routines the conversions of
+// values run on. The front ends translate their calls into these and their outcomes into their
+// own codes, so that the units, the statuses, the routines and the words of the first failure
+// are decided here, once.
 //
 // The routines, one rule for every front end: values handed back as numbers (arrays, one point)
 // come from the plain routines, whose last bits are the same on every processor and in every
 // build, unless the caller asks for the vector lanes (faster, within 1e-12 m or rad). Files,
-// lines and tables printed to their decimals run on the lanes where they run, in every front
-// end: their printed numbers are the same either way (core/math_functions.h checks them).
+// lines, tables and boxes printed to their decimals run on the lanes where they run, in every
+// front end: their printed numbers are the same either way (core/math_functions.h checks them).
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,7 @@
 #include "engine/forms.h"
 #include "engine/worker_pool.h"
 #include "io/problem.h"
+#include "transform/correction_grid.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"
 
@@ -77,11 +79,19 @@ struct EveryForm {
   // where the form's status is not done. The source form holds the input.
   std::array<Xyz, kAllForms.size()> values;
   std::array<PointStatus, kAllForms.size()> status;
-  // Degrees, minutes and seconds of the two systems' latitude and longitude, where computed.
+  // The chain across the datum from the source form as the single-point windows run it, with
+  // every value they show of it (chains.h): the stages it completed, the stage that failed and
+  // why, the packed angles, the TM07 E, N and height on the way, the TM87 E, N of a GGRS87
+  // latitude and longitude, the corrected positions and the corrections.
+  PointResult chain;
+  // Degrees, minutes and seconds of the two systems' latitude and longitude, where computed:
+  // of the chain's where it has them, else of the form's values.
   std::optional<Dms> htrs07Latitude, htrs07Longitude, ggrs87Latitude, ggrs87Longitude;
-  // The TM07 point scale factor at the HTRS07 position (NaN where there is none), and the grid
+  // The TM07 point scale factor at the HTRS07 position (NaN where there is none, with the
+  // numeric fault in tm07ScaleFault where one kept it from being computed), and the grid
   // corrections at the point in centimetres (NaN without a datum step).
   double tm07Scale;
+  const char* tm07ScaleFault = "";
   double dECm, dNCm;
   // The first form that failed otherwise than for want of a value, and why; empty reason when
   // none did.
@@ -91,9 +101,11 @@ struct EveryForm {
 
 class Session {
  public:
-  // threads: 1 to kMaxSessionThreads, or 0 for every core of the machine.
+  // threads: 1 to kMaxSessionThreads, or 0 for every core of the machine; bounds: the extent
+  // test of the program (the single-point windows accept a little more than the files).
   explicit Session(const RegionProfile& region, int threads = 1,
-                   Routines routines = kValueRoutines);
+                   Routines routines = kValueRoutines,
+                   const GridBounds& bounds = kDataFileBounds);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -101,9 +113,11 @@ class Session {
   TransformContext& context() { return context_; }
   const TransformContext& context() const { return context_; }
 
-  // The grids of the initial step, from files or from their bytes; the error's text, or empty.
-  // A region without grids needs none: nothing is read.
-  std::string LoadGrids(const std::string& dnPath, const std::string& dePath);
+  // The grids of the initial step, from files or from their bytes; the error's text (in Greek
+  // too, where errorGreek is given), or empty. A region without grids needs none: nothing is
+  // read.
+  std::string LoadGrids(const std::string& dnPath, const std::string& dePath,
+                        std::string* errorGreek = nullptr);
   std::string LoadGridBytes(std::string_view dn, std::string_view de);
   // Whether conversions across the datum can run.
   bool Ready() const { return context_.Ready(); }

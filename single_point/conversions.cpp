@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <span>
 #include <utility>
@@ -16,10 +17,10 @@
 #include "core/geodetic_params.h"
 #include "core/number_format.h"
 #include "core/numeric_guard.h"
-#include "core/transverse_mercator.h"
 #include "app/grid_places.h"
 #include "engine/forms.h"
 #include "engine/chains.h"
+#include "engine/session.h"
 #include "app/programs.h"
 #include "single_point/form.h"
 #include "single_point/messages.h"
@@ -173,12 +174,14 @@ class Click {
     written_.insert(name);
   }
 
-  // Degrees, minutes ("00") and seconds (".00000") of an angle in three boxes.
-  void WriteDms(const char* degrees, const char* minutes, const char* seconds, double radians) {
-    const Dms dms = RadiansToDms(radians);
-    Write(degrees, dms.degrees, patterns::kDegrees);
-    Write(minutes, dms.minutes, patterns::kDegrees);
-    Write(seconds, dms.seconds, patterns::kSeconds);
+  // Degrees, minutes ("00") and seconds (".00000") of an angle in three boxes; an angle that
+  // could not be split is a numeric fault of the computation with the numbers of inputs.
+  void WriteDms(const char* degrees, const char* minutes, const char* seconds,
+                const std::optional<Dms>& dms, const Inputs& inputs) {
+    if (!dms) Fault("invalid operation", inputs);
+    Write(degrees, dms->degrees, patterns::kDegrees);
+    Write(minutes, dms->minutes, patterns::kDegrees);
+    Write(seconds, dms->seconds, patterns::kSeconds);
   }
 
   // After a stop: results not written in this click go back to their initial texts.
@@ -252,10 +255,15 @@ Outcome Run(const RegionProfile& profile, Boxes& boxes, Platform& platform,
 
 SinglePointConversions::SinglePointConversions(const RegionProfile& profile, Boxes& boxes,
                                                Platform& platform)
-    : context_(MakeContext(profile, kSinglePointBounds)), boxes_(boxes), platform_(platform) {}
+    // The boxes show numbers printed to their decimals: the routines of the files (the lanes
+    // where they run), which print the same digits as the plain ones.
+    : session_(profile, 1, Routines::kLanes, kSinglePointBounds),
+      boxes_(boxes),
+      platform_(platform) {}
 
 Outcome SinglePointConversions::Command3_Click() {
-  const RegionProfile& profile = *context_.profile;
+  const RegionProfile& profile = session_.region();
+  const TransformContext& context = session_.context();
   const bool grids = profile.hasGrids;
 
   // The grids come from the first place that holds both files: the current directory, the
@@ -267,15 +275,16 @@ Outcome SinglePointConversions::Command3_Click() {
   const GridPlace* place = FirstWithBoth(places);
   const std::filesystem::path folder = PathOfUtf8(place != nullptr ? place->folder : "");
   std::string errorGreek;
-  std::string error = InitialStep(context_, Utf8OfPath(folder / kDnGridFileName),
-                                  Utf8OfPath(folder / kDeGridFileName), &errorGreek);
+  std::string error = session_.LoadGrids(Utf8OfPath(folder / kDnGridFileName),
+                                         Utf8OfPath(folder / kDeGridFileName), &errorGreek);
+  initialStep_ = true;
   if (grids && place == nullptr) {
     error = texts::GridsNotFoundText(places);
   } else if (!error.empty()) {
     error = texts::GridLoadText(error, errorGreek, Utf8OfPath(folder));
   }
 
-  const HelmertParams& p = context_.helmert;
+  const HelmertParams& p = context.helmert;
   const double shown[] = {p.tx, p.ty, p.tz, p.ex, p.ey, p.ez};
   const char* boxes[] = {"Text45", "Text46", "Text47", "Text48", "Text49", "Text50"};
   const int count = profile.shownParameterCount;
@@ -294,17 +303,17 @@ Outcome SinglePointConversions::Command3_Click() {
     for (const char* box : {"Text14", "Text15"}) {
       const Control* control = FindControl(controls, box);
       if (control != nullptr) boxes_.SetText(box, std::string(control->text));
-      boxes_.SetEnabled(box, context_.grids == nullptr);
+      boxes_.SetEnabled(box, context.grids == nullptr);
     }
-    if (context_.grids != nullptr) {
-      const GridHeader& header = context_.grids->dE.header;
+    if (context.grids != nullptr) {
+      const GridHeader& header = context.grids->dE.header;
       boxes_.SetText("Text14", FormatNumber(header.rowCount, patterns::kCount));
       boxes_.SetText("Text15", FormatNumber(header.columnCount, patterns::kCount));
     }
     // The synthetic test grids, found where no others are, are marked as test data.
-    const bool synthetic = context_.grids != nullptr && AreSyntheticGrids(*context_.grids);
+    const bool synthetic = context.grids != nullptr && AreSyntheticGrids(*context.grids);
     std::string folderNote =
-        context_.grids != nullptr ? texts::GridFolderText(Utf8OfPath(folder)) : "";
+        context.grids != nullptr ? texts::GridFolderText(Utf8OfPath(folder)) : "";
     if (synthetic) {
       folderNote += "\n" + std::string(texts::kSyntheticGridsGreek) + "\n" +
                     std::string(texts::kSyntheticGridsEnglish);
@@ -313,7 +322,7 @@ Outcome SinglePointConversions::Command3_Click() {
     boxes_.SetText(std::string(kTestDataLabel), synthetic ? std::string(texts::kTestDataMark) : "");
   }
 
-  const bool ready = context_.Ready();
+  const bool ready = session_.Ready();
   for (const char* button : {"Command1", "Command2", "Command5"}) boxes_.SetEnabled(button, ready);
   if (error.empty()) return {};
 
@@ -324,14 +333,16 @@ Outcome SinglePointConversions::Command3_Click() {
 }
 
 Outcome SinglePointConversions::Command1_Click() {
-  const RegionProfile& profile = *context_.profile;
+  const RegionProfile& profile = session_.region();
   return Run(profile, boxes_, platform_, kCommand1Results, [&](Click& click) {
-    click.RequireInitialStep(context_.Ready());
+    click.RequireInitialStep(initialStep_ && session_.Ready());
     boxes_.SetText(std::string(kDegreesNoticeLabel), "");
     click.RefuseComma({"Text1", "Text2", "Text18"});
     const double e87 = click.Number("Text1");
     const double n87 = click.Number("Text2");
-    PointResult r;
+    // The point in every form; the boxes show the values of its chain across the datum.
+    EveryForm every;
+    const PointResult& r = every.chain;
     Inputs inputs = {"Text1", "Text2", "Text18"};
     // The form of the point that the user did not give is written back into its input group
     // once the point has converted: a conversion that stops leaves both groups as they were.
@@ -339,7 +350,7 @@ Outcome SinglePointConversions::Command1_Click() {
     if (e87 != 0 || n87 != 0) {
       // The E,N,h group: latitude and longitude from E, N.
       const double h = click.Number("Text18");
-      r = ChainOfPoint(context_, Form::kGgrs87Tm87, {e87, n87, h});
+      every = session_.PointInEveryForm(Form::kGgrs87Tm87, {e87, n87, h}, false);
       if (r.failed == Stage::kGgrs87Geographic) click.Fault(r.fault, {"Text1", "Text2"});
       click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, {"Text1", "Text2"});
       writeOtherForm = [&] {
@@ -363,7 +374,7 @@ Outcome SinglePointConversions::Command1_Click() {
       // the notice beside its results says how the value is written.
       boxes_.SetText(std::string(kDegreesNoticeLabel),
                      texts::DecimalDegreesNotice(packedPhi, packedLambda));
-      r = ChainOfPoint(context_, Form::kGgrs87Geographic, {phi87, lambda87, h});
+      every = session_.PointInEveryForm(Form::kGgrs87Geographic, {phi87, lambda87, h}, false);
       if (r.failed == Stage::kTm87) click.Fault(r.fault, {"Text3", "Text4"});
       writeOtherForm = [&] {
         click.Write("Text1", r.ggrs87.easting, patterns::kMetres);
@@ -388,13 +399,13 @@ Outcome SinglePointConversions::Command1_Click() {
     writeOtherForm();
 
     if (profile.hasGrids) {
-      click.Write("Text26", r.dE, patterns::kCentimetres);
-      click.Write("Text27", r.dN, patterns::kCentimetres);
+      click.Write("Text26", every.dECm, patterns::kCentimetres);
+      click.Write("Text27", every.dNCm, patterns::kCentimetres);
     }
     click.Write("Text30", r.htrs07.easting, patterns::kMetres);
     click.Write("Text31", r.htrs07.northing, patterns::kMetres);
-    click.WriteDms("Text28", "Text41", "Text42", r.htrs07.latitude);
-    click.WriteDms("Text29", "Text43", "Text44", r.htrs07.longitude);
+    click.WriteDms("Text28", "Text41", "Text42", every.htrs07Latitude, inputs);
+    click.WriteDms("Text29", "Text43", "Text44", every.htrs07Longitude, inputs);
     if (RegionOf(profile) == Region::kKastelorizo) {
       click.Write("Text24", r.htrs07.height, patterns::kHeight);
     }
@@ -404,21 +415,22 @@ Outcome SinglePointConversions::Command1_Click() {
 namespace {
 
 // The GGRS87 boxes of Command2 and Command5, once the datum step has run.
-void ShowGgrs87(Click& click, const TransformContext& context, const PointResult& r,
+void ShowGgrs87(Click& click, const RegionProfile& profile, const EveryForm& every,
                 const Inputs& inputs) {
+  const PointResult& r = every.chain;
   if (r.status == PointStatus::kFault) click.Fault(r.fault, inputs);
   if (r.status == PointStatus::kOutsideGrid) click.OutsideGrid(inputs.front().c_str());
   click.CheckAngles(r.ggrs87.latitude, r.ggrs87.longitude, inputs);
 
-  if (context.profile->hasGrids) {
-    click.Write("Text16", r.dE, patterns::kCentimetres);
-    click.Write("Text17", r.dN, patterns::kCentimetres);
+  if (profile.hasGrids) {
+    click.Write("Text16", every.dECm, patterns::kCentimetres);
+    click.Write("Text17", every.dNCm, patterns::kCentimetres);
   }
   click.Write("Text22", r.ggrs87.easting, patterns::kMetres);
   click.Write("Text23", r.ggrs87.northing, patterns::kMetres);
-  click.WriteDms("Text20", "Text35", "Text38", r.ggrs87.latitude);
-  click.WriteDms("Text21", "Text39", "Text40", r.ggrs87.longitude);
-  if (RegionOf(*context.profile) == Region::kKastelorizo) {
+  click.WriteDms("Text20", "Text35", "Text38", every.ggrs87Latitude, inputs);
+  click.WriteDms("Text21", "Text39", "Text40", every.ggrs87Longitude, inputs);
+  if (RegionOf(profile) == Region::kKastelorizo) {
     click.Write("Text32", r.ggrs87.height, patterns::kMetres);
   }
 }
@@ -426,16 +438,17 @@ void ShowGgrs87(Click& click, const TransformContext& context, const PointResult
 }  // namespace
 
 Outcome SinglePointConversions::Command2_Click() {
-  const RegionProfile& profile = *context_.profile;
+  const RegionProfile& profile = session_.region();
   return Run(profile, boxes_, platform_, kCommand2Results, [&](Click& click) {
-    click.RequireInitialStep(context_.Ready());
+    click.RequireInitialStep(initialStep_ && session_.Ready());
     click.RefuseComma({"Text5", "Text6", "Text7"});
     const double x = click.Number("Text5");
     const double y = click.Number("Text6");
     const double z = click.Number("Text7");
     const Inputs inputs = {"Text5", "Text6", "Text7"};
 
-    const PointResult r = ChainOfPoint(context_, Form::kHtrs07Xyz, {x, y, z});
+    const EveryForm every = session_.PointInEveryForm(Form::kHtrs07Xyz, {x, y, z}, false);
+    const PointResult& r = every.chain;
     if (r.failed == Stage::kHtrs07Geographic || r.failed == Stage::kTm07) {
       click.Fault(r.fault, inputs);
     }
@@ -443,31 +456,33 @@ Outcome SinglePointConversions::Command2_Click() {
     click.CheckAngles(h.latitude, h.longitude, inputs);
 
     // The extent test comes with the datum step, after the HTRS07 boxes are filled.
-    click.WriteDms("Text8", "Text33", "Text34", h.latitude);
-    click.WriteDms("Text9", "Text36", "Text37", h.longitude);
+    click.WriteDms("Text8", "Text33", "Text34", every.htrs07Latitude, inputs);
+    click.WriteDms("Text9", "Text36", "Text37", every.htrs07Longitude, inputs);
     click.Write("Text10", h.height, patterns::kMetres);
     click.Write("Text11", h.easting, patterns::kMetres);
     click.Write("Text12", h.northing, patterns::kMetres);
-    click.Write("Text13", h.scale, patterns::kScale);
+    click.Write("Text13", every.tm07Scale, patterns::kScale);
 
-    ShowGgrs87(click, context_, r, inputs);
+    ShowGgrs87(click, profile, every, inputs);
   });
 }
 
 Outcome SinglePointConversions::Command5_Click() {
-  const RegionProfile& profile = *context_.profile;
+  const RegionProfile& profile = session_.region();
   return Run(profile, boxes_, platform_, kCommand5Results, [&](Click& click) {
-    click.RequireInitialStep(context_.Ready());
+    click.RequireInitialStep(initialStep_ && session_.Ready());
     click.RefuseComma({"Text10", "Text11", "Text12"});
     const double e07 = click.StrictNumberOf("Text11");
     const double n07 = click.StrictNumberOf("Text12");
     const double h = click.Number("Text10");
 
     // The extent test comes first, at the given TM07 position.
-    const PointResult r = ChainOfPoint(context_, Form::kHtrs07Tm07, {e07, n07, h});
+    const EveryForm every = session_.PointInEveryForm(Form::kHtrs07Tm07, {e07, n07, h}, false);
+    const PointResult& r = every.chain;
     if (r.status == PointStatus::kOutsideGrid && r.completed == 0) {
       // The box to correct: E when it lies outside the extent, N otherwise.
-      const bool eastingOutside = e07 < context_.bounds.eMin || e07 > context_.bounds.eMax;
+      const GridBounds& bounds = session_.context().bounds;
+      const bool eastingOutside = e07 < bounds.eMin || e07 > bounds.eMax;
       click.OutsideGrid(eastingOutside ? "Text11" : "Text12");
     }
     if (r.failed == Stage::kHtrs07Geographic) click.Fault(r.fault, {"Text11", "Text12"});
@@ -475,19 +490,19 @@ Outcome SinglePointConversions::Command5_Click() {
     if (r.failed == Stage::kHtrs07Xyz) click.Fault(r.fault, {"Text11", "Text12", "Text10"});
 
     // The scale box shows the scale factor of this point, at its latitude and longitude.
-    const GeodeticParams tm07 = MakeGrs80Params(profile.tm07);
-    NumericGuard guard;
-    const double scale = TmPointScale(tm07, r.htrs07.latitude, r.htrs07.longitude);
-    click.Check(guard, {"Text11", "Text12"});
+    if (std::isnan(every.tm07Scale)) {
+      click.Fault(*every.tm07ScaleFault != '\0' ? every.tm07ScaleFault : "invalid operation",
+                  {"Text11", "Text12"});
+    }
 
-    click.WriteDms("Text8", "Text33", "Text34", r.htrs07.latitude);
-    click.WriteDms("Text9", "Text36", "Text37", r.htrs07.longitude);
-    click.Write("Text13", scale, patterns::kScale);
+    click.WriteDms("Text8", "Text33", "Text34", every.htrs07Latitude, {"Text11", "Text12"});
+    click.WriteDms("Text9", "Text36", "Text37", every.htrs07Longitude, {"Text11", "Text12"});
+    click.Write("Text13", every.tm07Scale, patterns::kScale);
     click.Write("Text5", r.htrs07.x, patterns::kMetres);
     click.Write("Text6", r.htrs07.y, patterns::kMetres);
     click.Write("Text7", r.htrs07.z, patterns::kMetres);
 
-    ShowGgrs87(click, context_, r, {"Text11", "Text12", "Text10"});
+    ShowGgrs87(click, profile, every, {"Text11", "Text12", "Text10"});
   });
 }
 

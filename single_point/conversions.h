@@ -1,12 +1,14 @@
 // The single-point conversions on box texts: the initial step (Command3) and the three
-// conversion buttons (Command1, Command2, Command5). Each reads its input boxes, runs one datum
-// chain on the program's context, writes every result box with its format pattern, shows any
-// message through the platform layer and returns what happened. Nothing here knows Qt.
+// conversion buttons (Command1, Command2, Command5). Each reads its input boxes, converts the
+// point into every form with one call of the program's session (the same call as the C
+// library's), writes every result box from it with its format pattern, shows any message
+// through the platform layer and returns what happened. Nothing here knows Qt.
 #pragma once
 
 #include <string>
 
 #include "app/platform.h"
+#include "engine/session.h"
 #include "single_point/boxes.h"
 #include "transform/datum.h"
 #include "transform/region_profile.h"
@@ -28,7 +30,7 @@ struct Outcome {
 
 class SinglePointConversions {
  public:
-  // The context takes the profile with the single-point extent; it stays uninitialised until
+  // The session takes the profile with the single-point extent; the conversions wait for
   // Command3_Click.
   SinglePointConversions(const RegionProfile& profile, Boxes& boxes, Platform& platform);
 
@@ -49,10 +51,11 @@ class SinglePointConversions {
   // TM07 E, N, h to HTRS07 phi, lambda, the point scale factor, X, Y, Z and GGRS87.
   Outcome Command5_Click();
 
-  const TransformContext& context() const { return context_; }
+  const TransformContext& context() const { return session_.context(); }
 
  private:
-  TransformContext context_;
+  Session session_;
+  bool initialStep_ = false;  // Command3_Click has run
   Boxes& boxes_;
   Platform& platform_;
 };
