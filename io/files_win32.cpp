@@ -306,6 +306,17 @@ bool CutBack(int fd, std::uint64_t size) {
 
 bool Empty(int fd) { return CutBack(fd, 0); }
 
+bool ReadFrom(int fd, std::uint64_t offset) {
+  const HANDLE handle = HandleOf(fd);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!RegularFileInformation(handle, info) || offset > static_cast<std::uint64_t>(INT64_MAX)) {
+    return false;
+  }
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) != 0;
+}
+
 // NTFS finds the clusters of a growing file well on its own: nothing is reserved.
 bool ReserveSpace(int, std::uint64_t, std::uint64_t) { return false; }
 
