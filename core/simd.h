@@ -9,7 +9,7 @@
 // - PlainDigits16: the digits of a field of at most sixteen bytes as one whole number.
 // - DigitLanes, DigitLanesOfTwo: the eight decimal digits of a number below 10^8 at once.
 // - NearestWhole: a double rounded to the nearest whole number by the processor's conversion.
-// - FixedPartsOfTwo: the digits of two numbers of the common format patterns at once.
+// - FixedPartsOfTwo: the digit texts of two numbers of the common format patterns at once.
 // - PrefetchRead, PrefetchWrite: a cache line asked for ahead of its use (a hint only).
 #pragma once
 
@@ -220,43 +220,57 @@ template <char... c>
 #endif
 }
 
-// The digit lanes (DigitLanes) of two numbers a, b below 10^8 in magnitude at once, as two
-// fixed-point numbers with scaleA and scaleB (10^decimals, at most 10^8) are written: the whole
-// parts in lanes[0] and lanes[1], the decimals, rounded to nearest, in lanes[2] and lanes[3],
-// and in negative bit 0 and bit 1 their signs. False, with nothing computed, where this path
-// does not decide (no SSE2, a magnitude of 10^8 or more, a fraction within `margin` of a half
-// or, with zeroAtStake, a value whose whole part is 0 within `margin` of zero, a carry to
-// 10^8): the caller formats the numbers one by one, with the same results.
+// Below this magnitude FixedPartsOfTwo decides: the whole part is at most 99999998, so that a
+// carry from the decimals never makes it 10^8.
+inline constexpr double kFixedPartsLimit = 99999999.0;
+
+// The texts of two numbers a, b as two fixed-point numbers with scaleA and scaleB (10^decimals,
+// at most 10^8) are written, computed at once: the eight ASCII digits of the whole parts
+// (zeros in front, the first digit in the lowest byte) in text[0] and text[1], the eight of the
+// decimals, rounded to nearest, in text[2] and text[3]; in zeroDigits bit k (k = 0 to 7) set
+// where digit k of a's whole part is a zero digit (bit 8 + k for b's), and in negative bit 0
+// and bit 1 the signs of a and b. The fraction times the scale is rounded by the conversion's
+// own rounding. False where this path does not decide: no SSE2; a
+// magnitude of kFixedPartsLimit or more, or nan; a scaled fraction within `margin` of a half;
+// a whole part of 0 with a scaled fraction below `margin` (where the sign of "-.000" is at
+// stake, and -0.0). The caller then formats the numbers one by one, with the same results.
+// The values are limited before they are converted, so that nothing here raises a
+// floating-point exception flag but inexact.
 [[gnu::always_inline]] inline bool FixedPartsOfTwo(double a, double b, int scaleA, int scaleB,
-                                                   double margin, bool zeroAtStake,
-                                                   std::uint64_t lanes[4], int& negative) {
+                                                   double margin, std::uint64_t text[4],
+                                                   unsigned& zeroDigits, int& negative) {
 #if VORTAN_SSE2
-  const __m128d signBit = _mm_set1_pd(-0.0);
-  const __m128d half = _mm_set1_pd(0.5);
+  // The constants as whole vectors (GCC would load a double and copy it into both lanes).
+  alignas(16) static constexpr double kSign[2] = {-0.0, -0.0};
+  alignas(16) static constexpr double kLimit[2] = {kFixedPartsLimit, kFixedPartsLimit};
+  const __m128d signBit = _mm_load_pd(kSign);
   const __m128d value = _mm_set_pd(b, a);
   const __m128d magnitude = _mm_andnot_pd(signBit, value);
-  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) return false;
+  const __m128d limit = _mm_load_pd(kLimit);
+  // minpd takes its second operand where the first is nan: limited is never nan.
+  const __m128d limited = _mm_min_pd(magnitude, limit);
   const __m128d scale = _mm_set_pd(scaleB, scaleA);
   // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
-  __m128i whole = _mm_cvttpd_epi32(magnitude);
-  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, _mm_cvtepi32_pd(whole)), scale);
-  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding.
+  __m128i whole = _mm_cvttpd_epi32(limited);
+  const __m128d wholeValue = _mm_cvtepi32_pd(whole);
+  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(limited, wholeValue), scale);
+  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding; how far
+  // each lies from that whole number (exactly: 0.5 at a half).
   __m128i fraction = _mm_cvtpd_epi32(scaledFraction);
-  const __m128d rest =
-      _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction)));
-  const __m128d nearHalf =
-      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(margin));
-  if (_mm_movemask_pd(nearHalf) != 0) return false;
-  if (zeroAtStake &&
-      _mm_movemask_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_cvtepi32_pd(whole), _mm_setzero_pd()),
-                                 _mm_cmplt_pd(scaledFraction, _mm_set1_pd(margin)))) != 0) {
-    return false;
-  }
+  const __m128d offset = _mm_andnot_pd(
+      signBit, _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(fraction)));
+  // Every case this path leaves to the caller, in one test: too large (or nan), next to a half,
+  // a whole part of 0 with a scaled fraction below the margin (whole part plus scaled fraction
+  // is at least 1 where the whole part is not 0).
+  const __m128d refused = _mm_or_pd(
+      _mm_or_pd(_mm_cmpnlt_pd(magnitude, limit),
+                _mm_cmpgt_pd(offset, _mm_set1_pd(0.5 - margin))),
+      _mm_cmplt_pd(_mm_add_pd(scaledFraction, wholeValue), _mm_set1_pd(margin)));
+  if (_mm_movemask_pd(refused) != 0) return false;
   // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
-  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(0, 0, scaleB, scaleA));
+  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(-1, -1, scaleB, scaleA));
   fraction = _mm_andnot_si128(carry, fraction);
   whole = _mm_sub_epi32(whole, carry);
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(whole, _mm_set1_epi32(100000000))) & 0xFF) return false;
   // Each of the four whole numbers below 10^8 (the whole parts, then the fractions, in 32-bit
   // lanes) as its two halves of four digits, in 16-bit lanes: x / 10000 as x * 0xD1B71759 >>
   // 45 (exact for every 32-bit x), in the even lanes and then the odd ones; the quotient
@@ -273,12 +287,18 @@ template <char... c>
   const __m128i belowHundred = _mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, Opaque16(100)));
   const __m128i wholeDigits = DigitsOfPairs(_mm_unpacklo_epi16(hundreds, belowHundred));
   const __m128i fractionDigits = DigitsOfPairs(_mm_unpackhi_epi16(hundreds, belowHundred));
-  negative = _mm_movemask_pd(_mm_cmplt_pd(value, _mm_setzero_pd()));
-  lanes[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeDigits));
-  lanes[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeDigits, wholeDigits)));
-  lanes[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionDigits));
-  lanes[3] = static_cast<std::uint64_t>(
-      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionDigits, fractionDigits)));
+  zeroDigits = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(wholeDigits, _mm_setzero_si128())));
+  // -0.0 has its sign bit but is refused above (its scaled fraction is 0).
+  negative = _mm_movemask_pd(value);
+  const __m128i zeroCharacter = _mm_set1_epi8('0');
+  const __m128i wholeText = _mm_add_epi8(wholeDigits, zeroCharacter);
+  const __m128i fractionText = _mm_add_epi8(fractionDigits, zeroCharacter);
+  text[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeText));
+  text[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeText, wholeText)));
+  text[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionText));
+  text[3] = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionText, fractionText)));
   return true;
 #else
   (void)a;
@@ -286,8 +306,8 @@ template <char... c>
   (void)scaleA;
   (void)scaleB;
   (void)margin;
-  (void)zeroAtStake;
-  (void)lanes;
+  (void)text;
+  (void)zeroDigits;
   (void)negative;
   return false;
 #endif
