@@ -138,12 +138,12 @@ inline constexpr std::uint64_t kZeroCharacters = 0x3030303030303030ull;
 }  // namespace number_format_internal
 
 namespace number_format_internal {
-// The margin from a half within which the common cases leave the rounding to FormatAny (one
+// The margin from a half within which FormatTwoNumbers leaves the rounding to FormatNumber (one
 // by one): far wider than the double rounding of the scaled fraction, and a little wider than
-// the margin within which FormatAny notes a number where printed numbers are checked
-// (math::NoteRounding), so that every number it would note is printed by it, and the common
-// cases need not ask whether numbers are checked. A whole part of 0 with a scaled fraction
-// below it (the sign of "-.000" at stake) goes there too.
+// the margin within which FormatNumber notes a number where printed numbers are checked
+// (math::NoteRounding), so that every number it would note is printed by it, and the pairs
+// need not ask whether numbers are checked. A whole part of 0 with a scaled fraction below it
+// (the sign of "-.000" at stake) goes there too.
 inline constexpr double kFastMargin = 1.5 * math::kBoundaryMargin;
 }  // namespace number_format_internal
 
@@ -153,32 +153,31 @@ inline constexpr double kFastMargin = 1.5 * math::kBoundaryMargin;
 // the decimals as a whole number of the last decimal shown; the fraction is exact, and its
 // product with the power of ten is within 2^-53 * 10^8 of the exact product, so unless that
 // lies next to a half both round to the same whole number. Next to a half, and for every other
-// case, FormatAny decides on the exact binary value (and notes what it must); the rare cases
-// are found by one test.
+// case, FormatAny decides on the exact binary value.
 [[gnu::always_inline]] inline std::size_t FormatNumber(double value, NumberPattern pattern,
                                                      char* out) {
   namespace internal = number_format_internal;
-  if (!internal::CommonPattern(pattern)) return internal::FormatAny(value, pattern, out);
   const double magnitude = std::fabs(value);
-  // Limited before the conversions (nan too), so that they raise no flag but inexact.
-  constexpr double kLimit = simd::kFixedPartsLimit;
-  const double limited = magnitude < kLimit ? magnitude : kLimit;
-  const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
-  const std::int64_t scale = static_cast<std::int64_t>(internal::kDecimalScales[decimals]);
-  std::int64_t whole = static_cast<std::int64_t>(limited);
-  const double wholeValue = static_cast<double>(whole);
-  const double scaledFraction = (limited - wholeValue) * static_cast<double>(scale);
-  const std::int64_t truncated = static_cast<std::int64_t>(scaledFraction);
-  std::int64_t fraction = simd::NearestWhole(scaledFraction, truncated,
-                                             scaledFraction - static_cast<double>(truncated));
-  const double offset = std::fabs(scaledFraction - static_cast<double>(fraction));
-  if (!(magnitude < kLimit) | (offset > 0.5 - internal::kFastMargin) |
-      (scaledFraction + wholeValue < internal::kFastMargin)) {
+  if (!internal::CommonPattern(pattern) || !(magnitude < 1e8)) {
     return internal::FormatAny(value, pattern, out);
   }
-  const bool carry = fraction == scale;
-  fraction = carry ? 0 : fraction;
-  whole += carry;
+  const std::size_t decimals = static_cast<std::size_t>(pattern.decimals);
+  const std::int64_t scale = static_cast<std::int64_t>(internal::kDecimalScales[decimals]);
+  std::int64_t whole = static_cast<std::int64_t>(magnitude);
+  const double scaledFraction =
+      (magnitude - static_cast<double>(whole)) * static_cast<double>(scale);
+  // The scaled fraction rounds up where what its truncation leaves is above a half; next to a
+  // half FormatAny decides.
+  std::int64_t fraction = static_cast<std::int64_t>(scaledFraction);
+  const double rest = scaledFraction - static_cast<double>(fraction);
+  math::NoteRounding(whole, scale, scaledFraction, rest);
+  if (std::fabs(rest - 0.5) < 1e-6) return internal::FormatAny(value, pattern, out);
+  fraction = simd::NearestWhole(scaledFraction, fraction, rest);
+  if (fraction == scale) {
+    fraction = 0;
+    ++whole;
+    if (whole == 100000000) return internal::FormatAny(value, pattern, out);
+  }
   std::uint64_t lanes;
   std::uint64_t fractionLanes;
   simd::DigitLanesOfTwo(static_cast<std::uint64_t>(whole), static_cast<std::uint64_t>(fraction),
