@@ -9,7 +9,8 @@
 // - PlainDigits16: the digits of a field of at most sixteen bytes as one whole number.
 // - DigitLanes, DigitLanesOfTwo: the eight decimal digits of a number below 10^8 at once.
 // - NearestWhole: a double rounded to the nearest whole number by the processor's conversion.
-// - FixedPartsOfTwo: the digit texts of two numbers of the common format patterns at once.
+// - FixedPartsOfTwo: the digit texts of two numbers of the common format patterns at once
+//   (with SSE2, or WebAssembly's SIMD).
 // - PrefetchRead, PrefetchWrite: a cache line asked for ahead of its use (a hint only).
 #pragma once
 
@@ -22,6 +23,13 @@
 #include <emmintrin.h>
 #else
 #define VORTAN_SSE2 0
+#endif
+
+#if !defined(VORTAN_PORTABLE) && defined(__wasm_simd128__)
+#define VORTAN_WASM_SIMD 1
+#include <wasm_simd128.h>
+#else
+#define VORTAN_WASM_SIMD 0
 #endif
 
 #if !defined(VORTAN_PORTABLE) && defined(__GNUC__)
@@ -161,6 +169,31 @@ template <char... c>
   return tens | (lanes - tens * 10) << 8;
 }
 
+#if VORTAN_WASM_SIMD
+// DigitLanes of the four numbers below 10^8 in the 32-bit lanes of n: those of lanes 0 and 1
+// in the 64-bit lanes of first, of lanes 2 and 3 in second. n / 10000 is the 64-bit product
+// n * 0xD1B71759 >> 45 (exact for every 32-bit n); then the steps of DigitLanes in 32- and
+// 16-bit lanes, whose products need no mask there.
+[[gnu::always_inline]] inline void DigitLanesOfFour(v128_t n, v128_t& first, v128_t& second) {
+  const v128_t magic = wasm_u32x4_splat(0xD1B71759u);
+  const v128_t quotient =
+      wasm_i32x4_shuffle(wasm_u64x2_shr(wasm_u64x2_extmul_low_u32x4(n, magic), 45),
+                         wasm_u64x2_shr(wasm_u64x2_extmul_high_u32x4(n, magic), 45), 0, 2, 4, 6);
+  const v128_t remainder = wasm_i32x4_sub(n, wasm_i32x4_mul(quotient, wasm_i32x4_splat(10000)));
+  const auto digits = [](v128_t quads) {
+    const v128_t hundreds = wasm_u32x4_shr(wasm_i32x4_mul(quads, wasm_i32x4_splat(10486)), 20);
+    const v128_t pairs = wasm_v128_or(
+        hundreds,
+        wasm_i32x4_shl(wasm_i32x4_sub(quads, wasm_i32x4_mul(hundreds, wasm_i32x4_splat(100))), 16));
+    const v128_t tens = wasm_u16x8_shr(wasm_i16x8_mul(pairs, wasm_i16x8_splat(103)), 10);
+    return wasm_v128_or(
+        tens, wasm_i16x8_shl(wasm_i16x8_sub(pairs, wasm_i16x8_mul(tens, wasm_i16x8_splat(10))), 8));
+  };
+  first = digits(wasm_i32x4_shuffle(quotient, remainder, 0, 4, 1, 5));
+  second = digits(wasm_i32x4_shuffle(quotient, remainder, 2, 6, 3, 7));
+}
+#endif
+
 #if VORTAN_SSE2
 // Eight 16-bit lanes of k that the compiler does not see as a constant: it would turn a
 // multiplication by it into a chain of shifts and additions, four or five instructions for one.
@@ -230,7 +263,7 @@ inline constexpr double kFixedPartsLimit = 99999999.0;
 // decimals, rounded to nearest, in text[2] and text[3]; in zeroDigits bit k (k = 0 to 7) set
 // where digit k of a's whole part is a zero digit (bit 8 + k for b's), and in negative bit 0
 // and bit 1 the signs of a and b. The fraction times the scale is rounded by the conversion's
-// own rounding. False where this path does not decide: no SSE2; a
+// own rounding. False where this path does not decide: neither SSE2 nor WebAssembly's SIMD; a
 // magnitude of kFixedPartsLimit or more, or nan; a scaled fraction within `margin` of a half;
 // a whole part of 0 with a scaled fraction below `margin` (where the sign of "-.000" is at
 // stake, and -0.0). The caller then formats the numbers one by one, with the same results.
@@ -299,6 +332,45 @@ inline constexpr double kFixedPartsLimit = 99999999.0;
   text[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionText));
   text[3] = static_cast<std::uint64_t>(
       _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionText, fractionText)));
+  return true;
+#elif VORTAN_WASM_SIMD
+  // The same steps on the two lanes of WebAssembly's vectors, the whole numbers kept as doubles
+  // (WebAssembly's conversions to integers check their range; trunc and nearest do not).
+  const v128_t value = wasm_f64x2_make(a, b);
+  const v128_t magnitude = wasm_f64x2_abs(value);
+  const v128_t limit = wasm_f64x2_splat(kFixedPartsLimit);
+  // pmin(limit, m) is m < limit ? m : limit: limited is never nan.
+  const v128_t limited = wasm_f64x2_pmin(limit, magnitude);
+  const v128_t scale = wasm_f64x2_make(scaleA, scaleB);
+  v128_t wholeValue = wasm_f64x2_trunc(limited);
+  const v128_t scaledFraction = wasm_f64x2_mul(wasm_f64x2_sub(limited, wholeValue), scale);
+  // Rounded to nearest, ties to even, as the conversion of the processors rounds.
+  v128_t fractionValue = wasm_f64x2_nearest(scaledFraction);
+  const v128_t offset = wasm_f64x2_abs(wasm_f64x2_sub(scaledFraction, fractionValue));
+  const v128_t refused = wasm_v128_or(
+      wasm_v128_or(wasm_v128_not(wasm_f64x2_lt(magnitude, limit)),
+                   wasm_f64x2_gt(offset, wasm_f64x2_splat(0.5 - margin))),
+      wasm_f64x2_lt(wasm_f64x2_add(scaledFraction, wholeValue), wasm_f64x2_splat(margin)));
+  if (wasm_v128_any_true(refused)) return false;
+  const v128_t carry = wasm_f64x2_eq(fractionValue, scale);
+  fractionValue = wasm_v128_andnot(fractionValue, carry);
+  wholeValue = wasm_f64x2_add(wholeValue, wasm_v128_and(carry, wasm_f64x2_splat(1.0)));
+  // The whole numbers (below 2^32) in the low 32 bits of their sums with 2^52.
+  const v128_t twoTo52 = wasm_f64x2_splat(4503599627370496.0);
+  v128_t wholeDigits, fractionDigits;
+  DigitLanesOfFour(wasm_i32x4_shuffle(wasm_f64x2_add(wholeValue, twoTo52),
+                                      wasm_f64x2_add(fractionValue, twoTo52), 0, 2, 4, 6),
+                   wholeDigits, fractionDigits);
+  zeroDigits = static_cast<unsigned>(
+      wasm_i8x16_bitmask(wasm_i8x16_eq(wholeDigits, wasm_i8x16_splat(0))));
+  negative = static_cast<int>(wasm_i64x2_bitmask(value));
+  const v128_t zeroCharacter = wasm_i8x16_splat('0');
+  const v128_t wholeText = wasm_i8x16_add(wholeDigits, zeroCharacter);
+  const v128_t fractionText = wasm_i8x16_add(fractionDigits, zeroCharacter);
+  text[0] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(wholeText, 0));
+  text[1] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(wholeText, 1));
+  text[2] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(fractionText, 0));
+  text[3] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(fractionText, 1));
   return true;
 #else
   (void)a;
