@@ -267,8 +267,8 @@ inline constexpr double kFixedPartsLimit = 99999999.0;
 // magnitude of kFixedPartsLimit or more, or nan; a scaled fraction within `margin` of a half;
 // a whole part of 0 with a scaled fraction below `margin` (where the sign of "-.000" is at
 // stake, and -0.0). The caller then formats the numbers one by one, with the same results.
-// The values are limited before they are converted, so that nothing here raises a
-// floating-point exception flag but inexact.
+// Values out of range are refused before any conversion to an integer, so that nothing here
+// raises a floating-point exception flag but inexact.
 [[gnu::always_inline]] inline bool FixedPartsOfTwo(double a, double b, int scaleA, int scaleB,
                                                    double margin, std::uint64_t text[4],
                                                    unsigned& zeroDigits, int& negative) {
@@ -279,26 +279,24 @@ inline constexpr double kFixedPartsLimit = 99999999.0;
   const __m128d signBit = _mm_load_pd(kSign);
   const __m128d value = _mm_set_pd(b, a);
   const __m128d magnitude = _mm_andnot_pd(signBit, value);
-  const __m128d limit = _mm_load_pd(kLimit);
-  // minpd takes its second operand where the first is nan: limited is never nan.
-  const __m128d limited = _mm_min_pd(magnitude, limit);
+  // Its own test, ahead of the conversions and off their path (nan fails it too).
+  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_load_pd(kLimit))) != 3) return false;
   const __m128d scale = _mm_set_pd(scaleB, scaleA);
   // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
-  __m128i whole = _mm_cvttpd_epi32(limited);
+  __m128i whole = _mm_cvttpd_epi32(magnitude);
   const __m128d wholeValue = _mm_cvtepi32_pd(whole);
-  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(limited, wholeValue), scale);
+  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, wholeValue), scale);
   // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding; how far
   // each lies from that whole number (exactly: 0.5 at a half).
   __m128i fraction = _mm_cvtpd_epi32(scaledFraction);
   const __m128d offset = _mm_andnot_pd(
       signBit, _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(fraction)));
-  // Every case this path leaves to the caller, in one test: too large (or nan), next to a half,
-  // a whole part of 0 with a scaled fraction below the margin (whole part plus scaled fraction
-  // is at least 1 where the whole part is not 0).
-  const __m128d refused = _mm_or_pd(
-      _mm_or_pd(_mm_cmpnlt_pd(magnitude, limit),
-                _mm_cmpgt_pd(offset, _mm_set1_pd(0.5 - margin))),
-      _mm_cmplt_pd(_mm_add_pd(scaledFraction, wholeValue), _mm_set1_pd(margin)));
+  // The other cases this path leaves to the caller, in one test: next to a half, a whole part
+  // of 0 with a scaled fraction below the margin (whole part plus scaled fraction is at least 1
+  // where the whole part is not 0).
+  const __m128d refused =
+      _mm_or_pd(_mm_cmpgt_pd(offset, _mm_set1_pd(0.5 - margin)),
+                _mm_cmplt_pd(_mm_add_pd(scaledFraction, wholeValue), _mm_set1_pd(margin)));
   if (_mm_movemask_pd(refused) != 0) return false;
   // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
   const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(-1, -1, scaleB, scaleA));
@@ -339,11 +337,10 @@ inline constexpr double kFixedPartsLimit = 99999999.0;
   const v128_t value = wasm_f64x2_make(a, b);
   const v128_t magnitude = wasm_f64x2_abs(value);
   const v128_t limit = wasm_f64x2_splat(kFixedPartsLimit);
-  // pmin(limit, m) is m < limit ? m : limit: limited is never nan.
-  const v128_t limited = wasm_f64x2_pmin(limit, magnitude);
   const v128_t scale = wasm_f64x2_make(scaleA, scaleB);
-  v128_t wholeValue = wasm_f64x2_trunc(limited);
-  const v128_t scaledFraction = wasm_f64x2_mul(wasm_f64x2_sub(limited, wholeValue), scale);
+  // WebAssembly has no exception flags: values out of range are computed on and refused below.
+  v128_t wholeValue = wasm_f64x2_trunc(magnitude);
+  const v128_t scaledFraction = wasm_f64x2_mul(wasm_f64x2_sub(magnitude, wholeValue), scale);
   // Rounded to nearest, ties to even, as the conversion of the processors rounds.
   v128_t fractionValue = wasm_f64x2_nearest(scaledFraction);
   const v128_t offset = wasm_f64x2_abs(wasm_f64x2_sub(scaledFraction, fractionValue));
