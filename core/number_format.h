@@ -135,9 +135,6 @@ inline constexpr std::uint64_t kZeroCharacters = 0x3030303030303030ull;
                    fractionLanes + kZeroCharacters, pattern);
 }
 
-}  // namespace number_format_internal
-
-namespace number_format_internal {
 // The margin from a half within which FormatTwoNumbers leaves the rounding to FormatNumber (one
 // by one): far wider than the double rounding of the scaled fraction, and a little wider than
 // the margin within which FormatNumber notes a number where printed numbers are checked
