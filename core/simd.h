@@ -9,7 +9,8 @@
 // - PlainDigits16: the digits of a field of at most sixteen bytes as one whole number.
 // - DigitLanes, DigitLanesOfTwo: the eight decimal digits of a number below 10^8 at once.
 // - NearestWhole: a double rounded to the nearest whole number by the processor's conversion.
-// - FixedPartsOfTwo: the digits of two numbers of the common format patterns at once.
+// - FixedPartsOfTwo: the digit texts of two numbers of the common format patterns at once
+//   (with SSE2, or WebAssembly's SIMD).
 // - PrefetchRead, PrefetchWrite: a cache line asked for ahead of its use (a hint only).
 #pragma once
 
@@ -22,6 +23,13 @@
 #include <emmintrin.h>
 #else
 #define VORTAN_SSE2 0
+#endif
+
+#if !defined(VORTAN_PORTABLE) && defined(__wasm_simd128__)
+#define VORTAN_WASM_SIMD 1
+#include <wasm_simd128.h>
+#else
+#define VORTAN_WASM_SIMD 0
 #endif
 
 #if !defined(VORTAN_PORTABLE) && defined(__GNUC__)
@@ -161,6 +169,31 @@ template <char... c>
   return tens | (lanes - tens * 10) << 8;
 }
 
+#if VORTAN_WASM_SIMD
+// DigitLanes of the four numbers below 10^8 in the 32-bit lanes of n: those of lanes 0 and 1
+// in the 64-bit lanes of first, of lanes 2 and 3 in second. n / 10000 is the 64-bit product
+// n * 0xD1B71759 >> 45 (exact for every 32-bit n); then the steps of DigitLanes in 32- and
+// 16-bit lanes, whose products need no mask there.
+[[gnu::always_inline]] inline void DigitLanesOfFour(v128_t n, v128_t& first, v128_t& second) {
+  const v128_t magic = wasm_u32x4_splat(0xD1B71759u);
+  const v128_t quotient =
+      wasm_i32x4_shuffle(wasm_u64x2_shr(wasm_u64x2_extmul_low_u32x4(n, magic), 45),
+                         wasm_u64x2_shr(wasm_u64x2_extmul_high_u32x4(n, magic), 45), 0, 2, 4, 6);
+  const v128_t remainder = wasm_i32x4_sub(n, wasm_i32x4_mul(quotient, wasm_i32x4_splat(10000)));
+  const auto digits = [](v128_t quads) {
+    const v128_t hundreds = wasm_u32x4_shr(wasm_i32x4_mul(quads, wasm_i32x4_splat(10486)), 20);
+    const v128_t pairs = wasm_v128_or(
+        hundreds,
+        wasm_i32x4_shl(wasm_i32x4_sub(quads, wasm_i32x4_mul(hundreds, wasm_i32x4_splat(100))), 16));
+    const v128_t tens = wasm_u16x8_shr(wasm_i16x8_mul(pairs, wasm_i16x8_splat(103)), 10);
+    return wasm_v128_or(
+        tens, wasm_i16x8_shl(wasm_i16x8_sub(pairs, wasm_i16x8_mul(tens, wasm_i16x8_splat(10))), 8));
+  };
+  first = digits(wasm_i32x4_shuffle(quotient, remainder, 0, 4, 1, 5));
+  second = digits(wasm_i32x4_shuffle(quotient, remainder, 2, 6, 3, 7));
+}
+#endif
+
 #if VORTAN_SSE2
 // Eight 16-bit lanes of k that the compiler does not see as a constant: it would turn a
 // multiplication by it into a chain of shifts and additions, four or five instructions for one.
@@ -220,43 +253,55 @@ template <char... c>
 #endif
 }
 
-// The digit lanes (DigitLanes) of two numbers a, b below 10^8 in magnitude at once, as two
-// fixed-point numbers with scaleA and scaleB (10^decimals, at most 10^8) are written: the whole
-// parts in lanes[0] and lanes[1], the decimals, rounded to nearest, in lanes[2] and lanes[3],
-// and in negative bit 0 and bit 1 their signs. False, with nothing computed, where this path
-// does not decide (no SSE2, a magnitude of 10^8 or more, a fraction within `margin` of a half
-// or, with zeroAtStake, a value whose whole part is 0 within `margin` of zero, a carry to
-// 10^8): the caller formats the numbers one by one, with the same results.
+// Below this magnitude FixedPartsOfTwo decides: the whole part is at most 99999998, so that a
+// carry from the decimals never makes it 10^8.
+inline constexpr double kFixedPartsLimit = 99999999.0;
+
+// The texts of two numbers a, b as two fixed-point numbers with scaleA and scaleB (10^decimals,
+// at most 10^8) are written, computed at once: the eight ASCII digits of the whole parts
+// (zeros in front, the first digit in the lowest byte) in text[0] and text[1], the eight of the
+// decimals, rounded to nearest, in text[2] and text[3]; in zeroDigits bit k (k = 0 to 7) set
+// where digit k of a's whole part is a zero digit (bit 8 + k for b's), and in negative bit 0
+// and bit 1 the signs of a and b. The fraction times the scale is rounded by the conversion's
+// own rounding. False where this path does not decide: neither SSE2 nor WebAssembly's SIMD; a
+// magnitude of kFixedPartsLimit or more, or nan; a scaled fraction within `margin` of a half;
+// a whole part of 0 with a scaled fraction below `margin` (where the sign of "-.000" is at
+// stake, and -0.0). The caller then formats the numbers one by one, with the same results.
+// Values out of range are refused before any conversion to an integer, so that nothing here
+// raises a floating-point exception flag but inexact.
 [[gnu::always_inline]] inline bool FixedPartsOfTwo(double a, double b, int scaleA, int scaleB,
-                                                   double margin, bool zeroAtStake,
-                                                   std::uint64_t lanes[4], int& negative) {
+                                                   double margin, std::uint64_t text[4],
+                                                   unsigned& zeroDigits, int& negative) {
 #if VORTAN_SSE2
-  const __m128d signBit = _mm_set1_pd(-0.0);
-  const __m128d half = _mm_set1_pd(0.5);
+  // The constants as whole vectors (GCC would load a double and copy it into both lanes).
+  alignas(16) static constexpr double kSign[2] = {-0.0, -0.0};
+  alignas(16) static constexpr double kLimit[2] = {kFixedPartsLimit, kFixedPartsLimit};
+  const __m128d signBit = _mm_load_pd(kSign);
   const __m128d value = _mm_set_pd(b, a);
   const __m128d magnitude = _mm_andnot_pd(signBit, value);
-  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(1e8))) != 3) return false;
+  // Its own test, ahead of the conversions and off their path (nan fails it too).
+  if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, _mm_load_pd(kLimit))) != 3) return false;
   const __m128d scale = _mm_set_pd(scaleB, scaleA);
   // Truncations of values below 10^8 to 32-bit integers, as FormatNumber's to 64-bit ones.
   __m128i whole = _mm_cvttpd_epi32(magnitude);
-  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, _mm_cvtepi32_pd(whole)), scale);
-  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding.
+  const __m128d wholeValue = _mm_cvtepi32_pd(whole);
+  const __m128d scaledFraction = _mm_mul_pd(_mm_sub_pd(magnitude, wholeValue), scale);
+  // The scaled fractions rounded as in FormatNumber, by the conversion's own rounding; how far
+  // each lies from that whole number (exactly: 0.5 at a half).
   __m128i fraction = _mm_cvtpd_epi32(scaledFraction);
-  const __m128d rest =
-      _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaledFraction)));
-  const __m128d nearHalf =
-      _mm_cmplt_pd(_mm_andnot_pd(signBit, _mm_sub_pd(rest, half)), _mm_set1_pd(margin));
-  if (_mm_movemask_pd(nearHalf) != 0) return false;
-  if (zeroAtStake &&
-      _mm_movemask_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_cvtepi32_pd(whole), _mm_setzero_pd()),
-                                 _mm_cmplt_pd(scaledFraction, _mm_set1_pd(margin)))) != 0) {
-    return false;
-  }
+  const __m128d offset = _mm_andnot_pd(
+      signBit, _mm_sub_pd(scaledFraction, _mm_cvtepi32_pd(fraction)));
+  // The other cases this path leaves to the caller, in one test: next to a half, a whole part
+  // of 0 with a scaled fraction below the margin (whole part plus scaled fraction is at least 1
+  // where the whole part is not 0).
+  const __m128d refused =
+      _mm_or_pd(_mm_cmpgt_pd(offset, _mm_set1_pd(0.5 - margin)),
+                _mm_cmplt_pd(_mm_add_pd(scaledFraction, wholeValue), _mm_set1_pd(margin)));
+  if (_mm_movemask_pd(refused) != 0) return false;
   // A fraction rounded up to the scale carries into the whole part (the lanes are -1 there).
-  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(0, 0, scaleB, scaleA));
+  const __m128i carry = _mm_cmpeq_epi32(fraction, _mm_set_epi32(-1, -1, scaleB, scaleA));
   fraction = _mm_andnot_si128(carry, fraction);
   whole = _mm_sub_epi32(whole, carry);
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(whole, _mm_set1_epi32(100000000))) & 0xFF) return false;
   // Each of the four whole numbers below 10^8 (the whole parts, then the fractions, in 32-bit
   // lanes) as its two halves of four digits, in 16-bit lanes: x / 10000 as x * 0xD1B71759 >>
   // 45 (exact for every 32-bit x), in the even lanes and then the odd ones; the quotient
@@ -273,12 +318,56 @@ template <char... c>
   const __m128i belowHundred = _mm_sub_epi16(quads, _mm_mullo_epi16(hundreds, Opaque16(100)));
   const __m128i wholeDigits = DigitsOfPairs(_mm_unpacklo_epi16(hundreds, belowHundred));
   const __m128i fractionDigits = DigitsOfPairs(_mm_unpackhi_epi16(hundreds, belowHundred));
-  negative = _mm_movemask_pd(_mm_cmplt_pd(value, _mm_setzero_pd()));
-  lanes[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeDigits));
-  lanes[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeDigits, wholeDigits)));
-  lanes[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionDigits));
-  lanes[3] = static_cast<std::uint64_t>(
-      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionDigits, fractionDigits)));
+  zeroDigits = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(wholeDigits, _mm_setzero_si128())));
+  // -0.0 has its sign bit but is refused above (its scaled fraction is 0).
+  negative = _mm_movemask_pd(value);
+  const __m128i zeroCharacter = _mm_set1_epi8('0');
+  const __m128i wholeText = _mm_add_epi8(wholeDigits, zeroCharacter);
+  const __m128i fractionText = _mm_add_epi8(fractionDigits, zeroCharacter);
+  text[0] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholeText));
+  text[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(wholeText, wholeText)));
+  text[2] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(fractionText));
+  text[3] = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(_mm_unpackhi_epi64(fractionText, fractionText)));
+  return true;
+#elif VORTAN_WASM_SIMD
+  // The same steps on the two lanes of WebAssembly's vectors, the whole numbers kept as doubles
+  // (WebAssembly's conversions to integers check their range; trunc and nearest do not).
+  const v128_t value = wasm_f64x2_make(a, b);
+  const v128_t magnitude = wasm_f64x2_abs(value);
+  const v128_t limit = wasm_f64x2_splat(kFixedPartsLimit);
+  const v128_t scale = wasm_f64x2_make(scaleA, scaleB);
+  // WebAssembly has no exception flags: values out of range are computed on and refused below.
+  v128_t wholeValue = wasm_f64x2_trunc(magnitude);
+  const v128_t scaledFraction = wasm_f64x2_mul(wasm_f64x2_sub(magnitude, wholeValue), scale);
+  // Rounded to nearest, ties to even, as the conversion of the processors rounds.
+  v128_t fractionValue = wasm_f64x2_nearest(scaledFraction);
+  const v128_t offset = wasm_f64x2_abs(wasm_f64x2_sub(scaledFraction, fractionValue));
+  const v128_t refused = wasm_v128_or(
+      wasm_v128_or(wasm_v128_not(wasm_f64x2_lt(magnitude, limit)),
+                   wasm_f64x2_gt(offset, wasm_f64x2_splat(0.5 - margin))),
+      wasm_f64x2_lt(wasm_f64x2_add(scaledFraction, wholeValue), wasm_f64x2_splat(margin)));
+  if (wasm_v128_any_true(refused)) return false;
+  const v128_t carry = wasm_f64x2_eq(fractionValue, scale);
+  fractionValue = wasm_v128_andnot(fractionValue, carry);
+  wholeValue = wasm_f64x2_add(wholeValue, wasm_v128_and(carry, wasm_f64x2_splat(1.0)));
+  // The whole numbers (below 2^32) in the low 32 bits of their sums with 2^52.
+  const v128_t twoTo52 = wasm_f64x2_splat(4503599627370496.0);
+  v128_t wholeDigits, fractionDigits;
+  DigitLanesOfFour(wasm_i32x4_shuffle(wasm_f64x2_add(wholeValue, twoTo52),
+                                      wasm_f64x2_add(fractionValue, twoTo52), 0, 2, 4, 6),
+                   wholeDigits, fractionDigits);
+  zeroDigits = static_cast<unsigned>(
+      wasm_i8x16_bitmask(wasm_i8x16_eq(wholeDigits, wasm_i8x16_splat(0))));
+  negative = static_cast<int>(wasm_i64x2_bitmask(value));
+  const v128_t zeroCharacter = wasm_i8x16_splat('0');
+  const v128_t wholeText = wasm_i8x16_add(wholeDigits, zeroCharacter);
+  const v128_t fractionText = wasm_i8x16_add(fractionDigits, zeroCharacter);
+  text[0] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(wholeText, 0));
+  text[1] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(wholeText, 1));
+  text[2] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(fractionText, 0));
+  text[3] = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(fractionText, 1));
   return true;
 #else
   (void)a;
@@ -286,8 +375,8 @@ template <char... c>
   (void)scaleA;
   (void)scaleB;
   (void)margin;
-  (void)zeroAtStake;
-  (void)lanes;
+  (void)text;
+  (void)zeroDigits;
   (void)negative;
   return false;
 #endif
