@@ -1,5 +1,6 @@
 #include "data_files/batch_scheduler.h"
 
+#include <array>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -10,50 +11,84 @@
 namespace vortan {
 
 bool RunBatches(RecordReader& reader, const BatchSteps& steps, WorkerPool* pool) {
+  const std::size_t threads = pool ? static_cast<std::size_t>(pool->threads()) : 1;
+  // Each thread's two batches (BatchSteps::kPerThread): while one waits to be written, the
+  // thread reads and computes the other. One thread alone writes each batch as it is computed
+  // and needs one.
+  const std::size_t perThread = pool ? BatchSteps::kPerThread : 1;
+  struct Held {
+    RecordBatch batch;
+    std::uint64_t sequence = 0;
+    std::uint64_t bytes = 0;  // input bytes read up to the end of the batch
+    bool waiting = false;     // computed, not yet written
+  };
+  std::vector<Held> held(threads * perThread);
   std::mutex reading;  // the reader, more and read
   bool more = true;
   std::uint64_t read = 0;
-  std::mutex writing;  // the writes, written, stopped and ended
-  std::condition_variable turn;
+  std::mutex writing;  // the writes, the batches waiting, written, stopped and ended
+  std::condition_variable freed;  // a batch was written, or the job stopped
+  std::vector<Held*> queue(threads * perThread, nullptr);  // by sequence % size
   std::uint64_t written = 0;
   bool stopped = false;  // a batch ended the job, or a thread failed: nothing more is written
   bool ended = false;
   std::optional<std::uint64_t> told;  // the input bytes the progress told last
   const std::thread::id caller = std::this_thread::get_id();
+
+  // Writes, in input order, every computed batch whose turn has come (of any thread); under
+  // the writing lock.
+  auto writeReady = [&]() {
+    bool any = false;
+    for (;;) {
+      Held* next = queue[written % queue.size()];
+      if (stopped || next == nullptr || next->sequence != written || !next->waiting) break;
+      queue[written % queue.size()] = nullptr;
+      ended = steps.write(next->batch, static_cast<std::size_t>(next - held.data()));
+      next->waiting = false;
+      ++written;
+      stopped = ended;
+      any = true;
+      if (!stopped && std::this_thread::get_id() == caller && steps.progress) {
+        steps.progress(next->bytes);
+        told = next->bytes;
+      }
+    }
+    return any;
+  };
+
   auto run = [&](std::size_t slot) {
-    RecordBatch batch;
     try {
-      for (;;) {
-        std::uint64_t sequence, bytes;
+      for (std::size_t turn = 0;; ++turn) {
+        Held& h = held[slot * perThread + turn % perThread];
+        {
+          // The thread's batch before last must have been written before its room is used.
+          std::unique_lock<std::mutex> lock(writing);
+          freed.wait(lock, [&] { return stopped || !h.waiting; });
+          if (stopped) return;
+        }
         {
           const std::lock_guard<std::mutex> lock(reading);
           if (!more) return;
-          {
-            const std::lock_guard<std::mutex> stop(writing);
-            if (stopped) return;
-          }
-          more = reader.ReadBatch(batch, steps.records, steps.bytes);
-          if (batch.records.empty()) return;
-          sequence = read++;
-          bytes = reader.bytesConsumed();
+          more = reader.ReadBatch(h.batch, steps.records, steps.bytes);
+          if (h.batch.records.empty()) return;
+          h.sequence = read++;
+          h.bytes = reader.bytesConsumed();
         }
-        steps.compute(batch, slot);
+        steps.compute(h.batch, static_cast<std::size_t>(&h - held.data()));
         {
-          std::unique_lock<std::mutex> lock(writing);
-          turn.wait(lock, [&] { return stopped || written == sequence; });
+          const std::lock_guard<std::mutex> lock(writing);
           if (stopped) return;
-          ended = steps.write(batch, slot);
-          ++written;
-          stopped = ended;
-          if (!stopped && std::this_thread::get_id() == caller && steps.progress) {
-            steps.progress(bytes);
-            told = bytes;
-          }
+          h.waiting = true;
+          queue[h.sequence % queue.size()] = &h;
+          if (!writeReady() && !stopped) continue;  // another thread writes it in its turn
         }
-        turn.notify_all();
-        if (batch.text.capacity() > 2 * steps.bytes) {
-          batch.text.clear();
-          batch.text.shrink_to_fit();
+        freed.notify_all();
+        if (h.batch.text.capacity() > 2 * steps.bytes) {
+          const std::lock_guard<std::mutex> lock(writing);
+          if (!h.waiting) {
+            h.batch.text.clear();
+            h.batch.text.shrink_to_fit();
+          }
         }
       }
     } catch (...) {
@@ -62,11 +97,11 @@ bool RunBatches(RecordReader& reader, const BatchSteps& steps, WorkerPool* pool)
         const std::lock_guard<std::mutex> lock(writing);
         stopped = true;
       }
-      turn.notify_all();
+      freed.notify_all();
       throw;
     }
   };
-  std::vector<TaskTicket> tickets(pool ? static_cast<std::size_t>(pool->threads() - 1) : 0);
+  std::vector<TaskTicket> tickets(threads - 1);
   std::exception_ptr failure;
   try {
     for (std::size_t t = 0; t < tickets.size(); ++t) {
@@ -79,7 +114,7 @@ bool RunBatches(RecordReader& reader, const BatchSteps& steps, WorkerPool* pool)
       const std::lock_guard<std::mutex> lock(writing);
       stopped = true;
     }
-    turn.notify_all();
+    freed.notify_all();
   }
   // The other threads' runs use this frame: they end before it does (a ticket never
   // submitted is done).

@@ -27,10 +27,10 @@
 namespace vortan {
 namespace {
 
-// A batch is cut by records and by bytes, and each thread holds one batch at a time, so that
-// memory stays bounded whatever the shape of the input: per thread a batch of at most about
-// kBatchBytes of input and the lines printed from it, and the reader's buffer with one record
-// of at most RecordReader::kMaxRecordBytes.
+// A batch is cut by records and by bytes, and each thread holds at most two batches
+// (batch_scheduler.h), so that memory stays bounded whatever the shape of the input: per thread
+// two batches of at most about kBatchBytes of input and the lines printed from them, and the
+// reader's buffer with one record of at most RecordReader::kMaxRecordBytes.
 constexpr std::size_t kBatchRecords = 4096;         // records read at a time on one thread
 constexpr std::size_t kChunkRecords = 2048;         // records a batch holds on several threads
 constexpr std::size_t kBatchBytes = 256u << 10;     // input bytes of a batch (or one record)
@@ -383,8 +383,11 @@ class ChunkWriter {
 std::optional<JobOutcome> RunBatches(const RecordTask& task, RecordReader& reader,
                                      ChunkWriter& writer, WorkerPool* pool,
                                      const std::atomic<bool>* cancel) {
-  // Each thread's batch results, kept from one batch to the next.
-  std::vector<ChunkResult> chunks(pool ? static_cast<std::size_t>(pool->threads()) : 1);
+  // The results of each slot's batch (batch_scheduler.h), its buffers kept from one batch to
+  // the next.
+  std::vector<ChunkResult> chunks(pool ? BatchSteps::kPerThread *
+                                             static_cast<std::size_t>(pool->threads())
+                                       : 1);
   std::optional<JobOutcome> end;
   BatchSteps steps;
   steps.records = pool ? kChunkRecords : kBatchRecords;
