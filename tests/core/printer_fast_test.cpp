@@ -15,32 +15,15 @@
 
 #include "core/math_functions.h"
 #include "core/number_format.h"
+#include "tests/support/to_chars_text.h"
 
 namespace vortan {
 namespace {
 
 using namespace patterns;
 
-// std::to_chars of the magnitude in fixed format, laid out by the pattern: the sign of a
-// negative value, no "0" integer part, the pattern's zeros in front, the point.
 std::string ReferenceText(double value, NumberPattern pattern) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-  char digits[kMaxFormattedLength];
-  const auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
-                                    std::chars_format::fixed, pattern.decimals);
-  const std::string text(digits, result.ptr);
-  const std::size_t point = text.find('.');
-  std::string integer = text.substr(0, point);
-  if (integer == "0") integer.clear();
-  std::string out = value < 0 ? "-" : "";
-  out.append(integer.size() < static_cast<std::size_t>(pattern.integerDigits)
-                 ? static_cast<std::size_t>(pattern.integerDigits) - integer.size()
-                 : 0,
-             '0');
-  out += integer;
-  if (pattern.point) out += '.';
-  return out + (point == std::string::npos ? "" : text.substr(point + 1));
+  return support::ToCharsText(value, pattern);
 }
 
 constexpr NumberPattern kPatterns[] = {kMetres, kPacked, kScale, kCentimetres, kDegrees,

@@ -15,6 +15,7 @@
 
 #include "core/decimal_text.h"
 #include "core/number_format.h"
+#include "tests/support/to_chars_text.h"
 
 namespace vortan {
 namespace {
@@ -23,22 +24,7 @@ using namespace patterns;
 
 // The plain way: std::to_chars of the double in fixed format, then the pattern's layout.
 std::string PlainFormat(double value, NumberPattern pattern) {
-  char digits[kMaxFormattedLength];
-  const auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
-                                    std::chars_format::fixed, pattern.decimals);
-  const std::string text(digits, result.ptr);
-  const std::size_t point = text.find('.');
-  std::string integer = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  if (integer == "0") integer.clear();
-  std::string out = value < 0 ? "-" : "";
-  for (std::size_t pad = integer.size(); pad < static_cast<std::size_t>(pattern.integerDigits);
-       ++pad) {
-    out += '0';
-  }
-  out += integer;
-  if (pattern.point) out += '.';
-  return out + fraction;
+  return support::ToCharsText(value, pattern);
 }
 
 constexpr NumberPattern kAllPatterns[] = {kMetres,    kPacked,    kSeconds,   kScale,
