@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -243,11 +244,38 @@ int JobCode(const JobOutcome& outcome, std::uint64_t* pointsWritten) {
 
 using namespace vortan;
 
+// The layout vortan.h states for callers that lay the structure out by hand.
+static_assert(sizeof(vortan_dms) == 24);
+static_assert(offsetof(vortan_point, status) == 120 &&
+              offsetof(vortan_point, htrs07_latitude) == 144 &&
+              offsetof(vortan_point, ggrs87_longitude) == 216 &&
+              offsetof(vortan_point, tm07_scale) == 240 && offsetof(vortan_point, dn_cm) == 256 &&
+              sizeof(vortan_point) == 264);
+static_assert(offsetof(vortan_crs_form, name) == 16 && sizeof(vortan_crs_form) == 40);
+
 extern "C" {
 
 const char* vortan_version(void) { return kVersion; }
 
 int vortan_api_version(void) { return VORTAN_API_VERSION; }
+
+const char* vortan_status_string(int code) {
+  switch (code) {
+    case VORTAN_OK: return "done";
+    case VORTAN_OUTSIDE_GRID: return "the point lies outside the correction grid";
+    case VORTAN_NUMERIC_FAULT:
+      return "a numeric fault: the coordinates lie far outside the area served";
+    case VORTAN_CANCELLED: return "stopped by the caller";
+    case VORTAN_INVALID_ARGUMENT:
+      return "an invalid argument: a null pointer, an unknown form, region or job, or a count";
+    case VORTAN_NOT_READY: return "the correction grids are not loaded";
+    case VORTAN_GRID_ERROR: return "a grid file cannot be read or is no correction grid";
+    case VORTAN_FILE_ERROR: return "a record file cannot be read or written, or a field is wrong";
+    case VORTAN_OUT_OF_MEMORY: return "out of memory";
+    case VORTAN_INTERNAL_ERROR: return "an internal error";
+    default: return nullptr;
+  }
+}
 
 const char* vortan_form_name(int form) {
   const NameTables* names = Names();

@@ -20,6 +20,24 @@
  * Strings are UTF-8 (file names too, on Windows as well). On 64-bit Windows there is one
  * calling convention, which C#, Delphi and VBA (Declare PtrSafe) all use.
  *
+ * Who owns what: every string the library returns (const char *) belongs to the library and
+ * is never freed by the caller. Names, CRS texts and status texts are constants, valid as long
+ * as the library is loaded; the error texts and the texts of vortan_form_of_crs stay valid
+ * until the calling thread's next call into the library: copy them to keep them. In C# declare
+ * such a result as IntPtr and read it with Marshal.PtrToStringUTF8 (a `string` result would be
+ * freed by the marshaller, with CoTaskMemFree, which must not happen). Contexts are the
+ * caller's from vortan_context_new to vortan_context_free; arrays and structures are the
+ * caller's throughout.
+ *
+ * VBA: Declare converts every String argument to the ANSI code page of Windows (Windows-1253
+ * on a Greek system), not to UTF-8, so that a Greek file name arrives wrong. Pass file names
+ * as a zero-ended Byte array of UTF-8 (`ByRef b(0)`, declared `ByRef name As Byte`), made with
+ * WideCharToMultiByte(65001, ...) or ADODB.Stream; read returned texts from their LongPtr with
+ * lstrlenA and RtlMoveMemory, then decode them as UTF-8.
+ *
+ * Interface versions: a call without a mark is in every version; "(since N)" marks one added
+ * in version N (vortan_api_version() of the library loaded tells which it has).
+ *
  * A typical use:
  *
  *   vortan_context *ctx = vortan_context_new(VORTAN_MAINLAND);
@@ -53,7 +71,7 @@ extern "C" {
 
 /* The version of this interface: calls are only ever added, never changed, within one major
  * version; vortan_api_version() of the library loaded is at least the header's. */
-#define VORTAN_API_VERSION 3
+#define VORTAN_API_VERSION 4
 
 /* ---------------------------------------------------------------------------------------- */
 /* Codes */
@@ -119,6 +137,11 @@ VORTAN_API const char *vortan_version(void);
 /* VORTAN_API_VERSION of the library. */
 VORTAN_API int vortan_api_version(void);
 
+/* What a vortan_status code means, in a few English words ("the point lies outside the
+ * correction grid"), for a caller that shows a code without its message; NULL for an unknown
+ * code (since 4). */
+VORTAN_API const char *vortan_status_string(int code);
+
 /* Names and codes. A name of an unknown code is NULL; the code of an unknown name is -1. */
 VORTAN_API const char *vortan_form_name(int form);
 VORTAN_API int vortan_form_of_name(const char *name);
@@ -140,7 +163,7 @@ VORTAN_API int vortan_crs_epsg(int form, int region);
 VORTAN_API const char *vortan_crs_name(int form, int region);
 VORTAN_API const char *vortan_crs_wkt(int form, int region);
 
-/* The form of a CRS (since interface 3): which of the five forms a CRS is, and in which
+/* The form of a CRS (since 3): which of the five forms a CRS is, and in which
  * regions, or why it is none. The same recognizer as vortan-transform's, the Python package's
  * and the QGIS plugin's, with one tolerance (a within 1 mm of GRS80's, 1/f within 1e-8, TM
  * constants within 1e-9 degrees, 1e-10 in scale and 1 mm): a CRS is taken for what it is, not
@@ -231,8 +254,8 @@ VORTAN_API int vortan_context_set_threads(vortan_context *context, int threads);
  * routines, whose last bits are the same on every processor (vortan.dll: see above). Off (0)
  * is the default. The record calls print numbers to their decimals, the same either way, and
  * always use the lanes where they run. */
-VORTAN_API int vortan_context_set_vector_lanes(vortan_context *context, int on);
-/* The vector target the lanes run on ("AVX3", "AVX2", "SSE4"), or "none". */
+VORTAN_API int vortan_context_set_vector_lanes(vortan_context *context, int on);  /* since 2 */
+/* The vector target the lanes run on ("AVX3", "AVX2", "SSE4"), or "none" (since 2). */
 VORTAN_API const char *vortan_vector_target(void);
 
 /* A context may serve calls from several threads at once once its grids are loaded; loading
@@ -270,7 +293,13 @@ typedef struct vortan_dms {
   double packed;
 } vortan_dms;
 
-/* One point in every form, with what the single-point windows show beside the coordinates. */
+/* One point in every form, with what the single-point windows show beside the coordinates.
+ * Its layout, the same on 64-bit Linux and Windows (LayoutKind.Sequential in C#, a record
+ * without packed in Delphi): values at offset 0 (120 bytes), status at 120 (20 bytes), four
+ * bytes of padding at 140 that the compiler adds before the doubles of vortan_dms (24 bytes
+ * each, no padding: htrs07_latitude at 144, htrs07_longitude 168, ggrs87_latitude 192,
+ * ggrs87_longitude 216), tm07_scale at 240, de_cm 248, dn_cm 256; 264 bytes in all. A
+ * language that lays out by hand puts the padding in itself. */
 typedef struct vortan_point {
   double values[VORTAN_FORM_COUNT][3];  /* each form, indexed by vortan_form; degrees */
   int status[VORTAN_FORM_COUNT];        /* each form: vortan_point_status; NaN values where

@@ -128,6 +128,16 @@ static const char *region_folder(int region) { return vortan_region_name(region)
 static void test_names(void) {
   CHECK(strcmp(vortan_version(), VORTAN_PROJECT_VERSION) == 0, "version %s", vortan_version());
   CHECK(vortan_api_version() >= VORTAN_API_VERSION, "api %d", vortan_api_version());
+  /* Every status has words of its own; an unknown code has none. */
+  for (int code = VORTAN_OK; code <= VORTAN_INTERNAL_ERROR; ++code) {
+    const char *words = vortan_status_string(code);
+    CHECK(words != NULL && words[0] != '\0', "status %d has no words", code);
+    for (int other = VORTAN_OK; words && other < code; ++other) {
+      CHECK(strcmp(words, vortan_status_string(other)) != 0, "statuses %d, %d", other, code);
+    }
+  }
+  CHECK(vortan_status_string(-1) == NULL && vortan_status_string(VORTAN_INTERNAL_ERROR + 1) == NULL,
+        "unknown status");
   static const char *forms[] = {"htrs07-xyz", "htrs07-geographic", "htrs07-tm07",
                                 "ggrs87-geographic", "ggrs87-tm87"};
   for (int f = 0; f < VORTAN_FORM_COUNT; ++f) {
