@@ -2,12 +2,14 @@
 // Highway in this one file (hwy/foreach_target.h includes it again per target), the target
 // chosen at run time from the processor's features. Each routine is the plain one's formula
 // with the same operations in the same order, lane by lane (no contraction into fused
-// multiply-adds: the build forbids it); sine, cosine and arc tangent are kernels of this file,
-// the exponential and logarithm Highway's, whose polynomials use the processor's fused
-// multiply-add where it has one, so that their last bits may differ from target to target (and
-// from the C library's). In the WebAssembly build the same kernels run on two doubles a vector
-// (core/detail/wasm_lanes.h), with the C library's exponential and logarithm. Short arrays are padded with copies of their first point, so that the
-// lanes past the end compute something harmless and raise no flag of their own.
+// multiply-adds: the build forbids it); sine, cosine, arc tangent, exponential and logarithm
+// are kernels of this file, of plain operations only (Highway's exponential and logarithm use
+// the processor's fused multiply-add where it has one), and the rare lanes they do not serve
+// take the core's correctly rounded functions. So every target gives the same bits for the
+// same point: AVX-512, AVX2, SSE4 and, in the WebAssembly build, the same kernels on two
+// doubles a vector (core/detail/wasm_lanes.h). Short arrays are padded with copies of their
+// first point, so that the lanes past the end compute something harmless and raise no flag of
+// their own.
 #include "core/lanes.h"
 
 #include <algorithm>
@@ -36,7 +38,6 @@
 #define HWY_TARGET_INCLUDE "core/lanes.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
-#include "hwy/contrib/math/math-inl.h"
 #elif VORTAN_WASM_LANES
 // WebAssembly SIMD: two doubles a vector, through the part of Highway's interface used here.
 #include "core/detail/wasm_lanes.h"
@@ -158,7 +159,7 @@ void NoteLanes(V v) {
 // (Highway's own are within three or four, which moved a chain's metres by up to 1e-8): the
 // classic kernels of the freely distributable libm, their reduction by pi/2 in three parts and
 // their polynomials, lane by lane. Beyond |x| = 1e5 (no chain's angle, but a far point's) a
-// lane takes the library's functions.
+// lane takes the core's correctly rounded functions, the same in every build.
 
 constexpr double kSinCosLimit = 1e5;
 
@@ -212,7 +213,7 @@ void SinCos(V x, V& sine, V& cosine) {
     hn::Store(hn::IfThenElseZero(far, K(1)), d, fv);
     for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
       if (fv[k] != 0) {
-        math::SinCos(xv[k], sv[k], cv[k]);
+        math::CorrectlyRoundedSinCos(xv[k], sv[k], cv[k]);
       }
     }
     ss = hn::Load(d, sv);
@@ -336,7 +337,7 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
   // signs of X and Y, as in the plain routine.
   if (westOrPolar) {
     for (std::size_t k = 0; k < count; ++k) {
-      if (!(xs[k] > 0)) longitude[k] = math::Atan2(ys[k], xs[k]);
+      if (!(xs[k] > 0)) longitude[k] = math::CorrectlyRoundedAtan2(ys[k], xs[k]);
     }
   }
 }
@@ -486,8 +487,10 @@ V Log1pSmall(V r) {
 
 V AtanhSmall(V x) { return AtanhSeries(x, K); }
 
+V Log(V x);
+
 V IsometricFrom(V s, V c, double e) {
-  return hn::Log(D(), hn::Abs((K(1) + s) / c)) - K(e) * AtanhSmall(K(e) * s);
+  return Log(hn::Abs((K(1) + s) / c)) - K(e) * AtanhSmall(K(e) * s);
 }
 
 // The lanes of `v` where `take` is set replaced by f of them lane by lane, in the plain
@@ -504,6 +507,71 @@ V PerLane(M take, V v, F&& f) {
     if (mask[k] != 0) values[k] = f(values[k]);
   }
   return hn::Load(d, values);
+}
+
+// ln 2 in two parts, the first of 32 bits (so that k ln2Hi is exact for every whole k an
+// exponential reduces by), as the freely distributable libm splits it.
+constexpr double kLn2Hi = 6.93147180369123816490e-01;
+constexpr double kLn2Lo = 1.90821492927058770002e-10;
+
+// 2^k of whole numbers k from -1022 to 1023: k + 1023 put into the low bits of a mantissa by
+// adding 1.5 * 2^52, and shifted into the exponent.
+V PowerOfTwo(V k) {
+  const D d;
+  const hn::RebindToUnsigned<D> du;
+  return hn::BitCast(d, hn::ShiftLeft<52>(hn::BitCast(du, k + K(0x1.8p52 + 1023))));
+}
+
+// e^x within about one unit in the last place: x = k ln 2 + r, |r| <= ln 2 / 2, and e^r =
+// 1 + (r + r^2 q(r)) with q the Taylor series from 1/2! to r^11/13! (the first term left out,
+// r^14/14!, is below 2^-57 of the value), times 2^k. Plain operations in a fixed order: the
+// same bits on every target. Beyond |x| = 700, and NaN, a lane takes the correctly rounded
+// exponential (its overflow with it).
+V Exp(V x) {
+  const M far = hn::Not(hn::Abs(x) < K(700));
+  const V xs = hn::IfThenZeroElse(far, x);
+  const V k = hn::Round(xs * K(1.44269504088896338700e+00));
+  const V r = (xs - k * K(kLn2Hi)) - k * K(kLn2Lo);
+  V q = K(1.0 / 6227020800);
+  for (const double c : {1.0 / 479001600, 1.0 / 39916800, 1.0 / 3628800, 1.0 / 362880,
+                         1.0 / 40320, 1.0 / 5040, 1.0 / 720, 1.0 / 120, 1.0 / 24, 1.0 / 6,
+                         1.0 / 2}) {
+    q = K(c) + r * q;
+  }
+  const V value = (K(1) + (r + (r * r) * q)) * PowerOfTwo(k);
+  return PerLane(far, hn::IfThenElse(far, x, value),
+                 [](double v) { return math::CorrectlyRoundedExp(v); });
+}
+
+// ln x within about one unit in the last place: x = m 2^e with m in [sqrt(1/2), sqrt(2)), and
+// ln m = 2 atanh s, s = (m - 1) / (m + 1), |s| < 0.172, by its series to s^23 (the next term
+// below 2^-58 of the value), plus e ln 2 in two parts. Zero, negative, subnormal, infinite and
+// NaN lanes take the correctly rounded logarithm (its flags with it).
+V Log(V x) {
+  const D d;
+  const hn::RebindToUnsigned<D> du;
+  const M other = hn::Not(hn::And(x >= K(0x1p-1022), x < K(HUGE_VAL)));
+  const auto bits = hn::BitCast(du, hn::IfThenElse(other, K(1), x));
+  // The mantissa with the exponent of 1, in [1, 2); the biased exponent as the low bits of the
+  // mantissa of 2^52.
+  V m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
+                              hn::Set(du, 0x3FF0000000000000ull)));
+  V e = hn::BitCast(d, hn::Or(hn::ShiftRight<52>(bits), hn::Set(du, 0x4330000000000000ull))) -
+        K(0x1p52 + 1023);
+  const M high = m > K(1.41421356237309504880);
+  m = hn::IfThenElse(high, m * K(0.5), m);
+  e = hn::IfThenElse(high, e + K(1), e);
+  const V s = (m - K(1)) / (m + K(1));
+  const V s2 = s * s;
+  V p = K(1.0 / 23);
+  for (const double c : {1.0 / 21, 1.0 / 19, 1.0 / 17, 1.0 / 15, 1.0 / 13, 1.0 / 11, 1.0 / 9,
+                         1.0 / 7, 1.0 / 5, 1.0 / 3}) {
+    p = K(c) + s2 * p;
+  }
+  const V twoS = K(2) * s;
+  const V value = e * K(kLn2Hi) + (e * K(kLn2Lo) + (twoS + twoS * (s2 * p)));
+  return PerLane(other, hn::IfThenElse(other, x, value),
+                 [](double v) { return math::CorrectlyRoundedLog(v); });
 }
 
 // The footpoint latitudes of arcs m, lane by lane by the plain iteration's passes and stopping
@@ -577,11 +645,12 @@ void FootpointLatitudes(const V (&m)[kChains], double a, double f, V (&out)[kCha
   }
 }
 
-// ln(1 + r) of the lanes not done: by its series where |r| < 0.01, else the plain routine's.
+// ln(1 + r) of the lanes not done: by its series where |r| < 0.01, else correctly rounded.
 V Log1pOf(V r, M done) {
   const M smallR = hn::Abs(r) < K(0.01);
   const V ln = hn::IfThenElse(smallR, Log1pSmall(r), r);
-  return PerLane(hn::AndNot(done, hn::Not(smallR)), ln, [](double v) { return math::Log1p(v); });
+  return PerLane(hn::AndNot(done, hn::Not(smallR)), ln,
+                 [](double v) { return math::CorrectlyRoundedLog1p(v); });
 }
 
 // The latitudes whose isometric latitudes are psiTarget, lane by lane by the plain iteration's
@@ -601,7 +670,7 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
   VORTAN_EACH {
     // sin chi = (E^2 - 1) / (E^2 + 1) and cos chi = 2 E / (E^2 + 1) with E = exp(psiTarget),
     // and ln((1 + sin chi) / cos chi) is psiTarget itself.
-    const V ex = hn::Exp(d, psiTarget[j]);
+    const V ex = Exp(psiTarget[j]);
     const V chi = K(2) * Atan(ex) - K(kPi / 2);
     const V ex2 = ex * ex;
     const V r = one / (ex2 + one);
@@ -667,7 +736,7 @@ void LatitudesFromIsometric(const V (&psiTarget)[kChains], double e, double ep2,
         s[j] = hn::IfThenElse(large[j], ls, s[j]);
         c[j] = hn::IfThenElse(large[j], lc, c[j]);
         dLn[j] = hn::IfThenElse(
-            large[j], hn::Log(d, hn::Abs((one + ls) / lc)) - psiTarget[j], dLn[j]);
+            large[j], Log(hn::Abs((one + ls) / lc)) - psiTarget[j], dLn[j]);
       }
     }
     VORTAN_EACH phi[j] = hn::IfThenElse(done[j], phi[j], next[j]);

@@ -4,11 +4,12 @@
 // projection divides once where its formulas divide several times by one quantity (the divider,
 // shared by the lanes, is the slowest part of the chains), and that its two iterations start from
 // series that put them at their limits at once (one pass each, where the plain routines take five
-// or six and three or four); the sine, cosine and arc tangent are kernels of their own within one
-// unit in the last place, the exponential and logarithm Highway's, within a few, so that a result
-// may differ from the plain routine's in its last bits, and by what the plain footpoint iteration
-// leaves of its tolerance (it stops within 1e-15 rad of its limit): by less than 2e-8 of a metre
-// and 1e-14 of a radian over the chains. Where a printed digit could depend on those bits, the
+// or six and three or four); the sine, cosine, arc tangent, exponential and logarithm are kernels
+// of their own within about one unit in the last place, of plain operations in a fixed order, so
+// that every target (and the browser build's two lanes) gives the same bits for the same point,
+// and a result may differ from the plain routine's in its last bits, and by what the plain
+// footpoint iteration leaves of its tolerance (it stops within 1e-15 rad of its limit): by less
+// than 2e-8 of a metre and 1e-14 of a radian over the chains. Where a printed digit could depend on those bits, the
 // printing notes it and the point is computed again by the plain routines (core/math_functions.h):
 // files come out the same either way.
 //

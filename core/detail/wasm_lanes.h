@@ -6,8 +6,7 @@
 //
 // WebAssembly keeps no floating-point exception flags: a division here raises in software the
 // flag a processor's would (the compiler's check of divisions, core/numeric_guard.cpp, sees
-// scalar divisions only), and lanes.cpp notes its results (NoteLanes). The exponential and the
-// logarithm are the C library's, lane by lane (the plain routines' own).
+// scalar divisions only), and lanes.cpp notes its results (NoteLanes).
 #pragma once
 
 #if !defined(__wasm_simd128__)
@@ -18,6 +17,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "core/numeric_guard.h"
 
@@ -117,13 +117,26 @@ inline Vec2 IfThenElse(Mask2 m, Vec2 yes, Vec2 no) {
 inline Vec2 IfThenElseZero(Mask2 m, Vec2 yes) { return {wasm_v128_and(m.raw, yes.raw)}; }
 inline Vec2 IfThenZeroElse(Mask2 m, Vec2 no) { return {wasm_v128_andnot(no.raw, m.raw)}; }
 
-inline Vec2 Exp(Tag, Vec2 v) {
-  return {wasm_f64x2_make(std::exp(wasm_f64x2_extract_lane(v.raw, 0)),
-                          std::exp(wasm_f64x2_extract_lane(v.raw, 1)))};
+// Two 64-bit unsigned whole numbers, for the bits of the doubles (the exponential's power of
+// two, the logarithm's exponent).
+struct UTag {};
+template <typename D>
+using RebindToUnsigned = UTag;
+struct Vec2U {
+  v128_t raw;
+};
+inline Vec2U Set(UTag, std::uint64_t x) { return {wasm_i64x2_splat(static_cast<std::int64_t>(x))}; }
+inline Vec2U BitCast(UTag, Vec2 v) { return {v.raw}; }
+inline Vec2 BitCast(Tag, Vec2U v) { return {v.raw}; }
+inline Vec2U And(Vec2U a, Vec2U b) { return {wasm_v128_and(a.raw, b.raw)}; }
+inline Vec2U Or(Vec2U a, Vec2U b) { return {wasm_v128_or(a.raw, b.raw)}; }
+template <int kBits>
+Vec2U ShiftLeft(Vec2U v) {
+  return {wasm_i64x2_shl(v.raw, kBits)};
 }
-inline Vec2 Log(Tag, Vec2 v) {
-  return {wasm_f64x2_make(std::log(wasm_f64x2_extract_lane(v.raw, 0)),
-                          std::log(wasm_f64x2_extract_lane(v.raw, 1)))};
+template <int kBits>
+Vec2U ShiftRight(Vec2U v) {
+  return {wasm_u64x2_shr(v.raw, kBits)};
 }
 
 }  // namespace hwy::N_WASM128

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -151,6 +152,42 @@ TEST(Lanes, EveryChainIsThePlainRoutinesWithinTolerances) {
       std::printf("%s, %.*s: the lanes within %.3g m and %.3g rad of the plain routines\n",
                   target, static_cast<int>(profile->name.size()), profile->name.data(),
                   worstMetres, worstRadians);
+    }
+  }
+}
+
+// Every vector target gives the same bits for the same point, on every chain: the kernels are
+// plain operations in a fixed order, the rare lanes they do not serve the correctly rounded
+// functions (the WebAssembly build's two lanes run the same kernels).
+TEST(Lanes, EveryTargetGivesTheSameBits) {
+  if (lanes::Targets().size() < 2) GTEST_SKIP() << "fewer than two vector targets here";
+  const RestoresTarget restore;
+  for (const RegionProfile* profile : {&kMainlandProfile, &kKastelorizoProfile}) {
+    const TransformContext context = Ready(*profile);
+    const std::vector<NetPoint> net = Net(*profile);
+    for (Form from : kAllForms) {
+      std::vector<Xyz> in;
+      for (const NetPoint& p : net) in.push_back(Entry(*profile, from, p));
+      for (Form to : kAllForms) {
+        if (from == to) continue;
+        std::vector<Xyz> first;
+        for (const char* target : lanes::Targets()) {
+          ASSERT_TRUE(lanes::SelectTarget(target));
+          std::vector<Xyz> out(in.size());
+          std::vector<PointOutcome> outcome(in.size());
+          Conversion(context, from, to, false, Routines::kLanes)
+              .Points(in.data(), in.size(), out.data(), outcome.data());
+          if (first.empty()) {
+            first = out;
+            continue;
+          }
+          for (std::size_t i = 0; i < in.size(); ++i) {
+            ASSERT_EQ(std::memcmp(out[i].data(), first[i].data(), sizeof(Xyz)), 0)
+                << target << " against " << lanes::Targets()[0] << ", " << profile->name << " "
+                << FormName(from) << " -> " << FormName(to) << " point " << i;
+          }
+        }
+      }
     }
   }
 }
