@@ -192,12 +192,13 @@ EMSCRIPTEN_KEEPALIVE const float* vortan_engine_grid(int handle, int which) {
 // Converts n points between two forms: a, b, c in, outA, outB, outC and a status byte per
 // point out (0 done, 1 outside the grid, 2 numeric fault, 3 no value, 4 a latitude or longitude
 // out of range). Latitude and longitude
-// in decimal degrees (latitude first), everything else in metres. With exact, the correctly
-// rounded elementary functions throughout (slower; the values then equal glibc's in all but
-// about one point in a hundred, to the last bit).
+// in decimal degrees (latitude first), everything else in metres. mode 0: the session's plain
+// routines; 1 (exact): the correctly rounded elementary functions throughout (slower; the values
+// then equal glibc's in all but about one point in a hundred, to the last bit); 2: the vector
+// lanes (WebAssembly SIMD, the bits of the native lanes on every processor).
 EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* from,
                                                       const char* to, int keepHeights,
-                                                      int exact, int n,
+                                                      int mode, int n,
                                                       const double* a, const double* b,
                                                       const double* c, double* outA,
                                                       double* outB, double* outC,
@@ -212,15 +213,18 @@ EMSCRIPTEN_KEEPALIVE const char* vortan_convert_batch(int handle, const char* fr
   }
   const std::size_t count = static_cast<std::size_t>(n);
   std::vector<PointStatus> statuses(count);
-  // Every digit of these doubles is the caller's: the session's plain routines, as in the C
-  // library and Python.
+  // Every digit of these doubles is the caller's: the session's plain routines unless the
+  // caller asks for the lanes, as in the C library and Python.
   ArrayCall call;
   call.from = *f;
   call.to = *t;
   call.keepHeights = keepHeights != 0;
   call.status = statuses.data();
-  call.exact = exact != 0;
+  call.exact = mode == 1;
+  // The module runs one call at a time: the session's routines are this call's.
+  engine->session.SetRoutines(mode == 2 ? Routines::kLanes : kValueRoutines);
   const ArrayOutcome o = engine->session.ConvertArrays(call, count, {a, b, c}, {outA, outB, outC});
+  engine->session.SetRoutines(kValueRoutines);
   for (std::size_t i = 0; i < count; ++i) {
     switch (statuses[i]) {
       case PointStatus::kDone: status[i] = 0; break;

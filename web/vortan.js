@@ -119,6 +119,10 @@ function checkOptions(call, options, known) {
   }
   checkBoolean(call, 'options.keepHeights', options.keepHeights);
   checkBoolean(call, 'options.exact', options.exact);
+  checkBoolean(call, 'options.vectorLanes', options.vectorLanes);
+  if (options.exact && options.vectorLanes) {
+    throw new TypeError(`${call}: options.exact and options.vectorLanes exclude each other`);
+  }
   return options;
 }
 
@@ -502,7 +506,7 @@ class Vortan {
   transformer(from, to, options) {
     this.checkForm('transformer', 'from', from);
     this.checkForm('transformer', 'to', to);
-    options = this.checkCallOptions('transformer', options, ['region', 'grids', 'keepHeights', 'exact']);
+    options = this.checkCallOptions('transformer', options, ['region', 'grids', 'keepHeights', 'exact', 'vectorLanes']);
     return new Transformer(this, from, to, options);
   }
 
@@ -815,6 +819,7 @@ class Transformer {
     this.to = to;
     this.keepHeights = !!options.keepHeights;
     this.exact = !!options.exact;
+    this.vectorLanes = !!options.vectorLanes;
     this.handle = vortan.engineOf(options.region, options.grids);
   }
 
@@ -854,7 +859,8 @@ class Transformer {
       const outputs = [0, 1, 2].map(() => alloc(bytes));
       const status = alloc(Math.max(1, n));
       const answer = this.vortan.call('vortan_convert_batch', this.handle, this.from, this.to,
-        this.keepHeights ? 1 : 0, this.exact ? 1 : 0, n, ...inputs, ...outputs, status);
+        this.keepHeights ? 1 : 0, this.exact ? 1 : this.vectorLanes ? 2 : 0, n, ...inputs,
+        ...outputs, status);
       if (answer.error) throw new VortanError(answer.error);
       const heap = E.HEAPF64;
       const names = ['done', 'outside-grid', 'fault', 'no-value', 'out-of-range'];

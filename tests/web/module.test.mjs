@@ -396,3 +396,65 @@ test('a CSV table of geometries (a WKT column) is left to the tool, which conver
   assert.throws(() => vortan.convertTable('ggrs87-tm87', 'htrs07-tm07', { name: 'g.csv', bytes: table },
     { grids }), (e) => e instanceof VortanError && /column 'WKT' holds geometries/.test(e.message));
 });
+
+// The vector lanes give the native lanes' bits: every form to every form of the other system
+// over the reference points of the mainland, against the Python package's lanes (the native
+// build's; the same kernels, plain operations in a fixed order, on every target). Within one
+// system a conversion is one plain step whatever the routines, with the C library's functions:
+// there the last bits are the library's (musl's here, glibc's there).
+test('the vector lanes give the bits of the native lanes', (t) => {
+  const python = spawnSync('/usr/bin/python3', ['-c', 'import vortan'],
+    { env: { ...process.env, PYTHONPATH: join(build, 'python') } });
+  if (python.status !== 0) {
+    t.skip(`no Python package in ${build}/python`);
+    return;
+  }
+  const forms = ['htrs07-xyz', 'htrs07-geographic', 'htrs07-tm07', 'ggrs87-geographic', 'ggrs87-tm87'];
+  // The records of plain id,X,Y,Z lines (not those whose id holds a comma or a quote).
+  const lines = readFileSync(join(ref, 'mainland/HTRS07-SXYZ.txt'), 'latin1').trim().split(/\r?\n/)
+    .map((l) => l.split(',').slice(1).map(Number)).filter((f) => f.length === 3 && f.every(Number.isFinite));
+  const xyz = [0, 1, 2].map((k) => lines.map((f) => f[k]));
+  const entries = {};
+  for (const form of forms) {
+    const r = vortan.transformer('htrs07-xyz', form, { grids }).transformArrays(...xyz);
+    entries[form] = [Array.from(r.a), Array.from(r.b), Array.from(r.c)];
+  }
+  const calls = {};
+  const ours = {};
+  for (const from of forms) {
+    for (const to of forms) {
+      if (from.slice(0, 6) === to.slice(0, 6)) continue;
+      const key = `${from} ${to}`;
+      calls[key] = [from, to, ...entries[from]];
+      const r = vortan.transformer(from, to, { grids, vectorLanes: true }).transformArrays(...entries[from]);
+      assert.equal(r.failures, 0, key);
+      ours[key] = [r.a, r.b, r.c];
+    }
+  }
+  const script = [
+    'import json, sys, numpy, vortan',
+    'job = json.load(sys.stdin)',
+    'out = {}',
+    'for key, (frm, to, a, b, c) in job["calls"].items():',
+    '    t = vortan.Transformer(frm, to, region="mainland", dn=job["dn"], de=job["de"],',
+    '                           threads=1, vector_lanes=True)',
+    '    out[key] = [numpy.asarray(v, dtype=float).tolist() for v in t.transform(a, b, c)]',
+    'print(json.dumps(out))',
+  ].join('\n');
+  const gridFolder = join(ref, 'grids');
+  const native = spawnSync('/usr/bin/python3', ['-c', script], {
+    env: { ...process.env, PYTHONPATH: join(build, 'python') },
+    input: JSON.stringify({ calls, dn: join(gridFolder, 'dN_2km_V1-0.grd'), de: join(gridFolder, 'dE_2km_V1-0.grd') }),
+    maxBuffer: 1 << 26,
+  });
+  assert.equal(native.status, 0, native.stderr.toString());
+  const theirs = JSON.parse(native.stdout.toString());
+  for (const key of Object.keys(calls)) {
+    for (let k = 0; k < 3; ++k) {
+      for (let i = 0; i < lines.length; ++i) {
+        assert.ok(Object.is(ours[key][k][i], theirs[key][k][i]),
+          `${key}, coordinate ${k} of point ${i}: ${ours[key][k][i]} here, ${theirs[key][k][i]} natively`);
+      }
+    }
+  }
+});
