@@ -36,12 +36,14 @@ vortan_configure() {
 }
 
 # What a build says when a compiler or another program of the build could not be started or was
-# killed from outside (a loaded machine out of processes or memory), not a fault of the code.
-vortan_start_failure='Resource temporarily unavailable|Cannot allocate memory|cannot fork|fork: |vfork|posix_spawn|Killed signal terminated program|internal compiler error: Killed'
+# killed from outside (a loaded machine out of processes or memory), or when LeakSanitizer's own
+# tracer failed in a program the build runs (the help-PDF renderer under the sanitizers, now
+# and then on a loaded machine: "Tracer caught signal 11"), not a fault of the code.
+vortan_start_failure='Resource temporarily unavailable|Cannot allocate memory|cannot fork|fork: |vfork|posix_spawn|Killed signal terminated program|internal compiler error: Killed|LeakSanitizer has encountered a fatal error'
 
 # Compiles the build folder DIR (cmake --build DIR -jN, further arguments to it), showing
 # warnings and errors but not the progress lines; the whole output is kept in DIR/build.log.
-# A build that stopped because a program could not start is run once more, saying so; any
+# A build that stopped for one of those reasons is run once more, saying so; any
 # other failure fails at once.
 vortan_compile() {
   local dir=$1
@@ -54,7 +56,7 @@ vortan_compile() {
     echo "$vortan_script: the build of $dir failed (the whole output: $dir/build.log)" >&2
     return 1
   fi
-  echo "$vortan_script: the build of $dir stopped because a program could not start" \
+  echo "$vortan_script: the build of $dir stopped for a reason outside the code" \
        "(\"$why\"); building once more" >&2
   vortan_compile_once "$dir" "$@"
 }
