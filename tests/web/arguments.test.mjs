@@ -76,7 +76,11 @@ const REFUSED = [
   ['fileNameOf', (v) => v.fileNameOf('htrs07-xyz', ['kastelorizo']), TypeError, /^fileNameOf: region must be/],
   // Options.
   ['transformer', (v) => v.transformer('ggrs87-tm87', 'htrs07-tm07', { grids, keepHeight: true }),
-    RangeError, /^transformer: options\.keepHeight is no option of transformer; its options are region, grids, keepHeights, exact$/],
+    RangeError, /^transformer: options\.keepHeight is no option of transformer; its options are region, grids, keepHeights, exact, vectorLanes$/],
+  ['transformer', (v) => v.transformer('ggrs87-tm87', 'htrs07-tm07', { grids, vectorLanes: 1 }),
+    TypeError, /^transformer: options\.vectorLanes must be true or false, not the number 1$/],
+  ['transformer', (v) => v.transformer('ggrs87-tm87', 'htrs07-tm07', { grids, exact: true, vectorLanes: true }),
+    TypeError, /^transformer: options\.exact and options\.vectorLanes exclude each other$/],
   ['transformer', (v) => v.transformer('ggrs87-tm87', 'htrs07-tm07', { grids, keepHeights: 'false' }),
     TypeError, /^transformer: options\.keepHeights must be true or false, not the text "false"$/],
   ['transformer', (v) => v.transformer('ggrs87-tm87', 'htrs07-tm07', { grids: {} }), TypeError,
