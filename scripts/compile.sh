@@ -37,8 +37,7 @@ vortan_configure() {
 
 # What a build says when a compiler or another program of the build could not be started or was
 # killed from outside (a loaded machine out of processes or memory), or when LeakSanitizer's own
-# tracer failed in a program the build runs (the help-PDF renderer under the sanitizers, now
-# and then on a loaded machine: "Tracer caught signal 11"), not a fault of the code.
+# tracer failed in a program the build runs ("Tracer caught signal 11"), not a fault of the code.
 vortan_start_failure='Resource temporarily unavailable|Cannot allocate memory|cannot fork|fork: |vfork|posix_spawn|Killed signal terminated program|internal compiler error: Killed|LeakSanitizer has encountered a fatal error'
 
 # Compiles the build folder DIR (cmake --build DIR -jN, further arguments to it), showing
@@ -61,8 +60,9 @@ vortan_compile() {
   vortan_compile_once "$dir" "$@"
 }
 
-# The lines of a build that say how far it is, not what went wrong.
-vortan_progress_lines='^\[ *[0-9]+%\]|^(Consolidate|Scanning|Built target|Automatic MOC|Laying out|make\[|gmake\[)|^-- (Configuring done|Generating done|Build files have been written)'
+# The lines of a build that say how far it is, not what went wrong (and Qt's notice, from the
+# help-PDF renderer, that the session has no runtime folder: the build needs none).
+vortan_progress_lines='^QStandardPaths: XDG_RUNTIME_DIR not set|^\[ *[0-9]+%\]|^(Consolidate|Scanning|Built target|Automatic MOC|Laying out|make\[|gmake\[)|^-- (Configuring done|Generating done|Build files have been written)'
 
 vortan_compile_once() {
   local dir=$1

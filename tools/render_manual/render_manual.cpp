@@ -21,12 +21,10 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 
 #include "app/programs.h"
 
@@ -110,13 +108,6 @@ QString AddPictures(QString html, const QString& folder, QTextDocument& document
 int main(int argc, char** argv) {
   // Fonts and layout without a display: the build may run where there is none.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Nor a session's runtime folder (a container, ssh, CI), which Qt would name on every manual
-  // rendered: a private one for this run.
-  std::optional<QTemporaryDir> runtime;
-  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    runtime.emplace();
-    if (runtime->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
-  }
   QGuiApplication app(argc, argv);
 
   QString program, output, css;
