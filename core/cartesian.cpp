@@ -13,8 +13,9 @@ Cartesian GeodeticToCartesian(const GeodeticParams& params, double phi, double l
   const double f = params.flattening;
   const double e2 = 2 * f - f * f;
   double sinPhi, cosPhi, sinLambda, cosLambda;
-  math::SinCos(phi, sinPhi, cosPhi);
-  math::SinCos(lambda, sinLambda, cosLambda);
+  const math::Functions fn;
+  fn.SinCos(phi, sinPhi, cosPhi);
+  fn.SinCos(lambda, sinLambda, cosLambda);
   const double w = std::sqrt(1 - sinPhi * sinPhi * e2);
   const double n = params.semiMajorAxis / w;
   const Cartesian c{(n + h) * cosPhi * cosLambda, (n + h) * cosPhi * sinLambda,
@@ -47,6 +48,7 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     }
   }
   std::array<Geodetic, n> g;
+  const math::Functions fn;
   for (std::size_t k = 0; k < n; ++k) {
     const double x = c[k].x, y = c[k].y, z = c[k].z;
     const double s = std::sqrt(1 + t[k] * t[k]);
@@ -56,11 +58,11 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     if (dp <= 0) h = -h;
     // atan(Y / X) holds for the eastern hemisphere (X > 0); elsewhere the quadrant comes from
     // the signs of X and Y, so that a point is never given a longitude 180 degrees away.
-    const double lambda = x > 0 ? math::Atan(y / x) : math::Atan2(y, x);
+    const double lambda = x > 0 ? fn.Atan(y / x) : math::Atan2(y, x);
     const double tanLatitude = t[k] / q;
     if (tanLatitudes) tanLatitudes[k] = tanLatitude;
     NoteResults(tanLatitude, lambda, h);
-    g[k] = {math::Atan(tanLatitude), lambda, h};
+    g[k] = {fn.Atan(tanLatitude), lambda, h};
   }
   return g;
 }

@@ -18,8 +18,8 @@
 
 namespace vortan::math {
 namespace internal {
-thread_local bool exact = false;
-thread_local bool nearBoundary = false;
+constinit thread_local bool exact = false;
+constinit thread_local bool nearBoundary = false;
 }  // namespace internal
 
 namespace {

@@ -57,6 +57,7 @@ using M = hn::Mask<D>;
 // The widest target has eight lanes of doubles; the arrays of a call are worked in pieces of
 // at most kPiece points, padded to whole vectors.
 constexpr std::size_t kPiece = 16;
+constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
 
 V K(double x) { return hn::Set(D(), x); }
 
@@ -153,116 +154,7 @@ void NoteLanes(V v) {
   }
 }
 
-// --- The elementary functions ---
-//
-// Sine, cosine and arc tangent within one unit in the last place, as the C library's are
-// (Highway's own are within three or four, which moved a chain's metres by up to 1e-8): the
-// classic kernels of the freely distributable libm, their reduction by pi/2 in three parts and
-// their polynomials, lane by lane. Beyond |x| = 1e5 (no chain's angle, but a far point's) a
-// lane takes the core's correctly rounded functions, the same in every build.
-
-constexpr double kSinCosLimit = 1e5;
-
-// sin and cos of r + tail, |r| <= pi/4.
-void KernelSinCos(V r, V tail, V& sine, V& cosine) {
-  const V z = r * r;
-  const V w = z * z;
-  const V sr = K(8.33333333332248946124e-03) + z * (K(-1.98412698298579493134e-04) +
-                                                    z * K(2.75573137070700676789e-06)) +
-               z * w * (K(-2.50507602534068634195e-08) + z * K(1.58969099521155010221e-10));
-  const V v = z * r;
-  sine = r - ((z * (K(0.5) * tail - v * sr) - tail) - v * K(-1.66666666666666324348e-01));
-  const V cr = z * (K(4.16666666666666019037e-02) +
-                    z * (K(-1.38888888888741095749e-03) + z * K(2.48015872894767294178e-05))) +
-               w * w * (K(-2.75573143513906633035e-07) +
-                        z * (K(2.08757232129817482790e-09) + z * K(-1.13596475577881948265e-11)));
-  const V hz = K(0.5) * z;
-  const V one = K(1);
-  const V u = one - hz;
-  cosine = u + (((one - u) - hz) + (z * cr - r * tail));
-}
-
-void SinCos(V x, V& sine, V& cosine) {
-  const D d;
-  const M far = hn::Not(hn::Abs(x) <= K(kSinCosLimit));  // NaN too
-  const V xs = hn::IfThenZeroElse(far, x);
-  // x - n pi/2 in two rounds of 33-bit parts of pi/2, as r + tail.
-  const V n = hn::Round(xs * K(6.36619772367581382433e-01));
-  const V r1 = xs - n * K(1.57079632673412561417e+00);
-  const V w1 = n * K(6.07710050630396597660e-11);
-  const V r2 = r1 - w1;
-  const V w2 = n * K(2.02226624879595063154e-21) - ((r1 - r2) - w1);
-  const V r = r2 - w2;
-  const V tail = (r2 - r) - w2;
-  V s, c;
-  KernelSinCos(r, tail, s, c);
-  // The quadrant, n mod 4.
-  const V q = n - K(4) * hn::Floor(n * K(0.25));
-  const M odd = hn::Or(hn::Eq(q, K(1)), hn::Eq(q, K(3)));
-  const M sineNegative = hn::Ge(q, K(2));
-  const M cosineNegative = hn::Or(hn::Eq(q, K(1)), hn::Eq(q, K(2)));
-  V ss = hn::IfThenElse(odd, c, s), cc = hn::IfThenElse(odd, s, c);
-  ss = hn::IfThenElse(sineNegative, hn::Neg(ss), ss);
-  cc = hn::IfThenElse(cosineNegative, hn::Neg(cc), cc);
-  if (!hn::AllFalse(d, far)) {
-    alignas(64) double xv[HWY_MAX_BYTES / sizeof(double)], sv[HWY_MAX_BYTES / sizeof(double)],
-        cv[HWY_MAX_BYTES / sizeof(double)], fv[HWY_MAX_BYTES / sizeof(double)];
-    hn::Store(x, d, xv);
-    hn::Store(ss, d, sv);
-    hn::Store(cc, d, cv);
-    hn::Store(hn::IfThenElseZero(far, K(1)), d, fv);
-    for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
-      if (fv[k] != 0) {
-        math::CorrectlyRoundedSinCos(xv[k], sv[k], cv[k]);
-      }
-    }
-    ss = hn::Load(d, sv);
-    cc = hn::Load(d, cv);
-  }
-  sine = ss;
-  cosine = cc;
-}
-
-// The arc tangent by the reduction to four intervals and its polynomial.
-V Atan(V x) {
-  const V ax = hn::Abs(x);
-  const V one = K(1);
-  const M m0 = ax < K(0.4375), m1 = ax < K(0.6875), m2 = ax < K(1.1875), m3 = ax < K(2.4375);
-  // The argument of the polynomial: x, (2x - 1) / (2 + x), (x - 1) / (x + 1),
-  // (x - 1.5) / (1 + 1.5 x), -1 / x by interval.
-  V num = hn::IfThenElse(m3, ax - K(1.5), K(-1));
-  V den = hn::IfThenElse(m3, one + K(1.5) * ax, ax);
-  num = hn::IfThenElse(m2, ax - one, num);
-  den = hn::IfThenElse(m2, ax + one, den);
-  num = hn::IfThenElse(m1, K(2) * ax - one, num);
-  den = hn::IfThenElse(m1, K(2) + ax, den);
-  num = hn::IfThenElse(m0, ax, num);
-  den = hn::IfThenElse(m0, one, den);
-  const V t = num / den;
-  V hi = hn::IfThenElse(m3, K(9.82793723247329054082e-01), K(1.57079632679489655800e+00));
-  V lo = hn::IfThenElse(m3, K(1.39033110312309984516e-17), K(6.12323399573676603587e-17));
-  hi = hn::IfThenElse(m2, K(7.85398163397448278999e-01), hi);
-  lo = hn::IfThenElse(m2, K(3.06161699786838301793e-17), lo);
-  hi = hn::IfThenElse(m1, K(4.63647609000806093515e-01), hi);
-  lo = hn::IfThenElse(m1, K(2.26987774529616870924e-17), lo);
-  hi = hn::IfThenZeroElse(m0, hi);
-  lo = hn::IfThenZeroElse(m0, lo);
-  const V z = t * t;
-  const V w = z * z;
-  const V s1 =
-      z * (K(3.33333333333329318027e-01) +
-           w * (K(1.42857142725034663711e-01) +
-                w * (K(9.09088713343650656196e-02) +
-                     w * (K(6.66107313738753120669e-02) +
-                          w * (K(4.97687799461593236017e-02) + w * K(1.62858201153657823623e-02))))));
-  const V s2 = w * (K(-1.99999999998764832476e-01) +
-                    w * (K(-1.11111104054623557880e-01) +
-                         w * (K(-7.69187620504482999495e-02) +
-                              w * (K(-5.83357013379057348645e-02) +
-                                   w * K(-3.65315727442169155270e-02)))));
-  const V a = hi - ((t * (s1 + s2) - lo) - t);
-  return hn::CopySign(a, x);
-}
+#include "core/detail/elementary_kernels.inc"
 
 M NoLanes() { return hn::MaskFromVec(hn::Zero(D())); }
 
@@ -487,91 +379,9 @@ V Log1pSmall(V r) {
 
 V AtanhSmall(V x) { return AtanhSeries(x, K); }
 
-V Log(V x);
 
 V IsometricFrom(V s, V c, double e) {
   return Log(hn::Abs((K(1) + s) / c)) - K(e) * AtanhSmall(K(e) * s);
-}
-
-// The lanes of `v` where `take` is set replaced by f of them lane by lane, in the plain
-// routine's function (for the rare large steps of the iterations).
-template <typename F>
-V PerLane(M take, V v, F&& f) {
-  const D d;
-  if (hn::AllFalse(d, take)) return v;
-  alignas(64) double values[HWY_MAX_BYTES / sizeof(double)];
-  alignas(64) double mask[HWY_MAX_BYTES / sizeof(double)];
-  hn::Store(v, d, values);
-  hn::Store(hn::IfThenElseZero(take, K(1)), d, mask);
-  for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
-    if (mask[k] != 0) values[k] = f(values[k]);
-  }
-  return hn::Load(d, values);
-}
-
-// ln 2 in two parts, the first of 32 bits (so that k ln2Hi is exact for every whole k an
-// exponential reduces by), as the freely distributable libm splits it.
-constexpr double kLn2Hi = 6.93147180369123816490e-01;
-constexpr double kLn2Lo = 1.90821492927058770002e-10;
-
-// 2^k of whole numbers k from -1022 to 1023: k + 1023 put into the low bits of a mantissa by
-// adding 1.5 * 2^52, and shifted into the exponent.
-V PowerOfTwo(V k) {
-  const D d;
-  const hn::RebindToUnsigned<D> du;
-  return hn::BitCast(d, hn::ShiftLeft<52>(hn::BitCast(du, k + K(0x1.8p52 + 1023))));
-}
-
-// e^x within about one unit in the last place: x = k ln 2 + r, |r| <= ln 2 / 2, and e^r =
-// 1 + (r + r^2 q(r)) with q the Taylor series from 1/2! to r^11/13! (the first term left out,
-// r^14/14!, is below 2^-57 of the value), times 2^k. Plain operations in a fixed order: the
-// same bits on every target. Beyond |x| = 700, and NaN, a lane takes the correctly rounded
-// exponential (its overflow with it).
-V Exp(V x) {
-  const M far = hn::Not(hn::Abs(x) < K(700));
-  const V xs = hn::IfThenZeroElse(far, x);
-  const V k = hn::Round(xs * K(1.44269504088896338700e+00));
-  const V r = (xs - k * K(kLn2Hi)) - k * K(kLn2Lo);
-  V q = K(1.0 / 6227020800);
-  for (const double c : {1.0 / 479001600, 1.0 / 39916800, 1.0 / 3628800, 1.0 / 362880,
-                         1.0 / 40320, 1.0 / 5040, 1.0 / 720, 1.0 / 120, 1.0 / 24, 1.0 / 6,
-                         1.0 / 2}) {
-    q = K(c) + r * q;
-  }
-  const V value = (K(1) + (r + (r * r) * q)) * PowerOfTwo(k);
-  return PerLane(far, hn::IfThenElse(far, x, value),
-                 [](double v) { return math::CorrectlyRoundedExp(v); });
-}
-
-// ln x within about one unit in the last place: x = m 2^e with m in [sqrt(1/2), sqrt(2)), and
-// ln m = 2 atanh s, s = (m - 1) / (m + 1), |s| < 0.172, by its series to s^23 (the next term
-// below 2^-58 of the value), plus e ln 2 in two parts. Zero, negative, subnormal, infinite and
-// NaN lanes take the correctly rounded logarithm (its flags with it).
-V Log(V x) {
-  const D d;
-  const hn::RebindToUnsigned<D> du;
-  const M other = hn::Not(hn::And(x >= K(0x1p-1022), x < K(HUGE_VAL)));
-  const auto bits = hn::BitCast(du, hn::IfThenElse(other, K(1), x));
-  // The mantissa with the exponent of 1, in [1, 2); the biased exponent as the low bits of the
-  // mantissa of 2^52.
-  V m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
-                              hn::Set(du, 0x3FF0000000000000ull)));
-  V e = hn::BitCast(d, hn::Or(hn::ShiftRight<52>(bits), hn::Set(du, 0x4330000000000000ull))) -
-        K(0x1p52 + 1023);
-  const M high = m > K(1.41421356237309504880);
-  m = hn::IfThenElse(high, m * K(0.5), m);
-  e = hn::IfThenElse(high, e + K(1), e);
-  const V s = (m - K(1)) / (m + K(1));
-  const V s2 = s * s;
-  V p = K(1.0 / 23);
-  for (const double c : {1.0 / 21, 1.0 / 19, 1.0 / 17, 1.0 / 15, 1.0 / 13, 1.0 / 11, 1.0 / 9,
-                         1.0 / 7, 1.0 / 5, 1.0 / 3}) {
-    p = K(c) + s2 * p;
-  }
-  const V twoS = K(2) * s;
-  const V value = e * K(kLn2Hi) + (e * K(kLn2Lo) + (twoS + twoS * (s2 * p)));
-  return PerLane(other, hn::IfThenElse(other, x, value),
-                 [](double v) { return math::CorrectlyRoundedLog(v); });
 }
 
 // The footpoint latitudes of arcs m, lane by lane by the plain iteration's passes and stopping

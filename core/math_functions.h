@@ -1,26 +1,24 @@
-// The sine, cosine, arctangent, exponential and logarithms of the core, in one place. The
-// results of the tool and the desktop programs are those of glibc's functions. Another C
-// library (musl, in the WebAssembly build) differs from glibc in the last bit of some calls in
-// a hundred (an arctangent in four), which changes a printed digit about once in a million
-// lines. There the functions can be switched to correctly rounded ones (double-double
-// arithmetic), which glibc's equal in all but about one call in a thousand: a point whose
-// printed numbers lie so close to a rounding boundary that those last bits could decide a digit
-// is computed again with them (RecomputeExactly below; the printer and the angle splitting note
-// such numbers). The exponential and the logarithms stay the library's: musl's already equal
-// glibc's in all but about one call in a thousand (the same algorithms), as near as correctly
-// rounded ones would.
-// MinGW-w64's library (the Windows build) computes these functions with x87 instructions
-// (fsin, fcos, fpatan, fyl2x, f2xm1; the arctangent is msvcrt.dll's), whose results depend on
-// the precision in the calling thread's x87 control word: 53 bits in a thread of a Microsoft
-// program, 64 in one that MinGW's start-up code began, and whatever a worker thread was given.
-// There every one of them is the correctly rounded one, always (kOwnFunctions): the last bits
-// are then the same whatever the caller, the thread or the number of threads, and differ from
-// glibc's only where glibc's are not correctly rounded (docs/windows.md gives the figures).
-// With glibc the functions are the library's and nothing is switched; where the chains run on
-// vector lanes (core/lanes.h), whose functions differ from the library's in the last bits, the
-// same noting is in force, and a noted point is computed again by the plain routines. The
-// noting is always on, whatever the routines: one rule, no setting (on the plain routines a
-// noted point is computed again, to the same result).
+// The sine, cosine, arctangent, exponential and logarithms of the core, in one place, and the
+// rule that keeps printed numbers the same whatever computed them.
+//
+// The plain routines compute with the core's own functions: the kernels of the lanes
+// (core/detail/elementary_kernels.inc: the freely distributable libm's sine, cosine and
+// arctangent, an exponential and a logarithm of plain operations) on one lane
+// (core/elementary.cpp). They are plain IEEE operations in a fixed order, so their last bits
+// are the same in every build: glibc on Linux, aarch64, the browser (musl) and the Windows
+// build, whose MinGW library computes with x87 instructions whose results depend on the calling
+// thread's precision control. No C library function is on their path; the rare arguments the
+// kernels do not serve (beyond |x| = 1e5 for the sine and cosine, beyond 700 for the
+// exponential, zero, negative, subnormal or special ones) take the correctly rounded ones, as
+// do the arctangent of two arguments (a point west of the meridian of Greenwich's plane, X <= 0)
+// and ln(1 + x) beyond the series' range: the same in every build too.
+//
+// The kernels are within about one unit in the last place, as glibc's functions are; the
+// reference computation (RecomputeExactly) takes the correctly rounded functions (double-double
+// arithmetic, core/correctly_rounded.cpp), in every build. A point whose printed numbers lie so
+// close to a rounding boundary that the last bits could decide a digit (the printer, the angle
+// splitting and the extent tests note such numbers) is computed again that way, so that the
+// files printed are the same whatever the routines (the lanes or the plain ones).
 #pragma once
 
 #include <cmath>
@@ -28,18 +26,7 @@
 
 namespace vortan::math {
 
-#if defined(__EMSCRIPTEN__)
-inline constexpr bool kCheckedFunctions = true;
-#else
-inline constexpr bool kCheckedFunctions = false;
-#endif
-#if defined(__MINGW32__)
-inline constexpr bool kOwnFunctions = true;
-#else
-inline constexpr bool kOwnFunctions = false;
-#endif
-
-// Correctly rounded functions (in every build, so that the tests compare them with glibc's).
+// Correctly rounded functions.
 double CorrectlyRoundedSin(double x);
 double CorrectlyRoundedCos(double x);
 void CorrectlyRoundedSinCos(double x, double& s, double& c);
@@ -49,67 +36,63 @@ double CorrectlyRoundedExp(double x);
 double CorrectlyRoundedLog(double x);
 double CorrectlyRoundedLog1p(double x);
 
+// The core's own functions (core/elementary.cpp): the lanes' kernels on one lane.
+void OwnSinCos(double x, double& s, double& c);
+double OwnAtan(double x);
+double OwnExp(double x);
+double OwnLog(double x);
+
 namespace internal {
 // Whether the reference computation is in force (the correctly rounded functions, and the
 // plain routines instead of the lanes), and whether a number computed since the last reset
 // was near a rounding boundary: of the calling thread.
-extern thread_local bool exact;
-extern thread_local bool nearBoundary;
+extern thread_local constinit bool exact;
+extern thread_local constinit bool nearBoundary;
+// OwnSinCos without its shortcut below a quarter turn: the reduction by pi/2 always.
+void ReducedSinCos(double x, double& s, double& c);
 }  // namespace internal
 
 // Whether the reference computation is in force (RecomputeExactly).
 inline bool Exact() { return internal::exact; }
 
-inline double Sin(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedSin(x);
-  if constexpr (kCheckedFunctions) {
-    if (internal::exact) return CorrectlyRoundedSin(x);
+// The functions in force on the calling thread, read once: a routine that calls several takes
+// them as one value (in a shared library each read of a thread's variable is a call).
+class Functions {
+ public:
+  Functions() : exact_(internal::exact) {}
+  // sin x and cos x of one argument (one reduction and one evaluation).
+  void SinCos(double x, double& s, double& c) const {
+    if (exact_) {
+      CorrectlyRoundedSinCos(x, s, c);
+    } else {
+      OwnSinCos(x, s, c);
+    }
   }
-  return std::sin(x);
+  double Atan(double x) const { return exact_ ? CorrectlyRoundedAtan(x) : OwnAtan(x); }
+  double Exp(double x) const { return exact_ ? CorrectlyRoundedExp(x) : OwnExp(x); }
+  double Log(double x) const { return exact_ ? CorrectlyRoundedLog(x) : OwnLog(x); }
+
+ private:
+  bool exact_;
+};
+
+inline void SinCos(double x, double& s, double& c) { Functions().SinCos(x, s, c); }
+inline double Sin(double x) {
+  double s, c;
+  SinCos(x, s, c);
+  return s;
 }
 inline double Cos(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedCos(x);
-  if constexpr (kCheckedFunctions) {
-    if (internal::exact) return CorrectlyRoundedCos(x);
-  }
-  return std::cos(x);
+  double s, c;
+  SinCos(x, s, c);
+  return c;
 }
-// sin x and cos x of one argument (one reduction and one evaluation where they are the core's
-// own; elsewhere the two functions, which GCC turns into one sincos call).
-inline void SinCos(double x, double& s, double& c) {
-  if constexpr (kOwnFunctions) {
-    CorrectlyRoundedSinCos(x, s, c);
-    return;
-  }
-  s = Sin(x);
-  c = Cos(x);
-}
-inline double Atan(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedAtan(x);
-  if constexpr (kCheckedFunctions) {
-    if (internal::exact) return CorrectlyRoundedAtan(x);
-  }
-  return std::atan(x);
-}
-inline double Atan2(double y, double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedAtan2(y, x);
-  if constexpr (kCheckedFunctions) {
-    if (internal::exact) return CorrectlyRoundedAtan2(y, x);
-  }
-  return std::atan2(y, x);
-}
-inline double Exp(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedExp(x);
-  return std::exp(x);
-}
-inline double Log(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedLog(x);
-  return std::log(x);
-}
-inline double Log1p(double x) {
-  if constexpr (kOwnFunctions) return CorrectlyRoundedLog1p(x);
-  return std::log1p(x);
-}
+inline double Atan(double x) { return Functions().Atan(x); }
+inline double Atan2(double y, double x) { return CorrectlyRoundedAtan2(y, x); }
+inline double Exp(double x) { return Functions().Exp(x); }
+inline double Log(double x) { return Functions().Log(x); }
+inline double Log1p(double x) { return CorrectlyRoundedLog1p(x); }
+
 // How close, in units of the last digit shown, a printed number may come to a rounding
 // boundary (or, for its sign, to zero) before its point is computed again: the last bits of
 // the functions move the numbers of a point by less than 1e-5 of a last digit, the iterations'
@@ -148,8 +131,8 @@ inline void NoteComparison(double value, double bound) {
 inline void ResetNoted() { internal::nearBoundary = false; }
 inline bool Noted() { return internal::nearBoundary; }
 
-// Runs `compute` with the reference computation in force: the correctly rounded functions
-// where the functions are checked, the plain routines instead of the lanes.
+// Runs `compute` with the reference computation in force: the correctly rounded functions and
+// the plain routines instead of the lanes.
 template <typename F>
 void RecomputeExactly(F&& compute) {
   internal::exact = true;

@@ -98,8 +98,8 @@ double AtanhSmall(double x) {
 // The isometric latitude from sin phi and cos phi: ln|tan(phi/2 + pi/4)| is ln|(1 + sin phi) /
 // cos phi|, and ln(((1 - e sin phi)/(1 + e sin phi))^(e/2)) is -e atanh(e sin phi): one
 // logarithm where the formula names a tangent, a power and a logarithm.
-double IsometricFrom(double s, double c, double e) {
-  return math::Log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
+double IsometricFrom(double s, double c, double e, const math::Functions& fn = {}) {
+  return fn.Log(std::fabs((1 + s) / c)) - e * AtanhSmall(e * s);
 }
 
 // The meridian arc's series at phi, given sin 2k phi (k = 1 to 4).
@@ -235,7 +235,8 @@ namespace {
 // that the processor overlaps their chains; each lane goes through exactly the operations of
 // an iteration of its own and stops at its own pass.
 template <std::size_t n>
-void FootpointLatitudes(const double* m, double a, double f, double tolerance, double* out) {
+void FootpointLatitudes(const double* m, double a, double f, double tolerance, double* out,
+                        const math::Functions& fn = {}) {
   // The correction as sin 2phi times a cubic in cos 2phi (tm_series::FootpointOf), its
   // coefficients formed once; the cubic is evaluated in two halves that overlap. Each pass
   // waits for the one before: this is its chain.
@@ -249,7 +250,7 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
     phi[k] = mu[k];
     // sin 2 phi and cos 2 phi of the first pass by the library; after it, phi moves by less
     // than a hundredth of a radian a pass, and the pair is turned on by that angle.
-    math::SinCos(2 * phi[k], s2[k], c2[k]);
+    fn.SinCos(2 * phi[k], s2[k], c2[k]);
     done[k] = false;
   }
   for (int pass = 1;; ++pass) {
@@ -269,7 +270,7 @@ void FootpointLatitudes(const double* m, double a, double f, double tolerance, d
       if (std::fabs(turn) < 0.01) {
         Turn(turn, s2[k], c2[k]);
       } else {
-        math::SinCos(2 * next, s2[k], c2[k]);
+        fn.SinCos(2 * next, s2[k], c2[k]);
       }
       phi[k] = next;
     }
@@ -307,7 +308,7 @@ namespace {
 // operations of an iteration of its own.
 template <std::size_t n>
 void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int maxPasses,
-                            double tolerance, double* out) {
+                            double tolerance, double* out, const math::Functions& fn = {}) {
   // The starting value 2 atan(E) - pi/2 with E = exp(psiTarget) has sin phi = (E^2 - 1) /
   // (E^2 + 1) and cos phi = 2 E / (E^2 + 1), and ln((1 + sin phi) / cos phi) = ln E is the
   // target itself: the first pass needs neither sin, cos nor a logarithm. Each later pass turns
@@ -318,8 +319,8 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
   double phi[n], s[n], c[n], dLn[n];
   bool done[n];
   for (std::size_t k = 0; k < n; ++k) {
-    const double ex = math::Exp(psiTarget[k]);
-    phi[k] = 2 * math::Atan(ex) - kPi / 2;
+    const double ex = fn.Exp(psiTarget[k]);
+    phi[k] = 2 * fn.Atan(ex) - kPi / 2;
     const double ex2 = ex * ex;
     s[k] = (ex2 - 1) / (ex2 + 1);
     c[k] = 2 * ex / (ex2 + 1);
@@ -356,8 +357,8 @@ void LatitudesFromIsometric(const double* psiTarget, double e, double ep2, int m
         s[k] = sn;
         c[k] = cn;
       } else {
-        math::SinCos(next, s[k], c[k]);
-        dLn[k] = math::Log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
+        fn.SinCos(next, s[k], c[k]);
+        dLn[k] = fn.Log(std::fabs((1 + s[k]) / c[k])) - psiTarget[k];
       }
       phi[k] = next;
     }
@@ -374,28 +375,29 @@ void TmInverseLanes(const GeodeticParams& params, const double* easting, const d
   const double f = terms.f, e = terms.e, ep2 = terms.ep2;
   const double lambda0 = CentralMeridianRadByPi(params);
   const double k0 = params.scaleFactor;
+  const math::Functions fn;
   double m[n], phi1[n];
   for (std::size_t k = 0; k < n; ++k) m[k] = (northing[k] - params.falseNorthing) / k0;
-  FootpointLatitudes<n>(m, a, f, kFootpointTolerance, phi1);
+  FootpointLatitudes<n>(m, a, f, kFootpointTolerance, phi1, fn);
   double psi[n], dLambda[n], phi[n];
   for (std::size_t k = 0; k < n; ++k) {
     const double x = easting[k] - params.falseEasting;
     double s1, c1;
-    math::SinCos(phi1[k], s1, c1);
+    fn.SinCos(phi1[k], s1, c1);
     const double t1 = s1 / c1;
     const double eta2 = ep2 * c1 * c1;
     const double v2 = 1 + eta2;
     const double n1 = a / ((1 - f) * std::sqrt(v2));
     const double d = x / (k0 * n1);
     const double t2 = t1 * t1;
-    const double psi1 = IsometricFrom(s1, c1, e);
+    const double psi1 = IsometricFrom(s1, c1, e, fn);
     const Pair series =
         SeriesPair<tm_tables::kIsometricLatitudeCoefficients, tm_tables::kLongitudeCoefficients>(
             d, t2, eta2);
     psi[k] = psi1 + (t1 / c1) * series[0];
     dLambda[k] = (1 / c1) * series[1];
   }
-  LatitudesFromIsometric<n>(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance, phi);
+  LatitudesFromIsometric<n>(psi, e, ep2, kIsometricMaxPasses, kIsometricTolerance, phi, fn);
   // The domain: a Northing within a quarter meridian of the equator (terms.quarter), and a
   // result on the projection's half of the ellipsoid (|phi| <= 90 degrees, |lambda - lambda0|
   // <= 90 degrees). Beyond it the series give numbers without meaning: the position has no

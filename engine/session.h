@@ -7,9 +7,10 @@
 //
 // The routines, one rule for every front end: values handed back as numbers (arrays, one point)
 // come from the plain routines, unless the caller asks for the vector lanes (faster, within
-// 1e-12 m or rad). The plain routines' last bits are the same on every processor of a build but
-// are the C library's: glibc's on Linux, musl's in the browser, correctly rounded in the Windows
-// build (docs/windows.md). The lanes' are the same in every build that has them (x86-64 Linux,
+// 1e-12 m or rad). The plain routines' last bits are the same in every build (x86-64 and aarch64
+// Linux, the portable build, Windows whatever the caller's x87 control word, the browser): they
+// compute with the core's own elementary functions, never the C library's
+// (core/math_functions.h). The lanes' are the same in every build that has them (x86-64 Linux,
 // the browser) for the conversions across the datum: their kernels are plain operations in a
 // fixed order (core/lanes.h); within one system a conversion is one plain step. Files,
 // lines, tables and boxes printed to their decimals run on the lanes where they run, in every

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/math_functions.h"
 #include "engine/conversion.h"
 #include "gis/conversion_messages.h"
 #include "gis/csv_table.h"
@@ -370,16 +369,9 @@ DatasetOutcome ConvertCsvTable(const TransformContext& context, const DatasetReq
     const std::size_t n = current.rows.size();
     std::vector<double> outA(n), outB(n), outC(n);
     std::vector<PointStatus> status(n);
-    // All seventeen digits are written: where the elementary functions are not glibc's, with
-    // the correctly rounded ones throughout (core/math_functions.h).
-    auto convert = [&] {
-      ConvertBatch(conversion, current.a, current.b, current.c, outA, outB, outC, status);
-    };
-    if constexpr (math::kCheckedFunctions) {
-      math::RecomputeExactly(convert);
-    } else {
-      convert();
-    }
+    // All seventeen digits are written: the plain routines' bits, the same in every build
+    // (core/math_functions.h).
+    ConvertBatch(conversion, current.a, current.b, current.c, outA, outB, outC, status);
     const std::optional<std::string> readError = read(next);
     for (std::size_t i = 0; i < n; ++i) {
       if (status[i] == PointStatus::kDone) continue;

@@ -245,9 +245,10 @@ VORTAN_API int vortan_context_ready(const vortan_context *context);
 VORTAN_API int vortan_context_region(const vortan_context *context);
 /* Threads that vortan_convert and the record calls compute on: 1 (the default) to 256, or 0
  * for every core of the machine. The results do not depend on it, nor on the x87 control word
- * of the calling thread: vortan.dll computes its sines, cosines, arctangents, exponentials and
- * logarithms correctly rounded, and its last bits differ from libvortan.so's (glibc's
- * functions) in about four values in a thousand, by less than 1e-8 m. */
+ * of the calling thread, nor on the build: the library computes its sines, cosines,
+ * arctangents, exponentials and logarithms itself, in plain operations in a fixed order, so
+ * that vortan.dll, libvortan.so on x86-64 and on aarch64 and the browser's module give the same
+ * bits. */
 VORTAN_API int vortan_context_set_threads(vortan_context *context, int threads);
 /* With on nonzero, vortan_convert and vortan_convert_point compute on the processor's vector
  * lanes (vortan_vector_target()), several points at once: within 1e-12 m or rad of the plain

@@ -1,14 +1,18 @@
-// The correctly rounded exponential and logarithms (core/math_functions.h), which the Windows
-// build computes with instead of MinGW's x87 ones: exact where glibc's round wrongly (correct
-// values from 60-digit arithmetic) and at arguments across their range, the library's special
-// values, sine and cosine at once as the two functions, and within one unit of the last place of glibc over the ranges of the chains, equal
-// to it in all but a few calls in a thousand.
+// The core's own functions (core/math_functions.h): the kernels every build computes with,
+// within a unit or two of the last place of the correctly rounded value, their shortcut to the
+// same bits; and the correctly rounded exponential and logarithms of the reference computation:
+// exact where glibc's round wrongly (correct values from 60-digit arithmetic) and at arguments
+// across their range, the library's special values, sine and cosine at once as the two
+// functions, and within one unit of the last place of glibc over the ranges of the chains.
 #include "core/math_functions.h"
 #include "tests/support/ulp.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -92,6 +96,68 @@ TEST(OwnFunctions, SineAndCosineAtOnceAreTheTwoFunctions) {
 }
 
 using support::UlpDistance;
+
+// The core's own functions (the lanes' kernels on one lane): within a unit in the last place of
+// the correctly rounded value over the chains' arguments and the whole range the kernels serve
+// (the logarithm two where e ln 2 and its series nearly cancel); beyond it, and at special
+// values, the correctly rounded function itself.
+TEST(OwnFunctions, KernelsAreWithinAUnitOfTheCorrectlyRounded) {
+  struct Range {
+    const char* function;
+    double low, high;
+    int ulps;
+  };
+  const Range ranges[] = {{"SinCos", 0.3, 1.6, 1}, {"SinCos", -1e5, 1e5, 1}, {"Atan", 0.2, 2.5, 1},
+                          {"Atan", -1e6, 1e6, 1},  {"Exp", 0.5, 0.9, 1},     {"Exp", -699, 699, 1},
+                          {"Log", 1.8, 2.3, 1},    {"Log", 0.5, 1.5, 2},     {"Log", 1e-300, 1e300, 1}};
+  std::mt19937_64 random(20261211);
+  for (const Range& r : ranges) {
+    SCOPED_TRACE(std::string(r.function) + " " + std::to_string(r.low));
+    std::uniform_real_distribution<double> draw(r.low, r.high);
+    for (int i = 0; i < 100000; ++i) {
+      const double x = draw(random);
+      const std::string f = r.function;
+      if (f == "SinCos") {
+        double s, c, cs, cc;
+        OwnSinCos(x, s, c);
+        CorrectlyRoundedSinCos(x, cs, cc);
+        ASSERT_LE(UlpDistance(s, cs), r.ulps) << x;
+        ASSERT_LE(UlpDistance(c, cc), r.ulps) << x;
+      } else if (f == "Atan") {
+        ASSERT_LE(UlpDistance(OwnAtan(x), CorrectlyRoundedAtan(x)), r.ulps) << x;
+      } else {
+        const double mine = f == "Exp" ? OwnExp(x) : OwnLog(x);
+        ASSERT_LE(UlpDistance(mine, Call(f, x)), r.ulps) << x;
+      }
+    }
+  }
+  for (const double x : {1e6, -3e7, 1e300}) {
+    double s, c, cs, cc;
+    OwnSinCos(x, s, c);
+    CorrectlyRoundedSinCos(x, cs, cc);
+    EXPECT_EQ(s, cs);
+    EXPECT_EQ(c, cc);
+  }
+  EXPECT_EQ(OwnExp(710.0), INFINITY);
+  EXPECT_EQ(OwnExp(-750.0), CorrectlyRoundedExp(-750.0));
+  EXPECT_EQ(OwnLog(0.0), -INFINITY);
+  EXPECT_TRUE(std::isnan(OwnLog(-1.0)));
+  EXPECT_EQ(OwnLog(1e-310), CorrectlyRoundedLog(1e-310));
+}
+
+// Below a quarter turn the sine and cosine skip the reduction, to the reduction's bits.
+TEST(OwnFunctions, TheShortcutBelowAQuarterTurnKeepsTheBits) {
+  std::mt19937_64 random(4);
+  std::uniform_real_distribution<double> draw(-0.8, 0.8);
+  for (int i = 0; i < 200000; ++i) {
+    const double x = i < 4 ? std::array{0.0, -0.0, 1e-300, -5e-324}[i] : draw(random);
+    double s, c, rs, rc;
+    OwnSinCos(x, s, c);
+    internal::ReducedSinCos(x, rs, rc);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(s), std::bit_cast<std::uint64_t>(rs)) << x;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(c), std::bit_cast<std::uint64_t>(rc)) << x;
+  }
+}
 
 TEST(OwnFunctions, AgreeWithGlibcOverTheRangesOfTheChains) {
 #if !defined(__GLIBC__)

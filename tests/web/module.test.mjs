@@ -397,12 +397,11 @@ test('a CSV table of geometries (a WKT column) is left to the tool, which conver
     { grids }), (e) => e instanceof VortanError && /column 'WKT' holds geometries/.test(e.message));
 });
 
-// The vector lanes give the native lanes' bits: every form to every form of the other system
-// over the reference points of the mainland, against the Python package's lanes (the native
-// build's; the same kernels, plain operations in a fixed order, on every target). Within one
-// system a conversion is one plain step whatever the routines, with the C library's functions:
-// there the last bits are the library's (musl's here, glibc's there).
-test('the vector lanes give the bits of the native lanes', (t) => {
+// The same bits as the native build, on the plain routines (the default) and on the vector
+// lanes: every form to every other over the reference points of the mainland, against the
+// Python package (the native build's). Both compute with the core's own elementary functions,
+// plain operations in a fixed order, not with the C library's (musl here, glibc there).
+test('the plain routines and the vector lanes give the native bits', (t) => {
   const python = spawnSync('/usr/bin/python3', ['-c', 'import vortan'],
     { env: { ...process.env, PYTHONPATH: join(build, 'python') } });
   if (python.status !== 0) {
@@ -421,23 +420,25 @@ test('the vector lanes give the bits of the native lanes', (t) => {
   }
   const calls = {};
   const ours = {};
-  for (const from of forms) {
-    for (const to of forms) {
-      if (from.slice(0, 6) === to.slice(0, 6)) continue;
-      const key = `${from} ${to}`;
-      calls[key] = [from, to, ...entries[from]];
-      const r = vortan.transformer(from, to, { grids, vectorLanes: true }).transformArrays(...entries[from]);
-      assert.equal(r.failures, 0, key);
-      ours[key] = [r.a, r.b, r.c];
+  for (const lanes of [false, true]) {
+    for (const from of forms) {
+      for (const to of forms) {
+        if (from === to) continue;
+        const key = `${from} ${to}${lanes ? ' on the lanes' : ''}`;
+        calls[key] = [from, to, lanes, ...entries[from]];
+        const r = vortan.transformer(from, to, { grids, vectorLanes: lanes }).transformArrays(...entries[from]);
+        assert.equal(r.failures, 0, key);
+        ours[key] = [r.a, r.b, r.c];
+      }
     }
   }
   const script = [
     'import json, sys, numpy, vortan',
     'job = json.load(sys.stdin)',
     'out = {}',
-    'for key, (frm, to, a, b, c) in job["calls"].items():',
+    'for key, (frm, to, lanes, a, b, c) in job["calls"].items():',
     '    t = vortan.Transformer(frm, to, region="mainland", dn=job["dn"], de=job["de"],',
-    '                           threads=1, vector_lanes=True)',
+    '                           threads=1, vector_lanes=lanes)',
     '    out[key] = [numpy.asarray(v, dtype=float).tolist() for v in t.transform(a, b, c)]',
     'print(json.dumps(out))',
   ].join('\n');
