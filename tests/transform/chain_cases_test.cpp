@@ -9,7 +9,8 @@
 //                                      through the conversion to TO; the lines below hold for it
 //   expect FIELD PATTERN TEXT          the value printed with the number pattern is TEXT; the
 //                                      pattern dms prints degrees, minutes, seconds.000
-//   near FIELD VALUE TOLERANCE         the value within the tolerance
+//   near FIELD VALUE TOLERANCE         the value within the tolerance (a latitude or a
+//                                      longitude in degrees)
 //   status STATUS                      done, outside-grid, fault, no-value, out-of-range
 //   stages STAGE... | none             exactly these stages completed
 //
@@ -193,7 +194,9 @@ TEST_P(ChainCases, EveryPointGivesItsValues) {
       if (verb == "near") {
         double expected = 0, tolerance = 0;
         ASSERT_TRUE(words >> expected >> tolerance) << line;
-        EXPECT_NEAR(value, expected, tolerance) << point.where << " " << field;
+        const bool angle = field.ends_with(".latitude") || field.ends_with(".longitude");
+        EXPECT_NEAR(angle ? value / kDegree : value, expected, tolerance)
+            << point.where << " " << field;
         continue;
       }
       std::string pattern, word, expected;
