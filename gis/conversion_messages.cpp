@@ -38,8 +38,8 @@ std::string FeaturePlace(const std::string& file, const std::string& layer, std:
 
 std::string VertexPosition(Form form, double a, double b) {
   if (IsGeographic(form)) {
-    return " (λ " + Coordinate(b * 180.0 / kPi, true) + "°, φ " +
-           Coordinate(a * 180.0 / kPi, true) + "°)";
+    return " (λ " + Coordinate(b * kDegreesPerRadian, true) + "°, φ " +
+           Coordinate(a * kDegreesPerRadian, true) + "°)";
   }
   const auto names = CoordinateNames(form);
   return " (" + std::string(names[0]) + " " + Coordinate(a, false) + ", " +
@@ -114,8 +114,8 @@ void FarPoints::Note(const TransformContext& context, Form from, Form to,
     if (status[v] != PointStatus::kDone || !OutsideGreece(latitude[v], longitude[v])) continue;
     if (count_++ == 0) {
       first_ = name(v);
-      latitude_ = latitude[v] * 180.0 / kPi;
-      longitude_ = longitude[v] * 180.0 / kPi;
+      latitude_ = latitude[v] * kDegreesPerRadian;
+      longitude_ = longitude[v] * kDegreesPerRadian;
     }
   }
 }

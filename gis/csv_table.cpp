@@ -292,8 +292,8 @@ std::string NotUtf8Cell(const std::string& column) {
 void AppendTablePoint(Form form, const double xyz[3], std::vector<double>& a,
                       std::vector<double>& b, std::vector<double>& c) {
   if (IsGeographic(form)) {
-    a.push_back(xyz[1] * kPi / 180.0);
-    b.push_back(xyz[0] * kPi / 180.0);
+    a.push_back(xyz[1] * kRadiansPerDegree);
+    b.push_back(xyz[0] * kRadiansPerDegree);
   } else {
     a.push_back(xyz[0]);
     b.push_back(xyz[1]);
@@ -302,7 +302,7 @@ void AppendTablePoint(Form form, const double xyz[3], std::vector<double>& a,
 }
 
 std::array<double, 3> TablePointColumns(Form form, double a, double b, double c) {
-  if (IsGeographic(form)) return {b * 180.0 / kPi, a * 180.0 / kPi, c};
+  if (IsGeographic(form)) return {b * kDegreesPerRadian, a * kDegreesPerRadian, c};
   return {a, b, c};
 }
 

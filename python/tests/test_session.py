@@ -79,3 +79,39 @@ def test_vector_lanes_are_asked_for_and_stay_near_the_plain_routines():
     assert plain._engine.vector_lanes is False and lanes._engine.vector_lanes is True
     a, b = plain.transform(*tm07), lanes.transform(*tm07)
     assert max(float(np.max(np.abs(a[k] - b[k]))) for k in range(3)) < 1e-8
+
+
+@pytest.mark.parametrize("region", ["mainland", "kastelorizo"])
+def test_the_tools_tables_carry_the_packages_doubles(region, tmp_path):
+    """A CSV table is written with every digit of the double (17 significant digits): the tool's
+    `convert` gives the package's doubles to the last bit, every pair of forms."""
+    import subprocess
+    from conftest import CLI
+    tm07 = tm07_points(region, 2000)
+    for source in FORMS:
+        points = vortan.Transformer("htrs07-tm07", source, region=region, dn=DN,
+                                    de=DE).transform(*tm07)
+        table = tmp_path / f"{source}.csv"
+        # A table's first coordinate column is X: the longitude of a geographic form.
+        geographic = "geographic" in source
+        with open(table, "w") as f:
+            f.write("id,A,B,C\n")
+            for i, (a, b, c) in enumerate(zip(*points)):
+                x, y = (b, a) if geographic else (a, b)
+                f.write(f"P{i},{x!r},{y!r},{c!r}\n")
+        for target in FORMS:
+            if target == source:
+                continue
+            out = tmp_path / f"{source}-{target}.csv"
+            run = subprocess.run([CLI, "--quiet", "--region", region, "--dn", str(DN), "--de",
+                                  str(DE), "convert", "--from", source, "--to", target,
+                                  "--columns", "A,B,C", str(table), str(out)],
+                                 capture_output=True, text=True)
+            assert run.returncode == 0, run.stderr
+            rows = [line.split(",") for line in out.read_text().splitlines()[1:]]
+            columns = (2, 1, 3) if "geographic" in target else (1, 2, 3)
+            theirs = [np.array([float(r[k]) for r in rows]) for k in columns]
+            ours = vortan.Transformer(source, target, region=region, dn=DN,
+                                      de=DE).transform(*points)
+            for k in range(3):
+                assert np.array_equal(ours[k], theirs[k]), (source, target, k)
