@@ -82,6 +82,11 @@ template <char... c>
   __m128i any = _mm_setzero_si128();
   ((any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)))), ...);
   return static_cast<unsigned>(_mm_movemask_epi8(any));
+#elif VORTAN_WASM_SIMD
+  const v128_t v = wasm_v128_load(p);
+  v128_t any = wasm_i8x16_splat(0);
+  ((any = wasm_v128_or(any, wasm_i8x16_eq(v, wasm_i8x16_splat(c)))), ...);
+  return static_cast<unsigned>(wasm_i8x16_bitmask(any));
 #else
   unsigned mask = 0;
   for (unsigned k = 0; k < 16; ++k) mask |= static_cast<unsigned>(((p[k] == c) || ...)) << k;
@@ -91,10 +96,10 @@ template <char... c>
 
 // The field of `length` bytes (1 to 16) that ends at `end`, when it is at most fifteen digits
 // with at most one "." among them (at least one digit): true, with the digits as one whole
-// number and the count of digits after the point. With SSE2, and sixteen readable bytes that
-// end at end (end - readableFrom >= 16), the bytes are read at once: the integer digits moved
-// one byte up over the point, the bytes before the field cleared, then pairs, fours and eights
-// of digits formed by multiplications.
+// number and the count of digits after the point. With SSE2 or WebAssembly's SIMD, and sixteen
+// readable bytes that end at end (end - readableFrom >= 16), the bytes are read at once: the
+// integer digits moved one byte up over the point, the bytes before the field cleared, then
+// pairs, fours and eights of digits formed by multiplications.
 [[gnu::always_inline]] inline bool PlainDigits16(const char* readableFrom, const char* end,
                                                  int length, std::uint64_t& whole,
                                                  int& decimals) {
@@ -128,6 +133,39 @@ template <char... c>
         _mm_add_epi64(_mm_mul_epu32(fours, _mm_set1_epi64x(10000)), _mm_srli_epi64(fours, 32));
     whole = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)) * 100000000u +
             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
+    decimals = other != 0 ? 15 - point : 0;
+    return true;
+  }
+#elif VORTAN_WASM_SIMD
+  // The same steps on WebAssembly's SIMD: the byte shift as a shuffle, the fours by its dot
+  // product of 16-bit lanes, the eights by 64-bit lanes.
+  if (end - readableFrom >= 16) {
+    const v128_t digits = wasm_i8x16_sub(wasm_v128_load(end - 16), wasm_i8x16_splat('0'));
+    const unsigned isDigit = static_cast<unsigned>(wasm_i8x16_bitmask(
+        wasm_i8x16_eq(wasm_u8x16_min(digits, wasm_i8x16_splat(9)), digits)));
+    const unsigned other = (0xFFFFu << (16 - length)) & 0xFFFFu & ~isDigit;
+    const int count = length - (other != 0);
+    const int point = other != 0 ? std::countr_zero(other) : 0;
+    if ((other & (other - 1)) != 0 || count < 1 || count > 15 ||
+        (other != 0 && end[point - 16] != '.')) {
+      return false;
+    }
+    const v128_t index = wasm_i8x16_make(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const v128_t upToPoint = wasm_i8x16_lt(index, wasm_i8x16_splat(static_cast<char>(point + 1)));
+    const v128_t shifted = wasm_i8x16_shuffle(wasm_i8x16_splat(0), digits, 0, 16, 17, 18, 19, 20,
+                                              21, 22, 23, 24, 25, 26, 27, 28, 29, 30);
+    v128_t d = wasm_v128_or(wasm_v128_and(upToPoint, shifted), wasm_v128_andnot(digits, upToPoint));
+    d = wasm_v128_and(d, wasm_i8x16_gt(index, wasm_i8x16_splat(static_cast<char>(15 - count))));
+    const v128_t pairs =
+        wasm_i16x8_add(wasm_i16x8_mul(wasm_v128_and(d, wasm_i16x8_splat(0xFF)), wasm_i16x8_splat(10)),
+                       wasm_u16x8_shr(d, 8));
+    const v128_t fours = wasm_i32x4_dot_i16x8(pairs, wasm_i32x4_splat(0x00010064));
+    const v128_t eights =
+        wasm_i64x2_add(wasm_i64x2_mul(wasm_v128_and(fours, wasm_i64x2_splat(0xFFFFFFFF)),
+                                      wasm_i64x2_splat(10000)),
+                       wasm_u64x2_shr(fours, 32));
+    whole = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(eights, 0)) * 100000000u +
+            static_cast<std::uint64_t>(wasm_i64x2_extract_lane(eights, 1));
     decimals = other != 0 ? 15 - point : 0;
     return true;
   }
