@@ -40,12 +40,18 @@ std::array<Geodetic, n> ToGeodetic(const GeodeticParams& params,
     p[k] = std::sqrt(c[k].y * c[k].y + c[k].x * c[k].x);
     t[k] = c[k].z / (q * p[k]);
   }
+  // A pass that leaves every t as it was leaves it so in every pass after it: the passes end
+  // there, with the bits of all kBowringPasses.
   for (int pass = 0; pass < kBowringPasses; ++pass) {
+    bool same = true;
     for (std::size_t k = 0; k < n; ++k) {
       const double s = std::sqrt(1 + t[k] * t[k]);
       const double ts = t[k] / s;
-      t[k] = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
+      const double next = (q * c[k].z + aE2 * (ts * ts * ts)) / (p[k] - aE2 / (s * s * s));
+      same = same && next == t[k];
+      t[k] = next;
     }
+    if (same) break;
   }
   std::array<Geodetic, n> g;
   const math::Functions fn;

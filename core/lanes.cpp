@@ -191,13 +191,18 @@ void ToGeodeticPiece(const GeodeticParams& params, std::size_t count, const doub
     }
     // The plain routine's passes, operation for operation: the height and the tangent of the
     // latitude come out as its own (one division a pass would be faster but moves the heights:
-    // docs/performance.md, "Choices measured").
+    // docs/performance.md, "Choices measured"). A pass that leaves every t as it was leaves it
+    // so in every pass after it: the passes end there, with the six passes' bits.
     for (int pass = 0; pass < kBowringPasses; ++pass) {
+      bool same = true;
       VORTAN_EACH {
         const V s = hn::Sqrt(one + t[j] * t[j]);
         const V ts = t[j] / s;
-        t[j] = (q * z[j] + aE2 * (ts * ts * ts)) / (p[j] - aE2 / (s * s * s));
+        const V next = (q * z[j] + aE2 * (ts * ts * ts)) / (p[j] - aE2 / (s * s * s));
+        same = same && hn::AllTrue(d, hn::Eq(next, t[j]));
+        t[j] = next;
       }
+      if (same) break;
     }
     VORTAN_EACH {
       const std::size_t at = i + j * lanes;
