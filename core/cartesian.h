@@ -6,10 +6,12 @@
 // iteration (B. R. Bowring, "Transformation from spatial to geographical coordinates", Survey
 // Review 23(181), 1976) written on the reduced latitude beta, carried as t = tan beta: each pass
 // replaces tan beta by (b / a) tan phi of the latitude that Bowring's formula gives from the
-// current beta. The count is fixed (kBowringPasses), with no convergence test: the iteration
-// converges fast, and six passes from the start value t = Z / ((b / a) p) give back a point's
-// latitude to 1e-15 rad and its height to 1e-8 m (tests/core); a fixed count keeps the last
-// bits independent of a tolerance. The height is the
+// current beta. The count is fixed (kBowringPasses), with no tolerance: the iteration converges
+// fast, and six passes from the start value t = Z / ((b / a) p) give back a point's latitude to
+// 1e-15 rad and its height to 1e-8 m (tests/core). The passes end early only where a pass has
+// left every t exactly as it was (after two or three on the Earth's surface): the passes left
+// would change nothing, so the last bits are the six passes' and depend on no tolerance. The
+// height is the
 // signed distance to the ellipsoid point of reduced latitude beta, the longitude atan(Y / X)
 // (between -90 and 90 degrees: the area served has X > 0).
 #pragma once

@@ -156,9 +156,9 @@ template <char... c>
                                               21, 22, 23, 24, 25, 26, 27, 28, 29, 30);
     v128_t d = wasm_v128_or(wasm_v128_and(upToPoint, shifted), wasm_v128_andnot(digits, upToPoint));
     d = wasm_v128_and(d, wasm_i8x16_gt(index, wasm_i8x16_splat(static_cast<char>(15 - count))));
-    const v128_t pairs =
-        wasm_i16x8_add(wasm_i16x8_mul(wasm_v128_and(d, wasm_i16x8_splat(0xFF)), wasm_i16x8_splat(10)),
-                       wasm_u16x8_shr(d, 8));
+    const v128_t pairs = wasm_i16x8_add(
+        wasm_i16x8_mul(wasm_v128_and(d, wasm_i16x8_splat(0xFF)), wasm_i16x8_splat(10)),
+        wasm_u16x8_shr(d, 8));
     const v128_t fours = wasm_i32x4_dot_i16x8(pairs, wasm_i32x4_splat(0x00010064));
     const v128_t eights =
         wasm_i64x2_add(wasm_i64x2_mul(wasm_v128_and(fours, wasm_i64x2_splat(0xFFFFFFFF)),

@@ -18,11 +18,6 @@
 namespace vortan {
 namespace {
 
-// GRS80, the ellipsoid of both systems.
-constexpr double kGrs80SemiMajor = 6378137.0;
-constexpr double kGrs80InverseFlattening = 298.257222101;
-constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
-
 // GGRS87 as PROJ and GDAL write it where no datum name survives: its shift to WGS 84
 // (+towgs84, TOWGS84[], a BOUNDCRS), EPSG's transformation 1272, to the centimetre it is given.
 constexpr std::array<double, 3> kGgrs87ToWgs84 = {-199.87, 74.79, 246.62};
@@ -150,7 +145,7 @@ DatumKind DatumOfShift(const std::vector<double>& shift) {
 
 void CheckEllipsoid(Description& d, std::string_view name, std::optional<double> a,
                     std::optional<double> inverseFlattening) {
-  if (a && inverseFlattening && Close(*a, kGrs80SemiMajor, CrsTolerance::kSemiMajorMetres) &&
+  if (a && inverseFlattening && Close(*a, kGrs80SemiMajorAxis, CrsTolerance::kSemiMajorMetres) &&
       Close(*inverseFlattening, kGrs80InverseFlattening, CrsTolerance::kInverseFlattening)) {
     return;
   }
@@ -159,7 +154,7 @@ void CheckEllipsoid(Description& d, std::string_view name, std::optional<double>
     shown += std::string(shown.empty() ? "" : ": ") + "a = " + (a ? Number(*a) : "?") +
              " m, 1/f = " + (inverseFlattening ? Number(*inverseFlattening) : "?");
   }
-  const std::string grs80 = "GRS 1980 (a = " + Number(kGrs80SemiMajor) +
+  const std::string grs80 = "GRS 1980 (a = " + Number(kGrs80SemiMajorAxis) +
                             " m, 1/f = " + Number(kGrs80InverseFlattening) + ")";
   if (shown.empty()) {
     d.ellipsoid = Text{"its ellipsoid is not given", "δεν δίνει ελλειψοειδές"};
