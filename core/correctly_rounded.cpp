@@ -6,11 +6,12 @@
 // exponential by a reduction by ln 2 and its Taylor series, the arctangent near zero by its
 // series and elsewhere by one Newton step from a value good to a few units of the last place
 // (ArctangentStart), which doubles its bits; the logarithm likewise by one Newton step from
-// LogarithmStart. A result is wrong only where the exact value lies within about 2^-100 of it
-// of a rounding boundary. Used where the C library's functions are not glibc's
-// (core/math_functions.h); the C library is called only for arguments no chain passes (sine
-// and cosine beyond 2^20, the exponential beyond +-708, non-finite numbers, the logarithm of
-// zero, of negative or of subnormal numbers).
+// LogarithmStart (the starts are the core's own functions). A result is wrong only where the
+// exact value lies within about 2^-100 of it of a rounding boundary. The reference computation
+// of every build, and the arguments the own functions leave to it (core/math_functions.h); the
+// C library is called only for arguments no chain passes (sine and cosine beyond 2^20, the
+// exponential beyond +-708, non-finite numbers, the logarithm of zero, of negative or of
+// subnormal numbers).
 #include <cmath>
 #include <limits>
 
@@ -234,15 +235,9 @@ DD ExpSmall(DD r) {
   return TheTables().exp[static_cast<int>(j) + kExpEntries] * sum;
 }
 
-// ln m for m in [sqrt(1/2), sqrt(2)], good to a few units of the last place: 2 atanh(s) with
-// s = (m - 1) / (m + 1), |s| < 0.172, by its series (s^25 / 25 < 2^-63).
-double LogarithmStart(double m) {
-  const double s = (m - 1) / (m + 1);
-  const double s2 = s * s;
-  double sum = 0;
-  for (int n = 23; n >= 1; n -= 2) sum = sum * s2 + 1.0 / n;
-  return 2 * s * sum;
-}
+// ln m for m in [sqrt(1/2), sqrt(2)], good to two units of the last place: the core's own
+// logarithm (core/elementary.cpp).
+double LogarithmStart(double m) { return OwnLog(m); }
 
 // ln of m (in [sqrt(1/2), sqrt(2)], a double-double) plus exponent ln 2: one Newton step from
 // y0 = LogarithmStart, ln m = y0 + ln(1 + u) with u = m e^-y0 - 1 (|u| < 2^-50, so that
@@ -266,20 +261,8 @@ double Mantissa(double x, int& exponent) {
   return m;
 }
 
-// atan x good to a few units of the last place: halve the angle twice (tan(t/2) = tan t / (1 +
-// sec t)), |x| <= 1 to |x| <= tan(pi / 16) < 0.2, then the series (0.2^25 / 25 < 2^-60).
-double ArctangentStart(double x) {
-  const double a = std::fabs(x);
-  const bool inverted = a > 1;
-  double t = inverted ? 1 / a : a;
-  for (int i = 0; i < 2; ++i) t = t / (1 + std::sqrt(1 + t * t));
-  const double t2 = t * t;
-  double sum = 0;
-  for (int n = 23; n >= 1; n -= 2) sum = sum * t2 + ((n / 2) % 2 == 0 ? 1.0 : -1.0) / n;
-  double angle = 4 * t * sum;
-  if (inverted) angle = kPiOver2[0] - angle;
-  return std::copysign(angle, x);
-}
+// atan x good to a unit of the last place: the core's own arctangent (core/elementary.cpp).
+double ArctangentStart(double x) { return OwnAtan(x); }
 
 // atan2(y, x) from ArctangentStart, as good.
 double Arctangent2Start(double y, double x) {
