@@ -345,7 +345,7 @@ bool FindCell(const TransformContext& context, double e07, double n07, GridCell&
 }
 
 Correction CorrectionOf(const TransformContext& context, const GridCell& cell) {
-  return cell.i != 0 ? CorrectionInCell(*context.grids, cell) : Correction{0, 0};
+  return cell.i != 0 ? CorrectionInCell(*context.nodes, cell) : Correction{0, 0};
 }
 
 // The extent test alone, first of all, at the given TM07 E, N.

@@ -109,7 +109,7 @@ std::string Session::LoadGrids(const std::string& dnPath, const std::string& deP
 
 std::string Session::LoadGridBytes(std::string_view dn, std::string_view de) {
   if (!context_.profile->hasGrids) return "";
-  context_.grids.reset();
+  context_.DropGrids();
   GridLoadResult loaded = LoadCorrectionGridBytes(dn, "the dN grid", de, "the dE grid");
   if (!loaded.grids) return loaded.error;
   return InitialStepWithGrids(context_, std::move(*loaded.grids));

@@ -37,15 +37,41 @@ std::optional<GridCell> LocateCorrection(const GridHeader& h, double northing, d
   return GridCell{i, j, t, s};
 }
 
+namespace {
+
+// The bilinear interpolation in a cell of the values at its corners (rows i, i + 1, columns
+// j, j + 1), weights t of row i and s of column j + 1; the differences of the corners as the
+// grid holds them, in single precision.
+float Bilinear(float ij, float i1j, float ij1, float i1j1, double t, double s) {
+  const double a = i1j + (ij - i1j) * t;
+  const double b = i1j1 + (ij1 - i1j1) * t;
+  return static_cast<float>(a + (b - a) * s);
+}
+
+}  // namespace
+
 Correction CorrectionInCell(const GridPair& grids, const GridCell& cell) {
   const int i = cell.i, j = cell.j;
-  const double t = cell.t, s = cell.s;
   auto bilinear = [&](const CorrectionGrid& g) {
-    const double a = g.Value(i + 1, j) + (g.Value(i, j) - g.Value(i + 1, j)) * t;
-    const double b = g.Value(i + 1, j + 1) + (g.Value(i, j + 1) - g.Value(i + 1, j + 1)) * t;
-    return static_cast<float>(a + (b - a) * s);
+    return Bilinear(g.Value(i, j), g.Value(i + 1, j), g.Value(i, j + 1), g.Value(i + 1, j + 1),
+                    cell.t, cell.s);
   };
   return Correction{bilinear(grids.dN), bilinear(grids.dE)};
+}
+
+NodeCorrections::NodeCorrections(const GridPair& grids)
+    : columnCount(grids.dN.header.columnCount), values(grids.dN.values.size()) {
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    values[k] = Correction{grids.dN.values[k], grids.dE.values[k]};
+  }
+}
+
+Correction CorrectionInCell(const NodeCorrections& nodes, const GridCell& cell) {
+  const int i = cell.i, j = cell.j;
+  const Correction ij = nodes.At(i, j), i1j = nodes.At(i + 1, j), ij1 = nodes.At(i, j + 1),
+                   i1j1 = nodes.At(i + 1, j + 1);
+  return Correction{Bilinear(ij.dN, i1j.dN, ij1.dN, i1j1.dN, cell.t, cell.s),
+                    Bilinear(ij.dE, i1j.dE, ij1.dE, i1j1.dE, cell.t, cell.s)};
 }
 
 std::optional<Correction> InterpolateCorrection(const GridPair& grids, double northing,

@@ -16,13 +16,13 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
   context.helmert = context.profile->helmert;
   context.initialised = true;
   if (!context.profile->hasGrids) return "";
-  context.grids.reset();
+  context.DropGrids();
   GridLoadResult loaded = LoadCorrectionGrids(dnPath, dePath, threads);
   if (!loaded.grids) {
     if (errorGreek) *errorGreek = loaded.errorGreek;
     return loaded.error;
   }
-  context.grids = std::make_shared<const GridPair>(std::move(*loaded.grids));
+  context.SetGrids(std::move(*loaded.grids));
   context.dnPath = dnPath;
   context.dePath = dePath;
   return "";
@@ -31,12 +31,12 @@ std::string InitialStep(TransformContext& context, const std::string& dnPath,
 std::string InitialStepWithGrids(TransformContext& context, GridPair grids) {
   context.helmert = context.profile->helmert;
   context.initialised = true;
-  context.grids.reset();
+  context.DropGrids();
   context.dnPath.clear();
   context.dePath.clear();
   if (!context.profile->hasGrids) return "";
   if (const std::optional<GridError> wrong = CheckGridPair(grids)) return wrong->english;
-  context.grids = std::make_shared<const GridPair>(std::move(grids));
+  context.SetGrids(std::move(grids));
   return "";
 }
 

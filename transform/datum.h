@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "transform/correction_grid.h"
 #include "transform/grid_file.h"
@@ -22,11 +23,20 @@ struct TransformContext {
   GridBounds bounds = kDataFileBounds;       // the extent test of the program
   HelmertParams helmert;                     // zero until the initial step
   std::shared_ptr<const GridPair> grids;     // set by the initial step where the region has them
+  std::shared_ptr<const NodeCorrections> nodes;  // their values side by side, set with them
   std::string dnPath, dePath;                // the grid files loaded (no output may be one)
   bool initialised = false;
 
   // Ready for the chains: parameters stored and, where the region has grids, grids loaded.
   bool Ready() const { return initialised && (!profile->hasGrids || grids != nullptr); }
+  void SetGrids(GridPair&& pair) {
+    grids = std::make_shared<const GridPair>(std::move(pair));
+    nodes = std::make_shared<const NodeCorrections>(*grids);
+  }
+  void DropGrids() {
+    grids.reset();
+    nodes.reset();
+  }
 };
 
 // A context for the region with the bounds of the program; not yet initialised.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 #include <filesystem>
 #include <string>
 
@@ -212,6 +215,32 @@ TEST(ReferenceGrids, APositionInsideTheExtentByRoundingUsesTheEdgeCell) {
   EXPECT_NEAR(edge->dE, row->dE, 1e-4);
   // Beyond rounding it stays outside.
   EXPECT_FALSE(InterpolateCorrection(*context.grids, 1846000 - 0.01, 500000));
+}
+
+// The chains read both grids from one table, dN beside dE node by node: the same corrections to
+// the bit as the grids, in every cell, at its corners, edges and inside.
+TEST(ReferenceGrids, TheChainsTableGivesTheGridsCorrections) {
+  const std::string folder = std::string(VORTAN_TEST_DATA) + "/reference/grids/";
+  TransformContext context = MakeContext(kMainlandProfile, kDataFileBounds);
+  ASSERT_EQ(InitialStep(context, folder + kDnGridFileName, folder + kDeGridFileName), "");
+  ASSERT_TRUE(context.nodes);
+  const GridHeader& h = context.grids->dE.header;
+  for (int i = 1; i < h.rowCount; ++i) {
+    for (int j = 1; j < h.columnCount; ++j) {
+      for (const auto& [t, s] : {std::pair{0.0, 0.0}, {1.0, 1.0}, {0.0, 1.0}, {0.37, 0.81}}) {
+        const GridCell cell{i, j, t, s};
+        const Correction grids = CorrectionInCell(*context.grids, cell);
+        const Correction nodes = CorrectionInCell(*context.nodes, cell);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(nodes.dN), std::bit_cast<std::uint32_t>(grids.dN))
+            << i << " " << j << " " << t << " " << s;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(nodes.dE), std::bit_cast<std::uint32_t>(grids.dE))
+            << i << " " << j << " " << t << " " << s;
+      }
+    }
+  }
+  // Unloading the grids unloads the table.
+  context.DropGrids();
+  EXPECT_FALSE(context.nodes);
 }
 
 }  // namespace
