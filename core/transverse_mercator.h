@@ -34,8 +34,9 @@
 // tm_series.h); cos phi and tan phi are formed once where two routines take them
 // (TmForwardScale), or from a known tangent (TmForwardOfTan); several inverses run side by side
 // with their passes interleaved (TmInverses). The vector lanes (core/lanes.h) state the same
-// formulae once more over vectors, because they start the two iterations from series values
-// where the plain routines keep the iterations' own starts and passes; tm_series.h and the
+// formulae once more over vectors, because they start the footpoint iteration from a series
+// value and take the latitude of the corrected psi from its series in n, where the plain
+// routines keep the iterations' own starts and passes; tm_series.h and the
 // elementary functions (core/detail/elementary_kernels.inc) are shared by both.
 #pragma once
 

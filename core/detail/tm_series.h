@@ -183,8 +183,9 @@ inline FootpointStartTerms FootpointStartOf(double f) {
 // A start for the latitude from an isometric latitude psi, at the result to the last bits: the
 // conformal latitude chi = 2 atan(exp psi) - pi/2 plus the series in n (Karney 2011, to n^6)
 // of the geodetic latitude from the conformal one, h2 sin 2chi + h4 sin 4chi + ... + h12 sin
-// 12chi, within 1e-17 rad of the latitude (the first omitted terms are in n^7, 4e-20): the
-// first pass of the iteration finds it there. Laid out as FootpointStartTerms, in c = cos 2chi.
+// 12chi, within 1e-17 rad of the latitude (the first omitted terms are in n^7, 4e-20): a pass
+// of the iteration from there moves it in its last bits at most, and the vector lanes take it
+// as the latitude. Laid out as FootpointStartTerms, in c = cos 2chi.
 using ConformalStartTerms = SineSeriesStart;
 inline ConformalStartTerms ConformalStartOf(double f) {
   const auto [nf, n2, n3, n4, n5, n6] = PowersOfNOf(f);
