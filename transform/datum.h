@@ -29,6 +29,7 @@ struct TransformContext {
 
   // Ready for the chains: parameters stored and, where the region has grids, grids loaded.
   bool Ready() const { return initialised && (!profile->hasGrids || grids != nullptr); }
+  // The grids and the chains' table of their nodes, set and dropped together.
   void SetGrids(GridPair&& pair) {
     grids = std::make_shared<const GridPair>(std::move(pair));
     nodes = std::make_shared<const NodeCorrections>(*grids);
