@@ -25,20 +25,6 @@ V K(double x) { return {x}; }
 
 namespace vortan::math {
 
-void OwnSinCos(double x, double& s, double& c) {
-  elementary::V sine, cosine;
-  // Below pi/4 (latitudes and longitudes in Greece) the reduction by pi/2 leaves x as it is
-  // (n = 0, a tail of +0) and the quadrant turns nothing: the kernel alone, to the same bits.
-  // Zero is left to the reduction, which makes -0 +0 there.
-  const double ax = std::fabs(x);
-  if (ax < 0.78 && ax > 0) {
-    elementary::KernelSinCos(elementary::K(x), elementary::K(0), sine, cosine);
-  } else {
-    elementary::SinCos(elementary::K(x), sine, cosine);
-  }
-  s = sine.raw;
-  c = cosine.raw;
-}
 namespace internal {
 void ReducedSinCos(double x, double& s, double& c) {
   elementary::V sine, cosine;
@@ -47,6 +33,21 @@ void ReducedSinCos(double x, double& s, double& c) {
   c = cosine.raw;
 }
 }  // namespace internal
+
+void OwnSinCos(double x, double& s, double& c) {
+  // Below pi/4 (latitudes and longitudes in Greece) the reduction by pi/2 leaves x as it is
+  // (n = 0, a tail of +0) and the quadrant turns nothing: the kernel alone, to the same bits.
+  // Zero is left to the reduction, which makes -0 +0 there.
+  const double ax = std::fabs(x);
+  if (!(ax < 0.78 && ax > 0)) {
+    internal::ReducedSinCos(x, s, c);
+    return;
+  }
+  elementary::V sine, cosine;
+  elementary::KernelSinCos(elementary::K(x), elementary::K(0), sine, cosine);
+  s = sine.raw;
+  c = cosine.raw;
+}
 
 double OwnAtan(double x) { return elementary::Atan(elementary::K(x)).raw; }
 double OwnExp(double x) { return elementary::Exp(elementary::K(x)).raw; }

@@ -94,6 +94,27 @@ template <char... c>
 #endif
 }
 
+namespace detail {
+
+// The shape of a field of `length` bytes that ends at `end` from the mask of the digits among
+// the sixteen bytes before end (bit k: byte end - 16 + k): false unless the bytes of the field
+// that are not digits are none or one "." and it has 1 to 15 digits; else its digits (count),
+// the place of its point among the sixteen (0 where there is none) and the digits after it.
+[[gnu::always_inline]] inline bool DigitFieldShape(unsigned isDigit, const char* end, int length,
+                                                   int& count, int& point, int& decimals) {
+  const unsigned other = (0xFFFFu << (16 - length)) & 0xFFFFu & ~isDigit;
+  count = length - (other != 0);
+  point = other != 0 ? std::countr_zero(other) : 0;
+  if ((other & (other - 1)) != 0 || count < 1 || count > 15 ||
+      (other != 0 && end[point - 16] != '.')) {
+    return false;
+  }
+  decimals = other != 0 ? 15 - point : 0;
+  return true;
+}
+
+}  // namespace detail
+
 // The field of `length` bytes (1 to 16) that ends at `end`, when it is at most fifteen digits
 // with at most one "." among them (at least one digit): true, with the digits as one whole
 // number and the count of digits after the point. With SSE2 or WebAssembly's SIMD, and sixteen
@@ -109,14 +130,8 @@ template <char... c>
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)), _mm_set1_epi8('0'));
     const unsigned isDigit = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits)));
-    // The bytes of the field that are not digits: none, or one ".".
-    const unsigned other = (0xFFFFu << (16 - length)) & 0xFFFFu & ~isDigit;
-    const int count = length - (other != 0);  // digits
-    const int point = other != 0 ? std::countr_zero(other) : 0;
-    if ((other & (other - 1)) != 0 || count < 1 || count > 15 ||
-        (other != 0 && end[point - 16] != '.')) {
-      return false;
-    }
+    int count, point;
+    if (!detail::DigitFieldShape(isDigit, end, length, count, point, decimals)) return false;
     const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     // Up to the point (and byte 0, which is never kept, where there is none) each byte takes
     // the one before it.
@@ -133,7 +148,6 @@ template <char... c>
         _mm_add_epi64(_mm_mul_epu32(fours, _mm_set1_epi64x(10000)), _mm_srli_epi64(fours, 32));
     whole = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights)) * 100000000u +
             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
-    decimals = other != 0 ? 15 - point : 0;
     return true;
   }
 #elif VORTAN_WASM_SIMD
@@ -143,13 +157,8 @@ template <char... c>
     const v128_t digits = wasm_i8x16_sub(wasm_v128_load(end - 16), wasm_i8x16_splat('0'));
     const unsigned isDigit = static_cast<unsigned>(wasm_i8x16_bitmask(
         wasm_i8x16_eq(wasm_u8x16_min(digits, wasm_i8x16_splat(9)), digits)));
-    const unsigned other = (0xFFFFu << (16 - length)) & 0xFFFFu & ~isDigit;
-    const int count = length - (other != 0);
-    const int point = other != 0 ? std::countr_zero(other) : 0;
-    if ((other & (other - 1)) != 0 || count < 1 || count > 15 ||
-        (other != 0 && end[point - 16] != '.')) {
-      return false;
-    }
+    int count, point;
+    if (!detail::DigitFieldShape(isDigit, end, length, count, point, decimals)) return false;
     const v128_t index = wasm_i8x16_make(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const v128_t upToPoint = wasm_i8x16_lt(index, wasm_i8x16_splat(static_cast<char>(point + 1)));
     const v128_t shifted = wasm_i8x16_shuffle(wasm_i8x16_splat(0), digits, 0, 16, 17, 18, 19, 20,
@@ -166,7 +175,6 @@ template <char... c>
                        wasm_u64x2_shr(fours, 32));
     whole = static_cast<std::uint64_t>(wasm_i64x2_extract_lane(eights, 0)) * 100000000u +
             static_cast<std::uint64_t>(wasm_i64x2_extract_lane(eights, 1));
-    decimals = other != 0 ? 15 - point : 0;
     return true;
   }
 #else
